@@ -1,0 +1,11 @@
+#!/bin/sh
+# Installs what is missing, builds everything and runs every test; then builds the tag library
+# and the codecs alone under AddressSanitizer and UndefinedBehaviorSanitizer and runs their tests.
+set -e
+cd "$(dirname "$0")/.."
+scripts/setup.sh build
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build --output-on-failure -j "$(nproc)"
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSONOVERNE_CORE_ONLY=ON -DSONOVERNE_SANITIZE=ON
+cmake --build build-sanitize
+ctest --test-dir build-sanitize --output-on-failure -j "$(nproc)"
