@@ -1,0 +1,83 @@
+#include "Unit18.h"
+
+#include "Guard.h"
+#include "variable.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+TForm18* Form18 = nullptr;
+
+TForm18::TForm18()
+{
+    setCaption(QStringLiteral("Options - Winamp"));
+    auto* layout = new QVBoxLayout(this);
+    Label2 = new QLabel(QStringLiteral("Pour que Sonoverne puisse utiliser Winamp pour lire vos fichiers, veuillez indiquer le répertoire dans lequel il est installé"), this);
+    Label2->setWordWrap(true);
+    DriveComboBox2 = new ui::DriveComboBox(this);
+    DirectoryListBox2 = new ui::DirectoryListBox(this);
+    FileListBox1 = new ui::FileListBox(this);
+    FileListBox1->hide();
+    Label4 = new QLabel(QStringLiteral("Winamp n'a pas été trouvé"), this);
+    Label4->setStyleSheet(QStringLiteral("color: green"));
+    Label3 = new QLabel(QStringLiteral("Attention : si vous fermez cette fenêtre sans cliquer sur Appliquer, les modifications ne seront pas prises en compte..."), this);
+    Label3->setWordWrap(true);
+    Button1 = new QPushButton(QStringLiteral("Appliquer"), this);
+    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
+    layout->addWidget(Label2);
+    layout->addWidget(DriveComboBox2);
+    layout->addWidget(DirectoryListBox2, 1);
+    layout->addWidget(Label4);
+    layout->addWidget(Label3);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    layout->addLayout(buttons);
+    resize(420, 420);
+    centreOnScreen();
+
+    DriveComboBox2->OnChange = [this] { DriveComboBox2Change(); };
+    DirectoryListBox2->OnChange = [this] { DirectoryListBox2Change(); };
+    FileListBox1->OnChange = [this] { FileListBox1Change(); };
+    ui::on(Button1, &QPushButton::clicked, this, &TForm18::Button1Click);
+    ui::on(Button2, &QPushButton::clicked, this, &TForm18::Button2Click);
+}
+
+void TForm18::DriveComboBox2Change()
+{
+    DirectoryListBox2->setDrive(DriveComboBox2->Drive());
+}
+
+void TForm18::DirectoryListBox2Change()
+{
+    FileListBox1->setDirectory(DirectoryListBox2->Directory());
+}
+
+void TForm18::FileListBox1Change()
+{
+    const int count = FileListBox1->count();
+    if (count == 0) return;
+    for (int i = 0; i < count; ++i) {
+        FileListBox1->setItemIndex(i);
+        // Executables have no suffix here: the player is "winamp" or "studio", in any case.
+        const QString name = QString::fromLocal8Bit(FileListBox1->itemName(i)).toUpper();
+        if (name == QLatin1String("STUDIO") || name == QLatin1String("WINAMP")) {
+            Label4->setText(QStringLiteral("OK - Winamp a été trouvé"));
+            WinampExe = FileListBox1->FileName();
+            return;
+        }
+        Label4->setText(QStringLiteral("Winamp n'a pas été trouvé"));
+    }
+}
+
+void TForm18::Button1Click()
+{
+    SettingsFile->WriteString("Winamp", "EXE", WinampExe);
+    Close();
+}
+
+void TForm18::Button2Click()
+{
+    Close();
+}

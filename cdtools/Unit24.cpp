@@ -1,0 +1,73 @@
+#include "Unit24.h"
+
+#include "Guard.h"
+#include "variable.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+TForm24* Form24 = nullptr;
+
+const char* const CddbServers[18] = {
+    "http://freedb.freedb.org/~cddb",
+    "http://at.freedb.org/~cddb",
+    "http://au.freedb.org/~cddb",
+    "http://ca.freedb.org/~cddb",
+    "http://de.freedb.org/~cddb",
+    "http://es.freedb.org/~cddb",
+    "http://fi.freedb.org/~cddb",
+    "http://fr.freedb.org/~cddb",
+    "http://jp.freedb.org/~cddb",
+    "http://ru.freedb.org/~cddb",
+    "http://uk.freedb.org/~cddb",
+    "http://us.freedb.org/~cddb",
+    "http://gnudb.gnudb.org/~cddb",
+    "http://gnudb.gnudb.org/~cddb",
+    "http://eu.gnudb.org/~cddb",
+    "http://us.gnudb.org/~cddb",
+    "http://asia.gnudb.org/~cddb",
+    "http://www.gnudb.org/~cddb",
+};
+
+TForm24::TForm24()
+{
+    setCaption(QStringLiteral("Options CDDB"));
+    auto* layout = new QVBoxLayout(this);
+    Label1 = new QLabel(QStringLiteral("Serveur à utiliser pour la connexion au CDDB (ou freedb)"), this);
+    ComboBox1 = new QComboBox(this);
+    for (const char* server : CddbServers) ComboBox1->addItem(QString::fromLatin1(server));
+    ComboBox1->setCurrentIndex(0);
+    Label3 = new QLabel(QStringLiteral("Attention : si vous fermez cette fenêtre sans cliquer sur Appliquer, les modifications ne seront pas prises en compte..."), this);
+    Label3->setWordWrap(true);
+    Button1 = new QPushButton(QStringLiteral("Appliquer"), this);
+    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
+    layout->addWidget(Label1);
+    layout->addWidget(ComboBox1);
+    layout->addWidget(Label3);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    layout->addLayout(buttons);
+    resize(420, 180);
+    centreOnScreen();
+
+    OnShow = [this] { FormShow(); };
+    ui::on(Button1, &QPushButton::clicked, this, &TForm24::Button1Click);
+    ui::on(Button2, &QPushButton::clicked, this, &TForm24::Button2Click);
+}
+
+void TForm24::FormShow() { shownIndex_ = ComboBox1->currentIndex(); }
+
+void TForm24::Button1Click()
+{
+    CddbServerIndex = ComboBox1->currentIndex();
+    SettingsFile->WriteInteger("CDDB", "Serveur", CddbServerIndex);
+    Close();
+}
+
+void TForm24::Button2Click()
+{
+    ComboBox1->setCurrentIndex(shownIndex_);
+    Close();
+}

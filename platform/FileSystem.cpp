@@ -1,0 +1,222 @@
+#include "FileSystem.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QString>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+// Iterative wildcard match with backtracking on the last "*": linear in practice, never
+// exponential on hostile names.
+bool wildcardMatch(std::string_view name, std::string_view mask)
+{
+    size_t n = 0, m = 0, starM = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && (mask[m] == '?' || foldAscii(mask[m]) == foldAscii(name[n]))) {
+            ++n; ++m;
+        } else if (m < mask.size() && mask[m] == '*') {
+            starM = m++;
+            starN = n;
+        } else if (starM != std::string_view::npos) {
+            m = starM + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*') ++m;
+    return m == mask.size();
+}
+
+std::string& programFolderStore()
+{
+    static std::string folder;
+    return folder;
+}
+
+}  // namespace
+
+bool matchesMask(std::string_view name, std::string_view mask)
+{
+    if (mask.empty()) return false;
+    if (wildcardMatch(name, mask)) return true;
+    // As on the original platform, a final ".*" also admits names without an extension.
+    if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*")
+        return wildcardMatch(name, mask.substr(0, mask.size() - 2));
+    return false;
+}
+
+FolderListing::FolderListing(const std::string& folder, std::string mask)
+    : folder_(folder.empty() ? std::string("/") : folder), mask_(std::move(mask))
+{
+    if (!mask_.empty()) dir_ = opendir(folder_.c_str());
+}
+
+FolderListing::~FolderListing()
+{
+    if (dir_) closedir(dir_);
+}
+
+bool FolderListing::next(DirEntry& entry)
+{
+    if (!dir_) return false;
+    while (dirent* d = readdir(dir_)) {
+        std::string_view name(d->d_name);
+        if (!matchesMask(name, mask_)) continue;
+        entry.name.assign(name);
+        unsigned char type = d->d_type;
+        if (type == DT_DIR) {
+            entry.isDirectory = true;
+        } else if (type == DT_REG) {
+            entry.isDirectory = false;
+        } else {
+            // Links and file systems without types: ask for what the entry leads to.
+            struct stat st;
+            std::string path = folder_;
+            if (path.back() != PathSeparator) path += PathSeparator;
+            path += entry.name;
+            entry.isDirectory = stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        }
+        return true;
+    }
+    return false;
+}
+
+bool fileSizeAndTime(const std::string& path, int64_t& size, int32_t& dosTime)
+{
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    size = st.st_size;
+    struct tm local {};
+    time_t t = st.st_mtime;
+    if (!localtime_r(&t, &local) || local.tm_year < 80) {
+        dosTime = (1 << 21) | (1 << 16);  // 1980-01-01, the earliest stamp there is
+    } else {
+        dosTime = int32_t((uint32_t(local.tm_year - 80) << 25) | (uint32_t(local.tm_mon + 1) << 21) |
+                          (uint32_t(local.tm_mday) << 16) | (uint32_t(local.tm_hour) << 11) |
+                          (uint32_t(local.tm_min) << 5) | uint32_t(local.tm_sec / 2));
+    }
+    return true;
+}
+
+bool folderIdentity(const std::string& path, uint64_t& device, uint64_t& inode)
+{
+    struct stat st;
+    if (stat(path.empty() ? "/" : path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    device = uint64_t(st.st_dev);
+    inode = uint64_t(st.st_ino);
+    return true;
+}
+
+bool fileExists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool folderExists(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isHidden(const std::string& path)
+{
+    std::string name = fileNamePart(path);
+    return !name.empty() && name[0] == '.';
+}
+
+bool isReadOnly(const std::string& path)
+{
+    return access(path.c_str(), W_OK) != 0 && errno != ENOENT;
+}
+
+bool renameNoReplace(const std::string& from, const std::string& to)
+{
+#ifdef RENAME_NOREPLACE
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+    // File systems without the flag: a hard link fails on an existing name, as we want.
+    if (link(from.c_str(), to.c_str()) != 0) return false;
+    if (unlink(from.c_str()) != 0) {
+        int saved = errno;
+        unlink(to.c_str());
+        errno = saved;
+        return false;
+    }
+    return true;
+}
+
+std::string folderPart(const std::string& path)
+{
+    size_t slash = path.rfind(PathSeparator);
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string fileNamePart(const std::string& path)
+{
+    size_t slash = path.rfind(PathSeparator);
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string withTrailingSeparator(const std::string& folder)
+{
+    if (!folder.empty() && folder.back() == PathSeparator) return folder;
+    return folder + PathSeparator;
+}
+
+std::string programFolder()
+{
+    std::string& folder = programFolderStore();
+    if (folder.empty()) {
+        if (QCoreApplication::instance())
+            folder = fromDisplay(QCoreApplication::applicationDirPath());
+        else {
+            char buf[4096];
+            ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
+            folder = n > 0 ? folderPart(std::string(buf, size_t(n))) : std::string("/");
+        }
+        folder = withTrailingSeparator(folder);
+    }
+    return folder;
+}
+
+void setProgramFolder(const std::string& folder)
+{
+    programFolderStore() = folder.empty() ? std::string() : withTrailingSeparator(folder);
+}
+
+std::vector<char> drives() { return {PathSeparator}; }
+
+char driveOf(const std::string& path) { return path.empty() ? '\0' : path[0]; }
+
+std::string driveRoot(char drive)
+{
+    if (drive == PathSeparator || drive == '\0') return "/";
+    return std::string(1, drive) + ":/";
+}
+
+QString toDisplay(const std::string& path)
+{
+    return QFile::decodeName(QByteArray(path.data(), qsizetype(path.size())));
+}
+
+std::string fromDisplay(const QString& path)
+{
+    QByteArray bytes = QFile::encodeName(path);
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+}  // namespace platform

@@ -1,0 +1,78 @@
+// File-system services of the platform layer: folder listings with masks, attributes, sizes,
+// renaming that never replaces, the program's folder and the drives.
+// Paths are byte strings (std::string) end to end: a name that is not valid UTF-8 still reaches
+// the file it names. Convert only for display (toDisplay / fromDisplay).
+#pragma once
+
+#include <cstdint>
+#include <dirent.h>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QString;
+
+namespace platform {
+
+constexpr char PathSeparator = '/';
+
+// One entry of a folder listing.
+struct DirEntry {
+    std::string name;
+    bool isDirectory = false;
+};
+
+// Streams the entries of one folder, in the order the file system gives them, that match one
+// mask. Masks use "*" and "?" and ignore the case of ASCII letters; "*.*" matches every name.
+// An empty mask matches nothing; a folder that cannot be read yields nothing.
+class FolderListing {
+public:
+    FolderListing(const std::string& folder, std::string mask);
+    ~FolderListing();
+    FolderListing(const FolderListing&) = delete;
+    FolderListing& operator=(const FolderListing&) = delete;
+
+    bool next(DirEntry& entry);
+
+private:
+    std::string folder_;
+    std::string mask_;
+    DIR* dir_ = nullptr;
+};
+
+// True when the name matches the mask as the folder listing matches it.
+bool matchesMask(std::string_view name, std::string_view mask);
+
+// Size and DOS date-time stamp (local time) of a file; false when it cannot be found.
+bool fileSizeAndTime(const std::string& path, int64_t& size, int32_t& dosTime);
+
+// Identity of a folder (device, inode), to walk each physical folder once.
+bool folderIdentity(const std::string& path, uint64_t& device, uint64_t& inode);
+
+bool fileExists(const std::string& path);       // any entry but a folder
+bool folderExists(const std::string& path);
+bool isHidden(const std::string& path);         // the name begins with "."
+bool isReadOnly(const std::string& path);       // the user may not write it
+
+// Renames without ever replacing an existing file; false (errno set) when it cannot.
+bool renameNoReplace(const std::string& from, const std::string& to);
+
+// Path pieces. folderPart keeps the trailing separator ("/music/a.mp3" -> "/music/").
+std::string folderPart(const std::string& path);
+std::string fileNamePart(const std::string& path);
+std::string withTrailingSeparator(const std::string& folder);
+
+// The folder of the running program, with its trailing separator.
+std::string programFolder();
+void setProgramFolder(const std::string& folder);  // tests place the program elsewhere
+
+// Drives: one root "/". The drive of a path is its first character.
+std::vector<char> drives();
+char driveOf(const std::string& path);
+std::string driveRoot(char drive);
+
+// File names for display and back: the local 8-bit encoding (UTF-8 here), bytes kept.
+QString toDisplay(const std::string& path);
+std::string fromDisplay(const QString& path);
+
+}  // namespace platform

@@ -1,0 +1,235 @@
+#include "IniFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// A settings file larger than this is not a settings file: it gives the defaults.
+constexpr size_t MaxSettingsFileSize = 1 << 20;
+
+bool readWholeFile(const std::string& path, std::string& out)
+{
+    out.clear();
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && size_t(st.st_size) <= MaxSettingsFileSize;
+    char buf[16384];
+    while (ok) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+        } else if (n == 0) {
+            break;
+        } else {
+            out.append(buf, size_t(n));
+            if (out.size() > MaxSettingsFileSize) ok = false;
+        }
+    }
+    close(fd);
+    if (!ok) out.clear();
+    return ok;
+}
+
+std::vector<std::string> splitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            lines.push_back(text.substr(start, i - start));
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+std::string trim(const std::string& s)
+{
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    return s.substr(b, e - b);
+}
+
+bool sameName(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// "[name]" -> name; false for any other line.
+bool sectionName(const std::string& line, std::string& name)
+{
+    std::string t = trim(line);
+    if (t.size() < 2 || t.front() != '[') return false;
+    size_t close = t.find(']');
+    if (close == std::string::npos) return false;
+    name = trim(t.substr(1, close - 1));
+    return true;
+}
+
+// "key=value" -> key, value; false for lines without "=".
+bool keyValue(const std::string& line, std::string& key, std::string& value)
+{
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) return false;
+    key = trim(line.substr(0, eq));
+    value = trim(line.substr(eq + 1));
+    return !key.empty() && key[0] != ';';
+}
+
+bool findValue(const std::string& text, const std::string& section, const std::string& key, std::string& value)
+{
+    bool inSection = false;
+    for (const std::string& line : splitLines(text)) {
+        std::string name, k, v;
+        if (sectionName(line, name)) {
+            inSection = sameName(name, section);
+        } else if (inSection && keyValue(line, k, v) && sameName(k, key)) {
+            // The profile functions drop one pair of enclosing quotes.
+            if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+                v = v.substr(1, v.size() - 2);
+            value = v;
+            return true;
+        }
+    }
+    return false;
+}
+
+void makeParentFolders(const std::string& path)
+{
+    for (size_t i = 1; i < path.size(); ++i)
+        if (path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
+}
+
+bool writeWholeFile(const std::string& path, const std::string& text)
+{
+    makeParentFolders(path);
+    std::string temp = path + ".XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    int fd = mkstemp(name.data());
+    if (fd < 0) return false;
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else done += size_t(n);
+    }
+    struct stat st;
+    if (ok && stat(path.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
+    else if (ok) fchmod(fd, 0644);
+    if (close(fd) != 0) ok = false;
+    if (ok && rename(name.data(), path.c_str()) != 0) ok = false;
+    if (!ok) unlink(name.data());
+    return ok;
+}
+
+}  // namespace
+
+IniFile::IniFile(std::string path) : path_(std::move(path)) {}
+
+std::string IniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const
+{
+    std::string text, value;
+    if (readWholeFile(path_, text) && findValue(text, section, key, value)) return value;
+    return def;
+}
+
+int IniFile::ReadInteger(const std::string& section, const std::string& key, int def) const
+{
+    std::string s = ReadString(section, key, std::string());
+    if (s.empty()) return def;
+    const char* p = s.c_str();
+    bool negative = false;
+    if (*p == '-' || *p == '+') negative = *p++ == '-';
+    int base = 10;
+    if (*p == '$') { base = 16; ++p; }
+    else if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) { base = 16; p += 2; }
+    if (!*p) return def;
+    char* end = nullptr;
+    errno = 0;
+    long long v = strtoll(p, &end, base);
+    if (errno != 0 || *end != '\0' || v > 0x7FFFFFFFLL + (negative ? 1 : 0)) return def;
+    return int(negative ? -v : v);
+}
+
+bool IniFile::ReadBool(const std::string& section, const std::string& key, bool def) const
+{
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
+{
+    std::string text;
+    readWholeFile(path_, text);
+    std::vector<std::string> lines = splitLines(text);
+    // Keep only well-formed text; a binary or corrupt file is rebuilt from its readable lines.
+    int sectionLine = -1, keyLine = -1, lastInSection = -1;
+    bool inSection = false;
+    for (int i = 0; i < int(lines.size()); ++i) {
+        std::string name, k, v;
+        if (sectionName(lines[size_t(i)], name)) {
+            inSection = sameName(name, section);
+            if (inSection && sectionLine < 0) { sectionLine = i; lastInSection = i; }
+        } else if (inSection && sectionLine >= 0) {
+            if (!trim(lines[size_t(i)]).empty()) lastInSection = i;
+            if (keyLine < 0 && keyValue(lines[size_t(i)], k, v) && sameName(k, key)) keyLine = i;
+        }
+    }
+    if (keyLine >= 0) {
+        std::string k, v;
+        keyValue(lines[size_t(keyLine)], k, v);
+        lines[size_t(keyLine)] = k + "=" + value;
+    } else if (sectionLine >= 0) {
+        lines.insert(lines.begin() + lastInSection + 1, key + "=" + value);
+    } else {
+        if (!lines.empty() && !trim(lines.back()).empty()) lines.push_back(std::string());
+        lines.push_back("[" + section + "]");
+        lines.push_back(key + "=" + value);
+    }
+    std::string out;
+    for (const std::string& line : lines) out += line + "\r\n";
+    if (!writeWholeFile(path_, out))
+        throw IniFileError("Impossible d'écrire dans " + path_);
+}
+
+void IniFile::WriteInteger(const std::string& section, const std::string& key, int value)
+{
+    WriteString(section, key, std::to_string(value));
+}
+
+void IniFile::WriteBool(const std::string& section, const std::string& key, bool value)
+{
+    WriteString(section, key, value ? "1" : "0");
+}
+
+std::string settingsFilePath(const std::string& name)
+{
+    const char* config = getenv("XDG_CONFIG_HOME");
+    std::string folder;
+    if (config && *config == '/') {
+        folder = config;
+    } else {
+        const char* home = getenv("HOME");
+        folder = std::string(home && *home ? home : "/tmp") + "/.config";
+    }
+    if (folder.back() != '/') folder += '/';
+    return folder + name;
+}
+
+}  // namespace platform

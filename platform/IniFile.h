@@ -1,0 +1,42 @@
+// The settings file: an INI text read and written the way the desktop's profile functions do.
+// Sections and keys ignore the case of ASCII letters; a missing key gives the default; a
+// Boolean is written "1" or "0"; the file is created on the first write; lines end with CR LF
+// and are read with CR, LF or CR LF. Nothing is cached: every read looks at the file as it is,
+// so a value edited by hand between two reads is taken up by the second.
+// A file that is missing, unreadable, binary or corrupt simply gives the defaults.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace platform {
+
+class IniFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class IniFile {
+public:
+    explicit IniFile(std::string path);
+
+    const std::string& FileName() const { return path_; }
+
+    std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
+    int ReadInteger(const std::string& section, const std::string& key, int def) const;
+    bool ReadBool(const std::string& section, const std::string& key, bool def) const;
+
+    // Writes replace the file as a whole (a new file renamed over the old one), so a failed
+    // write never leaves half a settings file. A write that fails raises IniFileError.
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    void WriteInteger(const std::string& section, const std::string& key, int value);
+    void WriteBool(const std::string& section, const std::string& key, bool value);
+
+private:
+    std::string path_;
+};
+
+// The settings file of the program: $XDG_CONFIG_HOME/<name>, by default ~/.config/<name>.
+std::string settingsFilePath(const std::string& name);
+
+}  // namespace platform

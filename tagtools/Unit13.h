@@ -1,0 +1,15 @@
+// The window "Formater les tags": its controls and handlers join it as the program grows.
+#pragma once
+
+#include "Form.h"
+#include <QListWidget>
+
+class TForm13 : public ui::Form {
+public:
+    TForm13();
+
+    // Files handed over by the main window.
+    QListWidget* ListBox1;
+};
+
+extern TForm13* Form13;

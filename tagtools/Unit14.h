@@ -1,0 +1,15 @@
+// The window "Validation des tags": its controls and handlers join it as the program grows.
+#pragma once
+
+#include "Form.h"
+#include <QListWidget>
+
+class TForm14 : public ui::Form {
+public:
+    TForm14();
+
+    // Files handed over by the main window.
+    QListWidget* ListBox1;
+};
+
+extern TForm14* Form14;

@@ -1,0 +1,63 @@
+#include "Unit17.h"
+
+#include "FileSystem.h"
+#include "Guard.h"
+#include "variable.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+TForm17* Form17 = nullptr;
+
+TForm17::TForm17()
+{
+    setCaption(QStringLiteral("Options - Renommage intelligent des fichiers"));
+    auto* layout = new QVBoxLayout(this);
+    Label6 = new QLabel(QStringLiteral("Caractère de séparation dans le renommage intelligent de fichiers :"), this);
+    Label7 = new QLabel(QStringLiteral("Choisissez ici quel caractère sera utilisé pour séparer les différentes parties desn noms de fichiers lors d'un renommage intelligent :"), this);
+    Label9 = new QLabel(QStringLiteral("Attention : certains caractères ne sont pas valides et entraineront des disfonctionnements : ? / : * par exemple"), this);
+    Edit1 = new QLineEdit(QStringLiteral("-"), this);
+    Label8 = new QLabel(QStringLiteral("Exemple"), this);
+    Label3 = new QLabel(QStringLiteral("Attention : si vous fermez cette fenêtre sans cliquer sur Appliquer, les modifications ne seront pas prises en compte..."), this);
+    for (QLabel* label : {Label6, Label7, Label9, Label3}) label->setWordWrap(true);
+    Button1 = new QPushButton(QStringLiteral("Appliquer"), this);
+    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
+    layout->addWidget(Label6);
+    layout->addWidget(Label7);
+    layout->addWidget(Edit1);
+    layout->addWidget(Label9);
+    layout->addWidget(Label8);
+    layout->addWidget(Label3);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    layout->addLayout(buttons);
+    resize(460, 300);
+    centreOnScreen();
+
+    OnShow = [this] { FormShow(); };
+    ui::on(Edit1, &QLineEdit::textChanged, this, &TForm17::Edit1Change);
+    ui::on(Button1, &QPushButton::clicked, this, &TForm17::Button1Click);
+    ui::on(Button2, &QPushButton::clicked, this, &TForm17::Button2Click);
+}
+
+void TForm17::showExample()
+{
+    const QString s = Edit1->text();
+    Label8->setText(QStringLiteral("Exemple : Lorvane ") + s + QStringLiteral(" Music ") + s + QStringLiteral(" 07 ") + s +
+                    QStringLiteral(" Don't Tell Me"));
+}
+
+void TForm17::FormShow() { showExample(); }
+
+void TForm17::Edit1Change() { showExample(); }
+
+void TForm17::Button1Click()
+{
+    RenameSeparator = platform::fromDisplay(Edit1->text());
+    SettingsFile->WriteString("Renommage", "Separateur", RenameSeparator);
+    Close();
+}
+
+void TForm17::Button2Click() { Close(); }

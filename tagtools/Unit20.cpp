@@ -1,0 +1,50 @@
+#include "Unit20.h"
+
+#include "Guard.h"
+#include "variable.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+TForm20* Form20 = nullptr;
+
+TForm20::TForm20()
+{
+    setCaption(QStringLiteral("Options - Tags"));
+    auto* layout = new QVBoxLayout(this);
+    Label1 = new QLabel(QStringLiteral(
+        "Un tag existe sous deux formes : ID3V1 et ID3V2.\n"
+        "Sonoverne utilise partout la forme ID3V2, sauf si vous lui demandez le contraire ci-dessous.\n"
+        "La forme ID3V1 ne peut être écrite que lors de la modification des tags d'un seul fichier, "
+        "et elle ralentit cette modification.\n"
+        "Les tags ID3V1 ne servent à rien d'autre (lecture, renommage, enregistrement, validation, formatage)."), this);
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setWordWrap(true);
+    CheckBox1 = new QCheckBox(QStringLiteral("Enregistrer aussi les tags au format ID3V1 lors de la modification des tags d'un seul fichier"), this);
+    Label3 = new QLabel(QStringLiteral("Attention : si vous fermez cette fenêtre sans cliquer sur Appliquer, les modifications ne seront pas prises en compte..."), this);
+    Label3->setWordWrap(true);
+    Button1 = new QPushButton(QStringLiteral("Appliquer"), this);
+    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
+    layout->addWidget(Label1);
+    layout->addWidget(CheckBox1);
+    layout->addWidget(Label3);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    layout->addLayout(buttons);
+    resize(520, 260);
+    centreOnScreen();
+
+    ui::on(Button1, &QPushButton::clicked, this, &TForm20::Button1Click);
+    ui::on(Button2, &QPushButton::clicked, this, &TForm20::Button2Click);
+}
+
+void TForm20::Button1Click()
+{
+    UseId3v1 = CheckBox1->isChecked();
+    SettingsFile->WriteBool("ID3V1", "Utiliser", UseId3v1);
+    Close();
+}
+
+void TForm20::Button2Click() { Close(); }

@@ -1,0 +1,196 @@
+#include "FileBoxes.h"
+#include "Guard.h"
+
+#include "FileSystem.h"
+
+#include <algorithm>
+#include <strings.h>
+
+namespace ui {
+
+namespace {
+
+std::string normalisedFolder(std::string folder)
+{
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder.empty() ? std::string(1, '/') : folder;
+}
+
+std::string existingFolder(std::string folder)
+{
+    folder = normalisedFolder(folder);
+    while (!platform::folderExists(folder) && folder != "/") {
+        size_t slash = folder.rfind('/');
+        folder = slash == 0 || slash == std::string::npos ? std::string("/") : folder.substr(0, slash);
+    }
+    return folder;
+}
+
+bool lessNoCase(const std::string& a, const std::string& b)
+{
+    int c = strcasecmp(a.c_str(), b.c_str());
+    return c != 0 ? c < 0 : a < b;
+}
+
+std::vector<std::string> sortedEntries(const std::string& folder, const std::string& masks, bool folders)
+{
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (true) {
+        size_t semicolon = masks.find(';', start);
+        std::string mask = masks.substr(start, semicolon == std::string::npos ? std::string::npos : semicolon - start);
+        platform::FolderListing listing(folder, mask);
+        platform::DirEntry entry;
+        while (listing.next(entry)) {
+            if (entry.name.empty() || entry.name[0] == '.' || entry.isDirectory != folders) continue;
+            names.push_back(entry.name);
+        }
+        if (semicolon == std::string::npos) break;
+        start = semicolon + 1;
+    }
+    std::sort(names.begin(), names.end(), lessNoCase);
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
+}  // namespace
+
+DriveComboBox::DriveComboBox(QWidget* parent) : QComboBox(parent), drive_(platform::drives().front())
+{
+    for (char d : platform::drives()) addItem(platform::toDisplay(platform::driveRoot(d)), QVariant(int(d)));
+    QObject::connect(this, &QComboBox::activated, this, [this](int index) {
+        guarded([&] { setDrive(char(itemData(index).toInt())); });
+    });
+}
+
+void DriveComboBox::setDrive(char drive)
+{
+    int index = findData(QVariant(int(drive)));
+    if (index < 0 || drive == drive_) return;
+    drive_ = drive;
+    setCurrentIndex(index);
+    if (dirList_) dirList_->setDrive(drive);
+    if (OnChange) guarded(OnChange);
+}
+
+DirectoryListBox::DirectoryListBox(QWidget* parent) : QListWidget(parent)
+{
+    QObject::connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        guarded([&] { enter(item); });
+    });
+    QObject::connect(this, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        guarded([&] { enter(item); });
+    });
+}
+
+void DirectoryListBox::setDirectory(const std::string& folder)
+{
+    if (folder.empty()) return;  // no folder named: stay where we are
+    std::string target = existingFolder(folder);
+    if (target == directory_) return;
+    directory_ = target;
+    fill();
+    if (fileList_) fileList_->setDirectory(directory_);
+    if (OnChange) guarded(OnChange);
+}
+
+void DirectoryListBox::setDrive(char drive)
+{
+    if (drive == Drive() && !directory_.empty()) return;
+    setDirectory(platform::driveRoot(drive));
+}
+
+void DirectoryListBox::setFileList(FileListBox* list)
+{
+    fileList_ = list;
+    if (fileList_ && !directory_.empty()) fileList_->setDirectory(directory_);
+}
+
+void DirectoryListBox::fill()
+{
+    clear();
+    itemPaths_.clear();
+    // The path from the root down to the current folder, indented, then its sub-folders.
+    std::vector<std::string> chain{"/"};
+    for (size_t i = 1; i <= directory_.size(); ++i)
+        if (i == directory_.size() || directory_[i] == '/') {
+            if (i > 1) chain.push_back(directory_.substr(0, i));
+        }
+    int depth = 0;
+    for (const std::string& path : chain) {
+        std::string name = path == "/" ? std::string("/") : platform::fileNamePart(path);
+        addItem(QString(depth * 2, QLatin1Char(' ')) + platform::toDisplay(name));
+        itemPaths_.push_back(path);
+        ++depth;
+    }
+    setCurrentRow(int(chain.size()) - 1);
+    std::string prefix = directory_ == "/" ? directory_ : directory_ + "/";
+    for (const std::string& name : sortedEntries(directory_, "*.*", true)) {
+        addItem(QString(depth * 2, QLatin1Char(' ')) + platform::toDisplay(name));
+        itemPaths_.push_back(prefix + name);
+    }
+}
+
+void DirectoryListBox::enter(QListWidgetItem* item)
+{
+    int row = this->row(item);
+    if (row >= 0 && size_t(row) < itemPaths_.size()) setDirectory(itemPaths_[size_t(row)]);
+}
+
+FileListBox::FileListBox(QWidget* parent) : QListWidget(parent)
+{
+    QObject::connect(this, &QListWidget::currentRowChanged, this, [this](int) {
+        if (!filling_) fire();
+    });
+}
+
+void FileListBox::setDirectory(const std::string& folder)
+{
+    std::string target = normalisedFolder(folder);
+    if (target == directory_) return;
+    directory_ = target;
+    Update();
+}
+
+void FileListBox::setMask(const std::string& mask)
+{
+    if (mask == mask_) return;
+    mask_ = mask;
+    if (!directory_.empty()) Update();
+}
+
+void FileListBox::Update()
+{
+    filling_ = true;
+    clear();
+    names_ = sortedEntries(directory_, mask_, false);
+    for (const std::string& name : names_) addItem(platform::toDisplay(name));
+    filling_ = false;
+    fire();
+}
+
+std::string FileListBox::FileName() const
+{
+    int row = currentRow();
+    if (row < 0 || size_t(row) >= names_.size()) return std::string();
+    return (directory_ == "/" ? directory_ : directory_ + "/") + names_[size_t(row)];
+}
+
+void FileListBox::setItemIndex(int i)
+{
+    filling_ = true;
+    setCurrentRow(i);
+    filling_ = false;
+}
+
+void FileListBox::setMultiSelect(bool on)
+{
+    setSelectionMode(on ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+}
+
+void FileListBox::fire()
+{
+    if (OnChange) guarded(OnChange);
+}
+
+}  // namespace ui
