@@ -1,0 +1,511 @@
+#include "DownLoadUpdateUnit.h"
+
+#include "UpdateScript.h"
+#include "VersionInfo.h"
+#include "VyxPravomel.h"
+#include "VyxShell.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTemporaryFile>
+#include <QVBoxLayout>
+
+#include <climits>
+#include <memory>
+#include <string>
+
+namespace vyx {
+namespace {
+
+const char* const kPages[5] = {
+    "<b>Initialisation</b><br>L'assistant de mise à jour va se connecter à internet afin de vérifier la disponibilité d'une version plus récente de <dynamic>.<br><br><b>Version actuelle de <dynamic> :</b><dynamic><br><br>Vérifiez que votre modem est convenablement installé et que vous êtes connecté à Internet, puis cliquez sur <b>Suivant</b>.<br><br>Le programme se connectera alors au site <link><dynamic></link> pour vérifier la disponibilité d'une mise à jour",
+    "<b>Connexion</b><br>Connexion au site <link><dynamic></link> et recherche d'une nouvelle version de <dynamic>...<br><br><br>Ceci peut prendre plusieurs minutes, selon l'état du réseau et votre vitesse de connexion. Veuillez patienter...<br>",
+    "<b>Echec lors de la connexion :</b><br>L'assistant n'a pas réussi à se connecter à Internet. La mise à jour à été annulée.<br><br><b>Si vous n'arivez pas à vous connecter :</b><br>Vérifiez que votre modem est bien relié à votre ligne téléphonique. Si votre modem est un modèle externe, vérifiez qu'il est convenablement alimenté. Si la connexion échoue, et que toutes les conditions précédentes sont réalisées, contactez votre administrateur réseau, ou le constructeur de votre modem.<br><br>Cliquez sur <b>Précédent</b> pour rééssayer, ou sur <b>Annuler</b> pour quitter l'assistant de mise à jour.",
+    "<b>Vérification terminé.</b><br>L'assistant de mise à jour à terminé sa connexion avec le site <dynamic>.<br><br><b>Résultat de la recherche :</b><br><dynamic><br><br><dynamic>",
+    "<b>Téléchargement</b><br>Connexion au site <link><dynamic></link> et téléchargement de la nouvelle version de <dynamic>...<br><br><br>Ceci peut prendre plusieurs minutes, selon l'état du réseau et votre vitesse de connexion. Veuillez patienter...",
+};
+
+QString Info(TInfo info, const QString& file) {
+  const auto value = FileInfo(info, QFile::encodeName(file).toStdString());
+  return value ? QString::fromStdString(*value) : QString();
+}
+
+TVersion Split(const QString& text) {
+  TVersion v{};
+  DispatchVersion(text.toStdString(), v);
+  return v;
+}
+
+// A printf-style system text with UTF-8 arguments.
+template <typename... Args>
+QString Format(const char* format, const Args&... args) {
+  return QString::asprintf(format, args.toUtf8().constData()...);
+}
+
+// Removes a downloaded file when the handler that fetched it ends, however it ends.
+struct RemoveWhenDone {
+  QString path;
+  ~RemoveWhenDone() {
+    if (!path.isEmpty()) QFile::remove(path);
+  }
+};
+
+}  // namespace
+
+TUpdWiz::TUpdWiz(QWidget* owner, const QString& exePath)
+    : QDialog(owner),
+      exePath_(exePath.isEmpty() ? QCoreApplication::applicationFilePath() : exePath) {
+  setObjectName(QStringLiteral("UpdWiz"));
+  setWindowTitle(QStringLiteral("Assistant de mise à jour"));
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+  setFont(FormFont(font(), "MS Sans Serif", 11));
+  setFixedSize(498, 348);
+
+  VyxWizard1 = new TVyxWizard(this);
+  VyxWizard1->setObjectName(QStringLiteral("VyxWizard1"));
+  VyxWizard1->setGeometry(0, 0, width(), 65);
+  VyxWizard1->SetGradient(true);
+  VyxWizard1->SetGradientStart(QColor(0x33, 0x66, 0xCC));
+
+  HeadLabel = new QLabel(this);
+  HeadLabel->setObjectName(QStringLiteral("HeadLabel"));
+  HeadLabel->setTextFormat(Qt::PlainText);
+  HeadLabel->move(64, 8);
+  QFont head = FormFont(font(), "Tahoma", 12);
+  head.setBold(true);
+  HeadLabel->setFont(head);
+
+  HeadImage = new QLabel(this);
+  HeadImage->setObjectName(QStringLiteral("HeadImage"));
+  HeadImage->setGeometry(18, 14, 32, 32);
+  HeadImage->setPixmap(style()->standardIcon(QStyle::SP_BrowserReload, nullptr, this).pixmap(32, 32));
+
+  HeadStaticText = new QLabel(this);
+  HeadStaticText->setObjectName(QStringLiteral("HeadStaticText"));
+  HeadStaticText->setTextFormat(Qt::PlainText);
+  HeadStaticText->setGeometry(80, 24, 393, 29);
+  HeadStaticText->setWordWrap(true);
+  HeadStaticText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  ScrollBox1 = new QScrollArea(this);
+  ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+  ScrollBox1->setGeometry(8, 72, 481, 225);
+  ScrollBox1->setFrameShape(QFrame::NoFrame);
+  ScrollBox1->setWidgetResizable(true);
+  ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  ScrollBox1->verticalScrollBar()->setTracking(true);
+  ScrollBox1->verticalScrollBar()->setSingleStep(20);
+  auto* content = new QWidget;
+  auto* column = new QVBoxLayout(content);
+  column->setContentsMargins(0, 0, 0, 0);
+  JvLinkLabel = new TLinkLabel(content);
+  JvLinkLabel->setObjectName(QStringLiteral("JvLinkLabel"));
+  column->addWidget(JvLinkLabel);
+  column->addStretch(1);
+  ScrollBox1->setWidget(content);
+  JvLinkLabel->OnDynamicTagInit = [this](QObject* sender, QString& text, int n) {
+    JvLinkLabelDynamicTagInit(sender, text, n);
+  };
+  JvLinkLabel->OnLinkClick = [this](QObject* sender, int n, const QString& text) {
+    Guarded(this, [&] { JvLinkLabelLinkClick(sender, n, text); });
+  };
+
+  ProgressBar = new QProgressBar(content);
+  ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
+  ProgressBar->setGeometry(32, 184, 409, 17);
+  ProgressBar->setTextVisible(false);
+  ProgressBar->hide();
+
+  BotLabel = new QLabel(this);
+  BotLabel->setObjectName(QStringLiteral("BotLabel"));
+  BotLabel->setTextFormat(Qt::PlainText);
+  BotLabel->move(8, 298);
+  BotLabel->setEnabled(false);
+
+  Separator = new QFrame(this);
+  Separator->setObjectName(QStringLiteral("Separator"));
+  Separator->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+  Separator->setGeometry(8, 304, 481, 2);
+
+  auto button = [this](const char* name, const char* caption, int left, int width) {
+    auto* b = new QPushButton(QString::fromUtf8(caption), this);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(left, 316, width, 23);
+    b->setAutoDefault(false);
+    return b;
+  };
+  PrevButton = button("PrevButton", "< &Précédent", 232, 73);
+  PrevButton->setEnabled(false);
+  NextButton = button("NextButton", "&Suivant >", 312, 73);
+  NextButton->setDefault(true);
+  CancelButton = button("CancelButton", "&Annuler", 408, 75);
+  connect(NextButton, &QPushButton::clicked, this,
+          [this] { Guarded(this, [this] { NextButtonClick(NextButton); }); });
+  connect(PrevButton, &QPushButton::clicked, this,
+          [this] { Guarded(this, [this] { PrevButtonClick(PrevButton); }); });
+  connect(CancelButton, &QPushButton::clicked, this, [this] { done(2); });
+
+  IdHTTP = new QNetworkAccessManager(this);
+  IdHTTP->setObjectName(QStringLiteral("IdHTTP"));
+  IdHTTP->setProxy(QNetworkProxy::NoProxy);
+  // https never falls back to http along a redirect.
+  IdHTTP->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+
+  for (QWidget* head : {static_cast<QWidget*>(HeadLabel), static_cast<QWidget*>(HeadImage),
+                        static_cast<QWidget*>(HeadStaticText)})
+    head->raise();
+}
+
+void TUpdWiz::Initialise(const QString& scriptURL, const QString& siteURL) {
+  AppProductName = Info(TInfo::ProductName, exePath_);
+  AppExeName = QFileInfo(exePath_).fileName();
+  AppFileVersion = Info(TInfo::FileVersion, exePath_);
+  AppProductVersion = Info(TInfo::ProductVersion, exePath_);
+  SiteURL = siteURL;
+  ScriptURL = scriptURL;
+
+  HeadStaticText->setText(QStringLiteral("L'assistant de mise à jour va vous guider à travers les étapes du processus de mise à jour de ") +
+                          AppProductName + QStringLiteral("."));
+  BotLabel->setText(QStringLiteral("Mise à jour de ") + AppProductName + QStringLiteral("."));
+  HeadLabel->setText(AppProductName);
+  HeadLabel->adjustSize();
+  BotLabel->adjustSize();
+
+  ShowPage(0);
+
+  // The rule starts after the bottom caption; its right end stays in place.
+  const int shift = BotLabel->x() + BotLabel->width();
+  Separator->setGeometry(Separator->x() + shift, Separator->y(), Separator->width() - shift,
+                         Separator->height());
+
+  QWidget* centreOn = parentWidget();
+  const QRect area = centreOn ? centreOn->frameGeometry()
+                              : (screen() ? screen()->geometry() : QRect(0, 0, 800, 600));
+  QRect frame = geometry();
+  frame.moveCenter(area.center());
+  move(frame.topLeft());
+}
+
+QString TUpdWiz::PageText(int state) {
+  return state >= 0 && state < 5 ? QString::fromUtf8(kPages[state]) : QString();
+}
+
+void TUpdWiz::ShowPage(int state) {
+  State = state;
+  JvLinkLabel->setCaption(PageText(state));
+}
+
+QString TUpdWiz::OriginalFilename() const { return Info(TInfo::OriginalFilename, exePath_); }
+
+void TUpdWiz::JvLinkLabelDynamicTagInit(QObject*, QString& text, int tagNumber) {
+  text.clear();
+  switch (State) {
+    case 0:
+      if (tagNumber == 0 || tagNumber == 1) text = AppProductName;
+      if (tagNumber == 2)
+        text = QStringLiteral("<br>") + AppProductVersion + QStringLiteral(" (Version du module '") +
+               OriginalFilename() + QStringLiteral("' : ") + AppFileVersion + QStringLiteral(").");
+      if (tagNumber == 3) text = SiteURL;
+      break;
+    case 1:
+    case 4:
+      if (tagNumber == 0) text = SiteURL;
+      if (tagNumber == 1) text = AppProductName;
+      break;
+    case 3:
+      if (tagNumber == 0) text = QStringLiteral("<link>") + SiteURL + QStringLiteral("</link>");
+      if (tagNumber == 1)
+        text = QStringLiteral("La version actuellement installée sur votre système de <b>") +
+               AppProductName + QStringLiteral("</b> est : <b>") + AppProductVersion +
+               QStringLiteral("</b>.<br><br>La version actuelle du module <b>") + OriginalFilename() +
+               QStringLiteral("</b> est : <b>") + AppFileVersion +
+               QStringLiteral("</b>.<br>La version en ligne du module est : <b>") +
+               OnlineFullVersion + QStringLiteral("</b>.");
+      if (tagNumber == 2) {
+        if (NewVersion) {
+          text = QStringLiteral("<b>Une nouvelle version est disponible en téléchargement. Il est recommandé de procéder à son téléchargement et de mettre à jour ") +
+                 AppProductName + QStringLiteral(".</b>");
+        } else {
+          text = QStringLiteral("<b>La version en ligne n'a pas été mise à jour. Il n'est pas nécéssaire de la télécharger.</b>");
+          NextButton->setEnabled(false);
+          CancelButton->setText(QStringLiteral("&Fermer"));
+          DownloadURL.clear();
+        }
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void TUpdWiz::NextButtonClick(QObject*) {
+  if (State == 0)
+    CheckScript();
+  else if (State == 3)
+    DownloadInstaller();
+}
+
+void TUpdWiz::CheckScript() {
+  NextButton->setEnabled(false);
+  ShowPage(1);
+  QCoreApplication::processEvents();
+
+  bool downloaded = false;
+  const QString path = FetchToTempFile(ScriptURL, true, &downloaded);
+  // Only our own download is removed; a local script stays where the caller keeps it.
+  RemoveWhenDone fetched{downloaded ? path : QString()};
+  if (closing_) return;
+  if (path.isEmpty()) {
+    ShowPage(2);
+    PrevButton->setEnabled(true);
+    NextButton->setEnabled(false);
+    return;
+  }
+
+  TUpdateScript script;
+  script.LoadFromFile(path);
+  const QString section = script.ReadString(QStringLiteral("Modules"), AppExeName, QString());
+  OnlineFullVersion = script.ReadString(AppExeName, QStringLiteral("FullVersion"), QString());
+
+  if (!OnlineFullVersion.isEmpty()) {
+    NewVersion = false;
+    const TVersion online = Split(OnlineFullVersion);
+    const TVersion installed = Split(AppFileVersion);
+    if (NewerAvailable(online, installed)) {
+      DownloadURL = script.ReadString(section, QStringLiteral("DownLoad"), QString());
+      NewVersion = true;
+      NextButton->setEnabled(true);
+    }
+    ShowPage(3);
+    return;
+  }
+
+  const auto answer = ShowMessageBox(
+      ApplicationWindow(), QMessageBox::Question, QStringLiteral("Mise à jour"),
+      QStringLiteral("Le fichier de mise à jour contient des erreurs.\r\nSouhaitez vous envoyer un message d'information à la personne chargée de la maintenance de ce fichier ?"),
+      QMessageBox::Yes | QMessageBox::No);
+  if (answer == QMessageBox::Yes) {
+    // Each value is percent-encoded: an "&" or "?" in it must not cut the body or add fields.
+    auto value = [](const QString& s) { return QString::fromLatin1(QUrl::toPercentEncoding(s, "@")); };
+    const QString email = script.ReadString(QStringLiteral("General"), QStringLiteral("EMail"), QString());
+    const QString webmaster = script.ReadString(QStringLiteral("General"), QStringLiteral("Webmaster"), QString());
+    const QString mail = Format(
+        "mailto:%s?subject=Rapport d'anomalie de M.A.J.&body=A l'attention de %s : La mise à jour de %s (%s) pas VyxPravomel est impossible en raison d'une erreur dans le script de %s. Merci de corriger cette erreur.",
+        value(email), value(webmaster), value(AppExeName), value(AppProductName), value(ScriptURL));
+    OpenUrl(QUrl(mail, QUrl::TolerantMode));
+  }
+  ShowMessageBox(ApplicationWindow(), QMessageBox::Critical, QStringLiteral("Erreur"),
+                 QStringLiteral("Echec de la mise à jour."), QMessageBox::Ok);
+  done(2);
+}
+
+void TUpdWiz::DownloadInstaller() {
+  ShowPage(4);
+  bool downloaded = false;
+  // The installer is always downloaded: a local path from the script is never renamed or run.
+  const QString path = FetchToTempFile(DownloadURL, false, &downloaded);
+  RemoveWhenDone cleanup{path};
+  if (closing_ || path.isEmpty()) return;
+
+  // This platform's programs have no suffix: the installer loses its extension and gains the
+  // run bit. The rename never replaces an existing file.
+  const QFileInfo temp(path);
+  const QString installer = temp.dir().filePath(temp.completeBaseName());
+  if (!QFile::rename(path, installer)) return;
+  cleanup.path = installer;
+  if (!QFile::setPermissions(installer, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner))
+    return;
+
+  ShowMessageBox(nullptr, QMessageBox::Information, QStringLiteral("Information"),
+                 Format("Afin d'effectuer la mise à jour, %s (Module de %s) va se fermer.",
+                        AppExeName, AppProductName),
+                 QMessageBox::Ok);
+  if (!QProcess::startDetached(installer, {})) {
+    ShowMessageBox(this, QMessageBox::Critical, QStringLiteral("Erreur"),
+                   Format("Impossible de lancer le programme d'installation %s.", installer),
+                   QMessageBox::Ok);
+    return;
+  }
+  cleanup.path.clear();
+  done(1);
+}
+
+void TUpdWiz::PrevButtonClick(QObject*) {
+  if (State != 2) return;
+  ShowPage(0);
+  NextButton->setEnabled(true);
+  PrevButton->setEnabled(false);
+}
+
+void TUpdWiz::JvLinkLabelLinkClick(QObject*, int, const QString& linkText) {
+  OpenUrl(QUrl::fromUserInput(linkText));
+}
+
+void TUpdWiz::IdHTTPStatus(QObject*, int, const QString& statusText) {
+  // Server texts are shown, never read as markup.
+  QString text = statusText;
+  text.remove(u'<');
+  text.remove(u'>');
+  JvLinkLabel->setCaption(JvLinkLabel->caption() + QStringLiteral("<br>") + text);
+  QCoreApplication::processEvents();
+}
+
+void TUpdWiz::IdHTTPWorkBegin(QObject*, TWorkMode, qint64 workCountMax) {
+  progressScale_ = 1;
+  while (workCountMax / progressScale_ > INT_MAX) progressScale_ *= 1024;
+  ProgressBar->setMaximum(workCountMax > 0 ? int(workCountMax / progressScale_) : 0);
+  ProgressBar->setValue(0);
+}
+
+void TUpdWiz::IdHTTPWork(QObject*, TWorkMode, qint64 count) {
+  ProgressBar->setValue(int(std::min<qint64>(count / progressScale_, ProgressBar->maximum())));
+}
+
+void TUpdWiz::IdHTTPWorkEnd(QObject*, TWorkMode) { ProgressBar->setValue(ProgressBar->maximum()); }
+
+QString TUpdWiz::FetchToTempFile(const QString& url, bool acceptLocal, bool* downloaded) {
+  *downloaded = false;
+  if (acceptLocal && !url.isEmpty() && QFileInfo(url).isFile()) return url;
+
+  ProgressBar->show();
+  struct HideProgress {
+    QProgressBar* bar;
+    ~HideProgress() { bar->hide(); }
+  } hide{ProgressBar};
+
+  QTemporaryFile temp(QDir(QDir::tempPath()).filePath(QStringLiteral("VyxXXXXXX.tmp")));
+  temp.setAutoRemove(false);
+  if (!temp.open()) return {};
+  const QString path = temp.fileName();
+  RemoveWhenDone cleanup{path};
+
+  const QUrl address(url, QUrl::StrictMode);
+  const QString scheme = address.scheme().toLower();
+  if (!address.isValid() || (scheme != u"http" && scheme != u"https")) return {};
+
+  QNetworkRequest request(address);
+  request.setRawHeader("Content-Type", "text/html");
+  request.setRawHeader("Accept", "text/html, */*");
+  request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Mozilla/3.0 (compatible; Indy Library)"));
+  request.setMaximumRedirectsAllowed(10);
+  QNetworkReply* reply = IdHTTP->get(request);
+  std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> owned(
+      reply, [](QNetworkReply* r) { r->deleteLater(); });
+  transfer_ = reply;
+
+  bool fileError = false, begun = false;
+  connect(reply, &QNetworkReply::readyRead, this, [&] {
+    const QByteArray chunk = reply->readAll();
+    if (temp.write(chunk) != chunk.size()) {
+      fileError = true;
+      reply->abort();
+    }
+  });
+  connect(reply, &QNetworkReply::redirected, this, [&] {
+    // Only the final answer's body is the file.
+    temp.resize(0);
+    temp.seek(0);
+  });
+  connect(reply, &QNetworkReply::downloadProgress, this, [&](qint64 received, qint64 total) {
+    if (!begun) {
+      begun = true;
+      IdHTTPWorkBegin(IdHTTP, TWorkMode::wmRead, total);
+    }
+    IdHTTPWork(IdHTTP, TWorkMode::wmRead, received);
+  });
+  connect(reply, &QNetworkReply::socketStartedConnecting, this, [&] {
+    IdHTTPStatus(IdHTTP, 0, QStringLiteral("Connexion à ") + reply->url().host() + QStringLiteral("."));
+  });
+  connect(reply, &QNetworkReply::metaDataChanged, this, [&] {
+    const int code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (code != 0)
+      IdHTTPStatus(IdHTTP, code,
+                   QStringLiteral("Réponse du serveur : %1 %2.")
+                       .arg(code)
+                       .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
+  });
+
+  QEventLoop loop;
+  connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+  if (!reply->isFinished()) loop.exec();
+  transfer_ = nullptr;
+  if (reply->bytesAvailable() > 0 && reply->error() == QNetworkReply::NoError) {
+    const QByteArray rest = reply->readAll();
+    fileError = fileError || temp.write(rest) != rest.size();
+  }
+  if (begun) IdHTTPWorkEnd(IdHTTP, TWorkMode::wmRead);
+  const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  if (!temp.flush()) fileError = true;
+  temp.close();
+  if (fileError || reply->error() != QNetworkReply::NoError || status < 200 || status > 299)
+    return {};
+  cleanup.path.clear();
+  *downloaded = true;
+  return path;
+}
+
+void TUpdWiz::done(int result) {
+  // A close during a transfer stops it now rather than when it ends.
+  closing_ = true;
+  if (transfer_) transfer_->abort();
+  QDialog::done(result);
+}
+
+}  // namespace vyx
+
+using namespace vyx;
+
+extern "C" const char* GetFileInfos(TInfo Info, const char* FileName) {
+  // The text lives until the next call, as callers expect.
+  static std::string kept;
+  try {
+    if (!FileName) return nullptr;
+    const auto value = FileInfo(Info, FileName);
+    if (!value) return nullptr;
+    kept = *value;
+    return kept.c_str();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+extern "C" bool DispatchVersionInfos(const char* Version, TVersion* V) {
+  TVersion local{};
+  TVersion& v = V ? *V : local;
+  try {
+    DispatchVersion(Version ? Version : "", v);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+extern "C" bool DownLoadNewVersion(uintptr_t AppHandle, const char* ScriptURL, const char* SiteURL) {
+  try {
+    if (!GuiAvailable()) return false;
+    SetApplicationWindow(AppHandle);
+    TUpdWiz wizard(ApplicationWindow());
+    wizard.Initialise(QString::fromUtf8(ScriptURL ? ScriptURL : ""),
+                      QString::fromUtf8(SiteURL ? SiteURL : ""));
+    return wizard.exec() == 1;
+  } catch (...) {
+    return false;
+  }
+}

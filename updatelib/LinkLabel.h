@@ -1,0 +1,46 @@
+// A label that renders the small markup of the library's pages: <b>, <br>, <link> and
+// <dynamic>, with link clicks and texts supplied for each <dynamic> tag when it is shown.
+#pragma once
+
+#include <QLabel>
+#include <QStringList>
+
+#include <functional>
+
+namespace vyx {
+
+class TLinkLabel : public QLabel {
+  Q_OBJECT
+ public:
+  // Fills the text of <dynamic> tag number tagNumber (numbered from 0 in order of appearance).
+  using DynamicTagInitEvent = std::function<void(QObject* sender, QString& text, int tagNumber)>;
+  using LinkClickEvent = std::function<void(QObject* sender, int linkNumber, const QString& linkText)>;
+
+  explicit TLinkLabel(QWidget* parent = nullptr);
+
+  // Setting the caption renders it at once, asking for every <dynamic> tag.
+  void setCaption(const QString& markup);
+  QString caption() const { return caption_; }
+  // The caption with its dynamic texts, as it was last rendered.
+  QString expandedCaption() const { return expanded_; }
+  // The text as the user reads it.
+  QString plainText() const;
+  // The plain texts of the links, in order.
+  QStringList links() const { return links_; }
+
+  DynamicTagInitEvent OnDynamicTagInit;
+  LinkClickEvent OnLinkClick;
+
+ private:
+  void render();
+  void linkActivatedHandler(const QString& href);
+
+  QString caption_;
+  QString expanded_;
+  QStringList links_;
+};
+
+// Qt rich text for markup; link texts are appended to links.
+QString MarkupToHtml(const QString& markup, QStringList* links);
+
+}  // namespace vyx

@@ -1,0 +1,50 @@
+#include "UpdateScript.h"
+
+#include <QFile>
+
+namespace vyx {
+
+bool TUpdateScript::LoadFromFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  LoadFromText(file.read(1 << 20));
+  return true;
+}
+
+void TUpdateScript::LoadFromText(const QByteArray& text) {
+  sections_.clear();
+  // Section names, not pointers: the table rehashes as sections are added.
+  QString current;
+  bool inSection = false;
+  for (const QByteArray& raw : text.split('\n')) {
+    const QString line = QString::fromUtf8(raw).trimmed();
+    if (line.isEmpty() || line.startsWith(u';')) continue;
+    if (line.startsWith(u'[')) {
+      const qsizetype close = line.indexOf(u']');
+      const QString name = line.mid(1, close < 0 ? -1 : close - 1).trimmed().toLower();
+      current = name;
+      inSection = true;
+      sections_[current];
+      continue;
+    }
+    const qsizetype equals = line.indexOf(u'=');
+    if (!inSection || equals <= 0) continue;
+    const QString key = line.left(equals).trimmed().toLower();
+    QString value = line.mid(equals + 1).trimmed();
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+        value.back() == value.front())
+      value = value.mid(1, value.size() - 2);
+    QHash<QString, QString>& values = sections_[current];
+    if (!values.contains(key)) values.insert(key, value);
+  }
+}
+
+QString TUpdateScript::ReadString(const QString& section, const QString& key,
+                                  const QString& fallback) const {
+  const auto s = sections_.constFind(section.toLower());
+  if (s == sections_.constEnd()) return fallback;
+  const auto v = s->constFind(key.toLower());
+  return v == s->constEnd() ? fallback : *v;
+}
+
+}  // namespace vyx
