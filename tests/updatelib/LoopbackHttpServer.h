@@ -1,0 +1,50 @@
+// A small HTTP/1.1 server on 127.0.0.1 for the tests, served by the thread's event loop (the
+// library's local event loop serves it while a fetch runs).
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <QStringList>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace vyxtest {
+
+struct Response {
+  int status = 200;
+  QByteArray body;
+  QList<QPair<QByteArray, QByteArray>> headers;
+  bool hang = false;  // never answer: the client waits until it gives up
+};
+
+class LoopbackHttpServer : public QObject {
+ public:
+  // port 0: any free port.
+  explicit LoopbackHttpServer(quint16 port = 0, QTcpServer* server = nullptr);
+  bool isListening() const { return server_->isListening(); }
+  quint16 port() const { return server_->serverPort(); }
+  QString url(const QString& path) const;
+
+  void route(const QString& path, const Response& response) { routes_[path] = response; }
+  void serve(const QString& path, const QByteArray& body) { route(path, Response{200, body, {}, false}); }
+  void redirect(const QString& path, const QString& location);
+  // Paths asked for, in order.
+  QStringList requests() const { return requests_; }
+  QHash<QByteArray, QByteArray> lastHeaders() const { return lastHeaders_; }
+
+ private:
+  void answer(QTcpSocket* socket);
+
+  QTcpServer* server_;
+  QHash<QString, Response> routes_;
+  QStringList requests_;
+  QHash<QByteArray, QByteArray> lastHeaders_;
+  QHash<QTcpSocket*, QByteArray> pending_;
+};
+
+// A port on 127.0.0.1 that refuses connections (bound once, then released).
+quint16 RefusingPort();
+
+}  // namespace vyxtest
