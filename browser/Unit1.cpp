@@ -5,19 +5,153 @@
 #include "Unit18.h"
 #include "Unit2.h"
 #include "Unit3.h"
-#include "variable.h"
+#include "Unit5.h"
 
 #include <QApplication>
+#include <QCollator>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLocale>
+#include <QPainter>
+#include <QPainterPath>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <sys/stat.h>
+#include <unordered_set>
 
 TForm1* Form1 = nullptr;
+Tid3v2tag MainTag;
+TTagStatus LastTagStatus = 0;
+
+namespace {
+
+const QString RootArtists = QStringLiteral("Artistes");
+const QString RootAlbums = QStringLiteral("Albums");
+const QString RootGenres = QStringLiteral("Genres");
+const char* const Nothing = "<Rien>";
+
+bool isRootText(const std::string& text)
+{
+    return text == "Artistes" || text == "Albums" || text == "Genres";
+}
+
+QString nodeText(const std::string& value)
+{
+    return value.empty() ? QString::fromLatin1(Nothing) : QString::fromLatin1(value.data(), qsizetype(value.size()));
+}
+
+std::string nodeValue(const QTreeWidgetItem* node)
+{
+    QByteArray bytes = node->text(0).toLatin1();
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+int nodeImage(const QTreeWidgetItem* node) { return node->data(0, Qt::UserRole).toInt(); }
+
+// Kind of a node for the filter: 1 artist, 3 album, 2 genre.
+int kindOfImage(int image) { return image == imgArtist ? 1 : image == imgAlbum ? 3 : 2; }
+
+QIcon drawIcon(int image)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    switch (image) {
+    case imgArtist:  // a singer: head and shoulders
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0x2e, 0x6b, 0xb8));
+        p.drawEllipse(QRectF(5, 1.5, 6, 6));
+        p.drawRoundedRect(QRectF(2.5, 8.5, 11, 7), 3, 3);
+        break;
+    case imgAlbum:  // a disc
+        p.setPen(QPen(QColor(0x55, 0x55, 0x55), 1));
+        p.setBrush(QColor(0xd9, 0xa4, 0x41));
+        p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+        p.setBrush(Qt::white);
+        p.drawEllipse(QRectF(6, 6, 4, 4));
+        break;
+    default: {  // a note
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0x3a, 0x9a, 0x4a));
+        p.drawEllipse(QRectF(2, 10, 5.5, 4.5));
+        p.drawRect(QRectF(6, 2, 1.6, 10));
+        QPainterPath flag;
+        flag.moveTo(7.6, 2);
+        flag.lineTo(13, 4.5);
+        flag.lineTo(7.6, 6.5);
+        p.drawPath(flag);
+        break;
+    }
+    }
+    return QIcon(pixmap);
+}
+
+class TreeNode : public QTreeWidgetItem {
+public:
+    TreeNode(QTreeWidgetItem* parent, const QString& text, int image, const QIcon& icon)
+        : QTreeWidgetItem(parent)
+    {
+        setText(0, text);
+        setIcon(0, icon);
+        setData(0, Qt::UserRole, image);
+    }
+    TreeNode(QTreeWidget* tree, const QString& text, int image, const QIcon& icon) : QTreeWidgetItem(tree)
+    {
+        setText(0, text);
+        setIcon(0, icon);
+        setData(0, Qt::UserRole, image);
+    }
+};
+
+// The node texts of one level, in the locale's case-sensitive order.
+std::vector<size_t> collatedOrder(const std::vector<QString>& texts)
+{
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(texts.size());
+    for (const QString& text : texts) keys.push_back(collator.sortKey(text));
+    std::vector<size_t> order(texts.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        int c = keys[a].compare(keys[b]);
+        return c != 0 ? c < 0 : texts[a] < texts[b];
+    });
+    return order;
+}
+
+}  // namespace
+
+int64_t FileSizeOf(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? int64_t(st.st_size) : 0;
+}
+
+std::string SizeInMegabytes(int64_t bytes)
+{
+    // bytes / 2^20 is exact in binary: round its hundredths half to even with integers.
+    const unsigned __int128 scaled = (unsigned __int128)(bytes < 0 ? 0 : bytes) * 100;
+    uint64_t hundredths = uint64_t(scaled >> 20);
+    const uint64_t rest = uint64_t(scaled & ((1u << 20) - 1)), half = 1u << 19;
+    if (rest > half || (rest == half && (hundredths & 1))) ++hundredths;
+    std::string text = std::to_string(hundredths / 100);
+    const unsigned fraction = unsigned(hundredths % 100);
+    if (fraction != 0) {
+        text += QLocale().decimalPoint().toLatin1();
+        text += char('0' + fraction / 10);
+        if (fraction % 10) text += char('0' + fraction % 10);
+    }
+    return text;
+}
 
 TForm1::TForm1()
 {
     setCaption(QStringLiteral("Sonoverne - Gestion de collections MP3"));
     resize(1000, 650);
+    for (int i = 0; i < 3; ++i) ImageList1[i] = drawIcon(i);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -28,6 +162,10 @@ TForm1::TForm1()
     QMenu* fichier = MainMenu1->addMenu(QStringLiteral("Fichier"));
     Quitter1 = fichier->addAction(QStringLiteral("Quitter"));
     QMenu* liste = MainMenu1->addMenu(QStringLiteral("Liste"));
+    QMenu* trier = liste->addMenu(QStringLiteral("Trier la liste de gauche par"));
+    Artistes2 = trier->addAction(ImageList1[imgArtist], QStringLiteral("Artistes"));
+    Albums1 = trier->addAction(ImageList1[imgAlbum], QStringLiteral("Albums"));
+    Slectionnertout1 = liste->addAction(QStringLiteral("Sélectionner tout"));
     Rafraichir1 = liste->addAction(QStringLiteral("Rafraichir (tous les fichiers)"));
     QMenu* options = MainMenu1->addMenu(QStringLiteral("Options"));
     Gnral1 = options->addAction(QStringLiteral("Général"));
@@ -35,31 +173,63 @@ TForm1::TForm1()
     OuvrirlepanneaudecontrledeWinamp1 = winamp->addAction(QStringLiteral("Afficher le panneau de contrôle de Winamp"));
     OuvrirlepanneaudecontrledeWinamp1->setCheckable(true);
     OuvrirlepanneaudecontrledeWinamp1->setChecked(true);
+    QMenu* aide = MainMenu1->addMenu(QStringLiteral("Aide"));
+    APropos1 = aide->addAction(QStringLiteral("A Propos..."));
 
     ToolBar1 = new QToolBar(this);
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ToolButton1 = ToolBar1->addAction(ImageList1[imgArtist], QStringLiteral("Tri par Artistes"));
+    ToolButton2 = ToolBar1->addAction(ImageList1[imgAlbum], QStringLiteral("Tri par Albums"));
+    ToolButton3 = ToolBar1->addSeparator();
     layout->addWidget(ToolBar1);
 
     Splitter1 = new QSplitter(Qt::Horizontal, this);
     TreeView1 = new QTreeWidget(Splitter1);
     TreeView1->setHeaderHidden(true);
+    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TreeView1->setSortingEnabled(false);
+    TreeView1->installEventFilter(this);
+
     ListView1 = new QTreeView(Splitter1);
+    ListModel = new FileListModel(ListView1);
+    ListView1->setModel(ListModel);
     ListView1->setRootIsDecorated(false);
+    ListView1->setItemsExpandable(false);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setUniformRowHeights(true);
+    ListView1->setAllColumnsShowFocus(true);
+    ListView1->setTextElideMode(Qt::ElideMiddle);  // long paths keep their file name in view
+    ListView1->header()->setSectionsClickable(true);
+    ListView1->header()->setSortIndicatorShown(false);
+    ListView1->header()->setStretchLastSection(false);
+    const int widths[FileListModel::ColumnCount] = {150, 200, 40, 100, 120, 80, 50, 70, 70, 200, 50};
+    for (int c = 0; c < FileListModel::ColumnCount; ++c) ListView1->setColumnWidth(c, widths[c]);
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The selection stays visible when the list loses the focus.
+    for (QWidget* view : {static_cast<QWidget*>(TreeView1), static_cast<QWidget*>(ListView1)}) {
+        QPalette palette = view->palette();
+        palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+        palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                         palette.color(QPalette::Active, QPalette::HighlightedText));
+        view->setPalette(palette);
+    }
+    PopupMenu1 = new QMenu(this);
+    Rafraichir3 = PopupMenu1->addAction(QStringLiteral("Rafraichir (les éléments sélectionnés)"));
     Splitter1->addWidget(TreeView1);
     Splitter1->addWidget(ListView1);
     layout->addWidget(Splitter1, 1);
 
     StatusBar1 = new QWidget(this);
     auto* status = new QHBoxLayout(StatusBar1);
-    status->setContentsMargins(4, 2, 4, 2);
-    const int widths[3] = {500, 100, 150};
+    status->setContentsMargins(2, 2, 2, 2);
+    status->setSpacing(2);
+    const int panelWidths[3] = {500, 100, 150};
     for (int i = 0; i < 3; ++i) {
         StatusPanels[i] = new QLabel(StatusBar1);
         StatusPanels[i]->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-        StatusPanels[i]->setFixedWidth(widths[i]);
+        StatusPanels[i]->setFixedWidth(panelWidths[i]);
         status->addWidget(StatusPanels[i]);
     }
     status->addStretch(1);
@@ -72,10 +242,25 @@ TForm1::TForm1()
     ScruteDossier1.OnFinExecute = [this](TScruteDossier* s) { ScruteDossier1FinExecute(s); };
 
     ui::on(Quitter1, &QAction::triggered, this, &TForm1::Quitter1Click);
+    ui::on(Artistes2, &QAction::triggered, this, &TForm1::Artistes2Click);
+    ui::on(Albums1, &QAction::triggered, this, &TForm1::Albums1Click);
+    ui::on(Slectionnertout1, &QAction::triggered, this, &TForm1::Slectionnertout1Click);
     ui::on(Rafraichir1, &QAction::triggered, this, &TForm1::Rafraichir1Click);
     ui::on(Gnral1, &QAction::triggered, this, &TForm1::Gnral1Click);
+    ui::on(APropos1, &QAction::triggered, this, &TForm1::APropos1Click);
+    ui::on(ToolButton1, &QAction::triggered, this, &TForm1::ToolButton1Click);
+    ui::on(ToolButton2, &QAction::triggered, this, &TForm1::ToolButton2Click);
+    ui::on(Rafraichir3, &QAction::triggered, this, &TForm1::Rafraichir3Click);
+    QObject::connect(TreeView1, &QTreeWidget::itemClicked, this, [this] { ui::guarded([this] { TreeView1Click(); }); });
+    QObject::connect(TreeView1, &QTreeWidget::itemExpanded, this,
+                     [this](QTreeWidgetItem* node) { ui::guarded([&] { TreeView1Expanding(node); }); });
+    QObject::connect(ListView1->header(), &QHeaderView::sectionClicked, this,
+                     [this](int column) { ui::guarded([&] { ListView1ColumnClick(column); }); });
+    QObject::connect(ListView1, &QWidget::customContextMenuRequested, this,
+                     [this](const QPoint& at) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at)); });
 
     OnActivate = [this] { FormActivate(); };
+    OnPaint = [this] { FormPaint(); };
     qApp->installEventFilter(this);
     FormCreate();
 }
@@ -107,17 +292,23 @@ void TForm1::FormShortCut(int key, Qt::KeyboardModifiers)
     LoadSettings();
 }
 
+void TForm1::FormPaint()
+{
+    if (StatusPanels[1]->width() != 100) StatusPanels[1]->setFixedWidth(100);
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
-    // Shortcut keys of any control of this window reach the window first.
     // A key event travels up from the focused control; take it once, where it starts.
-    QWidget* focus = QApplication::focusWidget();
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this &&
-        watched == (focus && focus->window() == this ? focus : static_cast<QWidget*>(this))) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        QWidget* focus = QApplication::focusWidget();
+        QWidget* target = focus && focus->window() == this ? focus : static_cast<QWidget*>(this);
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_F5 && !key->isAutoRepeat())
+        if (watched == target && target->window() == this && key->key() == Qt::Key_F5 && !key->isAutoRepeat())
             ui::guarded([&] { FormShortCut(key->key(), key->modifiers()); });
+    } else if (event->type() == QEvent::KeyRelease && watched == TreeView1) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->isAutoRepeat()) ui::guarded([&] { TreeView1KeyUp(key->key()); });
     }
     return ui::Form::eventFilter(watched, event);
 }
@@ -132,10 +323,39 @@ void TForm1::ScruteDossier1Fichier(TScruteDossier*, const std::string& Nom)
     Form3->Label2->setText(platform::toDisplay(platform::fileNamePart(Nom)));
     FileCount = FileCount + 1;
     FilePaths[FileCount] = Nom;
-    FileRow& row = FileTable[FileCount];
-    for (std::string& field : row.fields) field.clear();
-    row[fPath] = Nom;
-    row[fFolder] = platform::folderPart(Nom);
+    ReadFileTags();
+}
+
+void TForm1::fillRowFromTag(int pos)
+{
+    FileRow& row = FileTable[pos];
+    MainTag.GetTextFrame("TIT2", row[fTitle]);
+    MainTag.GetTextFrame("TPE1", row[fArtist]);
+    MainTag.GetTextFrame("TALB", row[fAlbum]);
+    MainTag.GetTextFrame("TYER", row[fYear]);
+    MainTag.GetTextFrame("TCON", row[fGenre]);
+    MainTag.GetTextFrame("TRCK", row[fTrack]);
+    TCommentFrame comment;
+    MainTag.GetComment(comment, "", "None");
+    row[fComment] = comment.Text;
+}
+
+void TForm1::ReadFileTags()
+{
+    const int pos = FileCount;
+    const std::string& path = FilePaths[pos];
+    FileRow& row = FileTable[pos];
+    LastTagStatus = MainTag.LoadFromFile(path, 0);
+    if (LastTagStatus >= 0x0100) {
+        for (int field : {fTitle, fArtist, fAlbum, fYear, fGenre, fTrack, fComment, fDuration, fSizeMo})
+            row[field].clear();
+    } else {
+        fillRowFromTag(pos);
+        row[fSizeMo] = SizeInMegabytes(FileSizeOf(path));
+        row[fDuration].clear();
+    }
+    row[fPath] = path;
+    row[fFolder] = platform::folderPart(path);
 }
 
 void TForm1::ScruteDossier1FinExecute(TScruteDossier*)
@@ -149,12 +369,218 @@ void TForm1::ScruteDossier1FinExecute(TScruteDossier*)
 void TForm1::ClearTreeAndList()
 {
     TreeView1->clear();
+    ListModel->clear();
+    pathRows_.clear();
 }
 
 void TForm1::BuildDistinctLists()
 {
-    StatusPanels[0]->setText(QStringLiteral("Artistes"));
-    StatusPanels[1]->setText(QString::number(FileCount) + QStringLiteral(" fichier(s)"));
+    pathRows_.clear();
+    // First-seen order with a hash of the values seen, in place of a search of the list.
+    auto build = [](int field, OneBasedTable<std::string>& names, int& count) {
+        count = 1;
+        names[1] = FileCount > 0 ? FileTable.at(1)[field] : std::string();
+        std::unordered_set<std::string_view> seen;
+        seen.reserve(size_t(FileCount) + 1);
+        seen.insert(names[1]);
+        names.reserve(FileCount);
+        for (int pos = 1; pos <= FileCount; ++pos) {
+            const std::string& value = FileTable.at(pos)[field];
+            if (seen.insert(value).second) names[++count] = value;
+        }
+    };
+    build(fArtist, ArtistNames, ArtistCount);
+    build(fGenre, GenreNames, GenreCount);
+    build(fAlbum, AlbumNames, AlbumCount);
+    BuildArtistTree();
+}
+
+std::vector<TForm1::TreeChild> TForm1::collectChildren(const OneBasedTable<std::string>& names, int count,
+                                                       int matchField, int collectField) const
+{
+    std::vector<TreeChild> children(static_cast<size_t>(count));
+    std::unordered_map<std::string_view, size_t> childOf;
+    childOf.reserve(size_t(count));
+    for (int i = 1; i <= count; ++i) {
+        children[size_t(i - 1)].text = names.at(i);
+        childOf.emplace(names.at(i), size_t(i - 1));
+    }
+    std::vector<std::unordered_set<std::string_view>> seen(children.size());
+    for (int pos = 1; pos <= FileCount; ++pos) {
+        const FileRow& row = FileTable.at(pos);
+        auto child = childOf.find(row[matchField]);
+        if (child == childOf.end()) continue;
+        const std::string& value = row[collectField];
+        if (seen[child->second].insert(value).second) children[child->second].grandchildren.push_back(value);
+    }
+    return children;
+}
+
+void TForm1::BuildTree(const QString& root, int rootImage, const OneBasedTable<std::string>& names, int count,
+                       int childImage, int matchField, int collectField, int grandchildImage, bool updateStatus)
+{
+    const std::vector<TreeChild> children = collectChildren(names, count, matchField, collectField);
+
+    TreeView1->setUpdatesEnabled(false);
+    const QSignalBlocker block(TreeView1);
+    TreeView1->clear();
+    auto* rootNode = new TreeNode(TreeView1, root, rootImage, ImageList1[rootImage]);
+
+    std::vector<QString> childTexts;
+    childTexts.reserve(children.size());
+    for (const TreeChild& child : children) childTexts.push_back(nodeText(child.text));
+    for (size_t c : collatedOrder(childTexts)) {
+        auto* node = new TreeNode(rootNode, childTexts[c], childImage, ImageList1[childImage]);
+        std::vector<QString> texts;
+        texts.reserve(children[c].grandchildren.size());
+        for (std::string_view value : children[c].grandchildren) texts.push_back(nodeText(std::string(value)));
+        for (size_t g : collatedOrder(texts)) new TreeNode(node, texts[g], grandchildImage, ImageList1[grandchildImage]);
+    }
+    TreeView1->setUpdatesEnabled(true);
+
+    // Expanding the root selects it and lists every file.
+    TreeView1Expanding(rootNode);
+    rootNode->setExpanded(true);
+    if (updateStatus) {
+        if (TreeView1->currentItem()) FilterListByNode();
+        StatusPanels[0]->setText(rootNode->text(0));
+        StatusPanels[1]->setText(QString::number(RowsShown) + QStringLiteral(" fichier(s)"));
+    }
+}
+
+void TForm1::BuildArtistTree()
+{
+    BuildTree(RootArtists, imgArtist, ArtistNames, ArtistCount, imgArtist, fArtist, fAlbum, imgAlbum, true);
+}
+
+void TForm1::BuildAlbumTree()
+{
+    BuildTree(RootAlbums, imgAlbum, AlbumNames, AlbumCount, imgAlbum, fAlbum, fArtist, imgArtist, true);
+}
+
+void TForm1::BuildGenreTree()
+{
+    BuildTree(RootGenres, imgGenre, GenreNames, GenreCount, imgGenre, fGenre, fAlbum, imgAlbum, false);
+}
+
+void TForm1::FilterListByNode()
+{
+    QTreeWidgetItem* S = TreeView1->currentItem();
+    if (!S || !S->isSelected()) return;
+    std::string sText = nodeValue(S);
+    int sKind = kindOfImage(nodeImage(S));
+    if (isRootText(sText)) sKind = 0;
+    if (QTreeWidgetItem* P = S->parent()) {
+        pText_ = nodeValue(P);
+        pKind_ = kindOfImage(nodeImage(P));
+        if (pText_ == Nothing) pText_.clear();
+    }
+    // Rows gather here and reach the list in one update.
+    RowsShown = 0;
+    pendingRows_.clear();
+    if (sText == Nothing) sText.clear();
+
+    if (isRootText(sText)) {
+        pendingRows_.reserve(size_t(FileCount));
+        for (int pos = 1; pos <= FileCount; ++pos) AddListRow(pos);
+    } else {
+        const bool parentIsRoot = isRootText(pText_);
+        for (int pos = 1; pos <= FileCount; ++pos) {
+            const FileRow& row = FileTable.at(pos);
+            const bool add =
+                (parentIsRoot && ((sKind == 1 && row[fArtist] == sText) || (sKind == 3 && row[fAlbum] == sText) ||
+                                  (sKind == 2 && row[fGenre] == sText))) ||
+                (sKind == 1 && row[fArtist] == sText && pKind_ == 3 && row[fAlbum] == pText_) ||
+                (sKind == 3 && row[fAlbum] == sText &&
+                 ((pKind_ == 1 && row[fArtist] == pText_) || (pKind_ == 2 && row[fGenre] == pText_)));
+            if (add) AddListRow(pos);
+        }
+    }
+    ListModel->setRows(std::move(pendingRows_));
+    pendingRows_.clear();
+}
+
+void TForm1::AddListRow(int pos)
+{
+    pendingRows_.push_back(pos);
+    RowsShown = RowsShown + 1;
+}
+
+void TForm1::showNodeStatus(const QString& text)
+{
+    StatusPanels[0]->setText(text);
+    StatusPanels[1]->setText(QString::number(RowsShown) + QStringLiteral(" fichier(s)"));
+}
+
+void TForm1::TreeView1Click()
+{
+    QTreeWidgetItem* node = TreeView1->currentItem();
+    if (!node || !node->isSelected()) return;
+    FilterListByNode();
+    showNodeStatus(node->text(0));
+}
+
+void TForm1::TreeView1KeyUp(int)
+{
+    TreeView1Click();
+}
+
+void TForm1::TreeView1Expanding(QTreeWidgetItem* node)
+{
+    if (!node) return;
+    TreeView1->setCurrentItem(node);
+    FilterListByNode();
+}
+
+void TForm1::ListView1ColumnClick(int column)
+{
+    SortColumn = column;
+    ListModel->sortByColumn(SortColumn);
+}
+
+void TForm1::Slectionnertout1Click()
+{
+    ListView1->selectAll();
+}
+
+std::vector<std::string> TForm1::SelectedPaths() const
+{
+    std::vector<std::string> paths;
+    QModelIndexList selected = ListView1->selectionModel()->selectedRows();
+    std::vector<int> listRows;
+    listRows.reserve(size_t(selected.size()));
+    for (const QModelIndex& index : selected) listRows.push_back(index.row());
+    std::sort(listRows.begin(), listRows.end());
+    for (int row : listRows) paths.push_back(ListModel->cell(row, 4));
+    return paths;
+}
+
+void TForm1::Rafraichir3Click()
+{
+    if (pathRows_.empty()) {
+        pathRows_.reserve(size_t(FileCount));
+        for (int pos = 1; pos <= FileCount; ++pos) pathRows_[FileTable.at(pos)[fPath]].push_back(pos);
+    }
+    QModelIndexList selected = ListView1->selectionModel()->selectedRows();
+    std::vector<int> listRows;
+    for (const QModelIndex& index : selected) listRows.push_back(index.row());
+    std::sort(listRows.begin(), listRows.end());
+    for (int i : listRows) {
+        const std::string p = ListModel->cell(i, 4);
+        auto found = pathRows_.find(p);
+        if (found == pathRows_.end()) continue;
+        for (int pos : found->second) {
+            LastTagStatus = MainTag.LoadFromFile(p, 0);
+            if (LastTagStatus < 0x0100) {
+                fillRowFromTag(pos);
+                FileRow& row = FileTable[pos];
+                row[fFolder] = platform::folderPart(row[fPath]);
+                row[fSizeMo] = SizeInMegabytes(FileSizeOf(row[fPath]));
+            }
+        }
+        // The list row is drawn from its table row, refreshed or not.
+        ListModel->refreshRow(i);
+    }
 }
 
 void TForm1::Quitter1Click()
@@ -170,4 +596,9 @@ void TForm1::Gnral1Click()
 void TForm1::Winamp1Click()
 {
     Form18->ShowModal();
+}
+
+void TForm1::APropos1Click()
+{
+    Form5->ShowModal();
 }

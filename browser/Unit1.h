@@ -2,8 +2,12 @@
 // commands of the menus.
 #pragma once
 
+#include "FileListModel.h"
 #include "Form.h"
 #include "Scrute.h"
+#include "WinAmp.h"
+#include "id3v2.h"
+#include "variable.h"
 
 #include <QAction>
 #include <QLabel>
@@ -11,45 +15,103 @@
 #include <QMenuBar>
 #include <QSplitter>
 #include <QToolBar>
-#include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <cstdint>
 #include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// The tag object of the walk, the playlists and the refresh of selected rows.
+extern Tid3v2tag MainTag;
+extern TTagStatus LastTagStatus;
+
+// Size of a file in bytes; 0 when it cannot be found.
+int64_t FileSizeOf(const std::string& path);
+// A size in bytes as megabytes with two decimals, half to even, in the shortest form with the
+// user's decimal separator ("3,5", "4", "1,25").
+std::string SizeInMegabytes(int64_t bytes);
+
+// Kinds of tree node, by their image: 0 artist, 1 album, 2 genre.
+enum NodeImage : int { imgArtist = 0, imgAlbum = 1, imgGenre = 2 };
 
 class TForm1 : public ui::Form {
 public:
     TForm1();
 
-    // Handlers.
+    // Start-up, walk and reload.
     void FormCreate();
     void FormActivate();
     void FormShortCut(int key, Qt::KeyboardModifiers shift);
+    void FormPaint();
     void Rafraichir1Click();
     void ScruteDossier1Fichier(TScruteDossier* Sender, const std::string& Nom);
     void ScruteDossier1FinExecute(TScruteDossier* Sender);
+    void ReadFileTags();
+
+    // Tree and list.
+    void BuildDistinctLists();
+    void BuildArtistTree();
+    void BuildAlbumTree();
+    void BuildGenreTree();
+    void FilterListByNode();
+    void AddListRow(int pos);
+    void TreeView1Click();
+    void TreeView1KeyUp(int key);
+    void TreeView1Expanding(QTreeWidgetItem* node);
+    void ListView1ColumnClick(int column);
+    void ToolButton1Click() { BuildArtistTree(); }
+    void ToolButton2Click() { BuildAlbumTree(); }
+    void ToolButton3Click() { BuildGenreTree(); }
+    void Artistes2Click() { BuildArtistTree(); }
+    void Albums1Click() { BuildAlbumTree(); }
+    void Slectionnertout1Click();
+    void Rafraichir3Click();
+
+    // Menu commands.
     void Quitter1Click();
     void Gnral1Click();
     void Winamp1Click();
+    void APropos1Click();
 
     // Clears the tree and the list before a walk.
     void ClearTreeAndList();
-    // Builds the distinct lists and the tree after a walk.
-    void BuildDistinctLists();
+    // Full paths of the selected list rows, in list order.
+    std::vector<std::string> SelectedPaths() const;
 
     TScruteDossier ScruteDossier1;
+    TWinAmpControl WinAmpControl1;
 
     QMenuBar* MainMenu1;
     QAction* Quitter1;
+    QAction* Artistes2;
+    QAction* Albums1;
+    QAction* Slectionnertout1;
     QAction* Rafraichir1;
     QAction* Gnral1;
     QAction* OuvrirlepanneaudecontrledeWinamp1;
+    QAction* APropos1;
+    QMenu* PopupMenu1;
+    QAction* Rafraichir3;
 
     QToolBar* ToolBar1;
+    QAction* ToolButton1;
+    QAction* ToolButton2;
+    QAction* ToolButton3;
     QSplitter* Splitter1;
     QTreeWidget* TreeView1;
     QTreeView* ListView1;
+    FileListModel* ListModel;
     QWidget* StatusBar1;
     QLabel* StatusPanels[3];
+    QIcon ImageList1[3];
+
+    // The distinct artists, albums and genres in first-seen order.
+    int ArtistCount = 0, AlbumCount = 0, GenreCount = 0;
+    int RowsShown = 0;
+    int SortColumn = 0;
 
     // Runs once a walk has ended and the window is up to date (the headless run takes its
     // picture there).
@@ -59,7 +121,26 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct TreeChild {
+        std::string text;
+        std::vector<std::string_view> grandchildren;
+    };
+    // Children of a tree: the list's entries, each with the distinct values of collectField of
+    // the rows whose matchField equals it, in table order.
+    std::vector<TreeChild> collectChildren(const OneBasedTable<std::string>& names, int count, int matchField,
+                                           int collectField) const;
+    void BuildTree(const QString& root, int rootImage, const OneBasedTable<std::string>& names, int count,
+                   int childImage, int matchField, int collectField, int grandchildImage, bool updateStatus);
+    void showNodeStatus(const QString& text);
+    void fillRowFromTag(int pos);
+
     bool FirstActivationDone = false;
+    // Parent of the node last filtered, kept between calls as the filter keeps it.
+    std::string pText_;
+    std::vector<int> pendingRows_;
+    int pKind_ = 0;
+    // FileTable rows by path, built on demand after each walk.
+    std::unordered_map<std::string_view, std::vector<int>> pathRows_;
 };
 
 extern TForm1* Form1;
