@@ -1,0 +1,65 @@
+// File access for the tag classes: POSIX calls behind a small class whose failures are typed, so
+// that the tag classes can turn them into their status words. Paths are bytes, never decoded.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace tagio {
+
+enum class IoError { Open, Read, Write, Other };
+
+class TagIoError : public std::runtime_error {
+public:
+  TagIoError(IoError kind, int err);
+  IoError Kind;
+  int Errno;
+};
+
+// The error class (high byte of a status word) for a failure kind.
+std::uint16_t StatusClass(IoError kind);
+
+// Regular file that exists (following links).
+bool FileExists(const std::string& path);
+
+// Read-only (the user may not write it, or it has no write bit at all, which root's own access
+// check would ignore) or hidden (its name begins with '.'). There is no system attribute here.
+bool FileProtected(const std::string& path);
+
+class File {
+public:
+  File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File();
+
+  // Opens a regular file; never blocks on a FIFO or a device. Writable opens also take an
+  // exclusive advisory lock, so that two savers never interleave.
+  void Open(const std::string& path, bool writable);
+  void Close() noexcept;
+  bool IsOpen() const { return fd_ >= 0; }
+
+  std::uint64_t Size() const;
+  std::uint64_t Position() const { return pos_; }
+  void Seek(std::uint64_t pos) { pos_ = pos; }
+
+  // Exactly n bytes at the position, or IoError::Read.
+  void ReadExact(void* buf, std::size_t n);
+  // At most n bytes at the position; returns how many.
+  std::size_t ReadSome(void* buf, std::size_t n);
+  // All n bytes at the position, or IoError::Write.
+  void WriteAll(const void* buf, std::size_t n);
+  // Makes the file exactly len bytes long.
+  void Truncate(std::uint64_t len);
+  // Makes sure the blocks up to len exist (the file grows to len if shorter): a full disk or a
+  // size limit shows here, before anything is moved.
+  void Reserve(std::uint64_t len);
+  void Sync();
+
+private:
+  int fd_ = -1;
+  std::uint64_t pos_ = 0;
+};
+
+}  // namespace tagio

@@ -1,0 +1,83 @@
+// Files written by mutagen (or built byte by byte by its helper script) read the same through
+// this library as through mutagen.
+#include "id3v2.h"
+#include "tagtest.h"
+
+using namespace tagtest;
+
+namespace {
+
+std::vector<std::string> Fixtures(const TempDir& dir) {
+  std::vector<std::string> names;
+  std::istringstream in(RunTool("fixtures " + Quote(dir.Path().string())));
+  for (std::string name; std::getline(in, name);)
+    if (!name.empty()) names.push_back(name);
+  return names;
+}
+
+// The terminator the decoder keeps (a text ending with its 0 byte) is not part of the text.
+std::string Trim(std::string s) {
+  if (!s.empty() && s.back() == '\0') s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+TEST(Interop, OursReadsWhatMutagenReads) {
+  TempDir dir;
+  const auto names = Fixtures(dir);
+  ASSERT_GE(names.size(), 15u);
+  Tid3v2tag tag;
+  for (const auto& name : names) {
+    SCOPED_TRACE(name);
+    const std::string path = dir.File(name + ".mp3");
+    const MutagenView theirs = MutagenRead(path);
+    ASSERT_LT(tag.LoadFromFile(path, 0), 0x0100);
+    EXPECT_EQ(tag.MajorVersion, theirs.version);
+    ASSERT_FALSE(theirs.texts.empty());
+    for (const auto& [id, text] : theirs.texts) {
+      std::string ours;
+      const TFrameResult r = tag.GetTextFrame(id, ours);
+      if (text == "!") {
+        EXPECT_EQ(r, 4) << id;  // a character above 0xFF
+      } else {
+        EXPECT_EQ(r, 0) << id;
+        EXPECT_EQ(Trim(ours), text) << id;
+      }
+    }
+    for (const auto& [key, text] : theirs.comments) {
+      const auto colon = key.find(':');
+      TCommentFrame c;
+      EXPECT_EQ(tag.GetComment(c, key.substr(colon + 1), key.substr(0, colon)), 0) << key;
+      EXPECT_EQ(Trim(c.Text), text) << key;
+    }
+  }
+}
+
+TEST(Interop, SpecificFixtures) {
+  TempDir dir;
+  Fixtures(dir);
+  Tid3v2tag tag;
+  std::string t;
+  ASSERT_EQ(tag.LoadFromFile(dir.File("raw_v23_big_unsync.mp3"), 0), 0);
+  EXPECT_GT(tag.TagSize, 150000u);
+  EXPECT_EQ(tag.PaddingSize, 4000u);
+  ASSERT_EQ(tag.LoadFromFile(dir.File("raw_v24_duplicates.mp3"), 0), 0);
+  EXPECT_EQ(tag.GetTextFrame("TIT2", t), 0);
+  EXPECT_EQ(t, "Premier");  // the first of two frames
+  TCommentFrame c;
+  EXPECT_EQ(tag.GetComment(c, "", "None"), 0);
+  EXPECT_EQ(c.Text, "anglais");
+  EXPECT_EQ(tag.GetComment(c, "", "fra"), 0);
+  EXPECT_EQ(c.Text, "fran\xE7" "ais");
+  ASSERT_EQ(tag.LoadFromFile(dir.File("raw_v23_exthdr.mp3"), 0), 0);
+  EXPECT_EQ(tag.PaddingSize, 100u);
+  EXPECT_NE(tag.CRC, 0u);
+  ASSERT_EQ(tag.LoadFromFile(dir.File("raw_v24_exthdr.mp3"), 0), 0);
+  EXPECT_EQ(tag.Restrictions, 0x23);
+  EXPECT_EQ(tag.ExtFlags, 0x70);
+  ASSERT_EQ(tag.LoadFromFile(dir.File("raw_v24_nopadding.mp3"), 0), 0);
+  EXPECT_EQ(tag.PaddingSize, 0u);
+  ASSERT_EQ(tag.LoadFromFile(dir.File("mutagen_v24_wide.mp3"), 0), 0);
+  EXPECT_EQ(tag.GetTextFrame("TIT2", t), 4);
+}
