@@ -1,0 +1,485 @@
+// The update wizard driven through its buttons against a loopback HTTP server: from the first
+// page to a started installer, and through every failure the update server or script can cause.
+#include "DownLoadUpdateUnit.h"
+#include "LoopbackHttpServer.h"
+#include "QtTestApp.h"
+#include "VyxPravomel.h"
+#include "VyxShell.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QUrlQuery>
+
+using vyx::TUpdWiz;
+using vyxtest::LoopbackHttpServer;
+using vyxtest::Response;
+
+namespace {
+
+struct Box {
+  QString title, text;
+};
+
+QString ExeName() { return QFileInfo(QCoreApplication::applicationFilePath()).fileName(); }
+
+QByteArray Script(const QString& fullVersion, const QString& download) {
+  QString s = QStringLiteral("; update script\r\n[Modules]\r\n%1 = Setup\r\n").arg(ExeName());
+  if (!fullVersion.isNull()) s += QStringLiteral("[%1]\r\nFullVersion=%2\r\n").arg(ExeName(), fullVersion);
+  if (!download.isNull()) s += QStringLiteral("[Setup]\r\nDownLoad=%1\r\n").arg(download);
+  s += QStringLiteral("[General]\r\nEMail=maint@example.org\r\nWebmaster=Jean Dupont\r\n");
+  return s.toUtf8();
+}
+
+// Files the library left in the private temporary folder.
+QStringList TempLeftovers() {
+  return QDir(QDir::tempPath()).entryList({QStringLiteral("Vyx*")}, QDir::Files);
+}
+
+bool WaitForFile(const QString& path) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!QFileInfo::exists(path) && clock.elapsed() < 60000) {
+    QCoreApplication::processEvents();
+    QThread::msleep(10);
+  }
+  return QFileInfo::exists(path);
+}
+
+class Wizard : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    vyx::SetMessageBoxObserver([this](QMessageBox* box) {
+      boxes.push_back({box->windowTitle(), box->text()});
+      const auto answer = answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
+      QTimer::singleShot(0, box, [box, answer] {
+        if (QAbstractButton* b = box->button(answer)) b->click();
+      });
+    });
+    vyx::SetUrlOpener([this](const QUrl& url) {
+      opened.push_back(url);
+      return true;
+    });
+    ASSERT_TRUE(server.isListening());
+    ASSERT_TRUE(markerDir.isValid());
+    marker = markerDir.filePath(QStringLiteral("installer-ran"));
+    installer = "#!/bin/sh\necho \"$0\" > '" + marker.toUtf8() + "'\n";
+  }
+  void TearDown() override {
+    vyx::SetMessageBoxObserver({});
+    vyx::SetUrlOpener({});
+    QFile ran(marker);
+    if (ran.open(QIODevice::ReadOnly)) QFile::remove(QString::fromUtf8(ran.readAll().trimmed()));
+    EXPECT_EQ(TempLeftovers(), QStringList());
+  }
+
+  std::unique_ptr<TUpdWiz> Make(const QString& scriptUrl, const QString& site = QStringLiteral("http://sonoverne.example.org/")) {
+    auto wizard = std::make_unique<TUpdWiz>(nullptr);
+    wizard->Initialise(scriptUrl, site);
+    return wizard;
+  }
+  // The page as the user reads it.
+  static QString Page(const TUpdWiz& w) { return w.JvLinkLabel->plainText(); }
+
+  LoopbackHttpServer server;
+  QTemporaryDir markerDir;
+  QString marker;
+  QByteArray installer;
+  QList<QMessageBox::StandardButton> answers;
+  std::vector<Box> boxes;
+  std::vector<QUrl> opened;
+};
+
+TEST_F(Wizard, FirstPageShowsTheInstalledVersionsAndTheSite) {
+  auto w = Make(server.url("/update.ini"));
+  EXPECT_EQ(w->windowTitle(), "Assistant de mise à jour");
+  EXPECT_EQ(w->size(), QSize(498, 348));
+  EXPECT_EQ(w->State, 0);
+  EXPECT_EQ(w->AppProductName, "Sonoverne");
+  EXPECT_EQ(w->AppExeName, ExeName());
+  EXPECT_EQ(w->HeadLabel->text(), "Sonoverne");
+  EXPECT_EQ(w->HeadStaticText->text(),
+            "L'assistant de mise à jour va vous guider à travers les étapes du processus de mise à jour de Sonoverne.");
+  EXPECT_EQ(w->BotLabel->text(), "Mise à jour de Sonoverne.");
+  EXPECT_FALSE(w->BotLabel->isEnabled());
+  const QString page = Page(*w);
+  EXPECT_TRUE(page.contains("plus récente de Sonoverne.")) << page.toStdString();
+  EXPECT_TRUE(page.contains("Version actuelle de Sonoverne :\n1.5 (Version du module 'Sonoverne' : 1.5.0.0)."))
+      << page.toStdString();
+  EXPECT_TRUE(page.contains("se connectera alors au site http://sonoverne.example.org/ pour")) << page.toStdString();
+  EXPECT_TRUE(w->NextButton->isEnabled());
+  EXPECT_FALSE(w->PrevButton->isEnabled());
+  EXPECT_EQ(w->NextButton->text(), "&Suivant >");
+  EXPECT_EQ(w->CancelButton->text(), "&Annuler");
+  // The rule starts after the bottom caption and still ends where it did.
+  EXPECT_EQ(w->Separator->x(), 8 + w->BotLabel->x() + w->BotLabel->width());
+  EXPECT_EQ(w->Separator->geometry().right(), 8 + 481 - 1);
+
+  // The site link opens the site.
+  ASSERT_EQ(w->JvLinkLabel->links(), QStringList{"http://sonoverne.example.org/"});
+  emit w->JvLinkLabel->linkActivated(QStringLiteral("0"));
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0], QUrl("http://sonoverne.example.org/"));
+}
+
+TEST_F(Wizard, NewerVersionIsDownloadedRenamedAndStarted) {
+  server.serve("/update.ini", Script("1.6.0.0", server.url("/setup")));
+  server.serve("/setup", installer);
+  auto w = Make(server.url("/update.ini"));
+  QList<int> progress;
+  QObject::connect(w->ProgressBar, &QProgressBar::valueChanged, [&](int v) { progress << v; });
+
+  w->NextButton->click();
+  EXPECT_EQ(w->State, 3);
+  EXPECT_EQ(server.lastHeaders().value("user-agent"), "Mozilla/3.0 (compatible; Indy Library)");
+  EXPECT_TRUE(w->NewVersion);
+  EXPECT_EQ(w->OnlineFullVersion, "1.6.0.0");
+  EXPECT_EQ(w->DownloadURL, server.url("/setup"));
+  EXPECT_TRUE(w->NextButton->isEnabled());
+  EXPECT_FALSE(w->ProgressBar->isVisibleTo(w.get()));
+  const QString page = Page(*w);
+  EXPECT_TRUE(page.contains("La version en ligne du module est : 1.6.0.0.")) << page.toStdString();
+  EXPECT_TRUE(page.contains("Une nouvelle version est disponible en téléchargement.")) << page.toStdString();
+  EXPECT_EQ(w->JvLinkLabel->links(), QStringList{"http://sonoverne.example.org/"});
+  EXPECT_TRUE(boxes.empty());
+
+  progress.clear();
+  w->NextButton->click();
+  EXPECT_EQ(w->State, 4);
+  EXPECT_EQ(w->result(), 1);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Information");
+  EXPECT_EQ(boxes[0].text, QStringLiteral("Afin d'effectuer la mise à jour, %1 (Module de Sonoverne) va se fermer.").arg(ExeName()));
+  // The transfer moved the bar up to the installer's size.
+  ASSERT_FALSE(progress.isEmpty());
+  EXPECT_EQ(progress.last(), installer.size());
+  EXPECT_EQ(w->ProgressBar->maximum(), installer.size());
+
+  ASSERT_TRUE(WaitForFile(marker));
+  QFile ran(marker);
+  ASSERT_TRUE(ran.open(QIODevice::ReadOnly));
+  const QFileInfo started(QString::fromUtf8(ran.readAll().trimmed()));
+  EXPECT_EQ(started.absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+  EXPECT_TRUE(started.fileName().startsWith("Vyx"));
+  EXPECT_FALSE(started.fileName().contains('.')) << started.fileName().toStdString();
+  EXPECT_TRUE(started.isExecutable());
+  EXPECT_EQ(server.requests(), (QStringList{"/update.ini", "/setup"}));
+}
+
+TEST_F(Wizard, EqualOrOlderOnlineVersionsAreNotOffered) {
+  // 1.4.9.0 is older than the installed 1.5.0.0: the places are compared in order.
+  for (const char* online : {"1.5.0.0", "1.4.9.0", "0.9.9.9"}) {
+    server.serve("/update.ini", Script(online, server.url("/setup")));
+    auto w = Make(server.url("/update.ini"));
+    w->NextButton->click();
+    EXPECT_EQ(w->State, 3) << online;
+    EXPECT_FALSE(w->NewVersion) << online;
+    EXPECT_FALSE(w->NextButton->isEnabled()) << online;
+    EXPECT_EQ(w->CancelButton->text(), "&Fermer") << online;
+    EXPECT_TRUE(w->DownloadURL.isEmpty()) << online;
+    EXPECT_TRUE(Page(*w).contains("La version en ligne n'a pas été mise à jour. Il n'est pas nécéssaire de la télécharger."));
+    w->CancelButton->click();
+    EXPECT_EQ(w->result(), 2);
+  }
+  server.serve("/update.ini", Script("1.5.0.1", server.url("/setup")));
+  auto w = Make(server.url("/update.ini"));
+  w->NextButton->click();
+  EXPECT_TRUE(w->NewVersion);
+  EXPECT_TRUE(w->NextButton->isEnabled());
+}
+
+TEST_F(Wizard, AScriptWithoutFullVersionOffersTheReportAndFails) {
+  // The script address carries "&": it stays whole inside the mail body.
+  const QString address = server.url("/maj.php?prog=sono&lang=fr");
+  server.serve("/maj.php?prog=sono&lang=fr", Script(QString(), server.url("/setup")));
+  answers = {QMessageBox::Yes, QMessageBox::Ok};
+  auto w = Make(address);
+  w->NextButton->click();
+  EXPECT_EQ(w->result(), 2);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].title, "Mise à jour");
+  EXPECT_EQ(boxes[0].text,
+            "Le fichier de mise à jour contient des erreurs.\r\nSouhaitez vous envoyer un message d'information à la personne chargée de la maintenance de ce fichier ?");
+  EXPECT_EQ(boxes[1].title, "Erreur");
+  EXPECT_EQ(boxes[1].text, "Echec de la mise à jour.");
+  ASSERT_EQ(opened.size(), 1u);
+  const QUrl mail = opened[0];
+  EXPECT_EQ(mail.scheme(), "mailto");
+  EXPECT_EQ(mail.path(), "maint@example.org");
+  const QUrlQuery query(mail);
+  EXPECT_EQ(query.allQueryItemValues("subject", QUrl::FullyDecoded), QStringList{"Rapport d'anomalie de M.A.J."});
+  EXPECT_EQ(query.queryItemValue("body", QUrl::FullyDecoded),
+            QStringLiteral("A l'attention de Jean Dupont : La mise à jour de %1 (Sonoverne) pas VyxPravomel est "
+                           "impossible en raison d'une erreur dans le script de %2. Merci de corriger cette erreur.")
+                .arg(ExeName(), address));
+  EXPECT_EQ(query.queryItems().size(), 2);
+}
+
+TEST_F(Wizard, ATextThatIsNotAnIniScriptFailsWithoutAMailWhenRefused) {
+  server.serve("/update.ini", "<html><body>Mise à jour\0\xff\xfe binaire</body></html>");
+  answers = {QMessageBox::No, QMessageBox::Ok};
+  auto w = Make(server.url("/update.ini"));
+  w->NextButton->click();
+  EXPECT_EQ(w->result(), 2);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].text, "Echec de la mise à jour.");
+  EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(Wizard, FetchFailuresLeadToTheFailurePage) {
+  server.route("/404", Response{404, "absent", {}, false});
+  server.route("/500", Response{500, "panne", {}, false});
+  const QStringList addresses = {
+      server.url("/404"), server.url("/500"),
+      // A host name that cannot be resolved: longer than DNS allows, so no query leaves.
+      QStringLiteral("http://%1.invalid/update.ini").arg(QStringList(5, QString(60, u'a')).join(u'.')),
+      QStringLiteral("http://127.0.0.1:%1/update.ini").arg(vyxtest::RefusingPort()),
+      QStringLiteral("ftp://127.0.0.1/update.ini"), QString()};
+  for (const QString& address : addresses) {
+    auto w = Make(address);
+    w->NextButton->click();
+    EXPECT_EQ(w->State, 2) << address.toStdString();
+    EXPECT_TRUE(w->PrevButton->isEnabled());
+    EXPECT_FALSE(w->NextButton->isEnabled());
+    EXPECT_FALSE(w->ProgressBar->isVisibleTo(w.get()));
+    EXPECT_TRUE(Page(*w).startsWith("Echec lors de la connexion :")) << Page(*w).toStdString();
+    EXPECT_EQ(w->result(), 0);
+  }
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(Wizard, PreviousAfterARefusedConnectionRetries) {
+  const quint16 port = vyxtest::RefusingPort();
+  auto w = Make(QStringLiteral("http://127.0.0.1:%1/update.ini").arg(port));
+  w->NextButton->click();
+  ASSERT_EQ(w->State, 2);
+  // Previous does nothing but in the failure state, Next nothing in it.
+  w->NextButton->setEnabled(true);
+  w->NextButton->click();
+  EXPECT_EQ(w->State, 2);
+
+  LoopbackHttpServer late(port);
+  ASSERT_TRUE(late.isListening());
+  late.serve("/update.ini", Script("1.6.0.0", late.url("/setup")));
+  w->PrevButton->click();
+  EXPECT_EQ(w->State, 0);
+  EXPECT_TRUE(w->NextButton->isEnabled());
+  EXPECT_FALSE(w->PrevButton->isEnabled());
+  EXPECT_TRUE(Page(*w).contains("1.5 (Version du module 'Sonoverne' : 1.5.0.0)."));
+  w->PrevButton->setEnabled(true);
+  w->PrevButton->click();
+  EXPECT_EQ(w->State, 0);
+  w->NextButton->click();
+  EXPECT_EQ(w->State, 3);
+  EXPECT_TRUE(w->NewVersion);
+}
+
+TEST_F(Wizard, AMissingDownloadAddressLeavesTheWizardWaiting) {
+  server.serve("/update.ini", Script("2.0.0.0", QString()));
+  auto w = Make(server.url("/update.ini"));
+  w->NextButton->click();
+  ASSERT_EQ(w->State, 3);
+  EXPECT_TRUE(w->NextButton->isEnabled());
+  EXPECT_TRUE(w->DownloadURL.isEmpty());
+  w->NextButton->click();
+  EXPECT_EQ(w->State, 4);
+  EXPECT_TRUE(Page(*w).startsWith("Téléchargement"));
+  EXPECT_EQ(w->result(), 0);
+  EXPECT_TRUE(boxes.empty());
+  w->CancelButton->click();
+  EXPECT_EQ(w->result(), 2);
+}
+
+TEST_F(Wizard, InstallerFailuresKeepTheDownloadPage) {
+  QTemporaryDir local;
+  const QString localFile = local.filePath("setup.tmp");
+  QFile precious(localFile);
+  ASSERT_TRUE(precious.open(QIODevice::WriteOnly));
+  precious.write(installer);
+  precious.close();
+  server.route("/missing", Response{404, {}, {}, false});
+  server.serve("/garbage", QByteArray("\x7f" "ELF\x01\x02 not a program", 20));
+  // An address from the script that names a local file is never renamed nor run.
+  for (const QString& download : {server.url("/missing"), localFile, server.url("/garbage")}) {
+    boxes.clear();
+    server.serve("/update.ini", Script("2.0.0.0", download));
+    auto w = Make(server.url("/update.ini"));
+    w->NextButton->click();
+    ASSERT_EQ(w->State, 3);
+    w->NextButton->click();
+    EXPECT_EQ(w->State, 4) << download.toStdString();
+    EXPECT_EQ(w->result(), 0) << download.toStdString();
+    if (download.endsWith("garbage")) {
+      // Downloaded, but it does not start: said, and not reported as success.
+      ASSERT_EQ(boxes.size(), 2u);
+      EXPECT_EQ(boxes[1].title, "Erreur");
+    } else {
+      EXPECT_TRUE(boxes.empty()) << download.toStdString();
+    }
+  }
+  EXPECT_TRUE(QFileInfo(localFile).isFile());
+  EXPECT_FALSE(QFileInfo(localFile).isExecutable());
+  EXPECT_FALSE(QFileInfo::exists(marker));
+}
+
+TEST_F(Wizard, AVersionThatDoesNotSplitShowsTheConversionError) {
+  server.serve("/update.ini", Script("1.2", server.url("/setup")));
+  auto w = Make(server.url("/update.ini"));
+  w->NextButton->click();
+  EXPECT_EQ(w->State, 1);
+  EXPECT_FALSE(w->NextButton->isEnabled());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Erreur");
+  EXPECT_EQ(boxes[0].text, "'' n'est pas une valeur entière correcte");
+  EXPECT_EQ(w->result(), 0);
+  w->CancelButton->click();
+  EXPECT_EQ(w->result(), 2);
+}
+
+TEST_F(Wizard, AProgramWithoutAVersionBlockFailsOnceTheScriptIsRead) {
+  QTemporaryDir folder;
+  const QString program = folder.filePath("plain-program");
+  QFile file(program);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("#!/bin/sh\n");
+  file.close();
+  server.serve("/update.ini", "[Modules]\nplain-program=S\n[plain-program]\nFullVersion=1.0.0.0\n");
+  TUpdWiz w(nullptr, program);
+  w.Initialise(server.url("/update.ini"), QString());
+  EXPECT_EQ(w.AppProductName, "");
+  EXPECT_EQ(w.AppExeName, "plain-program");
+  w.NextButton->click();
+  EXPECT_EQ(w.State, 1);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "'' n'est pas une valeur entière correcte");
+}
+
+TEST_F(Wizard, ALocalScriptIsReadInPlaceAndKept) {
+  QTemporaryDir folder;
+  const QString path = folder.filePath("update.ini");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(Script("1.7.0.0", server.url("/setup")));
+  file.close();
+  auto w = Make(path);
+  w->NextButton->click();
+  EXPECT_EQ(w->State, 3);
+  EXPECT_EQ(w->OnlineFullVersion, "1.7.0.0");
+  EXPECT_TRUE(QFileInfo(path).isFile());
+  EXPECT_TRUE(server.requests().isEmpty());
+}
+
+TEST_F(Wizard, RedirectsAreFollowedWithinHttp) {
+  server.redirect("/update.ini", server.url("/moved/update.ini"));
+  server.serve("/moved/update.ini", Script("1.6.0.0", server.url("/setup")));
+  server.redirect("/setup", server.url("/real-setup"));
+  server.serve("/real-setup", installer);
+  auto w = Make(server.url("/update.ini"));
+  w->NextButton->click();
+  ASSERT_EQ(w->State, 3);
+  w->NextButton->click();
+  EXPECT_EQ(w->result(), 1);
+  EXPECT_TRUE(WaitForFile(marker));
+}
+
+TEST_F(Wizard, CancelDuringATransferStopsIt) {
+  server.route("/update.ini", Response{200, {}, {}, true});
+  auto w = Make(server.url("/update.ini"));
+  QTimer::singleShot(50, w->CancelButton, &QPushButton::click);
+  w->NextButton->click();
+  EXPECT_EQ(w->result(), 2);
+  EXPECT_EQ(w->State, 1);
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(Wizard, DownLoadNewVersionRunsModallyOverTheCallersWindow) {
+  server.serve("/update.ini", Script("1.6.0.0", server.url("/setup")));
+  server.serve("/setup", installer);
+  QWidget mainWindow;
+  mainWindow.show();
+  QWidget* owner = nullptr;
+  QTimer driver;
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    auto* w = qobject_cast<TUpdWiz*>(QApplication::activeModalWidget());
+    if (!w) return;
+    owner = w->parentWidget();
+    if ((w->State == 0 || w->State == 3) && w->NextButton->isEnabled()) w->NextButton->click();
+  });
+  driver.start(10);
+  const QByteArray address = server.url("/update.ini").toUtf8();
+  EXPECT_TRUE(DownLoadNewVersion(static_cast<uintptr_t>(mainWindow.winId()), address.constData(),
+                                 "http://sonoverne.example.org/"));
+  driver.stop();
+  EXPECT_EQ(owner, &mainWindow);
+  EXPECT_TRUE(WaitForFile(marker));
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+  // Cancel at the first page.
+  QTimer::singleShot(0, [] {
+    if (auto* w = qobject_cast<TUpdWiz*>(QApplication::activeModalWidget())) w->CancelButton->click();
+  });
+  EXPECT_FALSE(DownLoadNewVersion(0, address.constData(), ""));
+}
+
+// https never falls back to http along a redirect.
+TEST_F(Wizard, AnHttpsDownloadIsNotRedirectedToHttp) {
+  QTemporaryDir keys;
+  const QString key = keys.filePath("key.pem"), cert = keys.filePath("cert.pem");
+  QProcess openssl;
+  openssl.setProcessChannelMode(QProcess::MergedChannels);
+  openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                            "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+  const bool made = openssl.waitForFinished(-1) && openssl.exitCode() == 0;
+  if (!made || !QSslSocket::supportsSsl()) GTEST_SKIP() << "no TLS on this machine";
+  QFile certFile(cert), keyFile(key);
+  ASSERT_TRUE(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
+  const QSslCertificate certificate(&certFile, QSsl::Pem);
+  QSslConfiguration serverSide = QSslConfiguration::defaultConfiguration();
+  serverSide.setLocalCertificate(certificate);
+  serverSide.setPrivateKey(QSslKey(&keyFile, QSsl::Rsa, QSsl::Pem));
+  auto* tls = new QSslServer;
+  tls->setSslConfiguration(serverSide);
+  LoopbackHttpServer secure(0, tls);
+  ASSERT_TRUE(secure.isListening());
+  QSslConfiguration clientSide = QSslConfiguration::defaultConfiguration();
+  const QSslConfiguration saved = clientSide;
+  clientSide.addCaCertificate(certificate);
+  QSslConfiguration::setDefaultConfiguration(clientSide);
+  const QString httpsBase = QStringLiteral("https://127.0.0.1:%1").arg(secure.port());
+
+  secure.serve("/update.ini", Script("1.6.0.0", httpsBase + "/setup"));
+  secure.redirect("/setup", server.url("/installer"));
+  server.serve("/installer", installer);
+  auto w = Make(httpsBase + "/update.ini");
+  w->NextButton->click();
+  ASSERT_EQ(w->State, 3);
+  w->NextButton->click();
+  EXPECT_EQ(w->State, 4);
+  EXPECT_EQ(w->result(), 0);
+  EXPECT_TRUE(server.requests().isEmpty());
+
+  // Within https the same redirect is followed.
+  secure.redirect("/setup", httpsBase + "/installer");
+  secure.serve("/installer", installer);
+  auto again = Make(httpsBase + "/update.ini");
+  again->NextButton->click();
+  again->NextButton->click();
+  EXPECT_EQ(again->result(), 1);
+  EXPECT_TRUE(WaitForFile(marker));
+  QSslConfiguration::setDefaultConfiguration(saved);
+}
+
+}  // namespace
