@@ -159,22 +159,6 @@ TForm1::TForm1()
 
     MainMenu1 = new QMenuBar(this);
     layout->setMenuBar(MainMenu1);
-    QMenu* fichier = MainMenu1->addMenu(QStringLiteral("Fichier"));
-    Quitter1 = fichier->addAction(QStringLiteral("Quitter"));
-    QMenu* liste = MainMenu1->addMenu(QStringLiteral("Liste"));
-    QMenu* trier = liste->addMenu(QStringLiteral("Trier la liste de gauche par"));
-    Artistes2 = trier->addAction(ImageList1[imgArtist], QStringLiteral("Artistes"));
-    Albums1 = trier->addAction(ImageList1[imgAlbum], QStringLiteral("Albums"));
-    Slectionnertout1 = liste->addAction(QStringLiteral("Sélectionner tout"));
-    Rafraichir1 = liste->addAction(QStringLiteral("Rafraichir (tous les fichiers)"));
-    QMenu* options = MainMenu1->addMenu(QStringLiteral("Options"));
-    Gnral1 = options->addAction(QStringLiteral("Général"));
-    QMenu* winamp = MainMenu1->addMenu(QStringLiteral("Winamp"));
-    OuvrirlepanneaudecontrledeWinamp1 = winamp->addAction(QStringLiteral("Afficher le panneau de contrôle de Winamp"));
-    OuvrirlepanneaudecontrledeWinamp1->setCheckable(true);
-    OuvrirlepanneaudecontrledeWinamp1->setChecked(true);
-    QMenu* aide = MainMenu1->addMenu(QStringLiteral("Aide"));
-    APropos1 = aide->addAction(QStringLiteral("A Propos..."));
 
     ToolBar1 = new QToolBar(this);
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -188,7 +172,6 @@ TForm1::TForm1()
     TreeView1->setHeaderHidden(true);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TreeView1->setSortingEnabled(false);
-    TreeView1->installEventFilter(this);
 
     ListView1 = new QTreeView(Splitter1);
     ListModel = new FileListModel(ListView1);
@@ -215,8 +198,6 @@ TForm1::TForm1()
                          palette.color(QPalette::Active, QPalette::HighlightedText));
         view->setPalette(palette);
     }
-    PopupMenu1 = new QMenu(this);
-    Rafraichir3 = PopupMenu1->addAction(QStringLiteral("Rafraichir (les éléments sélectionnés)"));
     Splitter1->addWidget(TreeView1);
     Splitter1->addWidget(ListView1);
     layout->addWidget(Splitter1, 1);
@@ -241,16 +222,9 @@ TForm1::TForm1()
     ScruteDossier1.OnFichier = [this](TScruteDossier* s, const std::string& nom) { ScruteDossier1Fichier(s, nom); };
     ScruteDossier1.OnFinExecute = [this](TScruteDossier* s) { ScruteDossier1FinExecute(s); };
 
-    ui::on(Quitter1, &QAction::triggered, this, &TForm1::Quitter1Click);
-    ui::on(Artistes2, &QAction::triggered, this, &TForm1::Artistes2Click);
-    ui::on(Albums1, &QAction::triggered, this, &TForm1::Albums1Click);
-    ui::on(Slectionnertout1, &QAction::triggered, this, &TForm1::Slectionnertout1Click);
-    ui::on(Rafraichir1, &QAction::triggered, this, &TForm1::Rafraichir1Click);
-    ui::on(Gnral1, &QAction::triggered, this, &TForm1::Gnral1Click);
-    ui::on(APropos1, &QAction::triggered, this, &TForm1::APropos1Click);
+    createMenus();
     ui::on(ToolButton1, &QAction::triggered, this, &TForm1::ToolButton1Click);
     ui::on(ToolButton2, &QAction::triggered, this, &TForm1::ToolButton2Click);
-    ui::on(Rafraichir3, &QAction::triggered, this, &TForm1::Rafraichir3Click);
     QObject::connect(TreeView1, &QTreeWidget::itemClicked, this, [this] { ui::guarded([this] { TreeView1Click(); }); });
     QObject::connect(TreeView1, &QTreeWidget::itemExpanded, this,
                      [this](QTreeWidgetItem* node) { ui::guarded([&] { TreeView1Expanding(node); }); });
@@ -306,9 +280,16 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
         auto* key = static_cast<QKeyEvent*>(event);
         if (watched == target && target->window() == this && key->key() == Qt::Key_F5 && !key->isAutoRepeat())
             ui::guarded([&] { FormShortCut(key->key(), key->modifiers()); });
-    } else if (event->type() == QEvent::KeyRelease && watched == TreeView1) {
+    }
+    if (event->type() == QEvent::KeyRelease && watched == TreeView1) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (!key->isAutoRepeat()) ui::guarded([&] { TreeView1KeyUp(key->key()); });
+    } else if (event->type() == QEvent::KeyPress && watched == ListView1) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) enterPressedInList_ = true;
+    } else if (event->type() == QEvent::KeyRelease && watched == ListView1) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->isAutoRepeat()) ui::guarded([&] { ListView1KeyUp(key->key()); });
     }
     return ui::Form::eventFilter(watched, event);
 }
@@ -583,22 +564,3 @@ void TForm1::Rafraichir3Click()
     }
 }
 
-void TForm1::Quitter1Click()
-{
-    QApplication::quit();
-}
-
-void TForm1::Gnral1Click()
-{
-    Form2->ShowModal();
-}
-
-void TForm1::Winamp1Click()
-{
-    Form18->ShowModal();
-}
-
-void TForm1::APropos1Click()
-{
-    Form5->ShowModal();
-}

@@ -4,6 +4,7 @@
 
 #include "FileListModel.h"
 #include "Form.h"
+#include "ListBox.h"
 #include "Scrute.h"
 #include "WinAmp.h"
 #include "id3v2.h"
@@ -70,11 +71,49 @@ public:
     void Slectionnertout1Click();
     void Rafraichir3Click();
 
-    // Menu commands.
+    // Menu commands that hand the selected rows to a tool window.
+    void Modificationsdestags1Click();
+    void Renommerlesfichiers1Click();
+    void Crerunelisteauformattxt1Click();
+    void FormaterlestagsMajusculesMinuscules1Click();
+    void Validerlestagssupprimelescaractresincorectes1Click();
+    void Normaliserlevolume2Click();
+    void ConvertirenWAV1Click();
+    void Convertir1Click();
+    // Menu commands that open a window.
     void Quitter1Click();
     void Gnral1Click();
+    void Renommageintelligentdesfichiers2Click();
+    void ExatrctiondespistesdunCD1Click();
+    void ags1Click();
+    void CDDB1Click();
     void Winamp1Click();
+    void Modificationsdetagsdeplusieursfichiers1Click();
+    void ImporterlestagsID3V1versID3V21Click();
+    void Formaterlestags1Click();
+    void Validerlestassupprimelescaractresincorrects1Click();
+    void Incrmenterlespistes1Click();
+    void Normaliserlevolume1Click();
+    void Renommageintelligentdesfichiers1Click();
+    void Faireunelisteauformattxt1Click();
+    void ConvertirReconvertir1Click();
+    void ConvertirMP3Wav1Click();
+    void RipperunCD1Click();
     void APropos1Click();
+    // Playlists, the player, the tag editor, help and the update check.
+    void CrerunePlaylistWinamp1Click();
+    void CrerunePlaylist1Click();
+    void StartPlaylist();
+    void AddPlaylistEntry(const std::string& path);
+    void SavePlaylist();
+    void JouerdansWinamp1Click();
+    void JoueravecWinamp1Click();
+    void OuvrirlepanneaudecontrledeWinamp1Click();
+    void Editerlestags1Click();
+    void ListView1DblClick();
+    void ListView1KeyUp(int key);
+    void Aide2Click();
+    void ChercherunenouvelleversionsurInternet1Click();
 
     // Clears the tree and the list before a walk.
     void ClearTreeAndList();
@@ -90,11 +129,49 @@ public:
     QAction* Albums1;
     QAction* Slectionnertout1;
     QAction* Rafraichir1;
+    QAction* Editerlestags1;
+    QAction* Modificationsdetagsdeplusieursfichiers1;
+    QAction* ImporterlestagsID3V1versID3V21;
+    QAction* Formaterlestags1;
+    QAction* Validerlestassupprimelescaractresincorrects1;
+    QAction* Incrmenterlespistes1;
+    QAction* Normaliserlevolume1;
+    QAction* Renommageintelligentdesfichiers1;
+    QAction* Faireunelisteauformattxt1;
+    QAction* CrerunePlaylist1;
+    QAction* JoueravecWinamp1;
+    QAction* ConvertirReconvertir1;
+    QAction* ConvertirMP3Wav1;
+    QAction* RipperunCD1;
     QAction* Gnral1;
+    QAction* Renommageintelligentdesfichiers2;
+    QAction* ExatrctiondespistesdunCD1;
+    QAction* ags1;
+    QAction* CDDB1;
     QAction* OuvrirlepanneaudecontrledeWinamp1;
+    QAction* OptionsWinamp1;
+    QAction* Aide2;
     QAction* APropos1;
+    QAction* ChercherunenouvelleversionsurInternet1;
     QMenu* PopupMenu1;
+    QAction* Modificationsdestags1;
+    QAction* Renommerlesfichiers1;
+    QAction* Crerunelisteauformattxt1;
+    QAction* FormaterlestagsMajusculesMinuscules1;
+    QAction* Validerlestagssupprimelescaractresincorectes1;
+    QAction* Normaliserlevolume2;
+    QAction* ConvertirenWAV1;
+    QAction* CrerunePlaylistWinamp1;
+    QAction* JouerdansWinamp1;
     QAction* Rafraichir3;
+
+    // The playlist being built, and the artist and title of its entry being written.
+    std::string PlaylistText;
+    std::string PlaylistArtist;
+    std::string PlaylistTitle;
+    // The save dialog of the playlists.
+    const QString SaveDialog1DefaultExt = QStringLiteral("m3u");
+    const QString SaveDialog1Filter = QStringLiteral("Playlists au format m3u (*.m3u)|*.m3u");
 
     QToolBar* ToolBar1;
     QAction* ToolButton1;
@@ -121,6 +198,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void createMenus();
+    // Appends the selected rows' paths to a tool window's list.
+    void handSelectedRows(class ui::ListBox* list);
+    void showModelessHidingMain(ui::Form* form);
+
     struct TreeChild {
         std::string text;
         std::vector<std::string_view> grandchildren;
@@ -135,6 +217,8 @@ private:
     void fillRowFromTag(int pos);
 
     bool FirstActivationDone = false;
+    // An Enter whose press the list did not see (it closed the tag editor) opens nothing.
+    bool enterPressedInList_ = false;
     // Parent of the node last filtered, kept between calls as the filter keeps it.
     std::string pText_;
     std::vector<int> pendingRows_;
@@ -144,3 +228,7 @@ private:
 };
 
 extern TForm1* Form1;
+
+// Where the update check looks: the update script and the product's home page.
+extern std::string UpdateScriptURL;
+extern std::string HomePageURL;

@@ -8,7 +8,7 @@ TForm12::TForm12()
 {
     setCaption(QStringLiteral("Convertir WAV > MP3"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new QListWidget(this);
+    ListBox1 = new ui::ListBox(this);
     layout->addWidget(ListBox1);
     resize(480, 360);
 }

@@ -2,14 +2,14 @@
 #pragma once
 
 #include "Form.h"
-#include <QListWidget>
+#include "ListBox.h"
 
 class TForm12 : public ui::Form {
 public:
     TForm12();
 
     // Files handed over by the main window.
-    QListWidget* ListBox1;
+    ui::ListBox* ListBox1;
 };
 
 extern TForm12* Form12;

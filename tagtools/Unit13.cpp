@@ -8,7 +8,7 @@ TForm13::TForm13()
 {
     setCaption(QStringLiteral("Formater les tags"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new QListWidget(this);
+    ListBox1 = new ui::ListBox(this);
     layout->addWidget(ListBox1);
     resize(480, 360);
 }

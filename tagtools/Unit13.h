@@ -2,14 +2,14 @@
 #pragma once
 
 #include "Form.h"
-#include <QListWidget>
+#include "ListBox.h"
 
 class TForm13 : public ui::Form {
 public:
     TForm13();
 
     // Files handed over by the main window.
-    QListWidget* ListBox1;
+    ui::ListBox* ListBox1;
 };
 
 extern TForm13* Form13;

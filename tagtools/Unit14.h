@@ -2,14 +2,14 @@
 #pragma once
 
 #include "Form.h"
-#include <QListWidget>
+#include "ListBox.h"
 
 class TForm14 : public ui::Form {
 public:
     TForm14();
 
     // Files handed over by the main window.
-    QListWidget* ListBox1;
+    ui::ListBox* ListBox1;
 };
 
 extern TForm14* Form14;

@@ -1,10 +1,198 @@
 #include "Unit4.h"
 
+#include "FileSystem.h"
+#include "Guard.h"
+#include "Unit1.h"
+#include "variable.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <cstdlib>
 
 TForm4* Form4 = nullptr;
+
+namespace {
+
+// A frame read with one of these results holds text we could not read whole: writing the field
+// back unchanged would replace it with what we made of it.
+bool decodedPartly(TFrameResult result)
+{
+    return result != 0 && result != 1 && result != 2;
+}
+
+}  // namespace
 
 TForm4::TForm4()
 {
     setCaption(QStringLiteral("Edition des tags"));
-    resize(480, 360);
+    auto* layout = new QVBoxLayout(this);
+    auto* file = new QHBoxLayout;
+    Label3 = new QLabel(QStringLiteral("Fichier en cours :"), this);
+    Label1 = new QLabel(this);
+    Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    file->addWidget(Label3);
+    file->addWidget(Label1, 1);
+    layout->addLayout(file);
+
+    auto* grid = new QGridLayout;
+    auto addField = [&](int row, const char* caption, ui::RichEdit*& edit) {
+        edit = new ui::RichEdit(this);
+        edit->setFixedHeight(edit->fontMetrics().height() + 12);
+        grid->addWidget(new QLabel(QString::fromUtf8(caption), this), row, 0);
+        grid->addWidget(edit, row, 1);
+    };
+    addField(0, "Titre :", titreEdit);
+    addField(1, "Artiste :", artisteEdit);
+    addField(2, "Album :", albumEdit);
+    addField(3, "Genre :", genreEdit);
+    addField(4, "Année :", anneeEdit);
+    addField(5, "Piste :", pisteEdit);
+    addField(6, "Commentaires :", commentaireEdit);
+    commentaireEdit->setWordWrap(true);
+    commentaireEdit->setFixedHeight(commentaireEdit->fontMetrics().height() * 3 + 12);
+    anneeEdit->setMaxLength(4);
+    layout->addLayout(grid);
+
+    Label2 = new QLabel(QStringLiteral("Sonoverne enregistre les tags aux formats ID3V1 et ID3V2, les caractères en bleu ne seront enregistrés qu'au format ID3V2"), this);
+    Label2->setAlignment(Qt::AlignCenter);
+    Label2->setWordWrap(true);
+    layout->addWidget(Label2);
+    auto* buttons = new QHBoxLayout;
+    Button1 = new QPushButton(QStringLiteral("OK"), this);
+    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
+    buttons->addStretch(1);
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    layout->addLayout(buttons);
+    resize(520, 380);
+    centreOnScreen();
+
+    fields_[0] = {titreEdit, "TIT2", {}, false};
+    fields_[1] = {artisteEdit, "TPE1", {}, false};
+    fields_[2] = {albumEdit, "TALB", {}, false};
+    fields_[3] = {anneeEdit, "TYER", {}, false};
+    fields_[4] = {genreEdit, "TCON", {}, false};
+    fields_[5] = {pisteEdit, "TRCK", {}, false};
+    fields_[6] = {commentaireEdit, nullptr, {}, false};
+
+    OnShow = [this] { FormShow(); };
+    titreEdit->OnChange = [this] { titreEditChange(); };
+    artisteEdit->OnChange = [this] { artisteEditChange(); };
+    albumEdit->OnChange = [this] { albumEditChange(); };
+    commentaireEdit->OnChange = [this] { commentaireEditChange(); };
+    for (Field& field : fields_) field.edit->OnKeyUp = [this](int key) { FieldKeyUp(key); };
+    ui::on(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
+    ui::on(Button2, &QPushButton::clicked, this, &TForm4::Button2Click);
+}
+
+void TForm4::setFileName(const std::string& path)
+{
+    fileName_ = path;
+    Label1->setText(platform::toDisplay(path));
+}
+
+void TForm4::FormShow()
+{
+    for (Field& field : fields_) {
+        field.edit->setText(std::string());
+        field.loaded.clear();
+        field.unreadable = false;
+    }
+    if (Tag2.LoadFromFile(fileName_, 0) < 0x0100) {
+        for (Field& field : fields_) {
+            TFrameResult result;
+            if (field.frame) {
+                result = Tag2.GetTextFrame(field.frame, field.loaded);
+            } else {
+                TCommentFrame comment;
+                result = Tag2.GetComment(comment, "", "None");
+                field.loaded = comment.Text;
+            }
+            field.unreadable = decodedPartly(result);
+            field.edit->setText(field.loaded);
+        }
+    }
+    const QColor text = palette().color(QPalette::WindowText);
+    genreEdit->setFontColour(text);
+    if (UseId3v1) {
+        genreEdit->setFontColour(Qt::blue);
+        colourPast30(commentaireEdit);
+        colourPast30(artisteEdit);
+        colourPast30(titreEdit);
+        colourPast30(albumEdit);
+    } else {
+        for (Field& field : fields_) field.edit->setFontColour(text);
+    }
+    Label2->setVisible(UseId3v1);
+    titreEdit->setFocus();
+}
+
+void TForm4::colourPast30(ui::RichEdit* edit)
+{
+    if (!UseId3v1) return;
+    const int caret = edit->caretPosition();
+    const QColor text = palette().color(QPalette::WindowText);
+    const int length = int(edit->toPlainText().size());
+    for (int i = 0; i <= length; ++i) edit->setCharColour(i, i >= 30 ? QColor(Qt::blue) : text);
+    edit->setCaretPosition(caret);
+}
+
+void TForm4::titreEditChange() { colourPast30(titreEdit); }
+void TForm4::artisteEditChange() { colourPast30(artisteEdit); }
+void TForm4::albumEditChange() { colourPast30(albumEdit); }
+void TForm4::commentaireEditChange() { colourPast30(commentaireEdit); }
+
+void TForm4::FieldKeyUp(int key)
+{
+    if (key == 13) Button1->click();
+}
+
+void TForm4::Button1Click()
+{
+    if (Tag != 1) Form1->Tag = 1;
+
+    for (const Field& field : fields_) {
+        const std::string text = field.edit->Text();
+        // Text we could not read whole is written back only when the user changed it.
+        if (field.unreadable && text == field.loaded) continue;
+        if (field.frame) {
+            Tag2.SetTextFrame(field.frame, text);
+        } else {
+            TCommentFrame comment;
+            comment.Encoding = 0;
+            comment.Language = "ENG";
+            comment.Description.clear();
+            comment.Text = text;
+            Tag2.SetComment(comment, "", "None");
+        }
+    }
+    Tag2.SaveToFile("=", 255, 255, -1);
+
+#ifdef SONOVERNE_HAVE_ID3V1
+    if (UseId3v1) {
+        Tag1.SetTitle(titreEdit->Text());
+        Tag1.SetArtist(artisteEdit->Text());
+        Tag1.SetAlbum(albumEdit->Text());
+        Tag1.SetYear(anneeEdit->Text());
+        Tag1.SetComment(commentaireEdit->Text());
+        const std::string track = pisteEdit->Text();
+        char* end = nullptr;
+        const long number = std::strtol(track.c_str(), &end, 10);
+        Tag1.SetTrack(!track.empty() && *end == '\0' && number >= 0 && number <= 255 ? uint8_t(number) : 0);
+        // The genre field is free text: the block keeps the genre byte it already has.
+        Tid3tag existing;
+        Tag1.Genre = existing.ReadFromFile(fileName_) < 0x0100 ? existing.Genre : 255;
+        Tag1.WriteToFile(fileName_);
+    }
+#endif
+
+    Form1->Rafraichir3Click();
+    Close();
+}
+
+void TForm4::Button2Click()
+{
+    for (Field& field : fields_) field.edit->setText(std::string());
+    Close();
 }

@@ -8,7 +8,7 @@ TForm6::TForm6()
 {
     setCaption(QStringLiteral("Modification des tags de plusieurs fichiers"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new QListWidget(this);
+    ListBox1 = new ui::ListBox(this);
     layout->addWidget(ListBox1);
     resize(480, 360);
 }

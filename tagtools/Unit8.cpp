@@ -8,7 +8,7 @@ TForm8::TForm8()
 {
     setCaption(QStringLiteral("Renommage intelligent des fichiers"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new QListWidget(this);
+    ListBox1 = new ui::ListBox(this);
     layout->addWidget(ListBox1);
     resize(480, 360);
 }

@@ -2,14 +2,14 @@
 #pragma once
 
 #include "Form.h"
-#include <QListWidget>
+#include "ListBox.h"
 
 class TForm8 : public ui::Form {
 public:
     TForm8();
 
     // Files handed over by the main window.
-    QListWidget* ListBox1;
+    ui::ListBox* ListBox1;
 };
 
 extern TForm8* Form8;

@@ -1,0 +1,23 @@
+// Starting programs and opening documents through the desktop.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Splits a parameter string as the original platform's command line does: blanks separate,
+// double quotes group (a doubled quote inside quotes is one quote), an unclosed quote runs to
+// the end of the text.
+std::vector<std::string> splitParameters(const std::string& parameters);
+
+// Starts a program with a parameter string and does not wait; false when it could not start.
+bool startProgram(const std::string& program, const std::string& parameters);
+
+// Opens a document, folder or URL with the desktop's handler; false when none took it.
+bool openDocument(const std::string& pathOrUrl);
+// Tests see the documents the program opens instead of the desktop.
+void setOpenDocumentHandler(std::function<bool(const std::string&)> handler);
+
+}  // namespace platform

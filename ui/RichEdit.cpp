@@ -1,0 +1,125 @@
+#include "RichEdit.h"
+#include "Guard.h"
+
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextBlock>
+#include <QTextCursor>
+
+namespace ui {
+
+RichEdit::RichEdit(QWidget* parent) : QTextEdit(parent)
+{
+    setAcceptRichText(false);
+    setWordWrap(false);
+    setTabChangesFocus(true);
+    QObject::connect(this, &QTextEdit::textChanged, this, [this] {
+        if (inChange_) return;
+        inChange_ = true;
+        // Typed text past the maximum length is cut, as a single-line field would refuse it.
+        if (maxLength_ > 0 && toPlainText().size() > maxLength_) {
+            QTextCursor cursor(document());
+            cursor.setPosition(maxLength_);
+            cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+        }
+        if (OnChange) guarded(OnChange);
+        inChange_ = false;
+    });
+}
+
+std::string RichEdit::Text() const
+{
+    // Characters that ISO-8859-1 cannot hold become "?", as the tag would store them.
+    const QByteArray bytes = toPlainText().toLatin1();
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+void RichEdit::setText(const std::string& latin1)
+{
+    setPlainText(QString::fromLatin1(latin1.data(), qsizetype(latin1.size())));
+    moveCursor(QTextCursor::End);
+}
+
+void RichEdit::setWordWrap(bool on)
+{
+    setLineWrapMode(on ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+    setVerticalScrollBarPolicy(on ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+void RichEdit::setCharColour(int position, const QColor& colour)
+{
+    const int length = toPlainText().size();
+    if (position < 0 || position >= length) return;
+    const bool was = inChange_;
+    inChange_ = true;  // a colour is no change of text
+    QTextCursor cursor(document());
+    cursor.setPosition(position);
+    cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+    QTextCharFormat format;
+    format.setForeground(colour);
+    cursor.mergeCharFormat(format);
+    inChange_ = was;
+}
+
+QColor RichEdit::charColour(int position) const
+{
+    QTextCursor cursor(document());
+    cursor.setPosition(position + 1);
+    return cursor.charFormat().foreground().color();
+}
+
+void RichEdit::setFontColour(const QColor& colour)
+{
+    const bool was = inChange_;
+    inChange_ = true;
+    QTextCursor cursor(document());
+    cursor.select(QTextCursor::Document);
+    QTextCharFormat format;
+    format.setForeground(colour);
+    cursor.mergeCharFormat(format);
+    QTextCharFormat typing = currentCharFormat();
+    typing.setForeground(colour);
+    setCurrentCharFormat(typing);
+    inChange_ = was;
+}
+
+int RichEdit::caretPosition() const { return textCursor().position(); }
+
+void RichEdit::setCaretPosition(int position)
+{
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(std::min(position, int(toPlainText().size())));
+    setTextCursor(cursor);
+}
+
+void RichEdit::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();  // no line breaks; the key-up handler acts on Enter
+        return;
+    }
+    QTextEdit::keyPressEvent(event);
+}
+
+void RichEdit::keyReleaseEvent(QKeyEvent* event)
+{
+    QTextEdit::keyReleaseEvent(event);
+    if (!event->isAutoRepeat() && OnKeyUp) {
+        const int key = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) ? 13 : event->key();
+        guarded([&] { OnKeyUp(key); });
+    }
+}
+
+void RichEdit::insertFromMimeData(const QMimeData* source)
+{
+    // Pasted text arrives on one line.
+    QString text = source->text();
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    insertPlainText(text);
+}
+
+}  // namespace ui

@@ -1,0 +1,42 @@
+// A one-paragraph text field with a colour per character, as the tag editor needs it: no field
+// takes a line break (Enter is left to the key-up handler), an optional maximum length, and
+// word wrap only where asked for. Text() and setText() carry ISO-8859-1 bytes, as tags do.
+#pragma once
+
+#include <QColor>
+#include <QTextEdit>
+#include <functional>
+#include <string>
+
+namespace ui {
+
+class RichEdit : public QTextEdit {
+public:
+    explicit RichEdit(QWidget* parent = nullptr);
+
+    std::string Text() const;
+    void setText(const std::string& latin1);
+    void setMaxLength(int length) { maxLength_ = length; }
+    void setWordWrap(bool on);
+
+    // Colours of single characters (0-based); the default colour is the window-text colour.
+    void setCharColour(int position, const QColor& colour);
+    QColor charColour(int position) const;
+    void setFontColour(const QColor& colour);
+    int caretPosition() const;
+    void setCaretPosition(int position);
+
+    std::function<void()> OnChange;
+    std::function<void(int key)> OnKeyUp;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    int maxLength_ = 0;
+    bool inChange_ = false;
+};
+
+}  // namespace ui
