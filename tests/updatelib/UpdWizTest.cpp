@@ -403,6 +403,10 @@ TEST_F(Wizard, CancelDuringATransferStopsIt) {
   EXPECT_EQ(w->result(), 2);
   EXPECT_EQ(w->State, 1);
   EXPECT_TRUE(boxes.empty());
+  // The connection's progress was added to the page while it waited.
+  const QString page = Page(*w);
+  EXPECT_TRUE(page.startsWith("Connexion\nConnexion au site http://sonoverne.example.org/")) << page.toStdString();
+  EXPECT_TRUE(page.endsWith("\nConnexion à 127.0.0.1.")) << page.toStdString();
 }
 
 TEST_F(Wizard, DownLoadNewVersionRunsModallyOverTheCallersWindow) {
