@@ -16,11 +16,16 @@ namespace {
 // A settings file larger than this is not a settings file: it gives the defaults.
 constexpr size_t MaxSettingsFileSize = 1 << 20;
 
-bool readWholeFile(const std::string& path, std::string& out)
+// False when the file is missing or cannot be read; missing then tells which.
+bool readWholeFile(const std::string& path, std::string& out, bool* missing = nullptr)
 {
     out.clear();
+    if (missing) *missing = false;
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        if (missing) *missing = errno == ENOENT || errno == ENOTDIR;
+        return false;
+    }
     struct stat st;
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && size_t(st.st_size) <= MaxSettingsFileSize;
     char buf[16384];
@@ -176,7 +181,10 @@ bool IniFile::ReadBool(const std::string& section, const std::string& key, bool 
 void IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
     std::string text;
-    readWholeFile(path_, text);
+    bool missing = false;
+    // A file that exists but cannot be read is never replaced by one holding only this key.
+    if (!readWholeFile(path_, text, &missing) && !missing)
+        throw IniFileError("Impossible de lire " + path_);
     std::vector<std::string> lines = splitLines(text);
     // Keep only well-formed text; a binary or corrupt file is rebuilt from its readable lines.
     int sectionLine = -1, keyLine = -1, lastInSection = -1;

@@ -50,6 +50,8 @@ void TScruteDossier::walk(std::string folder, int32_t depth)
         FolderListing files(folder, mask);
         while (!Stop && files.next(entry)) {
             platform::processMessages();
+            // A stop pressed while messages were processed ends the walk before this entry.
+            if (Stop) break;
             if (entry.isDirectory) continue;
             if (OnFichier) {
                 FichierCourant = prefix + entry.name;

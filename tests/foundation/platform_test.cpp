@@ -1,0 +1,172 @@
+// The file-system services of the platform layer: masks, listings, attributes, renaming that
+// never replaces, path pieces.
+#include "FileSystem.h"
+#include "TempTree.h"
+
+#include <gmock/gmock.h>
+
+#include <QString>
+
+#include <set>
+
+using ::testing::UnorderedElementsAre;
+
+namespace {
+
+std::vector<std::string> list(const std::string& folder, const std::string& mask)
+{
+    std::vector<std::string> names;
+    platform::FolderListing listing(folder, mask);
+    platform::DirEntry e;
+    while (listing.next(e))
+        if (e.name != "." && e.name != "..") names.push_back(e.name + (e.isDirectory ? "/" : ""));
+    return names;
+}
+
+TEST(Masks, MatchAsTheDesktopDoes)
+{
+    using platform::matchesMask;
+    // Letters ignore their case.
+    EXPECT_TRUE(matchesMask("A.MP3", "*.mp3"));
+    EXPECT_TRUE(matchesMask("song.Mp3", "*.MP3"));
+    EXPECT_FALSE(matchesMask("song.mp3.bak", "*.mp3"));
+    EXPECT_FALSE(matchesMask("song.mp", "*.mp3"));
+    EXPECT_TRUE(matchesMask(".mp3", "*.mp3"));
+    // "?" is exactly one character.
+    EXPECT_TRUE(matchesMask("b.mp3", "?.mp3"));
+    EXPECT_FALSE(matchesMask("bb.mp3", "?.mp3"));
+    EXPECT_TRUE(matchesMask("track07.wav", "track??.*"));
+    // "*.*" and "*" take every name, with or without a dot.
+    for (const char* name : {"README", "a.b.c", ".hidden", "x."}) {
+        EXPECT_TRUE(matchesMask(name, "*.*")) << name;
+        EXPECT_TRUE(matchesMask(name, "*")) << name;
+    }
+    EXPECT_TRUE(matchesMask("winamp", "winamp.*"));
+    // An empty mask takes nothing.
+    EXPECT_FALSE(matchesMask("", ""));
+    EXPECT_FALSE(matchesMask("a.mp3", ""));
+    // Bytes above 127 are compared as they are.
+    EXPECT_TRUE(matchesMask("\xE9t\xE9.mp3", "*.MP3"));
+    EXPECT_FALSE(matchesMask("\xC9T\xC9.mp3", "\xE9t\xE9.mp3"));
+    // Many stars on a long name finish (no exponential backtracking).
+    EXPECT_FALSE(matchesMask(std::string(5000, 'a'), "*a*a*a*a*a*a*a*a*a*a*b"));
+}
+
+TEST(Masks, FolderListings)
+{
+    TempTree t;
+    for (const char* n : {"A.MP3", "b.mp3", "c.wav", "README", ".hidden.mp3"}) t.file(n);
+    t.dir("Album.mp3");
+    EXPECT_THAT(list(t.root(), "*.mp3"), UnorderedElementsAre("A.MP3", "b.mp3", ".hidden.mp3", "Album.mp3/"));
+    EXPECT_THAT(list(t.root(), "?.wav"), UnorderedElementsAre("c.wav"));
+    EXPECT_THAT(list(t.root(), "*.*"),
+                UnorderedElementsAre("A.MP3", "b.mp3", "c.wav", "README", ".hidden.mp3", "Album.mp3/"));
+    EXPECT_TRUE(list(t.root(), "").empty());
+    // A folder that is missing, or a file, lists nothing.
+    EXPECT_TRUE(list(t.path("missing"), "*.*").empty());
+    EXPECT_TRUE(list(t.path("README"), "*.*").empty());
+    // A link to a folder is a folder; a dangling link is not.
+    ASSERT_EQ(symlink(t.path("Album.mp3").c_str(), t.path("link").c_str()), 0);
+    ASSERT_EQ(symlink(t.path("nowhere").c_str(), t.path("dead").c_str()), 0);
+    EXPECT_THAT(list(t.root(), "link"), UnorderedElementsAre("link/"));
+    EXPECT_THAT(list(t.root(), "dead"), UnorderedElementsAre("dead"));
+}
+
+TEST(Attributes, HiddenAndReadOnly)
+{
+    TempTree t;
+    const std::string hidden = t.file(".secret");
+    const std::string plain = t.file("open.mp3");
+    const std::string locked = t.file("locked.mp3");
+    ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(plain.c_str(), 0666), 0);
+    EXPECT_TRUE(platform::isHidden(hidden));
+    EXPECT_TRUE(platform::isHidden(t.path(".folder/x")) == false);
+    EXPECT_TRUE(platform::isHidden(t.dir(".folder")));
+    EXPECT_FALSE(platform::isHidden(plain));
+    EXPECT_FALSE(platform::isReadOnly(t.path("missing.mp3")));
+
+    // Read-only is what the user may not write: judged as an ordinary user.
+    const int code = asOrdinaryUser([&] {
+        if (!platform::isReadOnly(locked)) return 1;
+        if (platform::isReadOnly(plain)) return 2;
+        return 0;
+    });
+    EXPECT_EQ(code, 0);
+
+    EXPECT_TRUE(platform::fileExists(plain));
+    EXPECT_FALSE(platform::fileExists(t.root()));
+    EXPECT_TRUE(platform::folderExists(t.root()));
+    EXPECT_FALSE(platform::folderExists(plain));
+    EXPECT_FALSE(platform::folderExists(""));
+}
+
+TEST(Rename, NeverReplaces)
+{
+    TempTree t;
+    const std::string from = t.file("from.mp3", "new");
+    const std::string to = t.file("to.mp3", "precious");
+    errno = 0;
+    EXPECT_FALSE(platform::renameNoReplace(from, to));
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(TempTree::read(to), "precious");
+    EXPECT_EQ(TempTree::read(from), "new");
+
+    // Not even a name that differs only in case on this case-sensitive system is touched
+    // when it exists; a free name is taken.
+    const std::string free = t.path("renamed.mp3");
+    EXPECT_TRUE(platform::renameNoReplace(from, free));
+    EXPECT_FALSE(platform::fileExists(from));
+    EXPECT_EQ(TempTree::read(free), "new");
+
+    // A folder in the way is not replaced either, nor is a missing source an error that moves
+    // anything.
+    t.dir("folder");
+    EXPECT_FALSE(platform::renameNoReplace(free, t.path("folder")));
+    EXPECT_TRUE(platform::fileExists(free));
+    EXPECT_FALSE(platform::renameNoReplace(t.path("missing"), t.path("other")));
+    EXPECT_FALSE(platform::fileExists(t.path("other")));
+}
+
+TEST(Paths, FolderAndFileNameParts)
+{
+    using platform::fileNamePart;
+    using platform::folderPart;
+    EXPECT_EQ(folderPart("/music/a.mp3"), "/music/");
+    EXPECT_EQ(fileNamePart("/music/a.mp3"), "a.mp3");
+    EXPECT_EQ(folderPart("/a.mp3"), "/");
+    EXPECT_EQ(fileNamePart("/a.mp3"), "a.mp3");
+    EXPECT_EQ(folderPart("a.mp3"), "");
+    EXPECT_EQ(fileNamePart("a.mp3"), "a.mp3");
+    EXPECT_EQ(folderPart("/music/"), "/music/");
+    EXPECT_EQ(fileNamePart("/music/"), "");
+    // A backslash is an ordinary character of a name here.
+    EXPECT_EQ(fileNamePart("/m/AC\\DC.mp3"), "AC\\DC.mp3");
+    EXPECT_EQ(platform::withTrailingSeparator("/music"), "/music/");
+    EXPECT_EQ(platform::withTrailingSeparator("/music/"), "/music/");
+    EXPECT_EQ(platform::driveOf("/music"), '/');
+    EXPECT_EQ(platform::driveOf(""), '\0');
+    EXPECT_EQ(platform::drives(), std::vector<char>{'/'});
+    EXPECT_EQ(platform::driveRoot('/'), "/");
+}
+
+TEST(Paths, ProgramFolder)
+{
+    TempTree t;
+    platform::setProgramFolder(t.root());
+    EXPECT_EQ(platform::programFolder(), t.root() + "/");
+    platform::setProgramFolder("");
+    // Without a QApplication: the folder of this test program.
+    const std::string own = platform::programFolder();
+    EXPECT_EQ(own.back(), '/');
+    EXPECT_TRUE(platform::folderExists(own));
+}
+
+TEST(Paths, DisplayNamesOfUtf8Paths)
+{
+    const std::string p = "/m/\xC3\xA9t\xC3\xA9 \xE2\x99\xAA.mp3";
+    EXPECT_EQ(platform::toDisplay(p), QString::fromUtf8("/m/été ♪.mp3"));
+    EXPECT_EQ(platform::fromDisplay(platform::toDisplay(p)), p);
+}
+
+}  // namespace

@@ -1,0 +1,227 @@
+// The settings file: names without case, defaults, Booleans, creation, line ends, damaged
+// files, and writes that fail without losing what was there.
+#include "IniFile.h"
+#include "TempTree.h"
+
+#include <gmock/gmock.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using platform::IniFile;
+using platform::IniFileError;
+
+namespace {
+
+class Settings : public ::testing::Test {
+protected:
+    std::string text() const { return TempTree::read(path); }
+    void put(const std::string& content) const { t.file("Sonoverne.ini", content); }
+
+    TempTree t;
+    std::string path = t.path("Sonoverne.ini");
+    IniFile ini{path};
+};
+
+// Restores an environment variable when the test ends.
+class EnvironmentGuard {
+public:
+    explicit EnvironmentGuard(const char* name) : name_(name)
+    {
+        if (const char* v = getenv(name)) { had_ = true; value_ = v; }
+    }
+    ~EnvironmentGuard()
+    {
+        if (had_) setenv(name_, value_.c_str(), 1);
+        else unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    bool had_ = false;
+    std::string value_;
+};
+
+TEST_F(Settings, NamesIgnoreCaseAndMissingKeysGiveTheDefault)
+{
+    ini.WriteString("Liste", "Dossier", "/musique");
+    EXPECT_EQ(ini.ReadString("LISTE", "dossier", "?"), "/musique");
+    EXPECT_EQ(ini.ReadString("liste", "DOSSIER", "?"), "/musique");
+    // A second write in another case changes the same key: one key in one section.
+    ini.WriteString("liste", "DOSSIER", "/autre");
+    EXPECT_EQ(ini.ReadString("Liste", "Dossier", "?"), "/autre");
+    const std::string s = text();
+    EXPECT_EQ(s.find("/musique"), std::string::npos);
+    EXPECT_EQ(s.find("[Liste]"), s.rfind("[Liste]"));
+    EXPECT_EQ(s.find('['), s.rfind('['));
+
+    EXPECT_EQ(ini.ReadString("Liste", "Absent", "def"), "def");
+    EXPECT_EQ(ini.ReadString("Absente", "Dossier", "def"), "def");
+    EXPECT_EQ(ini.ReadInteger("CDDB", "Serveur", 7), 7);
+    EXPECT_TRUE(ini.ReadBool("ID3V1", "Utiliser", true));
+
+    // A key of one section is not found in another.
+    ini.WriteString("Rip", "Format", "%1\\%2\\%4 - %6");
+    EXPECT_EQ(ini.ReadString("Liste", "Format", "none"), "none");
+    EXPECT_EQ(ini.ReadString("rip", "format", ""), "%1\\%2\\%4 - %6");
+    // A value may hold "=" and ";".
+    ini.WriteString("Winamp", "EXE", "/opt/a=b;c/winamp");
+    EXPECT_EQ(ini.ReadString("Winamp", "EXE", ""), "/opt/a=b;c/winamp");
+    EXPECT_EQ(ini.ReadString("Liste", "Dossier", "?"), "/autre");
+}
+
+TEST_F(Settings, BooleansAndIntegers)
+{
+    ini.WriteBool("ID3V1", "Utiliser", true);
+    EXPECT_NE(text().find("Utiliser=1\r\n"), std::string::npos);
+    EXPECT_TRUE(ini.ReadBool("ID3V1", "Utiliser", false));
+    ini.WriteBool("ID3V1", "Utiliser", false);
+    EXPECT_NE(text().find("Utiliser=0\r\n"), std::string::npos);
+    EXPECT_FALSE(ini.ReadBool("ID3V1", "Utiliser", true));
+
+    ini.WriteInteger("CDDB", "Serveur", 12);
+    EXPECT_EQ(ini.ReadInteger("CDDB", "Serveur", 0), 12);
+    ini.WriteInteger("CDDB", "Serveur", -3);
+    EXPECT_EQ(ini.ReadInteger("CDDB", "Serveur", 0), -3);
+    // Text that is no number gives the default.
+    ini.WriteString("CDDB", "Serveur", "beaucoup");
+    EXPECT_EQ(ini.ReadInteger("CDDB", "Serveur", 4), 4);
+}
+
+TEST_F(Settings, CreatedOnFirstWriteWithItsFolders)
+{
+    EnvironmentGuard xdg("XDG_CONFIG_HOME");
+    EnvironmentGuard home("HOME");
+    unsetenv("XDG_CONFIG_HOME");
+    setenv("HOME", t.path("home").c_str(), 1);
+    const std::string where = platform::settingsFilePath("Sonoverne.ini");
+    EXPECT_EQ(where, t.path("home/.config/Sonoverne.ini"));
+
+    IniFile fresh(where);
+    EXPECT_EQ(fresh.ReadString("Liste", "Dossier", "def"), "def");
+    EXPECT_FALSE(std::filesystem::exists(t.path("home")));  // reading writes nothing
+    fresh.WriteString("Renommage", "Separateur", "_");
+    EXPECT_EQ(TempTree::read(where), "[Renommage]\r\nSeparateur=_\r\n");
+
+    // XDG_CONFIG_HOME wins, even when its folder does not exist yet.
+    setenv("XDG_CONFIG_HOME", t.path("xdg/deeper").c_str(), 1);
+    EXPECT_EQ(platform::settingsFilePath("Sonoverne.ini"), t.path("xdg/deeper/Sonoverne.ini"));
+    IniFile other(platform::settingsFilePath("Sonoverne.ini"));
+    other.WriteBool("ID3V1", "Utiliser", true);
+    EXPECT_TRUE(IniFile(t.path("xdg/deeper/Sonoverne.ini")).ReadBool("ID3V1", "Utiliser", false));
+}
+
+TEST_F(Settings, WrittenWithCrLfReadWithAnyLineEnd)
+{
+    ini.WriteString("Liste", "Dossier", "/m");
+    ini.WriteString("Rip", "Dossier", "/r");
+    ini.WriteString("Liste", "Autre", "x");
+    const std::string s = text();
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\n') {
+            EXPECT_TRUE(i > 0 && s[i - 1] == '\r') << "lone LF at " << i;
+        }
+        if (s[i] == '\r') {
+            EXPECT_TRUE(i + 1 < s.size() && s[i + 1] == '\n') << "lone CR at " << i;
+        }
+    }
+    ASSERT_GE(s.size(), 2u);
+    EXPECT_EQ(s.substr(s.size() - 2), "\r\n");
+    // The new key joins its own section.
+    EXPECT_LT(s.find("Autre=x"), s.find("[Rip]"));
+
+    for (const std::string eol : {"\r\n", "\n", "\r"}) {
+        put("[Liste]" + eol + "Dossier=/a" + eol + eol + "[Rip]" + eol + "Dossier = /b " + eol + "Format=%1");
+        EXPECT_EQ(ini.ReadString("Liste", "Dossier", "?"), "/a");
+        EXPECT_EQ(ini.ReadString("Rip", "Dossier", "?"), "/b");
+        EXPECT_EQ(ini.ReadString("Rip", "Format", "?"), "%1");  // last line without an end
+        // A write keeps what it does not change and ends every line with CR LF.
+        ini.WriteString("Rip", "Format", "%2");
+        EXPECT_EQ(text(), "[Liste]\r\nDossier=/a\r\n\r\n[Rip]\r\nDossier = /b \r\nFormat=%2\r\n");
+    }
+}
+
+TEST_F(Settings, DamagedFilesGiveTheDefaults)
+{
+    // Binary junk, NULs included.
+    std::string junk;
+    for (int i = 0; i < 4096; ++i) junk += char((i * 131 + 7) & 0xFF);
+    put(junk);
+    EXPECT_EQ(ini.ReadString("Liste", "Dossier", "def"), "def");
+    EXPECT_EQ(ini.ReadInteger("CDDB", "Serveur", 3), 3);
+
+    // Broken lines around a good one.
+    put("[Liste\r\n=nothing\r\nDossier\r\n[Liste]\r\n\x01\x02garbage\r\nDossier=/ok\r\n[");
+    EXPECT_EQ(ini.ReadString("Liste", "Dossier", "def"), "/ok");
+
+    // A folder where the file should be, and a file far too large to be settings.
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    EXPECT_EQ(ini.ReadString("Liste", "Dossier", "def"), "def");
+    std::filesystem::remove(path);
+    put("[Liste]\r\nDossier=/big\r\n" + std::string(3 << 20, ';'));
+    EXPECT_EQ(ini.ReadString("Liste", "Dossier", "def"), "def");
+
+    // A file its user may not read.
+    put("[Liste]\r\nDossier=/secret\r\n");
+    ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    EXPECT_EQ(asOrdinaryUser([&] { return ini.ReadString("Liste", "Dossier", "def") == "def" ? 0 : 1; }), 0);
+}
+
+TEST_F(Settings, AFileThatCannotBeReadIsNeverReplaced)
+{
+    const std::string big = "[Liste]\r\nDossier=/big\r\n" + std::string(3 << 20, ';');
+    put(big);
+    EXPECT_THROW(ini.WriteString("Liste", "Dossier", "/new"), IniFileError);
+    EXPECT_TRUE(text() == big) << "the large file was changed";
+
+    // Write-only for the user, in a folder the user may write.
+    const std::string secret = "[Liste]\r\nDossier=/secret\r\n";
+    put(secret);
+    ASSERT_EQ(chmod(path.c_str(), 0622), 0);
+    ASSERT_EQ(chmod(t.root().c_str(), 0777), 0);
+    const int code = asOrdinaryUser([&] {
+        try {
+            ini.WriteString("Rip", "Format", "%1");
+        } catch (const IniFileError&) {
+            return 0;
+        }
+        return 1;
+    });
+    chmod(t.root().c_str(), 0755);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(text(), secret);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.root()), {}), 1);
+}
+
+TEST_F(Settings, AFailedWriteRaisesAndKeepsTheFile)
+{
+    const std::string before = "[Liste]\r\nDossier=/m\r\n";
+    put(before);
+    // The file system refuses anything longer than the old file.
+    const int code = inChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit {};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = rlim_t(before.size());
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
+        try {
+            ini.WriteString("Rip", "Format", "%1\\%2\\%4 - %6");
+        } catch (const IniFileError& e) {
+            return std::string(e.what()).find(path) != std::string::npos ? 0 : 2;
+        }
+        return 1;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(text(), before);
+    // No half-written copy is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.root()), {}), 1);
+
+    // A folder that cannot be made.
+    t.file("plain-file");
+    IniFile impossible(t.path("plain-file/sub/Sonoverne.ini"));
+    EXPECT_THROW(impossible.WriteString("Liste", "Dossier", "/m"), IniFileError);
+    EXPECT_EQ(impossible.ReadString("Liste", "Dossier", "def"), "def");
+}
+
+}  // namespace
