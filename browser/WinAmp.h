@@ -1,0 +1,90 @@
+// Remote control of a running media player, as once done with Winamp's window messages.
+//
+// Here a player is an MPRIS player on the D-Bus session bus: it stands for the player's main
+// window of class "Winamp v1.x", and the window messages become MPRIS calls (see SendCommand).
+//
+// Which player: the first bus name "org.mpris.MediaPlayer2.*" in sorted order; the environment
+// variable SONOVERNE_MPRIS_PLAYER (e.g. "vlc") narrows the choice to that player's names, for a
+// desktop where a browser also offers MPRIS.
+// The handle: a small positive number standing for the player's unique bus connection (":1.42"),
+// given once per connection for the life of the program. A player that quits and comes back is a
+// new connection, so an old handle stays stale and what is sent to it is lost, as with a window.
+// 0 is "no player"; -1 is refused by SendCommand.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using TWindowHandle = std::intptr_t;
+
+// The message codes the player understands.
+constexpr unsigned WM_COMMAND = 0x0111;
+constexpr unsigned WM_USER = 0x0400;
+constexpr unsigned WM_COPYDATA = 0x004A;
+
+// The record that carries data with WM_COPYDATA.
+struct TCopyDataStruct {
+    std::uintptr_t dwData = 0;
+    std::uint32_t cbData = 0;
+    const void* lpData = nullptr;
+};
+
+// The one record that every TWinAmpControl::AddFile fills. Only dwData and cbData outlive the
+// call: lpData points into the caller's name and is cleared once the player has it.
+extern TCopyDataStruct WinAmpCopyData;
+
+class TWinAmpControl {
+public:
+    TWinAmpControl();
+    // Closes the player first when CloseWinAmpOnExit is set.
+    ~TWinAmpControl();
+    TWinAmpControl(const TWinAmpControl&) = delete;
+    TWinAmpControl& operator=(const TWinAmpControl&) = delete;
+
+    // Published.
+    std::string WinAmpClassName = "Winamp v1.x";
+    bool AboutComponent() const { return false; }
+    void SetAboutComponent(bool Value);
+    bool StartAndFindWinAmp = false;
+    bool CloseWinAmpOnExit = false;
+    std::int32_t DelayAfterLoadWinAmp = 3000;   // milliseconds
+    // Kept as the player's traditional place; the program never starts the player itself.
+    std::string WAmpPath = "C:\\Program Files\\WinAmp\\WinAmp.exe";
+
+    // Looks for the player (starting it first when StartAndFindWinAmp is set); returns its
+    // handle or 0, and sets Found.
+    TWindowHandle GoFindWinAmp();
+    bool Found() const { return FFound; }
+
+    // Starts the player detached with the parameter /CLASS="<WinAmpClassName>"; true when it
+    // was started.
+    bool StartWinAmp(const std::string& Path);
+
+    // Sends one message to the player last found and returns its result: 1 when the player
+    // handled it, 0 when it was lost (no player, a player gone, a message it does not know).
+    // A handle of -1 sends nothing.
+    std::intptr_t SendCommand(unsigned Message, std::uintptr_t WParam, std::intptr_t LParam);
+
+    void Play();
+    void Pause();
+    void Stop();
+    void Previous();
+    void Next();
+    void Forward5s();
+    void Rewind5s();
+    void CloseWinAmp();
+    void ClearPlaylist();
+    // Queues the file named by a zero-terminated 8-bit path (bytes, not necessarily UTF-8).
+    void AddFile(const char* FileName);
+
+private:
+    TWindowHandle WinAmpHandle = 0;
+    bool FFound = false;
+};
+
+// Splits a parameter string as the desktop's command lines are split: blanks separate, double
+// quotes group (an unclosed quote runs to the end), "" inside quotes is one quote, and
+// backslashes are literal except before a quote (2n backslashes + quote: n and a group mark;
+// 2n+1: n and a literal quote).
+std::vector<std::string> SplitParameters(const std::string& Parameters);

@@ -1,0 +1,94 @@
+// A media player on the session bus for the remote-control tests: it answers the MPRIS calls
+// and appends each one to a record file, one line per call ("Seek -5000000"), before replying,
+// so the caller's synchronous call returns only once its line is written.
+// Usage: mpris_test_player <name> <record file> [number of tracks]
+// With a number of tracks the player has an editable track list of that many tracks.
+// It prints "ready" once its bus name is taken, and quits after a Quit call.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+#include <QFile>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const QString TrackList = QStringLiteral("org.mpris.MediaPlayer2.TrackList");
+
+class Player : public QDBusVirtualObject {
+public:
+    Player(const QString& recordPath, int tracks) : record_(recordPath), hasTrackList_(tracks > 0)
+    {
+        for (int i = 1; i <= tracks; ++i)
+            tracks_ << QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/Track/%1").arg(i));
+    }
+
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        if (message.type() != QDBusMessage::MethodCallMessage) return false;
+        if (message.interface() == QLatin1String("org.freedesktop.DBus.Properties"))
+            return connection.send(property(message));
+
+        QStringList line{message.member()};
+        for (const QVariant& argument : message.arguments())
+            line << (argument.canConvert<QDBusObjectPath>() ? argument.value<QDBusObjectPath>().path()
+                                                             : argument.toString());
+        write(line.join(QLatin1Char(' ')));
+
+        if (message.member() == QLatin1String("RemoveTrack") && !message.arguments().isEmpty())
+            tracks_.removeAll(message.arguments().constFirst().value<QDBusObjectPath>());
+        connection.send(message.createReply());
+        if (message.member() == QLatin1String("Quit"))
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        return true;
+    }
+
+private:
+    QDBusMessage property(const QDBusMessage& message) const
+    {
+        const QVariantList args = message.arguments();
+        if (message.member() == QLatin1String("Get") && args.size() == 2 && hasTrackList_ &&
+            args[0].toString() == TrackList) {
+            if (args[1].toString() == QLatin1String("CanEditTracks"))
+                return message.createReply(QVariant::fromValue(QDBusVariant(true)));
+            if (args[1].toString() == QLatin1String("Tracks"))
+                return message.createReply(QVariant::fromValue(QDBusVariant(QVariant::fromValue(tracks_))));
+        }
+        return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"),
+                                        QStringLiteral("no such property"));
+    }
+
+    void write(const QString& line)
+    {
+        QFile file(record_);
+        if (!file.open(QIODevice::Append)) return;
+        file.write(line.toUtf8() + '\n');
+    }
+
+    QString record_;
+    bool hasTrackList_;
+    QList<QDBusObjectPath> tracks_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 3) return 1;
+    Player player(QString::fromLocal8Bit(argv[2]), argc > 3 ? std::atoi(argv[3]) : 0);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.registerVirtualObject(QStringLiteral("/org/mpris/MediaPlayer2"), &player)) return 2;
+    if (!bus.registerService(QStringLiteral("org.mpris.MediaPlayer2.") + QString::fromLocal8Bit(argv[1]))) return 3;
+    std::puts("ready");
+    std::fflush(stdout);
+    return app.exec();
+}
