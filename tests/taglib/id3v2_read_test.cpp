@@ -284,10 +284,11 @@ TEST_F(Reading, StateBetweenFiles) {
   EXPECT_EQ(tag.LoadFromFile(bare, 0), 0x1000);
   EXPECT_EQ(tag.Status, 0xFE00);
   EXPECT_EQ(tag.Frames.Count(), 0u);
-  // An unsupported version does not change Status either, and leaves no frames.
+  // A tag of an unsupported version leaves no frames, and is remembered as a failure so that
+  // no save replaces what could not be read.
   ASSERT_EQ(Load(Tag(3, kTitle)), 0);
   EXPECT_EQ(Load(Header(2, 0, 0) + "xxxxxxxxxxx"), 0x1100);
-  EXPECT_EQ(tag.Status, 0);
+  EXPECT_EQ(tag.Status, 0x1100);
   EXPECT_EQ(tag.Frames.Count(), 0u);
   // A tag that runs past the end of the file is the load's failure.
   EXPECT_EQ(Load(Header(3, 0, 5000) + kTitle), 0x2000);

@@ -1,15 +1,20 @@
 #!/usr/bin/python3
 """mutagen's side of the tag library's tests: writes fixtures and reports what it reads.
 
-  dump FILE           the ID3v2 tag as mutagen reads it (V, T and C lines, texts in hex)
+  dump FILE...        the ID3v2 tag as mutagen reads it (V, F, T and C lines, texts in hex);
+                      with several files, each dump follows a line "= FILE"
   fixtures DIR        writes the read fixtures into DIR, one name per line on stdout
+  dump1 FILE          the ID3v1 block as mutagen reads it
+  write1 FILE TITLE ARTIST ALBUM YEAR COMMENT TRACK GENRE
+                      writes an ID3v1 block with mutagen (texts in hex, "x" prefixed)
 """
 import os
 import struct
 import sys
 import zlib
 
-from mutagen.id3 import (ID3, TIT2, TPE1, TALB, TYER, TDRC, TCON, TRCK, COMM, ID3NoHeaderError)
+from mutagen.id3 import (ID3, TIT2, TPE1, TALB, TYER, TDRC, TCON, TRCK, COMM, ID3NoHeaderError,
+                         ParseID3v1, MakeID3v1)
 
 AUDIO = bytes([0xFF, 0xFB, 0x90, 0x64]) + bytes((i * 37 + 11) & 0xFF for i in range(3000))
 
@@ -28,9 +33,13 @@ def dump(path):
     except ID3NoHeaderError:
         print("V 0")
         return
+    except Exception as err:  # reported, so that one file does not end a batch
+        print("E", type(err).__name__)
+        return
     print("V", tags.version[1])
     for frame in tags.values():
         fid = frame.FrameID
+        print("F", fid)
         if fid == "COMM":
             text = frame.text[0] if frame.text else ""
             print("C", hx(frame.lang), hx(frame.desc), hx(str(text)))
@@ -183,10 +192,55 @@ def fixtures(folder):
     print("\n".join(names))
 
 
+def unhx(h):
+    return bytes.fromhex(h[1:]).decode("latin-1")
+
+
+def dump1(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    frames = ParseID3v1(data[-128:]) if len(data) >= 128 else None
+    if not frames:
+        print("none")
+        return
+    for key, fid in (("title", "TIT2"), ("artist", "TPE1"), ("album", "TALB"), ("year", "TDRC"),
+                     ("comment", "COMM"), ("track", "TRCK"), ("genre", "TCON")):
+        frame = frames.get(fid)
+        print(key, hx(str(frame.text[0])) if frame else "x")
+
+
+def write1(path, title, artist, album, year, comment, track, genre):
+    frames = {"TIT2": TIT2(text=[unhx(title)]), "TPE1": TPE1(text=[unhx(artist)]),
+              "TALB": TALB(text=[unhx(album)]), "TDRC": TDRC(text=[unhx(year)]),
+              "COMM": COMM(lang="eng", desc="ID3v1 Comment", text=[unhx(comment)])}
+    if int(track):
+        frames["TRCK"] = TRCK(text=[track])
+    if int(genre) != 255:
+        frames["TCON"] = TCON(text=["(%d)" % int(genre)])
+    block = MakeID3v1(frames)
+    with open(path, "r+b") as f:
+        f.seek(0, 2)
+        size = f.tell()
+        if size >= 128:
+            f.seek(-128, 2)
+            if f.read(3) == b"TAG":
+                f.seek(-128, 2)
+            else:
+                f.seek(0, 2)
+        f.write(block)
+
+
 def main():
     cmd = sys.argv[1]
     if cmd == "dump":
-        dump(sys.argv[2])
+        for path in sys.argv[2:]:
+            if len(sys.argv) > 3:
+                print("=", path)
+            dump(path)
+    elif cmd == "dump1":
+        dump1(sys.argv[2])
+    elif cmd == "write1":
+        write1(*sys.argv[2:10])
     elif cmd == "fixtures":
         fixtures(sys.argv[2])
     else:

@@ -1,0 +1,392 @@
+#include "id3v2.h"
+#include "tagtest.h"
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+using namespace tagtest;
+using namespace std::string_literals;
+
+namespace {
+
+class Writing : public ::testing::Test {
+protected:
+  TempDir dir;
+  Tid3v2tag tag;
+  std::string path = dir.File("song.mp3");
+
+  // A file holding a tag with the given body, then the audio.
+  TTagStatus Start(const std::string& tagBytes, const std::string& audio) {
+    WriteFile(path, tagBytes + audio);
+    return tag.LoadFromFile(path, 0);
+  }
+  std::uint32_t WholeTag(const std::string& file, std::size_t at = 0) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(file.data() + at);
+    return 10 + (std::uint32_t(p[6]) << 21 | std::uint32_t(p[7]) << 14 | std::uint32_t(p[8]) << 7 | p[9]);
+  }
+  std::string AudioAfterTag(std::size_t at = 0) {
+    const std::string f = ReadFile(path);
+    return f.substr(at + WholeTag(f, at));
+  }
+  std::string Text(const std::string& id) {
+    std::string t;
+    tag.GetTextFrame(id, t);
+    return t;
+  }
+};
+
+const std::string kTitle = FrameV23("TIT2", "\0Title"s);
+const std::string kArtist = FrameV23("TPE1", "\0Artist"s);
+
+}  // namespace
+
+TEST_F(Writing, SaveInPlaceKeepsFileOffsetAndVersion) {
+  const std::string audio = Audio(10000);
+  WriteFile(path, "JUNK" + Tag(4, FrameV24("TIT2", "\0Old"s) + std::string(500, '\0')) + audio);
+  ASSERT_EQ(tag.LoadFromFile(path, 4), 0);
+  ASSERT_EQ(tag.SetTextFrame("TIT2", "New title"), 0);
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  const std::string f = ReadFile(path);
+  EXPECT_EQ(f.substr(0, 4), "JUNK");
+  EXPECT_EQ(f[7], 4);  // still ID3v2.4
+  EXPECT_EQ(f.substr(4 + WholeTag(f, 4)), audio);
+  EXPECT_EQ(tag.TagOffset, 4);
+  EXPECT_EQ(tag.ProgressText, "Save Complete");
+  EXPECT_EQ(tag.Progress, 100);
+  EXPECT_FALSE(tag.Modified);
+  EXPECT_EQ(tag.TagSize, WholeTag(f, 4));
+  ASSERT_EQ(tag.LoadFromFile(path, 4), 0);
+  EXPECT_EQ(Text("TIT2"), "New title");
+}
+
+TEST_F(Writing, TaglessFileGetsANewTagWithOnlyTheFramesSet) {
+  std::string ten;
+  for (int i = 0; i < 10; ++i) ten += FrameV23("TXX" + std::to_string(i), "\0x"s);
+  ASSERT_EQ(Start(Tag(3, ten), Audio(100)), 0);
+  const std::string bare = dir.File("bare.mp3");
+  const std::string audio = Audio(50000, 3);
+  WriteFile(bare, audio);
+  EXPECT_EQ(tag.LoadFromFile(bare, 0), 0x1000);
+  tag.SetTextFrame("TALB", "Album");
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  const std::string f = ReadFile(bare);
+  EXPECT_EQ(f.substr(0, 3), "ID3");
+  EXPECT_EQ(f.substr(WholeTag(f)), audio);
+  ASSERT_EQ(tag.LoadFromFile(bare, 0), 0);
+  ASSERT_EQ(tag.Frames.Count(), 1u);
+  EXPECT_EQ(Text("TALB"), "Album");
+}
+
+TEST_F(Writing, RefusedSavesLeaveTheFileAlone) {
+  const std::string original = Tag(3, kTitle + "TPE1" + BE32(900) + "\0\0"s) + Audio(300);
+  WriteFile(path, original);
+  ASSERT_EQ(tag.LoadFromFile(path, 0), 0xFE00);
+  tag.SetTextFrame("TIT2", "x");
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0xFE00);
+  EXPECT_EQ(ReadFile(path), original);
+  // A tag this library cannot read is not replaced either.
+  const std::string v22 = Header(2, 0, 20) + "TT2\0\0\x05\0Song" + std::string(9, '\0') + Audio(30);
+  WriteFile(path, v22);
+  EXPECT_EQ(tag.LoadFromFile(path, 0), 0x1100);
+  tag.SetTextFrame("TIT2", "x");
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0xFE00);
+  EXPECT_EQ(ReadFile(path), v22);
+
+  ASSERT_EQ(Start(Tag(3, kTitle), Audio(100)), 0);
+  const std::string before = ReadFile(path);
+  EXPECT_EQ(tag.SaveToFile("=", 2, 255, -1), 0x1100);
+  EXPECT_EQ(tag.SaveToFile("=", 255, 1, -1), 0x1200);
+  EXPECT_EQ(tag.SaveToFile("=", 3, 0, 100000), 0x0800);
+  EXPECT_EQ(tag.SaveToFile(dir.File("gone.mp3"), 255, 255, -1), 0x0100);
+  tag.Frames.Clear();
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0xFD00);
+  tag.SetTextFrame("TIT2", "x");
+  tag.Frames.Data(1).clear();  // the only frame is empty: tidied away
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0xFD00);
+  EXPECT_EQ(ReadFile(path), before);
+  Tid3v2tag fresh;
+  fresh.SetTextFrame("TIT2", "x");
+  EXPECT_EQ(fresh.SaveToFile("=", 255, 255, -1), 0x0100);  // no file loaded yet
+}
+
+TEST_F(Writing, ProtectedFilesAreNeverTouched) {
+  ASSERT_EQ(Start(Tag(3, kTitle), Audio(100)), 0);
+  tag.SetTextFrame("TIT2", "Changed");
+  const std::string before = ReadFile(path);
+  chmod(path.c_str(), 0444);
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x0200);
+  chmod(path.c_str(), 0644);
+  EXPECT_EQ(ReadFile(path), before);
+  const std::string hidden = dir.File(".hidden.mp3");
+  WriteFile(hidden, before);
+  EXPECT_EQ(tag.SaveToFile(hidden, 255, 255, -1), 0x0200);
+  EXPECT_EQ(ReadFile(hidden), before);
+  // Saving into another file writes there and nowhere else; that file becomes the target.
+  const std::string other = dir.File("other.mp3");
+  WriteFile(other, Audio(500, 9));
+  EXPECT_EQ(tag.SaveToFile(other, 255, 255, -1), 0);
+  EXPECT_EQ(ReadFile(path), before);
+  EXPECT_EQ(tag.FileName, other);
+}
+
+TEST_F(Writing, DefaultPaddingRoundsTheFileLength) {
+  ASSERT_EQ(Start(Tag(3, kTitle + kArtist + std::string(9000, '\0')), Audio(12345)), 0);
+  for (const std::string& text : {"a"s, std::string(5000, 'b'), "c"s, std::string(20000, 'd')}) {
+    tag.SetTextFrame("TIT2", text);
+    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+    const std::string f = ReadFile(path);
+    EXPECT_EQ(f.size() % 4096, 0u) << text.size();
+    EXPECT_LE(tag.PaddingSize, 4096u);
+    EXPECT_EQ(f.substr(WholeTag(f)), Audio(12345));
+    ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+    EXPECT_EQ(Text("TIT2"), text);
+  }
+}
+
+TEST_F(Writing, PaddingModesAndLimits) {
+  const std::string audio = Audio(7000);
+  // Limit below the block: a smaller tag fills the old one's space, the audio stays put.
+  ASSERT_EQ(Start(Tag(3, kTitle + kArtist + std::string(3000, '\0')), audio), 0);
+  const std::size_t oldSize = ReadFile(path).size();
+  tag.PaddingLimit = 100;
+  tag.SetTextFrame("TPE1", "");
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  EXPECT_EQ(ReadFile(path).size(), oldSize);
+  EXPECT_EQ(AudioAfterTag(), audio);
+  EXPECT_EQ(tag.PaddingSize, 3000u + kArtist.size());
+  // Mode 0: the padding as it was.
+  tag.PaddingMode = 0;
+  tag.PaddingSize = 123;
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+  EXPECT_EQ(tag.PaddingSize, 123u);
+  EXPECT_EQ(AudioAfterTag(), audio);
+  // Mode 2: always the block rule, with another block size.
+  tag.PaddingMode = 2;
+  tag.PaddingBlock = 1000;
+  tag.PaddingLimit = 0;
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  EXPECT_EQ(ReadFile(path).size() % 1000, 0u);
+  EXPECT_EQ(AudioAfterTag(), audio);
+  // A block of 1 (or 0, taken as 1) pads nothing beyond what the rule allows.
+  tag.PaddingBlock = 0;
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  EXPECT_LE(tag.PaddingSize, 1u);
+  EXPECT_EQ(AudioAfterTag(), audio);
+}
+
+TEST_F(Writing, TidyingAndEmptyFrames) {
+  ASSERT_EQ(Start(Tag(4, FrameV24("TIT2", "\0T"s)), Audio(10)), 0);
+  tag.Frames.AddFrame("TPE1");  // empty
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  EXPECT_EQ(tag.Frames.Count(), 1u);
+  EXPECT_EQ(ReadFile(path).find("TPE1"), std::string::npos);
+  tag.TidyFrames = false;
+  tag.Frames.AddFrame("TPE1");
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  const std::string f = ReadFile(path);
+  ASSERT_NE(f.find("TPE1"), std::string::npos);
+  EXPECT_EQ(f.substr(f.find("TPE1") + 4, 6), std::string(6, '\0'));
+}
+
+TEST_F(Writing, CompressionGetsItsDataLengthIndicator) {
+  ASSERT_EQ(Start(Tag(4, FrameV24("TIT2", "\0"s + std::string(200, 'c'))), ""), 0);
+  tag.Frames.SetWriteFlags(1, 2, frameflag::Compression);
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  const std::string f = ReadFile(path);
+  const std::size_t at = f.find("TIT2");
+  EXPECT_EQ(std::uint8_t(f[at + 9]), 0x09);
+  EXPECT_EQ(f.substr(at + 10, 4), Synchsafe(201));
+  ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+  EXPECT_EQ(Text("TIT2"), std::string(200, 'c'));
+  // ID3v2.3: the decompressed size goes in the four extra bytes.
+  tag.SetTextFrame("TIT2", std::string(300, 'e'));
+  ASSERT_EQ(tag.SaveToFile("=", 3, 255, -1), 0);
+  const std::string g = ReadFile(path);
+  const std::size_t at3 = g.find("TIT2");
+  EXPECT_EQ(std::uint8_t(g[at3 + 9]), 0x80);
+  EXPECT_EQ(g.substr(at3 + 10, 4), BE32(301));
+  ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+  EXPECT_EQ(Text("TIT2"), std::string(300, 'e'));
+}
+
+TEST_F(Writing, UnsynchronisationSizesPerVersion) {
+  const std::string data = Bytes({0, 'a', 0xFF, 0xE0, 'b', 0xFF, 0x00, 'c'});
+  ASSERT_EQ(Start(Tag(3, FrameV23("TIT2", data) + kArtist), Audio(50)), 0);
+  tag.Frames.SetWriteFlags(2, 2, frameflag::Unsynchronisation);  // one frame's wish
+  ASSERT_EQ(tag.SaveToFile("=", 3, 255, -1), 0);
+  EXPECT_TRUE(tag.GetUnsynchronisation());
+  EXPECT_TRUE(tag.Frames.IsUnsynchronised(1) && tag.Frames.IsUnsynchronised(2));
+  std::string f = ReadFile(path);
+  EXPECT_EQ(std::uint8_t(f[5]) & 0x80, 0x80);
+  std::size_t at = f.find("TIT2");
+  EXPECT_EQ(f.substr(at + 4, 4), BE32(8));  // before the inserted bytes
+  EXPECT_EQ(f.substr(at + 10, 10), Unsync(data));
+  ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+  EXPECT_EQ(ToString(tag.Frames.Data(1)), data);
+  EXPECT_EQ(AudioAfterTag(), Audio(50));
+  // ID3v2.4: the size counts them, and the frame says it is unsynchronised.
+  ASSERT_EQ(tag.SaveToFile("=", 4, 255, -1), 0);
+  f = ReadFile(path);
+  at = f.find("TIT2");
+  EXPECT_EQ(f.substr(at + 4, 4), Synchsafe(10));
+  EXPECT_EQ(std::uint8_t(f[at + 9]) & 0x02, 0x02);
+  ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+  EXPECT_EQ(Text("TPE1"), "Artist");
+  EXPECT_EQ(Text("TIT2"), data.substr(1, 6));  // up to and with its 0 byte
+  EXPECT_EQ(ToString(tag.Frames.Data(1)), data);
+}
+
+TEST_F(Writing, CrcAndExtendedHeaders) {
+  ASSERT_EQ(Start(Tag(3, kTitle + kArtist), Audio(20)), 0);
+  tag.SetCRCPresent(true);
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  EXPECT_TRUE(tag.GetExtendedHeader());
+  const std::uint32_t written = tag.CRC;
+  std::string f = ReadFile(path);
+  const std::string frames = kTitle + kArtist;
+  EXPECT_EQ(written, std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(frames.data()), uInt(frames.size()))));
+  EXPECT_EQ(f.substr(10, 6), BE32(10) + "\x80\0"s);
+  EXPECT_EQ(f.substr(20, 4), BE32(written));
+  const std::uint32_t padding = tag.PaddingSize;
+  ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+  EXPECT_EQ(tag.CRC, written);
+  EXPECT_EQ(tag.PaddingSize, padding);
+  // ID3v2.3 unsynchronised: the CRC is still that of the frames before unsynchronisation.
+  tag.SetUnsynchronisation(true);
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  EXPECT_EQ(tag.CRC, written);
+  ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+  EXPECT_EQ(tag.CRC, written);
+  EXPECT_EQ(Text("TPE1"), "Artist");
+  // ID3v2.4, with update and restrictions.
+  tag.SetUnsynchronisation(false);
+  tag.SetTagIsUpdate(true);
+  tag.SetRestrictions(true);
+  tag.Restrictions = 0x21;
+  ASSERT_EQ(tag.SaveToFile("=", 4, 255, -1), 0);
+  f = ReadFile(path);
+  EXPECT_EQ(f.substr(10, 4), Synchsafe(15));
+  ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+  EXPECT_EQ(tag.ExtFlags, 0x70);
+  EXPECT_EQ(tag.Restrictions, 0x21);
+  const std::string frames4 = f.substr(25, f.find(std::string(10, '\0'), 25) - 25);
+  EXPECT_EQ(tag.CRC, std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(frames4.data()), uInt(frames4.size()))));
+  // Without a CRC the register's start value is kept.
+  tag.SetCRCPresent(false);
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  EXPECT_EQ(tag.CRC, 0xFFFFFFFFu);
+}
+
+TEST_F(Writing, FooterFlagIsNotWritten) {
+  ASSERT_EQ(Start(Tag(4, FrameV24("TIT2", "\0T"s), 0x10), Audio(20)), 0);
+  EXPECT_EQ(tag.Flags, 0x10);
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  EXPECT_EQ(ReadFile(path)[5], 0);
+  EXPECT_EQ(AudioAfterTag(), Audio(20));
+}
+
+TEST_F(Writing, FlagConflicts) {
+  const std::string encrypted = FrameV24("TIT2", "\x80secret"s, 0, 0x04);
+  ASSERT_EQ(Start(Tag(4, encrypted + FrameV24("TPE1", "\0A"s)), Audio(10)), 0);
+  const std::string before = ReadFile(path);
+  tag.Frames.SetWriteFlags(1, 2, 0);
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0xC000);
+  EXPECT_EQ(ReadFile(path), before);
+  tag.FixFlagConflicts = true;
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x0008);
+  ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+  EXPECT_TRUE(tag.Frames.IsEncrypted(1));  // the encrypted data kept its flag
+  EXPECT_EQ(tag.Frames.GetEncryptionMethod(1), 0x80);
+  EXPECT_EQ(ToString(tag.Frames.Data(1)), "secret");
+
+  tag.FixFlagConflicts = false;
+  tag.Frames.SetWriteFlags(2, 2, frameflag::Grouping);
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0xC100);
+  tag.FixFlagConflicts = true;
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x0008);
+  EXPECT_FALSE(tag.Frames.GetGrouping(2));
+
+  tag.FixFlagConflicts = false;
+  tag.Frames.SetWriteFlags(1, 2, frameflag::Encryption | frameflag::DataLengthIndicator);
+  tag.Frames.SetDataLength(1, 0);
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0xC200);
+  tag.FixFlagConflicts = true;
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x0008);
+  EXPECT_FALSE(tag.Frames.GetDataLengthIndicator(1));
+}
+
+TEST_F(Writing, AudioMovesBothWays) {
+  for (std::size_t audioSize : {0u, 1u, 100u, 16384u, 40000u, 100001u}) {
+    const std::string audio = Audio(audioSize, unsigned(audioSize));
+    ASSERT_EQ(Start(Tag(3, kTitle), audio), 0) << audioSize;
+    tag.PaddingMode = 0;
+    tag.PaddingSize = 0;
+    // Grows by far more than the audio in the small cases, then shrinks, then stays.
+    for (std::size_t len : {70000u, 10u, 10u, 33333u}) {
+      tag.SetTextFrame("TIT2", std::string(len, 'x'));
+      ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+      const std::string f = ReadFile(path);
+      ASSERT_EQ(f.size(), WholeTag(f) + audioSize) << audioSize << " " << len;
+      ASSERT_EQ(f.substr(WholeTag(f)), audio) << audioSize << " " << len;
+    }
+  }
+}
+
+TEST_F(Writing, LargestTagThatFits) {
+  ASSERT_EQ(Start(Tag(3, kTitle), Audio(10)), 0);
+  tag.PaddingMode = 0;
+  const std::uint32_t frames = std::uint32_t(kTitle.size());
+  tag.PaddingSize = 0x0FFFFFFF - frames + 1;
+  tag.SetCRCPresent(true);  // the failing save has set the extended header wish already
+  tag.SetExtendedHeader(false);
+  tag.Modified = false;
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x2200);
+  EXPECT_TRUE(tag.GetExtendedHeader());
+  EXPECT_TRUE(tag.Modified);
+  tag.SetCRCPresent(false);
+  tag.SetExtendedHeader(false);
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x2200);
+  tag.PaddingSize = 0x0FFFFFFF - frames;
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  EXPECT_EQ(tag.TagSize, 0x0FFFFFFFu + 10);
+  EXPECT_EQ(fs::file_size(path), 0x0FFFFFFFu + 10 + 10);
+  std::remove(path.c_str());
+}
+
+// A save that cannot grow the file (here: a file-size limit) leaves it byte for byte as it was.
+TEST_F(Writing, FailedGrowthLeavesTheFileIntact) {
+  const std::string audio = Audio(200000);
+  ASSERT_EQ(Start(Tag(3, kTitle + std::string(100, '\0')), audio), 0);
+  const std::string before = ReadFile(path);
+  tag.SetTextFrame("TIT2", std::string(50000, 'g'));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit lim = {before.size() + 1000, before.size() + 1000};
+    setrlimit(RLIMIT_FSIZE, &lim);
+    const TTagStatus s = tag.SaveToFile("=", 255, 255, -1);
+    _exit(s == 0x0400 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(ReadFile(path), before);
+}
+
+TEST_F(Writing, ProgressTextsAndFieldsAfterSave) {
+  ASSERT_EQ(Start(Tag(4, FrameV24("TIT2", "\0T"s)), Audio(10)), 0);
+  tag.Frames.SetWriteFlags(1, 2, frameflag::Compression);
+  ASSERT_EQ(tag.SaveToFile("=", 3, 255, -1), 0);
+  EXPECT_EQ(tag.MajorVersion, 3);
+  EXPECT_EQ(tag.Status, 0);
+  EXPECT_EQ(tag.ProgressText, "Save Complete");
+  ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+  EXPECT_TRUE(tag.Frames.IsCompressed(1));
+  EXPECT_EQ(Text("TIT2"), "T");
+}
