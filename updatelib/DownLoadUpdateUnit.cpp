@@ -23,7 +23,6 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTemporaryFile>
-#include <QVBoxLayout>
 
 #include <climits>
 #include <memory>
@@ -105,20 +104,8 @@ TUpdWiz::TUpdWiz(QWidget* owner, const QString& exePath)
 
   ScrollBox1 = new QScrollArea(this);
   ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
-  ScrollBox1->setGeometry(8, 72, 481, 225);
-  ScrollBox1->setFrameShape(QFrame::NoFrame);
-  ScrollBox1->setWidgetResizable(true);
-  ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  ScrollBox1->verticalScrollBar()->setTracking(true);
+  JvLinkLabel = PlaceInScrollBox(ScrollBox1, QRect(8, 72, 481, 225), QStringLiteral("JvLinkLabel"));
   ScrollBox1->verticalScrollBar()->setSingleStep(20);
-  auto* content = new QWidget;
-  auto* column = new QVBoxLayout(content);
-  column->setContentsMargins(0, 0, 0, 0);
-  JvLinkLabel = new TLinkLabel(content);
-  JvLinkLabel->setObjectName(QStringLiteral("JvLinkLabel"));
-  column->addWidget(JvLinkLabel);
-  column->addStretch(1);
-  ScrollBox1->setWidget(content);
   JvLinkLabel->OnDynamicTagInit = [this](QObject* sender, QString& text, int n) {
     JvLinkLabelDynamicTagInit(sender, text, n);
   };
@@ -126,7 +113,7 @@ TUpdWiz::TUpdWiz(QWidget* owner, const QString& exePath)
     Guarded(this, [&] { JvLinkLabelLinkClick(sender, n, text); });
   };
 
-  ProgressBar = new QProgressBar(content);
+  ProgressBar = new QProgressBar(JvLinkLabel->parentWidget());
   ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
   ProgressBar->setGeometry(32, 184, 409, 17);
   ProgressBar->setTextVisible(false);
@@ -143,18 +130,11 @@ TUpdWiz::TUpdWiz(QWidget* owner, const QString& exePath)
   Separator->setFrameStyle(QFrame::HLine | QFrame::Sunken);
   Separator->setGeometry(8, 304, 481, 2);
 
-  auto button = [this](const char* name, const char* caption, int left, int width) {
-    auto* b = new QPushButton(QString::fromUtf8(caption), this);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(left, 316, width, 23);
-    b->setAutoDefault(false);
-    return b;
-  };
-  PrevButton = button("PrevButton", "< &Précédent", 232, 73);
+  PrevButton = PlaceButton(this, "PrevButton", "< &Précédent", QRect(232, 316, 73, 23));
   PrevButton->setEnabled(false);
-  NextButton = button("NextButton", "&Suivant >", 312, 73);
+  NextButton = PlaceButton(this, "NextButton", "&Suivant >", QRect(312, 316, 73, 23));
   NextButton->setDefault(true);
-  CancelButton = button("CancelButton", "&Annuler", 408, 75);
+  CancelButton = PlaceButton(this, "CancelButton", "&Annuler", QRect(408, 316, 75, 23));
   connect(NextButton, &QPushButton::clicked, this,
           [this] { Guarded(this, [this] { NextButtonClick(NextButton); }); });
   connect(PrevButton, &QPushButton::clicked, this,

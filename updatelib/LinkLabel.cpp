@@ -1,6 +1,9 @@
 #include "LinkLabel.h"
 
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTextDocument>
+#include <QVBoxLayout>
 
 namespace vyx {
 namespace {
@@ -63,6 +66,23 @@ QString MarkupToHtml(const QString& markup, QStringList* links) {
     html += QStringLiteral("</a>");
   }
   return html + QStringLiteral("</span>");
+}
+
+TLinkLabel* PlaceInScrollBox(QScrollArea* box, const QRect& rect, const QString& labelName) {
+  box->setGeometry(rect);
+  box->setFrameShape(QFrame::NoFrame);
+  box->setWidgetResizable(true);
+  box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  box->verticalScrollBar()->setTracking(true);
+  auto* content = new QWidget;
+  auto* column = new QVBoxLayout(content);
+  column->setContentsMargins(0, 0, 0, 0);
+  auto* label = new TLinkLabel(content);
+  label->setObjectName(labelName);
+  column->addWidget(label);
+  column->addStretch(1);
+  box->setWidget(content);
+  return label;
 }
 
 TLinkLabel::TLinkLabel(QWidget* parent) : QLabel(parent) {

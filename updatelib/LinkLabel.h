@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QStringList>
 
+class QScrollArea;
+
 #include <functional>
 
 namespace vyx {
@@ -39,6 +41,10 @@ class TLinkLabel : public QLabel {
   QString expanded_;
   QStringList links_;
 };
+
+// Fills a borderless scroll box placed at rect with a link label aligned to its top, as high as
+// its text; the label's parent is the box's content widget.
+TLinkLabel* PlaceInScrollBox(QScrollArea* box, const QRect& rect, const QString& labelName);
 
 // Qt rich text for markup; link texts are appended to links.
 QString MarkupToHtml(const QString& markup, QStringList* links);

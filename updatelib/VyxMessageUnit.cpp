@@ -13,7 +13,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
-#include <QVBoxLayout>
 
 #include <cstddef>
 
@@ -64,19 +63,7 @@ TVyxMessage::TVyxMessage(QWidget* owner) : QDialog(owner) {
 
   ScrollBox = new QScrollArea(this);
   ScrollBox->setObjectName(QStringLiteral("ScrollBox"));
-  ScrollBox->setGeometry(16, 48, 377, 93);
-  ScrollBox->setFrameShape(QFrame::NoFrame);
-  ScrollBox->setWidgetResizable(true);
-  ScrollBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  ScrollBox->verticalScrollBar()->setTracking(true);
-  auto* content = new QWidget;
-  auto* column = new QVBoxLayout(content);
-  column->setContentsMargins(0, 0, 0, 0);
-  Description = new TLinkLabel(content);
-  Description->setObjectName(QStringLiteral("Description"));
-  column->addWidget(Description);
-  column->addStretch(1);
-  ScrollBox->setWidget(content);
+  Description = PlaceInScrollBox(ScrollBox, QRect(16, 48, 377, 93), QStringLiteral("Description"));
   Description->OnLinkClick = [this](QObject* sender, int n, const QString& text) {
     Guarded(this, [&] { DescriptionLinkClick(sender, n, text); });
   };
@@ -97,17 +84,10 @@ TVyxMessage::TVyxMessage(QWidget* owner) : QDialog(owner) {
   NeverPromptAgain->setObjectName(QStringLiteral("NeverPromptAgain"));
   NeverPromptAgain->setGeometry(16, 177, 209, 17);
 
-  auto button = [this](const char* name, const char* caption, int left, int width) {
-    auto* b = new QPushButton(QString::fromUtf8(caption), this);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(left, 203, width, 22);
-    b->setAutoDefault(false);
-    return b;
-  };
-  Continue = button("Continue", kContinueCaption, 16, 115);
+  Continue = PlaceButton(this, "Continue", kContinueCaption, QRect(16, 203, 115, 22));
   Continue->setDefault(true);
-  Cancel = button("Cancel", kCancelCaption, 148, 115);
-  Details = button("Details", kDetailsCaption, 280, 115);
+  Cancel = PlaceButton(this, "Cancel", kCancelCaption, QRect(148, 203, 115, 22));
+  Details = PlaceButton(this, "Details", kDetailsCaption, QRect(280, 203, 115, 22));
   ActionToExecute->setBuddy(Continue);
   connect(Continue, &QPushButton::clicked, this, [this] { done(1); });
   connect(Cancel, &QPushButton::clicked, this, [this] { done(2); });

@@ -88,6 +88,14 @@ QFont FormFont(const QFont& base, const char* family, int pixelSize) {
   return font;
 }
 
+QPushButton* PlaceButton(QWidget* form, const char* name, const char* caption, const QRect& rect) {
+  auto* button = new QPushButton(QString::fromUtf8(caption), form);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(rect);
+  button->setAutoDefault(false);
+  return button;
+}
+
 int MulDiv(int a, int b, int c) {
   if (c == 0) return -1;
   const long long product = static_cast<long long>(a) * b;

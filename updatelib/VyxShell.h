@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -46,6 +47,9 @@ void Guarded(QWidget* owner, const std::function<void()>& handler);
 
 // The forms' font: the named family where installed, else the platform's own, at a pixel size.
 QFont FormFont(const QFont& base, const char* family, int pixelSize);
+
+// A push button of a fixed-layout form; Enter answers only through the form's default button.
+QPushButton* PlaceButton(QWidget* form, const char* name, const char* caption, const QRect& rect);
 
 // Rounded a * b / c, as the platform's multiply-divide does (halves away from zero).
 int MulDiv(int a, int b, int c);

@@ -49,6 +49,11 @@ QStringList TempLeftovers() {
   return QDir(QDir::tempPath()).entryList({QStringLiteral("Vyx*")}, QDir::Files);
 }
 
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 bool WaitForFile(const QString& path) {
   QElapsedTimer clock;
   clock.start();
@@ -306,10 +311,7 @@ TEST_F(Wizard, AMissingDownloadAddressLeavesTheWizardWaiting) {
 TEST_F(Wizard, InstallerFailuresKeepTheDownloadPage) {
   QTemporaryDir local;
   const QString localFile = local.filePath("setup.tmp");
-  QFile precious(localFile);
-  ASSERT_TRUE(precious.open(QIODevice::WriteOnly));
-  precious.write(installer);
-  precious.close();
+  ASSERT_TRUE(WriteFile(localFile, installer));
   server.route("/missing", Response{404, {}, {}, false});
   server.serve("/garbage", QByteArray("\x7f" "ELF\x01\x02 not a program", 20));
   // An address from the script that names a local file is never renamed nor run.
@@ -352,10 +354,7 @@ TEST_F(Wizard, AVersionThatDoesNotSplitShowsTheConversionError) {
 TEST_F(Wizard, AProgramWithoutAVersionBlockFailsOnceTheScriptIsRead) {
   QTemporaryDir folder;
   const QString program = folder.filePath("plain-program");
-  QFile file(program);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("#!/bin/sh\n");
-  file.close();
+  ASSERT_TRUE(WriteFile(program, "#!/bin/sh\n"));
   server.serve("/update.ini", "[Modules]\nplain-program=S\n[plain-program]\nFullVersion=1.0.0.0\n");
   TUpdWiz w(nullptr, program);
   w.Initialise(server.url("/update.ini"), QString());
@@ -370,10 +369,7 @@ TEST_F(Wizard, AProgramWithoutAVersionBlockFailsOnceTheScriptIsRead) {
 TEST_F(Wizard, ALocalScriptIsReadInPlaceAndKept) {
   QTemporaryDir folder;
   const QString path = folder.filePath("update.ini");
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(Script("1.7.0.0", server.url("/setup")));
-  file.close();
+  ASSERT_TRUE(WriteFile(path, Script("1.7.0.0", server.url("/setup"))));
   auto w = Make(path);
   w->NextButton->click();
   EXPECT_EQ(w->State, 3);

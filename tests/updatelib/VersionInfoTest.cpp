@@ -27,10 +27,19 @@ std::string Get(TInfo info, const std::string& path) {
   return value ? std::string(value) : std::string("<nil>");
 }
 
+// A folder of this process alone: test programs of several builds may run at once.
+const std::string& PrivateDir() {
+  static const std::string dir = [] {
+    std::string pattern = ::testing::TempDir() + "vyx_version_XXXXXX";
+    return std::string(mkdtemp(pattern.data()) ? pattern : ::testing::TempDir()) + "/";
+  }();
+  return dir;
+}
+
 class TempFiles : public ::testing::Test {
  protected:
   std::string Write(const std::string& name, const std::string& bytes) {
-    const std::string path = ::testing::TempDir() + "vyx_version_" + name;
+    const std::string path = PrivateDir() + name;
     std::ofstream(path, std::ios::binary) << bytes;
     made_.push_back(path);
     return path;
@@ -38,6 +47,7 @@ class TempFiles : public ::testing::Test {
   void TearDown() override {
     for (const std::string& p : made_) std::remove(p.c_str());
   }
+  static void TearDownTestSuite() { rmdir(PrivateDir().c_str()); }
   std::vector<std::string> made_;
 };
 
@@ -129,12 +139,12 @@ TEST_F(TempFiles, FilesWithoutABlockGiveNil) {
   EXPECT_EQ(Get(TInfo::ProductName, Write("other-section", Elf(".data", FrenchBlock("X")))), "<nil>");
   EXPECT_EQ(Get(TInfo::ProductName, "/bin/sh"), "<nil>");
   EXPECT_EQ(Get(TInfo::ProductName, "/nonexistent/file"), "<nil>");
-  EXPECT_EQ(Get(TInfo::ProductName, ::testing::TempDir()), "<nil>");
+  EXPECT_EQ(Get(TInfo::ProductName, PrivateDir()), "<nil>");
   EXPECT_EQ(GetFileInfos(TInfo::ProductName, nullptr), nullptr);
 }
 
 TEST_F(TempFiles, AFifoIsRefusedWithoutWaitingForAWriter) {
-  const std::string path = ::testing::TempDir() + "vyx_version_fifo";
+  const std::string path = PrivateDir() + "fifo";
   std::remove(path.c_str());
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
   made_.push_back(path);
@@ -162,7 +172,7 @@ TEST_F(TempFiles, ValuesAreLookedUpUnderTheBlocksOwnTranslation) {
 
 TEST_F(TempFiles, TruncatedAndDamagedFilesNeverCrashTheReader) {
   const std::string good = Elf(".vyx_version", FrenchBlock("Sonoverne"));
-  const std::string path = ::testing::TempDir() + "vyx_version_damaged";
+  const std::string path = PrivateDir() + "damaged";
   made_.push_back(path);
   int found = 0;
   for (std::size_t length = 0; length <= good.size(); ++length) {
