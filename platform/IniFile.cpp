@@ -180,6 +180,10 @@ bool IniFile::ReadBool(const std::string& section, const std::string& key, bool 
 
 void IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
+    // A line end would split the entry and could add keys of its own.
+    for (const std::string* part : {&section, &key, &value})
+        if (part->find_first_of("\r\n") != std::string::npos)
+            throw IniFileError("Valeur invalide pour " + section + "/" + key + " : fin de ligne");
     std::string text;
     bool missing = false;
     // A file that exists but cannot be read is never replaced by one holding only this key.

@@ -70,6 +70,18 @@ TEST_F(Settings, NamesIgnoreCaseAndMissingKeysGiveTheDefault)
     EXPECT_EQ(ini.ReadString("Liste", "Dossier", "?"), "/autre");
 }
 
+TEST_F(Settings, AValueCannotAddLinesToTheFile)
+{
+    // A folder name may hold a line end here; written as it is, it would add keys of its own.
+    ini.WriteString("Liste", "Dossier", "/m");
+    const std::string before = text();
+    for (const std::string& value : {std::string("/m/a\r\n[Winamp]\r\nEXE=/tmp/evil"), std::string("/m/a\nb"),
+                                     std::string("/m/a\rb")})
+        EXPECT_THROW(ini.WriteString("Liste", "Dossier", value), IniFileError);
+    EXPECT_EQ(text(), before);
+    EXPECT_EQ(ini.ReadString("Winamp", "EXE", "none"), "none");
+}
+
 TEST_F(Settings, BooleansAndIntegers)
 {
     ini.WriteBool("ID3V1", "Utiliser", true);

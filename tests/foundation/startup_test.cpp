@@ -330,6 +330,15 @@ TEST_F(Startup, GeneralOptionsApplyWritesTheMusicFolder)
     Form2->Button2->click();
     EXPECT_EQ(settingsText(), text);
     EXPECT_EQ(Mp3Folder, music);
+
+    // A folder whose name holds a line end cannot be stored: an error box, the file unchanged.
+    const std::string odd = tree->dir("line\nend");
+    Form2->DirectoryListBox1->setDirectory(odd);
+    ASSERT_EQ(Form2->DirectoryListBox1->Directory(), odd);
+    Form2->Button1->click();
+    EXPECT_EQ(settingsText(), text);
+    ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+    EXPECT_EQ(ui::Dialogs::shown()[0].flags & 0xF0, unsigned(ui::MB_ICONERROR));
 }
 
 TEST_F(Startup, TheWinampOptionsSearchForThePlayer)
