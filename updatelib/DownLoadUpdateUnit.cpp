@@ -174,12 +174,12 @@ void TUpdWiz::Initialise(const QString& scriptURL, const QString& siteURL) {
   Separator->setGeometry(Separator->x() + shift, Separator->y(), Separator->width() - shift,
                          Separator->height());
 
-  QWidget* centreOn = parentWidget();
-  const QRect area = centreOn ? centreOn->frameGeometry()
-                              : (screen() ? screen()->geometry() : QRect(0, 0, 800, 600));
-  QRect frame = geometry();
-  frame.moveCenter(area.center());
-  move(frame.topLeft());
+  // The library has no main form of its own: the wizard is centred on the screen.
+  if (QScreen* s = parentWidget() ? parentWidget()->screen() : screen()) {
+    QRect frame = geometry();
+    frame.moveCenter(s->geometry().center());
+    move(frame.topLeft());
+  }
 }
 
 QString TUpdWiz::PageText(int state) {
@@ -385,6 +385,8 @@ QString TUpdWiz::FetchToTempFile(const QString& url, bool acceptLocal, bool* dow
   request.setRawHeader("Accept", "text/html, */*");
   request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Mozilla/3.0 (compatible; Indy Library)"));
   request.setMaximumRedirectsAllowed(10);
+  // A server that stops sending fails the fetch instead of holding the wizard for ever.
+  request.setTransferTimeout(60000);
   QNetworkReply* reply = IdHTTP->get(request);
   std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> owned(
       reply, [](QNetworkReply* r) { r->deleteLater(); });

@@ -216,11 +216,18 @@ using namespace vyx;
 
 extern "C" void VyxInitVyxMsgInfoIn(TVyxMsgInfoIn* MsgIn) {
   if (!MsgIn) return;
-  *MsgIn = TVyxMsgInfoIn{};
+  // Field by field: the bytes after Kind are the caller's.
   MsgIn->Kind = 2;
+  MsgIn->Title = nullptr;
+  MsgIn->Description = nullptr;
+  MsgIn->ActionText = nullptr;
+  MsgIn->NeverPromptCaption = nullptr;
   MsgIn->ContinueCaption = kContinueCaption;
   MsgIn->CancelCaption = kCancelCaption;
   MsgIn->DetailsCaption = kDetailsCaption;
+  MsgIn->OnDetails = nullptr;
+  MsgIn->Icon = 0;
+  MsgIn->Caption = nullptr;
 }
 
 extern "C" void VyxMessageDlg(TVyxMsgInfoOut* MsgOut, uintptr_t AppHandle, TVyxMsgInfoIn MsgIn) {

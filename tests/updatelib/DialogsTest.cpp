@@ -82,6 +82,8 @@ TEST_F(MessageDialog, DefaultsGiveAnInformationWithTwoButtonsAndAGreyDetails) {
   // Without the check box the buttons move up and the window shrinks by as much.
   for (QPushButton* b : {dialog.Continue, dialog.Cancel, dialog.Details}) EXPECT_EQ(b->y(), 179);
   EXPECT_EQ(dialog.size(), QSize(409, 213));
+  const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
+  EXPECT_LE((dialog.geometry().center() - centre).manhattanLength(), 2);
 }
 
 TEST_F(MessageDialog, KindsGiveTheirCaptionsAndSounds) {

@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QSslConfiguration>
 #include <QSslKey>
@@ -112,6 +113,8 @@ TEST_F(Wizard, FirstPageShowsTheInstalledVersionsAndTheSite) {
   auto w = Make(server.url("/update.ini"));
   EXPECT_EQ(w->windowTitle(), "Assistant de mise à jour");
   EXPECT_EQ(w->size(), QSize(498, 348));
+  const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
+  EXPECT_LE((w->geometry().center() - centre).manhattanLength(), 2);
   EXPECT_EQ(w->State, 0);
   EXPECT_EQ(w->AppProductName, "Sonoverne");
   EXPECT_EQ(w->AppExeName, ExeName());
