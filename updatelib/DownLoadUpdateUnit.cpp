@@ -56,6 +56,13 @@ QString Format(const char* format, const Args&... args) {
   return QString::asprintf(format, args.toUtf8().constData()...);
 }
 
+// Texts from outside shown in a page: the markup has no escapes, so its brackets go.
+QString WithoutMarkup(QString text) {
+  text.remove(u'<');
+  text.remove(u'>');
+  return text;
+}
+
 // Removes a downloaded file when the handler that fetched it ends, however it ends.
 struct RemoveWhenDone {
   QString path;
@@ -216,7 +223,7 @@ void TUpdWiz::JvLinkLabelDynamicTagInit(QObject*, QString& text, int tagNumber) 
                QStringLiteral("</b>.<br><br>La version actuelle du module <b>") + OriginalFilename() +
                QStringLiteral("</b> est : <b>") + AppFileVersion +
                QStringLiteral("</b>.<br>La version en ligne du module est : <b>") +
-               OnlineFullVersion + QStringLiteral("</b>.");
+               WithoutMarkup(OnlineFullVersion) + QStringLiteral("</b>.");
       if (tagNumber == 2) {
         if (NewVersion) {
           text = QStringLiteral("<b>Une nouvelle version est disponible en téléchargement. Il est recommandé de procéder à son téléchargement et de mettre à jour ") +
@@ -339,11 +346,7 @@ void TUpdWiz::JvLinkLabelLinkClick(QObject*, int, const QString& linkText) {
 }
 
 void TUpdWiz::IdHTTPStatus(QObject*, int, const QString& statusText) {
-  // Server texts are shown, never read as markup.
-  QString text = statusText;
-  text.remove(u'<');
-  text.remove(u'>');
-  JvLinkLabel->setCaption(JvLinkLabel->caption() + QStringLiteral("<br>") + text);
+  JvLinkLabel->setCaption(JvLinkLabel->caption() + QStringLiteral("<br>") + WithoutMarkup(statusText));
   QCoreApplication::processEvents();
 }
 
@@ -362,6 +365,7 @@ void TUpdWiz::IdHTTPWorkEnd(QObject*, TWorkMode) { ProgressBar->setValue(Progres
 
 QString TUpdWiz::FetchToTempFile(const QString& url, bool acceptLocal, bool* downloaded) {
   *downloaded = false;
+  if (closing_) return {};
   if (acceptLocal && !url.isEmpty() && QFileInfo(url).isFile()) return url;
 
   ProgressBar->show();

@@ -187,6 +187,16 @@ TEST_F(Wizard, NewerVersionIsDownloadedRenamedAndStarted) {
   EXPECT_EQ(server.requests(), (QStringList{"/update.ini", "/setup"}));
 }
 
+TEST_F(Wizard, MarkupInTheAnnouncedVersionIsShownAsText) {
+  server.serve("/update.ini", Script("1.6.0.0 <link>file:///etc/passwd</link>", server.url("/setup")));
+  auto w = Make(server.url("/update.ini"));
+  w->NextButton->click();
+  ASSERT_EQ(w->State, 3);
+  EXPECT_TRUE(w->NewVersion);
+  EXPECT_EQ(w->JvLinkLabel->links(), QStringList{"http://sonoverne.example.org/"});
+  EXPECT_TRUE(Page(*w).contains("est : 1.6.0.0 linkfile:///etc/passwd/link.")) << Page(*w).toStdString();
+}
+
 TEST_F(Wizard, EqualOrOlderOnlineVersionsAreNotOffered) {
   // 1.4.9.0 is older than the installed 1.5.0.0: the places are compared in order.
   for (const char* online : {"1.5.0.0", "1.4.9.0", "0.9.9.9"}) {
