@@ -1,5 +1,7 @@
 #include "WinAmp.h"
 
+#include "Shell.h"
+
 #include "Dialogs.h"
 
 #include <QByteArray>
@@ -177,10 +179,7 @@ void TWinAmpControl::SetAboutComponent(bool)
 
 bool TWinAmpControl::StartWinAmp(const std::string& Path)
 {
-    QStringList arguments;
-    for (const std::string& argument : SplitParameters("/CLASS=\"" + WinAmpClassName + "\""))
-        arguments << QFile::decodeName(QByteArray::fromStdString(argument));
-    return QProcess::startDetached(QFile::decodeName(QByteArray::fromStdString(Path)), arguments);
+    return platform::startProgram(Path, "/CLASS=\"" + WinAmpClassName + "\"");
 }
 
 TWindowHandle TWinAmpControl::GoFindWinAmp()
@@ -228,47 +227,3 @@ void TWinAmpControl::AddFile(const char* FileName)
     WinAmpCopyData.lpData = nullptr;
 }
 
-std::vector<std::string> SplitParameters(const std::string& Parameters)
-{
-    std::vector<std::string> result;
-    std::string current;
-    bool inArgument = false, quoted = false;
-    const std::size_t n = Parameters.size();
-    for (std::size_t i = 0; i < n;) {
-        const char c = Parameters[i];
-        if (!quoted && (c == ' ' || c == '\t')) {
-            if (inArgument) result.push_back(std::move(current));
-            current.clear();
-            inArgument = false;
-            ++i;
-            continue;
-        }
-        inArgument = true;
-        if (c == '\\') {
-            std::size_t count = 0;
-            while (i < n && Parameters[i] == '\\') ++count, ++i;
-            if (i < n && Parameters[i] == '"') {
-                current.append(count / 2, '\\');
-                if (count % 2) {
-                    current += '"';
-                    ++i;
-                }
-            } else {
-                current.append(count, '\\');
-            }
-        } else if (c == '"') {
-            if (quoted && i + 1 < n && Parameters[i + 1] == '"') {
-                current += '"';
-                i += 2;
-            } else {
-                quoted = !quoted;
-                ++i;
-            }
-        } else {
-            current += c;
-            ++i;
-        }
-    }
-    if (inArgument) result.push_back(std::move(current));
-    return result;
-}

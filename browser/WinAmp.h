@@ -83,8 +83,3 @@ private:
     bool FFound = false;
 };
 
-// Splits a parameter string as the desktop's command lines are split: blanks separate, double
-// quotes group (an unclosed quote runs to the end), "" inside quotes is one quote, and
-// backslashes are literal except before a quote (2n backslashes + quote: n and a group mark;
-// 2n+1: n and a literal quote).
-std::vector<std::string> SplitParameters(const std::string& Parameters);

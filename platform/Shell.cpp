@@ -17,34 +17,49 @@ std::function<bool(const std::string&)>& openHandler()
 
 }  // namespace
 
-std::vector<std::string> splitParameters(const std::string& parameters)
+std::vector<std::string> splitParameters(const std::string& Parameters)
 {
-    std::vector<std::string> out;
-    size_t i = 0;
-    const size_t n = parameters.size();
-    while (i < n) {
-        while (i < n && (parameters[i] == ' ' || parameters[i] == '\t')) ++i;
-        if (i >= n) break;
-        std::string arg;
-        bool quoted = false;
-        for (; i < n; ++i) {
-            const char c = parameters[i];
-            if (c == '"') {
-                if (quoted && i + 1 < n && parameters[i + 1] == '"') {
-                    arg += '"';
-                    ++i;
-                } else {
-                    quoted = !quoted;
-                }
-            } else if (!quoted && (c == ' ' || c == '\t')) {
-                break;
-            } else {
-                arg += c;
-            }
+    std::vector<std::string> result;
+    std::string current;
+    bool inArgument = false, quoted = false;
+    const std::size_t n = Parameters.size();
+    for (std::size_t i = 0; i < n;) {
+        const char c = Parameters[i];
+        if (!quoted && (c == ' ' || c == '\t')) {
+            if (inArgument) result.push_back(std::move(current));
+            current.clear();
+            inArgument = false;
+            ++i;
+            continue;
         }
-        out.push_back(arg);
+        inArgument = true;
+        if (c == '\\') {
+            std::size_t count = 0;
+            while (i < n && Parameters[i] == '\\') ++count, ++i;
+            if (i < n && Parameters[i] == '"') {
+                current.append(count / 2, '\\');
+                if (count % 2) {
+                    current += '"';
+                    ++i;
+                }
+            } else {
+                current.append(count, '\\');
+            }
+        } else if (c == '"') {
+            if (quoted && i + 1 < n && Parameters[i + 1] == '"') {
+                current += '"';
+                i += 2;
+            } else {
+                quoted = !quoted;
+                ++i;
+            }
+        } else {
+            current += c;
+            ++i;
+        }
     }
-    return out;
+    if (inArgument) result.push_back(std::move(current));
+    return result;
 }
 
 bool startProgram(const std::string& program, const std::string& parameters)

@@ -7,9 +7,10 @@
 
 namespace platform {
 
-// Splits a parameter string as the original platform's command line does: blanks separate,
-// double quotes group (a doubled quote inside quotes is one quote), an unclosed quote runs to
-// the end of the text.
+// Splits a parameter string as the desktop's command lines are split: blanks separate, double
+// quotes group (an unclosed quote runs to the end), "" inside quotes is one quote, and
+// backslashes are literal except before a quote (2n backslashes + quote: n and a group mark;
+// 2n+1: n and a literal quote).
 std::vector<std::string> splitParameters(const std::string& parameters);
 
 // Starts a program with a parameter string and does not wait; false when it could not start.

@@ -4,6 +4,7 @@
 #include "Unit1.h"
 #include "Unit26.h"
 #include "WinAmp.h"
+#include "Shell.h"
 
 #include <gtest/gtest.h>
 
@@ -347,13 +348,13 @@ TEST_F(WinAmpTest, StartAndFindStillSearchesWhenTheStartFails)
 TEST(SplitParameters, FollowsTheDesktopRules)
 {
     using V = std::vector<std::string>;
-    EXPECT_EQ(SplitParameters("/CLASS=\"Winamp v1.x\""), V{"/CLASS=Winamp v1.x"});
-    EXPECT_EQ(SplitParameters("  a\tb  "), (V{"a", "b"}));
-    EXPECT_EQ(SplitParameters(""), V{});
-    EXPECT_EQ(SplitParameters("\"\""), V{""});
-    EXPECT_EQ(SplitParameters("\"open ended"), V{"open ended"});
-    EXPECT_EQ(SplitParameters("\"say \"\"hi\"\"\" x"), (V{"say \"hi\"", "x"}));
-    EXPECT_EQ(SplitParameters("a\\\\b \\\"q\\\" c:\\dir\\\\\" x\""), (V{"a\\\\b", "\"q\"", "c:\\dir\\ x"}));
+    EXPECT_EQ(platform::splitParameters("/CLASS=\"Winamp v1.x\""), V{"/CLASS=Winamp v1.x"});
+    EXPECT_EQ(platform::splitParameters("  a\tb  "), (V{"a", "b"}));
+    EXPECT_EQ(platform::splitParameters(""), V{});
+    EXPECT_EQ(platform::splitParameters("\"\""), V{""});
+    EXPECT_EQ(platform::splitParameters("\"open ended"), V{"open ended"});
+    EXPECT_EQ(platform::splitParameters("\"say \"\"hi\"\"\" x"), (V{"say \"hi\"", "x"}));
+    EXPECT_EQ(platform::splitParameters("a\\\\b \\\"q\\\" c:\\dir\\\\\" x\""), (V{"a\\\\b", "\"q\"", "c:\\dir\\ x"}));
 }
 
 TEST_F(WinAmpTest, PanelButtonsDriveTheMainWindowsControl)
