@@ -1,5 +1,6 @@
 // libFuzzer target: any bytes as a file, loaded as an ID3v2 tag, then every text and comment
-// read the program makes. Whatever the bytes, each call must end with a status or a result.
+// read the program makes; then, as the tag tools do, one text changed and the tag saved and
+// loaded again. Whatever the bytes, each call must end with a status or a result.
 #include "id3v2.h"
 
 #include <unistd.h>
@@ -31,5 +32,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TCommentFrame comment;
   tag.GetComment(comment, "", "None");
   tag.GetComment(comment, "", "eng");
+
+  const bool titleSet = tag.SetTextFrame("TIT2", "Fuzz") == 0;
+  // A comment frame that cannot be decoded stops the search, and the comment is not set.
+  const bool commentSet = tag.SetComment({0, "ENG", "", "Saved"}, "", "None") == 0;
+  if (tag.SaveToFile("=", 255, 255, -1) < 0x0100) {
+    // What the library wrote, it reads back as written.
+    if (tag.LoadFromFile(path, 0) >= 0x0100) __builtin_trap();
+    if (titleSet && (tag.GetTextFrame("TIT2", text) != 0 || text != "Fuzz")) __builtin_trap();
+    if (commentSet && (tag.GetComment(comment, "", "ENG") != 0 || comment.Text != "Saved")) __builtin_trap();
+  }
   return 0;
 }

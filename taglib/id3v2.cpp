@@ -78,28 +78,32 @@ void TFrameIndex::SetGroupID(std::uint32_t Index, std::uint8_t Value) {
   r.GroupID = Value;
 }
 
-std::uint8_t TFrameIndex::GetReadFlags(std::uint32_t Index, int Which) const {
-  const TFrameRecord& r = Record(Index);
+namespace {
+
+// One byte of a flag pair: Which 1 is the status byte, 2 the format byte.
+template <typename Pair>
+auto& FlagByte(Pair& flags, int Which) {
   if (Which != 1 && Which != 2) throw ERangeError();
-  return r.ReadFlags[Which - 1];
+  return flags[std::size_t(Which - 1)];
+}
+
+}  // namespace
+
+std::uint8_t TFrameIndex::GetReadFlags(std::uint32_t Index, int Which) const {
+  return FlagByte(Record(Index).ReadFlags, Which);
 }
 
 void TFrameIndex::SetReadFlags(std::uint32_t Index, int Which, std::uint8_t Value) {
-  TFrameRecord& r = Record(Index);
-  if (Which != 1 && Which != 2) throw ERangeError();
-  r.ReadFlags[Which - 1] = Value;
+  FlagByte(Record(Index).ReadFlags, Which) = Value;
 }
 
 std::uint8_t TFrameIndex::GetWriteFlags(std::uint32_t Index, int Which) const {
-  const TFrameRecord& r = Record(Index);
-  if (Which != 1 && Which != 2) throw ERangeError();
-  return r.WriteFlags[Which - 1];
+  return FlagByte(Record(Index).WriteFlags, Which);
 }
 
 void TFrameIndex::SetWriteFlags(std::uint32_t Index, int Which, std::uint8_t Value) {
   TFrameRecord& r = Record(Index);
-  if (Which != 1 && Which != 2) throw ERangeError();
-  r.WriteFlags[Which - 1] = Value;
+  FlagByte(r.WriteFlags, Which) = Value;
   r.Modified = 1;
 }
 
@@ -337,7 +341,10 @@ bool ReadExtendedHeaderV23(TagReader& rd, Tid3v2tag& tag) {
     tag.CRC = 0;
     return true;
   }
-  rd.Take(10);
+  if (!rd.Take(10)) {
+    rd.status = Fail(rd.status, CorruptTag);
+    return false;
+  }
   const std::uint8_t* h = rd.work.data();
   tag.ExtHeaderSize = BigEndian32(h);
   const bool crc = h[4] & 0x80;
@@ -364,8 +371,8 @@ bool ReadExtendedHeaderV24(TagReader& rd, Tid3v2tag& tag) {
     tag.ExtFlags &= std::uint8_t(~0x70);
     return true;
   }
-  rd.Take(4);
-  tag.ExtHeaderSize = Synchsafe32(rd.work.data());
+  const bool whole = rd.Take(4);
+  tag.ExtHeaderSize = whole ? Synchsafe32(rd.work.data()) : 0;
   if (tag.ExtHeaderSize < 6 || tag.ExtHeaderSize - 4 > rd.remaining) {
     rd.status = Fail(rd.status, CorruptTag);
     return false;
@@ -557,8 +564,10 @@ TTagStatus Tid3v2tag::LoadFromFile(const std::string& FileName, std::int64_t Off
     reader.file.Seek(std::uint64_t(Offset));
     return ReadTag(reader);
   } catch (const tagio::TagIoError& e) {
+    // A file that could be opened but not read may hold a tag: remember the failure, so that
+    // no save writes over what was not read.
     const TTagStatus result = Fail(reader.status, tagio::StatusClass(e.Kind));
-    if (reader.ownsStatus) Status = result;
+    if (reader.ownsStatus || e.Kind != tagio::IoError::Open) Status = result;
     return result;
   }
 }

@@ -390,3 +390,21 @@ TEST_F(Writing, ProgressTextsAndFieldsAfterSave) {
   EXPECT_TRUE(tag.Frames.IsCompressed(1));
   EXPECT_EQ(Text("TIT2"), "T");
 }
+
+TEST_F(Writing, ProgressTextOfTheStageReached) {
+  ASSERT_EQ(Start(Tag(3, kTitle + kArtist), Audio(10)), 0);
+  const std::string before = ReadFile(path);
+  tag.Frames.SetWriteFlags(1, 2, frameflag::Compression);
+  tag.Frames.SetWriteFlags(2, 2, frameflag::Grouping);
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0xC100);
+  EXPECT_EQ(tag.ProgressText, "Applying compression");
+  tag.Frames.SetWriteFlags(2, 2, frameflag::Unsynchronisation);
+  tag.PaddingMode = 0;
+  tag.PaddingSize = 0x0FFFFFFF;
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x2200);
+  EXPECT_EQ(tag.ProgressText, "Applying unsync");
+  tag.SetCRCPresent(true);
+  EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x2200);
+  EXPECT_EQ(tag.ProgressText, "Calculating CRC-32");
+  EXPECT_EQ(ReadFile(path), before);
+}
