@@ -190,7 +190,7 @@ TEST_F(Settings, AFileThatCannotBeReadIsNeverReplaced)
     // Write-only for the user, in a folder the user may write.
     const std::string secret = "[Liste]\r\nDossier=/secret\r\n";
     put(secret);
-    ASSERT_EQ(chmod(path.c_str(), 0622), 0);
+    ASSERT_EQ(chmod(path.c_str(), 0222), 0);
     ASSERT_EQ(chmod(t.root().c_str(), 0777), 0);
     const int code = asOrdinaryUser([&] {
         try {
@@ -201,6 +201,7 @@ TEST_F(Settings, AFileThatCannotBeReadIsNeverReplaced)
         return 1;
     });
     chmod(t.root().c_str(), 0755);
+    chmod(path.c_str(), 0644);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(text(), secret);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.root()), {}), 1);

@@ -306,6 +306,14 @@ TEST_F(Startup, AWinampFolderIsTakenAsItStands)
         EXPECT_EQ(WinampExe, exe);
         EXPECT_EQ(WinampDrive, '/');
     }
+    // Empty values have no drive: the boxes stay where they are and the walk still runs.
+    writeSettings("[Winamp]\r\nEXE=\r\n[Rip]\r\nDossier=\r\n");
+    LoadSettings();
+    EXPECT_EQ(WinampExe, "");
+    EXPECT_EQ(RipFolder, "");
+    EXPECT_EQ(WinampDrive, '\0');
+    EXPECT_EQ(Form18->DirectoryListBox2->Directory(), tree->root());  // where the last load left it
+    EXPECT_EQ(FileCount, 3);
 }
 
 TEST_F(Startup, GeneralOptionsApplyWritesTheMusicFolder)
