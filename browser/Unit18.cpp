@@ -1,9 +1,9 @@
 #include "Unit18.h"
 
 #include "Guard.h"
+#include "OptionFoot.h"
 #include "variable.h"
 
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 TForm18* Form18 = nullptr;
@@ -20,20 +20,11 @@ TForm18::TForm18()
     FileListBox1->hide();
     Label4 = new QLabel(QStringLiteral("Winamp n'a pas été trouvé"), this);
     Label4->setStyleSheet(QStringLiteral("color: green"));
-    Label3 = new QLabel(QStringLiteral("Attention : si vous fermez cette fenêtre sans cliquer sur Appliquer, les modifications ne seront pas prises en compte..."), this);
-    Label3->setWordWrap(true);
-    Button1 = new QPushButton(QStringLiteral("Appliquer"), this);
-    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
     layout->addWidget(Label2);
     layout->addWidget(DriveComboBox2);
     layout->addWidget(DirectoryListBox2, 1);
     layout->addWidget(Label4);
-    layout->addWidget(Label3);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    layout->addLayout(buttons);
+    ui::addOptionFoot(this, layout, Label3, Button1, Button2);
     resize(420, 420);
     centreOnScreen();
 

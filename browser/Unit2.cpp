@@ -1,9 +1,9 @@
 #include "Unit2.h"
 
 #include "Guard.h"
+#include "OptionFoot.h"
 #include "variable.h"
 
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 TForm2* Form2 = nullptr;
@@ -16,20 +16,11 @@ TForm2::TForm2()
     DriveComboBox1 = new ui::DriveComboBox(this);
     DirectoryListBox1 = new ui::DirectoryListBox(this);
     Label2 = new QLabel(QStringLiteral("Pensez à rafraichir la liste\r\n(Menu Liste > Rafraichir)"), this);
-    Label3 = new QLabel(QStringLiteral("Attention : si vous fermez cette fenêtre sans cliquer sur Appliquer, les modifications ne seront pas prises en compte..."), this);
-    Label3->setWordWrap(true);
-    Button1 = new QPushButton(QStringLiteral("Appliquer"), this);
-    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
     layout->addWidget(Label1);
     layout->addWidget(DriveComboBox1);
     layout->addWidget(DirectoryListBox1, 1);
     layout->addWidget(Label2);
-    layout->addWidget(Label3);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    layout->addLayout(buttons);
+    ui::addOptionFoot(this, layout, Label3, Button1, Button2);
     resize(420, 420);
 
     DriveComboBox1->OnChange = [this] { DriveComboBox1Change(); };
@@ -44,8 +35,10 @@ void TForm2::DriveComboBox1Change()
 
 void TForm2::Button1Click()
 {
-    Mp3Folder = DirectoryListBox1->Directory();
-    SettingsFile->WriteString("Liste", "Dossier", Mp3Folder);
+    // Written first: a folder the file could not take is not taken either.
+    const std::string folder = DirectoryListBox1->Directory();
+    SettingsFile->WriteString("Liste", "Dossier", folder);
+    Mp3Folder = folder;
     Close();
 }
 

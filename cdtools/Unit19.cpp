@@ -2,10 +2,10 @@
 
 #include "FileSystem.h"
 #include "Guard.h"
+#include "OptionFoot.h"
 #include "variable.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 TForm19* Form19 = nullptr;
@@ -28,10 +28,6 @@ TForm19::TForm19()
     Label8 = new QLabel(QStringLiteral("%5 : Nombre total de pistes"), this);
     Label11 = new QLabel(QStringLiteral("%6 : Titre de la piste"), this);
     Label9 = new QLabel(QStringLiteral("Utilisez le caractère '\\' pour indiquer une séparation de dossier\n\nNE PAS COMMENCER PAR UN TEL CARACTERE"), this);
-    Label3 = new QLabel(QStringLiteral("Attention : si vous fermez cette fenêtre sans cliquer sur Appliquer, les modifications ne seront pas prises en compte..."), this);
-    Label3->setWordWrap(true);
-    Button1 = new QPushButton(QStringLiteral("Appliquer"), this);
-    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
     layout->addWidget(Label10);
     layout->addWidget(DriveComboBox3);
     layout->addWidget(DirectoryListBox3, 1);
@@ -47,12 +43,7 @@ TForm19::TForm19()
     symbols->addWidget(Label11, 2, 1);
     layout->addLayout(symbols);
     layout->addWidget(Label9);
-    layout->addWidget(Label3);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    layout->addLayout(buttons);
+    ui::addOptionFoot(this, layout, Label3, Button1, Button2);
     resize(480, 560);
     centreOnScreen();
 

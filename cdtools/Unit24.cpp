@@ -1,9 +1,9 @@
 #include "Unit24.h"
 
 #include "Guard.h"
+#include "OptionFoot.h"
 #include "variable.h"
 
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 TForm24* Form24 = nullptr;
@@ -37,18 +37,9 @@ TForm24::TForm24()
     ComboBox1 = new QComboBox(this);
     for (const char* server : CddbServers) ComboBox1->addItem(QString::fromLatin1(server));
     ComboBox1->setCurrentIndex(0);
-    Label3 = new QLabel(QStringLiteral("Attention : si vous fermez cette fenêtre sans cliquer sur Appliquer, les modifications ne seront pas prises en compte..."), this);
-    Label3->setWordWrap(true);
-    Button1 = new QPushButton(QStringLiteral("Appliquer"), this);
-    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
     layout->addWidget(Label1);
     layout->addWidget(ComboBox1);
-    layout->addWidget(Label3);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    layout->addLayout(buttons);
+    ui::addOptionFoot(this, layout, Label3, Button1, Button2);
     resize(420, 180);
     centreOnScreen();
 

@@ -181,13 +181,15 @@ std::string programFolder()
 {
     std::string& folder = programFolderStore();
     if (folder.empty()) {
-        if (QCoreApplication::instance())
+        // The executable's own path, as bytes: a folder name that is not valid UTF-8 survives.
+        char buf[4096];
+        ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
+        if (n > 0 && size_t(n) < sizeof buf)
+            folder = folderPart(std::string(buf, size_t(n)));
+        else if (QCoreApplication::instance())
             folder = fromDisplay(QCoreApplication::applicationDirPath());
-        else {
-            char buf[4096];
-            ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
-            folder = n > 0 ? folderPart(std::string(buf, size_t(n))) : std::string("/");
-        }
+        else
+            folder = "/";
         folder = withTrailingSeparator(folder);
     }
     return folder;

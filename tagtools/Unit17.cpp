@@ -2,9 +2,9 @@
 
 #include "FileSystem.h"
 #include "Guard.h"
+#include "OptionFoot.h"
 #include "variable.h"
 
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 TForm17* Form17 = nullptr;
@@ -18,21 +18,13 @@ TForm17::TForm17()
     Label9 = new QLabel(QStringLiteral("Attention : certains caractères ne sont pas valides et entraineront des disfonctionnements : ? / : * par exemple"), this);
     Edit1 = new QLineEdit(QStringLiteral("-"), this);
     Label8 = new QLabel(QStringLiteral("Exemple"), this);
-    Label3 = new QLabel(QStringLiteral("Attention : si vous fermez cette fenêtre sans cliquer sur Appliquer, les modifications ne seront pas prises en compte..."), this);
-    for (QLabel* label : {Label6, Label7, Label9, Label3}) label->setWordWrap(true);
-    Button1 = new QPushButton(QStringLiteral("Appliquer"), this);
-    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
+    for (QLabel* label : {Label6, Label7, Label9}) label->setWordWrap(true);
     layout->addWidget(Label6);
     layout->addWidget(Label7);
     layout->addWidget(Edit1);
     layout->addWidget(Label9);
     layout->addWidget(Label8);
-    layout->addWidget(Label3);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    layout->addLayout(buttons);
+    ui::addOptionFoot(this, layout, Label3, Button1, Button2);
     resize(460, 300);
     centreOnScreen();
 

@@ -1,9 +1,9 @@
 #include "Unit20.h"
 
 #include "Guard.h"
+#include "OptionFoot.h"
 #include "variable.h"
 
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 TForm20* Form20 = nullptr;
@@ -21,18 +21,9 @@ TForm20::TForm20()
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setWordWrap(true);
     CheckBox1 = new QCheckBox(QStringLiteral("Enregistrer aussi les tags au format ID3V1 lors de la modification des tags d'un seul fichier"), this);
-    Label3 = new QLabel(QStringLiteral("Attention : si vous fermez cette fenêtre sans cliquer sur Appliquer, les modifications ne seront pas prises en compte..."), this);
-    Label3->setWordWrap(true);
-    Button1 = new QPushButton(QStringLiteral("Appliquer"), this);
-    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
     layout->addWidget(Label1);
     layout->addWidget(CheckBox1);
-    layout->addWidget(Label3);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    layout->addLayout(buttons);
+    ui::addOptionFoot(this, layout, Label3, Button1, Button2);
     resize(520, 260);
     centreOnScreen();
 
