@@ -1,0 +1,250 @@
+#include "CommandsTest.h"
+
+#include "Dialogs.h"
+#include "FileSystem.h"
+#include "Program.h"
+#include "Shell.h"
+#include "Unit1.h"
+#include "variable.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QThread>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace cmdtest {
+
+std::string tempRoot;
+std::string programFolder;
+
+gen::TagTexts texts(const std::string& artist, const std::string& title, const std::string& album)
+{
+    gen::TagTexts t;
+    t.artist = artist;
+    t.title = title;
+    t.album = album;
+    return t;
+}
+
+std::string readBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool exists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool waitForFile(const std::string& path)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!exists(path) && clock.elapsed() < 60000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    return exists(path);
+}
+
+void writeRecordingScript(const std::string& script, const std::string& log)
+{
+    std::ofstream out(script, std::ios::binary | std::ios::trunc);
+    // Written aside, then renamed: the log appears whole.
+    out << "#!/bin/sh\n{ cat '" << log << "' 2>/dev/null; printf '%s\\n' \"$#\" \"$@\"; } > '" << log
+        << ".tmp' && mv '" << log << ".tmp' '" << log << "'\n";
+    out.close();
+    ::chmod(script.c_str(), 0755);
+}
+
+bool runProbe(const QStringList& arguments)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral(TAG_PROBE)} + arguments);
+    return python.waitForFinished(-1) && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0;
+}
+
+QJsonObject probe(const std::string& path)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral(TAG_PROBE), QStringLiteral("dump"), QString::fromStdString(path)});
+    if (!python.waitForFinished(-1) || python.exitCode() != 0) {
+        ADD_FAILURE() << "mutagen: " << python.readAllStandardError().toStdString();
+        return {};
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
+std::vector<ModalSeen> whileModal(const std::function<void()>& action, const std::function<void(ui::Form*)>& inModal)
+{
+    std::vector<ModalSeen> seen;
+    std::vector<ui::Form*> handled;
+    bool busy = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (busy) return;
+        for (ui::Form* form : CreateForms()) {
+            if (!form->Modal() || !form->isVisible()) continue;
+            if (std::find(handled.begin(), handled.end(), form) != handled.end()) continue;
+            busy = true;
+            handled.push_back(form);
+            seen.push_back({form, form->windowModality() == Qt::ApplicationModal});
+            if (inModal) inModal(form);
+            if (form->Modal()) form->Close();
+            busy = false;
+            return;
+        }
+    });
+    watch.start(0);
+    action();
+    watch.stop();
+    return seen;
+}
+
+void Collection::SetUp()
+{
+    static int serial = 0;
+    folder_ = tempRoot + "/music" + std::to_string(++serial);
+    fs::create_directories(folder_);
+    ui::Dialogs::clearScript();
+    if (!Form1->isVisible()) Form1->Show();
+}
+
+void Collection::TearDown()
+{
+    ui::Dialogs::clearScript();
+    platform::setOpenDocumentHandler({});
+}
+
+std::string Collection::put(const std::string& name, const std::string& bytes) const
+{
+    const std::string path = folder_ + "/" + name;
+    gen::WriteFile(path, bytes);
+    return path;
+}
+
+std::string Collection::putTagged(const std::string& name, const gen::TagTexts& tags) const
+{
+    gen::Mp3Spec spec;
+    spec.id3v2 = gen::Id3v2Spec{tags, {}, 0};
+    spec.audio = gen::SilentFrames(4);
+    return put(name, gen::Mp3Bytes(spec));
+}
+
+std::string Collection::putUntagged(const std::string& name) const
+{
+    gen::Mp3Spec spec;
+    spec.audio = gen::SilentFrames(4);
+    return put(name, gen::Mp3Bytes(spec));
+}
+
+void Collection::walk(const std::string& extraSettings) const
+{
+    {
+        std::ofstream out(SettingsFilePath(), std::ios::binary | std::ios::trunc);
+        out << "[Liste]\r\nDossier=" << folder_ << "\r\n" << extraSettings;
+    }
+    Form1->Rafraichir1Click();
+}
+
+Strings Collection::listPaths()
+{
+    Strings out;
+    for (int r = 0; r < Form1->ListModel->rowCount(); ++r) out.push_back(Form1->ListModel->cell(r, 4));
+    return out;
+}
+
+int Collection::listRowOf(const std::string& path)
+{
+    const Strings paths = listPaths();
+    auto it = std::find(paths.begin(), paths.end(), path);
+    return it == paths.end() ? -1 : int(it - paths.begin());
+}
+
+void Collection::select(const Strings& paths)
+{
+    QItemSelectionModel* selection = Form1->ListView1->selectionModel();
+    selection->clearSelection();
+    for (const std::string& path : paths) {
+        const int row = listRowOf(path);
+        ASSERT_GE(row, 0) << "no list row for " << path;
+        selection->select(Form1->ListModel->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+namespace {
+
+// A private session bus for the whole run: the player tests start their own players on it, and
+// no player of the desktop is ever driven.
+struct SessionBus {
+    pid_t pid = 0;
+    bool start()
+    {
+        FILE* out = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
+        if (!out) return false;
+        char address[1024] = {}, pidText[64] = {};
+        const bool read = std::fgets(address, sizeof address, out) && std::fgets(pidText, sizeof pidText, out);
+        pclose(out);
+        if (!read) return false;
+        address[std::strcspn(address, "\n")] = 0;
+        pid = static_cast<pid_t>(std::atol(pidText));
+        setenv("DBUS_SESSION_BUS_ADDRESS", address, 1);
+        return pid > 0;
+    }
+    ~SessionBus()
+    {
+        if (pid > 0) kill(pid, SIGTERM);
+    }
+};
+
+}  // namespace
+
+}  // namespace cmdtest
+
+int main(int argc, char** argv)
+{
+    using namespace cmdtest;
+    ::testing::InitGoogleTest(&argc, argv);
+    SessionBus bus;
+    if (!bus.start()) {
+        std::fprintf(stderr, "cannot start a private session bus (dbus-daemon)\n");
+        return 1;
+    }
+    std::string pattern = (fs::temp_directory_path() / "sonoverne-commands-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) return 2;
+    tempRoot = pattern;
+    programFolder = tempRoot + "/prog";
+    fs::create_directories(tempRoot + "/config");
+    fs::create_directories(programFolder);
+    setenv("XDG_CONFIG_HOME", (tempRoot + "/config").c_str(), 1);
+    unsetenv("SONOVERNE_MPRIS_PLAYER");
+    platform::setProgramFolder(programFolder);
+
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    CreateForms();
+    Form1->Show();
+    Form1->move(120, 90);
+    QCoreApplication::processEvents();
+
+    const int result = RUN_ALL_TESTS();
+    DestroyForms();
+    std::error_code ec;
+    fs::remove_all(tempRoot, ec);
+    return result;
+}

@@ -1,0 +1,546 @@
+// The single-file tag editor through the main window: how it is opened, what it shows, what its
+// OK writes (read back by mutagen), the ID3v1 option with its blue characters, the Enter-key
+// guard of the list, and the tag options window.
+#include "CommandsTest.h"
+
+#include "Dialogs.h"
+#include "FileSystem.h"
+#include "Unit1.h"
+#include "Unit20.h"
+#include "Unit4.h"
+#include "variable.h"
+
+#include <gmock/gmock.h>
+
+#include <QJsonArray>
+#include <QPainter>
+#include <QTest>
+#include <QTreeWidgetItem>
+
+using namespace cmdtest;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+namespace {
+
+const QString Blue = QColor(Qt::blue).name();
+
+// A text frame as mutagen read it: encoding and text; encoding -2 when the frame is missing.
+struct Read {
+    int encoding;
+    QString text;
+    bool operator==(const Read& o) const { return encoding == o.encoding && text == o.text; }
+};
+void PrintTo(const Read& r, std::ostream* os) { *os << r.encoding << ":" << r.text.toStdString(); }
+const Read Missing{-2, {}};
+
+Read frame(const QJsonObject& dump, const char* id)
+{
+    const QJsonObject v2 = dump.value("v2").toObject();
+    if (!v2.contains(QLatin1String(id))) return Missing;
+    const QJsonArray f = v2.value(QLatin1String(id)).toArray();
+    return {f.at(0).toInt(), f.at(1).toString()};
+}
+QStringList frameIds(const QJsonObject& dump)
+{
+    QStringList ids = dump.value("v2").toObject().keys();
+    if (!dump.value("comments").toArray().isEmpty()) ids << "COMM";
+    ids.sort();
+    return ids;
+}
+Read latin1(const std::string& text) { return {0, QString::fromLatin1(text.data(), qsizetype(text.size()))}; }
+
+std::vector<ui::RichEdit*> fields()
+{
+    return {Form4->titreEdit, Form4->artisteEdit, Form4->albumEdit, Form4->genreEdit,
+            Form4->anneeEdit, Form4->commentaireEdit, Form4->pisteEdit};
+}
+
+// Colours of a field's characters, by name.
+QStringList colours(const ui::RichEdit* edit)
+{
+    QStringList out;
+    for (int i = 0; i < int(edit->toPlainText().size()); ++i) out << edit->charColour(i).name();
+    return out;
+}
+
+class Editor : public Collection {
+protected:
+    void TearDown() override
+    {
+        UseId3v1 = false;
+        Collection::TearDown();
+    }
+
+    // Opens the editor on one row through "Editer les tags" and runs inEditor while it is shown;
+    // the editor is closed afterwards if inEditor left it open. False when it did not open.
+    static bool edit(const std::string& path, const std::function<void()>& inEditor)
+    {
+        select({path});
+        bool opened = false;
+        const auto seen = whileModal([] { Form1->Editerlestags1->trigger(); }, [&](ui::Form* form) {
+            if (form != Form4) return;
+            opened = true;
+            inEditor();
+        });
+        return opened && seen.size() == 1;
+    }
+    // Sets the editor's fields, then clicks "OK".
+    static void setAndSave(const gen::TagTexts& t)
+    {
+        Form4->titreEdit->setText(t.title);
+        Form4->artisteEdit->setText(t.artist);
+        Form4->albumEdit->setText(t.album);
+        Form4->anneeEdit->setText(t.year);
+        Form4->genreEdit->setText(t.genre);
+        Form4->pisteEdit->setText(t.track);
+        Form4->commentaireEdit->setText(t.comment);
+        Form4->Button1->click();
+    }
+    static gen::TagTexts full(const std::string& artist, const std::string& title)
+    {
+        gen::TagTexts t = texts(artist, title, "Album " + artist);
+        t.year = "1999";
+        t.genre = "Rock";
+        t.track = "3";
+        t.comment = "Remarque";
+        return t;
+    }
+    static Strings treeChildren()
+    {
+        Strings out;
+        const QTreeWidgetItem* root = Form1->TreeView1->topLevelItem(0);
+        for (int i = 0; root && i < root->childCount(); ++i) out.push_back(root->child(i)->text(0).toStdString());
+        return out;
+    }
+};
+
+// --- Opening ------------------------------------------------------------------------------------
+
+TEST_F(Editor, EditCommandWantsExactlyOneRow)
+{
+    const std::string a = putTagged("a.mp3", texts("A", "Un"));
+    const std::string b = putTagged("b.mp3", texts("B", "Deux"));
+    walk();
+    const std::pair<Strings, QString> cases[] = {
+        {{}, QStringLiteral("Veuillez choisir un fichier")},
+        {{a, b}, QStringLiteral("Veuillez choisir un seul fichier")},
+    };
+    for (const auto& [rows, message] : cases) {
+        SCOPED_TRACE(message.toStdString());
+        ui::Dialogs::clearScript();
+        select(rows);
+        EXPECT_THAT(whileModal([] { Form1->Editerlestags1->trigger(); }), IsEmpty());
+        ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+        EXPECT_EQ(ui::Dialogs::shown()[0].text, message);
+        EXPECT_EQ(ui::Dialogs::shown()[0].caption, QStringLiteral("Sonoverne"));
+        EXPECT_EQ(ui::Dialogs::shown()[0].flags, unsigned(ui::MB_OK));
+    }
+
+    // A double-click with two rows does nothing at all.
+    ui::Dialogs::clearScript();
+    select({a, b});
+    EXPECT_THAT(whileModal([] { emit Form1->ListView1->doubleClicked(Form1->ListModel->index(0, 0)); }), IsEmpty());
+    EXPECT_THAT(ui::Dialogs::shown(), IsEmpty());
+}
+
+TEST_F(Editor, OneRowOpensTheEditorOnItsPath)
+{
+    const std::string a = putTagged("\xc3\xa9t\xc3\xa9 a.mp3", texts("A", "Un"));
+    walk();
+    QString label;
+    int tag = -1;
+    Form4->Tag = 5;
+    ASSERT_TRUE(edit(a, [&] {
+        label = Form4->Label1->text();
+        tag = Form4->Tag;
+    }));
+    EXPECT_EQ(label, platform::toDisplay(a));
+    EXPECT_EQ(tag, 5);  // the menu leaves the editor's Tag alone
+
+    select({a});
+    const auto seen = whileModal([] { emit Form1->ListView1->doubleClicked(Form1->ListModel->index(0, 0)); },
+                                 [&](ui::Form*) {
+                                     label = Form4->Label1->text();
+                                     tag = Form4->Tag;
+                                 });
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].form, Form4);
+    EXPECT_TRUE(seen[0].applicationModal);
+    EXPECT_EQ(label, platform::toDisplay(a));
+    EXPECT_EQ(tag, 1);
+}
+
+// --- Showing and saving ---------------------------------------------------------------------------
+
+TEST_F(Editor, FieldsAreFilledOnShowAndCancelWritesNothing)
+{
+    gen::TagTexts t = full("Beatrice", "Chanson d'\xe9t\xe9");
+    const std::string path = putTagged("a.mp3", t);
+    walk();
+    const std::string before = readBytes(path);
+    const int row = listRowOf(path);
+    Strings shown;
+    bool noteVisible = true;
+    QWidget* focus = nullptr;
+    Form4->anneeEdit->setFocus();
+    ASSERT_TRUE(edit(path, [&] {
+        for (ui::RichEdit* field : fields()) shown.push_back(field->Text());
+        noteVisible = Form4->Label2->isVisible();
+        focus = Form4->focusWidget();
+        Form4->titreEdit->setText("Autre chose");
+        Form4->commentaireEdit->setText(std::string());
+        Form4->Button2->click();
+    }));
+    EXPECT_THAT(shown, ElementsAre(t.title, t.artist, t.album, t.genre, t.year, t.comment, t.track));
+    EXPECT_FALSE(noteVisible);
+    EXPECT_EQ(focus, Form4->titreEdit);
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(Form1->ListModel->cell(row, 1), t.title);
+    for (ui::RichEdit* field : fields()) EXPECT_EQ(field->Text(), "");
+}
+
+TEST_F(Editor, OkWritesEveryFieldAndRefreshesTheRowButNotTheTree)
+{
+    const std::string path = putTagged("a.mp3", full("Ancien", "Vieux"));
+    putTagged("b.mp3", full("Voisin", "Autre"));
+    walk();
+    const int row = listRowOf(path);
+    select({path});
+    gen::TagTexts now = full("Nouvel \xe9l\xe8ve", "Nouveau titre");
+    now.album = "Album neuf";
+    now.year = "2001";
+    now.genre = "Jazz";
+    now.track = "7/12";
+    now.comment = "Un commentaire \xe0 lire";
+    ASSERT_TRUE(edit(path, [&] { setAndSave(now); }));
+    EXPECT_FALSE(Form4->isVisible());
+
+    const QJsonObject dump = probe(path);
+    EXPECT_EQ(frame(dump, "TIT2"), latin1(now.title));
+    EXPECT_EQ(frame(dump, "TPE1"), latin1(now.artist));
+    EXPECT_EQ(frame(dump, "TALB"), latin1(now.album));
+    EXPECT_EQ(frame(dump, "TYER"), latin1(now.year));
+    EXPECT_EQ(frame(dump, "TCON"), latin1(now.genre));
+    EXPECT_EQ(frame(dump, "TRCK"), latin1(now.track));
+    EXPECT_EQ(dump.value("comments").toArray(),
+              (QJsonArray{QJsonArray{0, "ENG", "", QString::fromLatin1(now.comment.c_str())}}));
+    EXPECT_TRUE(dump.value("v1").isNull());  // the option is off
+
+    // The list row is read again; the tree keeps the node it had.
+    EXPECT_EQ(listRowOf(path), row);
+    EXPECT_EQ(Form1->ListModel->cell(row, 0), now.artist);
+    EXPECT_EQ(Form1->ListModel->cell(row, 1), now.title);
+    EXPECT_EQ(Form1->ListModel->cell(row, 2), now.track);
+    EXPECT_EQ(Form1->ListModel->cell(row, 3), now.album);
+    EXPECT_EQ(Form1->ListModel->cell(row, 8), now.genre);
+    EXPECT_EQ(Form1->ListModel->cell(row, 9), now.comment);
+    EXPECT_EQ(Form1->ListModel->cell(row, 10), now.year);
+    EXPECT_THAT(treeChildren(), Contains("Ancien"));
+    EXPECT_THAT(treeChildren(), Not(Contains(QString::fromLatin1(now.artist.c_str()).toStdString())));
+}
+
+TEST_F(Editor, EmptyTitleAndCommentRemoveTheirFrames)
+{
+    const std::string path = putTagged("a.mp3", full("Artiste", "Titre"));
+    walk();
+    ASSERT_TRUE(edit(path, [] {
+        Form4->titreEdit->setText(std::string());
+        Form4->commentaireEdit->setText(std::string());
+        Form4->Button1->click();
+    }));
+    const QJsonObject dump = probe(path);
+    EXPECT_EQ(frame(dump, "TIT2"), Missing);
+    EXPECT_EQ(dump.value("comments").toArray(), QJsonArray());
+    EXPECT_EQ(frame(dump, "TPE1"), latin1("Artiste"));
+    EXPECT_EQ(frameIds(dump), (QStringList{"TALB", "TCON", "TPE1", "TRCK", "TYER"}));
+}
+
+TEST_F(Editor, EnterInAnyFieldSavesLikeOk)
+{
+    const std::string path = putTagged("a.mp3", full("Artiste", "Titre"));
+    walk();
+    for (size_t i = 0; i < fields().size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::string artist = "Entr\xe9" "e " + std::to_string(i);
+        bool openAfterOtherKey = false;
+        ASSERT_TRUE(edit(path, [&] {
+            ui::RichEdit* field = fields()[i];
+            Form4->artisteEdit->setText(artist);
+            QTest::keyClick(field, Qt::Key_Tab, Qt::NoModifier);
+            QTest::keyClick(field, Qt::Key_Escape, Qt::NoModifier);
+            openAfterOtherKey = Form4->isVisible();
+            QTest::keyClick(field, Qt::Key_Return);
+        }));
+        EXPECT_TRUE(openAfterOtherKey);
+        EXPECT_FALSE(Form4->isVisible());
+        const QJsonObject dump = probe(path);
+        EXPECT_EQ(frame(dump, "TPE1"), latin1(artist));
+        // No line break went into any text.
+        EXPECT_EQ(frame(dump, "TIT2"), latin1("Titre"));
+        EXPECT_EQ(dump.value("comments").toArray(), (QJsonArray{QJsonArray{0, "ENG", "", "Remarque"}}));
+    }
+}
+
+TEST_F(Editor, YearTakesAtMostFourTypedCharacters)
+{
+    const std::string path = putTagged("a.mp3", full("Artiste", "Titre"));
+    walk();
+    std::string typed;
+    ASSERT_TRUE(edit(path, [&] {
+        Form4->anneeEdit->setText(std::string());
+        QTest::keyClicks(Form4->anneeEdit, QStringLiteral("198765"));
+        typed = Form4->anneeEdit->Text();
+        Form4->Button1->click();
+    }));
+    EXPECT_EQ(typed, "1987");
+    EXPECT_EQ(frame(probe(path), "TYER"), latin1("1987"));
+}
+
+TEST_F(Editor, FileWithoutTagGetsExactlyTheEnteredFrames)
+{
+    const std::string tagged = putTagged("a.mp3", full("Artiste", "Titre"));
+    const std::string bare = putUntagged("b.mp3");
+    walk();
+    // The editor's tag object held a whole tag just before.
+    ASSERT_TRUE(edit(tagged, [] { Form4->Button1->click(); }));
+    Strings shown;
+    ASSERT_TRUE(edit(bare, [&] {
+        for (ui::RichEdit* field : fields()) shown.push_back(field->Text());
+        Form4->titreEdit->setText("Seul");
+        Form4->pisteEdit->setText("4");
+        Form4->Button1->click();
+    }));
+    EXPECT_THAT(shown, ElementsAre("", "", "", "", "", "", ""));
+    const QJsonObject dump = probe(bare);
+    EXPECT_EQ(frameIds(dump), (QStringList{"TIT2", "TRCK"}));
+    EXPECT_EQ(frame(dump, "TIT2"), latin1("Seul"));
+    EXPECT_EQ(frame(dump, "TRCK"), latin1("4"));
+}
+
+// A text the editor cannot show whole (a character above 0xFF) is never replaced by what the
+// field made of it; the user's own change of that field is written.
+TEST_F(Editor, UnreadableTitleIsKeptUnlessTheUserChangesIt)
+{
+    const std::string path = putUntagged("u.mp3");
+    const QString omega = QStringLiteral("\u03a9mega");
+    ASSERT_TRUE(runProbe({"utf16title", QString::fromStdString(path), omega, "Artiste"}));
+    walk();
+    ASSERT_EQ(frame(probe(path), "TIT2"), (Read{1, omega}));
+
+    ASSERT_TRUE(edit(path, [] {
+        Form4->artisteEdit->setText("Autre artiste");
+        Form4->Button1->click();
+    }));
+    QJsonObject dump = probe(path);
+    EXPECT_EQ(frame(dump, "TIT2"), (Read{1, omega}));
+    EXPECT_EQ(frame(dump, "TPE1"), latin1("Autre artiste"));
+
+    ASSERT_TRUE(edit(path, [] {
+        Form4->titreEdit->setText("Omega");
+        Form4->Button1->click();
+    }));
+    dump = probe(path);
+    EXPECT_EQ(frame(dump, "TIT2"), latin1("Omega"));
+    EXPECT_EQ(frame(dump, "TPE1"), latin1("Autre artiste"));
+}
+
+// --- The ID3v1 option -----------------------------------------------------------------------------
+
+const std::string Title30 = "Un titre de trente et un signe";  // 30 characters
+
+TEST_F(Editor, WithTheOptionTheThirtyFirstCharacterAndTheGenreAreBlue)
+{
+    gen::TagTexts t = full(std::string(30, 'a'), Title30 + "!");
+    ASSERT_EQ(t.title.size(), 31u);
+    const std::string path = putTagged("a.mp3", t);
+    walk("[ID3V1]\r\nUtiliser=1\r\n");
+    ASSERT_TRUE(UseId3v1);
+    QStringList title, artist, artistTyped, genre;
+    int caret = -1;
+    bool noteVisible = false;
+    ASSERT_TRUE(edit(path, [&] {
+        title = colours(Form4->titreEdit);
+        artist = colours(Form4->artisteEdit);
+        genre = colours(Form4->genreEdit);
+        noteVisible = Form4->Label2->isVisible();
+        // Typing past 30 characters turns the new one blue and keeps the caret in place.
+        QTest::keyClicks(Form4->artisteEdit, QStringLiteral("z"));
+        artistTyped = colours(Form4->artisteEdit);
+        caret = Form4->artisteEdit->caretPosition();
+        Form4->Button2->click();
+    }));
+    ASSERT_EQ(title.size(), 31);
+    EXPECT_THAT(title.mid(0, 30), Not(Contains(Blue)));
+    EXPECT_EQ(title[30], Blue);
+    EXPECT_THAT(artist, Not(Contains(Blue)));
+    ASSERT_EQ(artistTyped.size(), 31);
+    EXPECT_THAT(artistTyped.mid(0, 30), Not(Contains(Blue)));
+    EXPECT_EQ(artistTyped[30], Blue);
+    EXPECT_EQ(caret, 31);
+    EXPECT_EQ(genre, QStringList(4, Blue));
+    EXPECT_TRUE(noteVisible);
+}
+
+TEST_F(Editor, WithoutTheOptionNothingIsBlueAndTheNoteIsHidden)
+{
+    const std::string blueBefore = putTagged("a.mp3", full("Artiste", Title30 + "!"));
+    walk("[ID3V1]\r\nUtiliser=1\r\n");
+    ASSERT_TRUE(edit(blueBefore, [] {}));  // leaves blue characters in the fields
+    walk("[ID3V1]\r\nUtiliser=0\r\n");
+    ASSERT_FALSE(UseId3v1);
+    QStringList title, typed, genre;
+    QString text;
+    bool noteVisible = true;
+    ASSERT_TRUE(edit(blueBefore, [&] {
+        text = Form4->palette().color(QPalette::WindowText).name();
+        title = colours(Form4->titreEdit);
+        genre = colours(Form4->genreEdit);
+        QTest::keyClicks(Form4->titreEdit, QStringLiteral("zz"));
+        typed = colours(Form4->titreEdit);
+        noteVisible = Form4->Label2->isVisible();
+        Form4->Button2->click();
+    }));
+    EXPECT_EQ(title, QStringList(31, text));
+    EXPECT_EQ(typed, QStringList(33, text));
+    EXPECT_EQ(genre, QStringList(4, text));
+    EXPECT_FALSE(noteVisible);
+}
+
+TEST_F(Editor, WithTheOptionOkAlsoWritesTheId3v1Block)
+{
+#ifndef SONOVERNE_HAVE_ID3V1
+    GTEST_SKIP() << "the ID3v1 tag object is not built yet";
+#else
+    const std::string path = putTagged("a.mp3", full("Artiste", "Titre"));
+    walk("[ID3V1]\r\nUtiliser=1\r\n");
+    gen::TagTexts now = full("Un artiste au nom bien trop long", Title30 + "!");
+    now.track = "9";
+    now.comment = "Un commentaire de plus de vingt-huit signes";
+    ASSERT_TRUE(edit(path, [&] { setAndSave(now); }));
+    const QJsonObject dump = probe(path);
+    EXPECT_EQ(frame(dump, "TIT2"), latin1(now.title));  // the whole texts in ID3v2
+    const QJsonObject v1 = dump.value("v1").toObject();
+    ASSERT_FALSE(v1.isEmpty());
+    EXPECT_EQ(v1.value("TIT2").toString(), QString::fromStdString(Title30));
+    EXPECT_EQ(v1.value("TPE1").toString(), QString::fromStdString(now.artist.substr(0, 30)));
+    EXPECT_EQ(v1.value("TALB").toString(), QString::fromStdString(now.album.substr(0, 30)));
+    EXPECT_EQ(v1.value("TYER").toString(), QString::fromStdString(now.year));
+    EXPECT_EQ(v1.value("TRCK").toString(), QStringLiteral("9"));
+    EXPECT_EQ(v1.value("COMM").toString(), QString::fromStdString(now.comment.substr(0, 28)));
+
+    // A second save overwrites the block instead of adding one.
+    ASSERT_TRUE(edit(path, [] {
+        Form4->titreEdit->setText("Court");
+        Form4->Button1->click();
+    }));
+    const std::string bytes = readBytes(path);
+    ASSERT_GT(bytes.size(), 256u);
+    EXPECT_EQ(bytes.substr(bytes.size() - 128, 3), "TAG");
+    EXPECT_NE(bytes.substr(bytes.size() - 256, 3), "TAG");
+    EXPECT_EQ(probe(path).value("v1").toObject().value("TIT2").toString(), QStringLiteral("Court"));
+#endif
+}
+
+TEST_F(Editor, TagOptionsApplyWritesTheSettingAndCancelWritesNothing)
+{
+    putTagged("a.mp3", texts("A", "Un"));
+    walk();
+    const std::string settings = SettingsFilePath();
+    for (const bool on : {true, false}) {
+        whileModal([] { Form1->ags1->trigger(); }, [&](ui::Form* form) {
+            ASSERT_EQ(form, Form20);
+            Form20->CheckBox1->setChecked(on);
+            Form20->Button1->click();
+        });
+        EXPECT_EQ(UseId3v1, on);
+        const std::string text = readBytes(settings);
+        EXPECT_NE(text.find("[ID3V1]\r\nUtiliser=" + std::string(on ? "1" : "0") + "\r\n"), std::string::npos) << text;
+    }
+
+    const std::string before = readBytes(settings);
+    whileModal([] { Form1->ags1->trigger(); }, [](ui::Form*) {
+        Form20->CheckBox1->setChecked(true);
+        Form20->Button2->click();
+    });
+    EXPECT_FALSE(Form20->isVisible());
+    EXPECT_FALSE(UseId3v1);
+    EXPECT_EQ(readBytes(settings), before);
+    EXPECT_TRUE(Form20->CheckBox1->isChecked());  // until the settings are read again
+    walk();
+    EXPECT_FALSE(Form20->CheckBox1->isChecked());
+}
+
+// --- The Enter-key guard of the list ------------------------------------------------------------
+
+TEST_F(Editor, TheEnterThatClosedTheEditorDoesNotOpenItAgain)
+{
+    const std::string path = putTagged("a.mp3", full("Artiste", "Titre"));
+    walk();
+    select({path});
+    Form1->ListView1->setFocus();
+    QWidget* list = Form1->ListView1;
+
+    // Enter on the list opens the editor; Enter in a field saves and closes it.
+    const auto opened = whileModal(
+        [&] {
+            QTest::keyPress(list, Qt::Key_Return);
+            QTest::keyRelease(list, Qt::Key_Return);
+        },
+        [](ui::Form*) {
+            Form4->artisteEdit->setText("Par Entr\xe9" "e");
+            QTest::keyClick(Form4->titreEdit, Qt::Key_Return);
+        });
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].form, Form4);
+    EXPECT_EQ(frame(probe(path), "TPE1"), latin1("Par Entr\xe9" "e"));
+
+    // The release of that Enter reaches the list without its press.
+    EXPECT_THAT(whileModal([&] { QTest::keyRelease(list, Qt::Key_Return); }), IsEmpty());
+    // Other keys open nothing either.
+    EXPECT_THAT(whileModal([&] { QTest::keyClick(list, Qt::Key_Space); }), IsEmpty());
+
+    // A whole Enter on the list opens it again.
+    const auto again = whileModal(
+        [&] {
+            QTest::keyPress(list, Qt::Key_Return);
+            QTest::keyRelease(list, Qt::Key_Return);
+        },
+        [](ui::Form*) { Form4->Button2->click(); });
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].form, Form4);
+
+    // The editor opened by the menu and closed by Enter arms the guard the same way.
+    const auto menu = whileModal([] { Form1->Editerlestags1->trigger(); },
+                                 [](ui::Form*) { QTest::keyClick(Form4->albumEdit, Qt::Key_Return); });
+    ASSERT_EQ(menu.size(), 1u);
+    EXPECT_THAT(whileModal([&] { QTest::keyRelease(list, Qt::Key_Return); }), IsEmpty());
+}
+
+// --- A picture for the eye ------------------------------------------------------------------------
+
+TEST_F(Editor, PictureOfTheEditorOverTheMainWindow)
+{
+    gen::TagTexts t = full("Beatrice", Title30 + "!");
+    const std::string path = putTagged("a.mp3", t);
+    putTagged("b.mp3", full("Voisin", "Autre"));
+    walk("[ID3V1]\r\nUtiliser=1\r\n");
+    QImage picture;
+    ASSERT_TRUE(edit(path, [&] {
+        const QPixmap main = Form1->grab();
+        const QPixmap editor = Form4->grab();
+        picture = QImage(main.size().expandedTo(editor.size()), QImage::Format_RGB32);
+        picture.fill(Qt::darkGray);
+        QPainter painter(&picture);
+        painter.drawPixmap(0, 0, main);
+        painter.drawPixmap((picture.width() - editor.width()) / 2, (picture.height() - editor.height()) / 2, editor);
+        Form4->Button2->click();
+    }));
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_TRUE(picture.save(QString::fromStdString(tempRoot + "/editor.png")));
+    EXPECT_TRUE(picture.save(QStringLiteral(SCREENSHOT_COPY)));
+}
+
+}  // namespace

@@ -1,0 +1,179 @@
+// Playlists of the selected rows: the M3U text byte for byte, the save dialog, the question that
+// follows and the player it starts, and a target that cannot be written.
+#include "CommandsTest.h"
+
+#include "Dialogs.h"
+#include "Unit1.h"
+#include "variable.h"
+
+#include <gmock/gmock.h>
+
+#include <QDir>
+#include <filesystem>
+
+using namespace cmdtest;
+using ::testing::IsEmpty;
+
+namespace {
+
+const QString Question = QStringLiteral("Création de liste terminée\r\nVoulez-vous l'écouter immédiatement avec Winamp ?");
+
+class Playlist : public Collection {
+protected:
+    void SetUp() override
+    {
+        Collection::SetUp();
+        out_ = tempRoot + "/lists" + std::to_string(++serial_);
+        std::filesystem::create_directories(out_);
+    }
+    void TearDown() override
+    {
+        WinampExe = savedExe_;
+        Collection::TearDown();
+    }
+
+    // Runs a playlist command: the dialog gives name (empty: cancelled), the question is answered.
+    static void make(QAction* command, const std::string& name, int answer = ui::IDNO)
+    {
+        ui::Dialogs::pushFileName(QString::fromStdString(name));
+        ui::Dialogs::pushAnswer(answer);
+        command->trigger();
+    }
+    // What the list should hold for these entries, in list order: artist, title, path.
+    static std::string expected(std::vector<std::array<std::string, 3>> entries)
+    {
+        std::sort(entries.begin(), entries.end(),
+                  [](const auto& x, const auto& y) { return listRowOf(x[2]) < listRowOf(y[2]); });
+        std::string text = "#EXTM3U\r\n";
+        for (const auto& [artist, title, path] : entries) text += "#EXTINF:" + artist + " - " + title + "\r\n" + path + "\r\n";
+        return text;
+    }
+    static void expectOneQuestion()
+    {
+        ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+        const ui::ShownBox& box = ui::Dialogs::shown().front();
+        EXPECT_EQ(box.caption, QStringLiteral("Sonoverne"));
+        EXPECT_EQ(box.text, Question);
+        EXPECT_EQ(box.flags & 0xF, unsigned(ui::MB_YESNO));
+    }
+
+    static inline int serial_ = 0;
+    std::string out_;
+    std::string savedExe_ = WinampExe;
+};
+
+TEST_F(Playlist, TaggedAndUnreadableFilesGiveFiveLines)
+{
+    const std::string a = putTagged("a.mp3", texts("X", "Y"));
+    const std::string b = putUntagged("b.mp3");
+    putTagged("other.mp3", texts("Autre", "Pas choisi"));
+    walk();
+    select({a, b});
+    make(Form1->CrerunePlaylistWinamp1, out_ + "/two.m3u");
+    const std::string text = readBytes(out_ + "/two.m3u");
+    EXPECT_EQ(text, expected({{"X", "Y", a}, {"", "", b}}));
+    // The example as written, when the walk listed A first.
+    if (listRowOf(a) < listRowOf(b)) {
+        EXPECT_EQ(text, "#EXTM3U\r\n#EXTINF:X - Y\r\n" + a + "\r\n#EXTINF: - \r\n" + b + "\r\n");
+    }
+    expectOneQuestion();
+}
+
+TEST_F(Playlist, MenuCommandAndTitleWithoutArtist)
+{
+    const std::string t = putTagged("t.mp3", texts("", "Seul titre"));
+    const std::string latin = putTagged("l.mp3", texts("Caf\xe9", "\xc9t\xe9"));
+    walk();
+    select({t});
+    make(Form1->CrerunePlaylist1, out_ + "/title.m3u");
+    EXPECT_EQ(readBytes(out_ + "/title.m3u"), "#EXTM3U\r\n#EXTINF: - Seul titre\r\n" + t + "\r\n");
+    expectOneQuestion();
+
+    // Tag texts are written as their 8-bit bytes.
+    ui::Dialogs::clearScript();
+    select({latin});
+    make(Form1->CrerunePlaylist1, out_ + "/latin.m3u");
+    EXPECT_EQ(readBytes(out_ + "/latin.m3u"), "#EXTM3U\r\n#EXTINF:Caf\xe9 - \xc9t\xe9\r\n" + latin + "\r\n");
+}
+
+TEST_F(Playlist, EmptySelectionGivesTheHeaderOnly)
+{
+    putTagged("a.mp3", texts("X", "Y"));
+    walk();
+    select({});
+    make(Form1->CrerunePlaylistWinamp1, out_ + "/empty.m3u");
+    EXPECT_EQ(readBytes(out_ + "/empty.m3u"), "#EXTM3U\r\n");
+}
+
+TEST_F(Playlist, ANewListReplacesTheWholeFile)
+{
+    const std::string a = putTagged("a.mp3", texts("X", "Y"));
+    const std::string b = putTagged("b.mp3", texts("Z", "W"));
+    walk();
+    select({a, b});
+    make(Form1->CrerunePlaylist1, out_ + "/same.m3u");
+    select({a});
+    make(Form1->CrerunePlaylist1, out_ + "/same.m3u");
+    EXPECT_EQ(readBytes(out_ + "/same.m3u"), expected({{"X", "Y", a}}));
+}
+
+TEST_F(Playlist, CancellingTheDialogWritesAndAsksNothing)
+{
+    const std::string a = putTagged("a.mp3", texts("X", "Y"));
+    walk();
+    select({a});
+    make(Form1->CrerunePlaylist1, out_ + "/first.m3u");
+    const std::string first = readBytes(out_ + "/first.m3u");
+    ASSERT_EQ(first, expected({{"X", "Y", a}}));
+
+    ui::Dialogs::clearScript();
+    select({});
+    ui::Dialogs::pushFileName(QString());
+    Form1->CrerunePlaylistWinamp1->trigger();
+    EXPECT_THAT(ui::Dialogs::shown(), IsEmpty());
+    EXPECT_EQ(readBytes(out_ + "/first.m3u"), first);
+    EXPECT_EQ(QDir(QString::fromStdString(out_)).entryList(QDir::Files), QStringList{"first.m3u"});
+}
+
+TEST_F(Playlist, YesStartsThePlayerWithTheListNoStartsNothing)
+{
+    const std::string a = putTagged("a.mp3", texts("X", "Y"));
+    walk();
+    const std::string log = tempRoot + "/player" + std::to_string(serial_) + ".log";
+    WinampExe = tempRoot + "/fake player " + std::to_string(serial_);
+    writeRecordingScript(WinampExe, log);
+    select({a});
+
+    make(Form1->CrerunePlaylist1, out_ + "/non.m3u", ui::IDNO);
+    expectOneQuestion();
+    ui::Dialogs::clearScript();
+    // A name with a blank reaches the player as one argument.
+    make(Form1->CrerunePlaylistWinamp1, out_ + "/ma liste.m3u", ui::IDYES);
+    expectOneQuestion();
+    ASSERT_TRUE(waitForFile(log));
+    // One start only: the answer No started nothing.
+    EXPECT_EQ(readBytes(log), "1\n" + out_ + "/ma liste.m3u\n");
+    EXPECT_EQ(readBytes(out_ + "/ma liste.m3u"), expected({{"X", "Y", a}}));
+}
+
+TEST_F(Playlist, AnUnwritableTargetShowsTheErrorBoxAndAsksNothing)
+{
+    const std::string a = putTagged("a.mp3", texts("X", "Y"));
+    walk();
+    select({a});
+    for (const std::string& target : {out_ + "/no such folder/x.m3u", out_}) {
+        SCOPED_TRACE(target);
+        ui::Dialogs::clearScript();
+        ui::Dialogs::pushFileName(QString::fromStdString(target));
+        Form1->CrerunePlaylist1->trigger();
+        ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+        const ui::ShownBox& box = ui::Dialogs::shown().front();
+        EXPECT_NE(box.text, Question);
+        EXPECT_EQ(box.caption, ui::Dialogs::applicationTitle());
+        EXPECT_EQ(box.flags & 0xF0, unsigned(ui::MB_ICONERROR));
+        EXPECT_TRUE(box.text.contains(QString::fromStdString(target))) << box.text.toStdString();
+    }
+    EXPECT_FALSE(exists(out_ + "/no such folder"));
+}
+
+}  // namespace

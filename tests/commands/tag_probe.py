@@ -1,0 +1,49 @@
+#!/usr/bin/python3
+"""mutagen's view of the files the tag editor wrote, and fixtures the editor cannot read whole.
+
+  dump FILE                 JSON: {"v2": {frame id: [encoding, text]}, "comments": [[encoding,
+                            language, description, text]], "v1": {...} or null}
+  utf16title FILE TITLE ARTIST
+                            writes an ID3v2.3 tag: TIT2 in UTF-16 (TITLE), TPE1 in ISO-8859-1
+"""
+import json
+import sys
+
+from mutagen.id3 import ID3, TIT2, TPE1, ID3NoHeaderError, ParseID3v1
+
+
+def dump(path):
+    out = {"v2": {}, "comments": [], "v1": None}
+    try:
+        tags = ID3(path, translate=False, load_v1=False)
+        for key, frame in tags.items():
+            if frame.FrameID == "COMM":
+                out["comments"].append([int(frame.encoding), frame.lang, frame.desc, str(frame.text[0])])
+            elif frame.FrameID.startswith("T"):
+                out["v2"][frame.FrameID] = [int(frame.encoding), "/".join(str(t) for t in frame.text)]
+            else:
+                out["v2"][frame.FrameID] = [-1, ""]
+    except ID3NoHeaderError:
+        pass
+    with open(path, "rb") as f:
+        data = f.read()
+    if len(data) >= 128 and data[-128:-125] == b"TAG":
+        v1 = ParseID3v1(data[-128:], v2_version=3)
+        out["v1"] = {v.FrameID: "/".join(str(t) for t in v.text) for v in (v1 or {}).values()}
+    print(json.dumps(out))
+
+
+def utf16title(path, title, artist):
+    tags = ID3()
+    tags.add(TIT2(encoding=1, text=title))
+    tags.add(TPE1(encoding=0, text=artist))
+    tags.save(path, v2_version=3)
+
+
+if __name__ == "__main__":
+    if sys.argv[1] == "dump":
+        dump(sys.argv[2])
+    elif sys.argv[1] == "utf16title":
+        utf16title(sys.argv[2], sys.argv[3], sys.argv[4])
+    else:
+        sys.exit(2)
