@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <algorithm>
 
 namespace ui {
 
@@ -85,6 +86,12 @@ void RichEdit::setFontColour(const QColor& colour)
     inChange_ = was;
 }
 
+int RichEdit::roomLeft() const
+{
+    const QTextCursor cursor = textCursor();
+    return maxLength_ - int(toPlainText().size()) + (cursor.selectionEnd() - cursor.selectionStart());
+}
+
 int RichEdit::caretPosition() const { return textCursor().position(); }
 
 void RichEdit::setCaretPosition(int position)
@@ -98,6 +105,13 @@ void RichEdit::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         event->accept();  // no line breaks; the key-up handler acts on Enter
+        return;
+    }
+    // A full field refuses typed characters, as a single-line field does, rather than pushing
+    // its own last characters out.
+    if (maxLength_ > 0 && !event->text().isEmpty() && event->text().at(0).isPrint() &&
+        roomLeft() < event->text().size()) {
+        event->accept();
         return;
     }
     QTextEdit::keyPressEvent(event);
@@ -119,6 +133,7 @@ void RichEdit::insertFromMimeData(const QMimeData* source)
     text.replace(QLatin1String("\r\n"), QLatin1String(" "));
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    if (maxLength_ > 0) text.truncate(std::max(0, roomLeft()));
     insertPlainText(text);
 }
 

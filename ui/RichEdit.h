@@ -35,6 +35,8 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
 
 private:
+    // Characters that can still be typed in place of the selection.
+    int roomLeft() const;
     int maxLength_ = 0;
     bool inChange_ = false;
 };

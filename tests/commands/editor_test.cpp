@@ -12,6 +12,8 @@
 
 #include <gmock/gmock.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QJsonArray>
 #include <QPainter>
 #include <QTest>
@@ -288,15 +290,27 @@ TEST_F(Editor, YearTakesAtMostFourTypedCharacters)
 {
     const std::string path = putTagged("a.mp3", full("Artiste", "Titre"));
     walk();
-    std::string typed;
+    std::string typed, full, selected;
     ASSERT_TRUE(edit(path, [&] {
         Form4->anneeEdit->setText(std::string());
         QTest::keyClicks(Form4->anneeEdit, QStringLiteral("198765"));
         typed = Form4->anneeEdit->Text();
+        // A full field refuses what is typed or pasted anywhere in it; its year stays whole.
+        Form4->anneeEdit->setCaretPosition(0);
+        QTest::keyClicks(Form4->anneeEdit, QStringLiteral("20"));
+        QApplication::clipboard()->setText(QStringLiteral("20"));
+        Form4->anneeEdit->paste();
+        full = Form4->anneeEdit->Text();
+        // Typing over a selection replaces it.
+        Form4->anneeEdit->selectAll();
+        QTest::keyClicks(Form4->anneeEdit, QStringLiteral("2004"));
+        selected = Form4->anneeEdit->Text();
         Form4->Button1->click();
     }));
     EXPECT_EQ(typed, "1987");
-    EXPECT_EQ(frame(probe(path), "TYER"), latin1("1987"));
+    EXPECT_EQ(full, "1987");
+    EXPECT_EQ(selected, "2004");
+    EXPECT_EQ(frame(probe(path), "TYER"), latin1("2004"));
 }
 
 TEST_F(Editor, FileWithoutTagGetsExactlyTheEnteredFrames)
