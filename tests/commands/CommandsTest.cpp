@@ -71,6 +71,11 @@ void writeRecordingScript(const std::string& script, const std::string& log)
     ::chmod(script.c_str(), 0755);
 }
 
+QString probeName(const std::string& path)
+{
+    return QLatin1Char('x') + QString::fromLatin1(QByteArray::fromStdString(path).toHex());
+}
+
 bool runProbe(const QStringList& arguments)
 {
     QProcess python;
@@ -82,7 +87,7 @@ QJsonObject probe(const std::string& path)
 {
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(TAG_PROBE), QStringLiteral("dump"), QString::fromStdString(path)});
+                 {QStringLiteral(TAG_PROBE), QStringLiteral("dump"), probeName(path)});
     if (!python.waitForFinished(-1) || python.exitCode() != 0) {
         ADD_FAILURE() << "mutagen: " << python.readAllStandardError().toStdString();
         return {};

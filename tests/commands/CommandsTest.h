@@ -36,6 +36,8 @@ bool waitForFile(const std::string& path);
 void writeRecordingScript(const std::string& script, const std::string& log);
 // mutagen's reading of a file (see tag_probe.py); an empty object when the probe failed.
 QJsonObject probe(const std::string& path);
+// A file name as the probe takes it.
+QString probeName(const std::string& path);
 // Runs the probe with other arguments; true when it succeeded.
 bool runProbe(const QStringList& arguments);
 

@@ -244,6 +244,21 @@ TEST_F(Editor, OkWritesEveryFieldAndRefreshesTheRowButNotTheTree)
     EXPECT_THAT(treeChildren(), Not(Contains(QString::fromLatin1(now.artist.c_str()).toStdString())));
 }
 
+TEST_F(Editor, AFileNamedInTheOld8BitEncodingIsSavedInPlace)
+{
+    const std::string odd = putTagged("\xe9t\xe9 \xff.mp3", full("Artiste", "Titre"));
+    const std::string near = putTagged("?t? ?.mp3", full("Voisin", "Autre"));
+    walk();
+    const std::string nearBefore = readBytes(near);
+    ASSERT_TRUE(edit(odd, [] {
+        Form4->titreEdit->setText("Neuf");
+        Form4->Button1->click();
+    }));
+    EXPECT_EQ(frame(probe(odd), "TIT2"), latin1("Neuf"));
+    EXPECT_EQ(readBytes(near), nearBefore);
+    EXPECT_EQ(Form1->ListModel->cell(listRowOf(odd), 1), "Neuf");
+}
+
 TEST_F(Editor, EmptyTitleAndCommentRemoveTheirFrames)
 {
     const std::string path = putTagged("a.mp3", full("Artiste", "Titre"));
@@ -340,7 +355,7 @@ TEST_F(Editor, UnreadableTitleIsKeptUnlessTheUserChangesIt)
 {
     const std::string path = putUntagged("u.mp3");
     const QString omega = QStringLiteral("\u03a9mega");
-    ASSERT_TRUE(runProbe({"utf16title", QString::fromStdString(path), omega, "Artiste"}));
+    ASSERT_TRUE(runProbe({"utf16title", probeName(path), omega, "Artiste"}));
     walk();
     ASSERT_EQ(frame(probe(path), "TIT2"), (Read{1, omega}));
 

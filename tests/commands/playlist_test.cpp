@@ -96,6 +96,16 @@ TEST_F(Playlist, MenuCommandAndTitleWithoutArtist)
     EXPECT_EQ(readBytes(out_ + "/latin.m3u"), "#EXTM3U\r\n#EXTINF:Caf\xe9 - \xc9t\xe9\r\n" + latin + "\r\n");
 }
 
+TEST_F(Playlist, PathsAreWrittenAsTheirBytes)
+{
+    // A name in the old 8-bit encoding, not valid UTF-8.
+    const std::string odd = putTagged("caf\xe9 \xff.mp3", texts("X", "Y"));
+    walk();
+    select({odd});
+    make(Form1->CrerunePlaylist1, out_ + "/bytes.m3u");
+    EXPECT_EQ(readBytes(out_ + "/bytes.m3u"), "#EXTM3U\r\n#EXTINF:X - Y\r\n" + odd + "\r\n");
+}
+
 TEST_F(Playlist, EmptySelectionGivesTheHeaderOnly)
 {
     putTagged("a.mp3", texts("X", "Y"));

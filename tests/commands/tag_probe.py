@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """mutagen's view of the files the tag editor wrote, and fixtures the editor cannot read whole.
 
+File names are given as "x" followed by the hex of their bytes, so that any name survives.
+
   dump FILE                 JSON: {"v2": {frame id: [encoding, text]}, "comments": [[encoding,
                             language, description, text]], "v1": {...} or null}
   utf16title FILE TITLE ARTIST
@@ -40,10 +42,14 @@ def utf16title(path, title, artist):
     tags.save(path, v2_version=3)
 
 
+def name(arg):
+    return bytes.fromhex(arg[1:])
+
+
 if __name__ == "__main__":
     if sys.argv[1] == "dump":
-        dump(sys.argv[2])
+        dump(name(sys.argv[2]))
     elif sys.argv[1] == "utf16title":
-        utf16title(sys.argv[2], sys.argv[3], sys.argv[4])
+        utf16title(name(sys.argv[2]), sys.argv[3], sys.argv[4])
     else:
         sys.exit(2)
