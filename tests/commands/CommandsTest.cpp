@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "FileSystem.h"
+#include "MprisTestBus.h"
 #include "Program.h"
 #include "Shell.h"
 #include "Unit1.h"
@@ -15,9 +16,7 @@
 #include <QThread>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -192,40 +191,14 @@ void Collection::select(const Strings& paths)
     }
 }
 
-namespace {
-
-// A private session bus for the whole run: the player tests start their own players on it, and
-// no player of the desktop is ever driven.
-struct SessionBus {
-    pid_t pid = 0;
-    bool start()
-    {
-        FILE* out = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
-        if (!out) return false;
-        char address[1024] = {}, pidText[64] = {};
-        const bool read = std::fgets(address, sizeof address, out) && std::fgets(pidText, sizeof pidText, out);
-        pclose(out);
-        if (!read) return false;
-        address[std::strcspn(address, "\n")] = 0;
-        pid = static_cast<pid_t>(std::atol(pidText));
-        setenv("DBUS_SESSION_BUS_ADDRESS", address, 1);
-        return pid > 0;
-    }
-    ~SessionBus()
-    {
-        if (pid > 0) kill(pid, SIGTERM);
-    }
-};
-
-}  // namespace
-
 }  // namespace cmdtest
 
 int main(int argc, char** argv)
 {
     using namespace cmdtest;
     ::testing::InitGoogleTest(&argc, argv);
-    SessionBus bus;
+    // The player tests start their own players on a private bus.
+    sonoverne::test::SessionBus bus;
     if (!bus.start()) {
         std::fprintf(stderr, "cannot start a private session bus (dbus-daemon)\n");
         return 1;

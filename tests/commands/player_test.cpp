@@ -3,49 +3,23 @@
 #include "CommandsTest.h"
 
 #include "Dialogs.h"
+#include "MprisTestBus.h"
 #include "Unit1.h"
 #include "Unit26.h"
 
 #include <gmock/gmock.h>
-
-#include <QFile>
-#include <QProcess>
 
 using namespace cmdtest;
 using ::testing::IsEmpty;
 
 namespace {
 
-// One test player process and the calls it received.
-class TestPlayer {
-public:
+// The test player, recording into the run's folder.
+struct TestPlayer : sonoverne::test::TestPlayer {
     explicit TestPlayer(const QString& name)
-        : record_(QString::fromStdString(tempRoot) + QStringLiteral("/%1-%2.log").arg(name).arg(++serial_))
+        : sonoverne::test::TestPlayer(QStringLiteral(MPRIS_TEST_PLAYER), name, QString::fromStdString(tempRoot))
     {
-        process_.start(QStringLiteral(MPRIS_TEST_PLAYER), {name, record_});
-        // The player says "ready" once its bus name is taken.
-        while (process_.state() != QProcess::NotRunning && !process_.canReadLine()) process_.waitForReadyRead(1000);
-        ready_ = process_.readLine().trimmed() == "ready";
     }
-    ~TestPlayer()
-    {
-        if (process_.state() == QProcess::NotRunning) return;
-        process_.terminate();
-        while (!process_.waitForFinished(1000)) process_.kill();
-    }
-    bool ready() const { return ready_; }
-    QStringList record() const
-    {
-        QFile file(record_);
-        if (!file.open(QIODevice::ReadOnly)) return {};
-        return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-
-private:
-    static inline int serial_ = 0;
-    QString record_;
-    QProcess process_;
-    bool ready_ = false;
 };
 
 class Player : public Collection {
