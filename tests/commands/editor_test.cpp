@@ -376,6 +376,37 @@ TEST_F(Editor, UnreadableTitleIsKeptUnlessTheUserChangesIt)
     EXPECT_EQ(frame(dump, "TPE1"), latin1("Autre artiste"));
 }
 
+// A tag the library cannot read (an ID3v2.2 tag, a tag running past the end of the file) opens
+// with empty fields, and OK does not put the entered values in its place.
+TEST_F(Editor, ATagThatCannotBeReadIsNotReplaced)
+{
+    const std::string text = std::string(1, '\0') + "Vieux titre";
+    const std::string frame22 = "TT2" + std::string(2, '\0') + char(text.size()) + text;
+    const std::string tag22 = std::string("ID3\x02\x00\x00\x00\x00\x00", 9) + char(frame22.size()) + frame22;
+    gen::Mp3Spec audio;
+    audio.audio = gen::SilentFrames(4);
+    const std::string v22 = put("v22.mp3", tag22 + gen::Mp3Bytes(audio));
+    gen::Mp3Spec tagged = audio;
+    tagged.id3v2 = gen::Id3v2Spec{full("Artiste", "Titre"), {}, 0};
+    std::string bytes = gen::Mp3Bytes(tagged);
+    bytes[6] = 0x7f;  // a size far past the end of the file
+    const std::string past = put("past.mp3", bytes);
+    walk();
+    for (const std::string& path : {v22, past}) {
+        SCOPED_TRACE(path);
+        const std::string before = readBytes(path);
+        Strings shown;
+        ASSERT_TRUE(edit(path, [&] {
+            for (ui::RichEdit* field : fields()) shown.push_back(field->Text());
+            Form4->titreEdit->setText("Neuf");
+            Form4->Button1->click();
+        }));
+        EXPECT_THAT(shown, ElementsAre("", "", "", "", "", "", ""));
+        EXPECT_FALSE(Form4->isVisible());
+        EXPECT_EQ(readBytes(path), before);
+    }
+}
+
 // --- The ID3v1 option -----------------------------------------------------------------------------
 
 const std::string Title30 = "Un titre de trente et un signe";  // 30 characters
@@ -573,3 +604,4 @@ TEST_F(Editor, PictureOfTheEditorOverTheMainWindow)
 }
 
 }  // namespace
+
