@@ -262,7 +262,11 @@ void TForm1::SavePlaylist()
     const int answer = ui::Dialogs::MessageBox(
         this, QStringLiteral("Création de liste terminée\r\nVoulez-vous l'écouter immédiatement avec Winamp ?"),
         QStringLiteral("Sonoverne"), ui::MB_YESNO);
-    if (answer == ui::IDYES) platform::startProgram(WinampExe, "\"" + name + "\"");
+    if (answer != ui::IDYES) return;
+    // Names here may hold a double quote: doubled inside the quotes, it reaches the player whole.
+    std::string quoted = "\"";
+    for (const char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    platform::startProgram(WinampExe, quoted + "\"");
 }
 
 // The player -----------------------------------------------------------------------------------

@@ -164,6 +164,12 @@ TEST_F(Playlist, YesStartsThePlayerWithTheListNoStartsNothing)
     // One start only: the answer No started nothing.
     EXPECT_EQ(readBytes(log), "1\n" + out_ + "/ma liste.m3u\n");
     EXPECT_EQ(readBytes(out_ + "/ma liste.m3u"), expected({{"X", "Y", a}}));
+
+    // A name may hold a double quote on this system: it still arrives whole.
+    std::filesystem::remove(log);
+    make(Form1->CrerunePlaylist1, out_ + "/dite \"oui\".m3u", ui::IDYES);
+    ASSERT_TRUE(waitForFile(log));
+    EXPECT_EQ(readBytes(log), "1\n" + out_ + "/dite \"oui\".m3u\n");
 }
 
 TEST_F(Playlist, AnUnwritableTargetShowsTheErrorBoxAndAsksNothing)
