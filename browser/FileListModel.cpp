@@ -80,11 +80,16 @@ void FileListModel::sortByColumn(int column)
     if (column < 0 || column >= ColumnCount) return;
     const int field = ColumnField[column];
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Each text folded once; the sort then compares plain bytes, as compareTexts does.
+    std::vector<std::string> keys(rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        const std::string& text = FileTable.at(rows_[i])[field];
+        keys[i].resize(text.size());
+        std::transform(text.begin(), text.end(), keys[i].begin(), [](char c) { return char(fold((unsigned char)c)); });
+    }
     std::vector<int> order(rows_.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
-        return compareTexts(FileTable.at(rows_[size_t(x)])[field], FileTable.at(rows_[size_t(y)])[field]) < 0;
-    });
+    std::stable_sort(order.begin(), order.end(), [&](int x, int y) { return keys[size_t(x)] < keys[size_t(y)]; });
     std::vector<int> sorted(rows_.size());
     std::vector<int> newPosition(rows_.size());
     for (size_t i = 0; i < order.size(); ++i) {

@@ -301,7 +301,7 @@ void TForm1::Rafraichir1Click()
 
 void TForm1::ScruteDossier1Fichier(TScruteDossier*, const std::string& Nom)
 {
-    Form3->Label2->setText(platform::toDisplay(platform::fileNamePart(Nom)));
+    Form3->ShowFileName(platform::toDisplay(platform::fileNamePart(Nom)));
     FileCount = FileCount + 1;
     FilePaths[FileCount] = Nom;
     ReadFileTags();

@@ -18,15 +18,39 @@ TForm3::TForm3()
     Label1 = new QLabel(QStringLiteral("Traitement en cours du fichier ......"), this);
     Label2 = new QLabel(QStringLiteral(" "), this);
     Label2->setAlignment(Qt::AlignCenter);
-    Label2->setMinimumWidth(360);
     // The file name changes for every file: a fixed size keeps each change from relaying out.
-    Label2->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    Label2->setFixedSize(360, Label2->fontMetrics().height() + 4);
     Button1 = new QPushButton(QStringLiteral("Arrêter"), this);
     layout->addWidget(Label1);
-    layout->addWidget(Label2);
+    layout->addWidget(Label2, 0, Qt::AlignHCenter);
     layout->addWidget(Button1, 0, Qt::AlignCenter);
     setFixedSize(400, 120);
     ui::on(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+
+    pendingDraw_.setSingleShot(true);
+    QObject::connect(&pendingDraw_, &QTimer::timeout, this, [this] { drawFileName(); });
+    OnHide = [this] { drawFileName(); };
+}
+
+void TForm3::ShowFileName(const QString& name)
+{
+    constexpr int DrawEveryMs = 40;
+    if (!drawn_.isValid() || drawn_.elapsed() >= DrawEveryMs) {
+        Label2->setText(name);
+        drawFileName();
+        return;
+    }
+    // Too soon: the text changes now and is drawn when the pause is over.
+    Label2->setUpdatesEnabled(false);
+    Label2->setText(name);
+    if (!pendingDraw_.isActive()) pendingDraw_.start(DrawEveryMs - int(drawn_.elapsed()));
+}
+
+void TForm3::drawFileName()
+{
+    pendingDraw_.stop();
+    Label2->setUpdatesEnabled(true);  // draws the label's current text
+    drawn_.restart();
 }
 
 void TForm3::Button1Click()

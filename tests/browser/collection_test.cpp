@@ -327,6 +327,26 @@ TEST_F(Scan, AfterAWalkTheRootIsSelectedAndTheListHoldsEveryFileInTableOrder)
     EXPECT_FALSE(Form3->isVisible());
 }
 
+TEST_F(Scan, TheWaitBoxNamesEachFileAsItIsRead)
+{
+    for (int i = 0; i < 30; ++i) put("d" + std::to_string(i % 2) + "/f" + std::to_string(i) + ".mp3", mp3(tags("A")));
+    Strings shown, expected;
+    bool visible = true;
+    Form1->ScruteDossier1.OnFichier = [&](TScruteDossier* s, const std::string& name) {
+        mainOnFichier(s, name);
+        shown.push_back(display(Form3->Label2->text()));
+        expected.push_back(platform::fileNamePart(name));
+        visible = visible && Form3->isVisible();
+    };
+    walk();
+    ASSERT_EQ(FileCount, 30);
+    EXPECT_EQ(shown, expected);
+    EXPECT_TRUE(visible);
+    EXPECT_FALSE(Form3->isVisible());
+    // The label is drawn again once the box is back.
+    EXPECT_TRUE(Form3->Label2->updatesEnabled());
+}
+
 TEST_F(Scan, AnEmptyWalkAfterAFullOneGivesOneNothingArtist)
 {
     put("a.mp3", mp3(tags("Premier")));
