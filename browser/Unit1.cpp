@@ -359,12 +359,13 @@ void TForm1::BuildDistinctLists()
     pathRows_.clear();
     // First-seen order with a hash of the values seen, in place of a search of the list.
     auto build = [](int field, OneBasedTable<std::string>& names, int& count) {
+        // Reserved first: seen holds views of the entries, which must not move afterwards.
+        names.reserve(FileCount);
         count = 1;
         names[1] = FileCount > 0 ? FileTable.at(1)[field] : std::string();
         std::unordered_set<std::string_view> seen;
         seen.reserve(size_t(FileCount) + 1);
         seen.insert(names[1]);
-        names.reserve(FileCount);
         for (int pos = 1; pos <= FileCount; ++pos) {
             const std::string& value = FileTable.at(pos)[field];
             if (seen.insert(value).second) names[++count] = value;
