@@ -307,12 +307,22 @@ protected:
         QStringList pages;     // the wizard's buttons state at each click: "next" or "close"
         QStringList boxes;     // message boxes the library showed
     };
-    // Runs the command, driving the wizard: "Suivant" on the first page, then the closing
-    // button once the check has ended.
+    // Runs the command, driving the wizard: "Suivant" while it is offered (twice at most), the
+    // closing button once the check has ended without anything to download.
     Run check()
     {
         Run run;
-        bool nextClicked = false;
+        int nextClicks = 0;
+        bool pending = false;  // a click is on its way
+        // Clicked from the event loop: the click runs the wizard's own waits and boxes, which
+        // this timer must still be able to answer.
+        auto later = [&pending](QAbstractButton* button) {
+            pending = true;
+            QTimer::singleShot(0, button, [&pending, button] {
+                pending = false;
+                button->click();
+            });
+        };
         QTimer driver;
         QObject::connect(&driver, &QTimer::timeout, [&] {
             QWidget* modal = QApplication::activeModalWidget();
@@ -322,28 +332,39 @@ protected:
                 box->button(box->standardButtons() & QMessageBox::Ok ? QMessageBox::Ok : QMessageBox::No)->click();
                 return;
             }
-            if (modal->objectName() != QLatin1String("UpdWiz")) return;
+            if (pending || modal->objectName() != QLatin1String("UpdWiz")) return;
             auto* next = modal->findChild<QAbstractButton*>(QStringLiteral("NextButton"));
             auto* prev = modal->findChild<QAbstractButton*>(QStringLiteral("PrevButton"));
             auto* cancel = modal->findChild<QAbstractButton*>(QStringLiteral("CancelButton"));
             if (!next || !prev || !cancel) return;
-            if (!nextClicked) {
-                if (!next->isEnabled()) return;
-                ++run.wizards;
-                run.owner = modal->parentWidget();
-                nextClicked = true;
-                run.pages << QStringLiteral("next");
-                next->click();
-            } else if (prev->isEnabled() || cancel->text() == QStringLiteral("&Fermer")) {
+            if (nextClicks > 0 && (prev->isEnabled() || cancel->text() == QStringLiteral("&Fermer"))) {
                 // The failure page, or the page saying there is nothing newer.
                 run.pages << cancel->text();
-                cancel->click();
+                later(cancel);
+            } else if (next->isEnabled() && nextClicks < 2) {
+                if (nextClicks++ == 0) {
+                    ++run.wizards;
+                    run.owner = modal->parentWidget();
+                }
+                run.pages << QStringLiteral("next");
+                later(next);
             }
         });
         driver.start(10);
         Form1->ChercherunenouvelleversionsurInternet1->trigger();
         driver.stop();
         return run;
+    }
+
+    // The update script announcing a version of this program.
+    void announce(const QString& version)
+    {
+        const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+        server_.serve(QStringLiteral("/sonoverne/update.ini"),
+                      QStringLiteral("[Modules]\r\n%1 = Setup\r\n[%1]\r\nFullVersion=%2\r\n[Setup]\r\nDownLoad=%3\r\n")
+                          .arg(exe, version, server_.url(QStringLiteral("/setup")))
+                          .toUtf8());
+        UpdateScriptURL = server_.url(QStringLiteral("/sonoverne/update.ini")).toStdString();
     }
 
     vyxtest::LoopbackHttpServer server_;
@@ -353,12 +374,7 @@ protected:
 TEST_F(UpdateCheck, NoNewerVersionLeavesTheMainWindowOpen)
 {
     ASSERT_TRUE(server_.isListening());
-    const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    server_.serve(QStringLiteral("/sonoverne/update.ini"),
-                  QStringLiteral("[Modules]\r\n%1 = Setup\r\n[%1]\r\nFullVersion=1.5.0.0\r\n[Setup]\r\nDownLoad=%2\r\n")
-                      .arg(exe, server_.url(QStringLiteral("/setup")))
-                      .toUtf8());
-    UpdateScriptURL = server_.url(QStringLiteral("/sonoverne/update.ini")).toStdString();
+    announce(QStringLiteral("1.5.0.0"));
     const Run run = check();
     EXPECT_EQ(run.wizards, 1);
     EXPECT_EQ(run.owner, Form1);
@@ -379,6 +395,25 @@ TEST_F(UpdateCheck, AMissingScriptLeavesTheMainWindowOpen)
     EXPECT_EQ(run.pages.size(), 2);
     EXPECT_EQ(server_.requests(), QStringList{"/sonoverne/update.ini"});
     EXPECT_TRUE(Form1->isVisible());
+}
+
+TEST_F(UpdateCheck, AStartedInstallerClosesTheMainWindow)
+{
+    ASSERT_TRUE(server_.isListening());
+    const std::string marker = tempRoot + "/installer-ran";
+    server_.serve(QStringLiteral("/setup"), QByteArray::fromStdString("#!/bin/sh\necho \"$0\" > '" + marker + "'\n"));
+    announce(QStringLiteral("1.6.0.0"));
+    const Run run = check();
+    EXPECT_EQ(run.wizards, 1);
+    EXPECT_EQ(run.pages, (QStringList{"next", "next"}));
+    ASSERT_EQ(run.boxes.size(), 1);
+    EXPECT_TRUE(run.boxes[0].startsWith("Information: ")) << run.boxes[0].toStdString();
+    EXPECT_EQ(server_.requests(), (QStringList{"/sonoverne/update.ini", "/setup"}));
+    EXPECT_FALSE(Form1->isVisible());
+    ASSERT_TRUE(waitForFile(marker));
+    // The installer the library left in the temporary folder.
+    QFile::remove(QString::fromStdString(readBytes(marker)).trimmed());
+    Form1->Show();
 }
 
 // Last of this file: it closes every window, as quitting does.
