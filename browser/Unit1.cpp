@@ -332,7 +332,9 @@ void TForm1::ReadFileTags()
             row[field].clear();
     } else {
         fillRowFromTag(pos);
-        row[fSizeMo] = SizeInMegabytes(FileSizeOf(path));
+        // The walker has just looked at this file: its size needs no second look.
+        const bool walked = ScruteDossier1.Running() && path == ScruteDossier1.FichierCourant;
+        row[fSizeMo] = SizeInMegabytes(walked ? ScruteDossier1.CurrentFileSize() : FileSizeOf(path));
         row[fDuration].clear();
     }
     row[fPath] = path;

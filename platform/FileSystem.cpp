@@ -93,10 +93,10 @@ bool FolderListing::next(DirEntry& entry)
     return false;
 }
 
-bool fileSizeAndTime(const std::string& path, int64_t& size, int32_t& dosTime)
+namespace {
+
+void sizeAndTimeOf(const struct stat& st, int64_t& size, int32_t& dosTime)
 {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) return false;
     size = st.st_size;
     struct tm local {};
     time_t t = st.st_mtime;
@@ -107,6 +107,23 @@ bool fileSizeAndTime(const std::string& path, int64_t& size, int32_t& dosTime)
                           (uint32_t(local.tm_mday) << 16) | (uint32_t(local.tm_hour) << 11) |
                           (uint32_t(local.tm_min) << 5) | uint32_t(local.tm_sec / 2));
     }
+}
+
+}  // namespace
+
+bool fileSizeAndTime(const std::string& path, int64_t& size, int32_t& dosTime)
+{
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    sizeAndTimeOf(st, size, dosTime);
+    return true;
+}
+
+bool FolderListing::sizeAndTime(const std::string& name, int64_t& size, int32_t& dosTime) const
+{
+    struct stat st;
+    if (!dir_ || fstatat(dirfd(dir_), name.c_str(), &st, 0) != 0) return false;
+    sizeAndTimeOf(st, size, dosTime);
     return true;
 }
 

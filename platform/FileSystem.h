@@ -33,6 +33,9 @@ public:
     FolderListing& operator=(const FolderListing&) = delete;
 
     bool next(DirEntry& entry);
+    // Size and DOS date-time stamp of an entry of this listing; false when it cannot be found.
+    // Asked of the open folder, the name needs no walk down the whole path again.
+    bool sizeAndTime(const std::string& name, int64_t& size, int32_t& dosTime) const;
 
 private:
     std::string folder_;

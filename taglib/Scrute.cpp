@@ -57,13 +57,10 @@ void TScruteDossier::walk(std::string folder, int32_t depth)
                 FichierCourant = prefix + entry.name;
                 int64_t size = 0;
                 int32_t stamp = 0;
-                if (platform::fileSizeAndTime(FichierCourant, size, stamp)) {
-                    TailleFichier = int32_t(size);
-                    DateFichier = stamp;
-                } else {
-                    TailleFichier = 0;
-                    DateFichier = 0;
-                }
+                if (!files.sizeAndTime(entry.name, size, stamp)) size = stamp = 0;
+                currentSize_ = size;
+                TailleFichier = int32_t(size);
+                DateFichier = stamp;
                 OnFichier(this, FichierCourant);
             }
         }

@@ -40,6 +40,10 @@ public:
 
     bool Stop = false;
 
+    // The whole size of FichierCourant (TailleFichier keeps 32 bits of it), so that an owner
+    // needs no second look at the file.
+    int64_t CurrentFileSize() const { return currentSize_; }
+
     // True while Execute runs: a second walk on the same walker is refused.
     bool Running() const { return running_; }
 
@@ -47,6 +51,7 @@ private:
     void walk(std::string folder, int32_t depth);
 
     bool running_ = false;
+    int64_t currentSize_ = 0;
     // Physical folders already walked: a link that leads back into the tree never loops.
     std::set<std::pair<uint64_t, uint64_t>> visited_;
 };

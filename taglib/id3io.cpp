@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tagio {
 
@@ -55,9 +56,33 @@ void File::Open(const std::string& path, bool writable) {
     ::close(fd);
     throw TagIoError(IoError::Open, err);
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // O_NONBLOCK only kept the open from waiting on a FIFO: on a regular file it changes nothing.
   fd_ = fd;
   pos_ = 0;
+  writable_ = writable;
+  size_ = std::uint64_t(st.st_size);
+  mode_ = unsigned(st.st_mode);
+  uid_ = st.st_uid;
+  gid_ = st.st_gid;
+}
+
+bool File::Protected(const std::string& path) const {
+  const auto slash = path.find_last_of('/');
+  if (path.size() > slash + 1 && path[slash + 1] == '.') return true;  // npos + 1 is 0
+  if ((mode_ & 0222) == 0) return true;
+  // Judged from the permission bits the open already has, without asking the system again;
+  // a save asks it for real (FileProtected) before it writes anything.
+  const uid_t user = ::geteuid();
+  if (user == 0) return false;
+  if (uid_ == user) return (mode_ & 0200) == 0;
+  static const std::vector<gid_t> groups = [] {
+    std::vector<gid_t> g(std::size_t(std::max(0, ::getgroups(0, nullptr))));
+    g.resize(std::size_t(std::max(0, ::getgroups(int(g.size()), g.data()))));
+    g.push_back(::getegid());
+    return g;
+  }();
+  if (std::find(groups.begin(), groups.end(), gid_) != groups.end()) return (mode_ & 0020) == 0;
+  return (mode_ & 0002) == 0;
 }
 
 void File::Close() noexcept {
@@ -66,13 +91,41 @@ void File::Close() noexcept {
 }
 
 std::uint64_t File::Size() const {
+  if (!writable_) return size_;
   struct stat st;
   if (::fstat(fd_, &st) != 0) throw TagIoError(IoError::Other, errno);
   return std::uint64_t(st.st_size);
 }
 
+void File::ReadAhead(std::uint64_t pos, std::size_t n) {
+  aheadLen_ = 0;  // not served from while it is being filled
+  // Asking only for what the file holds spares the read that would find its end.
+  if (!writable_) n = std::size_t(std::min<std::uint64_t>(n, size_ > pos ? size_ - pos : 0));
+  if (aheadSize_ < n) {
+    ahead_.reset(new std::uint8_t[n]);  // no zeroing: every byte used is read first
+    aheadSize_ = n;
+  }
+  const std::uint64_t keep = pos_;
+  pos_ = pos;
+  const std::size_t got = ReadSome(ahead_.get(), n);
+  pos_ = keep;
+  aheadPos_ = pos;
+  aheadLen_ = got;
+}
+
 std::size_t File::ReadSome(void* buf, std::size_t n) {
   std::size_t done = 0;
+  // What the read-ahead holds comes from memory.
+  if (aheadLen_ && pos_ >= aheadPos_ && pos_ < aheadPos_ + aheadLen_) {
+    const std::size_t from = std::size_t(pos_ - aheadPos_);
+    done = std::min(n, aheadLen_ - from);
+    std::memcpy(buf, ahead_.get() + from, done);
+    // Reading ahead stopped at the end of the file: nothing lies beyond it.
+    if (done < n && aheadPos_ + aheadLen_ >= size_ && !writable_) {
+      pos_ += done;
+      return done;
+    }
+  }
   while (done < n) {
     const ssize_t r = ::pread(fd_, static_cast<char*>(buf) + done, n - done, off_t(pos_ + done));
     if (r < 0) {
@@ -91,6 +144,7 @@ void File::ReadExact(void* buf, std::size_t n) {
 }
 
 void File::WriteAll(const void* buf, std::size_t n) {
+  aheadLen_ = 0;
   std::size_t done = 0;
   while (done < n) {
     const ssize_t r =
@@ -106,6 +160,7 @@ void File::WriteAll(const void* buf, std::size_t n) {
 }
 
 void File::Truncate(std::uint64_t len) {
+  aheadLen_ = 0;
   while (::ftruncate(fd_, off_t(len)) != 0) {
     if (errno != EINTR) throw TagIoError(IoError::Write, errno);
   }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <memory>
 #include <string>
 
 namespace tagio {
@@ -41,11 +42,16 @@ public:
   bool IsOpen() const { return fd_ >= 0; }
 
   std::uint64_t Size() const;
+  // Read-only or hidden, as FileProtected says, judged from the open file's permission bits.
+  bool Protected(const std::string& path) const;
   std::uint64_t Position() const { return pos_; }
   void Seek(std::uint64_t pos) { pos_ = pos; }
 
   // Exactly n bytes at the position, or IoError::Read.
   void ReadExact(void* buf, std::size_t n);
+  // Reads up to n bytes at pos in one call and serves later reads inside them from memory: a
+  // small tag then costs one read of the file instead of several.
+  void ReadAhead(std::uint64_t pos, std::size_t n);
   // At most n bytes at the position; returns how many.
   std::size_t ReadSome(void* buf, std::size_t n);
   // All n bytes at the position, or IoError::Write.
@@ -60,6 +66,15 @@ public:
 private:
   int fd_ = -1;
   std::uint64_t pos_ = 0;
+  bool writable_ = false;
+  std::uint64_t size_ = 0;
+  std::unique_ptr<std::uint8_t[]> ahead_;
+  std::size_t aheadSize_ = 0;
+  std::uint64_t aheadPos_ = 0;
+  std::size_t aheadLen_ = 0;   // as the open found it: a file opened to read does not change here
+  unsigned mode_ = 0;
+  unsigned uid_ = 0;
+  unsigned gid_ = 0;
 };
 
 }  // namespace tagio

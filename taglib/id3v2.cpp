@@ -552,16 +552,18 @@ TTagStatus Tid3v2tag::ReadTag(TagReader& r) {
 TTagStatus Tid3v2tag::LoadFromFile(const std::string& FileName, std::int64_t Offset) {
   this->FileName = FileName;
   Frames.Clear();
-  if (!tagio::FileExists(FileName)) return FileNotFound;
-  FileProtected = tagio::FileProtected(FileName);
   TagReader reader;
   reader.tag = this;
   try {
+    // One open tells whether the file is there, what it is and how long: a scan of a whole
+    // collection pays for every call made here.
     reader.file.Open(FileName, false);
+    FileProtected = reader.file.Protected(FileName);
     const std::uint64_t size = reader.file.Size();
     // Tag positions are 32-bit signed; one beyond that is as good as outside the file.
     if (Offset < 0 || std::uint64_t(Offset) >= size || Offset > INT32_MAX) return OffsetOutsideFile;
     reader.file.Seek(std::uint64_t(Offset));
+    reader.file.ReadAhead(std::uint64_t(Offset), TagReader::kBlock);
     return ReadTag(reader);
   } catch (const tagio::TagIoError& e) {
     // A file that could be opened but not read may hold a tag: remember the failure, so that

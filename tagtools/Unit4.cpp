@@ -169,7 +169,6 @@ void TForm4::Button1Click()
     }
     Tag2.SaveToFile("=", 255, 255, -1);
 
-#ifdef SONOVERNE_HAVE_ID3V1
     if (UseId3v1) {
         Tag1.SetTitle(titreEdit->Text());
         Tag1.SetArtist(artisteEdit->Text());
@@ -185,7 +184,6 @@ void TForm4::Button1Click()
         Tag1.Genre = existing.ReadFromFile(fileName_) < 0x0100 ? existing.Genre : 255;
         Tag1.WriteToFile(fileName_);
     }
-#endif
 
     Form1->Rafraichir3Click();
     Close();

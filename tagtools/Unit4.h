@@ -4,10 +4,7 @@
 
 #include "Form.h"
 #include "RichEdit.h"
-#if __has_include("id3.h")
 #include "id3.h"
-#define SONOVERNE_HAVE_ID3V1 1
-#endif
 #include "id3v2.h"
 
 #include <QLabel>
@@ -46,9 +43,7 @@ public:
 
     // The editor's own tag objects.
     Tid3v2tag Tag2;
-#ifdef SONOVERNE_HAVE_ID3V1
     Tid3tag Tag1;
-#endif
 
 private:
     struct Field {
