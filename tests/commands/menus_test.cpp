@@ -304,7 +304,7 @@ protected:
     struct Run {
         int wizards = 0;
         QWidget* owner = nullptr;
-        QStringList pages;     // the wizard's buttons state at each click: "next" or "close"
+        QStringList pages;     // each click: "next", or the caption of the closing button
         QStringList boxes;     // message boxes the library showed
     };
     // Runs the command, driving the wizard: "Suivant" while it is offered (twice at most), the
