@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <optional>
+
 namespace ui {
 
 namespace {
@@ -81,6 +83,19 @@ int askUser(QWidget* owner, const QString& text, const QString& caption, unsigne
     return (flags & 0xF) == MB_YESNO ? IDNO : ((flags & 0xF) == MB_OK ? IDOK : IDCANCEL);
 }
 
+// A file name queued by a test, or none (an empty name) when no dialog can be shown here.
+std::optional<QString> scriptedFileName()
+{
+    Script& s = script();
+    if (!s.fileNames.empty()) {
+        QString name = s.fileNames.front();
+        s.fileNames.pop_front();
+        return name;
+    }
+    if (headless()) return QString();
+    return std::nullopt;
+}
+
 }  // namespace
 
 QString Dialogs::applicationTitle() { return script().title; }
@@ -110,13 +125,7 @@ void Dialogs::ShowMessage(const QString& text)
 QString Dialogs::SaveFileName(QWidget* owner, const QString& defaultExt, const QString& filter,
                               const QString& initialFolder)
 {
-    Script& s = script();
-    if (!s.fileNames.empty()) {
-        QString name = s.fileNames.front();
-        s.fileNames.pop_front();
-        return name;
-    }
-    if (headless()) return QString();
+    if (std::optional<QString> name = scriptedFileName()) return *name;
     QFileDialog dialog(owner, QString(), initialFolder, qtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultExt);
@@ -126,13 +135,7 @@ QString Dialogs::SaveFileName(QWidget* owner, const QString& defaultExt, const Q
 
 QString Dialogs::OpenFileName(QWidget* owner, const QString& filter, const QString& initialFolder)
 {
-    Script& s = script();
-    if (!s.fileNames.empty()) {
-        QString name = s.fileNames.front();
-        s.fileNames.pop_front();
-        return name;
-    }
-    if (headless()) return QString();
+    if (std::optional<QString> name = scriptedFileName()) return *name;
     return QFileDialog::getOpenFileName(owner, QString(), initialFolder, qtFilter(filter));
 }
 

@@ -3,6 +3,7 @@
 #include "Program.h"
 #include "Unit1.h"
 #include "Unit26.h"
+#include "MprisTestBus.h"
 #include "WinAmp.h"
 #include "Shell.h"
 
@@ -30,49 +31,13 @@ namespace {
 QTemporaryDir* scratch = nullptr;
 
 // One test player process and what it was asked.
-class TestPlayer {
+// The shared test player, recording into this run's scratch folder.
+class TestPlayer : public sonoverne::test::TestPlayer {
 public:
     explicit TestPlayer(const QString& name, int tracks = 0)
-        : record_(scratch->filePath(QStringLiteral("%1-%2.log").arg(name).arg(++serial_)))
+        : sonoverne::test::TestPlayer(QStringLiteral(MPRIS_TEST_PLAYER), name, scratch->path(), tracks)
     {
-        QStringList arguments{name, record_};
-        if (tracks > 0) arguments << QString::number(tracks);
-        process_.start(QStringLiteral(MPRIS_TEST_PLAYER), arguments);
-        // The player says "ready" once its bus name is taken.
-        while (process_.state() != QProcess::NotRunning && !process_.canReadLine())
-            process_.waitForReadyRead(1000);
-        ready_ = process_.readLine().trimmed() == "ready";
     }
-    ~TestPlayer() { quit(); }
-
-    bool ready() const { return ready_; }
-
-    QStringList record() const
-    {
-        QFile file(record_);
-        if (!file.open(QIODevice::ReadOnly)) return {};
-        return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-
-    // Waits until the player has left by itself.
-    bool waitForExit()
-    {
-        while (process_.state() != QProcess::NotRunning) process_.waitForFinished(1000);
-        return process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
-    }
-
-    void quit()
-    {
-        if (process_.state() == QProcess::NotRunning) return;
-        process_.terminate();
-        while (!process_.waitForFinished(1000)) process_.kill();
-    }
-
-private:
-    static inline int serial_ = 0;
-    QString record_;
-    QProcess process_;
-    bool ready_ = false;
 };
 
 const QStringList NoCalls;
@@ -387,27 +352,7 @@ TEST_F(WinAmpTest, PanelButtonsDriveTheMainWindowsControl)
     EXPECT_EQ(earlier.record(), NoCalls);
 }
 
-// A private session bus for the whole run, so that no player of the desktop is driven.
-struct SessionBus {
-    pid_t pid = 0;
-    bool start()
-    {
-        FILE* out = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
-        if (!out) return false;
-        char address[1024] = {}, pidText[64] = {};
-        const bool read = std::fgets(address, sizeof address, out) && std::fgets(pidText, sizeof pidText, out);
-        pclose(out);
-        if (!read) return false;
-        address[std::strcspn(address, "\n")] = 0;
-        pid = static_cast<pid_t>(std::atol(pidText));
-        setenv("DBUS_SESSION_BUS_ADDRESS", address, 1);
-        return pid > 0;
-    }
-    ~SessionBus()
-    {
-        if (pid > 0) kill(pid, SIGTERM);
-    }
-};
+using sonoverne::test::SessionBus;
 
 }  // namespace
 
