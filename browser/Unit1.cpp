@@ -15,6 +15,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <sys/stat.h>
@@ -87,6 +88,18 @@ QIcon drawIcon(int image)
     }
     return QIcon(pixmap);
 }
+
+class MiddleElidingDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideMiddle;
+    }
+};
 
 class TreeNode : public QTreeWidgetItem {
 public:
@@ -183,7 +196,8 @@ TForm1::TForm1()
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setUniformRowHeights(true);
     ListView1->setAllColumnsShowFocus(true);
-    ListView1->setTextElideMode(Qt::ElideMiddle);  // long paths keep their file name in view
+    // Long paths keep their file name in view; other texts are cut at their end.
+    for (int column : {4, 5}) ListView1->setItemDelegateForColumn(column, new MiddleElidingDelegate(ListView1));
     ListView1->header()->setSectionsClickable(true);
     ListView1->header()->setSortIndicatorShown(false);
     ListView1->header()->setStretchLastSection(false);
