@@ -3,6 +3,8 @@
 
 #include "FileSystem.h"
 
+#include <QStyle>
+
 #include <algorithm>
 #include <strings.h>
 
@@ -116,17 +118,19 @@ void DirectoryListBox::fill()
         if (i == directory_.size() || directory_[i] == '/') {
             if (i > 1) chain.push_back(directory_.substr(0, i));
         }
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
     int depth = 0;
     for (const std::string& path : chain) {
         std::string name = path == "/" ? std::string("/") : platform::fileNamePart(path);
-        addItem(QString(depth * 2, QLatin1Char(' ')) + platform::toDisplay(name));
+        addItem(new QListWidgetItem(open, QString(depth * 2, QLatin1Char(' ')) + platform::toDisplay(name)));
         itemPaths_.push_back(path);
         ++depth;
     }
     setCurrentRow(int(chain.size()) - 1);
     std::string prefix = directory_ == "/" ? directory_ : directory_ + "/";
     for (const std::string& name : sortedEntries(directory_, "*.*", true)) {
-        addItem(QString(depth * 2, QLatin1Char(' ')) + platform::toDisplay(name));
+        addItem(new QListWidgetItem(closed, QString(depth * 2, QLatin1Char(' ')) + platform::toDisplay(name)));
         itemPaths_.push_back(prefix + name);
     }
 }
