@@ -248,6 +248,8 @@ TForm1::TForm1()
                      [this](const QPoint& at) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at)); });
 
     OnActivate = [this] { FormActivate(); };
+    // Closing the main window ends the program, whatever other window is still open.
+    OnClose = [] { QApplication::quit(); };
     OnPaint = [this] { FormPaint(); };
     qApp->installEventFilter(this);
     FormCreate();
