@@ -18,6 +18,7 @@ TForm3::TForm3()
     Label1 = new QLabel(QStringLiteral("Traitement en cours du fichier ......"), this);
     Label2 = new QLabel(QStringLiteral(" "), this);
     Label2->setAlignment(Qt::AlignCenter);
+    Label2->setTextFormat(Qt::PlainText);  // a file name is never markup
     // The file name changes for every file: a fixed size keeps each change from relaying out.
     Label2->setFixedSize(360, Label2->fontMetrics().height() + 4);
     Button1 = new QPushButton(QStringLiteral("Arrêter"), this);

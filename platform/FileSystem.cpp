@@ -50,6 +50,16 @@ std::string& programFolderStore()
 bool matchesMask(std::string_view name, std::string_view mask)
 {
     if (mask.empty()) return false;
+    // The common masks, every entry of a walk meets them: "*", "*.*" and "*.ext".
+    if (mask == "*" || mask == "*.*") return true;
+    if (mask[0] == '*' && mask.find_first_of("*?", 1) == std::string_view::npos) {
+        const std::string_view tail = mask.substr(1);
+        if (name.size() < tail.size()) return false;
+        const std::string_view end = name.substr(name.size() - tail.size());
+        for (size_t i = 0; i < tail.size(); ++i)
+            if (foldAscii(end[i]) != foldAscii(tail[i])) return false;
+        return true;
+    }
     if (wildcardMatch(name, mask)) return true;
     // As on the original platform, a final ".*" also admits names without an extension.
     if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*")
