@@ -5,6 +5,7 @@
 // temporary.
 #include "Dialogs.h"
 #include "FileSystem.h"
+#include "AppTestMain.h"
 #include "Program.h"
 #include "Unit1.h"
 #include "Unit3.h"
@@ -754,14 +755,10 @@ int main(int argc, char** argv)
     setenv("XDG_CONFIG_HOME", (tempRoot + "/config").c_str(), 1);
     platform::setProgramFolder(tempRoot + "/prog/");
 
-    QApplication app(argc, argv);
-    CreateForms();
-    mainOnFichier = Form1->ScruteDossier1.OnFichier;
-    Form1->ScruteDossier1.OnExecute = [](TScruteDossier*) { ++walks; };
-
-    ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    DestroyForms();
+    const int result = sonoverne::test::RunWithWindows(argc, argv, [](QApplication&) {
+        mainOnFichier = Form1->ScruteDossier1.OnFichier;
+        Form1->ScruteDossier1.OnExecute = [](TScruteDossier*) { ++walks; };
+    });
     std::error_code ec;
     fs::remove_all(tempRoot, ec);
     return result;

@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "MprisTestBus.h"
+#include "AppTestMain.h"
 #include "Program.h"
 #include "Shell.h"
 #include "Unit1.h"
@@ -196,7 +197,6 @@ void Collection::select(const Strings& paths)
 int main(int argc, char** argv)
 {
     using namespace cmdtest;
-    ::testing::InitGoogleTest(&argc, argv);
     // The player tests start their own players on a private bus.
     sonoverne::test::SessionBus bus;
     if (!bus.start()) {
@@ -213,15 +213,12 @@ int main(int argc, char** argv)
     unsetenv("SONOVERNE_MPRIS_PLAYER");
     platform::setProgramFolder(programFolder);
 
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    CreateForms();
-    Form1->Show();
-    Form1->move(120, 90);
-    QCoreApplication::processEvents();
-
-    const int result = RUN_ALL_TESTS();
-    DestroyForms();
+    const int result = sonoverne::test::RunWithWindows(argc, argv, [](QApplication& app) {
+        app.setQuitOnLastWindowClosed(false);
+        Form1->Show();
+        Form1->move(120, 90);
+        QCoreApplication::processEvents();
+    });
     std::error_code ec;
     fs::remove_all(tempRoot, ec);
     return result;

@@ -3,6 +3,7 @@
 // The settings folder and the program folder are temporary, set before anything reads them.
 #include "Dialogs.h"
 #include "FileSystem.h"
+#include "AppTestMain.h"
 #include "Program.h"
 #include "TempTree.h"
 #include "Unit1.h"
@@ -493,13 +494,8 @@ int main(int argc, char** argv)
     temp.file("prog/Sub/d.wav");
     platform::setProgramFolder(programDir);
 
-    QApplication app(argc, argv);
-    CreateForms();
-    mainOnFichier = Form1->ScruteDossier1.OnFichier;
-    Form1->ScruteDossier1.OnExecute = [](TScruteDossier*) { ++walks; };
-
-    ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    DestroyForms();
-    return result;
+    return sonoverne::test::RunWithWindows(argc, argv, [](QApplication&) {
+        mainOnFichier = Form1->ScruteDossier1.OnFichier;
+        Form1->ScruteDossier1.OnExecute = [](TScruteDossier*) { ++walks; };
+    });
 }
