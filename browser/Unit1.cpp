@@ -18,7 +18,6 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <sys/stat.h>
 #include <unordered_set>
 
 TForm1* Form1 = nullptr;
@@ -139,8 +138,9 @@ std::vector<size_t> collatedOrder(const std::vector<QString>& texts)
 
 int64_t FileSizeOf(const std::string& path)
 {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? int64_t(st.st_size) : 0;
+    int64_t size = 0;
+    int32_t stamp = 0;
+    return platform::fileSizeAndTime(path, size, stamp) ? size : 0;
 }
 
 std::string SizeInMegabytes(int64_t bytes)

@@ -30,11 +30,8 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
-#include <unistd.h>
 
 std::string UpdateScriptURL = "https://www.sonoverne.fr/sonoverne/update.ini";
 std::string HomePageURL = "https://www.sonoverne.fr";
@@ -242,22 +239,8 @@ void TForm1::SavePlaylist()
     if (chosen.isEmpty()) return;
     const std::string name = platform::fromDisplay(chosen);
 
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw std::runtime_error("Impossible de créer le fichier " + name + " : " + std::strerror(errno));
-    size_t done = 0;
-    while (done < PlaylistText.size()) {
-        ssize_t n = write(fd, PlaylistText.data() + done, PlaylistText.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            throw std::runtime_error("Erreur d'écriture dans le fichier " + name + " : " + std::strerror(error));
-        }
-        done += size_t(n);
-    }
-    if (::close(fd) != 0)
-        throw std::runtime_error("Erreur d'écriture dans le fichier " + name + " : " + std::strerror(errno));
+    if (const int error = platform::writeFile(name, PlaylistText))
+        throw std::runtime_error("Erreur d'écriture dans le fichier " + name + " : " + std::strerror(error));
 
     const int answer = ui::Dialogs::MessageBox(
         this, QStringLiteral("Création de liste terminée\r\nVoulez-vous l'écouter immédiatement avec Winamp ?"),

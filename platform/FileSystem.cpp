@@ -169,6 +169,22 @@ bool isReadOnly(const std::string& path)
     return access(path.c_str(), W_OK) != 0 && errno != ENOENT;
 }
 
+int writeFile(const std::string& path, const std::string& bytes)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return errno;
+    size_t done = 0;
+    int error = 0;
+    while (done < bytes.size() && !error) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) error = n < 0 ? errno : ENOSPC;
+        else done += size_t(n);
+    }
+    if (close(fd) != 0 && !error) error = errno;
+    return error;
+}
+
 bool renameNoReplace(const std::string& from, const std::string& to)
 {
 #ifdef RENAME_NOREPLACE

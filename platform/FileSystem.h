@@ -57,6 +57,10 @@ bool folderExists(const std::string& path);
 bool isHidden(const std::string& path);         // the name begins with "."
 bool isReadOnly(const std::string& path);       // the user may not write it
 
+// Creates or truncates a file and writes the bytes; 0, or the error number of the failure (the
+// file is then left as far as it was written).
+int writeFile(const std::string& path, const std::string& bytes);
+
 // Renames without ever replacing an existing file; false (errno set) when it cannot.
 bool renameNoReplace(const std::string& from, const std::string& to);
 
