@@ -1,5 +1,6 @@
 #include "Unit18.h"
 
+#include "FileSystem.h"
 #include "Guard.h"
 #include "OptionFoot.h"
 #include "variable.h"
@@ -52,7 +53,7 @@ void TForm18::FileListBox1Change()
     for (int i = 0; i < count; ++i) {
         FileListBox1->setItemIndex(i);
         // Executables have no suffix here: the player is "winamp" or "studio", in any case.
-        const QString name = QString::fromLocal8Bit(FileListBox1->itemName(i)).toUpper();
+        const QString name = platform::toDisplay(FileListBox1->itemName(i)).toUpper();
         if (name == QLatin1String("STUDIO") || name == QLatin1String("WINAMP")) {
             Label4->setText(QStringLiteral("OK - Winamp a été trouvé"));
             WinampExe = FileListBox1->FileName();

@@ -15,7 +15,6 @@
 #include <QDBusVariant>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStringList>
 #include <QThread>
 
