@@ -129,10 +129,58 @@ bool fileSizeAndTime(const std::string& path, int64_t& size, int32_t& dosTime)
     return true;
 }
 
-bool FolderListing::sizeAndTime(const std::string& name, int64_t& size, int32_t& dosTime) const
+FolderSnapshot::FolderSnapshot(const std::string& folder)
+{
+    const int fd = open(folder.empty() ? "/" : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fd_ = fd;
+    // Read straight from the descriptor: a directory stream would need one of its own.
+    alignas(dirent64) char buffer[32768];
+    while (true) {
+        const ssize_t got = getdents64(fd_, buffer, sizeof buffer);
+        if (got <= 0) break;  // the end, or a folder that cannot be read further
+        for (ssize_t at = 0; at < got;) {
+            const auto* d = reinterpret_cast<const dirent64*>(buffer + at);
+            at += d->d_reclen;
+            const std::string_view name(d->d_name);
+            if (name == "." || name == "..") continue;
+            DirEntry& entry = entries_.emplace_back();
+            entry.name.assign(name);
+            if (d->d_type == DT_DIR) {
+                entry.isDirectory = true;
+            } else if (d->d_type != DT_REG) {
+                // Links and file systems without types: ask for what the entry leads to.
+                struct stat st;
+                entry.isDirectory = fstatat(fd_, d->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+            }
+        }
+    }
+}
+
+FolderSnapshot::~FolderSnapshot()
+{
+    close();
+}
+
+void FolderSnapshot::close()
+{
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool FolderSnapshot::identity(uint64_t& device, uint64_t& inode) const
 {
     struct stat st;
-    if (!dir_ || fstatat(dirfd(dir_), name.c_str(), &st, 0) != 0) return false;
+    if (fd_ < 0 || fstat(fd_, &st) != 0) return false;
+    device = uint64_t(st.st_dev);
+    inode = uint64_t(st.st_ino);
+    return true;
+}
+
+bool FolderSnapshot::sizeAndTime(const std::string& name, int64_t& size, int32_t& dosTime) const
+{
+    struct stat st;
+    if (fd_ < 0 || fstatat(fd_, name.c_str(), &st, 0) != 0) return false;
     sizeAndTimeOf(st, size, dosTime);
     return true;
 }

@@ -33,14 +33,35 @@ public:
     FolderListing& operator=(const FolderListing&) = delete;
 
     bool next(DirEntry& entry);
-    // Size and DOS date-time stamp of an entry of this listing; false when it cannot be found.
-    // Asked of the open folder, the name needs no walk down the whole path again.
-    bool sizeAndTime(const std::string& name, int64_t& size, int32_t& dosTime) const;
 
 private:
     std::string folder_;
     std::string mask_;
     DIR* dir_ = nullptr;
+};
+
+// Every entry of one folder (but "." and ".."), read in one go in the order the file system
+// gives them. The folder stays open until close(), so that what it is and the sizes of its files
+// can be asked of it without a walk down the whole path again. A folder that cannot be read
+// has no entries.
+class FolderSnapshot {
+public:
+    explicit FolderSnapshot(const std::string& folder);
+    ~FolderSnapshot();
+    FolderSnapshot(const FolderSnapshot&) = delete;
+    FolderSnapshot& operator=(const FolderSnapshot&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    const std::vector<DirEntry>& entries() const { return entries_; }
+    // Identity of the folder (device, inode), to walk each physical folder once.
+    bool identity(uint64_t& device, uint64_t& inode) const;
+    // Size and DOS date-time stamp of an entry; false when it cannot be found or once closed.
+    bool sizeAndTime(const std::string& name, int64_t& size, int32_t& dosTime) const;
+    void close();
+
+private:
+    int fd_ = -1;
+    std::vector<DirEntry> entries_;
 };
 
 // True when the name matches the mask as the folder listing matches it.

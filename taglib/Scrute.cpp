@@ -4,7 +4,7 @@
 #include "Messages.h"
 
 using platform::DirEntry;
-using platform::FolderListing;
+using platform::FolderSnapshot;
 
 TScruteDossier::TScruteDossier() = default;
 
@@ -21,8 +21,7 @@ void TScruteDossier::Execute()
     Stop = false;
     FichierCourant.clear();
     DossierCourant.clear();
-    TailleFichier = 0;
-    DateFichier = 0;
+    current_ = {};
     visited_.clear();
     walk(Dossier, 0);
     if (OnFinExecute) OnFinExecute(this);
@@ -34,47 +33,79 @@ void TScruteDossier::walk(std::string folder, int32_t depth)
     Profondeur = depth;
     if (!folder.empty() && folder.back() == platform::PathSeparator) folder.pop_back();
 
+    // One read of the folder serves every mask and the sub-folders.
+    FolderSnapshot listing(folder);
     uint64_t device = 0, inode = 0;
-    if (platform::folderIdentity(folder.empty() ? std::string("/") : folder, device, inode) &&
-        !visited_.insert({device, inode}).second)
-        return;
+    if (listing.identity(device, inode) && !visited_.insert({device, inode}).second) return;
 
     const std::string prefix = folder + platform::PathSeparator;
-    DirEntry entry;
 
-    // Files, mask after mask: a file that matches two masks is reported twice.
+    reportFiles(listing, prefix);
+    listing.close();
+
+    // Sub-folders, depth first, each announced just before its own walk.
+    for (const DirEntry& entry : listing.entries()) {
+        if (Stop) break;
+        if (!entry.isDirectory) continue;
+        DossierCourant = prefix + entry.name;
+        if (OnDossier) OnDossier(this, DossierCourant);
+        if (SousDossier && !Stop) walk(DossierCourant, depth + 1);
+        platform::processMessages();
+    }
+}
+
+void TScruteDossier::reportFiles(const FolderSnapshot& listing, const std::string& prefix)
+{
+    // The last values stay readable once the folder is closed (even when an event throws): they
+    // are then asked of the file's whole path.
+    struct KeepLast {
+        const TScruteDossier* self;
+        const FolderSnapshot* listing;
+        ~KeepLast()
+        {
+            Current& last = self->current_;
+            if (last.listing != listing) return;
+            last.listing = nullptr;
+            last.name = nullptr;
+            last.path = self->FichierCourant;
+        }
+    } keepLast{this, &listing};
+
+    // Mask after mask: a file that matches two masks is reported twice.
     size_t start = 0;
-    while (true) {
-        size_t semicolon = Filtre.find(';', start);
-        std::string mask = Filtre.substr(start, semicolon == std::string::npos ? std::string::npos : semicolon - start);
-        FolderListing files(folder, mask);
-        while (!Stop && files.next(entry)) {
+    while (!Stop) {
+        const size_t semicolon = Filtre.find(';', start);
+        const std::string_view mask =
+            std::string_view(Filtre).substr(start, semicolon == std::string::npos ? std::string::npos : semicolon - start);
+        for (const DirEntry& entry : listing.entries()) {
+            if (!platform::matchesMask(entry.name, mask)) continue;
             platform::processMessages();
             // A stop pressed while messages were processed ends the walk before this entry.
             if (Stop) break;
             if (entry.isDirectory) continue;
             if (OnFichier) {
-                FichierCourant = prefix + entry.name;
-                int64_t size = 0;
-                int32_t stamp = 0;
-                if (!files.sizeAndTime(entry.name, size, stamp)) size = stamp = 0;
-                currentSize_ = size;
-                TailleFichier = int32_t(size);
-                DateFichier = stamp;
+                FichierCourant.assign(prefix).append(entry.name);  // keeps its buffer from file to file
+                // Size and date are looked up only if somebody asks for them.
+                current_.listing = &listing;
+                current_.name = &entry.name;
+                current_.known = false;
                 OnFichier(this, FichierCourant);
             }
         }
         if (semicolon == std::string::npos) break;
         start = semicolon + 1;
     }
+}
 
-    // Sub-folders, depth first, each announced just before its own walk.
-    FolderListing folders(folder, "*.*");
-    while (!Stop && folders.next(entry)) {
-        if (entry.name == "." || entry.name == ".." || !entry.isDirectory) continue;
-        DossierCourant = prefix + entry.name;
-        if (OnDossier) OnDossier(this, DossierCourant);
-        if (SousDossier && !Stop) walk(DossierCourant, depth + 1);
-        platform::processMessages();
-    }
+void TScruteDossier::fetchSizeAndTime() const
+{
+    if (current_.known) return;
+    current_.known = true;
+    const bool found = current_.listing
+                           ? current_.listing->sizeAndTime(*current_.name, current_.size, current_.date)
+                           : platform::fileSizeAndTime(current_.path, current_.size, current_.date);
+    if (!found) current_.size = current_.date = 0;
+    current_.listing = nullptr;
+    current_.name = nullptr;
+    current_.path.clear();
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+namespace platform { class FolderSnapshot; }
+
 class TScruteDossier;
 
 using TScruteEvent = std::function<void(TScruteDossier* Sender, const std::string& Nom)>;
@@ -23,8 +25,9 @@ public:
     // Run-time values of the last report.
     std::string FichierCourant;
     std::string DossierCourant;
-    int32_t TailleFichier = 0;
-    int32_t DateFichier = 0;
+    // Size in bytes and DOS date-time stamp of FichierCourant, as its folder listing gives them.
+    int32_t TailleFichier() const { fetchSizeAndTime(); return int32_t(current_.size); }
+    int32_t DateFichier() const { fetchSizeAndTime(); return current_.date; }
     int32_t Profondeur = 0;
 
     // Published properties.
@@ -40,18 +43,26 @@ public:
 
     bool Stop = false;
 
-    // The whole size of FichierCourant (TailleFichier keeps 32 bits of it), so that an owner
-    // needs no second look at the file.
-    int64_t CurrentFileSize() const { return currentSize_; }
-
     // True while Execute runs: a second walk on the same walker is refused.
     bool Running() const { return running_; }
 
 private:
     void walk(std::string folder, int32_t depth);
+    void reportFiles(const platform::FolderSnapshot& listing, const std::string& prefix);
+    void fetchSizeAndTime() const;
 
     bool running_ = false;
-    int64_t currentSize_ = 0;
+    // The file last reported; its size and date are asked of its folder on first use only, as
+    // most owners never need them.
+    struct Current {
+        const platform::FolderSnapshot* listing = nullptr;
+        const std::string* name = nullptr;
+        std::string path;  // once its folder is closed
+        bool known = true;
+        int64_t size = 0;
+        int32_t date = 0;
+    };
+    mutable Current current_;
     // Physical folders already walked: a link that leads back into the tree never loops.
     std::set<std::pair<uint64_t, uint64_t>> visited_;
 };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <map>
 #include <set>
 #include <sys/time.h>
 
@@ -276,8 +277,8 @@ TEST_F(Walker, SizeAndDosTimeOfEachFile)
     int32_t size = -1, date = -1;
     std::string current;
     walker.OnFichier = [&](TScruteDossier* s, const std::string& n) {
-        size = s->TailleFichier;
-        date = s->DateFichier;
+        size = s->TailleFichier();
+        date = s->DateFichier();
         current = s->FichierCourant;
         EXPECT_EQ(n, s->FichierCourant);
     };
@@ -287,7 +288,7 @@ TEST_F(Walker, SizeAndDosTimeOfEachFile)
     EXPECT_EQ(date, dos);
     EXPECT_EQ(current, p);
     // The last values stay after the walk.
-    EXPECT_EQ(walker.TailleFichier, 1234);
+    EXPECT_EQ(walker.TailleFichier(), 1234);
     EXPECT_EQ(walker.FichierCourant, p);
 
     // A new walk starts from empty values; without OnFichier they stay empty.
@@ -295,9 +296,43 @@ TEST_F(Walker, SizeAndDosTimeOfEachFile)
     t.dir("only-a-folder");
     walk(t.root());
     EXPECT_EQ(walker.FichierCourant, "");
-    EXPECT_EQ(walker.TailleFichier, 0);
-    EXPECT_EQ(walker.DateFichier, 0);
+    EXPECT_EQ(walker.TailleFichier(), 0);
+    EXPECT_EQ(walker.DateFichier(), 0);
     EXPECT_EQ(walker.DossierCourant, t.path("only-a-folder"));
+}
+
+TEST_F(Walker, SizesAskedForSomeFilesOnlyAreThoseFiles)
+{
+    // Distinct sizes in several folders; only every other report asks for its size.
+    std::map<std::string, int32_t> sizeOf;
+    for (int i = 0; i < 12; ++i) {
+        const std::string name = "f" + std::to_string(i % 3) + "/g" + std::to_string(i % 2) + "/s" + std::to_string(i) + ".mp3";
+        sizeOf[t.file(name, std::string(size_t(100 + 37 * i), 'x'))] = 100 + 37 * i;
+    }
+    t.dir("f0/zz-no-files/deeper");
+    int reports = 0, wrong = 0;
+    walker.OnFichier = [&](TScruteDossier* s, const std::string& n) {
+        if (reports++ % 2 == 0) return;
+        if (s->TailleFichier() != sizeOf.at(n)) ++wrong;
+        if (s->TailleFichier() != sizeOf.at(n)) ++wrong;  // asked twice: still the same
+    };
+    walk(t.root());
+    EXPECT_EQ(reports, 12);
+    EXPECT_EQ(wrong, 0);
+    // After the walk, whose last folders held no file, the values are the last file's.
+    ASSERT_EQ(sizeOf.count(walker.FichierCourant), 1u);
+    EXPECT_EQ(walker.TailleFichier(), sizeOf.at(walker.FichierCourant));
+    EXPECT_NE(walker.DateFichier(), 0);
+}
+
+TEST_F(Walker, ALinkToAFileGivesTheSizeOfWhatItLeadsTo)
+{
+    const std::string target = t.file("real/song.mp3", std::string(777, 'x'));
+    ASSERT_EQ(symlink(target.c_str(), t.path("link.mp3").c_str()), 0);
+    std::map<std::string, int32_t> sizes;
+    walker.OnFichier = [&](TScruteDossier* s, const std::string& n) { sizes[n] = s->TailleFichier(); };
+    walk(t.root());
+    EXPECT_EQ(sizes, (std::map<std::string, int32_t>{{t.path("link.mp3"), 777}, {target, 777}}));
 }
 
 TEST_F(Walker, MissingOrUnreadableFoldersYieldNothing)
