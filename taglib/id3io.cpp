@@ -72,7 +72,7 @@ bool File::Protected(const std::string& path) const {
   if ((mode_ & 0222) == 0) return true;
   // Judged from the permission bits the open already has, without asking the system again;
   // a save asks it for real (FileProtected) before it writes anything.
-  const uid_t user = ::geteuid();
+  static const uid_t user = ::geteuid();  // this program never changes who it runs as
   if (user == 0) return false;
   if (uid_ == user) return (mode_ & 0200) == 0;
   static const std::vector<gid_t> groups = [] {
@@ -111,6 +111,19 @@ void File::ReadAhead(std::uint64_t pos, std::size_t n) {
   pos_ = keep;
   aheadPos_ = pos;
   aheadLen_ = got;
+}
+
+void File::LendBuffer(std::unique_ptr<std::uint8_t[]> buffer, std::size_t size) {
+  aheadLen_ = 0;
+  ahead_ = std::move(buffer);
+  aheadSize_ = ahead_ ? size : 0;
+}
+
+std::unique_ptr<std::uint8_t[]> File::TakeBuffer(std::size_t& size) {
+  aheadLen_ = 0;
+  size = aheadSize_;
+  aheadSize_ = 0;
+  return std::move(ahead_);
 }
 
 std::size_t File::ReadSome(void* buf, std::size_t n) {

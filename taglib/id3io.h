@@ -52,6 +52,10 @@ public:
   // Reads up to n bytes at pos in one call and serves later reads inside them from memory: a
   // small tag then costs one read of the file instead of several.
   void ReadAhead(std::uint64_t pos, std::size_t n);
+  // The read-ahead buffer, lent by a caller that keeps it from one file to the next (a scan of
+  // a collection then allocates it once) and taken back before the File goes.
+  void LendBuffer(std::unique_ptr<std::uint8_t[]> buffer, std::size_t size);
+  std::unique_ptr<std::uint8_t[]> TakeBuffer(std::size_t& size);
   // At most n bytes at the position; returns how many.
   std::size_t ReadSome(void* buf, std::size_t n);
   // All n bytes at the position, or IoError::Write.

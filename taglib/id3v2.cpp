@@ -217,6 +217,20 @@ struct TagReader {
   std::uint8_t pendingPrev = 0;
 
   std::uint8_t& At(std::uint32_t p) { return blocks[p / kBlock][p % kBlock]; }
+
+  // Borrows the tag's buffers for this load and gives them back when done.
+  void Borrow(Tid3v2tag& owner) {
+    tag = &owner;
+    Tid3v2tag::ReadBuffers& kept = owner.readBuffers_;
+    for (int b = 0; b < 4; ++b) blocks[b] = std::move(kept.blocks[b]);
+    file.LendBuffer(std::move(kept.ahead), kept.aheadSize);
+  }
+  ~TagReader() {
+    if (!tag) return;
+    Tid3v2tag::ReadBuffers& kept = tag->readBuffers_;
+    for (int b = 0; b < 4; ++b) kept.blocks[b] = std::move(blocks[b]);
+    kept.ahead = file.TakeBuffer(kept.aheadSize);
+  }
   std::uint32_t WritePos() const { return (readPos + available) % kRing; }
 
   void UpdateProgress() {
@@ -551,15 +565,17 @@ TTagStatus Tid3v2tag::ReadTag(TagReader& r) {
 
 TTagStatus Tid3v2tag::LoadFromFile(const std::string& FileName, std::int64_t Offset) {
   this->FileName = FileName;
+  LoadedFileSize = -1;
   Frames.Clear();
   TagReader reader;
-  reader.tag = this;
+  reader.Borrow(*this);
   try {
     // One open tells whether the file is there, what it is and how long: a scan of a whole
     // collection pays for every call made here.
     reader.file.Open(FileName, false);
     FileProtected = reader.file.Protected(FileName);
     const std::uint64_t size = reader.file.Size();
+    LoadedFileSize = std::int64_t(size);
     // Tag positions are 32-bit signed; one beyond that is as good as outside the file.
     if (Offset < 0 || std::uint64_t(Offset) >= size || Offset > INT32_MAX) return OffsetOutsideFile;
     reader.file.Seek(std::uint64_t(Offset));

@@ -20,6 +20,7 @@
 #include <array>
 #include <cstdint>
 #include <stdexcept>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,8 @@ public:
   bool Modified = false;
   bool FileProtected = false;
   std::string FileName;
+  // Size in bytes of FileName as the last load found it; -1 when it could not be opened.
+  std::int64_t LoadedFileSize = -1;
   std::int32_t TagOffset = 0;
   bool Done = true;
   std::uint8_t Progress = 0;
@@ -240,6 +243,13 @@ private:
     Modified = true;
   }
   TTagStatus ReadTag(TagReader& reader);
+  // Buffers a load needs, kept from one load to the next: a scan loads thousands of tags.
+  struct ReadBuffers {
+    std::unique_ptr<std::uint8_t[]> blocks[4];
+    std::unique_ptr<std::uint8_t[]> ahead;
+    std::size_t aheadSize = 0;
+  };
+  ReadBuffers readBuffers_;
   TTagStatus WriteTag(TagWriter& writer, std::uint8_t Version, std::uint8_t Revision);
   TFrameResult PrepareFrame(std::uint32_t Index);
   TFrameResult FindComment(const std::string& Description, const std::string& Language,

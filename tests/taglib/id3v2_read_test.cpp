@@ -295,6 +295,46 @@ TEST_F(Reading, StateBetweenFiles) {
   EXPECT_EQ(tag.Status, 0x2000);
 }
 
+TEST_F(Reading, TheSizeOfTheFileLastLoaded) {
+  const std::string bytes = Tag(3, kTitle) + Audio(4321);
+  ASSERT_EQ(Load(bytes), 0);
+  EXPECT_EQ(tag.LoadedFileSize, std::int64_t(bytes.size()));
+  const std::string bare = dir.File("bare.mp3");
+  WriteFile(bare, Audio(1000));
+  EXPECT_EQ(tag.LoadFromFile(bare, 0), 0x1000);
+  EXPECT_EQ(tag.LoadedFileSize, 1000);
+  WriteFile(bare, "");
+  tag.LoadFromFile(bare, 0);
+  EXPECT_EQ(tag.LoadedFileSize, 0);
+  EXPECT_GE(tag.LoadFromFile(dir.File("missing.mp3"), 0), 0x0100);
+  EXPECT_EQ(tag.LoadedFileSize, -1);
+}
+
+TEST_F(Reading, BuffersKeptBetweenLoadsHoldNothingOfTheLastFile) {
+  // A big unsynchronised tag fills every buffer; small tags read after it, and the big one
+  // again, must each see their own bytes only.
+  std::string big(150000, 'a');
+  for (std::size_t i = 0; i < big.size(); i += 7) big[i] = char(0xFF);
+  const std::string bigFile = dir.File("big.mp3");
+  WriteFile(bigFile, Tag(3, Unsync(FrameV23("PRIV", big) + kArtist), 0x80) + Audio(500));
+  const std::string smallFile = dir.File("small.mp3");
+  WriteFile(smallFile, Tag(3, kTitle + std::string(20, '\0')) + Audio(10));
+  const std::string cutFile = dir.File("cut.mp3");
+  WriteFile(cutFile, Tag(3, kTitle + kArtist).substr(0, 20));
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_EQ(tag.LoadFromFile(bigFile, 0), 0) << round;
+    ASSERT_EQ(tag.Frames.Count(), 2u);
+    EXPECT_EQ(Data(1), big);
+    EXPECT_EQ(Text("TPE1"), "Artist");
+    ASSERT_EQ(tag.LoadFromFile(smallFile, 0), 0) << round;
+    ASSERT_EQ(tag.Frames.Count(), 1u);
+    EXPECT_EQ(Text("TIT2"), "Title");
+    EXPECT_EQ(tag.PaddingSize, 20u);
+    // A tag cut short by the end of its file is a failure, whatever the buffers held before.
+    EXPECT_EQ(tag.LoadFromFile(cutFile, 0), 0x2000) << round;
+  }
+}
+
 TEST_F(Reading, UnsynchronisedTagShorterThanItsFrames) {
   // The frame claims its size before removal; the tag has fewer bytes after it.
   const std::string payload = Bytes({0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00});
