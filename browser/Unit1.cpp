@@ -317,7 +317,7 @@ void TForm1::Rafraichir1Click()
 
 void TForm1::ScruteDossier1Fichier(TScruteDossier*, const std::string& Nom)
 {
-    Form3->ShowFileName(platform::toDisplay(platform::fileNamePart(Nom)));
+    Form3->ShowFileName(platform::fileNamePart(Nom));
     FileCount = FileCount + 1;
     FilePaths[FileCount] = Nom;
     ReadFileTags();
@@ -348,9 +348,8 @@ void TForm1::ReadFileTags()
             row[field].clear();
     } else {
         fillRowFromTag(pos);
-        // The walker has just looked at this file: its size needs no second look.
-        const bool walked = ScruteDossier1.Running() && path == ScruteDossier1.FichierCourant;
-        row[fSizeMo] = SizeInMegabytes(walked ? ScruteDossier1.CurrentFileSize() : FileSizeOf(path));
+        // The load has just opened this file: its size needs no second look.
+        row[fSizeMo] = SizeInMegabytes(MainTag.LoadedFileSize >= 0 ? MainTag.LoadedFileSize : FileSizeOf(path));
         row[fDuration].clear();
     }
     row[fPath] = path;
@@ -377,8 +376,7 @@ void TForm1::BuildDistinctLists()
     pathRows_.clear();
     // First-seen order with a hash of the values seen, in place of a search of the list.
     auto build = [](int field, OneBasedTable<std::string>& names, int& count) {
-        // Reserved first: seen holds views of the entries, which must not move afterwards.
-        names.reserve(FileCount);
+        // seen holds views of the entries: table entries never move once made.
         count = 1;
         names[1] = FileCount > 0 ? FileTable.at(1)[field] : std::string();
         std::unordered_set<std::string_view> seen;

@@ -1,6 +1,7 @@
 #include "Unit3.h"
 
 #include "Dialogs.h"
+#include "FileSystem.h"
 #include "Guard.h"
 #include "Unit1.h"
 #include "variable.h"
@@ -33,24 +34,24 @@ TForm3::TForm3()
     OnHide = [this] { drawFileName(); };
 }
 
-void TForm3::ShowFileName(const QString& name)
+void TForm3::ShowFileName(const std::string& name)
 {
     constexpr int DrawEveryMs = 40;
+    name_ = name;
+    namePending_ = true;
     if (!drawn_.isValid() || drawn_.elapsed() >= DrawEveryMs) {
-        Label2->setText(name);
         drawFileName();
         return;
     }
-    // Too soon: the text changes now and is drawn when the pause is over.
-    Label2->setUpdatesEnabled(false);
-    Label2->setText(name);
+    // Too soon: the name is drawn when the pause is over.
     if (!pendingDraw_.isActive()) pendingDraw_.start(DrawEveryMs - int(drawn_.elapsed()));
 }
 
 void TForm3::drawFileName()
 {
     pendingDraw_.stop();
-    Label2->setUpdatesEnabled(true);  // draws the label's current text
+    if (namePending_) Label2->setText(platform::toDisplay(name_));
+    namePending_ = false;
     drawn_.restart();
 }
 

@@ -1,6 +1,8 @@
 // The wait box shown while the music folder is walked.
 #pragma once
 
+#include <string>
+
 #include "Form.h"
 
 #include <QElapsedTimer>
@@ -13,9 +15,12 @@ public:
     TForm3();
 
     void Button1Click();
-    // Label2 := the name of the file being read. The text changes at once; the label is drawn
-    // at most every few hundredths of a second, so that a walk does not spend its time drawing.
-    void ShowFileName(const QString& name);
+    // Label2 := the name (bytes) of the file being read. The label takes it at most every few
+    // hundredths of a second, and always before the box is hidden, so that a walk does not
+    // spend its time converting and drawing names nobody could read.
+    void ShowFileName(const std::string& name);
+    // The name the box is showing or about to show.
+    const std::string& FileNameShown() const { return name_; }
 
     QLabel* Label1;
     QLabel* Label2;
@@ -24,6 +29,8 @@ public:
 private:
     void drawFileName();
 
+    std::string name_;
+    bool namePending_ = false;
     QElapsedTimer drawn_;
     QTimer pendingDraw_;
 };
