@@ -10,25 +10,6 @@
 #include "Unit24.h"
 #include "Unit3.h"
 
-#include <cstdlib>
-#include <sys/mman.h>
-
-void* AllocateTableBlock(size_t bytes)
-{
-    // Aligned on a huge page, and marked for huge pages, which the system gives on request only.
-    constexpr size_t huge = size_t(2) << 20;
-    const size_t rounded = (bytes + huge - 1) / huge * huge;
-    void* block = std::aligned_alloc(huge, rounded);
-    if (!block) return nullptr;
-    madvise(block, rounded, MADV_HUGEPAGE);  // a hint: without it the block is used all the same
-    return block;
-}
-
-void FreeTableBlock(void* block, size_t)
-{
-    std::free(block);
-}
-
 int FileCount = 0;
 OneBasedTable<std::string> FilePaths;
 OneBasedTable<FileRow> FileTable;

@@ -4,10 +4,10 @@
 #pragma once
 
 #include "IniFile.h"
+#include "Memory.h"
 
 #include <array>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -25,12 +25,6 @@ struct FileRow {
     const std::string& operator[](int field) const { return fields[size_t(field - 1)]; }
 };
 
-// Memory for a block of table entries, in whole 2 MiB pages where the system offers them: a
-// table of 100,000 rows then costs a few dozen page faults instead of thousands. nullptr when
-// there is none.
-void* AllocateTableBlock(size_t bytes);
-void FreeTableBlock(void* block, size_t bytes);
-
 // A table numbered from 1 that grows on demand; rows above the count keep what an earlier walk
 // left in them. It grows by whole blocks, so an entry never moves once made: growing to 100,000
 // rows copies none of them, and a view of an entry stays good.
@@ -44,7 +38,7 @@ public:
     {
         for (T* block : blocks_) {
             std::destroy_n(block, BlockSize);
-            FreeTableBlock(block, BlockBytes);
+            platform::freeLargeBlock(block);
         }
     }
 
@@ -53,9 +47,7 @@ public:
         const size_t at = size_t(i);
         if (at >= size_) {
             while (blocks_.size() <= at / BlockSize) {
-                void* memory = AllocateTableBlock(BlockBytes);
-                if (!memory) throw std::bad_alloc();
-                T* block = static_cast<T*>(memory);
+                T* block = static_cast<T*>(platform::allocateLargeBlock(BlockBytes));
                 std::uninitialized_value_construct_n(block, BlockSize);
                 blocks_.push_back(block);
             }

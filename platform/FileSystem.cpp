@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -67,40 +68,16 @@ bool matchesMask(std::string_view name, std::string_view mask)
     return false;
 }
 
-FolderListing::FolderListing(const std::string& folder, std::string mask)
-    : folder_(folder.empty() ? std::string("/") : folder), mask_(std::move(mask))
+std::vector<std::string_view> splitMasks(std::string_view masks)
 {
-    if (!mask_.empty()) dir_ = opendir(folder_.c_str());
-}
-
-FolderListing::~FolderListing()
-{
-    if (dir_) closedir(dir_);
-}
-
-bool FolderListing::next(DirEntry& entry)
-{
-    if (!dir_) return false;
-    while (dirent* d = readdir(dir_)) {
-        std::string_view name(d->d_name);
-        if (!matchesMask(name, mask_)) continue;
-        entry.name.assign(name);
-        unsigned char type = d->d_type;
-        if (type == DT_DIR) {
-            entry.isDirectory = true;
-        } else if (type == DT_REG) {
-            entry.isDirectory = false;
-        } else {
-            // Links and file systems without types: ask for what the entry leads to.
-            struct stat st;
-            std::string path = folder_;
-            if (path.back() != PathSeparator) path += PathSeparator;
-            path += entry.name;
-            entry.isDirectory = stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        }
-        return true;
+    std::vector<std::string_view> out;
+    size_t start = 0;
+    while (true) {
+        const size_t semicolon = masks.find(';', start);
+        out.push_back(masks.substr(start, semicolon == std::string_view::npos ? std::string_view::npos : semicolon - start));
+        if (semicolon == std::string_view::npos) return out;
+        start = semicolon + 1;
     }
-    return false;
 }
 
 namespace {
@@ -182,15 +159,6 @@ bool FolderSnapshot::sizeAndTime(const std::string& name, int64_t& size, int32_t
     struct stat st;
     if (fd_ < 0 || fstatat(fd_, name.c_str(), &st, 0) != 0) return false;
     sizeAndTimeOf(st, size, dosTime);
-    return true;
-}
-
-bool folderIdentity(const std::string& path, uint64_t& device, uint64_t& inode)
-{
-    struct stat st;
-    if (stat(path.empty() ? "/" : path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    device = uint64_t(st.st_dev);
-    inode = uint64_t(st.st_ino);
     return true;
 }
 

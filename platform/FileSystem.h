@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <dirent.h>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,24 +19,6 @@ constexpr char PathSeparator = '/';
 struct DirEntry {
     std::string name;
     bool isDirectory = false;
-};
-
-// Streams the entries of one folder, in the order the file system gives them, that match one
-// mask. Masks use "*" and "?" and ignore the case of ASCII letters; "*.*" matches every name.
-// An empty mask matches nothing; a folder that cannot be read yields nothing.
-class FolderListing {
-public:
-    FolderListing(const std::string& folder, std::string mask);
-    ~FolderListing();
-    FolderListing(const FolderListing&) = delete;
-    FolderListing& operator=(const FolderListing&) = delete;
-
-    bool next(DirEntry& entry);
-
-private:
-    std::string folder_;
-    std::string mask_;
-    DIR* dir_ = nullptr;
 };
 
 // Every entry of one folder (but "." and ".."), read in one go in the order the file system
@@ -64,14 +45,15 @@ private:
     std::vector<DirEntry> entries_;
 };
 
-// True when the name matches the mask as the folder listing matches it.
+// True when the name matches the mask. Masks use "*" and "?" and ignore the case of ASCII
+// letters; "*.*" matches every name; an empty mask matches nothing.
 bool matchesMask(std::string_view name, std::string_view mask);
+
+// The masks of a list separated by ";", in their order ("" gives one empty mask).
+std::vector<std::string_view> splitMasks(std::string_view masks);
 
 // Size and DOS date-time stamp (local time) of a file; false when it cannot be found.
 bool fileSizeAndTime(const std::string& path, int64_t& size, int32_t& dosTime);
-
-// Identity of a folder (device, inode), to walk each physical folder once.
-bool folderIdentity(const std::string& path, uint64_t& device, uint64_t& inode);
 
 bool fileExists(const std::string& path);       // any entry but a folder
 bool folderExists(const std::string& path);

@@ -71,12 +71,11 @@ void TScruteDossier::reportFiles(const FolderSnapshot& listing, const std::strin
         }
     } keepLast{this, &listing};
 
-    // Mask after mask: a file that matches two masks is reported twice.
-    size_t start = 0;
-    while (!Stop) {
-        const size_t semicolon = Filtre.find(';', start);
-        const std::string_view mask =
-            std::string_view(Filtre).substr(start, semicolon == std::string::npos ? std::string::npos : semicolon - start);
+    // Mask after mask: a file that matches two masks is reported twice. The masks are the
+    // filter's as this folder began, whatever an event does to it.
+    const std::string filter = Filtre;
+    for (const std::string_view mask : platform::splitMasks(filter)) {
+        if (Stop) break;
         for (const DirEntry& entry : listing.entries()) {
             if (!platform::matchesMask(entry.name, mask)) continue;
             platform::processMessages();
@@ -92,8 +91,6 @@ void TScruteDossier::reportFiles(const FolderSnapshot& listing, const std::strin
                 OnFichier(this, FichierCourant);
             }
         }
-        if (semicolon == std::string::npos) break;
-        start = semicolon + 1;
     }
 }
 

@@ -36,19 +36,14 @@ bool lessNoCase(const std::string& a, const std::string& b)
 
 std::vector<std::string> sortedEntries(const std::string& folder, const std::string& masks, bool folders)
 {
+    const std::vector<std::string_view> maskList = platform::splitMasks(masks);
     std::vector<std::string> names;
-    size_t start = 0;
-    while (true) {
-        size_t semicolon = masks.find(';', start);
-        std::string mask = masks.substr(start, semicolon == std::string::npos ? std::string::npos : semicolon - start);
-        platform::FolderListing listing(folder, mask);
-        platform::DirEntry entry;
-        while (listing.next(entry)) {
-            if (entry.name.empty() || entry.name[0] == '.' || entry.isDirectory != folders) continue;
+    const platform::FolderSnapshot listing(folder);
+    for (const platform::DirEntry& entry : listing.entries()) {
+        if (entry.name[0] == '.' || entry.isDirectory != folders) continue;
+        if (std::any_of(maskList.begin(), maskList.end(),
+                        [&](std::string_view mask) { return platform::matchesMask(entry.name, mask); }))
             names.push_back(entry.name);
-        }
-        if (semicolon == std::string::npos) break;
-        start = semicolon + 1;
     }
     std::sort(names.begin(), names.end(), lessNoCase);
     names.erase(std::unique(names.begin(), names.end()), names.end());

@@ -16,10 +16,9 @@ namespace {
 std::vector<std::string> list(const std::string& folder, const std::string& mask)
 {
     std::vector<std::string> names;
-    platform::FolderListing listing(folder, mask);
-    platform::DirEntry e;
-    while (listing.next(e))
-        if (e.name != "." && e.name != "..") names.push_back(e.name + (e.isDirectory ? "/" : ""));
+    const platform::FolderSnapshot listing(folder);
+    for (const platform::DirEntry& e : listing.entries())
+        if (platform::matchesMask(e.name, mask)) names.push_back(e.name + (e.isDirectory ? "/" : ""));
     return names;
 }
 
