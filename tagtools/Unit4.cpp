@@ -12,17 +12,6 @@
 
 TForm4* Form4 = nullptr;
 
-namespace {
-
-// A frame read with one of these results holds text we could not read whole: writing the field
-// back unchanged would replace it with what we made of it.
-bool decodedPartly(TFrameResult result)
-{
-    return result != 0 && result != 1 && result != 2;
-}
-
-}  // namespace
-
 TForm4::TForm4()
 {
     setCaption(QStringLiteral("Edition des tags"));
@@ -68,13 +57,13 @@ TForm4::TForm4()
     resize(520, 380);
     centreOnScreen();
 
-    fields_[0] = {titreEdit, "TIT2", {}, false};
-    fields_[1] = {artisteEdit, "TPE1", {}, false};
-    fields_[2] = {albumEdit, "TALB", {}, false};
-    fields_[3] = {anneeEdit, "TYER", {}, false};
-    fields_[4] = {genreEdit, "TCON", {}, false};
-    fields_[5] = {pisteEdit, "TRCK", {}, false};
-    fields_[6] = {commentaireEdit, nullptr, {}, false};
+    fields_[0] = {titreEdit, "TIT2", {}};
+    fields_[1] = {artisteEdit, "TPE1", {}};
+    fields_[2] = {albumEdit, "TALB", {}};
+    fields_[3] = {anneeEdit, "TYER", {}};
+    fields_[4] = {genreEdit, "TCON", {}};
+    fields_[5] = {pisteEdit, "TRCK", {}};
+    fields_[6] = {commentaireEdit, nullptr, {}};
 
     OnShow = [this] { FormShow(); };
     titreEdit->OnChange = [this] { titreEditChange(); };
@@ -96,21 +85,12 @@ void TForm4::FormShow()
 {
     for (Field& field : fields_) {
         field.edit->setText(std::string());
-        field.loaded.clear();
-        field.unreadable = false;
+        field.loaded = TagField();
     }
     if (Tag2.LoadFromFile(fileName_, 0) < 0x0100) {
         for (Field& field : fields_) {
-            TFrameResult result;
-            if (field.frame) {
-                result = Tag2.GetTextFrame(field.frame, field.loaded);
-            } else {
-                TCommentFrame comment;
-                result = Tag2.GetComment(comment, "", "None");
-                field.loaded = comment.Text;
-            }
-            field.unreadable = decodedPartly(result);
-            field.edit->setText(field.loaded);
+            field.loaded = field.frame ? readTagField(Tag2, field.frame) : readTagComment(Tag2);
+            field.edit->setText(field.loaded.text);
         }
     }
     const QColor text = palette().color(QPalette::WindowText);
@@ -155,7 +135,7 @@ void TForm4::Button1Click()
     for (const Field& field : fields_) {
         const std::string text = field.edit->Text();
         // Text we could not read whole is written back only when the user changed it.
-        if (field.unreadable && text == field.loaded) continue;
+        if (!mayWrite(field.loaded, text)) continue;
         if (field.frame) {
             Tag2.SetTextFrame(field.frame, text);
         } else {

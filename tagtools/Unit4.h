@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Form.h"
+#include "TagFields.h"
 #include "RichEdit.h"
 #include "id3.h"
 #include "id3v2.h"
@@ -48,9 +49,8 @@ public:
 private:
     struct Field {
         ui::RichEdit* edit;
-        const char* frame;          // nullptr for the comment
-        std::string loaded;         // the text as read
-        bool unreadable = false;    // the frame did not decode completely
+        const char* frame;  // nullptr for the comment
+        TagField loaded;    // the text as read
     };
     void colourPast30(ui::RichEdit* edit);
     Field fields_[7];
