@@ -8,7 +8,8 @@ SECONDS_TO_RUN="${1:-600}"
 OUT=build-fuzz
 mkdir -p "$OUT/corpus" "$OUT/seeds"
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -Itaglib taglib/id3v2.cpp taglib/id3codecs.cpp taglib/id3io.cpp fuzz/id3v2_fuzzer.cpp \
+  -Itaglib taglib/id3frames.cpp taglib/id3read.cpp taglib/id3text.cpp taglib/id3write.cpp \
+  taglib/id3codecs.cpp taglib/id3io.cpp fuzz/id3v2_fuzzer.cpp \
   -lz -o "$OUT/id3v2_fuzzer"
 /usr/bin/python3 tests/taglib/mutagen_tool.py fixtures "$OUT/seeds" >/dev/null
 "$OUT/id3v2_fuzzer" -max_len=65536 -rss_limit_mb=2048 -timeout=10 \

@@ -197,8 +197,4 @@ void File::Reserve(std::uint64_t len) {
   if (Size() < len) Truncate(len);
 }
 
-void File::Sync() {
-  if (::fsync(fd_) != 0 && errno != EINVAL) throw TagIoError(IoError::Write, errno);
-}
-
 }  // namespace tagio

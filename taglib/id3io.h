@@ -65,7 +65,6 @@ public:
   // Makes sure the blocks up to len exist (the file grows to len if shorter): a full disk or a
   // size limit shows here, before anything is moved.
   void Reserve(std::uint64_t len);
-  void Sync();
 
 private:
   int fd_ = -1;
