@@ -75,6 +75,12 @@ TFrameResult Tid3v2tag::DecodeText(const TBytes& Data, std::uint32_t Position, b
       bool bigEndian = Encoding == 2;
       if (Encoding == 1) {
         if (size - i < 2) return InvalidCharacter;
+        if (Data[i] == 0 && Data[i + 1] == 0) {
+          // An empty text written as its terminator alone (lame's comment description): no
+          // byte order is needed to read it.
+          Length = 2;
+          return Success;
+        }
         if (Data[i] == 0xFF && Data[i + 1] == 0xFE) {
           bigEndian = false;
         } else if (Data[i] == 0xFE && Data[i + 1] == 0xFF) {

@@ -198,6 +198,13 @@ TEST(TextFrames, DecodeTextLengths) {
   EXPECT_EQ(len, 6u);  // mark, one unit, terminator
   EXPECT_EQ(tag.DecodeText(ToBytes(Bytes({3, 0xC3, 0xA9, 0, 'x'})), 1, false, t, 3, len), 0);
   EXPECT_EQ(len, 3u);
+  // An empty UTF-16 text may be its terminator alone, without a byte-order mark (lame).
+  t = "stale";
+  EXPECT_EQ(tag.DecodeText(ToBytes(Bytes({1, 0, 0, 'x', 0})), 1, false, t, 1, len), 0);
+  EXPECT_EQ(len, 2u);
+  EXPECT_EQ(t, "");
+  EXPECT_EQ(tag.DecodeText(ToBytes(Bytes({1, 0xFF, 0xFE, 0, 0})), 1, false, t, 1, len), 0);
+  EXPECT_EQ(len, 4u);
   EXPECT_EQ(tag.DecodeText(ToBytes(Bytes({0, 'a'})), 2, false, t, 0, len), 2);
   EXPECT_EQ(tag.DecodeText(ToBytes(Bytes({0, 'a', 0x0D, 0x0A, 'b'})), 1, true, t, 0, len), 0);
   EXPECT_EQ(t, "a\r\nb");
@@ -290,6 +297,18 @@ TEST(Comments, GetComment) {
   EXPECT_EQ(c.Description, "");
   EXPECT_EQ(c.Text, "Hi");
   EXPECT_EQ(c.Encoding, 1);
+
+  // lame: the empty description is 00 00, no mark; the comment reads and can be replaced.
+  m.tag.Frames.Clear();
+  m.Add("COMM", Bytes({1, 'e', 'n', 'g', 0, 0, 0xFF, 0xFE, 'y', 0}));
+  m.Add("COMM", Bytes({1, 'f', 'r', 'a', 0xFF, 0xFE, 'd', 0, 0, 0, 0, 0}));
+  EXPECT_EQ(m.tag.GetComment(c, "", "None"), 0);
+  EXPECT_EQ(c.Text, "y");
+  EXPECT_EQ(c.Language, "eng");
+  EXPECT_EQ(m.tag.GetComment(c, "d", "fra"), 0);  // an empty text as its terminator alone
+  EXPECT_EQ(c.Text, "");
+  EXPECT_EQ(m.tag.SetComment({0, "ENG", "", "z"}, "", "None"), 0);
+  EXPECT_EQ(m.Data(1), "\0ENG\0z"s);
 }
 
 TEST(Comments, LineBreaksErrorsAndOrder) {

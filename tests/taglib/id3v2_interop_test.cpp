@@ -3,7 +3,10 @@
 #include "id3v2.h"
 #include "tagtest.h"
 
+#include <cstdlib>
+
 using namespace tagtest;
+using namespace std::string_literals;
 
 namespace {
 
@@ -84,4 +87,46 @@ TEST(Interop, SpecificFixtures) {
   EXPECT_EQ(tag.PaddingSize, 0u);
   ASSERT_EQ(tag.LoadFromFile(dir.File("mutagen_v24_wide.mp3"), 0), 0);
   EXPECT_EQ(tag.GetTextFrame("TIT2", t), 4);
+  ASSERT_EQ(tag.LoadFromFile(dir.File("raw_v23_lame.mp3"), 0), 0);
+  EXPECT_EQ(tag.GetComment(c, "d", "fra"), 0);
+  EXPECT_EQ(c.Text, "");
+}
+
+// A file as lame itself tags it: UTF-16 texts and a comment whose empty description has no
+// byte-order mark. Its comment is read, replaced, and mutagen reads the replacement.
+TEST(Interop, LameTaggedFile) {
+  if (std::system("command -v lame >/dev/null 2>&1") != 0) GTEST_SKIP() << "lame is not installed";
+  TempDir dir;
+  const std::string wav = dir.File("in.wav"), mp3 = dir.File("out.mp3");
+  const std::uint32_t samples = 8000;
+  auto le = [](std::uint32_t v, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s.push_back(char(v >> (8 * i) & 0xFF));
+    return s;
+  };
+  WriteFile(wav, "RIFF" + le(36 + 2 * samples, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) +
+                     le(8000, 4) + le(16000, 4) + le(2, 2) + le(16, 2) + "data" + le(2 * samples, 4) +
+                     std::string(2 * samples, '\0'));
+  ASSERT_EQ(std::system(("lame --quiet --tt Titre --tc Remarque " + Quote(wav) + " " + Quote(mp3)).c_str()), 0);
+  const std::string file = ReadFile(mp3);
+  const std::size_t comm = file.find("COMM");
+  ASSERT_NE(comm, std::string::npos);
+  ASSERT_EQ(file.substr(comm + 10, 6), "\x01" "eng\0\0"s);  // the mark-less empty description
+  Tid3v2tag tag;
+  ASSERT_EQ(tag.LoadFromFile(mp3, 0), 0);
+  std::string t;
+  EXPECT_EQ(tag.GetTextFrame("TIT2", t), 0);
+  EXPECT_EQ(t, "Titre");
+  TCommentFrame c;
+  ASSERT_EQ(tag.GetComment(c, "", "None"), 0);
+  EXPECT_EQ(c.Text, "Remarque");
+  ASSERT_EQ(tag.SetComment({0, "ENG", "", "Autre"}, "", "None"), 0);
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  const MutagenView theirs = MutagenRead(mp3);
+  EXPECT_EQ(theirs.comments.size(), 1u);
+  EXPECT_EQ(theirs.comments.count("ENG:"), 1u);
+  if (theirs.comments.count("ENG:")) {
+    EXPECT_EQ(theirs.comments.at("ENG:"), "Autre");
+  }
+  EXPECT_EQ(theirs.texts.at("TIT2"), "Titre");
 }

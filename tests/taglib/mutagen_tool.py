@@ -183,6 +183,14 @@ def fixtures(folder):
             + frame23("TPE1", text_data("ÿ" * 40 + "z", 0)) + bytes(4000))
     write(out("raw_v23_big_unsync"), tag(3, unsync(body), 0x80) + AUDIO)
 
+    # As lame writes them: UTF-16 texts, the comment's empty description as its terminator
+    # alone (no byte-order mark), and another such comment with an empty text too.
+    body = (frame23("TIT2", text_data("x", 1))
+            + frame23("COMM", b"\x01eng\x00\x00" + b"\xff\xfe" + "Encodé par lame".encode("utf-16-le"))
+            + frame23("COMM", b"\x01fradesc".replace(b"desc", "d".encode("utf-16")) + b"\x00\x00\x00\x00")
+            + bytes(30))
+    write(out("raw_v23_lame"), tag(3, body) + AUDIO)
+
     # Much padding, and a tag that ends exactly with its last frame.
     body = frame23("TIT2", text_data("Rembourré", 0)) + bytes(20000)
     write(out("raw_v23_padding"), tag(3, body) + AUDIO)
