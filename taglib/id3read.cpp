@@ -384,6 +384,22 @@ TTagStatus Tid3v2tag::LoadFromFile(const std::string& FileName, std::int64_t Off
   this->FileName = FileName;
   LoadedFileSize = -1;
   Frames.Clear();
+  // Every load starts from a new object's header state: nothing of an earlier file (its tag's
+  // offset, version, flags, padding or a failure) may steer a later save into this one.
+  MajorVersion = 3;
+  Revision = 0;
+  TagSize = 0;
+  Flags = 0;
+  ExtFlags = 0;
+  PaddingSize = 0;
+  ExtHeaderSize = 0;
+  CRC = 0;
+  Restrictions = 0;
+  Status = 0;
+  Modified = false;
+  FileProtected = false;
+  // Where a tag is looked for is where a save of "=" puts one when none is found.
+  TagOffset = Offset >= 0 && Offset <= INT32_MAX ? std::int32_t(Offset) : 0;
   TagReader reader;
   reader.Borrow(*this);
   try {

@@ -10,8 +10,9 @@
 //   tag.SetTextFrame("TALB", "Album");             // an empty text removes the frame
 //   tag.SaveToFile("=", 255, 255, -1);             // the file just loaded, same place/version
 //
-// A load always names its file as the target of "=", and a load that finds no tag leaves no
-// frames, so a save after a tag-less load gives that file a tag with exactly the frames set since.
+// A load always names its file as the target of "=", and starts from a new object's header
+// state: a load that finds no tag leaves no frames, no failure and the offset it looked at, so a
+// save after a tag-less load gives that file a tag there with exactly the frames set since.
 // Status words: high byte = error class (TTagStatus constants below), low byte = warning bits.
 // Frame indexes are 1-based; an index outside 1..Count() raises ERangeError.
 // Loads and saves of all objects share nothing but the file: each call keeps its own buffers.

@@ -79,6 +79,22 @@ TEST_F(Writing, TaglessFileGetsANewTagWithOnlyTheFramesSet) {
   ASSERT_EQ(tag.LoadFromFile(bare, 0), 0);
   ASSERT_EQ(tag.Frames.Count(), 1u);
   EXPECT_EQ(Text("TALB"), "Album");
+
+  // Nothing of the file loaded before steers the save: not its tag's offset (the new tag goes
+  // at the start, not into the audio), version or flags, nor its refused load.
+  const std::string v24 = "junk" + Tag(4, FrameV24("TIT2", "\0T"s) + std::string(30, '\0'), 0x90);
+  for (const std::string& before : {v24, Tag(3, kTitle + "TPE1" + BE32(900) + "\0\0"s)}) {
+    WriteFile(path, before + Audio(100));
+    EXPECT_EQ(tag.LoadFromFile(path, before == v24 ? 4 : 0), before == v24 ? 0 : 0xFE00);
+    WriteFile(bare, audio);
+    EXPECT_EQ(tag.LoadFromFile(bare, 0), 0x1000);
+    tag.SetTextFrame("TALB", "Album");
+    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+    const std::string g = ReadFile(bare);
+    EXPECT_EQ(g.substr(0, 6), "ID3\3\0\0"s);
+    EXPECT_EQ(g.substr(WholeTag(g)), audio);
+    EXPECT_EQ(tag.TagOffset, 0);
+  }
 }
 
 TEST_F(Writing, RefusedSavesLeaveTheFileAlone) {
