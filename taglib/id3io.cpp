@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -182,6 +183,11 @@ void File::Truncate(std::uint64_t len) {
 void File::Reserve(std::uint64_t len) {
   const std::uint64_t size = Size();
   if (len <= size) return;
+  // Growing past the process's file-size limit would raise SIGXFSZ, which ends the program by
+  // default, possibly after the file has grown: refuse before.
+  struct rlimit limit;
+  if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && len > limit.rlim_cur)
+    throw TagIoError(IoError::Write, EFBIG);
   int err = ::posix_fallocate(fd_, 0, off_t(len));
   if (err == EINVAL || err == EOPNOTSUPP) {
     // No allocation on this file system: write the new tail for real so that a full disk
@@ -195,6 +201,28 @@ void File::Reserve(std::uint64_t len) {
   }
   if (err != 0) throw TagIoError(IoError::Write, err);
   if (Size() < len) Truncate(len);
+}
+
+bool File::CopyWithin(std::uint64_t from, std::uint64_t to, std::uint64_t n) {
+  if (!kernelCopy_) return false;
+  aheadLen_ = 0;
+  std::uint64_t done = 0;
+  while (done < n) {
+    loff_t in = loff_t(from + done), out = loff_t(to + done);
+    const ssize_t r = ::copy_file_range(fd_, &in, fd_, &out, std::size_t(n - done), 0);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      // Not supported here: nothing was copied yet, the caller copies through memory.
+      if (done == 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP)) {
+        kernelCopy_ = false;
+        return false;
+      }
+      throw TagIoError(IoError::Write, errno);
+    }
+    if (r == 0) throw TagIoError(IoError::Read, EIO);  // the source ends before n bytes
+    done += std::uint64_t(r);
+  }
+  return true;
 }
 
 }  // namespace tagio

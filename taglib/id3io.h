@@ -63,8 +63,12 @@ public:
   // Makes the file exactly len bytes long.
   void Truncate(std::uint64_t len);
   // Makes sure the blocks up to len exist (the file grows to len if shorter): a full disk or a
-  // size limit shows here, before anything is moved.
+  // size limit (checked before the file grows, so that the limit's signal never comes) shows
+  // here, before anything is moved.
   void Reserve(std::uint64_t len);
+  // Copies n bytes from one place of the file to another that does not overlap it, inside the
+  // kernel; false (nothing copied) when the file system cannot, so that the caller copies.
+  bool CopyWithin(std::uint64_t from, std::uint64_t to, std::uint64_t n);
 
 private:
   int fd_ = -1;
@@ -78,6 +82,7 @@ private:
   unsigned mode_ = 0;
   unsigned uid_ = 0;
   unsigned gid_ = 0;
+  bool kernelCopy_ = true;
 };
 
 }  // namespace tagio

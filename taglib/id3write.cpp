@@ -57,6 +57,33 @@ struct TagWriter {
     progressDone += n;
     tag->Progress = std::uint8_t(10 + std::min<std::uint64_t>(90, progressDone * 90 / progressTotal));
   }
+
+  // Moves n bytes of the file from `from` to `to` (the ranges may overlap): from the last piece
+  // to the first when they move towards the end, from the first otherwise, so that no byte is
+  // overwritten before it has been copied. Large pieces: a growing save of a long file spends
+  // its time here. Pieces that do not overlap their destination are copied by the kernel.
+  static constexpr std::uint64_t kMoveBlock = 1 << 20;
+  std::unique_ptr<std::uint8_t[]> moveBlock;
+  void MoveAudio(std::uint64_t from, std::uint64_t to, std::uint64_t n) {
+    const bool towardsEnd = to > from;
+    const std::uint64_t shift = towardsEnd ? to - from : from - to;
+    const std::uint64_t block = shift >= kKernelCopyMin ? std::min(shift, kMoveBlock) : kMoveBlock;
+    for (std::uint64_t done = 0; done < n;) {
+      const std::uint64_t piece = std::min(n - done, block);
+      const std::uint64_t at = towardsEnd ? n - done - piece : done;
+      if (piece > shift || !file.CopyWithin(from + at, to + at, piece)) {
+        if (!moveBlock) moveBlock.reset(new std::uint8_t[kMoveBlock]);
+        file.Seek(from + at);
+        file.ReadExact(moveBlock.get(), std::size_t(piece));
+        file.Seek(to + at);
+        file.WriteAll(moveBlock.get(), std::size_t(piece));
+      }
+      done += piece;
+      Advance(piece);
+    }
+  }
+  // Below this shift, kernel copies would come in pieces too small to pay.
+  static constexpr std::uint64_t kKernelCopyMin = 64 << 10;
 };
 
 namespace {
@@ -238,6 +265,15 @@ TTagStatus Tid3v2tag::WriteTag(TagWriter& w, std::uint8_t Version, std::uint8_t 
     w.file.Seek(offset);
     if (std::memcmp(h, "ID3", 3) == 0 && h[3] < 0xFF && h[4] < 0xFF && !((h[6] | h[7] | h[8] | h[9]) & 0x80))
       X = std::min<std::uint64_t>(Synchsafe32(h + 6) + 10ull, L - offset);
+    // An ID3v2.4 footer belongs to the tag it closes: the new tag replaces it too, or it would
+    // be left between the new tag and the audio.
+    if (X >= 10 && h[3] == 4 && (h[5] & 0x10) && L - offset - X >= 10) {
+      std::uint8_t foot[10];
+      w.file.Seek(offset + X);
+      w.file.ReadExact(foot, 10);
+      w.file.Seek(offset);
+      if (std::memcmp(foot, "3DI", 3) == 0 && foot[3] == 4) X += 10;
+    }
   }
 
   // New tag length, headers built once and kept for writing.
@@ -340,7 +376,7 @@ TTagStatus Tid3v2tag::WriteTag(TagWriter& w, std::uint8_t Version, std::uint8_t 
   w.progressTotal = std::max<std::uint64_t>(1, (T != X ? A : 0) + T);
   w.progressDone = 0;
   tagio::File& f = w.file;
-  std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[TagWriter::kBlock]);
+  const std::uint64_t from = offset + X, to = offset + T;
   if (T > X) {
     const std::uint64_t finalLength = L + (T - X);
     try {
@@ -353,31 +389,10 @@ TTagStatus Tid3v2tag::WriteTag(TagWriter& w, std::uint8_t Version, std::uint8_t 
       throw;
     }
     if (A > 0) ProgressText = "Re-positioning audio data";
-    // From the last block to the first: the audio moves towards the end.
-    std::uint64_t left = A;
-    const std::uint64_t from = offset + X, to = offset + T;
-    while (left) {
-      const std::size_t piece = std::size_t(std::min<std::uint64_t>(left, TagWriter::kBlock));
-      left -= piece;
-      f.Seek(from + left);
-      f.ReadExact(block.get(), piece);
-      f.Seek(to + left);
-      f.WriteAll(block.get(), piece);
-      w.Advance(piece);
-    }
+    w.MoveAudio(from, to, A);
   } else if (T < X) {
     if (A > 0) ProgressText = "Re-positioning audio data";
-    std::uint64_t done = 0;
-    const std::uint64_t from = offset + X, to = offset + T;
-    while (done < A) {
-      const std::size_t piece = std::size_t(std::min<std::uint64_t>(A - done, TagWriter::kBlock));
-      f.Seek(from + done);
-      f.ReadExact(block.get(), piece);
-      f.Seek(to + done);
-      f.WriteAll(block.get(), piece);
-      done += piece;
-      w.Advance(piece);
-    }
+    w.MoveAudio(from, to, A);
     f.Truncate(offset + T + A);
   }
 
@@ -393,10 +408,10 @@ TTagStatus Tid3v2tag::WriteTag(TagWriter& w, std::uint8_t Version, std::uint8_t 
     ProgressText = "Writing new tag";
     w.Advance(headers[i - 1].size() + Frames.Record(i).Data.size());
   }
-  std::memset(block.get(), 0, TagWriter::kBlock);
+  static const std::uint8_t zeros[TagWriter::kBlock] = {};
   for (std::uint64_t left = P; left;) {
     const std::size_t piece = std::size_t(std::min<std::uint64_t>(left, TagWriter::kBlock));
-    w.BufferedWrite(block.get(), piece);
+    w.BufferedWrite(zeros, piece);
     left -= piece;
     ProgressText = "Writing new tag";
     w.Advance(piece);
