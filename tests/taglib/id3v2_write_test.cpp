@@ -127,6 +127,20 @@ TEST_F(Writing, RefusedSavesLeaveTheFileAlone) {
   Tid3v2tag fresh;
   fresh.SetTextFrame("TIT2", "x");
   EXPECT_EQ(fresh.SaveToFile("=", 255, 255, -1), 0x0100);  // no file loaded yet
+
+  // Whatever failure the load left (a read error 0x0300, any other input/output error 0x0500,
+  // ...), the save refuses; warning bits alone do not stop it.
+  const std::pair<TTagStatus, TTagStatus> thresholds[] = {
+      {0x0100, 0xFE00}, {0x0300, 0xFE00}, {0x0310, 0xFE00}, {0x0500, 0xFE00}, {0x0800, 0xFE00},
+      {0x2000, 0xFE00}, {0xFE00, 0xFE00}, {0x0000, 0}, {0x0010, 0}, {0x00FF, 0}};
+  for (const auto& [loaded, saved] : thresholds) {
+    ASSERT_EQ(Start(Tag(3, kTitle), Audio(100)), 0);
+    tag.Status = loaded;
+    tag.SetTextFrame("TIT2", "changed");
+    const std::string was = ReadFile(path);
+    EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), saved) << loaded;
+    EXPECT_EQ(ReadFile(path) == was, saved != 0) << loaded;
+  }
 }
 
 TEST_F(Writing, ProtectedFilesAreNeverTouched) {
@@ -228,6 +242,81 @@ TEST_F(Writing, CompressionGetsItsDataLengthIndicator) {
   EXPECT_EQ(g.substr(at3 + 10, 4), BE32(301));
   ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
   EXPECT_EQ(Text("TIT2"), std::string(300, 'e'));
+}
+
+// Frame headers as written, byte for byte: the flags translated to the version written, the
+// extra bytes in that version's order, the data-length indicator filled in; read back the same.
+TEST_F(Writing, FrameHeadersByteForByte) {
+  struct Case {
+    const char* name;
+    std::string tagBytes;  // a tag holding one TIT2 frame
+    std::uint8_t wantFormat;  // 0xFF: as read
+    int version;
+    std::string header;  // expected: header and extra bytes, then the data
+    std::uint8_t status, format, group, method;  // read back
+  };
+  const std::string plain = "\0Title"s;
+  const std::string ff = Bytes({0, 'a', 0xFF, 0xE0});
+  const Case cases[] = {
+      {"v2.4 status flags to v2.3 positions", Tag(4, FrameV24("TIT2", plain, 0x70)), 0xFF, 3,
+       "TIT2" + BE32(6) + "\xE0\0"s + plain, 0x70, 0, 0, 0},
+      {"v2.3 status flags to v2.4 positions", Tag(3, FrameV23("TIT2", plain, 0xA0)), 0xFF, 4,
+       "TIT2" + Synchsafe(6) + "\x50\0"s + plain, 0x50, 0, 0, 0},
+      {"v2.3 grouped", Tag(3, FrameV23("TIT2", "\x33" + plain, 0, 0x20)), 0xFF, 3,
+       "TIT2" + BE32(7) + "\0\x20\x33"s + plain, 0, 0x40, 0x33, 0},
+      {"v2.3 grouped to v2.4", Tag(3, FrameV23("TIT2", "\x33" + plain, 0, 0x20)), 0xFF, 4,
+       "TIT2" + Synchsafe(7) + "\0\x40\x33"s + plain, 0, 0x40, 0x33, 0},
+      {"v2.4 grouped and encrypted", Tag(4, FrameV24("TIT2", "\x33\x80secret"s, 0, 0x44)), 0xFF, 4,
+       "TIT2" + Synchsafe(8) + "\0\x44\x33\x80secret"s, 0, 0x44, 0x33, 0x80},
+      {"v2.4 grouped and encrypted to v2.3", Tag(4, FrameV24("TIT2", "\x33\x80secret"s, 0, 0x44)), 0xFF, 3,
+       "TIT2" + BE32(8) + "\0\x60\x80\x33secret"s, 0, 0x44, 0x33, 0x80},
+      {"v2.4 indicator on plain data", Tag(4, FrameV24("TIT2", plain)), 0x01, 4,
+       "TIT2" + Synchsafe(10) + "\0\x01"s + Synchsafe(6) + plain, 0, 0x01, 0, 0},
+      {"v2.4 indicator on data unsynchronised now", Tag(4, FrameV24("TIT2", ff)), 0x03, 4,
+       "TIT2" + Synchsafe(9) + "\0\x03"s + Synchsafe(4) + Unsync(ff), 0, 0x03, 0, 0},
+      {"v2.4 indicator on data read unsynchronised", Tag(4, FrameV24("TIT2", Unsync(ff), 0, 0x02)), 0x03, 4,
+       "TIT2" + Synchsafe(9) + "\0\x03"s + Synchsafe(4) + Unsync(ff), 0, 0x03, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(Start(c.tagBytes, Audio(30)), 0);
+    if (c.wantFormat != 0xFF) tag.Frames.SetWriteFlags(1, 2, c.wantFormat);
+    ASSERT_EQ(tag.SaveToFile("=", std::uint8_t(c.version), 255, -1), 0);
+    const std::string f = ReadFile(path);
+    const std::size_t at = f.find("TIT2");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(Hex(f.substr(at, c.header.size())), Hex(c.header));
+    EXPECT_EQ(AudioAfterTag().size(), 30u);
+    ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+    EXPECT_EQ(tag.Frames.GetReadFlags(1, 1), c.status);
+    EXPECT_EQ(tag.Frames.GetReadFlags(1, 2) & ~frameflag::Unsynchronisation, c.format & ~frameflag::Unsynchronisation);
+    EXPECT_EQ(tag.Frames.GetGroupID(1), c.group);
+    EXPECT_EQ(tag.Frames.GetEncryptionMethod(1), c.method);
+    if (!c.method) {
+      tag.Frames.Resynchronise(1);
+      EXPECT_EQ(Hex(ToString(tag.Frames.Data(1))), Hex(c.format & 0x02 ? ff : plain));
+    }
+  }
+}
+
+// What begins with "ID3" but is no valid header is audio: the new tag goes before all of it.
+TEST_F(Writing, InvalidOldHeadersAreAudio) {
+  const std::string bad[] = {
+      "ID3\xFF\0\0\0\0\0\x10"s + Audio(200),
+      "ID3\x03\xFF\0\0\0\0\x10"s + Audio(200),
+      "ID3\x03\0\0\x80\0\0\x10"s + Audio(200),
+      "ID3\x03\0\0\0\x80\0\x10"s + Audio(200),
+      "ID3\x03\0\0\0\0\x80\x10"s + Audio(200),
+      "ID3\x03\0\0\0\0\x10\x80"s + Audio(200),
+  };
+  for (std::size_t i = 0; i < std::size(bad); ++i) {
+    SCOPED_TRACE(i);
+    WriteFile(path, bad[i]);
+    EXPECT_EQ(tag.LoadFromFile(path, 0), 0x1000);
+    tag.SetTextFrame("TIT2", "New");
+    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+    EXPECT_EQ(Hex(AudioAfterTag()), Hex(bad[i]));
+  }
 }
 
 TEST_F(Writing, UnsynchronisationSizesPerVersion) {
@@ -415,6 +504,40 @@ TEST_F(Writing, FailedGrowthLeavesTheFileIntact) {
 }
 
 TEST_F(Writing, ProgressTextsAndFieldsAfterSave) {
+  // A save into another file at another offset: the object then describes what it wrote.
+  WriteFile(path, Header(3, 0, std::uint32_t(kTitle.size()), 1) + kTitle + Audio(10));
+  ASSERT_EQ(tag.LoadFromFile(path, 0), 0x0010);  // a revision accepted
+  const std::string other = dir.File("other.mp3");
+  WriteFile(other, "abc" + Audio(500, 4));
+  tag.PaddingMode = 0;
+  tag.PaddingSize = 7;
+  ASSERT_EQ(tag.SaveToFile(other, 4, 0, 3), 0);
+  std::string f = ReadFile(other);
+  EXPECT_EQ(tag.Status, 0);
+  EXPECT_EQ(tag.TagOffset, 3);
+  EXPECT_EQ(tag.FileName, other);
+  EXPECT_EQ(tag.MajorVersion, 4);
+  EXPECT_EQ(tag.Revision, 0);
+  EXPECT_EQ(tag.TagSize, WholeTag(f, 3));
+  EXPECT_EQ(tag.TagSize, 10 + kTitle.size() + 7);
+  EXPECT_EQ(f.substr(0, 3), "abc");
+  EXPECT_TRUE(f.substr(3 + tag.TagSize) == Audio(500, 4));
+  EXPECT_EQ(tag.Progress, 100);
+  EXPECT_EQ(tag.ProgressText, "Save Complete");
+  // "=" is now that file, at that offset; a refused save changes neither.
+  tag.SetTextFrame("TIT2", "Again");
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+  f = ReadFile(other);
+  EXPECT_EQ(f.substr(0, 6), "abcID3");
+  EXPECT_EQ(tag.SaveToFile(path, 255, 255, 1000000), 0x0800);
+  EXPECT_EQ(tag.FileName, other);
+  EXPECT_EQ(tag.TagOffset, 3);
+  // Warnings of the save are its status.
+  tag.Frames.SetWriteFlags(1, 2, frameflag::Grouping);
+  tag.FixFlagConflicts = true;
+  ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x0008);
+  EXPECT_EQ(tag.Status, 0x0008);
+
   ASSERT_EQ(Start(Tag(4, FrameV24("TIT2", "\0T"s)), Audio(10)), 0);
   tag.Frames.SetWriteFlags(1, 2, frameflag::Compression);
   ASSERT_EQ(tag.SaveToFile("=", 3, 255, -1), 0);
@@ -424,6 +547,35 @@ TEST_F(Writing, ProgressTextsAndFieldsAfterSave) {
   ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
   EXPECT_TRUE(tag.Frames.IsCompressed(1));
   EXPECT_EQ(Text("TIT2"), "T");
+}
+
+TEST_F(Writing, ProgressAtEachStop) {
+  struct Stop {
+    const char* name;
+    std::uint8_t format1, format2;  // wanted format of the two frames
+    std::int64_t offset;
+    TTagStatus status;
+    int progress;
+    const char* text;
+  };
+  const Stop stops[] = {
+      {"offset past the end", 0, 0, 100000, 0x0800, 0, "Preparing tag"},
+      {"indicator on encrypted data", frameflag::Encryption | frameflag::DataLengthIndicator, 0, -1, 0xC200, 0, "Preparing tag"},
+      {"encryption undone", 0, 0, -1, 0xC000, 5, "Preparing tag"},
+      {"compressed, then encryption undone", 0, frameflag::Compression, -1, 0xC000, 5, "Applying compression"},
+      {"grouping", frameflag::Encryption, frameflag::Grouping, -1, 0xC100, 10, "Preparing tag"},
+      {"unsynchronised, then grouping", frameflag::Encryption, frameflag::Grouping | frameflag::Unsynchronisation, -1, 0xC100, 10, "Applying unsync"},
+      {"saved", frameflag::Encryption, 0, -1, 0, 100, "Save Complete"},
+  };
+  for (const Stop& stop : stops) {
+    SCOPED_TRACE(stop.name);
+    ASSERT_EQ(Start(Tag(4, FrameV24("TIT2", "\x80secret"s, 0, 0x04) + FrameV24("TPE1", "\0A"s)), Audio(10)), 0);
+    tag.Frames.SetWriteFlags(1, 2, stop.format1);
+    tag.Frames.SetWriteFlags(2, 2, stop.format2);
+    EXPECT_EQ(tag.SaveToFile("=", 255, 255, stop.offset), stop.status);
+    EXPECT_EQ(tag.Progress, stop.progress);
+    EXPECT_EQ(tag.ProgressText, stop.text);
+  }
 }
 
 TEST_F(Writing, ProgressTextOfTheStageReached) {
@@ -438,6 +590,7 @@ TEST_F(Writing, ProgressTextOfTheStageReached) {
   tag.PaddingSize = 0x0FFFFFFF;
   EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x2200);
   EXPECT_EQ(tag.ProgressText, "Applying unsync");
+  EXPECT_EQ(tag.Progress, 100);  // every frame sized
   tag.SetCRCPresent(true);
   EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x2200);
   EXPECT_EQ(tag.ProgressText, "Calculating CRC-32");
