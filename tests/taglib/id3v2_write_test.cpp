@@ -202,6 +202,32 @@ TEST_F(Writing, PaddingModesAndLimits) {
   ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
   EXPECT_EQ(ReadFile(path).size() % 1000, 0u);
   EXPECT_EQ(AudioAfterTag(), audio);
+  // The block rule, value for value: P = (L div B + 1) * B - (L - X) - T in 32-bit unsigned
+  // arithmetic, then B taken away while P is above B.
+  for (std::uint32_t block : {4096u, 1000u, 3000u, 77u})
+    for (std::size_t len : {10u, 2500u, 7000u, 0u, 1u, 12000u}) {
+      const std::string was = ReadFile(path);
+      if (len == 0) {  // shrinks to end the file on a block boundary without padding: P is B
+        std::string cur;
+        tag.GetTextFrame("TIT2", cur);
+        len = cur.size() - std::uint32_t(was.size() - tag.PaddingSize) % block;
+      }
+      SCOPED_TRACE(std::to_string(block) + " " + std::to_string(len));
+      const std::uint32_t L = std::uint32_t(was.size()), X = WholeTag(was);
+      tag.PaddingMode = 1;
+      tag.PaddingBlock = tag.PaddingLimit = block;
+      tag.SetTextFrame("TIT2", std::string(len, 'p'));
+      ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+      const std::uint32_t T = tag.TagSize - tag.PaddingSize;
+      std::uint32_t p = (L / block + 1) * block - (L - X) - T;
+      while (p > block) p = p > 64 * block ? p - (p / block - 1) * block : p - block;
+      EXPECT_EQ(tag.PaddingSize, p);
+      if ((L - X + T) % block == 0 && L - X + T < L) {
+        EXPECT_EQ(p, block);
+      }
+      EXPECT_EQ(ReadFile(path).size(), std::size_t(L) - X + T + p);
+      EXPECT_EQ(AudioAfterTag(), audio);
+    }
   // A block of 1 (or 0, taken as 1) pads nothing beyond what the rule allows.
   tag.PaddingBlock = 0;
   ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
@@ -344,6 +370,24 @@ TEST_F(Writing, UnsynchronisationSizesPerVersion) {
   EXPECT_EQ(Text("TPE1"), "Artist");
   EXPECT_EQ(Text("TIT2"), data.substr(1, 6));  // up to and with its 0 byte
   EXPECT_EQ(ToString(tag.Frames.Data(1)), data);
+
+  // An unsynchronised ID3v2.3 tag never ends with $FF, even without padding: one byte of it
+  // keeps the $FF from pairing with the audio. Other tags end where their frames end.
+  for (int version : {3, 4})
+    for (int last : {0xFF, int('x')}) {
+      SCOPED_TRACE(std::to_string(version) + " " + std::to_string(last));
+      ASSERT_EQ(Start(Tag(3, kTitle + FrameV23("TPE1", Bytes({0, 'a', last}))), Audio(50)), 0);
+      tag.SetUnsynchronisation(true);
+      tag.PaddingMode = 0;
+      tag.PaddingSize = 0;
+      ASSERT_EQ(tag.SaveToFile("=", std::uint8_t(version), 255, -1), 0);
+      const std::string g = ReadFile(path);
+      const std::size_t end = WholeTag(g);
+      const bool padded = version == 3 && last == 0xFF;
+      EXPECT_EQ(tag.PaddingSize, padded ? 1u : 0u);
+      EXPECT_EQ(Hex(g.substr(end - 2, 2)), Hex(padded ? "\xFF\0"s : "a" + Bytes({last})));
+      EXPECT_TRUE(g.substr(end) == Audio(50));
+    }
 }
 
 TEST_F(Writing, CrcAndExtendedHeaders) {
@@ -385,6 +429,42 @@ TEST_F(Writing, CrcAndExtendedHeaders) {
   tag.SetCRCPresent(false);
   ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
   EXPECT_EQ(tag.CRC, 0xFFFFFFFFu);
+}
+
+// The padding an ID3v2.3 extended header states is the padding written, whether the tag grows,
+// shrinks, keeps its length, carries a CRC or is unsynchronised.
+TEST_F(Writing, ExtendedHeaderStatesThePaddingWritten) {
+  auto resync = [](const std::string& in) {
+    std::string out;
+    for (std::size_t i = 0; i < in.size(); ++i)
+      if (!(i > 0 && in[i] == 0 && std::uint8_t(in[i - 1]) == 0xFF)) out.push_back(in[i]);
+    return out;
+  };
+  for (int crc : {0, 1})
+    for (int unsync : {0, 1})
+      for (std::size_t len : {5u, 3000u, 9000u, 3000u, 20u}) {
+        SCOPED_TRACE("crc " + std::to_string(crc) + " unsync " + std::to_string(unsync) + " len " + std::to_string(len));
+        if (len == 5) {
+          ASSERT_EQ(Start(Tag(3, kTitle + kArtist + std::string(700, '\0')), Audio(3000)), 0);
+        }
+        tag.SetExtendedHeader(true);
+        tag.SetCRCPresent(crc);
+        tag.SetUnsynchronisation(unsync);
+        tag.PaddingLimit = len == 20 ? 0 : 4096;  // the last, smaller tag keeps the old length
+        tag.SetTextFrame("TIT2", std::string(len, 't') + "\xFF\xE0");
+        ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+        const std::string f = ReadFile(path);
+        const std::size_t end = WholeTag(f);
+        std::size_t zeros = 0;
+        while (f[end - 1 - zeros] == 0) ++zeros;  // the last frame ends with a letter
+        const std::string ext = resync(f.substr(10, 40));
+        EXPECT_EQ(Hex(ext.substr(0, 6)), Hex(BE32(crc ? 10 : 6) + Bytes({crc ? 0x80 : 0, 0})));
+        EXPECT_EQ(Hex(ext.substr(6, 4)), Hex(BE32(std::uint32_t(zeros))));
+        EXPECT_EQ(tag.PaddingSize, zeros);
+        EXPECT_EQ(f.size(), end + 3000);
+        ASSERT_EQ(tag.LoadFromFile(path, 0), 0);  // no 0x04: stated and found agree
+        EXPECT_EQ(tag.PaddingSize, zeros);
+      }
 }
 
 TEST_F(Writing, FooterFlagIsNotWritten) {
