@@ -17,7 +17,10 @@ using namespace id3v2detail;
 //   it compute it; for ID3v2.3 over the frames before unsynchronisation, as that version
 //   defines it; for ID3v2.4 over the frames as written. Padding is not included.
 // - The footer flag is not written: no footer is written, and a reader told there is one would
-//   look for it.
+//   look for it. The footer of the tag replaced is replaced with it.
+// - A save that grows the file gives it its final length before any audio moves, and refuses
+//   (write error) when that length is beyond the process's file-size limit, so a full disk or
+//   a limit leaves the file as it was.
 // - With FixFlagConflicts, encryption and grouping wishes are made to match the data as it is,
 //   so data is never written under a flag that misdescribes it. A compression or
 //   unsynchronisation that cannot be applied or undone is handled the same way (warning 0x08).
