@@ -148,38 +148,30 @@ void UnsyncHeader(TBytes& h, const TBytes& data) {
 
 }  // namespace
 
-TTagStatus Tid3v2tag::WriteTag(TagWriter& w, std::uint8_t Version, std::uint8_t Revision) {
-  TTagStatus& status = w.status;
-  auto stop = [&](TTagStatus errorClass) { return status = Fail(status, errorClass); };
-  const std::uint8_t version = Version == 255 ? MajorVersion : Version;
-  const std::uint8_t revision = Revision == 255 ? this->Revision : Revision;
-  if (version != 3 && version != 4) return stop(UnsupportedVersion);
-  if (revision != 0) return stop(RevisionNotWritable);
-  if (Frames.Count() == 0) return stop(NoFrames);
-  const bool v24 = version == 4;
-  Progress = 0;
-  ProgressText = "Preparing tag";
+namespace {
 
-  const std::uint64_t offset = w.file.Position();
-  const std::uint64_t L = w.file.Size();
-  if (L < offset) return stop(OffsetOutsideFile);
-
+// Brings each frame's data to the state its wanted flags describe (compression,
+// unsynchronisation, the data-length indicator), or, with FixFlagConflicts, the flags to the
+// data where the library cannot (encryption, grouping). 0, or the error class that stops the
+// save; the frames keep what was done up to there.
+TTagStatus ReconcileFrames(Tid3v2tag& tag, bool v24, TTagStatus& status) {
+  TFrameIndex& Frames = tag.Frames;
   // Tag-wide unsynchronisation: one frame's wish makes it the tag's, and the tag's is every
   // frame's.
   for (std::uint32_t i = 1; i <= Frames.Count(); ++i)
-    if (Frames.Record(i).WriteFlags[1] & frameflag::Unsynchronisation) Flags |= 0x80;
-  if (Flags & 0x80)
+    if (Frames.Record(i).WriteFlags[1] & frameflag::Unsynchronisation) tag.Flags |= 0x80;
+  if (tag.Flags & 0x80)
     for (std::uint32_t i = 1; i <= Frames.Count(); ++i)
       Frames.Record(i).WriteFlags[1] |= frameflag::Unsynchronisation;
 
-  if (TidyFrames) {
+  if (tag.TidyFrames) {
     for (std::uint32_t i = Frames.Count(); i >= 1; --i) {
       TFrameRecord& r = Frames.Record(i);
       if ((r.WriteFlags[1] & frameflag::Compression) && !(r.WriteFlags[1] & frameflag::DataLengthIndicator))
         r.WriteFlags[1] |= frameflag::DataLengthIndicator;
       if (r.Data.empty()) Frames.DeleteFrame(i);
     }
-    if (Frames.Count() == 0) return stop(NoFrames);
+    if (Frames.Count() == 0) return NoFrames;
   }
   const std::uint32_t n = Frames.Count();
 
@@ -205,7 +197,7 @@ TTagStatus Tid3v2tag::WriteTag(TagWriter& w, std::uint8_t Version, std::uint8_t 
         r.DataLength = std::uint32_t(r.Data.size());
       }
       if (r.ReadFlags[1] & frameflag::Encryption) {
-        if (!FixFlagConflicts) return stop(DataLengthOnEncrypted);
+        if (!tag.FixFlagConflicts) return DataLengthOnEncrypted;
         r.WriteFlags[1] &= std::uint8_t(~frameflag::DataLengthIndicator);
         r.DataLength = 0;
         status |= WarnFlagsAdjusted;
@@ -217,16 +209,16 @@ TTagStatus Tid3v2tag::WriteTag(TagWriter& w, std::uint8_t Version, std::uint8_t 
   }
 
   for (std::uint32_t i = 1; i <= n; ++i) {
-    Progress = std::uint8_t(5 * i / n);
+    tag.Progress = std::uint8_t(5 * i / n);
     TFrameRecord& r = Frames.Record(i);
     if (!((r.ReadFlags[1] ^ r.WriteFlags[1]) & frameflag::Compression)) continue;
-    ProgressText = "Applying compression";
+    tag.ProgressText = "Applying compression";
     // Compression works on the plain data: undo an unsynchronisation first (redone below).
     Frames.Resynchronise(i);
     if (r.ReadFlags[1] & frameflag::Compression) {
       Frames.Decompress(i);
     } else {
-      Frames.Compress(i, std::min<int>(CompressionLevel, 3));
+      Frames.Compress(i, std::min<int>(tag.CompressionLevel, 3));
     }
     follow(r, frameflag::Compression);
   }
@@ -234,15 +226,15 @@ TTagStatus Tid3v2tag::WriteTag(TagWriter& w, std::uint8_t Version, std::uint8_t 
   for (std::uint32_t i = 1; i <= n; ++i) {
     TFrameRecord& r = Frames.Record(i);
     if (!((r.ReadFlags[1] ^ r.WriteFlags[1]) & frameflag::Encryption)) continue;
-    if (!FixFlagConflicts) return stop(EncryptionConflict);
+    if (!tag.FixFlagConflicts) return EncryptionConflict;
     follow(r, frameflag::Encryption);
   }
 
   for (std::uint32_t i = 1; i <= n; ++i) {
-    Progress = std::uint8_t(5 * i / n + 5);
+    tag.Progress = std::uint8_t(5 * i / n + 5);
     TFrameRecord& r = Frames.Record(i);
     if (!((r.ReadFlags[1] ^ r.WriteFlags[1]) & frameflag::Unsynchronisation)) continue;
-    ProgressText = "Applying unsync";
+    tag.ProgressText = "Applying unsync";
     if (r.ReadFlags[1] & frameflag::Unsynchronisation) {
       Frames.Resynchronise(i);
     } else {
@@ -254,10 +246,33 @@ TTagStatus Tid3v2tag::WriteTag(TagWriter& w, std::uint8_t Version, std::uint8_t 
   for (std::uint32_t i = 1; i <= n; ++i) {
     TFrameRecord& r = Frames.Record(i);
     if (!((r.ReadFlags[1] ^ r.WriteFlags[1]) & frameflag::Grouping)) continue;
-    if (!FixFlagConflicts) return stop(GroupingConflict);
+    if (!tag.FixFlagConflicts) return GroupingConflict;
     r.WriteFlags[1] ^= frameflag::Grouping;
     status |= WarnFlagsAdjusted;
   }
+  return 0;
+}
+
+}  // namespace
+
+TTagStatus Tid3v2tag::WriteTag(TagWriter& w, std::uint8_t Version, std::uint8_t Revision) {
+  TTagStatus& status = w.status;
+  auto stop = [&](TTagStatus errorClass) { return status = Fail(status, errorClass); };
+  const std::uint8_t version = Version == 255 ? MajorVersion : Version;
+  const std::uint8_t revision = Revision == 255 ? this->Revision : Revision;
+  if (version != 3 && version != 4) return stop(UnsupportedVersion);
+  if (revision != 0) return stop(RevisionNotWritable);
+  if (Frames.Count() == 0) return stop(NoFrames);
+  const bool v24 = version == 4;
+  Progress = 0;
+  ProgressText = "Preparing tag";
+
+  const std::uint64_t offset = w.file.Position();
+  const std::uint64_t L = w.file.Size();
+  if (L < offset) return stop(OffsetOutsideFile);
+
+  if (const TTagStatus errorClass = ReconcileFrames(*this, v24, status)) return stop(errorClass);
+  const std::uint32_t n = Frames.Count();
 
   // Old tag length.
   std::uint32_t crc = 0xFFFFFFFF;
