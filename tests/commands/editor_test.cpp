@@ -736,12 +736,15 @@ TEST_F(Editor, PictureOfTheEditorOverTheMainWindow)
     putTagged("b.mp3", full("Voisin", "Autre"));
     walk("[ID3V1]\r\nUtiliser=1\r\n");
     QImage picture;
-    int width = 0;
-    QRect cancel;
+    int width = 0, lineHeight = 0;
+    QRect cancel, fileRow, title;
     QString label;
     ASSERT_TRUE(edit(path, [&] {
         width = Form4->width();
         cancel = Form4->Button2->geometry();
+        fileRow = Form4->Label3->geometry().united(Form4->Label1->geometry());
+        lineHeight = Form4->Label3->fontMetrics().height();
+        title = Form4->titreEdit->geometry();
         label = Form4->Label1->text();
         const QPixmap main = Form1->grab();
         const QPixmap editor = Form4->grab();
@@ -757,6 +760,10 @@ TEST_F(Editor, PictureOfTheEditorOverTheMainWindow)
     EXPECT_TRUE(picture.save(QStringLiteral(SCREENSHOT_COPY)));
     EXPECT_LE(width, 520);
     EXPECT_LT(cancel.right(), width);
+    // The path sits at the top, just above the fields.
+    EXPECT_LE(fileRow.top(), 12);
+    EXPECT_LE(fileRow.height(), lineHeight + 6);
+    EXPECT_LE(title.top() - fileRow.bottom(), 12);
     EXPECT_TRUE(label.startsWith(QString::fromStdString(folder_.substr(0, 8)))) << label.toStdString();
     EXPECT_TRUE(label.endsWith(QStringLiteral("ff.mp3"))) << label.toStdString();
     EXPECT_TRUE(label.contains(QChar(0x2026))) << label.toStdString();
