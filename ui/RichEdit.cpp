@@ -158,15 +158,15 @@ void RichEdit::insertFromMimeData(const QMimeData* source)
 
 void RichEdit::inputMethodEvent(QInputMethodEvent* event)
 {
+    // What an input method commits is held to the same rule as typed text.
     QString committed = event->commitString();
-    if (committed.isEmpty() || fitTagInput(committed)) {
-        if (committed == event->commitString()) {
-            QTextEdit::inputMethodEvent(event);
-            return;
-        }
-    } else {
+    if (!fitTagInput(committed)) {
         committed.clear();
         QApplication::beep();
+    }
+    if (committed == event->commitString()) {
+        QTextEdit::inputMethodEvent(event);
+        return;
     }
     QInputMethodEvent fitted(event->preeditString(), event->attributes());
     fitted.setCommitString(committed, event->replacementStart(), event->replacementLength());

@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
+#include <QInputMethodEvent>
 #include <QJsonArray>
 #include <QPainter>
 #include <QTest>
@@ -366,6 +367,12 @@ TEST_F(Editor, FieldsTakeOnlyWhatATagTextHolds)
         }
         Form4->albumEdit->setText(std::string());
         type(Form4->albumEdit, QStringLiteral("Les \u0153uvres"));
+        // An input method's text is held to the same rule.
+        for (const QString& committed : {QStringLiteral("\u0153"), QStringLiteral("\t!")}) {
+            QInputMethodEvent event;
+            event.setCommitString(committed);
+            QApplication::sendEvent(Form4->albumEdit, &event);
+        }
         typed = Form4->albumEdit->Text();
         Form4->titreEdit->setText(std::string());
         QApplication::clipboard()->setText(pasted[0].first);
@@ -373,10 +380,10 @@ TEST_F(Editor, FieldsTakeOnlyWhatATagTextHolds)
         Form4->Button1->click();
     }));
     for (size_t i = 0; i < afterPaste.size(); ++i) EXPECT_EQ(afterPaste[i], pasted[i].second) << i;
-    EXPECT_EQ(typed, "Les uvres");
+    EXPECT_EQ(typed, "Les uvres !");
     const QJsonObject dump = probe(path);
     EXPECT_EQ(frame(dump, "TIT2"), latin1("Un titre suite !"));
-    EXPECT_EQ(frame(dump, "TALB"), latin1("Les uvres"));
+    EXPECT_EQ(frame(dump, "TALB"), latin1("Les uvres !"));
 }
 
 TEST_F(Editor, FileWithoutTagGetsExactlyTheEnteredFrames)
