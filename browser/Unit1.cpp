@@ -6,6 +6,7 @@
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit5.h"
+#include "tagtext.h"
 
 #include <QApplication>
 #include <QCollator>
@@ -334,7 +335,9 @@ void TForm1::fillRowFromTag(int pos)
     MainTag.GetTextFrame("TRCK", row[fTrack]);
     TCommentFrame comment;
     MainTag.GetComment(comment, "", "None");
-    row[fComment] = comment.Text;
+    row[fComment] = std::move(comment.Text);
+    // The rows, and the lists and tree built from them, show each text up to its first 0.
+    for (int field : {fTitle, fArtist, fAlbum, fYear, fGenre, fTrack, fComment}) cutTagText(row[field]);
 }
 
 void TForm1::ReadFileTags()

@@ -27,6 +27,7 @@
 #include "Unit8.h"
 #include "Unit9.h"
 #include "VyxPravomel.h"
+#include "tagtext.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -227,6 +228,8 @@ void TForm1::AddPlaylistEntry(const std::string& path)
     if (LastTagStatus <= 0x00FF) {
         MainTag.GetTextFrame("TIT2", PlaylistTitle);
         MainTag.GetTextFrame("TPE1", PlaylistArtist);
+        cutTagText(PlaylistTitle);
+        cutTagText(PlaylistArtist);
     }
     PlaylistText += "#EXTINF:" + PlaylistArtist + " - " + PlaylistTitle + "\r\n";
     PlaylistText += path + "\r\n";
@@ -319,8 +322,6 @@ void TForm1::ListView1KeyUp(int key)
     // it must not open the editor again.
     if (!enterPressedInList_) return;
     enterPressedInList_ = false;
-    Tag = 0;
-    Form4->Tag = 0;
     ListView1DblClick();
 }
 

@@ -17,9 +17,8 @@ TForm3::TForm3()
     setCloseBox(false);
     auto* layout = new QVBoxLayout(this);
     Label1 = new QLabel(QStringLiteral("Traitement en cours du fichier ......"), this);
-    Label2 = new QLabel(QStringLiteral(" "), this);
+    Label2 = new ui::ElidedLabel(this);
     Label2->setAlignment(Qt::AlignCenter);
-    Label2->setTextFormat(Qt::PlainText);  // a file name is never markup
     // The file name changes for every file: a fixed size keeps each change from relaying out.
     Label2->setFixedSize(360, Label2->fontMetrics().height() + 4);
     Button1 = new QPushButton(QStringLiteral("Arrêter"), this);
@@ -50,7 +49,7 @@ void TForm3::ShowFileName(const std::string& name)
 void TForm3::drawFileName()
 {
     pendingDraw_.stop();
-    if (namePending_) Label2->setText(platform::toDisplay(name_));
+    if (namePending_) Label2->setFullText(platform::toDisplay(name_));
     namePending_ = false;
     drawn_.restart();
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "ElidedLabel.h"
 #include "Form.h"
 
 #include <QElapsedTimer>
@@ -15,7 +16,7 @@ public:
     TForm3();
 
     void Button1Click();
-    // Label2 := the name (bytes) of the file being read. The label takes it at most every few
+    // Label2 := the name (bytes) of the file being read, elided in the middle when too long. The label takes it at most every few
     // hundredths of a second, and always before the box is hidden, so that a walk does not
     // spend its time converting and drawing names nobody could read.
     void ShowFileName(const std::string& name);
@@ -23,7 +24,7 @@ public:
     const std::string& FileNameShown() const { return name_; }
 
     QLabel* Label1;
-    QLabel* Label2;
+    ui::ElidedLabel* Label2;
     QPushButton* Button1;
 
 private:

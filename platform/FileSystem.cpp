@@ -62,7 +62,7 @@ bool matchesMask(std::string_view name, std::string_view mask)
         return true;
     }
     if (wildcardMatch(name, mask)) return true;
-    // As on the original platform, a final ".*" also admits names without an extension.
+    // A final ".*" also admits names without an extension: "notes.*" matches "notes".
     if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*")
         return wildcardMatch(name, mask.substr(0, mask.size() - 2));
     return false;

@@ -11,6 +11,7 @@ TForm20* Form20 = nullptr;
 TForm20::TForm20()
 {
     setCaption(QStringLiteral("Options - Tags"));
+    setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     Label1 = new QLabel(QStringLiteral(
         "Un tag existe sous deux formes : ID3V1 et ID3V2.\n"

@@ -1,5 +1,6 @@
 #include "Unit4.h"
 
+#include "Dialogs.h"
 #include "FileSystem.h"
 #include "Guard.h"
 #include "Unit1.h"
@@ -12,14 +13,48 @@
 
 TForm4* Form4 = nullptr;
 
+namespace {
+
+// A tag that was read, or a file that has none: anything else holds what the editor did not
+// read, and its save would replace it.
+bool readOrAbsent(TTagStatus status) { return status < 0x0100 || (status & 0xFF00) == tagstatus::NoTag; }
+
+QString failureReason(TTagStatus status)
+{
+    switch (status & 0xFF00) {
+    case tagstatus::FileNotFound: return QStringLiteral("le fichier est introuvable ou ne peut pas être ouvert");
+    case tagstatus::FileProtected: return QStringLiteral("le fichier est protégé en écriture");
+    case tagstatus::ReadError: return QStringLiteral("erreur de lecture");
+    case tagstatus::WriteError: return QStringLiteral("erreur d'écriture");
+    case tagstatus::IoError: return QStringLiteral("erreur d'entrée-sortie");
+    case tagstatus::UnsupportedVersion:
+    case tagstatus::RevisionNotWritable: return QStringLiteral("cette version de tag ne peut pas être remplacée");
+    case tagstatus::TagTooLarge: return QStringLiteral("le tag serait trop grand");
+    case tagstatus::EncryptionConflict:
+    case tagstatus::GroupingConflict:
+    case tagstatus::DataLengthOnEncrypted:
+        return QStringLiteral("le tag contient une trame chiffrée ou groupée qui ne peut pas être réécrite");
+    case tagstatus::NoFrames: return QStringLiteral("un tag sans aucune information ne peut pas être enregistré");
+    case tagstatus::CorruptTag:
+    case tagstatus::TagPastEndOfFile:
+    case tagstatus::InvalidFrameIdentifier:
+    case tagstatus::OffsetOutsideFile:
+        return QStringLiteral("le tag existant n'a pas pu être lu, il n'est pas remplacé");
+    default: return QStringLiteral("erreur %1").arg(status, 4, 16, QLatin1Char('0'));
+    }
+}
+
+}  // namespace
+
 TForm4::TForm4()
 {
     setCaption(QStringLiteral("Edition des tags"));
+    setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     auto* file = new QHBoxLayout;
     Label3 = new QLabel(QStringLiteral("Fichier en cours :"), this);
-    Label1 = new QLabel(this);
-    Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Label1 = new ui::ElidedLabel(this);
+    Label3->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     file->addWidget(Label3);
     file->addWidget(Label1, 1);
     layout->addLayout(file);
@@ -42,6 +77,8 @@ TForm4::TForm4()
     commentaireEdit->setFixedHeight(commentaireEdit->fontMetrics().height() * 3 + 12);
     anneeEdit->setMaxLength(4);
     layout->addLayout(grid);
+    // Room the fields do not take goes below them, never above the file's path.
+    layout->addStretch(1);
 
     Label2 = new QLabel(QStringLiteral("Sonoverne enregistre les tags aux formats ID3V1 et ID3V2, les caractères en bleu ne seront enregistrés qu'au format ID3V2"), this);
     Label2->setAlignment(Qt::AlignCenter);
@@ -78,7 +115,7 @@ TForm4::TForm4()
 void TForm4::setFileName(const std::string& path)
 {
     fileName_ = path;
-    Label1->setText(platform::toDisplay(path));
+    Label1->setFullText(platform::toDisplay(path));
 }
 
 void TForm4::FormShow()
@@ -87,9 +124,11 @@ void TForm4::FormShow()
         field.edit->setText(std::string());
         field.loaded = TagField();
     }
-    if (Tag2.LoadFromFile(fileName_, 0) < 0x0100) {
+    Tag2.emplace();
+    loadStatus_ = Tag2->LoadFromFile(fileName_, 0);
+    if (loadStatus_ < 0x0100) {
         for (Field& field : fields_) {
-            field.loaded = field.frame ? readTagField(Tag2, field.frame) : readTagComment(Tag2);
+            field.loaded = field.frame ? readTagField(*Tag2, field.frame) : readTagComment(*Tag2);
             field.edit->setText(field.loaded.text);
         }
     }
@@ -130,43 +169,67 @@ void TForm4::FieldKeyUp(int key)
 
 void TForm4::Button1Click()
 {
-    if (Tag != 1) Form1->Tag = 1;
-
+    // A tag that could not be read is not replaced, nor the ID3v1 block beside it.
+    if (!Tag2 || !readOrAbsent(loadStatus_)) {
+        saveFailed(false, Tag2 ? loadStatus_ : tagstatus::FileNotFound);
+        return;
+    }
     for (const Field& field : fields_) {
         const std::string text = field.edit->Text();
         // Text we could not read whole is written back only when the user changed it.
         if (!mayWrite(field.loaded, text)) continue;
         if (field.frame) {
-            Tag2.SetTextFrame(field.frame, text);
+            Tag2->SetTextFrame(field.frame, text);
         } else {
             TCommentFrame comment;
             comment.Encoding = 0;
             comment.Language = "ENG";
             comment.Description.clear();
             comment.Text = text;
-            Tag2.SetComment(comment, "", "None");
+            Tag2->SetComment(comment, "", "None");
         }
     }
-    Tag2.SaveToFile("=", 255, 255, -1);
+    const TTagStatus saved = Tag2->SaveToFile("=", 255, 255, -1);
+    // Nothing entered for a file without a tag: there was nothing to write.
+    const bool nothingToWrite = (saved & 0xFF00) == tagstatus::NoFrames && (loadStatus_ & 0xFF00) == tagstatus::NoTag;
+    if (saved >= 0x0100 && !nothingToWrite) {
+        saveFailed(false, saved);
+        return;
+    }
 
+    TTagStatus savedV1 = 0;
     if (UseId3v1) {
         Tag1.SetTitle(titreEdit->Text());
         Tag1.SetArtist(artisteEdit->Text());
         Tag1.SetAlbum(albumEdit->Text());
         Tag1.SetYear(anneeEdit->Text());
         Tag1.SetComment(commentaireEdit->Text());
+        // "7/12": the track is the number before the slash.
         const std::string track = pisteEdit->Text();
+        const std::string number = track.substr(0, track.find('/'));
         char* end = nullptr;
-        const long number = std::strtol(track.c_str(), &end, 10);
-        Tag1.SetTrack(!track.empty() && *end == '\0' && number >= 0 && number <= 255 ? uint8_t(number) : 0);
+        const long value = std::strtol(number.c_str(), &end, 10);
+        Tag1.SetTrack(!number.empty() && *end == '\0' && value >= 0 && value <= 255 ? uint8_t(value) : 0);
         // The genre field is free text: the block keeps the genre byte it already has.
         Tid3tag existing;
         Tag1.Genre = existing.ReadFromFile(fileName_) < 0x0100 ? existing.Genre : 255;
-        Tag1.WriteToFile(fileName_);
+        savedV1 = Tag1.WriteToFile(fileName_);
     }
 
     Form1->Rafraichir3Click();
+    if (savedV1 >= 0x0100) {
+        saveFailed(true, savedV1);
+        return;
+    }
     Close();
+}
+
+void TForm4::saveFailed(bool id3v1, TTagStatus status)
+{
+    const QString text = (id3v1 ? QStringLiteral("Le tag ID3V1 du fichier %1 n'a pas été enregistré : %2.")
+                                : QStringLiteral("Les tags du fichier %1 n'ont pas été enregistrés : %2."))
+                             .arg(platform::toDisplay(fileName_), failureReason(status));
+    ui::Dialogs::MessageBox(this, text, ui::Dialogs::applicationTitle(), ui::MB_OK | ui::MB_ICONERROR);
 }
 
 void TForm4::Button2Click()

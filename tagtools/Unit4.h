@@ -2,6 +2,7 @@
 // written to its ID3v2 tag and, when the option is on, to its ID3v1 tag.
 #pragma once
 
+#include "ElidedLabel.h"
 #include "Form.h"
 #include "TagFields.h"
 #include "RichEdit.h"
@@ -10,6 +11,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <optional>
 #include <string>
 
 class TForm4 : public ui::Form {
@@ -25,12 +27,13 @@ public:
     void Button1Click();
     void Button2Click();
 
-    // The file to edit: its path is shown in Label1 and kept as bytes.
+    // The file to edit: its path is shown in Label1 (elided in the middle when it is longer than
+    // the window) and kept as bytes.
     void setFileName(const std::string& path);
     const std::string& fileName() const { return fileName_; }
 
     QLabel* Label3;
-    QLabel* Label1;
+    ui::ElidedLabel* Label1;
     ui::RichEdit* titreEdit;
     ui::RichEdit* artisteEdit;
     ui::RichEdit* albumEdit;
@@ -42,8 +45,9 @@ public:
     QPushButton* Button1;
     QPushButton* Button2;
 
-    // The editor's own tag objects.
-    Tid3v2tag Tag2;
+    // The editor's own tag objects. Every showing loads into a new ID3v2 tag object, so that
+    // nothing of a file edited before (status, offset, version, flags) reaches the next save.
+    std::optional<Tid3v2tag> Tag2;
     Tid3tag Tag1;
 
 private:
@@ -53,8 +57,11 @@ private:
         TagField loaded;    // the text as read
     };
     void colourPast30(ui::RichEdit* edit);
+    // Shows why the save failed; the editor stays open with the user's input.
+    void saveFailed(bool id3v1, TTagStatus status);
     Field fields_[7];
     std::string fileName_;
+    TTagStatus loadStatus_ = 0;
 };
 
 extern TForm4* Form4;

@@ -62,6 +62,13 @@ void Form::setCloseBox(bool on)
     }
 }
 
+void Form::setSystemMenuOnly()
+{
+    setWindowFlags((windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                    Qt::WindowCloseButtonHint) &
+                   ~(Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint));
+}
+
 void Form::centreOnScreen()
 {
     centreOnShow_ = true;

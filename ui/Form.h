@@ -32,6 +32,7 @@ public:
     void setClientSize(int width, int height) { resize(width, height); }
     void setStayOnTop(bool on);
     void setCloseBox(bool on);          // a window without a close box has only its frame
+    void setSystemMenuOnly();           // title, system menu and close box: no minimise/maximise
     void centreOnScreen();
 
     int Tag = 0;

@@ -1,6 +1,8 @@
 #include "RichEdit.h"
 #include "Guard.h"
 
+#include <QApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
@@ -8,6 +10,16 @@
 #include <algorithm>
 
 namespace ui {
+
+bool fitTagInput(QString& text)
+{
+    for (const QChar c : std::as_const(text))
+        if (c.unicode() > 0xFF) return false;
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    for (QChar& c : text)
+        if (c.category() == QChar::Other_Control) c = QLatin1Char(' ');
+    return true;
+}
 
 RichEdit::RichEdit(QWidget* parent) : QTextEdit(parent)
 {
@@ -107,6 +119,12 @@ void RichEdit::keyPressEvent(QKeyEvent* event)
         event->accept();  // no line breaks; the key-up handler acts on Enter
         return;
     }
+    QString typed = event->text();
+    if (!typed.isEmpty() && !fitTagInput(typed)) {
+        event->accept();
+        QApplication::beep();
+        return;
+    }
     // A full field refuses typed characters, as a single-line field does, rather than pushing
     // its own last characters out.
     if (maxLength_ > 0 && !event->text().isEmpty() && event->text().at(0).isPrint() &&
@@ -128,13 +146,31 @@ void RichEdit::keyReleaseEvent(QKeyEvent* event)
 
 void RichEdit::insertFromMimeData(const QMimeData* source)
 {
-    // Pasted text arrives on one line.
+    // Pasted text arrives on one line, whole or not at all.
     QString text = source->text();
-    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    if (!fitTagInput(text)) {
+        QApplication::beep();
+        return;
+    }
     if (maxLength_ > 0) text.truncate(std::max(0, roomLeft()));
     insertPlainText(text);
+}
+
+void RichEdit::inputMethodEvent(QInputMethodEvent* event)
+{
+    // What an input method commits is held to the same rule as typed text.
+    QString committed = event->commitString();
+    if (!fitTagInput(committed)) {
+        committed.clear();
+        QApplication::beep();
+    }
+    if (committed == event->commitString()) {
+        QTextEdit::inputMethodEvent(event);
+        return;
+    }
+    QInputMethodEvent fitted(event->preeditString(), event->attributes());
+    fitted.setCommitString(committed, event->replacementStart(), event->replacementLength());
+    QTextEdit::inputMethodEvent(&fitted);
 }
 
 }  // namespace ui

@@ -1,6 +1,7 @@
 // A one-paragraph text field with a colour per character, as the tag editor needs it: no field
 // takes a line break (Enter is left to the key-up handler), an optional maximum length, and
-// word wrap only where asked for. Text() and setText() carry ISO-8859-1 bytes, as tags do.
+// word wrap only where asked for. Text() and setText() carry ISO-8859-1 bytes, as tags do, and
+// nothing typed, pasted or dropped puts in a character a tag text cannot hold.
 #pragma once
 
 #include <QColor>
@@ -9,6 +10,11 @@
 #include <string>
 
 namespace ui {
+
+// What a tag value field makes of text entered by the user: control characters (a pasted tab,
+// a line break) become blanks. False, with the text left alone, when it holds a character beyond
+// ISO-8859-1: the field refuses such input with a beep rather than store a "?" in its place.
+bool fitTagInput(QString& text);
 
 class RichEdit : public QTextEdit {
 public:
@@ -33,6 +39,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
     // Characters that can still be typed in place of the selection.

@@ -158,6 +158,14 @@ std::string Collection::putUntagged(const std::string& name) const
     return put(name, gen::Mp3Bytes(spec));
 }
 
+std::string Collection::putTerminated(const std::string& name, const QString& artist, const QString& title,
+                                      const QString& comment) const
+{
+    const std::string path = putUntagged(name);
+    EXPECT_TRUE(runProbe({QStringLiteral("v24"), probeName(path), title, artist, comment}));
+    return path;
+}
+
 void Collection::walk(const std::string& extraSettings) const
 {
     {

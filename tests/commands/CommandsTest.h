@@ -60,6 +60,9 @@ protected:
     std::string put(const std::string& name, const std::string& bytes) const;
     std::string putTagged(const std::string& name, const gen::TagTexts& tags) const;
     std::string putUntagged(const std::string& name) const;
+    // A file tagged by mutagen in ID3v2.4 UTF-8: each text ends with its terminator.
+    std::string putTerminated(const std::string& name, const QString& artist, const QString& title,
+                              const QString& comment = QString()) const;
     // The settings file holds the collection folder and the extra lines (CR LF ended); then a
     // full reload, after which the list shows every file.
     void walk(const std::string& extraSettings = {}) const;

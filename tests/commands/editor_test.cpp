@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "Unit1.h"
+#include "Unit18.h"
 #include "Unit20.h"
 #include "Unit4.h"
 #include "variable.h"
@@ -14,14 +15,19 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QInputMethodEvent>
 #include <QJsonArray>
 #include <QPainter>
 #include <QTest>
 #include <QTreeWidgetItem>
+#include <filesystem>
 
 using namespace cmdtest;
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
@@ -58,6 +64,17 @@ std::vector<ui::RichEdit*> fields()
 {
     return {Form4->titreEdit, Form4->artisteEdit, Form4->albumEdit, Form4->genreEdit,
             Form4->anneeEdit, Form4->commentaireEdit, Form4->pisteEdit};
+}
+
+// Types text as a keyboard would, whatever its characters.
+void type(QWidget* widget, const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(widget, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
 }
 
 // Colours of a field's characters, by name.
@@ -156,7 +173,7 @@ TEST_F(Editor, OneRowOpensTheEditorOnItsPath)
     int tag = -1;
     Form4->Tag = 5;
     ASSERT_TRUE(edit(a, [&] {
-        label = Form4->Label1->text();
+        label = Form4->Label1->fullText();
         tag = Form4->Tag;
     }));
     EXPECT_EQ(label, platform::toDisplay(a));
@@ -165,7 +182,7 @@ TEST_F(Editor, OneRowOpensTheEditorOnItsPath)
     select({a});
     const auto seen = whileModal([] { emit Form1->ListView1->doubleClicked(Form1->ListModel->index(0, 0)); },
                                  [&](ui::Form*) {
-                                     label = Form4->Label1->text();
+                                     label = Form4->Label1->fullText();
                                      tag = Form4->Tag;
                                  });
     ASSERT_EQ(seen.size(), 1u);
@@ -328,13 +345,62 @@ TEST_F(Editor, YearTakesAtMostFourTypedCharacters)
     EXPECT_EQ(frame(probe(path), "TYER"), latin1("2004"));
 }
 
+// The fields take only what a tag text holds: control characters become blanks, and a character
+// beyond ISO-8859-1 is refused whether typed or pasted.
+TEST_F(Editor, FieldsTakeOnlyWhatATagTextHolds)
+{
+    const std::string path = putTagged("a.mp3", full("Artiste", "Titre"));
+    walk();
+    const std::pair<QString, std::string> pasted[] = {
+        {QStringLiteral("Un\ttitre\r\nsuite\x01!"), "Un titre suite !"},
+        {QStringLiteral("\u0153uvres"), ""},
+        {QStringLiteral("\u00c9t\u00e9"), "\xc9t\xe9"},
+    };
+    Strings afterPaste;
+    std::string typed;
+    ASSERT_TRUE(edit(path, [&] {
+        for (const auto& [text, _] : pasted) {
+            Form4->commentaireEdit->setText(std::string());
+            QApplication::clipboard()->setText(text);
+            Form4->commentaireEdit->paste();
+            afterPaste.push_back(Form4->commentaireEdit->Text());
+        }
+        Form4->albumEdit->setText(std::string());
+        type(Form4->albumEdit, QStringLiteral("Les \u0153uvres"));
+        // An input method's text is held to the same rule.
+        for (const QString& committed : {QStringLiteral("\u0153"), QStringLiteral("\t!")}) {
+            QInputMethodEvent event;
+            event.setCommitString(committed);
+            QApplication::sendEvent(Form4->albumEdit, &event);
+        }
+        typed = Form4->albumEdit->Text();
+        Form4->titreEdit->setText(std::string());
+        QApplication::clipboard()->setText(pasted[0].first);
+        Form4->titreEdit->paste();
+        Form4->Button1->click();
+    }));
+    for (size_t i = 0; i < afterPaste.size(); ++i) EXPECT_EQ(afterPaste[i], pasted[i].second) << i;
+    EXPECT_EQ(typed, "Les uvres !");
+    const QJsonObject dump = probe(path);
+    EXPECT_EQ(frame(dump, "TIT2"), latin1("Un titre suite !"));
+    EXPECT_EQ(frame(dump, "TALB"), latin1("Les uvres !"));
+}
+
 TEST_F(Editor, FileWithoutTagGetsExactlyTheEnteredFrames)
 {
-    const std::string tagged = putTagged("a.mp3", full("Artiste", "Titre"));
+    const std::string tagged = putTerminated("a.mp3", QStringLiteral("Artiste"), QStringLiteral("Titre"));
+    gen::Mp3Spec spec;
+    spec.audio = gen::SilentFrames(4);
+    spec.id3v2 = gen::Id3v2Spec{full("Artiste", "Titre"), {}, 0};
+    std::string bytes = gen::Mp3Bytes(spec);
+    bytes[6] = 0x7f;  // a size far past the end of the file
+    const std::string past = put("past.mp3", bytes);
     const std::string bare = putUntagged("b.mp3");
     walk();
-    // The editor's tag object held a whole tag just before.
+    // Just before, the editor held a whole ID3v2.4 tag, then a tag it refused to read.
     ASSERT_TRUE(edit(tagged, [] { Form4->Button1->click(); }));
+    ASSERT_TRUE(edit(past, [] { Form4->Button2->click(); }));
+    ui::Dialogs::clearScript();
     Strings shown;
     ASSERT_TRUE(edit(bare, [&] {
         for (ui::RichEdit* field : fields()) shown.push_back(field->Text());
@@ -343,6 +409,8 @@ TEST_F(Editor, FileWithoutTagGetsExactlyTheEnteredFrames)
         Form4->Button1->click();
     }));
     EXPECT_THAT(shown, ElementsAre("", "", "", "", "", "", ""));
+    EXPECT_THAT(ui::Dialogs::shown(), IsEmpty());
+    EXPECT_EQ(readBytes(bare).substr(0, 6), std::string("ID3\x03\x00\x00", 6));  // nothing of the tags before
     const QJsonObject dump = probe(bare);
     EXPECT_EQ(frameIds(dump), (QStringList{"TIT2", "TRCK"}));
     EXPECT_EQ(frame(dump, "TIT2"), latin1("Seul"));
@@ -376,8 +444,29 @@ TEST_F(Editor, UnreadableTitleIsKeptUnlessTheUserChangesIt)
     EXPECT_EQ(frame(dump, "TPE1"), latin1("Autre artiste"));
 }
 
+// mutagen ends every ID3v2.4 text with a 0: the fields stop there, and what the user adds goes
+// after the text, not after its terminator.
+TEST_F(Editor, TextsEndedByTheirTerminatorAreEditedWithoutIt)
+{
+    const std::string path = putTerminated("s.mp3", QStringLiteral("Nina Simone"), QStringLiteral("Sinnerman"),
+                                           QStringLiteral("Pastel Blues"));
+    walk();
+    Strings shown;
+    ASSERT_TRUE(edit(path, [&] {
+        for (ui::RichEdit* field : fields()) shown.push_back(field->Text());
+        QTest::keyClicks(Form4->titreEdit, QStringLiteral(" (live)"));
+        Form4->Button1->click();
+    }));
+    EXPECT_THAT(shown, ElementsAre("Sinnerman", "Nina Simone", "", "", "", "Pastel Blues", ""));
+    const QJsonObject dump = probe(path);
+    EXPECT_EQ(frame(dump, "TIT2"), latin1("Sinnerman (live)"));
+    EXPECT_EQ(frame(dump, "TPE1"), latin1("Nina Simone"));
+    EXPECT_EQ(dump.value("comments").toArray(), (QJsonArray{QJsonArray{0, "ENG", "", "Pastel Blues"}}));
+}
+
 // A tag the library cannot read (an ID3v2.2 tag, a tag running past the end of the file) opens
-// with empty fields, and OK does not put the entered values in its place.
+// with empty fields, and OK puts the entered values neither in its place nor in the ID3v1 block:
+// it says so and the editor stays open.
 TEST_F(Editor, ATagThatCannotBeReadIsNotReplaced)
 {
     const std::string text = std::string(1, '\0') + "Vieux titre";
@@ -385,26 +474,86 @@ TEST_F(Editor, ATagThatCannotBeReadIsNotReplaced)
     const std::string tag22 = std::string("ID3\x02\x00\x00\x00\x00\x00", 9) + char(frame22.size()) + frame22;
     gen::Mp3Spec audio;
     audio.audio = gen::SilentFrames(4);
+    audio.id3v1 = gen::Id3v1Spec{"Titre v1", "Artiste v1", "Album v1", "1999", "Note v1", 3, 17};
     const std::string v22 = put("v22.mp3", tag22 + gen::Mp3Bytes(audio));
     gen::Mp3Spec tagged = audio;
     tagged.id3v2 = gen::Id3v2Spec{full("Artiste", "Titre"), {}, 0};
     std::string bytes = gen::Mp3Bytes(tagged);
     bytes[6] = 0x7f;  // a size far past the end of the file
     const std::string past = put("past.mp3", bytes);
-    walk();
+    walk("[ID3V1]\r\nUtiliser=1\r\n");
     for (const std::string& path : {v22, past}) {
         SCOPED_TRACE(path);
         const std::string before = readBytes(path);
+        ui::Dialogs::clearScript();
         Strings shown;
+        bool open = false;
         ASSERT_TRUE(edit(path, [&] {
             for (ui::RichEdit* field : fields()) shown.push_back(field->Text());
             Form4->titreEdit->setText("Neuf");
             Form4->Button1->click();
+            open = Form4->isVisible();
+            Form4->Button2->click();
         }));
         EXPECT_THAT(shown, ElementsAre("", "", "", "", "", "", ""));
-        EXPECT_FALSE(Form4->isVisible());
+        EXPECT_TRUE(open);
         EXPECT_EQ(readBytes(path), before);
+        ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+        EXPECT_THAT(ui::Dialogs::shown()[0].text.toStdString(), HasSubstr(path));
     }
+}
+
+// A save that fails says why, naming the file, in the program's error box; the editor stays open
+// with what the user typed, and the file is left as it was.
+TEST_F(Editor, AFailedSaveIsToldAndTheEditorKeepsTheInput)
+{
+    gen::Mp3Spec spec;
+    spec.audio = gen::SilentFrames(4);
+    spec.id3v2 = gen::Id3v2Spec{full("Artiste", "Titre"), {}, 0};
+    spec.id3v1 = gen::Id3v1Spec{"Titre v1", "Artiste v1", "Album v1", "1999", "Note v1", 3, 17};
+    const std::string readOnly = put("lecture seule.mp3", gen::Mp3Bytes(spec));
+    std::string bytes = gen::Mp3Bytes(spec);
+    bytes[4] = 1;  // revision 1: read, but never replaced
+    const std::string revision = put("revision.mp3", bytes);
+    // An encrypted title (ID3v2.3, method 0x80) the user retypes: its frame cannot be rewritten.
+    const std::string data = std::string(1, '\x80') + std::string(1, '\0') + "Secret";
+    const std::string frame = "TIT2" + std::string(3, '\0') + char(data.size()) + std::string("\x00\x40", 2) + data;
+    const std::string tag = std::string("ID3\x03\x00\x00\x00\x00\x00", 9) + char(frame.size() + 20) + frame +
+                            std::string(20, '\0');
+    gen::Mp3Spec plain = spec;
+    plain.id3v2.reset();
+    const std::string encrypted = put("chiffre.mp3", tag + gen::Mp3Bytes(plain));
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    walk("[ID3V1]\r\nUtiliser=1\r\n");
+    const std::pair<std::string, std::string> cases[] = {
+        {readOnly, "prot\xc3\xa9g\xc3\xa9 en \xc3\xa9" "criture"},
+        {revision, "version de tag"},
+        {encrypted, "chiffr\xc3\xa9" "e ou group\xc3\xa9" "e"},
+    };
+    for (const auto& [path, why] : cases) {
+        SCOPED_TRACE(path);
+        const std::string before = readBytes(path);
+        ui::Dialogs::clearScript();
+        bool open = false;
+        std::string kept;
+        ASSERT_TRUE(edit(path, [&] {
+            Form4->titreEdit->setText("Neuf");
+            Form4->Button1->click();
+            open = Form4->isVisible();
+            kept = Form4->titreEdit->Text();
+            Form4->Button2->click();
+        }));
+        EXPECT_TRUE(open);
+        EXPECT_EQ(kept, "Neuf");
+        EXPECT_EQ(readBytes(path), before);
+        ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+        const ui::ShownBox& box = ui::Dialogs::shown()[0];
+        EXPECT_EQ(box.caption, ui::Dialogs::applicationTitle());
+        EXPECT_EQ(box.flags, unsigned(ui::MB_OK | ui::MB_ICONERROR));
+        EXPECT_THAT(box.text.toStdString(), HasSubstr(path));
+        EXPECT_THAT(box.text.toStdString(), HasSubstr(why));
+    }
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
 }
 
 // --- The ID3v1 option -----------------------------------------------------------------------------
@@ -471,10 +620,14 @@ TEST_F(Editor, WithoutTheOptionNothingIsBlueAndTheNoteIsHidden)
 
 TEST_F(Editor, WithTheOptionOkAlsoWritesTheId3v1Block)
 {
-    const std::string path = putTagged("a.mp3", full("Artiste", "Titre"));
+    gen::Mp3Spec spec;
+    spec.audio = gen::SilentFrames(4);
+    spec.id3v2 = gen::Id3v2Spec{full("Artiste", "Titre"), {}, 0};
+    spec.id3v1 = gen::Id3v1Spec{"Titre v1", "Artiste v1", "Album v1", "1999", "Note v1", 3, 17};
+    const std::string path = put("a.mp3", gen::Mp3Bytes(spec));
     walk("[ID3V1]\r\nUtiliser=1\r\n");
     gen::TagTexts now = full("Un artiste au nom bien trop long", Title30 + "!");
-    now.track = "9";
+    now.track = "9/12";
     now.comment = "Un commentaire de plus de vingt-huit signes";
     ASSERT_TRUE(edit(path, [&] { setAndSave(now); }));
     const QJsonObject dump = probe(path);
@@ -485,8 +638,9 @@ TEST_F(Editor, WithTheOptionOkAlsoWritesTheId3v1Block)
     EXPECT_EQ(v1.value("TPE1").toString(), QString::fromStdString(now.artist.substr(0, 30)));
     EXPECT_EQ(v1.value("TALB").toString(), QString::fromStdString(now.album.substr(0, 30)));
     EXPECT_EQ(v1.value("TYER").toString(), QString::fromStdString(now.year));
-    EXPECT_EQ(v1.value("TRCK").toString(), QStringLiteral("9"));
+    EXPECT_EQ(v1.value("TRCK").toString(), QStringLiteral("9"));  // the number before the slash
     EXPECT_EQ(v1.value("COMM").toString(), QString::fromStdString(now.comment.substr(0, 28)));
+    EXPECT_EQ(v1.value("TCON").toString(), QStringLiteral("17"));  // the genre byte it had
 
     // A second save overwrites the block instead of adding one.
     ASSERT_TRUE(edit(path, [] {
@@ -577,14 +731,28 @@ TEST_F(Editor, TheEnterThatClosedTheEditorDoesNotOpenItAgain)
 
 // --- A picture for the eye ------------------------------------------------------------------------
 
+// A path far longer than the window is elided in the middle: the editor keeps its width and its
+// buttons stay in sight. The editor and the option windows have the system menu only.
 TEST_F(Editor, PictureOfTheEditorOverTheMainWindow)
 {
     gen::TagTexts t = full("Beatrice", Title30 + "!");
-    const std::string path = putTagged("a.mp3", t);
+    const std::string folder = std::string(120, 'd');
+    std::filesystem::create_directories(folder_ + "/" + folder);
+    const std::string path = putTagged(folder + "/" + std::string(130, 'f') + ".mp3", t);
+    ASSERT_GE(path.size(), 260u);
     putTagged("b.mp3", full("Voisin", "Autre"));
     walk("[ID3V1]\r\nUtiliser=1\r\n");
     QImage picture;
+    int width = 0, lineHeight = 0;
+    QRect cancel, fileRow, title;
+    QString label;
     ASSERT_TRUE(edit(path, [&] {
+        width = Form4->width();
+        cancel = Form4->Button2->geometry();
+        fileRow = Form4->Label3->geometry().united(Form4->Label1->geometry());
+        lineHeight = Form4->Label3->fontMetrics().height();
+        title = Form4->titreEdit->geometry();
+        label = Form4->Label1->text();
         const QPixmap main = Form1->grab();
         const QPixmap editor = Form4->grab();
         picture = QImage(main.size().expandedTo(editor.size()), QImage::Format_RGB32);
@@ -597,6 +765,27 @@ TEST_F(Editor, PictureOfTheEditorOverTheMainWindow)
     ASSERT_FALSE(picture.isNull());
     EXPECT_TRUE(picture.save(QString::fromStdString(tempRoot + "/editor.png")));
     EXPECT_TRUE(picture.save(QStringLiteral(SCREENSHOT_COPY)));
+    EXPECT_LE(width, 520);
+    EXPECT_LT(cancel.right(), width);
+    // The path sits at the top, just above the fields.
+    EXPECT_LE(fileRow.top(), 12);
+    EXPECT_LE(fileRow.height(), lineHeight + 6);
+    EXPECT_LE(title.top() - fileRow.bottom(), 12);
+    EXPECT_TRUE(label.startsWith(QString::fromStdString(folder_.substr(0, 8)))) << label.toStdString();
+    EXPECT_TRUE(label.endsWith(QStringLiteral("ff.mp3"))) << label.toStdString();
+    EXPECT_TRUE(label.contains(QChar(0x2026))) << label.toStdString();
+
+    // The Winamp options, for the eye too.
+    whileModal([] { Form1->Winamp1Click(); }, [](ui::Form* form) {
+        EXPECT_TRUE(form->grab().save(QFileInfo(QStringLiteral(SCREENSHOT_COPY)).dir().filePath("form18.png")));
+    });
+
+    for (ui::Form* form : {static_cast<ui::Form*>(Form4), static_cast<ui::Form*>(Form18), static_cast<ui::Form*>(Form20)}) {
+        SCOPED_TRACE(form->Caption().toStdString());
+        const Qt::WindowFlags flags = form->windowFlags();
+        EXPECT_TRUE(flags.testFlags(Qt::CustomizeWindowHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint));
+        EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    }
 }
 
 }  // namespace

@@ -231,7 +231,7 @@ TEST_F(Menus, MainMenuItemsOpenTheirWindowsWithoutHandingRows)
         }
     }
 
-    // The Winamp options' own handler, bound to no item of the original menus.
+    // The Winamp options' own handler, which no menu item is bound to.
     const auto seen = whileModal([] { Form1->Winamp1Click(); });
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].form, Form18);

@@ -94,6 +94,14 @@ TEST_F(Playlist, MenuCommandAndTitleWithoutArtist)
     select({latin});
     make(Form1->CrerunePlaylist1, out_ + "/latin.m3u");
     EXPECT_EQ(readBytes(out_ + "/latin.m3u"), "#EXTM3U\r\n#EXTINF:Caf\xe9 - \xc9t\xe9\r\n" + latin + "\r\n");
+
+    // Texts that end with their terminator, as mutagen writes them, stop there.
+    ui::Dialogs::clearScript();
+    const std::string ended = putTerminated("n.mp3", QStringLiteral("Nina Simone"), QStringLiteral("Sinnerman"));
+    walk();
+    select({ended});
+    make(Form1->CrerunePlaylist1, out_ + "/ended.m3u");
+    EXPECT_EQ(readBytes(out_ + "/ended.m3u"), "#EXTM3U\r\n#EXTINF:Nina Simone - Sinnerman\r\n" + ended + "\r\n");
 }
 
 TEST_F(Playlist, PathsAreWrittenAsTheirBytes)

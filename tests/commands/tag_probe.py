@@ -7,11 +7,14 @@ File names are given as "x" followed by the hex of their bytes, so that any name
                             language, description, text]], "v1": {...} or null}
   utf16title FILE TITLE ARTIST
                             writes an ID3v2.3 tag: TIT2 in UTF-16 (TITLE), TPE1 in ISO-8859-1
+  v24 FILE TITLE ARTIST COMMENT
+                            writes an ID3v2.4 tag in UTF-8, as most Linux taggers do: every text
+                            ends with its terminator
 """
 import json
 import sys
 
-from mutagen.id3 import ID3, TIT2, TPE1, ID3NoHeaderError, ParseID3v1
+from mutagen.id3 import ID3, COMM, TIT2, TPE1, ID3NoHeaderError, ParseID3v1
 
 
 def dump(path):
@@ -42,6 +45,14 @@ def utf16title(path, title, artist):
     tags.save(path, v2_version=3)
 
 
+def v24(path, title, artist, comment):
+    tags = ID3()
+    tags.add(TIT2(encoding=3, text=title))
+    tags.add(TPE1(encoding=3, text=artist))
+    tags.add(COMM(encoding=3, lang="eng", desc="", text=comment))
+    tags.save(path, v2_version=4)
+
+
 def name(arg):
     return bytes.fromhex(arg[1:])
 
@@ -51,5 +62,7 @@ if __name__ == "__main__":
         dump(name(sys.argv[2]))
     elif sys.argv[1] == "utf16title":
         utf16title(name(sys.argv[2]), sys.argv[3], sys.argv[4])
+    elif sys.argv[1] == "v24":
+        v24(name(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5])
     else:
         sys.exit(2)
