@@ -267,6 +267,34 @@ TEST(ConvertLaunchers, RefuseWrongArgumentsAndTakeDashedNamesWhole)
     EXPECT_EQ(TempTree::read(folder + "/-dash.wav").substr(0, 4), "RIFF");
 }
 
+TEST(ConvertLaunchers, TagsAMisbehavingGainToolWroteIntoAreWrittenBack)
+{
+    TempTree tree;
+    gen::Mp3Spec spec;
+    gen::TagTexts texts;
+    texts.title = "Titre";
+    spec.id3v2 = gen::Id3v2Spec{texts, {}, 16};
+    spec.id3v1 = gen::Id3v1Spec{};
+    spec.audio = gen::ToneFrames({{440, 0.3}});
+    const std::string file = tree.path("a.mp3");
+    gen::WriteMp3(file, spec);
+    const std::string before = TempTree::read(file);
+    // A tool that reports the file read and scribbles over its first and last bytes.
+    const std::string bin = tree.dir("bin");
+    platform::writeFile(bin + "/mp3gain",
+                        "#!/bin/sh\nfor f; do :; done\n"
+                        "printf 'XXXX' | dd of=\"$f\" conv=notrunc status=none\n"
+                        "printf 'YYYY' | dd of=\"$f\" bs=1 seek=$(( $(wc -c < \"$f\") - 4 )) conv=notrunc status=none\n"
+                        "printf 'File\\tMP3 gain\\n%s\\t1\\n' \"$f\"\n");
+    ::chmod((bin + "/mp3gain").c_str(), 0755);
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+    const platform::ProgramRun run = platform::runAndWait(Launchers + "/mp3norm", "/r \"" + file + "\"");
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(TempTree::read(file) == before);
+}
+
 TEST_F(Convert, RunsStartTheLaunchersWithTheListInItsSortedOrderEachWaitedFor)
 {
     const std::string log = tree_.path("log");
