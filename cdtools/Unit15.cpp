@@ -12,13 +12,25 @@
 
 TForm15* Form15 = nullptr;
 
-TForm15::TForm15()
+namespace {
+
+PickerVariant variant()
+{
+    PickerVariant v;
+    v.sorted = true;
+    v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+    v.clearOnHide = false;
+    v.bars = 0;
+    return v;
+}
+
+}  // namespace
+
+TForm15::TForm15() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Normaliser un fichier MP3"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new ui::ListBox(this);
-    ListBox1->Sorted = true;
-    layout->addWidget(ListBox1, 1);
+    layout->addWidget(Picker, 1);
 
     Label14 = new QLabel(QStringLiteral(
         "La normalisation d'un MP3 consiste à ajuster son volume afin d'obtenir une collection de MP3 qui ont le "

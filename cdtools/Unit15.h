@@ -2,8 +2,7 @@
 // normaliser mp3norm of the program's folder, once per file or once for the whole list.
 #pragma once
 
-#include "Form.h"
-#include "ListBox.h"
+#include "FilePicker.h"
 #include "Unit16.h"
 
 #include <QLabel>
@@ -13,11 +12,10 @@
 #include <string>
 #include <vector>
 
-class TForm15 : public ui::Form {
+class TForm15 : public PickerForm {
 public:
     TForm15();
 
-    ui::ListBox* ListBox1;      // files to normalise, sorted
     QLabel* Label14;            // what normalising means
     QSlider* TrackBar1;         // target level 0-10
     QLabel* Label1;             // "Nouveau volume : 5/10"

@@ -12,13 +12,25 @@
 
 TForm21* Form21 = nullptr;
 
-TForm21::TForm21()
+namespace {
+
+PickerVariant variant()
+{
+    PickerVariant v;
+    v.sorted = true;
+    v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+    v.clearOnHide = false;
+    v.bars = 0;
+    return v;
+}
+
+}  // namespace
+
+TForm21::TForm21() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Convertir : MP3 > WAV"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new ui::ListBox(this);
-    ListBox1->Sorted = true;
-    layout->addWidget(ListBox1, 1);
+    layout->addWidget(Picker, 1);
 
     auto* buttons = new QHBoxLayout;
     Button7 = new QPushButton(QStringLiteral("Convertir"), this);

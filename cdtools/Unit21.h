@@ -2,17 +2,15 @@
 // the decoder dec of the program's folder, once per file.
 #pragma once
 
-#include "Form.h"
-#include "ListBox.h"
+#include "FilePicker.h"
 
 #include <QPushButton>
 #include <string>
 
-class TForm21 : public ui::Form {
+class TForm21 : public PickerForm {
 public:
     TForm21();
 
-    ui::ListBox* ListBox1;  // files to decode, sorted
     QPushButton* Button7;   // "Convertir"
     QPushButton* Button5;   // "Annuler"
 
