@@ -11,6 +11,7 @@
 #include "Unit16.h"
 #include "Unit21.h"
 #include "mp3gen.h"
+#include "variable.h"
 
 #include <gmock/gmock.h>
 
@@ -416,6 +417,25 @@ TEST_F(Convert, EmptyListsRunNothingAndLeavingBringsTheMainWindowBack)
     EXPECT_EQ(Form15->Label1->text(), "Nouveau volume : 7/10");
 }
 
+TEST_F(Convert, PickersStartInTheMusicFolderAndAddItsMp3FilesInSortedOrder)
+{
+    for (const char* name : {"b.mp3", "A.MP3", "sub/c.mp3", "x.wav"}) tree_.file(std::string("music/") + name, "x");
+    Mp3Folder = music_;
+    for (PickerForm* form : std::initializer_list<PickerForm*>{Form15, Form21}) {
+        SCOPED_TRACE(bytesOf(form->Caption()));
+        form->ListBox1->Add(music_ + "/from the main window.mp3");
+        form->Show();
+        EXPECT_EQ(form->DirectoryListBox1->Directory(), music_);
+        form->Picker->Button6->click();
+        Strings listed;
+        for (int i = 0; i < form->ListBox1->Count(); ++i) listed.push_back(form->ListBox1->Item(i));
+        EXPECT_THAT(listed, ElementsAreArray({music_ + "/A.MP3", music_ + "/b.mp3", music_ + "/from the main window.mp3",
+                                              music_ + "/sub/c.mp3"}));
+        form->Close();
+        resetWindows();
+    }
+}
+
 TEST_F(Convert, NormalisingChangesOnlyTheGainAndKeepsEveryTagByte)
 {
     platform::setProgramFolder(Launchers);
@@ -559,22 +579,24 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
 
 TEST_F(Convert, WindowsWithFilesInTheirLists)
 {
-    for (const char* name : {"01 - Ouverture.mp3", "02 - Le vent.mp3", "03 - Été indien.mp3"}) {
-        Form15->ListBox1->Add(std::string("/home/musique/Album/") + name);
-        Form21->ListBox1->Add(std::string("/home/musique/Album/") + name);
+    // The sample collection: the picker's boxes show one of its albums, the lists its files.
+    const std::string album = Launchers + "/\xC3\x89l\xC3\xA9onore Vasseur/Lumi\xC3\xA8re d'Ao\xC3\xBBt";
+    for (PickerForm* form : std::initializer_list<PickerForm*>{Form15, Form21}) {
+        const platform::FolderSnapshot listing(album);
+        for (const platform::DirEntry& e : listing.entries()) form->ListBox1->Add(album + "/" + e.name);
     }
     struct Shot {
         ui::Form* form;
         const char* file;
     } shots[] = {{Form15, "normalise.png"}, {Form16, "waitbox.png"}, {Form21, "mp3towav.png"}};
     for (const Shot& s : shots) {
+        Mp3Folder = album;
         s.form->Show();
         QCoreApplication::processEvents();
         EXPECT_TRUE(s.form->grab().save(QString::fromStdString(std::string(SCREENSHOT_DIR) + "/" + s.file)));
         s.form->Hide();
     }
-    Form15->ListBox1->Clear();
-    Form21->ListBox1->Clear();
+    resetWindows();
 }
 
 }  // namespace
