@@ -32,11 +32,9 @@ TForm15::TForm15() : PickerForm(variant())
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picker, 1);
 
-    Label14 = new QLabel(QStringLiteral(
-        "La normalisation d'un MP3 consiste à ajuster son volume afin d'obtenir une collection de MP3 qui ont le "
-        "même niveau sonore. La normalisation par fichier ajuste le volume de chaque fichier indépendamment, alors "
-        "que la normalisation par album conserve les écarts de volume entre chaque fichier, de façon à ne pas "
-        "dénaturer un album par exemple."), this);
+    // clang-format off
+    Label14 = new QLabel(QStringLiteral("La normalisation d'un MP3 consiste à ajuster son volume afin d'obtenir une collection de MP3 qui ont le même niveau sonore. La normalisation par fichier ajuste le volume de chaque fichier indépendamment, alors que la normalisation par album conserve les écarts de volume entre chaque fichier, de façon à ne pas dénaturer un album par exemple."), this);
+    // clang-format on
     Label14->setWordWrap(true);
     layout->addWidget(Label14);
 
