@@ -28,9 +28,16 @@ void TForm16::runAlone(ui::Form* tool, const std::function<void()>& work)
     Form1->Hide();
     Show();
     tool->Hide();
+    // Whatever happens in the work, the main window comes back.
+    struct Restore {
+        TForm16* box;
+        ~Restore()
+        {
+            Form1->Show();
+            box->Hide();
+        }
+    } restore{this};
     work();
-    Form1->Show();
-    Hide();
 }
 
 void TForm16::closeEvent(QCloseEvent* event)
