@@ -213,13 +213,17 @@ TEST(ConvertParameters, RunAndWaitPassesBytesAndTellsHowTheProgramEnded)
         parameters += " " + platform::quotedParameter(name);
         hostile += name + '\0';
     }
+    // A program folder whose name is not UTF-8 either.
+    TempTree tree;
+    const std::string printf = tree.dir("\xe9") + "/printf";
+    ASSERT_EQ(::symlink("/usr/bin/printf", printf.c_str()), 0);
     struct Case {
         std::string program, parameters;
         bool started;
         int exitCode;
         std::string output;
     } cases[] = {
-        {"/usr/bin/printf", parameters, true, 0, hostile},
+        {printf, parameters, true, 0, hostile},
         {"/bin/sh", "-c \"echo out; exit 3\"", true, 3, "out\n"},
         {"/bin/sh", "-c \"kill -9 $$\"", true, -1, ""},
         {"/nowhere/mp3norm", "/r", false, -1, ""},
