@@ -1,18 +1,93 @@
 #include "Unit21.h"
 
+#include "Dialogs.h"
+#include "FileSystem.h"
+#include "Guard.h"
+#include "Shell.h"
 #include "Unit1.h"
+#include "Unit16.h"
 
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 TForm21* Form21 = nullptr;
 
-TForm21::TForm21()
+namespace {
+
+PickerVariant variant()
+{
+    PickerVariant v;
+    v.sorted = true;
+    v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+    v.clearOnHide = false;
+    v.bars = 0;
+    return v;
+}
+
+}  // namespace
+
+TForm21::TForm21() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Convertir : MP3 > WAV"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new ui::ListBox(this);
-    layout->addWidget(ListBox1);
-    resize(480, 360);
-    // The main window was hidden while this one works: it comes back when this one closes.
-    OnClose = [] { Form1->Show(); };
+    layout->addWidget(Picker, 1);
+
+    auto* buttons = new QHBoxLayout;
+    Button7 = new QPushButton(QStringLiteral("Convertir"), this);
+    Button5 = new QPushButton(QStringLiteral("Annuler"), this);
+    buttons->addStretch(1);
+    buttons->addWidget(Button7);
+    buttons->addWidget(Button5);
+    layout->addLayout(buttons);
+
+    resize(677, 545);
+    centreOnScreen();
+    ui::on(Button7, &QPushButton::clicked, this, &TForm21::Button7Click);
+    ui::on(Button5, &QPushButton::clicked, this, &TForm21::Button5Click);
+    OnClose = [this] { FormClose(); };
+}
+
+std::string TForm21::OutputName(const std::string& entry)
+{
+    return entry.substr(0, entry.size() < 3 ? 0 : entry.size() - 3) + "wav";
+}
+
+std::string TForm21::DecodeParameters(const std::string& entry)
+{
+    return "--decode " + platform::quotedParameter(entry) + " " +
+           platform::quotedParameter(OutputName(entry), false);
+}
+
+void TForm21::FormClose() { Form1->Show(); }
+
+void TForm21::Button7Click()
+{
+    if (ListBox1->Count() == 0) return;
+    std::vector<std::string> entries;
+    for (int i = 0; i < ListBox1->Count(); ++i) entries.push_back(ListBox1->Item(i));
+    ToolFailures failures;
+    Form16->runAlone(this, [&] {
+        const std::string program = platform::programFolder() + "dec";
+        for (const std::string& entry : entries) {
+            const platform::ProgramRun run = platform::runAndWait(program, DecodeParameters(entry));
+            if (!run.started) failures.missingProgram = program;
+            if (run.exitCode != 0) failures.add(entry);
+        }
+    });
+    ui::Dialogs::MessageBox(
+        this,
+        closingMessage(QStringLiteral("Conversion terminée"),
+                       QStringLiteral("Ces fichiers n'ont pas pu être convertis (MP3 illisible, ou fichier WAV "
+                                      "du même nom déjà présent, laissé tel quel)"),
+                       failures),
+        QStringLiteral("Sonoverne"), failures.empty() ? ui::MB_OK : ui::MB_ICONWARNING);
+    ListBox1->Clear();
+    Hide();
+}
+
+void TForm21::Button5Click()
+{
+    ListBox1->Clear();
+    Hide();
+    Form1->Show();
 }

@@ -1,15 +1,27 @@
-// The window "Convertir : MP3 > WAV": its controls and handlers join it as the program grows.
+// The window "Convertir : MP3 > WAV": decodes a list of MP3 files into WAV files beside them with
+// the decoder dec of the program's folder, once per file.
 #pragma once
 
-#include "Form.h"
-#include "ListBox.h"
+#include "FilePicker.h"
 
-class TForm21 : public ui::Form {
+#include <QPushButton>
+#include <string>
+
+class TForm21 : public PickerForm {
 public:
     TForm21();
 
-    // Files handed over by the main window.
-    ui::ListBox* ListBox1;
+    QPushButton* Button7;   // "Convertir"
+    QPushButton* Button5;   // "Annuler"
+
+    // The WAV beside an entry: its last three characters replaced by "wav".
+    static std::string OutputName(const std::string& entry);
+    // The decoder's parameters; the second name runs to the end of them.
+    static std::string DecodeParameters(const std::string& entry);
+
+    void FormClose();
+    void Button7Click();
+    void Button5Click();
 };
 
 extern TForm21* Form21;

@@ -4,11 +4,23 @@
 
 TForm14* Form14 = nullptr;
 
-TForm14::TForm14()
+namespace {
+
+PickerVariant variant()
+{
+    PickerVariant v;
+    v.sorted = true;
+    v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+    v.selectEntry = false;
+    return v;
+}
+
+}  // namespace
+
+TForm14::TForm14() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Validation des tags"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new ui::ListBox(this);
-    layout->addWidget(ListBox1);
+    layout->addWidget(Picker);
     resize(480, 360);
 }

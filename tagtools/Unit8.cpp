@@ -4,11 +4,20 @@
 
 TForm8* Form8 = nullptr;
 
-TForm8::TForm8()
+namespace {
+
+PickerVariant variant()
+{
+    PickerVariant v;
+    return v;
+}
+
+}  // namespace
+
+TForm8::TForm8() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Renommage intelligent des fichiers"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new ui::ListBox(this);
-    layout->addWidget(ListBox1);
+    layout->addWidget(Picker);
     resize(480, 360);
 }

@@ -1,15 +1,11 @@
 // The window "Renommage intelligent des fichiers": its controls and handlers join it as the program grows.
 #pragma once
 
-#include "Form.h"
-#include "ListBox.h"
+#include "FilePicker.h"
 
-class TForm8 : public ui::Form {
+class TForm8 : public PickerForm {
 public:
     TForm8();
-
-    // Files handed over by the main window.
-    ui::ListBox* ListBox1;
 };
 
 extern TForm8* Form8;

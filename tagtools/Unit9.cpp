@@ -6,12 +6,24 @@
 
 TForm9* Form9 = nullptr;
 
-TForm9::TForm9()
+namespace {
+
+PickerVariant variant()
+{
+    PickerVariant v;
+    v.sorted = true;
+    v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+    v.maxIsCount = true;
+    return v;
+}
+
+}  // namespace
+
+TForm9::TForm9() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Création de liste"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new ui::ListBox(this);
-    layout->addWidget(ListBox1);
+    layout->addWidget(Picker);
     resize(480, 360);
     // The main window was hidden while this one works: it comes back when this one closes.
     OnClose = [] { Form1->Show(); };

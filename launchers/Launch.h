@@ -1,0 +1,23 @@
+// What the two launchers share: running an outside tool with an argument vector (no shell ever
+// sees a file name) and handing it file names it cannot mistake for options.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace launch {
+
+// Runs the tool found on PATH with argv (argv[0] is its name), its input from /dev/null so that
+// it can never stop to ask, and waits for it. Its standard output is collected into *output when
+// given, else sent to standard error. Returns its exit code; 127 when it could not be started,
+// 128 + the signal number when a signal ended it.
+int runTool(const std::vector<std::string>& argv, std::string* output = nullptr);
+
+// A relative name beginning with "-" gets "./" in front, so that no tool reads it as an option
+// (neither mp3gain nor lame takes "--").
+std::string asOperand(const std::string& name);
+
+// "program: message" on standard error.
+void complain(const char* program, const std::string& message);
+
+}  // namespace launch

@@ -1,0 +1,236 @@
+// mp3norm: evens out the loudness of MP3 files with mp3gain, which changes only the gain field
+// of each audio frame (lossless, no new encoding).
+//
+//   mp3norm [/r | /a] [/c] [/m<level>] <file> ...
+//
+//   /r        track gain: each file on its own (the default)
+//   /a        album gain: one change for all the files, which keep their differences
+//   /c        apply the gain even where it clips; without it the gain is lowered so as not to
+//             clip (mp3gain -k) rather than asking: nobody sees this program's questions
+//   /m<level> target level 0 to 10 (default 5). mp3gain changes the gain in steps of 1.5 dB and
+//             aims at 89 dB by default; each level is one step from there, so the target is
+//             89 + 1.5 × (level − 5) dB: 81.5 dB at 0, 89 dB at 5, 96.5 dB at 10 (mp3gain -m).
+//
+// Tags stay byte for byte as they were: mp3gain reads and writes no tag (-s s, so no APE tag is
+// added) and changes the file in place (-T), and the ID3v2 tag at the front and the ID3v1 tag at
+// the end are compared afterwards and written back should anything have touched them.
+// mp3gain only ever sees names of its own (links in a private folder), so that no file name can
+// be taken for an option or be misread in its report.
+//
+// Standard output: the name of each file that could not be normalised, each ended by a 0 byte so
+// that any name can be read back; the reasons go to standard error.
+// Exit code: 0 every file normalised, 1 some not, 2 wrong arguments.
+#include "Launch.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char* const Me = "mp3norm";
+
+// The bytes of a file that are not audio: its ID3v2 tag and its ID3v1 tag (with an extended
+// "TAG+" block before it).
+struct Tags {
+    off_t size = 0;
+    std::string head;  // ID3v2 tag at offset 0
+    std::string tail;  // ID3v1 block at size - tail.size()
+};
+
+bool readAt(int fd, std::string& out, std::size_t count, off_t at)
+{
+    out.resize(count);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd, out.data() + done, count - done, at + off_t(done));
+        if (n <= 0) return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+bool writeAt(int fd, const std::string& bytes, off_t at)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, at + off_t(done));
+        if (n <= 0) return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+bool readTags(int fd, Tags& tags)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return false;
+    tags = Tags{};
+    tags.size = st.st_size;
+    std::string header;
+    if (st.st_size >= 10 && readAt(fd, header, 10, 0) && header.compare(0, 3, "ID3") == 0) {
+        const auto b = [&](int i) { return std::size_t(static_cast<unsigned char>(header[std::size_t(i)]) & 0x7f); };
+        std::size_t length = 10 + (b(6) << 21 | b(7) << 14 | b(8) << 7 | b(9));
+        if (header[5] & 0x10) length += 10;  // footer
+        if (off_t(length) > st.st_size) length = std::size_t(st.st_size);
+        if (!readAt(fd, tags.head, length, 0)) return false;
+    }
+    std::string v1;
+    if (st.st_size >= off_t(tags.head.size()) + 128 && readAt(fd, v1, 128, st.st_size - 128) &&
+        v1.compare(0, 3, "TAG") == 0) {
+        std::string extended;
+        if (st.st_size >= off_t(tags.head.size()) + 128 + 227 &&
+            readAt(fd, extended, 227, st.st_size - 128 - 227) && extended.compare(0, 4, "TAG+") == 0)
+            v1 = extended + v1;
+        tags.tail = v1;
+    }
+    return true;
+}
+
+// Writes back whatever changed in the tags; false when that was needed and impossible.
+bool keepTags(int fd, const Tags& before)
+{
+    Tags after;
+    if (!readTags(fd, after) || after.size != before.size) return false;
+    std::string now;
+    if (!before.head.empty() && (!readAt(fd, now, before.head.size(), 0) || now != before.head) &&
+        !writeAt(fd, before.head, 0))
+        return false;
+    const off_t tailAt = before.size - off_t(before.tail.size());
+    if (!before.tail.empty() && (!readAt(fd, now, before.tail.size(), tailAt) || now != before.tail) &&
+        !writeAt(fd, before.tail, tailAt))
+        return false;
+    return true;
+}
+
+struct Entry {
+    std::string name;  // as given
+    int fd = -1;
+    Tags tags;
+    int sameAs = -1;   // an earlier entry naming the same file
+    std::string link;  // the name mp3gain sees
+    bool failed = false;
+};
+
+bool parseLevel(const char* text, int& level)
+{
+    if (!*text) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (*end || errno || value < 0 || value > 10) return false;
+    level = int(value);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    bool album = false, clip = false;
+    int level = 5;
+    int first = 1;
+    for (; first < argc; ++first) {
+        const std::string a = argv[first];
+        if (a == "/r") album = false;
+        else if (a == "/a") album = true;
+        else if (a == "/c") clip = true;
+        else if (a.compare(0, 2, "/m") == 0 && a.size() > 2 && a.find_first_not_of("0123456789", 2) == std::string::npos) {
+            if (!parseLevel(a.c_str() + 2, level)) {
+                launch::complain(Me, "the level " + a.substr(2) + " is not between 0 and 10");
+                return 2;
+            }
+        } else
+            break;
+    }
+    if (first == argc) {
+        std::fprintf(stderr, "usage: mp3norm [/r | /a] [/c] [/m<0-10>] <mp3 file> ...\n");
+        return 2;
+    }
+
+    std::vector<Entry> entries;
+    for (int i = first; i < argc; ++i) entries.emplace_back().name = argv[i];
+
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/mp3norm-XXXXXX";
+    if (!::mkdtemp(folder.data())) {
+        launch::complain(Me, std::string("no private folder: ") + std::strerror(errno));
+        for (const Entry& e : entries) std::fwrite(e.name.c_str(), 1, e.name.size() + 1, stdout);
+        return 1;
+    }
+    std::string cwd;
+    if (char* here = ::getcwd(nullptr, 0)) {
+        cwd = here;
+        std::free(here);
+    }
+
+    std::vector<std::string> command{"mp3gain", album ? "-a" : "-r", clip ? "-c" : "-k",
+                                     "-m", std::to_string(level - 5), "-s", "s", "-T", "-q", "-o"};
+    const std::size_t options = command.size();
+    std::vector<struct stat> identities;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        Entry& e = entries[i];
+        struct stat st {};
+        e.fd = ::open(e.name.c_str(), O_RDWR | O_CLOEXEC);
+        if (e.fd < 0 || ::fstat(e.fd, &st) != 0 || !S_ISREG(st.st_mode) || !readTags(e.fd, e.tags)) {
+            launch::complain(Me, e.name + ": " + (e.fd < 0 ? std::strerror(errno) : "not a readable file"));
+            e.failed = true;
+            identities.push_back(st);
+            continue;
+        }
+        identities.push_back(st);
+        // A file named twice gets its gain changed once.
+        for (std::size_t j = 0; j < i; ++j)
+            if (entries[j].fd >= 0 && identities[j].st_dev == st.st_dev && identities[j].st_ino == st.st_ino)
+                e.sameAs = int(j);
+        if (e.sameAs >= 0) continue;
+        e.link = folder + "/" + std::to_string(i) + ".mp3";
+        const std::string target = e.name[0] == '/' ? e.name : cwd + "/" + e.name;
+        if (::symlink(target.c_str(), e.link.c_str()) != 0) {
+            launch::complain(Me, e.name + ": " + std::strerror(errno));
+            e.failed = true;
+            e.link.clear();
+            continue;
+        }
+        command.push_back(e.link);
+    }
+
+    std::string report;
+    if (command.size() > options) {
+        const int code = launch::runTool(command, &report);
+        if (code == 127) launch::complain(Me, "mp3gain could not be started");
+    }
+
+    // mp3gain's report lists, one a line, the files it could read: "<name>\t<gain>\t...".
+    for (Entry& e : entries) {
+        if (e.failed || e.link.empty()) continue;
+        if (report.find("\n" + e.link + "\t") == std::string::npos) {
+            launch::complain(Me, e.name + ": mp3gain could not read it as MP3");
+            e.failed = true;
+        }
+    }
+    for (Entry& e : entries) {
+        if (e.sameAs >= 0) e.failed = entries[std::size_t(e.sameAs)].failed;
+        if (e.fd >= 0 && e.sameAs < 0 && !keepTags(e.fd, e.tags)) {
+            launch::complain(Me, e.name + ": its tags could not be kept as they were");
+            e.failed = true;
+        }
+        if (e.fd >= 0) ::close(e.fd);
+        if (!e.link.empty()) ::unlink(e.link.c_str());
+    }
+    ::rmdir(folder.c_str());
+
+    bool anyFailed = false;
+    for (const Entry& e : entries) {
+        if (!e.failed) continue;
+        anyFailed = true;
+        std::fwrite(e.name.c_str(), 1, e.name.size() + 1, stdout);
+    }
+    return anyFailed ? 1 : 0;
+}

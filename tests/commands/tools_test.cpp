@@ -1,0 +1,433 @@
+// The tool windows that change many files: the file picker of all of them, the multi-file tag
+// editor, the ID3v1-to-ID3v2 import and the track renumbering, driven through their handlers
+// with scripted message boxes; what they wrote is read back by mutagen.
+#include "CommandsTest.h"
+
+#include "Dialogs.h"
+#include "Unit12.h"
+#include "Unit13.h"
+#include "Unit14.h"
+#include "Unit15.h"
+#include "Unit21.h"
+#include "Unit25.h"
+#include "Unit6.h"
+#include "Unit7.h"
+#include "Unit8.h"
+#include "Unit9.h"
+#include "variable.h"
+
+#include <gmock/gmock.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QJsonArray>
+#include <QPainter>
+#include <QTest>
+
+#include <filesystem>
+
+using namespace cmdtest;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+namespace {
+
+Strings items(const ui::ListBox* list)
+{
+    Strings out;
+    for (int i = 0; i < list->Count(); ++i) out.push_back(list->Item(i));
+    return out;
+}
+
+Strings fileBox(const ui::FileListBox* box)
+{
+    Strings out;
+    for (int i = 0; i < box->count(); ++i) out.push_back(box->itemName(i));
+    return out;
+}
+
+QString caption(const QPushButton* button) { return button ? button->text() : QStringLiteral("-"); }
+
+const QString Walker = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+
+// --- The picker -----------------------------------------------------------------------------------
+
+struct Variant {
+    PickerForm* form;
+    const char* mask;
+    bool sorted;
+    QString addAll;   // "-": none
+    QString walker;   // "-": none
+    QString clear;
+    bool clearedByHide;
+    bool clearedByShow;
+    int bars;
+};
+
+std::vector<Variant> variants()
+{
+    const QString none = QStringLiteral("-");
+    const QString all = QStringLiteral("Tout Ajouter");
+    const QString clear = QStringLiteral("Tout Enlever");
+    return {
+        {Form6, "*.mp3", false, all, none, clear, true, false, 1},
+        {Form8, "*.mp3", false, all, none, clear, true, false, 1},
+        {Form9, "*.mp3", true, all, Walker, clear, true, false, 1},
+        {Form13, "*.mp3", true, all, Walker, clear, true, false, 1},
+        {Form14, "*.mp3", true, all, Walker, clear, true, false, 1},
+        {Form25, "*.mp3", false, none, none, QStringLiteral("Vider la liste"), false, true, 1},
+        {Form12, "*.wav", true, all, QStringLiteral("Ajouter tous les fichiers + les fichiers des sous-dossiers"), clear,
+         true, false, 2},
+        {Form15, "*.mp3", true, all, Walker, clear, false, false, 0},
+        {Form21, "*.mp3", true, all, Walker, clear, false, false, 0},
+    };
+}
+
+class Tools : public Collection {
+protected:
+    void SetUp() override
+    {
+        Collection::SetUp();
+        Mp3Folder = folder_;
+    }
+    void TearDown() override
+    {
+        for (ui::Form* form : {static_cast<ui::Form*>(Form6), static_cast<ui::Form*>(Form25)}) form->Hide();
+        Collection::TearDown();
+    }
+};
+
+// Every window of the picker: its variant, and each handler on a small tree.
+TEST_F(Tools, EveryPickerWindowBuildsItsListWithItsVariant)
+{
+    const std::string b = put("b.mp3", "x"), a = put("A.MP3", "x"), w = put("c.wav", "x");
+    std::filesystem::create_directories(folder_ + "/sous/bas");
+    const std::string d = put("sous/d.mp3", "x"), e = put("sous/bas/e.mp3", "x"), v = put("sous/v.wav", "x");
+    for (const Variant& t : variants()) {
+        SCOPED_TRACE(t.form->Caption().toStdString());
+        FilePicker* p = t.form->Picker;
+        const bool wav = std::string(t.mask) == "*.wav";
+        EXPECT_EQ(p->FileListBox1->Mask(), t.mask);
+        EXPECT_EQ(t.form->ListBox1->Sorted, t.sorted);
+        EXPECT_EQ(caption(p->Button1), QStringLiteral("Ajouter"));
+        EXPECT_EQ(caption(p->Button2), t.addAll);
+        EXPECT_EQ(caption(p->Button3), QStringLiteral("Enlever"));
+        EXPECT_EQ(caption(p->Button4), t.clear);
+        EXPECT_EQ(caption(p->Button6), t.walker);
+        EXPECT_EQ(int(p->ProgressBar1 != nullptr) + int(p->ProgressBar2 != nullptr), t.bars);
+        EXPECT_EQ(t.form->ProgressBar1, p->ProgressBar1);
+        EXPECT_EQ(p->ScruteDossier1.Filtre, t.mask);
+
+        // Shown with entries handed over by the main window: the list keeps them, except on the
+        // renumbering window; the boxes open the music folder.
+        t.form->ListBox1->Clear();
+        t.form->ListBox1->Add("/avant.mp3");
+        if (p->ProgressBar1) p->ProgressBar1->setPosition(50);
+        t.form->Show();
+        EXPECT_EQ(t.form->DirectoryListBox1->Directory(), folder_);
+        EXPECT_EQ(t.form->DriveComboBox1->Drive(), '/');
+        EXPECT_EQ(fileBox(t.form->FileListBox1), (wav ? Strings{"c.wav"} : Strings{"A.MP3", "b.mp3"}));
+        EXPECT_EQ(t.form->ListBox1->Count(), t.clearedByShow ? 0 : 1);
+        if (p->ProgressBar1) {
+            EXPECT_EQ(p->ProgressBar1->Position(), 0);
+        }
+        t.form->Button4Click();
+        EXPECT_EQ(t.form->ListBox1->Count(), 0);
+
+        // "Ajouter" (and the double-click) add the selected file; without one nothing is added.
+        t.form->FileListBox1->setItemIndex(-1);
+        t.form->Button1Click();
+        EXPECT_EQ(t.form->ListBox1->Count(), 0);
+        t.form->FileListBox1->setItemIndex(0);
+        t.form->Button1Click();
+        t.form->FileListBox1DblClick();
+        Strings expected = wav ? Strings{w, w} : Strings{a, a};
+        if (p->Button2) {
+            // Twice "Tout Ajouter": every file twice, in place when sorted.
+            t.form->Picker->Button2Click();
+            t.form->Picker->Button2Click();
+            EXPECT_EQ(t.form->FileListBox1->ItemIndex(), t.form->FileListBox1->count() - 1);
+            const Strings box = wav ? Strings{w} : Strings{a, b};
+            for (int twice = 0; twice < 2; ++twice) expected.insert(expected.end(), box.begin(), box.end());
+        }
+        if (t.sorted) std::stable_sort(expected.begin(), expected.end(), [](auto& x, auto& y) {
+            return strcasecmp(x.c_str(), y.c_str()) < 0;
+        });
+        EXPECT_THAT(items(t.form->ListBox1), ElementsAreArray(expected));
+
+        // "Enlever": nothing without a selection, else the selected entry.
+        t.form->ListBox1->setCurrentRow(-1);
+        t.form->ListBox1->clearSelection();
+        t.form->Button3Click();
+        EXPECT_EQ(t.form->ListBox1->Count(), int(expected.size()));
+        t.form->ListBox1->setCurrentRow(1);
+        t.form->Button3Click();
+        expected.erase(expected.begin() + 1);
+        EXPECT_THAT(items(t.form->ListBox1), ElementsAreArray(expected));
+        t.form->Button3Click();  // the selection went with the entry
+        EXPECT_EQ(t.form->ListBox1->Count(), int(expected.size()));
+
+        if (p->Button6) {
+            // The walker adds the matching files of the whole tree (every walker window sorts).
+            t.form->Button4Click();
+            t.form->Button6Click();
+            const Strings walked = wav ? Strings{w, v} : Strings{a, b, e, d};
+            EXPECT_THAT(items(t.form->ListBox1), ElementsAreArray(walked));
+        }
+
+        // The folder box moves the file box; the drive box moves the folder box.
+        t.form->DirectoryListBox1->setDirectory(folder_ + "/sous");
+        EXPECT_EQ(t.form->FileListBox1->Directory(), folder_ + "/sous");
+        EXPECT_EQ(fileBox(t.form->FileListBox1), (wav ? Strings{"v.wav"} : Strings{"d.mp3"}));
+        t.form->DriveComboBox1Change();
+        EXPECT_EQ(t.form->DirectoryListBox1->Directory(), folder_ + "/sous");  // same drive: stays
+
+        const int before = t.form->ListBox1->Count();
+        ASSERT_GT(before, 0);
+        t.form->Hide();
+        EXPECT_EQ(t.form->ListBox1->Count(), t.clearedByHide ? 0 : before);
+        t.form->ListBox1->Clear();
+    }
+}
+
+
+// --- What the runs wrote --------------------------------------------------------------------------
+
+// The frames mutagen reads: "ID=text" for each text frame, "COMM=lang/desc/text" for comments,
+// sorted; "ID~enc" is appended for a frame not in ISO-8859-1.
+Strings frames(const std::string& path)
+{
+    const QJsonObject dump = probe(path);
+    Strings out;
+    const QJsonObject v2 = dump.value("v2").toObject();
+    for (auto it = v2.begin(); it != v2.end(); ++it) {
+        const QJsonArray f = it.value().toArray();
+        std::string line = it.key().toStdString() + "=" + f.at(1).toString().toStdString();
+        if (f.at(0).toInt() != 0) line += "~" + std::to_string(f.at(0).toInt());
+        out.push_back(line);
+    }
+    for (const QJsonValue c : dump.value("comments").toArray()) {
+        const QJsonArray f = c.toArray();
+        out.push_back("COMM=" + f.at(1).toString().toStdString() + "/" + f.at(2).toString().toStdString() + "/" +
+                      f.at(3).toString().toStdString());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// The raw bytes (header and data) of the first frame `id` of an ID3v2.3 tag; empty when none.
+std::string frameBytes(const std::string& path, const std::string& id)
+{
+    const std::string file = readBytes(path);
+    if (file.compare(0, 3, "ID3") != 0 || file.size() < 10) return {};
+    const auto byte = [&](size_t i) { return size_t(static_cast<unsigned char>(file[i])); };
+    const size_t end = std::min(file.size(), 10 + (byte(6) << 21 | byte(7) << 14 | byte(8) << 7 | byte(9)));
+    for (size_t at = 10; at + 10 <= end && file[at] != '\0';) {
+        const size_t size = byte(at + 4) << 24 | byte(at + 5) << 16 | byte(at + 6) << 8 | byte(at + 7);
+        if (file.compare(at, 4, id) == 0) return file.substr(at, 10 + size);
+        at += 10 + size;
+    }
+    return {};
+}
+
+// An ID3v2.3 title frame in UTF-16, which the tag library cannot give whole as ISO-8859-1.
+gen::RawFrame utf16Title()
+{
+    std::string data("\x01\xff\xfe", 3);
+    for (char16_t c : std::u16string(u"\u03a9mega")) data += {char(c & 0xff), char(c >> 8)};
+    data += std::string(2, '\0');
+    return {"TIT2", data};
+}
+
+std::string unreadableTag()
+{
+    // An ID3v2.2 tag: the library reads no tag of that version.
+    const std::string text = std::string(1, '\0') + "Vieux titre";
+    const std::string frame22 = "TT2" + std::string(2, '\0') + char(text.size()) + text;
+    gen::Mp3Spec audio;
+    audio.audio = gen::SilentFrames(4);
+    return std::string("ID3\x02\x00\x00\x00\x00\x00", 9) + char(frame22.size()) + frame22 + gen::Mp3Bytes(audio);
+}
+
+gen::TagTexts fullTexts(const std::string& title)
+{
+    gen::TagTexts t = texts("Artiste", title, "Album");
+    t.year = "1999";
+    t.genre = "Rock";
+    t.track = "3/12";
+    t.comment = "Remarque";
+    return t;
+}
+
+const Strings Full = {"COMM=eng//Remarque", "TALB=Album", "TCON=Rock", "TIT2=Titre", "TPE1=Artiste",
+                      "TRCK=3/12", "TYER=1999"};
+
+// --- The multi-file tag editor ------------------------------------------------------------------
+
+struct EditCase {
+    const char* name;
+    // The ticked fields and their values, by check box number 1..7.
+    std::vector<std::pair<int, std::string>> ticked;
+    Strings list;  // "tagged", "utf16", "bare", "unreadable", "missing"
+    // Frames expected afterwards, per listed kind; "same" for a file left byte-identical,
+    // "none" for a file that must not exist.
+    std::map<std::string, Strings> expected;
+    bool failed;
+};
+
+TEST_F(Tools, ModifierGivesTheTickedFieldsToEveryFileOfTheList)
+{
+    const Strings utf16Rest = {"TIT2=\u03a9mega~1", "TPE1=Artiste"};
+    const EditCase cases[] = {
+        {"three fields, a file twice, a tag-less file, an unread title kept",
+         {{3, "Neuf"}, {4, "2004"}, {7, "Note"}},
+         {"tagged", "utf16", "bare", "tagged"},
+         {{"tagged", {"COMM=ENG//Note", "TALB=Neuf", "TCON=Rock", "TIT2=Titre", "TPE1=Artiste",
+                      "TRCK=3/12", "TYER=2004"}},
+          {"utf16", {"COMM=ENG//Note", "TALB=Neuf", "TIT2=\u03a9mega~1", "TPE1=Artiste", "TYER=2004"}},
+          {"bare", {"COMM=ENG//Note", "TALB=Neuf", "TYER=2004"}}},
+         false},
+        {"an empty ticked field removes its frame; genre and track",
+         {{1, ""}, {6, "Jazz"}, {5, "7"}, {2, "Autre"}},
+         {"tagged", "utf16"},
+         {{"tagged", {"COMM=eng//Remarque", "TALB=Album", "TCON=Jazz", "TPE1=Autre", "TRCK=7", "TYER=1999"}},
+          {"utf16", {"TCON=Jazz", "TPE1=Autre", "TRCK=7"}}},
+         false},
+        {"a ticked title replaces one that could not be read whole",
+         {{1, "Omega"}},
+         {"utf16"},
+         {{"utf16", {"TIT2=Omega", "TPE1=Artiste"}}},
+         false},
+        {"nothing ticked: tags saved as they were; a tag-less file has nothing to save",
+         {},
+         {"tagged", "utf16", "bare"},
+         {{"tagged", Full}, {"utf16", utf16Rest}, {"bare", {"same"}}},
+         true},
+        {"a tag that cannot be read and a missing file are not written",
+         {{1, "Neuf"}},
+         {"unreadable", "missing", "tagged"},
+         {{"unreadable", {"same"}}, {"missing", {"none"}},
+          {"tagged", {"COMM=eng//Remarque", "TALB=Album", "TCON=Rock", "TIT2=Neuf", "TPE1=Artiste", "TRCK=3/12",
+                      "TYER=1999"}}},
+         true},
+    };
+    QCheckBox* TForm6::*const boxes[] = {&TForm6::CheckBox1, &TForm6::CheckBox2, &TForm6::CheckBox3, &TForm6::CheckBox4,
+                                         &TForm6::CheckBox5, &TForm6::CheckBox6, &TForm6::CheckBox7};
+    ui::TagEdit* TForm6::*const edits[] = {&TForm6::id3title, &TForm6::id3artist, &TForm6::id3album, &TForm6::id3year,
+                                           &TForm6::id3track, &TForm6::id3genre, &TForm6::id3comment};
+    int serial = 0;
+    for (const EditCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string dir = std::to_string(++serial);
+        std::filesystem::create_directories(folder_ + "/" + dir);
+        std::map<std::string, std::string> paths;
+        paths["tagged"] = putTagged(dir + "/tagged.mp3", fullTexts("Titre"));
+        gen::Mp3Spec spec;
+        spec.id3v2 = gen::Id3v2Spec{texts("Artiste", ""), {utf16Title()}, 0};
+        spec.audio = gen::SilentFrames(4);
+        paths["utf16"] = put(dir + "/utf16.mp3", gen::Mp3Bytes(spec));
+        paths["bare"] = putUntagged(dir + "/bare.mp3");
+        paths["unreadable"] = put(dir + "/unreadable.mp3", unreadableTag());
+        paths["missing"] = folder_ + "/" + dir + "/missing.mp3";
+        ASSERT_EQ(frames(paths["utf16"]), utf16Rest);
+        std::map<std::string, std::string> before;
+        for (const auto& [kind, path] : paths) before[kind] = exists(path) ? readBytes(path) : std::string();
+        const std::string utf16Title = frameBytes(paths["utf16"], "TIT2");
+
+        Form6->Show();
+        for (int i = 0; i < 7; ++i) {
+            (Form6->*boxes[i])->setChecked(false);
+            (Form6->*edits[i])->setText("reste");  // a hidden field's text is not written
+        }
+        for (const auto& [box, value] : c.ticked) {
+            (Form6->*boxes[box - 1])->setChecked(true);
+            EXPECT_TRUE((Form6->*edits[box - 1])->isVisible());
+            (Form6->*edits[box - 1])->setText(value);
+        }
+        for (const std::string& kind : c.list) Form6->ListBox1->Add(paths[kind]);
+        ui::Dialogs::clearScript();
+        Form6->Button5Click();
+
+        ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+        EXPECT_EQ(ui::Dialogs::shown()[0].caption, QStringLiteral("Sonoverne"));
+        EXPECT_EQ(ui::Dialogs::shown()[0].flags, unsigned(ui::MB_OK));
+        EXPECT_EQ(ui::Dialogs::shown()[0].text,
+                  c.failed ? QStringLiteral("Modification terminée\r\nCertains tags n'ont pu etres correctement enregistrés\r\nPensez à rafraîchir la liste")
+                           : QStringLiteral("Modification terminée\r\nPensez à rafraîchir la liste"));
+        EXPECT_EQ(Form6->ListBox1->Count(), 0);
+        EXPECT_FALSE(Form6->isVisible());
+        for (const auto& [kind, want] : c.expected) {
+            SCOPED_TRACE(kind);
+            if (want == Strings{"same"}) {
+                EXPECT_EQ(readBytes(paths[kind]), before[kind]);
+            } else if (want == Strings{"none"}) {
+                EXPECT_FALSE(exists(paths[kind]));
+            } else {
+                EXPECT_EQ(frames(paths[kind]), want);
+            }
+        }
+        // The title that could not be read whole stays byte for byte unless ticked.
+        const bool titleTicked = std::any_of(c.ticked.begin(), c.ticked.end(), [](auto& t) { return t.first == 1; });
+        if (!titleTicked && c.expected.count("utf16")) {
+            EXPECT_EQ(frameBytes(paths["utf16"], "TIT2"), utf16Title);
+        }
+        for (const char* kind : {"tagged", "utf16", "bare"}) {
+            if (!c.expected.count(kind)) {
+                EXPECT_EQ(readBytes(paths[kind]), before[kind]);
+            }
+        }
+    }
+
+    // An empty list: no message, the window stays open.
+    Form6->Show();
+    ui::Dialogs::clearScript();
+    Form6->Button5Click();
+    EXPECT_THAT(ui::Dialogs::shown(), IsEmpty());
+    EXPECT_TRUE(Form6->isVisible());
+    // "Annuler" empties the list and closes.
+    Form6->ListBox1->Add(folder_ + "/1/tagged.mp3");
+    Form6->Button6->click();
+    EXPECT_EQ(Form6->ListBox1->Count(), 0);
+    EXPECT_FALSE(Form6->isVisible());
+}
+
+// The value fields hold what a tag text can: ISO-8859-1 on one line, year 4 and track 2 characters.
+TEST_F(Tools, ValueFieldsTakeOnlyWhatATagTextHolds)
+{
+    struct Case {
+        ui::TagEdit* edit;
+        std::string start;
+        QString typed;   // typed key by key (ASCII), else inserted as typing does
+        QString pasted;  // then pasted at the end
+        std::string result;
+    };
+    const Case cases[] = {
+        {Form6->id3title, "", "", QStringLiteral("a\tb\nc\x7f" "d"), "a b c d"},
+        {Form6->id3title, "abc", "", QStringLiteral("\u03a9"), "abc"},
+        {Form6->id3artist, "", QStringLiteral("\u00e9t\u00e9"), QStringLiteral("\u20ac"), "\xe9t\xe9"},
+        {Form6->id3year, "", QStringLiteral("198765"), "", "1987"},
+        {Form6->id3year, "12", "", QStringLiteral("3456"), "1234"},
+        {Form6->id3track, "", QStringLiteral("123"), "", "12"},
+        {Form6->id3album, std::string("Nom\0reste", 9), "", "", "Nom"},
+        {Form6->id3comment, std::string("a\tb", 3), "", "", "a b"},
+    };
+    Form6->Show();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.result);
+        c.edit->setVisible(true);
+        c.edit->setText(c.start);
+        c.edit->setFocus();
+        c.edit->end(false);
+        if (c.typed.toLatin1() == c.typed.toUtf8()) QTest::keyClicks(c.edit, c.typed);
+        else c.edit->insert(c.typed);
+        if (!c.pasted.isEmpty()) {
+            QApplication::clipboard()->setText(c.pasted);
+            c.edit->paste();
+        }
+        EXPECT_EQ(c.edit->Text(), c.result);
+    }
+    Form6->Hide();
+}
+
+}  // namespace

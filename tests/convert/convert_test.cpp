@@ -1,0 +1,617 @@
+// The normalisation window, the MP3-to-WAV window and their launchers mp3norm and dec: the
+// parameter strings, runs recorded by stand-in launchers, real runs over generated files checked
+// byte for byte and by mp3gain's and lame's own readings, and what a run reports when it fails.
+#include "AppTestMain.h"
+#include "Dialogs.h"
+#include "FileSystem.h"
+#include "Shell.h"
+#include "TempTree.h"
+#include "Unit1.h"
+#include "Unit15.h"
+#include "Unit16.h"
+#include "Unit21.h"
+#include "mp3gen.h"
+#include "variable.h"
+
+#include <gmock/gmock.h>
+
+#include <QApplication>
+#include <QProcess>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+
+namespace gen = sonoverne::mp3gen;
+using Strings = std::vector<std::string>;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+const std::string Launchers = SONOVERNE_PROGRAM_DIR;
+
+// Names no shell or option parser may split or take for something else.
+const Strings HostileNames = {"q\"uote\" with  blanks.mp3", "-dash.mp3", "back\\slash\\\\.mp3",
+                              "\xe9t\xe9 latin-1.mp3", "tab\there\\\"x.mp3"};
+
+std::string bytesOf(const QString& text) { return text.toStdString(); }
+
+bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// The length of the ID3v2 tag at the front of a file.
+std::size_t id3v2Length(const std::string& bytes)
+{
+    auto b = [&](int i) { return std::size_t(static_cast<unsigned char>(bytes[std::size_t(i)])); };
+    return bytes.compare(0, 3, "ID3") ? 0 : 10 + (b(6) << 21 | b(7) << 14 | b(8) << 7 | b(9));
+}
+
+// What the stand-in launcher recorded: one argument vector a run.
+std::vector<Strings> records(const std::string& log)
+{
+    const std::string bytes = TempTree::read(log);
+    std::vector<Strings> runs;
+    std::size_t at = 0;
+    auto next = [&] {
+        const std::size_t end = bytes.find('\0', at);
+        std::string field = bytes.substr(at, end - at);
+        at = end + 1;
+        return field;
+    };
+    while (at < bytes.size()) {
+        const int count = std::atoi(next().c_str());
+        Strings args;
+        for (int i = 0; i < count; ++i) args.push_back(next());
+        runs.push_back(args);
+    }
+    return runs;
+}
+
+// A stand-in launcher that takes its time, then records its arguments, and exits.
+void writeRecorder(const std::string& path, const std::string& log)
+{
+    platform::writeFile(path, "#!/bin/sh\nsleep 0.2\nprintf '%s\\0' \"$#\" \"$@\" >> '" + log + "'\n");
+    ::chmod(path.c_str(), 0755);
+}
+
+// A 16-bit stereo WAV of `frames` frames of a 440 Hz tone.
+std::string toneWav(int frames)
+{
+    auto le = [](uint32_t v, int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i) s += char(v >> (8 * i) & 0xff);
+        return s;
+    };
+    std::string pcm;
+    for (int i = 0; i < frames; ++i) {
+        const auto v = uint16_t(int16_t(12000 * std::sin(2 * M_PI * 440 * i / 44100.0)));
+        pcm += le(v, 2) + le(v, 2);
+    }
+    return "RIFF" + le(uint32_t(36 + pcm.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(2, 2) + le(44100, 4) +
+           le(44100 * 4, 4) + le(4, 2) + le(16, 2) + "data" + le(uint32_t(pcm.size()), 4) + pcm;
+}
+
+// mp3gain's own reading of an MP3 (nothing written): the gain steps it suggests, and the highest
+// global gain of the frames. The album line when asked.
+struct GainReading {
+    int suggested = 0;
+    int maxGlobalGain = 0;
+};
+std::vector<GainReading> readGain(const Strings& files)
+{
+    QProcess mp3gain;
+    QStringList args{"-o", "-s", "s"};
+    for (const std::string& f : files) args << platform::toDisplay(f);
+    mp3gain.start(QStringLiteral("mp3gain"), args);
+    mp3gain.waitForFinished(-1);
+    std::vector<GainReading> out;
+    const QList<QByteArray> lines = mp3gain.readAllStandardOutput().split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> f = lines[i].split('\t');
+        if (f.size() >= 6) out.push_back({f[1].toInt(), f[4].toInt()});
+    }
+    return out;
+}
+
+struct ModalState {
+    bool waitBox, main, tool;
+};
+
+class Convert : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ui::Dialogs::clearScript();
+        Form1->Show();
+        music_ = tree_.dir("music");
+        program_ = tree_.dir("prog");
+        platform::setProgramFolder(program_);
+    }
+    void TearDown() override { platform::setProgramFolder(Launchers); }
+
+    // The windows as they start, between the cases of a table.
+    static void resetWindows()
+    {
+        ui::Dialogs::clearScript();
+        Form15->TrackBar1->setValue(5);
+        Form15->RadioButton2->setChecked(true);
+        Form15->ListBox1->Clear();
+        Form21->ListBox1->Clear();
+    }
+
+    std::string mp3(const std::string& name, double hz, bool tagged = true) const
+    {
+        gen::Mp3Spec spec;
+        if (tagged) {
+            gen::TagTexts texts;
+            texts.title = std::string("Titre\0", 6);  // as some taggers write it, with its 0
+            texts.artist = "Artiste";
+            spec.id3v2 = gen::Id3v2Spec{texts, {{"PRIV", std::string("\xff\xfb\x90\x64 sync-like", 15)}}, 64};
+            gen::Id3v1Spec v1;
+            v1.title = "Titre";
+            v1.track = 3;
+            spec.id3v1 = v1;
+        }
+        spec.audio = gen::ToneFrames({{hz, 1.0}});
+        const std::string path = music_ + "/" + name;
+        gen::WriteMp3(path, spec);
+        return path;
+    }
+
+    // Clicks the run button; every state the windows showed while the tool ran.
+    static std::vector<ModalState> click(ui::Form* tool, QPushButton* button)
+    {
+        std::vector<ModalState> seen;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout,
+                         [&] { seen.push_back({Form16->isVisible(), Form1->isVisible(), tool->isVisible()}); });
+        watch.start(5);
+        button->click();
+        return seen;
+    }
+
+    TempTree tree_;
+    std::string music_, program_;
+};
+
+TEST(ConvertParameters, AreThoseOfTheLaunchersCommandLines)
+{
+    struct Case {
+        std::string made, expected;
+    } cases[] = {
+        {TForm15::FileParameters(5, "/a/b.mp3"), "/r /c /m5 \"/a/b.mp3\""},
+        {TForm15::FileParameters(0, "/a/b.mp3"), "/r /c /m0 \"/a/b.mp3\""},
+        {TForm15::FileParameters(10, "/a/b.mp3"), "/r /c /m10 \"/a/b.mp3\""},
+        {TForm15::AlbumParameters(5, {"/x/1.mp3", "/x/2 b.mp3", "/x/3.mp3"}),
+         "/a /c /m5 \"/x/1.mp3\" \"/x/2 b.mp3\" \"/x/3.mp3\""},
+        {TForm21::DecodeParameters("/a/b.mp3"), "--decode \"/a/b.mp3\" \"/a/b.wav"},
+        {TForm21::OutputName("/a/Song.MP3"), "/a/Song.wav"},
+        {TForm21::OutputName("ab"), "wav"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.made, c.expected);
+}
+
+TEST(ConvertParameters, QuotedNamesComeBackWholeFromTheSplit)
+{
+    Strings texts = HostileNames;
+    texts.insert(texts.end(), {"", "ends in one\\", "ends in two\\\\", "\"", "\\\"", " lead and trail "});
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(platform::splitParameters(platform::quotedParameter(text)), Strings{text});
+        EXPECT_EQ(platform::splitParameters("a " + platform::quotedParameter(text) + " b"), (Strings{"a", text, "b"}));
+        EXPECT_EQ(platform::splitParameters("a " + platform::quotedParameter(text, false)), (Strings{"a", text}));
+    }
+}
+
+TEST(ConvertParameters, RunAndWaitPassesBytesAndTellsHowTheProgramEnded)
+{
+    std::string hostile;
+    std::string parameters = platform::quotedParameter("%s\\0");
+    for (const std::string& name : HostileNames) {
+        parameters += " " + platform::quotedParameter(name);
+        hostile += name + '\0';
+    }
+    // A program folder whose name is not UTF-8 either.
+    TempTree tree;
+    const std::string printf = tree.dir("\xe9") + "/printf";
+    ASSERT_EQ(::symlink("/usr/bin/printf", printf.c_str()), 0);
+    struct Case {
+        std::string program, parameters;
+        bool started;
+        int exitCode;
+        std::string output;
+    } cases[] = {
+        {printf, parameters, true, 0, hostile},
+        {"/bin/sh", "-c \"echo out; exit 3\"", true, 3, "out\n"},
+        {"/bin/sh", "-c \"kill -9 $$\"", true, -1, ""},
+        {"/nowhere/mp3norm", "/r", false, -1, ""},
+        {"/tmp", "", false, -1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program + " " + c.parameters);
+        const platform::ProgramRun run = platform::runAndWait(c.program, c.parameters);
+        EXPECT_EQ(run.started, c.started);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(run.output, c.output);
+    }
+}
+
+TEST(ConvertLaunchers, RefuseWrongArgumentsAndTakeDashedNamesWhole)
+{
+    TempTree tree;
+    const std::string folder = tree.dir("w");
+    gen::Mp3Spec spec;
+    spec.audio = gen::ToneFrames({{440, 0.5}});
+    gen::WriteMp3(folder + "/-dash.mp3", spec);
+    const std::string before = TempTree::read(folder + "/-dash.mp3");
+    struct Case {
+        std::string program, parameters;
+        int exitCode;
+    } cases[] = {
+        {"mp3norm", "/r /c", 2},
+        {"mp3norm", "/a /m11 \"-dash.mp3\"", 2},
+        {"dec", "--decode \"-dash.mp3\"", 2},
+        {"dec", "--encode \"-dash.mp3\" \"-dash.wav\"", 2},
+        {"mp3norm", "/r /c /m10 \"-dash.mp3\"", 0},
+        {"dec", "--decode \"-dash.mp3\" \"-dash.wav", 0},
+        {"dec", "--decode \"-dash.mp3\" \"-dash.wav", 1},  // never replaces
+    };
+    char* here = ::getcwd(nullptr, 0);
+    ASSERT_EQ(::chdir(folder.c_str()), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program + " " + c.parameters);
+        EXPECT_EQ(platform::runAndWait(Launchers + "/" + c.program, c.parameters).exitCode, c.exitCode);
+    }
+    EXPECT_EQ(::chdir(here), 0);
+    std::free(here);
+    const std::string after = TempTree::read(folder + "/-dash.mp3");
+    EXPECT_EQ(after.size(), before.size());
+    EXPECT_NE(after, before);
+    EXPECT_EQ(TempTree::read(folder + "/-dash.wav").substr(0, 4), "RIFF");
+}
+
+TEST(ConvertLaunchers, TagsAMisbehavingGainToolWroteIntoAreWrittenBack)
+{
+    TempTree tree;
+    gen::Mp3Spec spec;
+    gen::TagTexts texts;
+    texts.title = "Titre";
+    spec.id3v2 = gen::Id3v2Spec{texts, {}, 16};
+    spec.id3v1 = gen::Id3v1Spec{};
+    spec.audio = gen::ToneFrames({{440, 0.3}});
+    const std::string file = tree.path("a.mp3");
+    gen::WriteMp3(file, spec);
+    const std::string before = TempTree::read(file);
+    // A tool that reports the file read and scribbles over its first and last bytes.
+    const std::string bin = tree.dir("bin");
+    platform::writeFile(bin + "/mp3gain",
+                        "#!/bin/sh\nfor f; do :; done\n"
+                        "printf 'XXXX' | dd of=\"$f\" conv=notrunc status=none\n"
+                        "printf 'YYYY' | dd of=\"$f\" bs=1 seek=$(( $(wc -c < \"$f\") - 4 )) conv=notrunc status=none\n"
+                        "printf 'File\\tMP3 gain\\n%s\\t1\\n' \"$f\"\n");
+    ::chmod((bin + "/mp3gain").c_str(), 0755);
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+    const platform::ProgramRun run = platform::runAndWait(Launchers + "/mp3norm", "/r \"" + file + "\"");
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(TempTree::read(file) == before);
+}
+
+TEST_F(Convert, RunsStartTheLaunchersWithTheListInItsSortedOrderEachWaitedFor)
+{
+    const std::string log = tree_.path("log");
+    writeRecorder(program_ + "/mp3norm", log);
+    writeRecorder(program_ + "/dec", log);
+    const std::string a = music_ + "/a.mp3", b = music_ + "/B.MP3", c = music_ + "/c.mp3";
+    Strings hostile;
+    for (const std::string& name : HostileNames) hostile.push_back(music_ + "/" + name);
+    Strings hostileSorted;
+
+    struct Case {
+        const char* what;
+        ui::Form* form;
+        ui::ListBox* list;
+        QPushButton* button;
+        std::function<void()> settings;
+        Strings entries;
+        std::function<std::vector<Strings>()> expected;
+        QString message;
+    } cases[] = {
+        {"by file, level 0", Form15, Form15->ListBox1, Form15->Button7, [] { Form15->TrackBar1->setValue(0); },
+         {c, a, b},
+         [&] { return std::vector<Strings>{{"/r", "/c", "/m0", a}, {"/r", "/c", "/m0", b}, {"/r", "/c", "/m0", c}}; },
+         "Normalisation terminée"},
+        {"by album, level 10", Form15, Form15->ListBox1, Form15->Button7,
+         [] {
+             Form15->TrackBar1->setValue(10);
+             Form15->RadioButton1->setChecked(true);
+         },
+         {b, c, a}, [&] { return std::vector<Strings>{{"/a", "/c", "/m10", a, b, c}}; }, "Normalisation terminée"},
+        {"by album, names that are not plain", Form15, Form15->ListBox1, Form15->Button7,
+         [] { Form15->RadioButton1->setChecked(true); }, hostile,
+         [&] {
+             Strings args{"/a", "/c", "/m5"};
+             args.insert(args.end(), hostileSorted.begin(), hostileSorted.end());
+             return std::vector<Strings>{args};
+         },
+         "Normalisation terminée"},
+        {"decoding", Form21, Form21->ListBox1, Form21->Button7, [] {}, {c, b},
+         [&] {
+             return std::vector<Strings>{{"--decode", b, music_ + "/B.wav"}, {"--decode", c, music_ + "/c.wav"}};
+         },
+         "Conversion terminée"},
+        {"decoding names that are not plain", Form21, Form21->ListBox1, Form21->Button7, [] {}, hostile,
+         [&] {
+             std::vector<Strings> runs;
+             for (const std::string& p : hostileSorted) runs.push_back({"--decode", p, TForm21::OutputName(p)});
+             return runs;
+         },
+         "Conversion terminée"},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.what);
+        ::unlink(log.c_str());
+        ui::Dialogs::clearScript();
+        t.settings();
+        t.form->Show();
+        Form1->Hide();
+        for (const std::string& e : t.entries) t.list->Add(e);
+        hostileSorted.clear();
+        for (int i = 0; i < t.list->Count(); ++i) hostileSorted.push_back(t.list->Item(i));
+
+        const std::vector<ModalState> seen = click(t.form, t.button);
+        // Every run had ended when the message came.
+        EXPECT_THAT(records(log), ElementsAreArray(t.expected()));
+        ASSERT_FALSE(seen.empty());
+        for (const ModalState& s : seen) {
+            EXPECT_TRUE(s.waitBox);
+            EXPECT_FALSE(s.main);
+            EXPECT_FALSE(s.tool);
+        }
+        ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+        EXPECT_EQ(ui::Dialogs::shown()[0].text, t.message);
+        EXPECT_EQ(ui::Dialogs::shown()[0].caption, "Sonoverne");
+        EXPECT_EQ(t.list->Count(), 0);
+        EXPECT_FALSE(t.form->isVisible());
+        EXPECT_FALSE(Form16->isVisible());
+        EXPECT_TRUE(Form1->isVisible());
+        resetWindows();
+    }
+}
+
+TEST_F(Convert, EmptyListsRunNothingAndLeavingBringsTheMainWindowBack)
+{
+    const std::string log = tree_.path("log");
+    writeRecorder(program_ + "/mp3norm", log);
+    writeRecorder(program_ + "/dec", log);
+    struct Case {
+        ui::Form* form;
+        ui::ListBox* list;
+        QPushButton* run;
+        QPushButton* cancel;
+    } cases[] = {{Form15, Form15->ListBox1, Form15->Button7, Form15->Button5},
+                 {Form21, Form21->ListBox1, Form21->Button7, Form21->Button5}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(bytesOf(c.form->Caption()));
+        for (bool cancel : {true, false}) {
+            Form1->Hide();
+            c.form->Show();
+            c.list->Clear();
+            c.run->click();
+            EXPECT_TRUE(ui::Dialogs::shown().empty());
+            EXPECT_TRUE(c.form->isVisible());
+            c.list->Add("/x/a.mp3");
+            cancel ? c.cancel->click() : c.form->Close();
+            EXPECT_FALSE(c.form->isVisible());
+            EXPECT_TRUE(Form1->isVisible());
+            EXPECT_EQ(c.list->Count(), cancel ? 0 : 1);
+        }
+        c.list->Clear();
+    }
+    EXPECT_FALSE(exists(log));
+    // The wait box is not closed by hand; hiding it brings the main window back.
+    Form1->Hide();
+    Form16->Show();
+    Form16->Hide();
+    EXPECT_TRUE(Form1->isVisible());
+    Form15->TrackBar1->setValue(7);
+    EXPECT_EQ(Form15->Label1->text(), "Nouveau volume : 7/10");
+}
+
+TEST_F(Convert, PickersStartInTheMusicFolderAndAddItsMp3FilesInSortedOrder)
+{
+    for (const char* name : {"b.mp3", "A.MP3", "sub/c.mp3", "x.wav"}) tree_.file(std::string("music/") + name, "x");
+    Mp3Folder = music_;
+    for (PickerForm* form : std::initializer_list<PickerForm*>{Form15, Form21}) {
+        SCOPED_TRACE(bytesOf(form->Caption()));
+        form->ListBox1->Add(music_ + "/from the main window.mp3");
+        form->Show();
+        EXPECT_EQ(form->DirectoryListBox1->Directory(), music_);
+        form->Picker->Button6->click();
+        Strings listed;
+        for (int i = 0; i < form->ListBox1->Count(); ++i) listed.push_back(form->ListBox1->Item(i));
+        EXPECT_THAT(listed, ElementsAreArray({music_ + "/A.MP3", music_ + "/b.mp3", music_ + "/from the main window.mp3",
+                                              music_ + "/sub/c.mp3"}));
+        form->Close();
+        resetWindows();
+    }
+}
+
+TEST_F(Convert, NormalisingChangesOnlyTheGainAndKeepsEveryTagByte)
+{
+    platform::setProgramFolder(Launchers);
+    struct Case {
+        const char* what;
+        int level;
+        bool album;
+        Strings names;
+    } cases[] = {
+        {"by file, level 5", 5, false, {"low.mp3", "high.mp3"}},
+        {"by file, level 10", 10, false, {"low.mp3", "high.mp3"}},
+        {"by album, level 0", 0, true, {"low.mp3", "high.mp3"}},
+        {"by album, names that are not plain", 10, true, HostileNames},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ui::Dialogs::clearScript();
+        Strings paths, before;
+        for (std::size_t i = 0; i < c.names.size(); ++i) {
+            paths.push_back(mp3(c.names[i], i % 2 ? 3000 : 100));
+            before.push_back(TempTree::read(paths.back()));
+        }
+        // mp3gain reads names it gets from QProcess, which must be UTF-8.
+        const bool plain = c.names[0] == "low.mp3";
+        const std::vector<GainReading> was = plain ? readGain(paths) : std::vector<GainReading>{};
+        Form15->TrackBar1->setValue(c.level);
+        (c.album ? Form15->RadioButton1 : Form15->RadioButton2)->setChecked(true);
+        for (const std::string& p : paths) Form15->ListBox1->Add(p);
+        Form15->Button7->click();
+        ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+        EXPECT_EQ(ui::Dialogs::shown()[0].text, "Normalisation terminée");
+
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            SCOPED_TRACE(c.names[i]);
+            const std::string now = TempTree::read(paths[i]);
+            const std::size_t id3v2 = id3v2Length(before[i]);
+            ASSERT_GT(id3v2, 10u);
+            ASSERT_EQ(now.size(), before[i].size());
+            EXPECT_TRUE(now.compare(0, id3v2, before[i], 0, id3v2) == 0) << "ID3v2 tag changed";
+            EXPECT_TRUE(now.compare(now.size() - 128, 128, before[i], now.size() - 128) == 0) << "ID3v1 tag changed";
+            EXPECT_TRUE(now != before[i]) << "gain unchanged";
+        }
+        if (plain) {
+            const std::vector<GainReading> is = readGain(paths);
+            ASSERT_EQ(was.size(), 3u);  // two files and the album
+            ASSERT_EQ(is.size(), 3u);
+            EXPECT_NE(was[0].suggested, was[1].suggested);  // else track and album gain would agree
+            for (std::size_t i = 0; i < 2; ++i) {
+                const int applied = (c.album ? was[2].suggested : was[i].suggested) + c.level - 5;
+                EXPECT_NE(applied, 0);
+                EXPECT_EQ(is[i].maxGlobalGain - was[i].maxGlobalGain, applied);
+            }
+        }
+        resetWindows();
+    }
+}
+
+TEST_F(Convert, DecodingWritesA16BitWavOfTheRightLengthAndNeverReplacesOne)
+{
+    platform::setProgramFolder(Launchers);
+    constexpr int Frames = 44100 + 1234;
+    tree_.file("tone.wav", toneWav(Frames));
+    QProcess lame;
+    lame.start(QStringLiteral("lame"), {"--quiet", "-b", "128", platform::toDisplay(tree_.path("tone.wav")),
+                                        platform::toDisplay(music_ + "/Tone.MP3")});
+    ASSERT_TRUE(lame.waitForFinished(-1));
+    ASSERT_EQ(lame.exitCode(), 0);
+    const std::string tagged = mp3("\xe9t\xe9 \"x\".mp3", 440);
+    const std::string taken = mp3("taken.mp3", 440);
+    tree_.file("music/taken.wav", "mine");
+    const std::string junk = tree_.file("music/junk.mp3", "not an MP3 at all");
+
+    for (const std::string& p : {music_ + "/Tone.MP3", tagged, taken, junk}) Form21->ListBox1->Add(p);
+    Form21->Button7->click();
+
+    const std::string wav = TempTree::read(music_ + "/Tone.wav");
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_EQ(wav.substr(0, 4), "RIFF");
+    EXPECT_EQ(wav.substr(20, 2), std::string("\x01\x00", 2));  // PCM
+    EXPECT_EQ(wav.substr(34, 2), std::string("\x10\x00", 2));  // 16 bits
+    EXPECT_EQ(wav.size() - 44, std::size_t(Frames) * 4);
+    EXPECT_EQ(TempTree::read(TForm21::OutputName(tagged)).substr(0, 4), "RIFF");
+    EXPECT_EQ(TempTree::read(music_ + "/taken.wav"), "mine");
+    EXPECT_FALSE(exists(music_ + "/junk.wav"));
+
+    ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+    const std::string text = bytesOf(ui::Dialogs::shown()[0].text);
+    EXPECT_THAT(text, HasSubstr("Conversion terminée."));
+    EXPECT_THAT(text, HasSubstr(taken));
+    EXPECT_THAT(text, HasSubstr(junk));
+    EXPECT_THAT(text, Not(HasSubstr("Tone")));
+    EXPECT_EQ(ui::Dialogs::shown()[0].flags, ui::MB_ICONWARNING);
+    // Nothing of the failed runs is left behind.
+    int leftovers = 0;
+    const platform::FolderSnapshot listing(music_);
+    for (const platform::DirEntry& e : listing.entries()) leftovers += e.name[0] == '.';
+    EXPECT_EQ(leftovers, 0);
+}
+
+TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
+{
+    struct Case {
+        const char* what;
+        ui::Form* form;
+        ui::ListBox* list;
+        QPushButton* button;
+        bool album;
+        std::string launchers;  // empty: none
+        Strings failing;        // of the files a.mp3, bad.mp3
+        Strings absent;
+    } cases[] = {
+        {"normaliser missing", Form15, Form15->ListBox1, Form15->Button7, false, "", {"a.mp3", "bad.mp3"},
+         {"Normalisation terminée"}},
+        {"decoder missing", Form21, Form21->ListBox1, Form21->Button7, false, "", {"a.mp3", "bad.mp3"},
+         {"Conversion terminée"}},
+        {"album with a file that is no MP3", Form15, Form15->ListBox1, Form15->Button7, true, Launchers,
+         {"bad.mp3"}, {"/a.mp3"}},
+        {"by file with a file that is no MP3", Form15, Form15->ListBox1, Form15->Button7, false, Launchers,
+         {"bad.mp3"}, {"/a.mp3"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ui::Dialogs::clearScript();
+        platform::setProgramFolder(c.launchers.empty() ? program_ : c.launchers);
+        (c.album ? Form15->RadioButton1 : Form15->RadioButton2)->setChecked(true);
+        c.list->Add(mp3("a.mp3", 440));
+        c.list->Add(tree_.file("music/bad.mp3", "ID3 but nothing else"));
+        c.button->click();
+        ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+        const std::string text = bytesOf(ui::Dialogs::shown()[0].text);
+        EXPECT_EQ(ui::Dialogs::shown()[0].flags, ui::MB_ICONWARNING);
+        if (c.launchers.empty()) {
+            EXPECT_THAT(text, HasSubstr(program_ + "/"));
+        }
+        for (const std::string& name : c.failing) EXPECT_THAT(text, HasSubstr(music_ + "/" + name));
+        for (const std::string& absent : c.absent) EXPECT_THAT(text, Not(HasSubstr(absent)));
+        EXPECT_TRUE(Form1->isVisible());
+        resetWindows();
+    }
+}
+
+TEST_F(Convert, WindowsWithFilesInTheirLists)
+{
+    // The sample collection: the picker's boxes show one of its albums, the lists its files.
+    const std::string album = Launchers + "/\xC3\x89l\xC3\xA9onore Vasseur/Lumi\xC3\xA8re d'Ao\xC3\xBBt";
+    for (PickerForm* form : std::initializer_list<PickerForm*>{Form15, Form21}) {
+        const platform::FolderSnapshot listing(album);
+        for (const platform::DirEntry& e : listing.entries()) form->ListBox1->Add(album + "/" + e.name);
+    }
+    struct Shot {
+        ui::Form* form;
+        const char* file;
+    } shots[] = {{Form15, "normalise.png"}, {Form16, "waitbox.png"}, {Form21, "mp3towav.png"}};
+    for (const Shot& s : shots) {
+        Mp3Folder = album;
+        s.form->Show();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(s.form->grab().save(QString::fromStdString(std::string(SCREENSHOT_DIR) + "/" + s.file)));
+        s.form->Hide();
+    }
+    resetWindows();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    TempTree config;
+    setenv("XDG_CONFIG_HOME", config.root().c_str(), 1);
+    platform::setProgramFolder(Launchers);
+    return sonoverne::test::RunWithWindows(argc, argv, [](QApplication& app) {
+        app.setQuitOnLastWindowClosed(false);
+        Form1->Show();
+    });
+}
