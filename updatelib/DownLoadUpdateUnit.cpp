@@ -89,7 +89,7 @@ QString NetworkFailure(QNetworkReply::NetworkError error) {
     case QNetworkReply::ConnectionRefusedError:
       return QStringLiteral("le serveur a refusé la connexion");
     case QNetworkReply::RemoteHostClosedError:
-      return QStringLiteral("le serveur a fermé la connexion avant la fin de l'envoi");
+      return QStringLiteral("le serveur a fermé la connexion sans répondre");
     case QNetworkReply::HostNotFoundError:
       return QStringLiteral("le serveur est introuvable");
     case QNetworkReply::TimeoutError:
@@ -556,8 +556,10 @@ TUpdWiz::TFetch TUpdWiz::FetchToTempFile(const QString& url, bool acceptLocal, q
   temp.close();
   if (closing_) return result;
 
-  // Only a whole answer is a file: status 200 and a body as long as announced, or a chunked
-  // body that ended properly (the network layer fails one cut short).
+  // Only a whole answer is a file: status 200 and a body as long as announced. The network
+  // layer ends a chunked body cut by a closed connection as if it were whole, so the end of one
+  // cannot be checked: a chunked script is read (at worst cut, it fails its own checks), but
+  // only an installer of announced length is started.
   const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
   const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
   const bool chunked = reply->rawHeader("Transfer-Encoding").toLower().contains("chunked");
@@ -572,13 +574,15 @@ TUpdWiz::TFetch TUpdWiz::FetchToTempFile(const QString& url, bool acceptLocal, q
     result.failure = QStringLiteral("le serveur a répondu %1 %2")
                          .arg(status)
                          .arg(Cut(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
+  else if (reply->error() == QNetworkReply::RemoteHostClosedError && status == 200)
+    result.failure = QStringLiteral("le fichier reçu est incomplet (connexion fermée par le serveur)");
   else if (reply->error() != QNetworkReply::NoError)
     result.failure = NetworkFailure(reply->error());
   else if (status != 200)
     result.failure = QStringLiteral("le serveur n'a pas donné de réponse valable");
   else if (length.isValid() && received != length.toLongLong())
     result.failure = QStringLiteral("le fichier reçu est incomplet");
-  else if (!length.isValid() && !chunked)
+  else if (!length.isValid() && (installer || !chunked))
     result.failure = QStringLiteral("le serveur n'a pas annoncé la longueur du fichier, qui pourrait être incomplet");
   if (!result.failure.isEmpty()) return result;
   folder.setAutoRemove(false);
