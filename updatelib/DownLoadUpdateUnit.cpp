@@ -80,8 +80,20 @@ QString WithoutMarkup(QString text) {
   return text;
 }
 
+// A text from outside, cut to a sane length; a long run without blanks gets break points so
+// that it wraps inside the page instead of widening it.
 QString Cut(const QString& text) {
-  return text.size() > kMaxStatusLength ? text.left(kMaxStatusLength) + QStringLiteral("…") : text;
+  QString out;
+  qsizetype run = 0;
+  for (const QChar c : text.left(kMaxStatusLength)) {
+    run = c.isSpace() ? 0 : run + 1;
+    if (run > 40) {
+      out += QChar(0x200B);
+      run = 1;
+    }
+    out += c;
+  }
+  return text.size() > kMaxStatusLength ? out + QStringLiteral("…") : out;
 }
 
 QString NetworkFailure(QNetworkReply::NetworkError error) {

@@ -495,7 +495,7 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole) {
     EXPECT_EQ(w->State, 2);
     EXPECT_TRUE(page.startsWith("Echec lors de la connexion :")) << page.toStdString();
     EXPECT_TRUE(page.contains(QString::fromUtf8(c.cause))) << page.toStdString();
-    EXPECT_FALSE(page.contains(QString(201, u'y'))) << page.size();
+    EXPECT_LE(page.mid(page.indexOf(u"Cause")).count(u'y'), 200) << page.size();
     EXPECT_TRUE(w->PrevButton->isEnabled());
   }
   EXPECT_TRUE(boxes.empty());
