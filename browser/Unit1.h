@@ -169,6 +169,8 @@ public:
     std::string PlaylistText;
     std::string PlaylistArtist;
     std::string PlaylistTitle;
+    // Selected files whose names hold a line end: left out of the playlist, named after it.
+    std::vector<std::string> PlaylistLeftOut;
     // The save dialog of the playlists.
     const QString SaveDialog1DefaultExt = QStringLiteral("m3u");
     const QString SaveDialog1Filter = QStringLiteral("Playlists au format m3u (*.m3u)|*.m3u");

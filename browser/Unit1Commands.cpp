@@ -218,10 +218,16 @@ void TForm1::CrerunePlaylist1Click()
 void TForm1::StartPlaylist()
 {
     PlaylistText = "#EXTM3U\r\n";
+    PlaylistLeftOut.clear();
 }
 
 void TForm1::AddPlaylistEntry(const std::string& path)
 {
+    // A line end in the name would add entries of its own to the list.
+    if (path.find_first_of("\r\n") != std::string::npos) {
+        PlaylistLeftOut.push_back(path);
+        return;
+    }
     LastTagStatus = MainTag.LoadFromFile(path, 0);
     PlaylistTitle.clear();
     PlaylistArtist.clear();
@@ -245,14 +251,25 @@ void TForm1::SavePlaylist()
     if (const int error = platform::writeFile(name, PlaylistText))
         throw std::runtime_error("Erreur d'écriture dans le fichier " + name + " : " + std::strerror(error));
 
+    if (!PlaylistLeftOut.empty()) {
+        QString names;
+        for (size_t i = 0; i < PlaylistLeftOut.size() && i < 10; ++i)
+            names += QStringLiteral("\r\n") +
+                     platform::toDisplay(PlaylistLeftOut[i]).replace(u'\r', u'\x23CE').replace(u'\n', u'\x23CE');
+        if (PlaylistLeftOut.size() > 10)
+            names += QStringLiteral("\r\n(et %1 autre(s))").arg(PlaylistLeftOut.size() - 10);
+        ui::Dialogs::MessageBox(
+            this,
+            QStringLiteral("Ces fichiers n'ont pas été mis dans la liste, car leur nom contient un retour à la ligne :") + names,
+            QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
+    }
+
     const int answer = ui::Dialogs::MessageBox(
         this, QStringLiteral("Création de liste terminée\r\nVoulez-vous l'écouter immédiatement avec Winamp ?"),
         QStringLiteral("Sonoverne"), ui::MB_YESNO);
     if (answer != ui::IDYES) return;
-    // Names here may hold a double quote: doubled inside the quotes, it reaches the player whole.
-    std::string quoted = "\"";
-    for (const char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    platform::startProgram(WinampExe, quoted + "\"");
+    // One argument, never split again: quotes and backslashes in the name reach the player whole.
+    platform::startProgram(WinampExe, std::vector<std::string>{name});
 }
 
 // The player -----------------------------------------------------------------------------------

@@ -1,11 +1,15 @@
 #include "IniFile.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -21,7 +25,9 @@ bool readWholeFile(const std::string& path, std::string& out, bool* missing = nu
 {
     out.clear();
     if (missing) *missing = false;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A FIFO or a device in the file's place must not hold the start: opened without waiting,
+    // and anything but a regular file is refused before a byte is read.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         if (missing) *missing = errno == ENOENT || errno == ENOTDIR;
         return false;
@@ -113,6 +119,73 @@ bool findValue(const std::string& text, const std::string& section, const std::s
     return false;
 }
 
+// The file a settings path names: a symbolic link stays a link and its target is what is replaced.
+// A dangling link names the file it would create; a loop leaves the path as it is.
+std::string linkTarget(std::string path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::vector<char> buf(PATH_MAX + 1);
+        const ssize_t n = readlink(path.c_str(), buf.data(), buf.size() - 1);
+        if (n <= 0) return path;
+        std::string target(buf.data(), size_t(n));
+        if (target[0] != '/') {
+            const size_t slash = path.rfind('/');
+            target = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + target;
+        }
+        path = target;
+    }
+    return path;
+}
+
+// Holds an advisory lock on "<file>.lock" so that two instances writing at once each see the
+// other's keys: the read, the edit and the replace happen under it.
+class WriteLock {
+public:
+    explicit WriteLock(const std::string& file)
+    {
+        fd_ = open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, 0600);
+        if (fd_ < 0) return;
+        struct stat st;
+        if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+            release();
+            return;
+        }
+        // Another instance holds it for one short write; one that never lets go is given up on.
+        for (int tries = 0; tries < 1000; ++tries) {
+            if (flock(fd_, LOCK_EX | LOCK_NB) == 0) { held_ = true; return; }
+            if (errno != EWOULDBLOCK && errno != EINTR) break;
+            const struct timespec pause{0, 5000000};
+            nanosleep(&pause, nullptr);
+        }
+        release();
+    }
+    ~WriteLock() { release(); }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+    bool held() const { return held_; }
+
+private:
+    void release()
+    {
+        if (fd_ >= 0) close(fd_);  // closing drops the lock
+        fd_ = -1;
+        held_ = false;
+    }
+    int fd_ = -1;
+    bool held_ = false;
+};
+
+// Values that begin or end with a blank or a quote are written between double quotes, as the
+// profile functions do; the reader drops one enclosing pair, so the value comes back exactly.
+std::string quotedIfNeeded(const std::string& value)
+{
+    if (value.empty()) return value;
+    auto edge = [](char c) { return c == ' ' || c == '\t' || c == '"' || c == '\''; };
+    return edge(value.front()) || edge(value.back()) ? "\"" + value + "\"" : value;
+}
+
 void makeParentFolders(const std::string& path)
 {
     for (size_t i = 1; i < path.size(); ++i)
@@ -121,7 +194,6 @@ void makeParentFolders(const std::string& path)
 
 bool writeWholeFile(const std::string& path, const std::string& text)
 {
-    makeParentFolders(path);
     std::string temp = path + ".XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
@@ -184,10 +256,15 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
     for (const std::string* part : {&section, &key, &value})
         if (part->find_first_of("\r\n") != std::string::npos)
             throw IniFileError("Valeur invalide pour " + section + "/" + key + " : fin de ligne");
+    if (path_.empty()) throw IniFileError("Aucun fichier de réglages");
+    const std::string target = linkTarget(path_);
+    makeParentFolders(target);
+    const WriteLock lock(target);
+    if (!lock.held()) throw IniFileError("Impossible de verrouiller " + path_);
     std::string text;
     bool missing = false;
     // A file that exists but cannot be read is never replaced by one holding only this key.
-    if (!readWholeFile(path_, text, &missing) && !missing)
+    if (!readWholeFile(target, text, &missing) && !missing)
         throw IniFileError("Impossible de lire " + path_);
     std::vector<std::string> lines = splitLines(text);
     // Keep only well-formed text; a binary or corrupt file is rebuilt from its readable lines.
@@ -206,17 +283,17 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
     if (keyLine >= 0) {
         std::string k, v;
         keyValue(lines[size_t(keyLine)], k, v);
-        lines[size_t(keyLine)] = k + "=" + value;
+        lines[size_t(keyLine)] = k + "=" + quotedIfNeeded(value);
     } else if (sectionLine >= 0) {
-        lines.insert(lines.begin() + lastInSection + 1, key + "=" + value);
+        lines.insert(lines.begin() + lastInSection + 1, key + "=" + quotedIfNeeded(value));
     } else {
         if (!lines.empty() && !trim(lines.back()).empty()) lines.push_back(std::string());
         lines.push_back("[" + section + "]");
-        lines.push_back(key + "=" + value);
+        lines.push_back(key + "=" + quotedIfNeeded(value));
     }
     std::string out;
     for (const std::string& line : lines) out += line + "\r\n";
-    if (!writeWholeFile(path_, out))
+    if (!writeWholeFile(target, out))
         throw IniFileError("Impossible d'écrire dans " + path_);
 }
 
@@ -237,8 +314,15 @@ std::string settingsFilePath(const std::string& name)
     if (config && *config == '/') {
         folder = config;
     } else {
+        // Without HOME the password database says where the user's home is; never a shared
+        // folder, where another user could plant the settings (and the player they start).
         const char* home = getenv("HOME");
-        folder = std::string(home && *home ? home : "/tmp") + "/.config";
+        if (!home || *home != '/') {
+            const struct passwd* user = getpwuid(getuid());
+            home = user && user->pw_dir && *user->pw_dir == '/' ? user->pw_dir : nullptr;
+        }
+        if (!home) return std::string();
+        folder = std::string(home) + "/.config";
     }
     if (folder.back() != '/') folder += '/';
     return folder + name;

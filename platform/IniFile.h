@@ -3,7 +3,9 @@
 // Boolean is written "1" or "0"; the file is created on the first write; lines end with CR LF
 // and are read with CR, LF or CR LF. Nothing is cached: every read looks at the file as it is,
 // so a value edited by hand between two reads is taken up by the second.
-// A file that is missing, unreadable, binary or corrupt simply gives the defaults.
+// A file that is missing, unreadable, binary or corrupt simply gives the defaults; a FIFO or a
+// device in its place is not waited on. Values that begin or end with blanks or quotes are
+// written quoted and come back exactly.
 #pragma once
 
 #include <stdexcept>
@@ -27,7 +29,9 @@ public:
     bool ReadBool(const std::string& section, const std::string& key, bool def) const;
 
     // Writes replace the file as a whole (a new file renamed over the old one), so a failed
-    // write never leaves half a settings file. A write that fails raises IniFileError.
+    // write never leaves half a settings file. A write that fails raises IniFileError. The
+    // read-edit-replace holds a lock on "<file>.lock", so two instances writing at once lose
+    // nothing. A file that is a symbolic link stays one: its target is replaced.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int value);
     void WriteBool(const std::string& section, const std::string& key, bool value);
@@ -36,7 +40,8 @@ private:
     std::string path_;
 };
 
-// The settings file of the program: $XDG_CONFIG_HOME/<name>, by default ~/.config/<name>.
+// The settings file of the program: $XDG_CONFIG_HOME/<name>, by default ~/.config/<name>, the
+// home coming from the password database when HOME is not set; empty when there is no home.
 std::string settingsFilePath(const std::string& name);
 
 }  // namespace platform

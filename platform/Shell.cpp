@@ -120,10 +120,15 @@ ProgramRun runAndWait(const std::string& program, const std::string& parameters)
 
 bool startProgram(const std::string& program, const std::string& parameters)
 {
+    return startProgram(program, splitParameters(parameters));
+}
+
+bool startProgram(const std::string& program, const std::vector<std::string>& arguments)
+{
     if (program.empty() || folderExists(program)) return false;
-    QStringList arguments;
-    for (const std::string& a : splitParameters(parameters)) arguments << toDisplay(a);
-    return QProcess::startDetached(toDisplay(program), arguments);
+    QStringList list;
+    for (const std::string& a : arguments) list << toDisplay(a);
+    return QProcess::startDetached(toDisplay(program), list);
 }
 
 bool openDocument(const std::string& pathOrUrl)

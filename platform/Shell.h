@@ -32,6 +32,8 @@ ProgramRun runAndWait(const std::string& program, const std::string& parameters)
 
 // Starts a program with a parameter string and does not wait; false when it could not start.
 bool startProgram(const std::string& program, const std::string& parameters);
+// The same with the arguments as they are: each reaches the program whole, whatever it holds.
+bool startProgram(const std::string& program, const std::vector<std::string>& arguments);
 
 // Opens a document, folder or URL with the desktop's handler; false when none took it.
 bool openDocument(const std::string& pathOrUrl);

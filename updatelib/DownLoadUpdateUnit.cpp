@@ -22,11 +22,15 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
-#include <QTemporaryFile>
+#include <QTemporaryDir>
 
+#include <cerrno>
 #include <climits>
+#include <fcntl.h>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vyx {
 namespace {
@@ -38,6 +42,19 @@ const char* const kPages[5] = {
     "<b>Vérification terminé.</b><br>L'assistant de mise à jour à terminé sa connexion avec le site <dynamic>.<br><br><b>Résultat de la recherche :</b><br><dynamic><br><br><dynamic>",
     "<b>Téléchargement</b><br>Connexion au site <link><dynamic></link> et téléchargement de la nouvelle version de <dynamic>...<br><br><br>Ceci peut prendre plusieurs minutes, selon l'état du réseau et votre vitesse de connexion. Veuillez patienter...",
 };
+
+// Largest answers accepted; anything longer is refused as it arrives.
+constexpr qint64 kMaxScriptSize = qint64(1) << 20;
+constexpr qint64 kMaxInstallerSize = qint64(512) << 20;
+// What the network layer may hold between two reads: memory stays flat whatever is sent.
+constexpr qint64 kReadBufferSize = 64 * 1024;
+// A text from outside added to a page.
+constexpr qsizetype kMaxStatusLength = 200;
+
+const char* const kDownloadFailureHead =
+    "<b>Echec du téléchargement :</b><br>L'assistant n'a pas réussi à télécharger la nouvelle version. La mise à jour a été annulée.<br><br><b>Cause :</b> ";
+const char* const kDownloadFailureTail =
+    "<br><br>Cliquez sur <b>Précédent</b> pour réessayer, ou sur <b>Annuler</b> pour quitter l'assistant de mise à jour.";
 
 QString Info(TInfo info, const QString& file) {
   const auto value = FileInfo(info, QFile::encodeName(file).toStdString());
@@ -63,11 +80,64 @@ QString WithoutMarkup(QString text) {
   return text;
 }
 
-// Removes a downloaded file when the handler that fetched it ends, however it ends.
+// A text from outside, cut to a sane length; a long run without blanks gets break points so
+// that it wraps inside the page instead of widening it.
+QString Cut(const QString& text) {
+  QString out;
+  qsizetype run = 0;
+  for (const QChar c : text.left(kMaxStatusLength)) {
+    run = c.isSpace() ? 0 : run + 1;
+    if (run > 40) {
+      out += QChar(0x200B);
+      run = 1;
+    }
+    out += c;
+  }
+  return text.size() > kMaxStatusLength ? out + QStringLiteral("…") : out;
+}
+
+QString NetworkFailure(QNetworkReply::NetworkError error) {
+  switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+      return QStringLiteral("le serveur a refusé la connexion");
+    case QNetworkReply::RemoteHostClosedError:
+      return QStringLiteral("le serveur a fermé la connexion sans répondre");
+    case QNetworkReply::HostNotFoundError:
+      return QStringLiteral("le serveur est introuvable");
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError:
+      return QStringLiteral("le serveur ne répond plus");
+    case QNetworkReply::SslHandshakeFailedError:
+      return QStringLiteral("la connexion sécurisée a échoué (certificat refusé)");
+    case QNetworkReply::InsecureRedirectError:
+      return QStringLiteral("redirection refusée : elle quitte https pour http");
+    case QNetworkReply::TooManyRedirectsError:
+      return QStringLiteral("trop de redirections");
+    case QNetworkReply::ProtocolUnknownError:
+      return QStringLiteral("adresse non prise en charge");
+    default:
+      return QStringLiteral("erreur du réseau");
+  }
+}
+
+QString WriteFailure(int error) {
+  switch (error) {
+    case ENOSPC:
+      return QStringLiteral("le disque est plein");
+    case EDQUOT:
+      return QStringLiteral("le quota du disque est atteint");
+    case EFBIG:
+      return QStringLiteral("le fichier est trop grand pour le disque");
+    default:
+      return QStringLiteral("le fichier téléchargé n'a pas pu être écrit");
+  }
+}
+
+// Removes a download's private folder when the handler that fetched it ends, however it ends.
 struct RemoveWhenDone {
-  QString path;
+  QString folder;
   ~RemoveWhenDone() {
-    if (!path.isEmpty()) QFile::remove(path);
+    if (!folder.isEmpty()) QDir(folder).removeRecursively();
   }
 };
 
@@ -253,20 +323,16 @@ void TUpdWiz::CheckScript() {
   ShowPage(1);
   QCoreApplication::processEvents();
 
-  bool downloaded = false;
-  const QString path = FetchToTempFile(ScriptURL, true, &downloaded);
+  const TFetch fetched = FetchToTempFile(ScriptURL, true, kMaxScriptSize, false);
   // Only our own download is removed; a local script stays where the caller keeps it.
-  RemoveWhenDone fetched{downloaded ? path : QString()};
+  RemoveWhenDone cleanup{fetched.folder};
   if (closing_) return;
-  if (path.isEmpty()) {
-    ShowPage(2);
-    PrevButton->setEnabled(true);
-    NextButton->setEnabled(false);
-    return;
-  }
+  if (fetched.path.isEmpty()) return ShowFailure(false, fetched.failure);
+  scriptSecure_ = fetched.secure;
 
   TUpdateScript script;
-  script.LoadFromFile(path);
+  if (!script.LoadFromFile(fetched.path))
+    return ShowFailure(false, QStringLiteral("le script de mise à jour n'a pas pu être lu"));
   const QString section = script.ReadString(QStringLiteral("Modules"), AppExeName, QString());
   OnlineFullVersion = script.ReadString(AppExeName, QStringLiteral("FullVersion"), QString());
 
@@ -276,6 +342,13 @@ void TUpdWiz::CheckScript() {
     const TVersion installed = Split(AppFileVersion);
     if (NewerAvailable(online, installed)) {
       DownloadURL = script.ReadString(section, QStringLiteral("DownLoad"), QString());
+      scriptProblem_.clear();
+      if (section.isEmpty())
+        scriptProblem_ = QStringLiteral("le script de mise à jour ne nomme pas, dans sa section [Modules], la section de ") +
+                         Cut(AppExeName);
+      else if (DownloadURL.isEmpty())
+        scriptProblem_ = QStringLiteral("le script de mise à jour ne donne pas d'adresse de téléchargement (DownLoad) dans sa section [") +
+                         Cut(section) + QStringLiteral("]");
       NewVersion = true;
       NextButton->setEnabled(true);
     }
@@ -304,34 +377,47 @@ void TUpdWiz::CheckScript() {
 
 void TUpdWiz::DownloadInstaller() {
   ShowPage(4);
-  bool downloaded = false;
-  // The installer is always downloaded: a local path from the script is never renamed or run.
-  const QString path = FetchToTempFile(DownloadURL, false, &downloaded);
-  RemoveWhenDone cleanup{path};
-  if (closing_ || path.isEmpty()) return;
+  QString refusal = scriptProblem_;
+  if (refusal.isEmpty() && DownloadURL.isEmpty())
+    refusal = QStringLiteral("le script de mise à jour ne donne pas d'adresse de téléchargement");
+  // A script that came over https names an installer that comes over https too.
+  const QString scheme = QUrl(DownloadURL).scheme().toLower();
+  if (refusal.isEmpty() && scriptSecure_ && scheme != u"https")
+    refusal = QStringLiteral("le script est venu par une connexion sécurisée (https), le téléchargement par une autre voie est refusé");
+  if (!refusal.isEmpty()) return ShowFailure(true, refusal);
 
-  // This platform's programs have no suffix: the installer loses its extension and gains the
-  // run bit. The rename never replaces an existing file.
-  const QFileInfo temp(path);
-  const QString installer = temp.dir().filePath(temp.completeBaseName());
-  if (!QFile::rename(path, installer)) return;
-  cleanup.path = installer;
-  if (!QFile::setPermissions(installer, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ExeOwner))
-    return;
+  // The installer is always downloaded, into a folder of its own, under its final name and with
+  // the run bit (this platform's programs have no suffix); it is started where it was written.
+  const TFetch fetched = FetchToTempFile(DownloadURL, false, kMaxInstallerSize, true);
+  RemoveWhenDone cleanup{fetched.folder};
+  if (closing_) return;
+  if (fetched.path.isEmpty()) return ShowFailure(true, fetched.failure);
 
   ShowMessageBox(nullptr, QMessageBox::Information, QStringLiteral("Information"),
                  Format("Afin d'effectuer la mise à jour, %s (Module de %s) va se fermer.",
                         AppExeName, AppProductName),
                  QMessageBox::Ok);
-  if (!QProcess::startDetached(installer, {})) {
+  if (closing_) return;
+  if (!QProcess::startDetached(fetched.path, {})) {
     ShowMessageBox(this, QMessageBox::Critical, QStringLiteral("Erreur"),
-                   Format("Impossible de lancer le programme d'installation %s.", installer),
+                   Format("Impossible de lancer le programme d'installation %s.", fetched.path),
                    QMessageBox::Ok);
-    return;
+    return ShowFailure(true, QStringLiteral("le programme d'installation n'a pas pu être lancé"));
   }
-  cleanup.path.clear();
+  cleanup.folder.clear();
   done(1);
+}
+
+void TUpdWiz::ShowFailure(bool download, const QString& what) {
+  // State 2: "Précédent" leads back to the first page and a new check.
+  ShowPage(2);
+  const QString cause = WithoutMarkup(what.isEmpty() ? QStringLiteral("erreur inconnue") : what) + u'.';
+  if (download)
+    JvLinkLabel->setCaption(QString::fromUtf8(kDownloadFailureHead) + cause + QString::fromUtf8(kDownloadFailureTail));
+  else
+    JvLinkLabel->setCaption(JvLinkLabel->caption() + QStringLiteral("<br><br><b>Cause :</b> ") + cause);
+  PrevButton->setEnabled(true);
+  NextButton->setEnabled(false);
 }
 
 void TUpdWiz::PrevButtonClick(QObject*) {
@@ -346,7 +432,7 @@ void TUpdWiz::JvLinkLabelLinkClick(QObject*, int, const QString& linkText) {
 }
 
 void TUpdWiz::IdHTTPStatus(QObject*, int, const QString& statusText) {
-  JvLinkLabel->setCaption(JvLinkLabel->caption() + QStringLiteral("<br>") + WithoutMarkup(statusText));
+  JvLinkLabel->setCaption(JvLinkLabel->caption() + QStringLiteral("<br>") + Cut(WithoutMarkup(statusText)));
   QCoreApplication::processEvents();
 }
 
@@ -363,10 +449,27 @@ void TUpdWiz::IdHTTPWork(QObject*, TWorkMode, qint64 count) {
 
 void TUpdWiz::IdHTTPWorkEnd(QObject*, TWorkMode) { ProgressBar->setValue(ProgressBar->maximum()); }
 
-QString TUpdWiz::FetchToTempFile(const QString& url, bool acceptLocal, bool* downloaded) {
-  *downloaded = false;
-  if (closing_) return {};
-  if (acceptLocal && !url.isEmpty() && QFileInfo(url).isFile()) return url;
+TUpdWiz::TFetch TUpdWiz::FetchToTempFile(const QString& url, bool acceptLocal, qint64 limit, bool installer) {
+  TFetch result;
+  if (closing_) return result;
+  const QString scheme = QUrl(url).scheme().toLower();
+  if (acceptLocal && (scheme.isEmpty() || scheme == u"file")) {
+    // Only an address without a scheme, or a file: address, names a local file: "https://…"
+    // is never a relative path, whatever the working folder holds.
+    const QString local = scheme.isEmpty() ? url : QUrl(url).toLocalFile();
+    if (local.isEmpty())
+      result.failure = QStringLiteral("aucune adresse n'est donnée pour le script de mise à jour");
+    else if (!QFileInfo(local).isFile())
+      result.failure = QStringLiteral("le fichier ") + Cut(local) + QStringLiteral(" est introuvable");
+    else
+      result.path = local;
+    return result;
+  }
+  const QUrl address(url, QUrl::StrictMode);
+  if (!address.isValid() || (scheme != u"http" && scheme != u"https") || address.host().isEmpty()) {
+    result.failure = QStringLiteral("adresse non valide : ") + Cut(url);
+    return result;
+  }
 
   ProgressBar->show();
   struct HideProgress {
@@ -374,19 +477,27 @@ QString TUpdWiz::FetchToTempFile(const QString& url, bool acceptLocal, bool* dow
     ~HideProgress() { bar->hide(); }
   } hide{ProgressBar};
 
-  QTemporaryFile temp(QDir(QDir::tempPath()).filePath(QStringLiteral("VyxXXXXXX.tmp")));
-  temp.setAutoRemove(false);
-  if (!temp.open()) return {};
-  const QString path = temp.fileName();
-  RemoveWhenDone cleanup{path};
-
-  const QUrl address(url, QUrl::StrictMode);
-  const QString scheme = address.scheme().toLower();
-  if (!address.isValid() || (scheme != u"http" && scheme != u"https")) return {};
+  // A folder of mode 0700 made for this download: no other user can plant, swap or read
+  // anything in it, and its name is not known in advance.
+  QTemporaryDir folder(QDir(QDir::tempPath()).filePath(QStringLiteral("VyxXXXXXX")));
+  const QString base = QFileInfo(folder.path()).fileName();
+  const QString path = folder.filePath(installer ? base : base + QStringLiteral(".tmp"));
+  const int fd = folder.isValid() ? ::open(QFile::encodeName(path).constData(),
+                                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)
+                                  : -1;
+  QFile temp;
+  if (fd < 0 || fchmod(fd, installer ? 0700 : 0600) != 0 ||
+      !temp.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+    if (fd >= 0) ::close(fd);
+    result.failure = QStringLiteral("impossible de créer un fichier dans le dossier temporaire");
+    return result;
+  }
 
   QNetworkRequest request(address);
   request.setRawHeader("Content-Type", "text/html");
   request.setRawHeader("Accept", "text/html, */*");
+  // The body as sent, so that its length can be checked against the announced one.
+  request.setRawHeader("Accept-Encoding", "identity");
   request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Mozilla/3.0 (compatible; Indy Library)"));
   request.setMaximumRedirectsAllowed(10);
   // A server that stops sending fails the fetch instead of holding the wizard for ever.
@@ -394,27 +505,41 @@ QString TUpdWiz::FetchToTempFile(const QString& url, bool acceptLocal, bool* dow
   QNetworkReply* reply = IdHTTP->get(request);
   std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> owned(
       reply, [](QNetworkReply* r) { r->deleteLater(); });
+  // The network layer stops reading the socket while this much waits: an endless answer is
+  // read at the pace the wizard writes it, in small pieces between which the window is served.
+  reply->setReadBufferSize(kReadBufferSize);
   transfer_ = reply;
 
-  bool fileError = false, begun = false;
-  connect(reply, &QNetworkReply::readyRead, this, [&] {
-    const QByteArray chunk = reply->readAll();
-    if (temp.write(chunk) != chunk.size()) {
-      fileError = true;
-      reply->abort();
+  qint64 received = 0;
+  bool tooLarge = false, fileError = false, begun = false;
+  int writeError = 0;
+  auto drain = [&] {
+    while (!tooLarge && !fileError && reply->bytesAvailable() > 0) {
+      const QByteArray chunk = reply->read(kReadBufferSize);
+      if (chunk.isEmpty()) break;
+      received += chunk.size();
+      if (received > limit) {
+        tooLarge = true;
+      } else if (temp.write(chunk) != chunk.size()) {
+        writeError = errno;
+        fileError = true;
+      }
     }
-  });
+    if (tooLarge || fileError) reply->abort();
+  };
+  connect(reply, &QNetworkReply::readyRead, this, drain);
   connect(reply, &QNetworkReply::redirected, this, [&] {
     // Only the final answer's body is the file.
     temp.resize(0);
     temp.seek(0);
+    received = 0;
   });
-  connect(reply, &QNetworkReply::downloadProgress, this, [&](qint64 received, qint64 total) {
+  connect(reply, &QNetworkReply::downloadProgress, this, [&](qint64 count, qint64 total) {
     if (!begun) {
       begun = true;
       IdHTTPWorkBegin(IdHTTP, TWorkMode::wmRead, total);
     }
-    IdHTTPWork(IdHTTP, TWorkMode::wmRead, received);
+    IdHTTPWork(IdHTTP, TWorkMode::wmRead, count);
   });
   connect(reply, &QNetworkReply::socketStartedConnecting, this, [&] {
     IdHTTPStatus(IdHTTP, 0, QStringLiteral("Connexion à ") + reply->url().host() + QStringLiteral("."));
@@ -426,25 +551,57 @@ QString TUpdWiz::FetchToTempFile(const QString& url, bool acceptLocal, bool* dow
                    QStringLiteral("Réponse du serveur : %1 %2.")
                        .arg(code)
                        .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
+    // An announced length over the limit is refused before a byte of it is read.
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (code == 200 && length.isValid() && length.toLongLong() > limit && !tooLarge) {
+      tooLarge = true;
+      reply->abort();
+    }
   });
 
   QEventLoop loop;
   connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
   if (!reply->isFinished()) loop.exec();
   transfer_ = nullptr;
-  if (reply->bytesAvailable() > 0 && reply->error() == QNetworkReply::NoError) {
-    const QByteArray rest = reply->readAll();
-    fileError = fileError || temp.write(rest) != rest.size();
-  }
+  if (reply->error() == QNetworkReply::NoError) drain();
   if (begun) IdHTTPWorkEnd(IdHTTP, TWorkMode::wmRead);
-  const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-  if (!temp.flush()) fileError = true;
   temp.close();
-  if (fileError || reply->error() != QNetworkReply::NoError || status < 200 || status > 299)
-    return {};
-  cleanup.path.clear();
-  *downloaded = true;
-  return path;
+  if (closing_) return result;
+
+  // Only a whole answer is a file: status 200 and a body as long as announced. The network
+  // layer ends a chunked body cut by a closed connection as if it were whole, so the end of one
+  // cannot be checked: a chunked script is read (at worst cut, it fails its own checks), but
+  // only an installer of announced length is started.
+  const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+  const bool chunked = reply->rawHeader("Transfer-Encoding").toLower().contains("chunked");
+  if (tooLarge)
+    result.failure = QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit >> 20);
+  else if (fileError)
+    result.failure = WriteFailure(writeError);
+  else if (reply->error() == QNetworkReply::TooManyRedirectsError ||
+           reply->error() == QNetworkReply::InsecureRedirectError)
+    result.failure = NetworkFailure(reply->error());
+  else if (status != 0 && status != 200)
+    result.failure = QStringLiteral("le serveur a répondu %1 %2")
+                         .arg(status)
+                         .arg(Cut(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
+  else if (reply->error() == QNetworkReply::RemoteHostClosedError && status == 200)
+    result.failure = QStringLiteral("le fichier reçu est incomplet (connexion fermée par le serveur)");
+  else if (reply->error() != QNetworkReply::NoError)
+    result.failure = NetworkFailure(reply->error());
+  else if (status != 200)
+    result.failure = QStringLiteral("le serveur n'a pas donné de réponse valable");
+  else if (length.isValid() && received != length.toLongLong())
+    result.failure = QStringLiteral("le fichier reçu est incomplet");
+  else if (!length.isValid() && (installer || !chunked))
+    result.failure = QStringLiteral("le serveur n'a pas annoncé la longueur du fichier, qui pourrait être incomplet");
+  if (!result.failure.isEmpty()) return result;
+  folder.setAutoRemove(false);
+  result.path = path;
+  result.folder = folder.path();
+  result.secure = reply->url().scheme().toLower() == u"https";
+  return result;
 }
 
 void TUpdWiz::done(int result) {

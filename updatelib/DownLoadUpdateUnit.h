@@ -68,16 +68,28 @@ class TUpdWiz : public QDialog {
   void reject() override { done(2); }
 
  private:
-  // Fetches url into a new temporary file and returns its path; empty on failure. A script may
-  // be an existing local file (acceptLocal), which is returned as it is.
-  QString FetchToTempFile(const QString& url, bool acceptLocal, bool* downloaded);
+  // One fetch: the file, the private folder made for it, and what failed.
+  struct TFetch {
+    QString path;         // empty on failure
+    QString folder;       // the private folder of a download; empty for a local script
+    QString failure;      // why it failed, for the user (empty when the wizard was closed)
+    bool secure = false;  // the answer came over https
+  };
+  // Fetches url into a new file of a new private temporary folder, at most limit bytes. A script
+  // may be a local file (acceptLocal): an address without a scheme or a file: address.
+  // An installer is written under its final name with the run bit, and started where it is.
+  TFetch FetchToTempFile(const QString& url, bool acceptLocal, qint64 limit, bool installer);
   void ShowPage(int state);
+  // The failure state, its page telling what failed, "Précédent" usable.
+  void ShowFailure(bool download, const QString& what);
   void CheckScript();
   void DownloadInstaller();
   QString OriginalFilename() const;
 
   QString exePath_;
   QPointer<QNetworkReply> transfer_;
+  bool scriptSecure_ = false;  // the script came over https: the installer must too
+  QString scriptProblem_;      // what the script lacks for a download
   bool closing_ = false;
   qint64 progressScale_ = 1;
 };

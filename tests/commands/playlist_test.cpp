@@ -173,11 +173,35 @@ TEST_F(Playlist, YesStartsThePlayerWithTheListNoStartsNothing)
     EXPECT_EQ(readBytes(log), "1\n" + out_ + "/ma liste.m3u\n");
     EXPECT_EQ(readBytes(out_ + "/ma liste.m3u"), expected({{"X", "Y", a}}));
 
-    // A name may hold a double quote on this system: it still arrives whole.
-    std::filesystem::remove(log);
-    make(Form1->CrerunePlaylist1, out_ + "/dite \"oui\".m3u", ui::IDYES);
-    ASSERT_TRUE(waitForFile(log));
-    EXPECT_EQ(readBytes(log), "1\n" + out_ + "/dite \"oui\".m3u\n");
+    // Quotes, backslashes before quotes and a final backslash: the name still arrives whole.
+    for (const std::string& name : {std::string("dite \"oui\".m3u"), std::string("dite \\\"oui\\\" .m3u"),
+                                    std::string("a\\\\\" b\\"), std::string("fin \\")}) {
+        SCOPED_TRACE(name);
+        std::filesystem::remove(log);
+        make(Form1->CrerunePlaylist1, out_ + "/" + name, ui::IDYES);
+        ASSERT_TRUE(waitForFile(log));
+        EXPECT_EQ(readBytes(log), "1\n" + out_ + "/" + name + "\n");
+    }
+}
+
+TEST_F(Playlist, ANameWithALineEndIsLeftOutAndNamed)
+{
+    const std::string a = putTagged("a.mp3", texts("X", "Y"));
+    const std::string lf = putTagged("deux\n#EXTINF:faux\nlignes.mp3", texts("Z", "W"));
+    const std::string cr = putUntagged("retour\rchariot.mp3");
+    walk();
+    select({a, lf, cr});
+    make(Form1->CrerunePlaylist1, out_ + "/sans.m3u");
+    EXPECT_EQ(readBytes(out_ + "/sans.m3u"), expected({{"X", "Y", a}}));
+    // The warning names both files, then the usual question follows.
+    ASSERT_EQ(ui::Dialogs::shown().size(), 2u);
+    const ui::ShownBox& warning = ui::Dialogs::shown().front();
+    EXPECT_EQ(warning.caption, QStringLiteral("Sonoverne"));
+    EXPECT_EQ(warning.flags & 0xF0, unsigned(ui::MB_ICONWARNING));
+    EXPECT_TRUE(warning.text.contains(QStringLiteral("retour à la ligne"))) << warning.text.toStdString();
+    EXPECT_TRUE(warning.text.contains(QStringLiteral("lignes.mp3"))) << warning.text.toStdString();
+    EXPECT_TRUE(warning.text.contains(QStringLiteral("chariot.mp3"))) << warning.text.toStdString();
+    EXPECT_EQ(ui::Dialogs::shown().back().text, Question);
 }
 
 TEST_F(Playlist, AnUnwritableTargetShowsTheErrorBoxAndAsksNothing)

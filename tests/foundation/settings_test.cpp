@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 
 #include <csignal>
+#include <pwd.h>
 #include <sys/resource.h>
 
 using platform::IniFile;
@@ -17,6 +18,14 @@ class Settings : public ::testing::Test {
 protected:
     std::string text() const { return TempTree::read(path); }
     void put(const std::string& content) const { t.file("Sonoverne.ini", content); }
+    // Entries of the folder but the writers' lock file.
+    long entriesBesideTheLock() const
+    {
+        long n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(t.root()))
+            n += e.path().filename() != "Sonoverne.ini.lock";
+        return n;
+    }
 
     TempTree t;
     std::string path = t.path("Sonoverne.ini");
@@ -204,7 +213,7 @@ TEST_F(Settings, AFileThatCannotBeReadIsNeverReplaced)
     chmod(path.c_str(), 0644);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(text(), secret);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.root()), {}), 1);
+    EXPECT_EQ(entriesBesideTheLock(), 1);
 }
 
 TEST_F(Settings, AFailedWriteRaisesAndKeepsTheFile)
@@ -228,13 +237,128 @@ TEST_F(Settings, AFailedWriteRaisesAndKeepsTheFile)
     EXPECT_EQ(code, 0);
     EXPECT_EQ(text(), before);
     // No half-written copy is left beside it.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.root()), {}), 1);
+    EXPECT_EQ(entriesBesideTheLock(), 1);
 
     // A folder that cannot be made.
     t.file("plain-file");
     IniFile impossible(t.path("plain-file/sub/Sonoverne.ini"));
     EXPECT_THROW(impossible.WriteString("Liste", "Dossier", "/m"), IniFileError);
     EXPECT_EQ(impossible.ReadString("Liste", "Dossier", "def"), "def");
+}
+
+TEST_F(Settings, ValuesKeepTheirBlanksAndQuotes)
+{
+    // Each value comes back exactly, however it begins or ends.
+    for (const std::string& value : {std::string("/music/x "), std::string(" /music/x"), std::string("\t"),
+                                     std::string(" "), std::string("\"q\""), std::string("'a'"),
+                                     std::string("\"open"), std::string("close'"), std::string(" \"both\" "),
+                                     std::string("in \"the\" middle"), std::string("")}) {
+        SCOPED_TRACE("[" + value + "]");
+        ini.WriteString("Liste", "Dossier", value);
+        EXPECT_EQ(ini.ReadString("Liste", "Dossier", "def"), value);
+        ini.WriteString("Rip", "Format", value);  // a key added, not replaced
+        EXPECT_EQ(ini.ReadString("Rip", "Format", "def"), value);
+        std::filesystem::remove(path);
+    }
+    // Plain values are written as they are.
+    ini.WriteString("Liste", "Dossier", "/music/x y");
+    EXPECT_EQ(text(), "[Liste]\r\nDossier=/music/x y\r\n");
+    ini.WriteString("Liste", "Dossier", "/music/x ");
+    EXPECT_EQ(text(), "[Liste]\r\nDossier=\"/music/x \"\r\n");
+}
+
+TEST_F(Settings, TwoWritersAtOnceLoseNothing)
+{
+    // Two processes write keys of their own as fast as they can; every key must be there.
+    constexpr int Keys = 150;
+    pid_t writers[2];
+    for (int w = 0; w < 2; ++w) {
+        writers[w] = fork();
+        ASSERT_GE(writers[w], 0);
+        if (writers[w] == 0) {
+            int code = 0;
+            try {
+                IniFile mine(path);
+                for (int i = 0; i < Keys; ++i)
+                    mine.WriteInteger(w ? "Second" : "Premier", "Cle" + std::to_string(i), i);
+            } catch (...) {
+                code = 1;
+            }
+            _exit(code);
+        }
+    }
+    for (pid_t pid : writers) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    int lost = 0;
+    for (const char* section : {"Premier", "Second"})
+        for (int i = 0; i < Keys; ++i) lost += ini.ReadInteger(section, "Cle" + std::to_string(i), -1) != i;
+    EXPECT_EQ(lost, 0);
+}
+
+TEST_F(Settings, AFifoOrDeviceInPlaceOfTheFileHoldsNothingUp)
+{
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    // A child that would wait for ever on the FIFO is ended by the alarm.
+    EXPECT_EQ(inChild([&] {
+                  alarm(20);
+                  if (ini.ReadString("Liste", "Dossier", "def") != "def") return 1;
+                  try {
+                      ini.WriteString("Liste", "Dossier", "/m");
+                      return 2;
+                  } catch (const IniFileError&) {
+                  }
+                  return ini.ReadInteger("CDDB", "Serveur", 5) == 5 ? 0 : 3;
+              }),
+              0);
+    struct stat st;
+    ASSERT_EQ(lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // A link to a device gives the defaults too.
+    IniFile device("/dev/zero");
+    EXPECT_EQ(device.ReadString("Liste", "Dossier", "def"), "def");
+}
+
+TEST_F(Settings, WithoutHomeTheHomeComesFromThePasswordDatabase)
+{
+    EnvironmentGuard xdg("XDG_CONFIG_HOME");
+    EnvironmentGuard home("HOME");
+    const struct passwd* user = getpwuid(getuid());
+    ASSERT_NE(user, nullptr);
+    const std::string expected = std::string(user->pw_dir) + "/.config/Sonoverne.ini";
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("HOME");
+    EXPECT_EQ(platform::settingsFilePath("Sonoverne.ini"), expected);
+    // An empty or relative HOME is no home either.
+    for (const char* value : {"", "relative/home"}) {
+        setenv("HOME", value, 1);
+        EXPECT_EQ(platform::settingsFilePath("Sonoverne.ini"), expected) << value;
+    }
+    setenv("XDG_CONFIG_HOME", "relative", 1);
+    EXPECT_EQ(platform::settingsFilePath("Sonoverne.ini"), expected);
+}
+
+TEST_F(Settings, ASymbolicLinkStaysALinkAndItsTargetIsWritten)
+{
+    const std::string real = t.file("elsewhere/real.ini", "[Liste]\r\nDossier=/m\r\n");
+    // Relative, and through a second link.
+    std::filesystem::create_symlink("hop.ini", path);
+    std::filesystem::create_symlink("elsewhere/real.ini", t.path("hop.ini"));
+    ini.WriteString("Rip", "Dossier", "/r");
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_TRUE(std::filesystem::is_symlink(t.path("hop.ini")));
+    EXPECT_EQ(TempTree::read(real), "[Liste]\r\nDossier=/m\r\n\r\n[Rip]\r\nDossier=/r\r\n");
+    EXPECT_EQ(ini.ReadString("Rip", "Dossier", "?"), "/r");
+
+    // A dangling link: the file it names is made.
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink(t.path("made/new.ini"), path);
+    std::filesystem::create_directory(t.path("made"));
+    ini.WriteString("Liste", "Dossier", "/n");
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(TempTree::read(t.path("made/new.ini")), "[Liste]\r\nDossier=/n\r\n");
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <QTcpSocket>
 
+#include <algorithm>
+#include <memory>
+
 namespace vyxtest {
 
 LoopbackHttpServer::LoopbackHttpServer(quint16 port, QTcpServer* server)
@@ -46,6 +49,26 @@ void LoopbackHttpServer::answer(QTcpSocket* socket) {
 
   const Response r = routes_.value(path, Response{404, "not found", {}, false});
   if (r.hang) return;
+  if (!r.raw.isEmpty()) {
+    socket->write(r.raw);
+    // The filler goes out a few blocks at a time, as the client takes it.
+    auto left = std::make_shared<qint64>(r.stream);
+    auto pump = [socket, left] {
+      static const QByteArray block(64 * 1024, 'x');
+      while (*left > 0 && socket->bytesToWrite() < 4 * block.size()) {
+        const qint64 n = std::min<qint64>(*left, block.size());
+        socket->write(block.constData(), n);
+        *left -= n;
+      }
+      if (*left == 0) {
+        *left = -1;
+        socket->disconnectFromHost();
+      }
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, pump);
+    pump();
+    return;
+  }
   QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + " Status\r\n";
   out += "Content-Length: " + QByteArray::number(r.body.size()) + "\r\nConnection: close\r\n";
   for (const auto& [name, value] : r.headers) out += name + ": " + value + "\r\n";

@@ -13,10 +13,17 @@
 namespace vyxtest {
 
 struct Response {
+  Response(int status = 200, QByteArray body = {}, QList<QPair<QByteArray, QByteArray>> headers = {}, bool hang = false)
+      : status(status), body(std::move(body)), headers(std::move(headers)), hang(hang) {}
   int status = 200;
   QByteArray body;
   QList<QPair<QByteArray, QByteArray>> headers;
   bool hang = false;  // never answer: the client waits until it gives up
+  // A hostile answer: these bytes as they are (status line, headers and body) instead of the
+  // answer built from the fields above, followed by stream filler bytes sent as fast as the
+  // client reads them; then the connection closes.
+  QByteArray raw;
+  qint64 stream = 0;
 };
 
 class LoopbackHttpServer : public QObject {

@@ -25,6 +25,11 @@
 #include <QTimer>
 #include <QUrlQuery>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using vyx::TUpdWiz;
 using vyxtest::LoopbackHttpServer;
 using vyxtest::Response;
@@ -45,10 +50,36 @@ QByteArray Script(const QString& fullVersion, const QString& download) {
   return s.toUtf8();
 }
 
-// Files the library left in the private temporary folder.
+// Files and folders the library left in the temporary folder.
 QStringList TempLeftovers() {
-  return QDir(QDir::tempPath()).entryList({QStringLiteral("Vyx*")}, QDir::Files);
+  return QDir(QDir::tempPath())
+      .entryList({QStringLiteral("Vyx*")}, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
 }
+
+// An answer as a hostile server sends it: these bytes, then the connection closes.
+Response Raw(const QByteArray& bytes, qint64 stream = 0) {
+  Response r;
+  r.raw = bytes;
+  r.stream = stream;
+  return r;
+}
+
+// A head and body sent as chunks, ended (complete) or not.
+QByteArray Chunked(const QByteArray& body, bool complete) {
+  QByteArray out = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+  for (qsizetype at = 0; at < body.size(); at += 7) {
+    const QByteArray piece = body.mid(at, 7);
+    out += QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n";
+  }
+  if (complete) out += "0\r\n\r\n";
+  return out;
+}
+
+// Puts the working folder back when the test ends.
+struct WorkingFolder {
+  QString saved = QDir::currentPath();
+  ~WorkingFolder() { QDir::setCurrent(saved); }
+};
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
@@ -88,7 +119,11 @@ class Wizard : public ::testing::Test {
     vyx::SetMessageBoxObserver({});
     vyx::SetUrlOpener({});
     QFile ran(marker);
-    if (ran.open(QIODevice::ReadOnly)) QFile::remove(QString::fromUtf8(ran.readAll().trimmed()));
+    if (ran.open(QIODevice::ReadOnly)) {
+      // The installer's own folder stays while it runs; the test removes it.
+      const QFileInfo started(QString::fromUtf8(ran.readAll().trimmed()));
+      if (started.dir().dirName().startsWith(QStringLiteral("Vyx"))) QDir(started.absolutePath()).removeRecursively();
+    }
     EXPECT_EQ(TempLeftovers(), QStringList());
   }
 
@@ -180,10 +215,21 @@ TEST_F(Wizard, NewerVersionIsDownloadedRenamedAndStarted) {
   QFile ran(marker);
   ASSERT_TRUE(ran.open(QIODevice::ReadOnly));
   const QFileInfo started(QString::fromUtf8(ran.readAll().trimmed()));
-  EXPECT_EQ(started.absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
-  EXPECT_TRUE(started.fileName().startsWith("Vyx"));
+  // Started where it was written: in a folder of its own that only this user may enter, under
+  // the folder's unpredictable name, a plain file with the run bit.
+  const QFileInfo folder(started.absolutePath());
+  EXPECT_EQ(folder.absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+  EXPECT_TRUE(folder.fileName().startsWith("Vyx"));
+  EXPECT_EQ(started.fileName(), folder.fileName());
   EXPECT_FALSE(started.fileName().contains('.')) << started.fileName().toStdString();
-  EXPECT_TRUE(started.isExecutable());
+  struct stat st;
+  ASSERT_EQ(lstat(QFile::encodeName(folder.absoluteFilePath()).constData(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+  EXPECT_EQ(st.st_uid, getuid());
+  ASSERT_EQ(lstat(QFile::encodeName(started.absoluteFilePath()).constData(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
   EXPECT_EQ(server.requests(), (QStringList{"/update.ini", "/setup"}));
 }
 
@@ -305,49 +351,178 @@ TEST_F(Wizard, PreviousAfterARefusedConnectionRetries) {
   EXPECT_TRUE(w->NewVersion);
 }
 
-TEST_F(Wizard, AMissingDownloadAddressLeavesTheWizardWaiting) {
-  server.serve("/update.ini", Script("2.0.0.0", QString()));
-  auto w = Make(server.url("/update.ini"));
-  w->NextButton->click();
-  ASSERT_EQ(w->State, 3);
-  EXPECT_TRUE(w->NextButton->isEnabled());
-  EXPECT_TRUE(w->DownloadURL.isEmpty());
-  w->NextButton->click();
-  EXPECT_EQ(w->State, 4);
-  EXPECT_TRUE(Page(*w).startsWith("Téléchargement"));
-  EXPECT_EQ(w->result(), 0);
-  EXPECT_TRUE(boxes.empty());
-  w->CancelButton->click();
-  EXPECT_EQ(w->result(), 2);
-}
-
-TEST_F(Wizard, InstallerFailuresKeepTheDownloadPage) {
+// Every failure of the download stage ends on a page that says what failed, with "Précédent"
+// leading back to a new check; nothing is started.
+TEST_F(Wizard, InstallerFailuresSayWhatFailed) {
   QTemporaryDir local;
   const QString localFile = local.filePath("setup.tmp");
   ASSERT_TRUE(WriteFile(localFile, installer));
+  const QByteArray ok = "HTTP/1.1 200 OK\r\nConnection: close\r\n";
   server.route("/missing", Response{404, {}, {}, false});
+  server.route("/partial", Response{206, installer, {{"Content-Range", "bytes 0-10/9999"}}, false});
+  server.route("/loop", Response{302, {}, {{"Location", server.url("/loop").toUtf8()}}, false});
+  server.route("/short", Raw(ok + "Content-Length: 9999\r\n\r\n" + installer));
+  server.route("/unsized", Raw(ok + "\r\n" + installer));
+  server.route("/cut-chunks", Raw(Chunked(installer, false)));
+  server.route("/chunks", Raw(Chunked(installer, true)));
+  server.route("/huge", Raw(ok + "Content-Length: 536870913\r\n\r\n" + installer));
   server.serve("/garbage", QByteArray("\x7f" "ELF\x01\x02 not a program", 20));
-  // An address from the script that names a local file is never renamed nor run.
-  for (const QString& download : {server.url("/missing"), localFile, server.url("/garbage")}) {
+  const QString section = QStringLiteral("[Setup]\r\nDownLoad=%1\r\n").arg(server.url("/setup"));
+  const struct {
+    QByteArray script;
+    const char* cause;
+  } cases[] = {
+      {Script("2.0.0.0", QString()), "pas d'adresse de téléchargement (DownLoad) dans sa section [Setup]"},
+      {"[" + ExeName().toUtf8() + "]\r\nFullVersion=2.0.0.0\r\n" + section.toUtf8(), "dans sa section [Modules]"},
+      {Script("2.0.0.0", server.url("/missing")), "le serveur a répondu 404"},
+      {Script("2.0.0.0", server.url("/partial")), "le serveur a répondu 206"},
+      {Script("2.0.0.0", server.url("/loop")), "trop de redirections"},
+      {Script("2.0.0.0", server.url("/short")), "Cause : le fichier reçu est incomplet"},
+      {Script("2.0.0.0", server.url("/unsized")), "n'a pas annoncé la longueur"},
+      // The end of a chunked body cannot be told from a cut: an installer of unknown length is
+      // never started.
+      {Script("2.0.0.0", server.url("/cut-chunks")), "Cause : le"},
+      {Script("2.0.0.0", server.url("/chunks")), "n'a pas annoncé la longueur"},
+      {Script("2.0.0.0", server.url("/huge")), "dépasse la taille permise (512 Mo)"},
+      // An address from the script that names a local file is never renamed nor run.
+      {Script("2.0.0.0", localFile), "adresse non valide"},
+      {Script("2.0.0.0", QUrl::fromLocalFile(localFile).toString()), "adresse non valide"},
+      {Script("2.0.0.0", server.url("/garbage")), "n'a pas pu être lancé"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script.mid(c.script.indexOf("DownLoad"), 60).toStdString());
     boxes.clear();
-    server.serve("/update.ini", Script("2.0.0.0", download));
+    server.serve("/update.ini", c.script);
     auto w = Make(server.url("/update.ini"));
     w->NextButton->click();
     ASSERT_EQ(w->State, 3);
     w->NextButton->click();
-    EXPECT_EQ(w->State, 4) << download.toStdString();
-    EXPECT_EQ(w->result(), 0) << download.toStdString();
-    if (download.endsWith("garbage")) {
-      // Downloaded, but it does not start: said, and not reported as success.
+    EXPECT_EQ(w->State, 2);
+    EXPECT_EQ(w->result(), 0);
+    const QString page = Page(*w);
+    EXPECT_TRUE(page.startsWith("Echec du téléchargement :")) << page.toStdString();
+    EXPECT_TRUE(page.contains(QString::fromUtf8(c.cause))) << page.toStdString();
+    EXPECT_TRUE(w->PrevButton->isEnabled());
+    EXPECT_FALSE(w->NextButton->isEnabled());
+    EXPECT_FALSE(w->ProgressBar->isVisibleTo(w.get()));
+    if (QByteArray(c.cause).contains("lancé")) {
+      // Downloaded, but it does not start: said in a box too, and not reported as success.
       ASSERT_EQ(boxes.size(), 2u);
       EXPECT_EQ(boxes[1].title, "Erreur");
     } else {
-      EXPECT_TRUE(boxes.empty()) << download.toStdString();
+      EXPECT_TRUE(boxes.empty());
     }
+    w->PrevButton->click();
+    EXPECT_EQ(w->State, 0);
+    EXPECT_TRUE(w->NextButton->isEnabled());
   }
   EXPECT_TRUE(QFileInfo(localFile).isFile());
   EXPECT_FALSE(QFileInfo(localFile).isExecutable());
   EXPECT_FALSE(QFileInfo::exists(marker));
+}
+
+TEST_F(Wizard, AChunkedScriptIsRead) {
+  server.route("/update.ini", Raw(Chunked(Script("2.0.0.0", server.url("/setup")), true)));
+  server.serve("/setup", installer);
+  auto w = Make(server.url("/update.ini"));
+  w->NextButton->click();
+  ASSERT_EQ(w->State, 3);
+  EXPECT_EQ(w->DownloadURL, server.url("/setup"));
+  w->NextButton->click();
+  EXPECT_EQ(w->result(), 1);
+  EXPECT_TRUE(WaitForFile(marker));
+}
+
+TEST_F(Wizard, AFullDiskIsSaid) {
+  // The file system takes no more than 64 KiB of any file while the installer comes.
+  QByteArray big = installer + "#" + QByteArray(256 * 1024, 'x') + "\n";
+  server.serve("/update.ini", Script("2.0.0.0", server.url("/setup")));
+  server.serve("/setup", big);
+  auto w = Make(server.url("/update.ini"));
+  w->NextButton->click();
+  ASSERT_EQ(w->State, 3);
+  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct rlimit small = saved;
+  small.rlim_cur = 64 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  w->NextButton->click();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(w->State, 2);
+  EXPECT_TRUE(Page(*w).contains("Cause : le fichier est trop grand pour le disque.")) << Page(*w).toStdString();
+  EXPECT_TRUE(w->PrevButton->isEnabled());
+  EXPECT_FALSE(QFileInfo::exists(marker));
+}
+
+TEST_F(Wizard, ScriptsAreBoundedAndWhole) {
+  // Exactly the limit is read; one byte more, announced or not, is refused.
+  QByteArray full = Script("1.6.0.0", server.url("/setup"));
+  full += QByteArray((1 << 20) - full.size() - 2, ';') + "\r\n";
+  ASSERT_EQ(full.size(), 1 << 20);
+  server.serve("/full.ini", full);
+  server.serve("/over.ini", full + ";");
+  server.route("/endless.ini", Raw("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + full, qint64(64) << 20));
+  server.route("/short.ini", Raw("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\nConnection: close\r\n\r\n" +
+                                 Script("1.6.0.0", server.url("/setup"))));
+  server.route("/partial.ini", Response{206, Script("1.6.0.0", server.url("/setup")), {}, false});
+  // A server that talks for ever in its status line: a short piece of it reaches the page.
+  server.route("/talker.ini", Raw("HTTP/1.1 404 " + QByteArray(6000, 'y') + "\r\nContent-Length: 0\r\n\r\n"));
+  const struct {
+    const char* path;
+    const char* cause;  // nullptr: the script is read
+  } cases[] = {
+      {"/full.ini", nullptr},
+      {"/over.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
+      {"/endless.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
+      {"/short.ini", "Cause : le fichier reçu est incomplet"},
+      {"/partial.ini", "Cause : le serveur a répondu 206"},
+      {"/talker.ini", "Cause : le serveur a répondu 404"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    auto w = Make(server.url(QString::fromUtf8(c.path)));
+    w->NextButton->click();
+    const QString page = Page(*w);
+    if (!c.cause) {
+      EXPECT_EQ(w->State, 3);
+      EXPECT_TRUE(w->NewVersion);
+      continue;
+    }
+    EXPECT_EQ(w->State, 2);
+    EXPECT_TRUE(page.startsWith("Echec lors de la connexion :")) << page.toStdString();
+    EXPECT_TRUE(page.contains(QString::fromUtf8(c.cause))) << page.toStdString();
+    EXPECT_LE(page.mid(page.indexOf(u"Cause")).count(u'y'), 200) << page.size();
+    EXPECT_TRUE(w->PrevButton->isEnabled());
+  }
+  EXPECT_TRUE(boxes.empty());
+}
+
+// An address with a scheme is never a path, whatever the working folder holds.
+TEST_F(Wizard, AnHttpAddressIsNeverALocalPath) {
+  QTemporaryDir work;
+  WorkingFolder restore;
+  ASSERT_TRUE(QDir::setCurrent(work.path()));
+  const QString host = QStringLiteral("127.0.0.1:%1").arg(vyxtest::RefusingPort());
+  ASSERT_TRUE(QDir(work.path()).mkpath("https:/" + host));
+  const QString planted = work.filePath("https:/" + host + "/update.ini");
+  ASSERT_TRUE(WriteFile(planted, Script("9.0.0.0", server.url("/setup"))));
+  const QString address = "https://" + host + "/update.ini";
+  ASSERT_TRUE(QFileInfo(address).isFile());  // where a relative path would find it
+  auto w = Make(address);
+  w->NextButton->click();
+  EXPECT_EQ(w->State, 2);
+  EXPECT_FALSE(w->NewVersion);
+  EXPECT_TRUE(Page(*w).contains("Cause : le serveur a refusé la connexion.")) << Page(*w).toStdString();
+
+  // A file: address and an address without a scheme are local.
+  for (const QString& local : {QUrl::fromLocalFile(planted).toString(), planted,
+                               QStringLiteral("https:/") + host + QStringLiteral("/update.ini")}) {
+    auto again = Make(local);
+    again->NextButton->click();
+    EXPECT_EQ(again->State, local.startsWith(u'h') ? 2 : 3) << local.toStdString();
+  }
 }
 
 TEST_F(Wizard, AVersionThatDoesNotSplitShowsTheConversionError) {
@@ -407,8 +582,14 @@ TEST_F(Wizard, RedirectsAreFollowedWithinHttp) {
 TEST_F(Wizard, CancelDuringATransferStopsIt) {
   server.route("/update.ini", Response{200, {}, {}, true});
   auto w = Make(server.url("/update.ini"));
-  QTimer::singleShot(50, w->CancelButton, &QPushButton::click);
+  // Cancel once the server holds the request, whatever the machine's pace.
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, w->CancelButton, [&] {
+    if (!server.requests().isEmpty()) w->CancelButton->click();
+  });
+  poll.start(5);
   w->NextButton->click();
+  poll.stop();
   EXPECT_EQ(w->result(), 2);
   EXPECT_EQ(w->State, 1);
   EXPECT_TRUE(boxes.empty());
@@ -469,9 +650,30 @@ TEST_F(Wizard, AnHttpsDownloadIsNotRedirectedToHttp) {
   ASSERT_TRUE(secure.isListening());
   QSslConfiguration clientSide = QSslConfiguration::defaultConfiguration();
   const QSslConfiguration saved = clientSide;
+  const QString httpsBase = QStringLiteral("https://127.0.0.1:%1").arg(secure.port());
+
+  // A certificate the client does not trust: said on the failure page.
+  secure.serve("/update.ini", Script("1.6.0.0", httpsBase + "/setup"));
+  {
+    auto untrusted = Make(httpsBase + "/update.ini");
+    untrusted->NextButton->click();
+    EXPECT_EQ(untrusted->State, 2);
+    EXPECT_TRUE(Page(*untrusted).contains("Cause : la connexion sécurisée a échoué")) << Page(*untrusted).toStdString();
+  }
   clientSide.addCaCertificate(certificate);
   QSslConfiguration::setDefaultConfiguration(clientSide);
-  const QString httpsBase = QStringLiteral("https://127.0.0.1:%1").arg(secure.port());
+
+  // A script that came over https does not send the installer over http.
+  secure.serve("/update.ini", Script("1.6.0.0", server.url("/installer")));
+  {
+    auto plain = Make(httpsBase + "/update.ini");
+    plain->NextButton->click();
+    ASSERT_EQ(plain->State, 3);
+    plain->NextButton->click();
+    EXPECT_EQ(plain->State, 2);
+    EXPECT_TRUE(Page(*plain).contains("(https)")) << Page(*plain).toStdString();
+    EXPECT_TRUE(server.requests().isEmpty());
+  }
 
   secure.serve("/update.ini", Script("1.6.0.0", httpsBase + "/setup"));
   secure.redirect("/setup", server.url("/installer"));
@@ -480,8 +682,9 @@ TEST_F(Wizard, AnHttpsDownloadIsNotRedirectedToHttp) {
   w->NextButton->click();
   ASSERT_EQ(w->State, 3);
   w->NextButton->click();
-  EXPECT_EQ(w->State, 4);
+  EXPECT_EQ(w->State, 2);
   EXPECT_EQ(w->result(), 0);
+  EXPECT_TRUE(Page(*w).contains("Cause : redirection refusée")) << Page(*w).toStdString();
   EXPECT_TRUE(server.requests().isEmpty());
 
   // Within https the same redirect is followed.

@@ -1,5 +1,6 @@
 // Version blocks read back from files (the test program's own, written by the build, and ELF
 // files made here, whole, truncated and damaged), and the version splitter and comparison.
+#include "UpdateScript.h"
 #include "VersionInfo.h"
 #include "VyxPravomel.h"
 
@@ -149,6 +150,22 @@ TEST_F(TempFiles, AFifoIsRefusedWithoutWaitingForAWriter) {
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
   made_.push_back(path);
   EXPECT_EQ(Get(TInfo::ProductName, path), "<nil>");
+}
+
+// The update script read from a local path: a FIFO or a folder in its place is refused at once
+// (a reader that waited would be ended by the alarm).
+TEST_F(TempFiles, AScriptThatIsNoRegularFileIsRefusedWithoutWaiting) {
+  const std::string fifo = PrivateDir() + "script-fifo";
+  std::remove(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  made_.push_back(fifo);
+  alarm(30);
+  vyx::TUpdateScript script;
+  EXPECT_FALSE(script.LoadFromFile(QString::fromStdString(fifo)));
+  EXPECT_FALSE(script.LoadFromFile(QString::fromStdString(PrivateDir())));
+  alarm(0);
+  EXPECT_TRUE(script.LoadFromFile(QString::fromStdString(Write("script", "[General]\nEMail=a@b\n"))));
+  EXPECT_EQ(script.ReadString("general", "email", "?"), "a@b");
 }
 
 TEST_F(TempFiles, ValuesAreLookedUpUnderTheBlocksOwnTranslation) {
