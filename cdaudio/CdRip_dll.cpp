@@ -2,6 +2,7 @@
 #include "CdRip_dll.h"
 
 #include "CdDrives.h"
+#include "CdRipTesting.h"
 
 #include <cdio/cdio.h>
 #include <cdio/paranoia/cdda.h>
@@ -9,6 +10,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -36,6 +38,16 @@ std::vector<Drive> drives;
 int32_t active = 0;
 std::vector<TTocEntry> toc;  // the tracks, then the lead-out
 Rip rip;
+
+CR_ReadFault readFault;
+long (*driveRead)(cdrom_drive_t*, void*, lsn_t, long) = nullptr;
+
+long faultyRead(cdrom_drive_t* d, void* p, lsn_t begin, long sectors)
+{
+    long n = driveRead(d, p, begin, sectors);
+    if (n > 0 && readFault) readFault(begin, n, static_cast<int16_t*>(p));
+    return n;
+}
 
 TCDROMParams defaults(const std::string& source)
 {
@@ -215,6 +227,10 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSect
     // An image holds its samples little-endian: paranoia's guess from the audio is not needed.
     if (cdaudio::isImageSource(d.source)) rip.drive->bigendianp = 0;
     else if (d.params.nSpeed > 0) cdio_cddap_speed_set(rip.drive, d.params.nSpeed);
+    if (readFault) {
+        driveRead = rip.drive->read_audio;
+        rip.drive->read_audio = faultyRead;
+    }
     rip.paranoia = cdio_paranoia_init(rip.drive);
     cdio_paranoia_modeset(rip.paranoia, d.params.bJitterCorrection
                                             ? PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP
@@ -265,6 +281,11 @@ void CR_GetLastJitterErrorPosition(uint32_t* first, uint32_t* second)
 int32_t CR_GetNumberOfJitterErrors()
 {
     return rip.jitterErrors;
+}
+
+void CR_SetReadFault(CR_ReadFault fault)
+{
+    readFault = std::move(fault);
 }
 
 int32_t CR_CloseRipper()

@@ -1,6 +1,7 @@
 // The ripper on the generated images: drives, tables of contents, and rips that must give the
 // audio written into the image byte for byte.
 #include "CDRipper.h"
+#include "CdRipTesting.h"
 #include "CdImages.h"
 #include "MP3Coder.h"
 #include "wnaspi32.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 
 namespace {
@@ -25,9 +27,9 @@ std::string errorOf(const std::function<void()>& f)
 }
 
 // The drive index of disc i in the ripper's list.
-int32_t driveOf(TCDRipper& r, size_t i)
+int32_t driveOf(TCDRipper& r, size_t i, cdtest::DiscSet& set = discs())
 {
-    char letter = discs().letter(i);
+    char letter = set.letter(i);
     for (int32_t k = 0; k < r.Drives.Count(); ++k)
         if (r.Drives.Objects(k)->Letter == letter) return k;
     throw std::runtime_error("no drive");
@@ -232,6 +234,66 @@ TEST(Ripper, EventsAbortAndShortWrites)
         EXPECT_EQ(what, "Write error");
         EXPECT_EQ(log, "b1");
     }
+}
+
+// A damaged disc: the image loses its end after the table of contents was read, so the drive
+// fails to read those sectors and paranoia reports its repairs. Each log holds its own rip.
+TEST(Ripper, JitterLogBesideTheFile)
+{
+    cdtest::DiscSet damaged({{"damaged", {{cdtest::TrackSpec::Noise, 300, 0, 0}}}});
+    TCDRipper r;
+    r.SetActiveCdRomNum(driveOf(r, damaged.discs.size() - 1, damaged));
+    ASSERT_EQ(r.Tracks.Count(), 1);
+    int reads = 0;
+    bool faulty = true;
+    CR_SetReadFault([&](int32_t first, long sectors, int16_t* samples) {
+        // The first reads around sector 100 come back 20 samples late.
+        if (faulty && first <= 100 && first + sectors > 100 && reads++ < 2)
+            std::memmove(samples, samples + 40, size_t(sectors * 2352 - 80));
+    });
+    auto text = [](const std::string& path) {
+        std::vector<uint8_t> b = cdtest::readFile(path);
+        return std::string(b.begin(), b.end());
+    };
+    const std::string dir = damaged.folder + "/";
+    struct { const char* name; bool fault, encode; const char* audio; } rips[] = {
+        {"01 - Intro.wav", true, false, "01 - Intro.wav"},
+        {"02 - Clean.wav", false, false, "02 - Clean.wav"},
+        {"03 - Again.wav", true, true, "03 - Again.mp3"}};
+    TMP3Coder coder;
+    r.SetCoder(&coder);
+    std::string firstLog;
+    for (auto& rip : rips) {
+        SCOPED_TRACE(rip.name);
+        reads = 0;
+        faulty = rip.fault;
+        r.Encode = rip.encode;
+        r.RipTrack(1, dir + rip.name);
+        ASSERT_TRUE(std::ifstream(dir + rip.audio).good());
+        std::string base = std::string(rip.name).substr(0, std::string(rip.name).rfind('.'));
+        std::string log = text(dir + base + ".jitt");
+        if (!rip.fault) {
+            EXPECT_EQ(r.JitterErrors, 0);
+            EXPECT_TRUE(log.empty()) << "no repairs, no log: " << log;
+            continue;
+        }
+        EXPECT_GT(r.JitterErrors, 0);
+        ASSERT_FALSE(r.JitterLog.empty());
+        std::string lines;
+        for (auto& l : r.JitterLog) lines += l + "\r\n";
+        EXPECT_EQ(log, lines);
+        // Repaired where the drive slipped, and the audio came out whole.
+        unsigned a = 0, b = 0;
+        ASSERT_EQ(std::sscanf(r.JitterLog[0].c_str(), "%u %u", &a, &b), 2);
+        EXPECT_LE(a, b);
+        EXPECT_LE(b, 130u);  // within the read that slipped
+        if (!rip.encode) {
+            EXPECT_TRUE(cdtest::readFile(dir + rip.audio) == damaged.discs.back().trackBytes(1));
+        }
+        if (firstLog.empty()) firstLog = log;
+        else EXPECT_EQ(log, firstLog) << "each log holds its own rip";
+    }
+    CR_SetReadFault(nullptr);
 }
 
 }  // namespace
