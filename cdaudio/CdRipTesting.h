@@ -1,6 +1,6 @@
-// A drive's own faults imitated on a disc image: the function sees every read of the ripping
-// layer (first sector, sector count, the samples read) and may change the samples, as a drive
-// that loses its place does.
+// A drive's own faults imitated on a disc image, which is then read with verification as a drive
+// is: the function sees every read of the ripping layer (first sector, sector count, the samples
+// read) and may change the samples, as a drive that loses its place does.
 #pragma once
 
 #include <cstdint>

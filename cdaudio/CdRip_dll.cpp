@@ -232,9 +232,11 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSect
         rip.drive->read_audio = faultyRead;
     }
     rip.paranoia = cdio_paranoia_init(rip.drive);
-    cdio_paranoia_modeset(rip.paranoia, d.params.bJitterCorrection
-                                            ? PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP
-                                            : PARANOIA_MODE_DISABLE);
+    // A disc image reads the same at every pass: there is nothing to verify, and paranoia's
+    // matching can lose its place on a steady tone and "repair" samples that were right. An
+    // image with imitated drive faults is read as a drive is.
+    const bool verify = d.params.bJitterCorrection && (!cdaudio::isImageSource(d.source) || readFault);
+    cdio_paranoia_modeset(rip.paranoia, verify ? PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP : PARANOIA_MODE_DISABLE);
     cdio_paranoia_seek(rip.paranoia, firstSector, SEEK_SET);
     rip.first = firstSector;
     rip.last = lastSector;
