@@ -8,6 +8,7 @@
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -28,6 +29,8 @@ struct Rip {
     cdrom_paranoia_t* paranoia = nullptr;
     int32_t first = 0, last = 0, next = 0;
     TOutputFormat format = STEREO44100;
+    bool verify = true;              // through paranoia, or straight reads
+    std::vector<int16_t> scratch;    // straight reads for another format
     // Paranoia's repair events, counted over the rip and located within the chunk under way.
     int32_t jitterErrors = 0;
     bool chunkJitter = false;
@@ -219,13 +222,16 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSect
         cdio_destroy(cd);
         return CDEX_ERROR;
     }
+    // An image holds its samples little-endian: the byte order is not guessed from the audio
+    // (a guess that reads sectors of every track at each open).
+    const bool image = cdaudio::isImageSource(d.source);
+    if (image) rip.drive->bigendianp = 0;
     if (cdio_cddap_open(rip.drive) != 0) {
         cdio_cddap_close(rip.drive);
         rip.drive = nullptr;
         return CDEX_ERROR;
     }
-    // An image holds its samples little-endian: paranoia's guess from the audio is not needed.
-    if (cdaudio::isImageSource(d.source)) rip.drive->bigendianp = 0;
+    if (image) rip.drive->bigendianp = 0;
     else if (d.params.nSpeed > 0) cdio_cddap_speed_set(rip.drive, d.params.nSpeed);
     if (readFault) {
         driveRead = rip.drive->read_audio;
@@ -235,8 +241,8 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSect
     // A disc image reads the same at every pass: there is nothing to verify, and paranoia's
     // matching can lose its place on a steady tone and "repair" samples that were right. An
     // image with imitated drive faults is read as a drive is.
-    const bool verify = d.params.bJitterCorrection && (!cdaudio::isImageSource(d.source) || readFault);
-    cdio_paranoia_modeset(rip.paranoia, verify ? PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP : PARANOIA_MODE_DISABLE);
+    rip.verify = d.params.bJitterCorrection && (!image || readFault);
+    cdio_paranoia_modeset(rip.paranoia, rip.verify ? PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP : PARANOIA_MODE_DISABLE);
     cdio_paranoia_seek(rip.paranoia, firstSector, SEEK_SET);
     rip.first = firstSector;
     rip.last = lastSector;
@@ -255,6 +261,29 @@ int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytes)
     if (!rip.paranoia || !buffer) return CDEX_ERROR;
     if (rip.next > rip.last) return CDEX_RIPPING_DONE;
     rip.chunkJitter = false;
+    if (!rip.verify) {
+        // Without verification the chunk is read whole, straight from the drive.
+        const int32_t count = std::min(SectorsPerChunk, rip.last - rip.next + 1);
+        const bool direct = rip.format == STEREO44100;
+        if (!direct) rip.scratch.resize(size_t(SectorsPerChunk) * CD_FRAMEWORDS);
+        uint8_t* into = direct ? buffer : reinterpret_cast<uint8_t*>(rip.scratch.data());
+        // The drive may give fewer sectors than asked at a time.
+        int32_t done = 0;
+        while (done < count) {
+            long got = cdio_cddap_read(rip.drive, into + size_t(done) * SectorBytes, rip.next + done, count - done);
+            if (got <= 0) break;
+            done += int32_t(got);
+        }
+        rip.next += count;
+        if (done != count) return CDEX_ERROR;  // the chunk is lost, the rip goes on
+        size_t n = size_t(count) * SectorBytes;
+        if (!direct) {
+            n = 0;
+            for (int32_t k = 0; k < count; ++k) n += convert(rip.scratch.data() + size_t(k) * CD_FRAMEWORDS, buffer + n, rip.format);
+        }
+        *bytes = int32_t(n);
+        return rip.next > rip.last ? CDEX_RIPPING_DONE : CDEX_OK;
+    }
     size_t n = 0;
     bool failed = false;
     for (int32_t k = 0; k < SectorsPerChunk && rip.next <= rip.last; ++k, ++rip.next) {

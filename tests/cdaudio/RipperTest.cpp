@@ -106,7 +106,9 @@ TEST(Ripper, EveryAudioTrackRipsByteForByte)
             std::vector<uint16_t> progress;
             r.OnProgress = [&](TCDRipper*, uint16_t p) { progress.push_back(p); };
             r.RipTrack(int32_t(t), out);
-            EXPECT_TRUE(cdtest::readFile(out) == d.trackBytes(t));
+            std::vector<uint8_t> got = cdtest::readFile(out), want = d.trackBytes(t);
+            EXPECT_EQ(got.size(), want.size());
+            EXPECT_TRUE(got == want);
             ASSERT_FALSE(progress.empty());
             EXPECT_EQ(progress.back(), 100);
             EXPECT_EQ(r.JitterErrors, 0);
