@@ -237,13 +237,15 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSect
         driveRead = rip.drive->read_audio;
         rip.drive->read_audio = faultyRead;
     }
-    rip.paranoia = cdio_paranoia_init(rip.drive);
     // A disc image reads the same at every pass: there is nothing to verify, and paranoia's
     // matching can lose its place on a steady tone and "repair" samples that were right. An
     // image with imitated drive faults is read as a drive is.
     rip.verify = d.params.bJitterCorrection && (!image || readFault);
-    cdio_paranoia_modeset(rip.paranoia, rip.verify ? PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP : PARANOIA_MODE_DISABLE);
-    cdio_paranoia_seek(rip.paranoia, firstSector, SEEK_SET);
+    if (rip.verify) {
+        rip.paranoia = cdio_paranoia_init(rip.drive);
+        cdio_paranoia_modeset(rip.paranoia, PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP);
+        cdio_paranoia_seek(rip.paranoia, firstSector, SEEK_SET);
+    }
     rip.first = firstSector;
     rip.last = lastSector;
     rip.next = firstSector;
@@ -258,7 +260,7 @@ int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytes)
 {
     if (!bytes) return CDEX_ERROR;
     *bytes = 0;
-    if (!rip.paranoia || !buffer) return CDEX_ERROR;
+    if (!rip.drive || !buffer) return CDEX_ERROR;
     if (rip.next > rip.last) return CDEX_RIPPING_DONE;
     rip.chunkJitter = false;
     if (!rip.verify) {
@@ -299,7 +301,7 @@ int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytes)
 
 int32_t CR_GetPercentCompleted()
 {
-    if (!rip.paranoia) return 0;
+    if (!rip.drive) return 0;
     return int32_t(int64_t(rip.next - rip.first) * 100 / (int64_t(rip.last) - rip.first + 1));
 }
 
