@@ -7,11 +7,14 @@ File names are given as "x" followed by the hex of their bytes, so that any name
                             language, description, text]], "v1": {...} or null}
   utf16title FILE TITLE ARTIST
                             writes an ID3v2.3 tag: TIT2 in UTF-16 (TITLE), TPE1 in ISO-8859-1
+  write FILE VERSION FRAMES writes an ID3v2.VERSION tag of the frames in the JSON list FRAMES:
+                            [id, encoding, [texts]] for text frames (several texts: one frame of
+                            several values), ["COMM", encoding, language, description, text]
 """
 import json
 import sys
 
-from mutagen.id3 import ID3, TIT2, TPE1, ID3NoHeaderError, ParseID3v1
+from mutagen.id3 import COMM, ID3, TIT2, TPE1, ID3NoHeaderError, Frames, ParseID3v1
 
 
 def dump(path):
@@ -42,6 +45,16 @@ def utf16title(path, title, artist):
     tags.save(path, v2_version=3)
 
 
+def write(path, version, frames):
+    tags = ID3()
+    for f in json.loads(frames):
+        if f[0] == "COMM":
+            tags.add(COMM(encoding=f[1], lang=f[2], desc=f[3], text=f[4]))
+        else:
+            tags.add(Frames[f[0]](encoding=f[1], text=f[2]))
+    tags.save(path, v2_version=int(version))
+
+
 def name(arg):
     return bytes.fromhex(arg[1:])
 
@@ -51,5 +64,7 @@ if __name__ == "__main__":
         dump(name(sys.argv[2]))
     elif sys.argv[1] == "utf16title":
         utf16title(name(sys.argv[2]), sys.argv[3], sys.argv[4])
+    elif sys.argv[1] == "write":
+        write(name(sys.argv[2]), sys.argv[3], sys.argv[4])
     else:
         sys.exit(2)
