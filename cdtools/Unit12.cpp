@@ -4,11 +4,24 @@
 
 TForm12* Form12 = nullptr;
 
-TForm12::TForm12()
+namespace {
+
+PickerVariant variant()
+{
+    PickerVariant v;
+    v.mask = "*.wav";
+    v.sorted = true;
+    v.walkerCaption = QStringLiteral("Ajouter tous les fichiers + les fichiers des sous-dossiers");
+    v.bars = 2;  // driven by the encoder
+    return v;
+}
+
+}  // namespace
+
+TForm12::TForm12() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Convertir WAV > MP3"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new ui::ListBox(this);
-    layout->addWidget(ListBox1);
+    layout->addWidget(Picker);
     resize(480, 360);
 }

@@ -1,15 +1,11 @@
 // The window "Convertir WAV > MP3": its controls and handlers join it as the program grows.
 #pragma once
 
-#include "Form.h"
-#include "ListBox.h"
+#include "FilePicker.h"
 
-class TForm12 : public ui::Form {
+class TForm12 : public PickerForm {
 public:
     TForm12();
-
-    // Files handed over by the main window.
-    ui::ListBox* ListBox1;
 };
 
 extern TForm12* Form12;

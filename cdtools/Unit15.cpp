@@ -6,12 +6,25 @@
 
 TForm15* Form15 = nullptr;
 
-TForm15::TForm15()
+namespace {
+
+PickerVariant variant()
+{
+    PickerVariant v;
+    v.sorted = true;
+    v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+    v.clearOnHide = false;
+    v.bars = 0;
+    return v;
+}
+
+}  // namespace
+
+TForm15::TForm15() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Normaliser un fichier MP3"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new ui::ListBox(this);
-    layout->addWidget(ListBox1);
+    layout->addWidget(Picker);
     resize(480, 360);
     // The main window was hidden while this one works: it comes back when this one closes.
     OnClose = [] { Form1->Show(); };

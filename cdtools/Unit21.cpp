@@ -6,12 +6,25 @@
 
 TForm21* Form21 = nullptr;
 
-TForm21::TForm21()
+namespace {
+
+PickerVariant variant()
+{
+    PickerVariant v;
+    v.sorted = true;
+    v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+    v.clearOnHide = false;
+    v.bars = 0;
+    return v;
+}
+
+}  // namespace
+
+TForm21::TForm21() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Convertir : MP3 > WAV"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new ui::ListBox(this);
-    layout->addWidget(ListBox1);
+    layout->addWidget(Picker);
     resize(480, 360);
     // The main window was hidden while this one works: it comes back when this one closes.
     OnClose = [] { Form1->Show(); };

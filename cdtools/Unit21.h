@@ -1,15 +1,11 @@
 // The window "Convertir : MP3 > WAV": its controls and handlers join it as the program grows.
 #pragma once
 
-#include "Form.h"
-#include "ListBox.h"
+#include "FilePicker.h"
 
-class TForm21 : public ui::Form {
+class TForm21 : public PickerForm {
 public:
     TForm21();
-
-    // Files handed over by the main window.
-    ui::ListBox* ListBox1;
 };
 
 extern TForm21* Form21;

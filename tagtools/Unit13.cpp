@@ -14,6 +14,15 @@ namespace {
 
 Tid3v2tag Tag13;
 
+PickerVariant variant()
+{
+    PickerVariant v;
+    v.sorted = true;
+    v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+    v.maxIsCount = true;
+    return v;
+}
+
 char lowerLatin1(char c)
 {
     const auto u = static_cast<unsigned char>(c);
@@ -66,13 +75,11 @@ std::string FormatTagCase(std::string text, bool apostrophe)
     return text;
 }
 
-TForm13::TForm13()
+TForm13::TForm13() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Formater les tags"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new ui::ListBox(this);
-    ListBox1->Sorted = true;
-    layout->addWidget(ListBox1, 1);
+    layout->addWidget(Picker, 1);
 
     Label1 = new QLabel(QStringLiteral("Choisissez la manière de formater les tags :"), this);
     RadioButton1 = new QRadioButton(QStringLiteral("Tout en minuscules"), this);
@@ -88,10 +95,6 @@ TForm13::TForm13()
     indent->addWidget(CheckBox1, 1);
     layout->addLayout(indent);
 
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setTextVisible(false);
-    layout->addWidget(ProgressBar1);
     auto* buttons = new QHBoxLayout;
     Button7 = new QPushButton(QStringLiteral("Formater"), this);
     Button5 = new QPushButton(QStringLiteral("Annuler"), this);
@@ -99,18 +102,12 @@ TForm13::TForm13()
     buttons->addWidget(Button7);
     buttons->addWidget(Button5);
     layout->addLayout(buttons);
-    resize(560, 520);
+    resize(620, 720);
     centreOnScreen();
 
-    OnShow = [this] { FormShow(); };
-    OnHide = [this] { FormHide(); };
     ui::on(Button7, &QPushButton::clicked, this, &TForm13::Button7Click);
     ui::on(Button5, &QPushButton::clicked, this, &TForm13::Button5Click);
 }
-
-void TForm13::FormShow() { ProgressBar1->setValue(0); }
-
-void TForm13::FormHide() { ListBox1->Clear(); }
 
 void TForm13::Button5Click()
 {
@@ -122,11 +119,10 @@ void TForm13::Button7Click()
 {
     const int count = ListBox1->Count();
     if (count == 0) return;
-    ProgressBar1->setRange(0, count);
+    Picker->beginRun();
     const bool apostrophe = CheckBox1->isChecked();
     for (int i = 0; i < count; ++i) {
-        ProgressBar1->setValue(i);
-        ListBox1->setCurrentRow(i);
+        Picker->showEntry(i);
         // A file without a tag, or with one the library cannot read, is left as it is.
         if (Tag13.LoadFromFile(ListBox1->Item(i), 0) >= 0x0100) continue;
         for (const char* frame : {"TIT2", "TPE1", "TALB", "TCON"}) {

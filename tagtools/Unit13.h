@@ -2,12 +2,10 @@
 // lower case, upper case or with a capital at the start of each word.
 #pragma once
 
-#include "Form.h"
-#include "ListBox.h"
+#include "FilePicker.h"
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <string>
@@ -21,12 +19,10 @@ std::string upperTagText(std::string text);
 // of ( - # { [ _ = ~ ; . (and the apostrophe when `apostrophe`), which is put in upper case.
 std::string FormatTagCase(std::string text, bool apostrophe);
 
-class TForm13 : public ui::Form {
+class TForm13 : public PickerForm {
 public:
     TForm13();
 
-    void FormShow();
-    void FormHide();
     void Button7Click();
     void Button5Click();
 
@@ -35,8 +31,6 @@ public:
     QRadioButton* RadioButton2;
     QRadioButton* RadioButton3;
     QCheckBox* CheckBox1;
-    ui::ListBox* ListBox1;
-    QProgressBar* ProgressBar1;
     QPushButton* Button7;
     QPushButton* Button5;
 };

@@ -3,10 +3,10 @@
 #include "Dialogs.h"
 #include "Guard.h"
 #include "TagFields.h"
+#include "TagTextInput.h"
 #include "id3v2.h"
 
 #include <QHBoxLayout>
-#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 TForm14* Form14 = nullptr;
@@ -15,6 +15,15 @@ std::string ReplacementText;
 namespace {
 
 Tid3v2tag Tag14;
+
+PickerVariant variant()
+{
+    PickerVariant v;
+    v.sorted = true;
+    v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+    v.selectEntry = false;
+    return v;
+}
 
 const char* const TextFrames[] = {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK"};
 
@@ -35,13 +44,11 @@ std::string FilterTagChars(std::string text)
     return text;
 }
 
-TForm14::TForm14()
+TForm14::TForm14() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Validation des tags"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new ui::ListBox(this);
-    ListBox1->Sorted = true;
-    layout->addWidget(ListBox1, 1);
+    layout->addWidget(Picker, 1);
 
     Label14 = new QLabel(QStringLiteral(
         "Cette étape valide les tags en supprimant les caractères considérés comme invalides, "
@@ -56,7 +63,7 @@ TForm14::TForm14()
     Edit1 = new QLineEdit(QStringLiteral("_"), this);
     Edit1->setEnabled(false);
     // The text goes into tags: ISO-8859-1 without control characters.
-    Edit1->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[\\x{20}-\\x{7E}\\x{A0}-\\x{FF}]*")), Edit1));
+    Edit1->setValidator(new ui::TagTextValidator(Edit1));
     layout->addWidget(Label14);
     layout->addWidget(Label1);
     layout->addWidget(Label3);
@@ -66,10 +73,6 @@ TForm14::TForm14()
     other->addWidget(Edit1, 1);
     layout->addLayout(other);
 
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setTextVisible(false);
-    layout->addWidget(ProgressBar1);
     auto* buttons = new QHBoxLayout;
     Button7 = new QPushButton(QStringLiteral("Valider"), this);
     Button5 = new QPushButton(QStringLiteral("Annuler"), this);
@@ -77,19 +80,13 @@ TForm14::TForm14()
     buttons->addWidget(Button7);
     buttons->addWidget(Button5);
     layout->addLayout(buttons);
-    resize(560, 520);
+    resize(620, 720);
     centreOnScreen();
 
-    OnShow = [this] { FormShow(); };
-    OnHide = [this] { FormHide(); };
     ui::on(CheckBox1, &QCheckBox::toggled, this, &TForm14::CheckBox1Click);
     ui::on(Button7, &QPushButton::clicked, this, &TForm14::Button7Click);
     ui::on(Button5, &QPushButton::clicked, this, &TForm14::Button5Click);
 }
-
-void TForm14::FormShow() { ProgressBar1->setValue(0); }
-
-void TForm14::FormHide() { ListBox1->Clear(); }
 
 void TForm14::CheckBox1Click() { Edit1->setEnabled(CheckBox1->isChecked()); }
 
@@ -105,9 +102,9 @@ void TForm14::Button7Click()
     if (count == 0) return;
     ReplacementText = " ";
     if (CheckBox1->isChecked()) ReplacementText = Edit1->text().toLatin1().toStdString();
-    ProgressBar1->setRange(0, count - 1);
+    Picker->beginRun();
     for (int i = 0; i < count; ++i) {
-        ProgressBar1->setValue(i);
+        Picker->showEntry(i);
         // A file without a tag, or with one the library cannot read, is left as it is.
         if (Tag14.LoadFromFile(ListBox1->Item(i), 0) >= 0x0100) continue;
         for (const char* frame : TextFrames) {

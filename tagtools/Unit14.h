@@ -2,13 +2,11 @@
 // characters a file name cannot hold, so that renaming from the tags does not fail.
 #pragma once
 
-#include "Form.h"
-#include "ListBox.h"
+#include "FilePicker.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <string>
 
@@ -19,12 +17,10 @@ extern std::string ReplacementText;
 // text the pass before produced.
 std::string FilterTagChars(std::string text);
 
-class TForm14 : public ui::Form {
+class TForm14 : public PickerForm {
 public:
     TForm14();
 
-    void FormShow();
-    void FormHide();
     void CheckBox1Click();
     void Button7Click();
     void Button5Click();
@@ -35,8 +31,6 @@ public:
     QLabel* Label2;
     QCheckBox* CheckBox1;
     QLineEdit* Edit1;
-    ui::ListBox* ListBox1;
-    QProgressBar* ProgressBar1;
     QPushButton* Button7;
     QPushButton* Button5;
 };

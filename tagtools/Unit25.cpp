@@ -1,10 +1,65 @@
 #include "Unit25.h"
 
+#include "Dialogs.h"
+#include "Guard.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <string>
 
 TForm25* Form25 = nullptr;
 
-TForm25::TForm25()
+namespace {
+
+PickerVariant variant()
+{
+    PickerVariant v;
+    v.addAll = false;
+    v.clearCaption = QStringLiteral("Vider la liste");
+    v.clearOnShow = true;
+    v.clearOnHide = false;
+    v.barOrientation = Qt::Vertical;
+    v.selectEntry = false;
+    return v;
+}
+
+}  // namespace
+
+TForm25::TForm25() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Incrémenter les pistes"));
-    resize(480, 360);
+    setCloseBox(true);
+    auto* layout = new QVBoxLayout(this);
+    Label1 = new QLabel(QStringLiteral("Cette fenêtre remplit le tag \"piste\" des fichiers MP3 placés dans la liste, par ordre croissant : 1, 2, 3... dans l'ordre de la liste. Pratique, par exemple, pour un album dont les tags \"piste\" sont vides."), this);
+    Label1->setWordWrap(true);
+    layout->addWidget(Label1);
+    layout->addWidget(Picker, 1);
+    auto* buttons = new QHBoxLayout;
+    Button2 = new QPushButton(QStringLiteral("GO"), this);
+    buttons->addStretch(1);
+    buttons->addWidget(Button2);
+    layout->addLayout(buttons);
+    resize(560, 520);
+    centreOnScreen();
+
+    OnClose = [this] { FormClose(); };
+    ui::on(Button2, &QPushButton::clicked, this, &TForm25::Button2Click);
 }
+
+void TForm25::Button2Click()
+{
+    Picker->beginRun();
+    for (int i = 0; i < ListBox1->Count(); ++i) {
+        Picker->showEntry(i);
+        // A tag that failed to load is not replaced (the library refuses the save); the file
+        // still uses up its number.
+        Tag.LoadFromFile(ListBox1->Item(i), 0);
+        Tag.SetTextFrame("TRCK", std::to_string(i + 1));
+        Tag.SaveToFile("=", 255, 255, -1);
+    }
+    ui::Dialogs::MessageBox(this, QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !"),
+                            QStringLiteral("Terminé"), ui::MB_OK);
+    Close();
+}
+
+void TForm25::FormClose() { ProgressBar1->setPosition(0); }

@@ -17,6 +17,12 @@ namespace {
 
 Tid3v2tag Tag8;
 
+PickerVariant variant()
+{
+    PickerVariant v;
+    return v;
+}
+
 }  // namespace
 
 std::string StripNameChars(std::string text)
@@ -52,12 +58,11 @@ bool IsPlainFileName(const std::string& name)
            name.find('\0') == std::string::npos;
 }
 
-TForm8::TForm8()
+TForm8::TForm8() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Renommage intelligent des fichiers"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new ui::ListBox(this);
-    layout->addWidget(ListBox1, 1);
+    layout->addWidget(Picker, 1);
 
     Label8 = new QLabel(QStringLiteral("Renommage"), this);
     QFont bold = Label8->font();
@@ -84,10 +89,6 @@ TForm8::TForm8()
     Label14->setWordWrap(true);
     layout->addWidget(Label14);
 
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setTextVisible(false);
-    layout->addWidget(ProgressBar1);
     auto* buttons = new QHBoxLayout;
     Button6 = new QPushButton(QStringLiteral("Renommer"), this);
     Button5 = new QPushButton(QStringLiteral("Annuler"), this);
@@ -95,7 +96,7 @@ TForm8::TForm8()
     buttons->addWidget(Button6);
     buttons->addWidget(Button5);
     layout->addLayout(buttons);
-    resize(600, 520);
+    resize(620, 640);
     centreOnScreen();
 
     ui::on(Button6, &QPushButton::clicked, this, &TForm8::Button6Click);
@@ -114,10 +115,9 @@ void TForm8::Button6Click()
     if (count == 0) return;
     std::array<int, 5> chosen;
     for (size_t s = 0; s < chosen.size(); ++s) chosen[s] = slotBoxes()[s]->currentIndex();
-    ProgressBar1->setRange(0, count - 1);
+    Picker->beginRun();
     for (int i = 0; i < count; ++i) {
-        ProgressBar1->setValue(i);
-        ListBox1->setCurrentRow(i);
+        Picker->showEntry(i);
         const std::string path = ListBox1->Item(i);
         if (Tag8.LoadFromFile(path, 0) >= 0x0100) continue;
         RenameFields fields;
@@ -138,6 +138,7 @@ void TForm8::Button6Click()
                                     QStringLiteral("Erreur"), ui::MB_OK);
     }
     ListBox1->Clear();
+    FileListBox1->Update();
     ui::Dialogs::MessageBox(this, QStringLiteral("Renommage terminé\r\nPensez à rafraîchir la liste"),
                             QStringLiteral("Sonoverne"), ui::MB_OK);
     Close();

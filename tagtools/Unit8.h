@@ -2,12 +2,10 @@
 // from up to five fields of its tag joined by the user's separator.
 #pragma once
 
-#include "Form.h"
-#include "ListBox.h"
+#include "FilePicker.h"
 
 #include <QComboBox>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <array>
 #include <string>
@@ -27,7 +25,7 @@ std::string RenameFileName(RenameFields fields, const std::array<int, 5>& chosen
 // True when the name stays a file of its folder: not empty, not "." or "..", no "/" nor 0.
 bool IsPlainFileName(const std::string& name);
 
-class TForm8 : public ui::Form {
+class TForm8 : public PickerForm {
 public:
     TForm8();
 
@@ -43,8 +41,6 @@ public:
     QComboBox* ComboBox4;
     QComboBox* ComboBox5;
     QLabel* Label14;
-    ui::ListBox* ListBox1;
-    QProgressBar* ProgressBar1;
     QPushButton* Button6;
     QPushButton* Button5;
 };

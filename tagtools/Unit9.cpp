@@ -17,6 +17,15 @@ namespace {
 
 Tid3v2tag Tag9;
 
+PickerVariant variant()
+{
+    PickerVariant v;
+    v.sorted = true;
+    v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+    v.maxIsCount = true;
+    return v;
+}
+
 void appendLocal(std::string& text, std::string_view latin1)
 {
     bool ascii = true;
@@ -61,13 +70,11 @@ void AppendListEntry(std::string& text, const ListOptions& options, std::string&
     if (options.spacer) text += "\r\n";
 }
 
-TForm9::TForm9()
+TForm9::TForm9() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Création de liste"));
     auto* layout = new QVBoxLayout(this);
-    ListBox1 = new ui::ListBox(this);
-    ListBox1->Sorted = true;
-    layout->addWidget(ListBox1, 1);
+    layout->addWidget(Picker, 1);
 
     Label1 = new QLabel(QStringLiteral("La liste qui sera crée de vos fichiers sera de la forme : Artiste - Titre"), this);
     layout->addWidget(Label1);
@@ -86,10 +93,6 @@ TForm9::TForm9()
     Label14->setWordWrap(true);
     layout->addWidget(Label14);
 
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setTextVisible(false);
-    layout->addWidget(ProgressBar1);
     auto* buttons = new QHBoxLayout;
     Button7 = new QPushButton(QStringLiteral("Créer la Liste"), this);
     Button5 = new QPushButton(QStringLiteral("Annuler"), this);
@@ -97,21 +100,17 @@ TForm9::TForm9()
     buttons->addWidget(Button7);
     buttons->addWidget(Button5);
     layout->addLayout(buttons);
-    resize(600, 560);
+    resize(620, 720);
     centreOnScreen();
 
-    OnShow = [this] { FormShow(); };
-    // The main window was hidden while this one works: it comes back when this one goes.
-    OnHide = [this] { FormHide(); };
     ui::on(Button7, &QPushButton::clicked, this, &TForm9::Button7Click);
     ui::on(Button5, &QPushButton::clicked, this, &TForm9::Button5Click);
 }
 
-void TForm9::FormShow() { ProgressBar1->setValue(0); }
-
+// The main window was hidden while this one works: it comes back when this one goes.
 void TForm9::FormHide()
 {
-    ListBox1->Clear();
+    PickerForm::FormHide();
     Form1->Show();
 }
 
@@ -127,7 +126,7 @@ void TForm9::Button7Click()
     const int count = ListBox1->Count();
     if (count > 0) {
         ListBox1->repaint();
-        ProgressBar1->setRange(0, count);
+        Picker->beginRun();
         ListText.clear();
         std::string previousAlbum;
         ListOptions options;
@@ -137,8 +136,7 @@ void TForm9::Button7Click()
         options.spacer = CheckBox5->isChecked();
         std::string previousPath, path;
         for (int i = 0; i < count; ++i) {
-            ProgressBar1->setValue(i);
-            ListBox1->setCurrentRow(i);
+            Picker->showEntry(i);
             previousPath.swap(path);
             path = ListBox1->Item(i);
             if (Tag9.LoadFromFile(path, 0) >= 0x0100) continue;

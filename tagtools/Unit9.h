@@ -2,12 +2,10 @@
 // optionally under folder and album headers, and hands it to the window that shows and saves it.
 #pragma once
 
-#include "Form.h"
-#include "ListBox.h"
+#include "FilePicker.h"
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <string>
 #include <string_view>
@@ -29,23 +27,20 @@ void AppendListEntry(std::string& text, const ListOptions& options, std::string&
                      const std::string* previousPath, const std::string& path, std::string_view artist,
                      std::string_view title, std::string_view album);
 
-class TForm9 : public ui::Form {
+class TForm9 : public PickerForm {
 public:
     TForm9();
 
-    void FormShow();
-    void FormHide();
+    void FormHide() override;
     void Button7Click();
     void Button5Click();
 
-    ui::ListBox* ListBox1;
     QCheckBox* CheckBox6;
     QCheckBox* CheckBox1;
     QCheckBox* CheckBox2;
     QCheckBox* CheckBox3;
     QCheckBox* CheckBox4;
     QCheckBox* CheckBox5;
-    QProgressBar* ProgressBar1;
     QPushButton* Button7;
     QPushButton* Button5;
     QLabel* Label1;

@@ -126,6 +126,7 @@ TEST_F(Menus, PopupItemsHandTheSelectedRowsToToolWindowsInListOrder)
         command.list->Add(c_);
         Strings expected{c_};
         expected.insert(expected.end(), selected.begin(), selected.end());
+        if (command.list->Sorted) std::sort(expected.begin(), expected.end());
 
         QAction* item = nullptr;
         if (command.action) {

@@ -1,0 +1,60 @@
+#include "ProgressBar.h"
+
+#include <algorithm>
+
+namespace ui {
+
+namespace {
+constexpr int Steps = 1000;  // what the bar draws: thousandths of its length
+}
+
+ProgressBar::ProgressBar(QWidget* parent, Qt::Orientation orientation) : QProgressBar(parent)
+{
+    setOrientation(orientation);
+    setRange(0, Steps);
+    setTextVisible(false);
+    setValue(0);
+}
+
+void ProgressBar::setMin(int value)
+{
+    min_ = value;
+    redraw();
+}
+
+void ProgressBar::setMax(int value)
+{
+    max_ = value;
+    redraw();
+}
+
+bool ProgressBar::setPosition(int value)
+{
+    position_ = value;
+    return redraw();
+}
+
+void ProgressBar::paintEvent(QPaintEvent* event)
+{
+    painted_ = value();
+    QProgressBar::paintEvent(event);
+}
+
+bool ProgressBar::redraw()
+{
+    int drawn;
+    if (max_ <= min_) {
+        drawn = 0;  // no range to show
+    } else {
+        const long long done = std::clamp<long long>(position_, min_, max_) - min_;
+        drawn = int(done * Steps / (static_cast<long long>(max_) - min_));
+    }
+    if (drawn == value()) return false;
+    setValue(drawn);
+    // setValue paints at once only when the change is large enough for the style: a run's loop
+    // may process no messages, so the bar is painted now if it was not.
+    if (painted_ != drawn && isVisible()) repaint();
+    return true;
+}
+
+}  // namespace ui

@@ -1,0 +1,33 @@
+// A progress bar with Min, Max and Position, as work loops drive it: a Position outside Min..Max draws
+// the nearer end, and a Max at or below Min an empty bar. The bar repaints at
+// once when what it draws changes, so a loop that processes no window messages still advances.
+#pragma once
+
+#include <QProgressBar>
+
+namespace ui {
+
+class ProgressBar : public QProgressBar {
+public:
+    explicit ProgressBar(QWidget* parent = nullptr, Qt::Orientation orientation = Qt::Horizontal);
+
+    int Min() const { return min_; }
+    int Max() const { return max_; }
+    int Position() const { return position_; }
+    void setMin(int value);
+    void setMax(int value);
+    // True when the bar was drawn again (its drawing changed).
+    bool setPosition(int value);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool redraw();
+    int painted_ = -1;  // the value last painted
+    int min_ = 0;
+    int max_ = 100;
+    int position_ = 0;
+};
+
+}  // namespace ui
