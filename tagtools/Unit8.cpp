@@ -82,9 +82,7 @@ TForm8::TForm8() : PickerForm(variant())
     }
     layout->addLayout(slotRow);
 
-    Label14 = new QLabel(QStringLiteral(
-        "Ajoutez à la liste du haut les fichiers à renommer, en cliquant sur ajouter ou en double-cliquant sur le "
-        "fichier, puis choisissez les paramètres de renommage, et enfin cliquez sur Renommer"), this);
+    Label14 = new QLabel(QStringLiteral("Ajoutez à la liste du haut les fichiers à renommer, en cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez les paramètres de renommage, et enfin cliquez sur Renommer"), this);
     Label14->setAlignment(Qt::AlignCenter);
     Label14->setWordWrap(true);
     layout->addWidget(Label14);
@@ -132,9 +130,7 @@ void TForm8::Button6Click()
         // again is no change at all.
         if (target == path) continue;
         if (!IsPlainFileName(name) || !platform::renameNoReplace(path, target))
-            ui::Dialogs::MessageBox(this,
-                                    QStringLiteral("Vous avez essayé de créer un fichier dont le nom comporte des "
-                                                   "caractères invalides\r\nEssayez l'utilitaire de validation des tags"),
+            ui::Dialogs::MessageBox(this, QStringLiteral("Vous avez essayé de créer un fichier dont le nom comporte des caractères invalides\r\nEssayez l'utilitaire de validation des tags"),
                                     QStringLiteral("Erreur"), ui::MB_OK);
     }
     ListBox1->Clear();

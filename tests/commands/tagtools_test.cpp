@@ -570,4 +570,32 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     EXPECT_TRUE(Form1->isVisible());
 }
 
+// --- Pictures -------------------------------------------------------------------------------------
+
+TEST_F(TagTools, PicturesOfTheWindows)
+{
+    fs::create_directories(folder_ + "/a");
+    const std::string one = putTagged("a/1.mp3", texts("Nina Simone", "Sinnerman", "Pastel Blues"));
+    const std::string two = putTagged("a/2.mp3", texts("Nina Simone", "Be My Husband", "Pastel Blues"));
+    walk();
+    ListText = "\r\n     DOSSIER " + folder_ + "/a/ :\r\n\r\n\r\n     ALBUM Pastel Blues :\r\n\r\n"
+               "Nina Simone - Sinnerman\r\nNina Simone - Be My Husband\r\n";
+    Form10->setMemoText(ListText);
+    const std::pair<ui::Form*, const char*> windows[] = {
+        {Form8, "renaming"}, {Form17, "renaming-options"}, {Form9, "list"},
+        {Form10, "list-shown"}, {Form13, "case"}, {Form14, "validation"},
+    };
+    for (const auto& [form, name] : windows) {
+        SCOPED_TRACE(name);
+        form->show();
+        for (const std::string& path : {one, two})
+            if (form != Form10 && form != Form17) static_cast<PickerForm*>(form)->ListBox1->Add(path);
+        QCoreApplication::processEvents();
+        const QPixmap picture = form->grab();
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_TRUE(picture.save(QString::fromUtf8(SCREENSHOT_FOLDER "/") + QLatin1String(name) + ".png"));
+        form->hide();
+    }
+}
+
 }  // namespace
