@@ -509,8 +509,12 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     const std::string one = putTagged("a/1.mp3", texts("Art", "Un", "Alb"));
     const std::string two = putTagged("a/2.mp3", texts("Art", "Deux", "Alb"));
     putUntagged("a/3.mp3");
+    // An untagged first entry of a folder: the next one of that folder gets no folder header.
+    fs::create_directories(folder_ + "/b");
+    putUntagged("b/0.mp3");
+    const std::string three = putTagged("b/1.mp3", texts("Bis", "Trois", "Alb"));
     walk();
-    select({two, one, folder_ + "/a/3.mp3"});
+    select({two, one, folder_ + "/a/3.mp3", folder_ + "/b/0.mp3", three});
     Form1->Crerunelisteauformattxt1->trigger();
     ASSERT_TRUE(Form9->isVisible());
     EXPECT_FALSE(Form1->isVisible());
@@ -518,7 +522,7 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     Form9->CheckBox6->setChecked(true);
     Form9->Button7->click();
     const std::string expected =
-        "\r\n     DOSSIER " + folder_ + "/a/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\nArt - Un\r\nArt - Deux\r\n";
+        "\r\n     DOSSIER " + folder_ + "/a/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\nArt - Un\r\nArt - Deux\r\nBis - Trois\r\n";
     EXPECT_EQ(ListText, expected);
     EXPECT_FALSE(Form9->isVisible());
     EXPECT_EQ(Form9->ListBox1->Count(), 0);
@@ -529,9 +533,13 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     // Saving: aside, then renamed over an earlier file; the edits are kept, with CR LF.
     const std::string saved = folder_ + "/liste.txt";
     gen::WriteFile(saved, "ancienne liste");
+    // A second name of the earlier file shows that it was replaced, never written into.
+    fs::create_hard_link(saved, tempRoot + "/ancienne.txt");
     ui::Dialogs::pushFileName(platform::toDisplay(saved));
     Form10->Button1->click();
     EXPECT_EQ(readBytes(saved), expected);
+    EXPECT_EQ(readBytes(tempRoot + "/ancienne.txt"), "ancienne liste");
+    fs::remove(tempRoot + "/ancienne.txt");
     EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral("Sonoverne: Enregistrement effectué")));
     EXPECT_FALSE(Form10->isVisible());
 
@@ -557,7 +565,7 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     EXPECT_EQ(ui::Dialogs::shown()[0].flags, unsigned(ui::MB_OK | ui::MB_ICONERROR));
     EXPECT_TRUE(Form10->isVisible());
     EXPECT_TRUE(fs::is_directory(blocked + "/dedans"));
-    EXPECT_EQ(namesIn(folder_), (Strings{"a", "dossier.txt", "liste.txt"}));
+    EXPECT_EQ(namesIn(folder_), (Strings{"a", "b", "dossier.txt", "liste.txt"}));
 
     ui::Dialogs::clearScript();
     ui::Dialogs::pushFileName(platform::toDisplay(saved));
