@@ -318,9 +318,14 @@ TEST_F(TagTools, RenamingNeverReplacesAFileAndSkipsUntaggedOnes)
 
     ui::Dialogs::clearScript();
     fill(Form8->ListBox1, {three, bare, nina});
+    Form8->FileListBox1->setDirectory(folder_);
     Form8->ComboBox1->setCurrentIndex(1);
     Form8->ComboBox2->setCurrentIndex(2);
     Form8->Button6Click();
+    // The file box shows the new names.
+    Strings shown;
+    for (int i = 0; i < Form8->FileListBox1->count(); ++i) shown.push_back(Form8->FileListBox1->itemName(i));
+    EXPECT_THAT(shown, ::testing::Contains("Nina - Sinnerman.mp3"));
     EXPECT_EQ(boxTexts().size(), 2u);  // the existing name only; the untagged file is skipped quietly
     EXPECT_EQ(boxTexts().value(0), QStringLiteral("Erreur: ") + RenameError);
     EXPECT_EQ(readBytes(in_the_way), "not an mp3, and not to lose");
