@@ -679,4 +679,84 @@ TEST_F(Tools, GoNumbersTheListInItsOrder)
     EXPECT_FALSE(Form25->isVisible());
 }
 
+
+// --- Progress during a run --------------------------------------------------------------------------
+
+// Records, at each paint of a widget, what `state` says then.
+class PaintLog : public QObject {
+public:
+    PaintLog(QWidget* widget, std::function<int()> state) : state_(std::move(state)) { widget->installEventFilter(this); }
+    std::vector<int> seen;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) seen.push_back(state_());
+        return false;
+    }
+
+private:
+    std::function<int()> state_;
+};
+
+// The runs process no messages: the bar and the highlighted entry are painted as they change.
+TEST_F(Tools, RunsPaintTheirProgressAtEachEntry)
+{
+    struct Case {
+        PickerForm* form;
+        std::function<void()> run;
+        bool selects;
+    };
+    const Case cases[] = {
+        {Form6, [] { Form6->Button5Click(); }, true},
+        {Form25, [] { Form25->Button2Click(); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.form->Caption().toStdString());
+        c.form->Show();
+        for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) c.form->ListBox1->Add(putTagged(name, texts("A", "T")));
+        QCoreApplication::processEvents();
+        ui::ProgressBar* progress = c.form->ProgressBar1;
+        PaintLog bar(progress, [&] { return progress->value() * 2 / std::max(1, progress->maximum()); });
+        PaintLog list(c.form->ListBox1->viewport(), [&] { return c.form->ListBox1->currentRow(); });
+        c.run();
+        // Entries 1 and 2 drawn at half and at the end of the bar.
+        EXPECT_THAT(bar.seen, ::testing::IsSupersetOf({1, 2}));
+        if (c.selects) {
+            EXPECT_THAT(list.seen, ::testing::IsSupersetOf({1, 2}));
+        } else {
+            EXPECT_THAT(list.seen, IsEmpty());
+        }
+    }
+}
+
+// --- Pictures for the eye ---------------------------------------------------------------------------
+
+TEST_F(Tools, PicturesOfTheToolWindows)
+{
+    const std::string a = putTagged("01 - Ouverture.mp3", texts("A", "T"));
+    const std::string b = putTagged("02 - Valse lente.mp3", texts("A", "T"));
+    const std::string c = putTagged("03 - Final.mp3", texts("A", "T"));
+    Form6->Show();
+    for (const std::string& path : {a, b, c}) Form6->ListBox1->Add(path);
+    Form6->CheckBox3->setChecked(true);
+    Form6->id3album->setText("Suite pour orchestre");
+    Form6->CheckBox4->setChecked(true);
+    Form6->id3year->setText("1998");
+    Form25->Show();
+    for (const std::string& path : {c, a, b}) Form25->ListBox1->Add(path);
+    Form7->Show();
+    const std::pair<ui::Form*, const char*> windows[] = {{Form6, "tform6"}, {Form7, "tform7"}, {Form25, "tform25"}};
+    for (const auto& [form, name] : windows) {
+        QCoreApplication::processEvents();
+        const QImage picture = form->grab().toImage();
+        EXPECT_FALSE(picture.isNull());
+        EXPECT_TRUE(picture.save(QString::fromStdString(tempRoot + "/" + name + ".png")));
+        EXPECT_TRUE(picture.save(QStringLiteral(SCREENSHOT_FOLDER "/") + QLatin1String(name) + QStringLiteral(".png")));
+        form->Hide();
+    }
+    Form6->CheckBox3->setChecked(false);
+    Form6->CheckBox4->setChecked(false);
+}
+
 }  // namespace
