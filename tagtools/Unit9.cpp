@@ -120,6 +120,14 @@ void TForm9::Button5Click()
 
 void TForm9::Button7Click()
 {
+    BuildListText();
+    Form10->setMemoText(ListText);
+    Form10->Show();
+    Hide();
+}
+
+void TForm9::BuildListText()
+{
     const int count = ListBox1->Count();
     if (count > 0) {
         ListBox1->repaint();
@@ -142,7 +150,4 @@ void TForm9::Button7Click()
                             readTagField(Tag9, "TALB").text);
         }
     }
-    Form10->setMemoText(ListText);
-    Form10->Show();
-    Hide();
 }

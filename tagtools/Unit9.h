@@ -33,6 +33,8 @@ public:
 
     void FormHide() override;
     void Button7Click();
+    // ListText from the chosen files and the options; an empty list leaves it as it is.
+    void BuildListText();
     void Button5Click();
 
     QCheckBox* CheckBox6;
