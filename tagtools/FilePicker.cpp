@@ -143,10 +143,10 @@ void FilePicker::showEntry(int i)
     const long long count = ListBox1->Count();
     const bool step = i <= 0 || i >= count - 1 || i * Steps / count != (i - 1) * Steps / count;
     if (!step) return;
-    if (ProgressBar1) ProgressBar1->setPosition(i);
-    if (!variant_.selectEntry) return;
-    ListBox1->setCurrentRow(i);
-    if (ListBox1->isVisible()) ListBox1->viewport()->repaint();
+    // The highlight first: the bar's paint then brings it to the screen with itself, in one go.
+    if (variant_.selectEntry) ListBox1->setCurrentRow(i);
+    const bool painted = ProgressBar1 && ProgressBar1->setPosition(i);
+    if (variant_.selectEntry && !painted && ListBox1->isVisible()) ListBox1->viewport()->repaint();
 }
 
 PickerForm::PickerForm(const PickerVariant& variant)

@@ -61,7 +61,8 @@ bool ProgressBar::redraw()
     setValue(drawn);
     // setValue paints at once only when the change is large enough for the style: a run's loop
     // may process no messages, so the bar is painted now if it was not.
-    if (painted_ != drawn && isVisible()) repaint();
+    if (!isVisible()) return false;
+    if (painted_ != drawn) repaint();
     return true;
 }
 

@@ -613,6 +613,7 @@ TEST_F(Import, StopAndCancelDuringTheWalkAndDuringTheImport)
             presser = std::make_unique<Presser>([] { return Form7->ListBox1->currentRow() == 0; }, button);
         }
         Form7->Show();
+        Form7->Button3->click();  // a STOP while nothing runs is forgotten by the next import
         const QString message = import(dir, false);
         Form7->ScruteDossier1.OnFichier = walked;
         EXPECT_TRUE(!presser || presser->pressed);
