@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -15,6 +16,13 @@
 namespace platform {
 
 namespace {
+
+mode_t currentUmask()
+{
+    const mode_t mask = umask(022);
+    umask(mask);
+    return mask;
+}
 
 char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
@@ -198,6 +206,34 @@ int writeFile(const std::string& path, const std::string& bytes)
         else done += size_t(n);
     }
     if (close(fd) != 0 && !error) error = errno;
+    return error;
+}
+
+int writeFileAside(const std::string& path, const std::string& bytes)
+{
+    // A link is written through, so that the file it names gets the text, not the link.
+    std::string target = path;
+    if (char* real = realpath(path.c_str(), nullptr)) {
+        target = real;
+        free(real);
+    }
+    std::string temp = target + ".XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) return errno;
+    size_t done = 0;
+    int error = 0;
+    while (done < bytes.size() && !error) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) error = n < 0 ? errno : ENOSPC;
+        else done += size_t(n);
+    }
+    // The new file keeps the permissions of the one it replaces, else the usual ones.
+    struct stat st;
+    if (!error) fchmod(fd, stat(target.c_str(), &st) == 0 ? st.st_mode & 07777 : 0644 & ~currentUmask());
+    if (close(fd) != 0 && !error) error = errno;
+    if (!error && rename(temp.c_str(), target.c_str()) != 0) error = errno;
+    if (error) unlink(temp.c_str());
     return error;
 }
 

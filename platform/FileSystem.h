@@ -63,6 +63,9 @@ bool isReadOnly(const std::string& path);       // the user may not write it
 // Creates or truncates a file and writes the bytes; 0, or the error number of the failure (the
 // file is then left as far as it was written).
 int writeFile(const std::string& path, const std::string& bytes);
+// Writes the bytes to a new file beside `path`, then renames it over `path`: the file named is
+// either what it was or the whole new text, never half of it. 0, or the error number.
+int writeFileAside(const std::string& path, const std::string& bytes);
 
 // Renames without ever replacing an existing file; false (errno set) when it cannot.
 bool renameNoReplace(const std::string& from, const std::string& to);

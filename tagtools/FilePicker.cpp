@@ -135,11 +135,18 @@ void FilePicker::beginRun()
 
 void FilePicker::showEntry(int i)
 {
-    const bool redrawn = ProgressBar1 && ProgressBar1->setPosition(i);
-    if (!variant_.selectEntry) return;
-    ListBox1->setCurrentRow(i);
-    // The highlight follows at the pace of the bar: the loop may process no messages.
-    if ((redrawn || !ProgressBar1) && ListBox1->isVisible()) ListBox1->viewport()->repaint();
+    // A run's loop processes no messages, so what the user sees is painted here, at once. It
+    // moves in steps of a fiftieth of the run at most, and at the last entry: painting at every
+    // one of thousands of small files would cost more than the work on them, and in between
+    // nothing is shown anyway.
+    constexpr long long Steps = 50;
+    const long long count = ListBox1->Count();
+    const bool step = i <= 0 || i >= count - 1 || i * Steps / count != (i - 1) * Steps / count;
+    if (!step) return;
+    // The highlight first: the bar's paint then brings it to the screen with itself, in one go.
+    if (variant_.selectEntry) ListBox1->setCurrentRow(i);
+    const bool painted = ProgressBar1 && ProgressBar1->setPosition(i);
+    if (variant_.selectEntry && !painted && ListBox1->isVisible()) ListBox1->viewport()->repaint();
 }
 
 PickerForm::PickerForm(const PickerVariant& variant)

@@ -12,7 +12,8 @@
 //   void TForm8::Button5Click() {
 //       Picker->beginRun();                    // Min 0, Max from the variant
 //       for (int i = 0; i < ListBox1->Count(); ++i) {
-//           Picker->showEntry(i);              // Position i, entry i selected; repainted now
+//           Picker->showEntry(i);              // Position i, entry i selected, painted now
+//                                              // (in steps of 1/50 of the run at most)
 //           work(ListBox1->Item(i));
 //       }
 //   }
@@ -74,7 +75,8 @@ public:
     void FormShow();
     void FormHide();
 
-    // A work loop over the list: before it, and before each entry i.
+    // A work loop over the list: before it, and before each entry i (which sets the bar's
+    // Position and selects the entry, where the variant says, at the run's visible steps).
     void beginRun();
     void showEntry(int i);
 

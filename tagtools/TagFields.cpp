@@ -1,6 +1,11 @@
 #include "TagFields.h"
 
+#include "FileSystem.h"
 #include "tagtext.h"
+
+#include <QString>
+
+#include <algorithm>
 
 namespace {
 
@@ -11,12 +16,30 @@ bool readWhole(TFrameResult result)
          result == frameresult::Empty;
 }
 
+// Whether the frame that GetTextFrame just read holds more after its first text: the further
+// values of an ID3v2.4 frame ("Rock" 0 "Pop"), which the library does not return. It is found
+// as GetTextFrame finds it, and its data is already in plain form.
+bool moreValues(Tid3v2tag& tag, const char* frameID)
+{
+  for (std::uint32_t i = 1; i <= tag.Frames.Count(); ++i) {
+    const TFrameRecord& frame = tag.Frames.Record(i);
+    if (frame.FrameID != frameID || frame.Data.empty()) continue;
+    std::string text;
+    std::uint32_t length = 0;
+    if (tag.DecodeText(frame.Data, 1, false, text, frame.Data[0], length) != frameresult::Success) return false;
+    if (text.empty()) continue;
+    return std::any_of(frame.Data.begin() + 1 + length, frame.Data.end(), [](std::uint8_t b) { return b != 0; });
+  }
+  return false;
+}
+
 }  // namespace
 
 TagField readTagField(Tid3v2tag& tag, const char* frameID)
 {
   TagField field;
-  field.whole = readWhole(tag.GetTextFrame(frameID, field.text));
+  const TFrameResult result = tag.GetTextFrame(frameID, field.text);
+  field.whole = readWhole(result) && !(result == frameresult::Success && moreValues(tag, frameID));
   cutTagText(field.text);
   return field;
 }
@@ -29,4 +52,9 @@ TagField readTagComment(Tid3v2tag& tag)
   field.text = std::move(comment.Text);
   cutTagText(field.text);
   return field;
+}
+
+std::string localText(std::string_view latin1)
+{
+  return platform::fromDisplay(QString::fromLatin1(latin1.data(), qsizetype(latin1.size())));
 }

@@ -9,6 +9,7 @@
 #include "id3v2.h"
 
 #include <string>
+#include <string_view>
 
 struct TagField {
   std::string text;    // cut at its first 0
@@ -19,6 +20,9 @@ struct TagField {
 TagField readTagField(Tid3v2tag& tag, const char* frameID);
 // The first comment of a loaded tag, any language and description "".
 TagField readTagComment(Tid3v2tag& tag);
+
+// A tag text (ISO-8859-1) in the local 8-bit encoding of file names and text files.
+std::string localText(std::string_view latin1);
 
 // Whether `value` may replace the field: always when the field was read whole, otherwise only
 // when the value is not the partial text that was shown.

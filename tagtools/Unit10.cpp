@@ -1,10 +1,84 @@
 #include "Unit10.h"
 
+#include "Dialogs.h"
+#include "FileSystem.h"
+#include "Guard.h"
+#include "Unit1.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include <cstring>
+#include <stdexcept>
 
 TForm10* Form10 = nullptr;
 
 TForm10::TForm10()
 {
     setCaption(QStringLiteral("Liste de MP3"));
-    resize(480, 360);
+    auto* layout = new QVBoxLayout(this);
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    layout->addWidget(Memo1, 1);
+    auto* buttons = new QHBoxLayout;
+    Button1 = new QPushButton(QStringLiteral("Enregistrer"), this);
+    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
+    buttons->addStretch(1);
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    layout->addLayout(buttons);
+    resize(560, 460);
+    setStayOnTop(true);
+    centreOnScreen();
+
+    OnHide = [this] { FormHide(); };
+    ui::on(Button1, &QPushButton::clicked, this, &TForm10::Button1Click);
+    ui::on(Button2, &QPushButton::clicked, this, &TForm10::Button2Click);
+}
+
+void TForm10::setMemoText(const std::string& text)
+{
+    shown_ = text;
+    Memo1->setPlainText(platform::toDisplay(text));
+    Memo1->document()->setModified(false);
+}
+
+std::string TForm10::memoText() const
+{
+    // A file name that is not valid in the local encoding keeps its bytes unless the user edited.
+    if (!Memo1->document()->isModified()) return shown_;
+    const std::string lines = platform::fromDisplay(Memo1->toPlainText());
+    std::string text;
+    text.reserve(lines.size() + lines.size() / 16);
+    for (const char c : lines) {
+        if (c == '\n') text += '\r';
+        text += c;
+    }
+    return text;
+}
+
+void TForm10::FormHide() { Form1->Show(); }
+
+void TForm10::Button1Click()
+{
+    const QString chosen = ui::Dialogs::SaveFileName(this, QString::fromLatin1(SaveDialog1DefaultExt),
+                                                     QString::fromLatin1(SaveDialog1Filter));
+    if (chosen.isEmpty()) return;
+    const std::string name = platform::fromDisplay(chosen);
+    // Written aside and renamed: an earlier list under that name is never left half written.
+    if (const int error = platform::writeFileAside(name, memoText()))
+        throw std::runtime_error("Erreur d'écriture dans le fichier " + name + " : " + std::strerror(error));
+    ui::Dialogs::MessageBox(this, QStringLiteral("Enregistrement effectué"), QStringLiteral("Sonoverne"), ui::MB_OK);
+    Form1->Show();
+    Hide();
+}
+
+void TForm10::Button2Click()
+{
+    Memo1->clear();
+    shown_.clear();
+    Form1->Show();
+    Hide();
 }

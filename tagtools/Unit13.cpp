@@ -1,10 +1,18 @@
 #include "Unit13.h"
 
+#include "Dialogs.h"
+#include "Guard.h"
+#include "TagFields.h"
+#include "id3v2.h"
+
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 TForm13* Form13 = nullptr;
 
 namespace {
+
+Tid3v2tag Tag13;
 
 PickerVariant variant()
 {
@@ -15,12 +23,122 @@ PickerVariant variant()
     return v;
 }
 
+char lowerLatin1(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7)) return char(u + 0x20);
+    return c;
+}
+
+char upperLatin1(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) return char(u - 0x20);
+    return c;
+}
+
+bool capitalAfter(char c, bool apostrophe)
+{
+    switch (c) {
+    case ' ': case '(': case '-': case '#': case '{': case '[': case '_': case '=': case '~': case ';': case '.':
+        return true;
+    case '\'':
+        return apostrophe;
+    default:
+        return false;
+    }
+}
+
 }  // namespace
+
+std::string lowerTagText(std::string text)
+{
+    for (char& c : text) c = lowerLatin1(c);
+    return text;
+}
+
+std::string upperTagText(std::string text)
+{
+    for (char& c : text) c = upperLatin1(c);
+    return text;
+}
+
+std::string FormatTagCase(std::string text, bool apostrophe)
+{
+    if (text.empty()) return text;
+    text[0] = upperLatin1(text[0]);
+    for (size_t i = 1; i < text.size(); ++i) {
+        const char c = lowerLatin1(text[i]);
+        // Only a-z take a capital after a separator; accented letters stay lower case.
+        text[i] = c >= 'a' && c <= 'z' && capitalAfter(text[i - 1], apostrophe) ? char(c - 0x20) : c;
+    }
+    return text;
+}
 
 TForm13::TForm13() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Formater les tags"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Picker);
-    resize(480, 360);
+    layout->addWidget(Picker, 1);
+
+    Label1 = new QLabel(QStringLiteral("Choisissez la manière de formater les tags :"), this);
+    RadioButton1 = new QRadioButton(QStringLiteral("Tout en minuscules"), this);
+    RadioButton2 = new QRadioButton(QStringLiteral("Tout en majuscules"), this);
+    RadioButton3 = new QRadioButton(QStringLiteral("Première lettre de chaque mot en majuscule"), this);
+    CheckBox1 = new QCheckBox(QStringLiteral("Mettre en majuscule une lettre précédée d'une apostrophe"), this);
+    layout->addWidget(Label1);
+    layout->addWidget(RadioButton1);
+    layout->addWidget(RadioButton2);
+    layout->addWidget(RadioButton3);
+    auto* indent = new QHBoxLayout;
+    indent->addSpacing(24);
+    indent->addWidget(CheckBox1, 1);
+    layout->addLayout(indent);
+
+    auto* buttons = new QHBoxLayout;
+    Button7 = new QPushButton(QStringLiteral("Formater"), this);
+    Button5 = new QPushButton(QStringLiteral("Annuler"), this);
+    buttons->addStretch(1);
+    buttons->addWidget(Button7);
+    buttons->addWidget(Button5);
+    layout->addLayout(buttons);
+    resize(620, 720);
+    centreOnScreen();
+
+    ui::on(Button7, &QPushButton::clicked, this, &TForm13::Button7Click);
+    ui::on(Button5, &QPushButton::clicked, this, &TForm13::Button5Click);
+}
+
+void TForm13::Button5Click()
+{
+    ListBox1->Clear();
+    Close();
+}
+
+void TForm13::Button7Click()
+{
+    const int count = ListBox1->Count();
+    if (count == 0) return;
+    Picker->beginRun();
+    const bool apostrophe = CheckBox1->isChecked();
+    for (int i = 0; i < count; ++i) {
+        Picker->showEntry(i);
+        // A file without a tag, or with one the library cannot read, is left as it is.
+        if (Tag13.LoadFromFile(ListBox1->Item(i), 0) >= 0x0100) continue;
+        for (const char* frame : {"TIT2", "TPE1", "TALB", "TCON"}) {
+            const TagField field = readTagField(Tag13, frame);
+            // A text not read whole would lose what could not be read.
+            if (!field.whole) continue;
+            std::string text = field.text;
+            if (RadioButton1->isChecked()) text = lowerTagText(std::move(text));
+            else if (RadioButton2->isChecked()) text = upperTagText(std::move(text));
+            else if (RadioButton3->isChecked()) text = FormatTagCase(std::move(text), apostrophe);
+            Tag13.SetTextFrame(frame, text);
+        }
+        Tag13.SaveToFile("=", 255, 255, -1);
+    }
+    ui::Dialogs::MessageBox(this,
+                            QStringLiteral("Formatage Terminé\r\nPensez à la validation des tags\r\nPensez à rafraîchir la liste"),
+                            QStringLiteral("Sonoverne"), ui::MB_OK);
+    Close();
 }

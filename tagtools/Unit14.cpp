@@ -1,10 +1,20 @@
 #include "Unit14.h"
 
+#include "Dialogs.h"
+#include "Guard.h"
+#include "TagFields.h"
+#include "TagTextInput.h"
+#include "id3v2.h"
+
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 TForm14* Form14 = nullptr;
+std::string ReplacementText;
 
 namespace {
+
+Tid3v2tag Tag14;
 
 PickerVariant variant()
 {
@@ -15,12 +25,104 @@ PickerVariant variant()
     return v;
 }
 
+const char* const TextFrames[] = {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK"};
+
 }  // namespace
+
+std::string FilterTagChars(std::string text)
+{
+    for (const char bad : {'"', '|', '\\', '/', ':', '?', '*'}) {
+        if (text.find(bad) == std::string::npos) continue;
+        std::string out;
+        out.reserve(text.size() + ReplacementText.size() * 4);
+        for (const char c : text) {
+            if (c == bad) out += ReplacementText;
+            else out += c;
+        }
+        text = std::move(out);
+    }
+    return text;
+}
 
 TForm14::TForm14() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Validation des tags"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Picker);
-    resize(480, 360);
+    layout->addWidget(Picker, 1);
+
+    Label14 = new QLabel(QStringLiteral(
+        "Cette étape valide les tags en supprimant les caractères considérés comme invalides, "
+        "qui entraîneraient des erreurs lors du renommage intelligent des fichiers."), this);
+    Label14->setAlignment(Qt::AlignCenter);
+    Label14->setWordWrap(true);
+    Label1 = new QLabel(QStringLiteral("Ces caractères sont : \" | \\ / : * ?"), this);
+    Label3 = new QLabel(QStringLiteral("Les caractères seront remplacés par un espace"), this);
+    Label2 = new QLabel(QStringLiteral("Lorsque les numéros de pistes sont de la forme XX / YY, ils seront exprimés sous la forme XX"), this);
+    Label2->setWordWrap(true);
+    CheckBox1 = new QCheckBox(QStringLiteral("Autre caractère de remplacement :"), this);
+    Edit1 = new QLineEdit(QStringLiteral("_"), this);
+    Edit1->setEnabled(false);
+    // The text goes into tags: ISO-8859-1 without control characters.
+    Edit1->setValidator(new ui::TagTextValidator(Edit1));
+    layout->addWidget(Label14);
+    layout->addWidget(Label1);
+    layout->addWidget(Label3);
+    layout->addWidget(Label2);
+    auto* other = new QHBoxLayout;
+    other->addWidget(CheckBox1);
+    other->addWidget(Edit1, 1);
+    layout->addLayout(other);
+
+    auto* buttons = new QHBoxLayout;
+    Button7 = new QPushButton(QStringLiteral("Valider"), this);
+    Button5 = new QPushButton(QStringLiteral("Annuler"), this);
+    buttons->addStretch(1);
+    buttons->addWidget(Button7);
+    buttons->addWidget(Button5);
+    layout->addLayout(buttons);
+    resize(620, 720);
+    centreOnScreen();
+
+    ui::on(CheckBox1, &QCheckBox::toggled, this, &TForm14::CheckBox1Click);
+    ui::on(Button7, &QPushButton::clicked, this, &TForm14::Button7Click);
+    ui::on(Button5, &QPushButton::clicked, this, &TForm14::Button5Click);
+}
+
+void TForm14::CheckBox1Click() { Edit1->setEnabled(CheckBox1->isChecked()); }
+
+void TForm14::Button5Click()
+{
+    ListBox1->Clear();
+    Close();
+}
+
+void TForm14::Button7Click()
+{
+    const int count = ListBox1->Count();
+    if (count == 0) return;
+    ReplacementText = " ";
+    if (CheckBox1->isChecked()) ReplacementText = Edit1->text().toLatin1().toStdString();
+    Picker->beginRun();
+    for (int i = 0; i < count; ++i) {
+        Picker->showEntry(i);
+        // A file without a tag, or with one the library cannot read, is left as it is.
+        if (Tag14.LoadFromFile(ListBox1->Item(i), 0) >= 0x0100) continue;
+        for (const char* frame : TextFrames) {
+            const TagField field = readTagField(Tag14, frame);
+            // A text not read whole would lose what could not be read.
+            if (field.whole) Tag14.SetTextFrame(frame, FilterTagChars(field.text));
+        }
+        const TagField text = readTagComment(Tag14);
+        if (text.whole) {
+            TCommentFrame comment;
+            comment.Encoding = 0;
+            comment.Language = "ENG";
+            comment.Text = FilterTagChars(text.text);
+            Tag14.SetComment(comment, "", "None");
+        }
+        Tag14.SaveToFile("=", 255, 255, -1);
+    }
+    ui::Dialogs::MessageBox(this, QStringLiteral("Validation des tags Terminée\r\nPensez à rafraîchir la liste"),
+                            QStringLiteral("Sonoverne"), ui::MB_OK);
+    Close();
 }

@@ -1,11 +1,38 @@
-// The window "Validation des tags": its controls and handlers join it as the program grows.
+// The window "Validation des tags": replaces in the tag texts of the chosen files the seven
+// characters a file name cannot hold, so that renaming from the tags does not fail.
 #pragma once
 
 #include "FilePicker.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <string>
+
+// What FilterTagChars puts in place of each character; set at the start of each run.
+extern std::string ReplacementText;
+
+// Replaces " | \ / : ? * by ReplacementText, one character after the other, each pass over the
+// text the pass before produced.
+std::string FilterTagChars(std::string text);
+
 class TForm14 : public PickerForm {
 public:
     TForm14();
+
+    void CheckBox1Click();
+    void Button7Click();
+    void Button5Click();
+
+    QLabel* Label14;
+    QLabel* Label1;
+    QLabel* Label3;
+    QLabel* Label2;
+    QCheckBox* CheckBox1;
+    QLineEdit* Edit1;
+    QPushButton* Button7;
+    QPushButton* Button5;
 };
 
 extern TForm14* Form14;

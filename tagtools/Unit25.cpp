@@ -53,9 +53,9 @@ void TForm25::Button2Click()
         Picker->showEntry(i);
         // A tag that failed to load is not replaced (the library refuses the save); the file
         // still uses up its number.
-        Tag.LoadFromFile(ListBox1->Item(i), 0);
-        Tag.SetTextFrame("TRCK", std::to_string(i + 1));
-        Tag.SaveToFile("=", 255, 255, -1);
+        Tag2.LoadFromFile(ListBox1->Item(i), 0);
+        Tag2.SetTextFrame("TRCK", std::to_string(i + 1));
+        Tag2.SaveToFile("=", 255, 255, -1);
     }
     ui::Dialogs::MessageBox(this, QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !"),
                             QStringLiteral("Terminé"), ui::MB_OK);

@@ -18,7 +18,7 @@ public:
     QPushButton* Button2;
 
     // The window's tag object, reused for every file.
-    Tid3v2tag Tag;
+    Tid3v2tag Tag2;
 };
 
 extern TForm25* Form25;

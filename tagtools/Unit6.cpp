@@ -119,19 +119,19 @@ void TForm6::Button5Click()
     Picker->beginRun();
     for (int i = 0; i < count; ++i) {
         Picker->showEntry(i);
-        if (Tag.LoadFromFile(ListBox1->Item(i), 0) >= 0x0100) {
+        if (Tag2.LoadFromFile(ListBox1->Item(i), 0) >= 0x0100) {
             // No tag to keep: the file gets one with the ticked fields only. A tag that failed
             // to load is not replaced: the library refuses the save below.
-            for (const char* frame : {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK"}) Tag.SetTextFrame(frame, "");
-            setComment(Tag, "");
+            for (const char* frame : {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK"}) Tag2.SetTextFrame(frame, "");
+            setComment(Tag2, "");
         }
         // The ticked fields are the user's to set, whatever the frames held; any other frame,
         // read whole or not, is saved as it was loaded.
         for (const Setting& setting : settings) {
-            if (setting.frame) Tag.SetTextFrame(setting.frame, setting.value);
-            else setComment(Tag, setting.value);
+            if (setting.frame) Tag2.SetTextFrame(setting.frame, setting.value);
+            else setComment(Tag2, setting.value);
         }
-        if (Tag.SaveToFile("=", 255, 255, -1) >= 0x0100) failed = true;
+        if (Tag2.SaveToFile("=", 255, 255, -1) >= 0x0100) failed = true;
     }
 
     ui::Dialogs::MessageBox(this,

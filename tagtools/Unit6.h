@@ -44,7 +44,7 @@ public:
     QPushButton* Button6;
 
     // The editor's tag object, reused for every file.
-    Tid3v2tag Tag;
+    Tid3v2tag Tag2;
 };
 
 extern TForm6* Form6;

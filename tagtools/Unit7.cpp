@@ -116,6 +116,8 @@ void Tform7::Button2Click()
         bool& running;
         ~Done() { running = false; }
     } done{running_};
+    // A STOP pressed while nothing ran does not cancel this import.
+    ImportStopFlag = false;
     // Each import works on the files of its own walk only: processing an earlier walk's files
     // again would undo every ID3v2 change made to them since.
     ListBox1->Clear();

@@ -1,10 +1,21 @@
 #include "Unit8.h"
 
+#include "Dialogs.h"
+#include "FileSystem.h"
+#include "Guard.h"
+#include "TagFields.h"
+#include "id3v2.h"
+#include "variable.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 TForm8* Form8 = nullptr;
 
 namespace {
+
+Tid3v2tag Tag8;
 
 PickerVariant variant()
 {
@@ -14,10 +25,117 @@ PickerVariant variant()
 
 }  // namespace
 
+std::string StripNameChars(std::string text)
+{
+    for (const char bad : {'"', '|', '\\', '/', ':', '?', '*'}) std::erase(text, bad);
+    return text;
+}
+
+std::string RenameFileName(RenameFields fields, const std::array<int, 5>& chosen, const std::string& separator)
+{
+    if (fields.track.size() == 1) fields.track.insert(0, 1, '0');
+    const std::string parts[] = {
+        {},
+        localText(StripNameChars(std::move(fields.artist))),
+        localText(StripNameChars(std::move(fields.title))),
+        localText(StripNameChars(std::move(fields.album))),
+        localText(StripNameChars(std::move(fields.track))),
+        localText(StripNameChars(std::move(fields.year))),
+    };
+    std::string name;
+    for (size_t slot = 0; slot < chosen.size(); ++slot) {
+        const int item = chosen[slot];
+        if (item < 1 || item > 5) continue;
+        if (slot == 0) name = parts[item];
+        else name += " " + separator + " " + parts[item];
+    }
+    return name + ".mp3";
+}
+
+bool IsPlainFileName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
 TForm8::TForm8() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Renommage intelligent des fichiers"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Picker);
-    resize(480, 360);
+    layout->addWidget(Picker, 1);
+
+    Label8 = new QLabel(QStringLiteral("Renommage"), this);
+    QFont bold = Label8->font();
+    bold.setBold(true);
+    Label8->setFont(bold);
+    layout->addWidget(Label8);
+    auto* slotRow = new QHBoxLayout;
+    QComboBox** boxes[] = {&ComboBox1, &ComboBox2, &ComboBox3, &ComboBox4, &ComboBox5};
+    for (int i = 0; i < 5; ++i) {
+        QComboBox*& box = *boxes[i];
+        box = new QComboBox(this);
+        box->addItems({QString(), QStringLiteral("Artiste"), QStringLiteral("Titre"), QStringLiteral("Album"),
+                       QStringLiteral("Piste"), QStringLiteral("Année")});
+        box->setCurrentIndex(-1);
+        slotRow->addWidget(new QLabel(QString::number(i + 1), this));
+        slotRow->addWidget(box, 1);
+    }
+    layout->addLayout(slotRow);
+
+    Label14 = new QLabel(QStringLiteral("Ajoutez à la liste du haut les fichiers à renommer, en cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez les paramètres de renommage, et enfin cliquez sur Renommer"), this);
+    Label14->setAlignment(Qt::AlignCenter);
+    Label14->setWordWrap(true);
+    layout->addWidget(Label14);
+
+    auto* buttons = new QHBoxLayout;
+    Button6 = new QPushButton(QStringLiteral("Renommer"), this);
+    Button5 = new QPushButton(QStringLiteral("Annuler"), this);
+    buttons->addStretch(1);
+    buttons->addWidget(Button6);
+    buttons->addWidget(Button5);
+    layout->addLayout(buttons);
+    resize(620, 640);
+    centreOnScreen();
+
+    ui::on(Button6, &QPushButton::clicked, this, &TForm8::Button6Click);
+    ui::on(Button5, &QPushButton::clicked, this, &TForm8::Button5Click);
+}
+
+void TForm8::Button5Click()
+{
+    ListBox1->Clear();
+    Close();
+}
+
+void TForm8::Button6Click()
+{
+    const int count = ListBox1->Count();
+    if (count == 0) return;
+    std::array<int, 5> chosen;
+    for (size_t s = 0; s < chosen.size(); ++s) chosen[s] = slotBoxes()[s]->currentIndex();
+    Picker->beginRun();
+    for (int i = 0; i < count; ++i) {
+        Picker->showEntry(i);
+        const std::string path = ListBox1->Item(i);
+        if (Tag8.LoadFromFile(path, 0) >= 0x0100) continue;
+        RenameFields fields;
+        fields.title = readTagField(Tag8, "TIT2").text;
+        fields.artist = readTagField(Tag8, "TPE1").text;
+        fields.album = readTagField(Tag8, "TALB").text;
+        fields.year = readTagField(Tag8, "TYER").text;
+        fields.track = readTagField(Tag8, "TRCK").text;
+        const std::string name = RenameFileName(std::move(fields), chosen, RenameSeparator);
+        const std::string target = platform::folderPart(path) + name;
+        // The file stays in its folder and never takes the place of another one; its own name
+        // again is no change at all.
+        if (target == path) continue;
+        if (!IsPlainFileName(name) || !platform::renameNoReplace(path, target))
+            ui::Dialogs::MessageBox(this, QStringLiteral("Vous avez essayé de créer un fichier dont le nom comporte des caractères invalides\r\nEssayez l'utilitaire de validation des tags"),
+                                    QStringLiteral("Erreur"), ui::MB_OK);
+    }
+    ListBox1->Clear();
+    FileListBox1->Update();
+    ui::Dialogs::MessageBox(this, QStringLiteral("Renommage terminé\r\nPensez à rafraîchir la liste"),
+                            QStringLiteral("Sonoverne"), ui::MB_OK);
+    Close();
 }

@@ -1,12 +1,21 @@
 #include "Unit9.h"
 
+#include "FileSystem.h"
+#include "Guard.h"
+#include "TagFields.h"
 #include "Unit1.h"
+#include "Unit10.h"
+#include "id3v2.h"
 
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 TForm9* Form9 = nullptr;
+std::string ListText;
 
 namespace {
+
+Tid3v2tag Tag9;
 
 PickerVariant variant()
 {
@@ -17,14 +26,128 @@ PickerVariant variant()
     return v;
 }
 
+void appendLocal(std::string& text, std::string_view latin1)
+{
+    bool ascii = true;
+    for (const char c : latin1) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) text += latin1;
+    else text += localText(latin1);
+}
+
+void appendHeader(std::string& text, std::string_view kind, std::string_view name, bool tagText)
+{
+    text += "\r\n     ";
+    text += kind;
+    text += ' ';
+    if (tagText) appendLocal(text, name);
+    else text += name;
+    text += " :\r\n\r\n";
+}
+
 }  // namespace
+
+void AppendListEntry(std::string& text, const ListOptions& options, std::string& previousAlbum,
+                     const std::string* previousPath, const std::string& path, std::string_view artist,
+                     std::string_view title, std::string_view album)
+{
+    if (options.folders) {
+        const std::string folder = platform::folderPart(path);
+        if (!previousPath || platform::folderPart(*previousPath) != folder) appendHeader(text, "DOSSIER", folder, false);
+    }
+    if (options.albums) {
+        if (album.empty()) album = "<Sans Nom>";
+        if (album != previousAlbum) appendHeader(text, "ALBUM", album, true);
+        previousAlbum = album;
+    }
+    appendLocal(text, artist);
+    text += " - ";
+    appendLocal(text, title);
+    text += "\r\n";
+    if (options.paths) {
+        text += path;
+        text += "\r\n";
+    }
+    if (options.spacer) text += "\r\n";
+}
 
 TForm9::TForm9() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Création de liste"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Picker);
-    resize(480, 360);
-    // The main window was hidden while this one works: it comes back when this one closes.
-    OnClose = [] { Form1->Show(); };
+    layout->addWidget(Picker, 1);
+
+    Label1 = new QLabel(QStringLiteral("La liste qui sera crée de vos fichiers sera de la forme : Artiste - Titre"), this);
+    layout->addWidget(Label1);
+    CheckBox6 = new QCheckBox(QStringLiteral("Ajouter le nom de l'album"), this);
+    CheckBox1 = new QCheckBox(QStringLiteral("Ajouter les durées des fichiers"), this);
+    CheckBox2 = new QCheckBox(QStringLiteral("Ajouter les tailles des fichiers"), this);
+    CheckBox3 = new QCheckBox(QStringLiteral("Ajouter les chemins complets des fichiers"), this);
+    CheckBox4 = new QCheckBox(QStringLiteral("Ajouter les dossiers"), this);
+    CheckBox5 = new QCheckBox(QStringLiteral("Sauter une ligne entre les fichiers"), this);
+    for (QCheckBox* box : {CheckBox6, CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5}) layout->addWidget(box);
+    Label14 = new QLabel(QStringLiteral("Ajoutez à la liste du haut les fichiers à mettre dans la liste, en cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez les différents paramètres, et enfin cliquez sur Créer la Liste"), this);
+    Label14->setAlignment(Qt::AlignCenter);
+    Label14->setWordWrap(true);
+    layout->addWidget(Label14);
+
+    auto* buttons = new QHBoxLayout;
+    Button7 = new QPushButton(QStringLiteral("Créer la Liste"), this);
+    Button5 = new QPushButton(QStringLiteral("Annuler"), this);
+    buttons->addStretch(1);
+    buttons->addWidget(Button7);
+    buttons->addWidget(Button5);
+    layout->addLayout(buttons);
+    resize(620, 720);
+    centreOnScreen();
+
+    ui::on(Button7, &QPushButton::clicked, this, &TForm9::Button7Click);
+    ui::on(Button5, &QPushButton::clicked, this, &TForm9::Button5Click);
+}
+
+// The main window was hidden while this one works: it comes back when this one goes.
+void TForm9::FormHide()
+{
+    PickerForm::FormHide();
+    Form1->Show();
+}
+
+void TForm9::Button5Click()
+{
+    ListBox1->Clear();
+    Form1->Show();
+    Hide();
+}
+
+void TForm9::Button7Click()
+{
+    BuildListText();
+    Form10->setMemoText(ListText);
+    Form10->Show();
+    Hide();
+}
+
+void TForm9::BuildListText()
+{
+    const int count = ListBox1->Count();
+    if (count > 0) {
+        ListBox1->repaint();
+        Picker->beginRun();
+        ListText.clear();
+        std::string previousAlbum;
+        ListOptions options;
+        options.folders = CheckBox4->isChecked();
+        options.albums = CheckBox6->isChecked();
+        options.paths = CheckBox3->isChecked();
+        options.spacer = CheckBox5->isChecked();
+        std::string previousPath, path;
+        for (int i = 0; i < count; ++i) {
+            Picker->showEntry(i);
+            previousPath.swap(path);
+            path = ListBox1->Item(i);
+            if (Tag9.LoadFromFile(path, 0) >= 0x0100) continue;
+            AppendListEntry(ListText, options, previousAlbum, i == 0 ? nullptr : &previousPath, path,
+                            readTagField(Tag9, "TPE1").text, readTagField(Tag9, "TIT2").text,
+                            readTagField(Tag9, "TALB").text);
+        }
+    }
 }

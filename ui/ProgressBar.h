@@ -16,11 +16,12 @@ public:
     int Position() const { return position_; }
     void setMin(int value);
     void setMax(int value);
-    // True when the bar was drawn again (its drawing changed).
+    // True when the bar was painted again (it is shown and its drawing changed).
     bool setPosition(int value);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     bool redraw();

@@ -430,4 +430,334 @@ TEST_F(Tools, ValueFieldsTakeOnlyWhatATagTextHolds)
     Form6->Hide();
 }
 
+
+// --- The ID3v1 import -----------------------------------------------------------------------------
+
+std::string withTags(const std::optional<gen::Id3v2Spec>& v2, const std::optional<gen::Id3v1Spec>& v1)
+{
+    gen::Mp3Spec spec;
+    spec.id3v2 = v2;
+    spec.id3v1 = v1;
+    spec.audio = gen::SilentFrames(4);
+    return gen::Mp3Bytes(spec);
+}
+
+gen::Id3v1Spec v1(const std::string& title, int track = 0, int genre = 255)
+{
+    gen::Id3v1Spec t;
+    t.title = title;
+    t.artist = "Art " + title;
+    t.year = "1999";
+    t.comment = "Com";
+    t.track = track;
+    t.genre = genre;
+    return t;
+}
+
+class Import : public Tools {
+protected:
+    void SetUp() override
+    {
+        Tools::SetUp();
+        Form7->CheckBox1->setChecked(false);
+        Form7->Show();
+        ui::Dialogs::clearScript();
+    }
+    void TearDown() override
+    {
+        Form7->Hide();
+        Tools::TearDown();
+    }
+    // "Importer" on a folder; the message it ended with.
+    static QString import(const std::string& folder, bool subFolders)
+    {
+        ui::Dialogs::clearScript();
+        Form7->DirectoryListBox1->setDirectory(folder);
+        Form7->CheckBox1->setChecked(subFolders);
+        Form7->Button2Click();
+        return ui::Dialogs::shown().size() == 1 ? ui::Dialogs::shown()[0].text : QStringLiteral("?");
+    }
+};
+
+TEST_F(Import, EachFileGetsItsId3v1TextsInItsId3v2Tag)
+{
+    gen::Id3v1Spec full = v1("Titre1", 5, 0);
+    full.album = "";  // an empty ID3v1 field removes the frame
+    struct Case {
+        const char* name;
+        std::string bytes;
+        Strings expected;  // {"same"}: byte-identical
+    };
+    const Case cases[] = {
+        {"ID3v1.1 over a whole tag", withTags(gen::Id3v2Spec{fullTexts("Ancien"), {}, 0}, full),
+         {"COMM=ENG//Com", "TCON=Blues", "TIT2=Titre1", "TPE1=Art Titre1", "TRCK=5", "TYER=1999"}},
+        {"ID3v1.0 and no genre, no ID3v2 tag", withTags(std::nullopt, v1("Deux")),
+         {"COMM=ENG//Com", "TIT2=Deux", "TPE1=Art Deux", "TRCK=0", "TYER=1999"}},
+        {"no ID3v1 tag", withTags(gen::Id3v2Spec{fullTexts("Titre"), {{"TCOM", std::string(1, '\0') + "Auteur"}}, 0}, std::nullopt),
+         {"same"}},
+        {"a title not read whole is kept", withTags(gen::Id3v2Spec{texts("A", ""), {utf16Title()}, 0}, v1("Omega", 2, 17)),
+         {"COMM=ENG//Com", "TCON=Rock", "TIT2=\u03a9mega~1", "TPE1=Art Omega", "TRCK=2", "TYER=1999"}},
+        {"genre 147, past the list", withTags(std::nullopt, v1("G", 1, 147)),
+         {"COMM=ENG//Com", "TCON=Synthpop", "TIT2=G", "TPE1=Art G", "TRCK=1", "TYER=1999"}},
+    };
+    std::filesystem::create_directories(folder_ + "/sous");
+    const std::string below = put("sous/below.mp3", withTags(std::nullopt, v1("Sous")));
+    const std::string belowBefore = readBytes(below);
+    std::vector<std::string> paths, before;
+    for (const Case& c : cases) {
+        paths.push_back(put(std::to_string(paths.size()) + ".mp3", c.bytes));
+        before.push_back(c.bytes);
+    }
+    const std::string utf16 = frameBytes(paths[3], "TIT2");
+
+    EXPECT_EQ(import(folder_, false), QStringLiteral("Importation Terminée"));
+    EXPECT_EQ(ui::Dialogs::shown()[0].caption, QStringLiteral("Sonoverne"));
+    EXPECT_FALSE(Form7->isVisible());
+    EXPECT_EQ(Form7->ListBox1->Count(), int(std::size(cases)));
+    EXPECT_EQ(Form7->ProgressBar1->Max(), int(std::size(cases)) - 1);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        if (cases[i].expected == Strings{"same"}) {
+            EXPECT_EQ(readBytes(paths[i]), before[i]);
+        } else {
+            EXPECT_EQ(frames(paths[i]), cases[i].expected);
+        }
+    }
+    EXPECT_EQ(frameBytes(paths[3], "TIT2"), utf16);
+    EXPECT_EQ(readBytes(below), belowBefore);  // sub-folders only when asked
+
+    // A second import works on its own walk only: the first folder's files keep what was
+    // written to them in between.
+    Tid3v2tag edit;
+    ASSERT_LT(edit.LoadFromFile(paths[0], 0), 0x0100);
+    edit.SetTextFrame("TIT2", "Retouche");
+    ASSERT_LT(edit.SaveToFile("=", 255, 255, -1), 0x0100);
+    Form7->Show();
+    EXPECT_EQ(import(folder_ + "/sous", true), QStringLiteral("Importation Terminée"));
+    EXPECT_THAT(items(Form7->ListBox1), ElementsAre(below));
+    EXPECT_EQ(frames(below), (Strings{"COMM=ENG//Com", "TIT2=Sous", "TPE1=Art Sous", "TRCK=0", "TYER=1999"}));
+    EXPECT_THAT(frames(paths[0]), ::testing::Contains("TIT2=Retouche"));
+
+    // With the sub-folders, the walk takes them too; an empty folder imports nothing.
+    Form7->Show();
+    EXPECT_EQ(import(folder_, true), QStringLiteral("Importation Terminée"));
+    EXPECT_EQ(Form7->ListBox1->Count(), int(std::size(cases)) + 1);
+    std::filesystem::create_directories(folder_ + "/vide");
+    Form7->Show();
+    EXPECT_EQ(import(folder_ + "/vide", true), QStringLiteral("Importation Terminée"));
+    EXPECT_EQ(Form7->ListBox1->Count(), 0);
+}
+
+// Delivers itself again at every pass of the event loop and presses a button the first time
+// `when` holds.
+class Presser : public QObject {
+public:
+    Presser(std::function<bool()> when, QPushButton* button) : when_(std::move(when)), button_(button) { post(); }
+    bool pressed = false;
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() != QEvent::User) return QObject::event(e);
+        if (when_()) {
+            pressed = true;
+            button_->click();
+        } else {
+            post();
+        }
+        return true;
+    }
+
+private:
+    void post() { QCoreApplication::postEvent(this, new QEvent(QEvent::User)); }
+    std::function<bool()> when_;
+    QPushButton* button_;
+};
+
+TEST_F(Import, StopAndCancelDuringTheWalkAndDuringTheImport)
+{
+    struct Case {
+        const char* name;
+        bool duringWalk;
+        bool stop;  // "STOP", else "Annuler"
+        QString message;
+        int listed, imported;
+        bool open;
+    };
+    const Case cases[] = {
+        {"STOP during the walk", true, true, QStringLiteral("Annulé"), 3, 0, true},
+        {"Annuler during the walk", true, false, QStringLiteral("Importation Terminée"), 1, 1, false},
+        {"STOP during the import", false, true, QStringLiteral("Annulé"), 3, 1, true},
+        {"Annuler during the import", false, false, QStringLiteral("Importation Terminée"), 3, 3, false},
+    };
+    int serial = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string dir = folder_ + "/" + std::to_string(++serial);
+        std::filesystem::create_directories(dir);
+        std::map<std::string, std::string> before;
+        for (const char* name : {"a", "b", "c"}) {
+            const std::string bytes = withTags(std::nullopt, v1(name));
+            before[put(std::to_string(serial) + "/" + name + ".mp3", bytes)] = bytes;
+        }
+        QPushButton* button = c.stop ? Form7->Button3 : Form7->Button1;
+        const TScruteEvent walked = Form7->ScruteDossier1.OnFichier;
+        std::unique_ptr<Presser> presser;
+        if (c.duringWalk) {
+            Form7->ScruteDossier1.OnFichier = [&](TScruteDossier* sender, const std::string& name) {
+                walked(sender, name);
+                if (Form7->ListBox1->Count() == 1) button->click();
+            };
+        } else {
+            // Once the first file is done, at the loop's next pass.
+            presser = std::make_unique<Presser>([] { return Form7->ListBox1->currentRow() == 0; }, button);
+        }
+        Form7->Show();
+        Form7->Button3->click();  // a STOP while nothing runs is forgotten by the next import
+        const QString message = import(dir, false);
+        Form7->ScruteDossier1.OnFichier = walked;
+        EXPECT_TRUE(!presser || presser->pressed);
+        EXPECT_EQ(message, c.message);
+        EXPECT_EQ(Form7->ListBox1->Count(), c.listed);
+        EXPECT_EQ(Form7->isVisible(), c.open);
+        EXPECT_FALSE(Form7->ImportStopFlag);
+        int imported = 0;
+        for (int i = 0; i < Form7->ListBox1->Count(); ++i) {
+            const bool changed = readBytes(Form7->ListBox1->Item(i)) != before[Form7->ListBox1->Item(i)];
+            EXPECT_EQ(changed, i < c.imported) << i;
+            imported += changed;
+        }
+        EXPECT_EQ(imported, c.imported);
+    }
+}
+
+TEST_F(Import, TheGenreListHasTheEmptyItemThenTheNamesInOrder)
+{
+    ASSERT_EQ(Form7->ID3genre->count(), 149);
+    const std::pair<int, const char*> spots[] = {
+        {0, ""}, {1, "A Cappella"}, {18, "Blues"}, {44, "Drum & Base"}, {148, "Vocal"}};
+    for (const auto& [index, name] : spots) EXPECT_EQ(Form7->ID3genre->itemText(index), QString::fromLatin1(name));
+    for (int genre = 0; genre < 148; ++genre) EXPECT_NE(GenreToIndex(uint8_t(genre)), 0) << genre;
+}
+
+// --- Track renumbering ------------------------------------------------------------------------------
+
+TEST_F(Tools, GoNumbersTheListInItsOrder)
+{
+    gen::TagTexts c = fullTexts("C");
+    const std::string cPath = putTagged("c.mp3", c);
+    const std::string aPath = putUntagged("a.mp3");
+    const std::string bPath = put("b.mp3", unreadableTag());
+    Strings list{cPath, aPath, bPath};
+    for (int i = 4; i <= 10; ++i) list.push_back(putTagged("d" + std::to_string(i) + ".mp3", texts("D", "T")));
+    list.push_back(cPath);  // listed twice: it ends with its last number
+    const std::string bBefore = readBytes(bPath);
+
+    Form25->Show();
+    for (const std::string& path : list) Form25->ListBox1->Add(path);
+    ui::Dialogs::clearScript();
+    Form25->Button2Click();
+    ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+    EXPECT_EQ(ui::Dialogs::shown()[0].text, QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !"));
+    EXPECT_EQ(ui::Dialogs::shown()[0].caption, QStringLiteral("Terminé"));
+    EXPECT_FALSE(Form25->isVisible());
+    EXPECT_EQ(Form25->ProgressBar1->Position(), 0);  // closing sets it back
+
+    Strings cFrames = Full;
+    std::replace(cFrames.begin(), cFrames.end(), std::string("TRCK=3/12"), std::string("TRCK=11"));
+    std::replace(cFrames.begin(), cFrames.end(), std::string("TIT2=Titre"), std::string("TIT2=C"));
+    EXPECT_EQ(frames(cPath), cFrames);
+    EXPECT_EQ(frames(aPath), Strings{"TRCK=2"});
+    EXPECT_EQ(readBytes(bPath), bBefore);
+    EXPECT_EQ(frames(list[3]), (Strings{"TIT2=T", "TPE1=D", "TRCK=4"}));
+    EXPECT_EQ(frames(list[9]), (Strings{"TIT2=T", "TPE1=D", "TRCK=10"}));
+
+    // An empty list: the message, then the window closes.
+    Form25->Show();
+    ui::Dialogs::clearScript();
+    Form25->Button2Click();
+    EXPECT_EQ(ui::Dialogs::shown().size(), 1u);
+    EXPECT_FALSE(Form25->isVisible());
+}
+
+
+// --- Progress during a run --------------------------------------------------------------------------
+
+// Records, at each paint of a widget, what `state` says then.
+class PaintLog : public QObject {
+public:
+    PaintLog(QWidget* widget, std::function<int()> state) : state_(std::move(state)) { widget->installEventFilter(this); }
+    std::vector<int> seen;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) seen.push_back(state_());
+        return false;
+    }
+
+private:
+    std::function<int()> state_;
+};
+
+// The runs process no messages: the bar and the highlighted entry are painted as they change.
+TEST_F(Tools, RunsPaintTheirProgressAtEachEntry)
+{
+    struct Case {
+        PickerForm* form;
+        std::function<void()> run;
+        bool selects;
+    };
+    const Case cases[] = {
+        {Form6, [] { Form6->Button5Click(); }, true},
+        {Form25, [] { Form25->Button2Click(); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.form->Caption().toStdString());
+        c.form->Show();
+        for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) c.form->ListBox1->Add(putTagged(name, texts("A", "T")));
+        QCoreApplication::processEvents();
+        ui::ProgressBar* progress = c.form->ProgressBar1;
+        PaintLog bar(progress, [&] { return progress->value() * 2 / std::max(1, progress->maximum()); });
+        PaintLog list(c.form->ListBox1->viewport(), [&] { return c.form->ListBox1->currentRow(); });
+        c.run();
+        // Entries 1 and 2 drawn at half and at the end of the bar.
+        EXPECT_THAT(bar.seen, ::testing::IsSupersetOf({1, 2}));
+        if (c.selects) {
+            EXPECT_THAT(list.seen, ::testing::IsSupersetOf({1, 2}));
+        } else {
+            EXPECT_THAT(list.seen, IsEmpty());
+        }
+    }
+}
+
+// --- Pictures for the eye ---------------------------------------------------------------------------
+
+TEST_F(Tools, PicturesOfTheToolWindows)
+{
+    const std::string a = putTagged("01 - Ouverture.mp3", texts("A", "T"));
+    const std::string b = putTagged("02 - Valse lente.mp3", texts("A", "T"));
+    const std::string c = putTagged("03 - Final.mp3", texts("A", "T"));
+    Form6->Show();
+    for (const std::string& path : {a, b, c}) Form6->ListBox1->Add(path);
+    Form6->CheckBox3->setChecked(true);
+    Form6->id3album->setText("Suite pour orchestre");
+    Form6->CheckBox4->setChecked(true);
+    Form6->id3year->setText("1998");
+    Form25->Show();
+    for (const std::string& path : {c, a, b}) Form25->ListBox1->Add(path);
+    Form7->Show();
+    const std::pair<ui::Form*, const char*> windows[] = {{Form6, "tform6"}, {Form7, "tform7"}, {Form25, "tform25"}};
+    for (const auto& [form, name] : windows) {
+        QCoreApplication::processEvents();
+        const QImage picture = form->grab().toImage();
+        EXPECT_FALSE(picture.isNull());
+        EXPECT_TRUE(picture.save(QString::fromStdString(tempRoot + "/" + name + ".png")));
+        EXPECT_TRUE(picture.save(QStringLiteral(SCREENSHOT_FOLDER "/") + QLatin1String(name) + QStringLiteral(".png")));
+        form->Hide();
+    }
+    Form6->CheckBox3->setChecked(false);
+    Form6->CheckBox4->setChecked(false);
+}
+
 }  // namespace

@@ -1,0 +1,614 @@
+// The batch tag tools: smart renaming and its options, text lists, case formatting and character
+// validation. Their rules are checked as tables; their windows are driven through their handlers
+// on generated files, read back by mutagen and byte by byte.
+#include "CommandsTest.h"
+
+#include "Dialogs.h"
+#include "FileSystem.h"
+#include "Unit1.h"
+#include "Unit10.h"
+#include "Unit13.h"
+#include "Unit14.h"
+#include "Unit17.h"
+#include "Unit8.h"
+#include "Unit9.h"
+#include "variable.h"
+
+#include <gmock/gmock.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTest>
+#include <QTextCursor>
+
+#include <filesystem>
+
+using namespace cmdtest;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString RenameError = QStringLiteral(
+    "Vous avez essayé de créer un fichier dont le nom comporte des caractères invalides\r\n"
+    "Essayez l'utilitaire de validation des tags");
+
+QStringList boxTexts()
+{
+    QStringList out;
+    for (const ui::ShownBox& box : ui::Dialogs::shown()) out << box.caption + QStringLiteral(": ") + box.text;
+    return out;
+}
+
+// The names in a folder, sorted.
+Strings namesIn(const std::string& folder)
+{
+    Strings out;
+    for (const auto& entry : fs::directory_iterator(folder)) out.push_back(entry.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// A text frame as mutagen read it: "encoding:text", or "-" when missing.
+QString frameOf(const QJsonObject& dump, const char* id)
+{
+    const QJsonObject v2 = dump.value("v2").toObject();
+    if (!v2.contains(QLatin1String(id))) return QStringLiteral("-");
+    const QJsonArray f = v2.value(QLatin1String(id)).toArray();
+    return QString::number(f.at(0).toInt()) + QLatin1Char(':') + f.at(1).toString();
+}
+// Comments as mutagen read them, "encoding language description text" each, sorted.
+QStringList commentsOf(const QJsonObject& dump)
+{
+    QStringList out;
+    for (const QJsonValue& c : dump.value("comments").toArray()) {
+        const QJsonArray a = c.toArray();
+        out << QString::number(a.at(0).toInt()) + ' ' + a.at(1).toString() + ' ' + a.at(2).toString() + ' ' + a.at(3).toString();
+    }
+    out.sort();
+    return out;
+}
+QString l1(const char* latin1) { return QStringLiteral("0:") + QString::fromLatin1(latin1); }
+
+class TagTools : public Collection {
+protected:
+    void TearDown() override
+    {
+        RenameSeparator = "-";
+        Collection::TearDown();
+    }
+    // A file whose tag mutagen writes (see tag_probe.py "write"): frames as a JSON list.
+    std::string putByMutagen(const std::string& name, int version, const QJsonArray& frames) const
+    {
+        const std::string path = putUntagged(name);
+        EXPECT_TRUE(runProbe({"write", probeName(path), QString::number(version),
+                              QString::fromUtf8(QJsonDocument(frames).toJson(QJsonDocument::Compact))}));
+        return path;
+    }
+    static void fill(ui::ListBox* list, const Strings& paths)
+    {
+        list->Clear();
+        for (const std::string& path : paths) list->Add(path);
+    }
+};
+
+// --- The rules, as tables ---------------------------------------------------------------------
+
+TEST(TagToolRules, FormatTagCase)
+{
+    struct Case {
+        const char* in;
+        bool apostrophe;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"hello   world", false, "Hello   World"},
+        {"AC/DC", false, "Ac/dc"},
+        {"(live)", false, "(Live)"},
+        {"3 doors down", false, "3 Doors Down"},
+        {"rock'n'roll", false, "Rock'n'roll"},
+        {"rock'n'roll", true, "Rock'N'Roll"},
+        {"l'\xc9T\xc9", false, "L'\xe9t\xe9"},
+        {"l'\xc9T\xc9", true, "L'\xe9t\xe9"},
+        {"a.b.c", false, "A.B.C"},
+        {"x", false, "X"},
+        {"", false, ""},
+        {"\xe9t\xe9 \xe0 paris", false, "\xc9t\xe9 \xe0 Paris"},  // no capital for an accented letter
+        {"a-b#c{d[e_f=g~h;i", false, "A-B#C{D[E_F=G~H;I"},
+        {"a,b\tc/d)e", false, "A,b\tc/d)e"},
+        {"\xff\xdf \xb5", false, "\xff\xdf \xb5"},  // no ISO-8859-1 capital
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.in) + (c.apostrophe ? " with '" : ""));
+        EXPECT_EQ(FormatTagCase(c.in, c.apostrophe), c.out);
+    }
+    EXPECT_EQ(upperTagText("\xe9t\xe9 \xff\xdf\xb5 \xf7z"), "\xc9T\xc9 \xff\xdf\xb5 \xf7Z");
+    EXPECT_EQ(lowerTagText("\xc9T\xc9 \xd7 ABC"), "\xe9t\xe9 \xd7 abc");
+}
+
+TEST(TagToolRules, FilterTagChars)
+{
+    struct Case {
+        const char* replacement;
+        const char* in;
+        const char* out;
+    };
+    const Case cases[] = {
+        {" ", "AC/DC: Live?", "AC DC  Live "},
+        {" ", "03/12", "03 12"},
+        {"_", "03/12", "03_12"},
+        {"", "a\"b|c\\d/e:f?g*h", "abcdefgh"},
+        {"<->", "a/b", "a<->b"},
+        // A later character in the replacement is replaced again by its own pass.
+        {"?x", "a\"b", "a?xxb"},
+        {"_", "rien \xe0 changer", "rien \xe0 changer"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.in) + " / '" + c.replacement + "'");
+        ReplacementText = c.replacement;
+        EXPECT_EQ(FilterTagChars(c.in), c.out);
+    }
+}
+
+TEST(TagToolRules, RenameFileName)
+{
+    enum { E = 0, Artist = 1, Title = 2, Album = 3, Track = 4, Year = 5, None = -1 };
+    struct Case {
+        RenameFields fields;
+        std::array<int, 5> chosen;
+        const char* separator;
+        const char* name;
+    };
+    const RenameFields ab{"AB", "Song", "Disque", "7", "1999"};
+    const Case cases[] = {
+        {ab, {Artist, Track, Title, None, None}, "-", "AB - 07 - Song.mp3"},
+        {ab, {E, Artist, None, None, None}, "-", " - AB.mp3"},
+        {ab, {None, E, None, E, None}, "-", ".mp3"},
+        {ab, {Artist, Artist, None, None, None}, "-", "AB - AB.mp3"},
+        {{"AB", "", "", "", ""}, {Artist, Title, None, None, None}, "-", "AB - .mp3"},
+        {{"", "A/B: C?", "", "3/12", ""}, {Title, Track, None, None, None}, "-", "AB C - 312.mp3"},
+        {ab, {Artist, Title, None, None, None}, "", "AB  Song.mp3"},
+        {ab, {Year, Album, None, None, None}, "~~", "1999 ~~ Disque.mp3"},
+        {{"\"a|b\\c*d", "", "", "12", ""}, {Artist, Track, None, None, None}, "-", "abcd - 12.mp3"},
+        {{"\xc9t\xe9", "", "", "", ""}, {Artist, None, None, None, None}, "-", "\xc3\x89t\xc3\xa9.mp3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(RenameFileName(c.fields, c.chosen, c.separator), c.name);
+    }
+    EXPECT_EQ(StripNameChars("A\"|\\/:?*B"), "AB");
+    const std::pair<const char*, bool> names[] = {
+        {"a.mp3", true}, {".mp3", true}, {"", false}, {".", false}, {"..", false}, {"a/b.mp3", false},
+    };
+    for (const auto& [name, plain] : names) EXPECT_EQ(IsPlainFileName(name), plain) << name;
+    EXPECT_FALSE(IsPlainFileName(std::string("a\0b.mp3", 7)));
+}
+
+// The pieces of a list, byte for byte, for each option.
+TEST(TagToolRules, ListPieces)
+{
+    struct Entry {
+        const char* path;
+        bool loaded;
+        const char* artist;
+        const char* title;
+        const char* album;
+    };
+    const Entry example[] = {
+        {"/m/a/1.mp3", true, "Art", "Un", "Alb"},
+        {"/m/a/2.mp3", true, "Art", "Deux", "Alb"},
+    };
+    const Entry mixed[] = {
+        {"/m/a/0.mp3", false, "", "", ""},   // no tag: no line, and no folder header for /m/a/
+        {"/m/a/1.mp3", true, "", "", ""},
+        {"/m/b/2.mp3", true, "\xc9t\xe9", "T", "Alb"},
+        {"/m/B/3.mp3", true, "X", "Y", "Alb"},
+    };
+    struct Case {
+        const char* name;
+        std::vector<Entry> entries;
+        ListOptions options;
+        const char* text;
+    };
+    ListOptions both;
+    both.folders = both.albums = true;
+    ListOptions all = both;
+    all.paths = all.spacer = true;
+    const Case cases[] = {
+        {"example", {std::begin(example), std::end(example)}, both,
+         "\r\n     DOSSIER /m/a/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\nArt - Un\r\nArt - Deux\r\n"},
+        {"plain", {std::begin(example), std::end(example)}, {}, "Art - Un\r\nArt - Deux\r\n"},
+        {"paths and spacer", {std::begin(example), std::begin(example) + 1}, all,
+         "\r\n     DOSSIER /m/a/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\nArt - Un\r\n/m/a/1.mp3\r\n\r\n"},
+        {"mixed", {std::begin(mixed), std::end(mixed)}, both,
+         "\r\n     ALBUM <Sans Nom> :\r\n\r\n - \r\n"
+         "\r\n     DOSSIER /m/b/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\n\xc3\x89t\xc3\xa9 - T\r\n"
+         "\r\n     DOSSIER /m/B/ :\r\n\r\nX - Y\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string text, previousAlbum, previous;
+        for (size_t i = 0; i < c.entries.size(); ++i) {
+            const Entry& e = c.entries[i];
+            if (e.loaded)
+                AppendListEntry(text, c.options, previousAlbum, i == 0 ? nullptr : &previous, e.path, e.artist, e.title,
+                                e.album);
+            previous = e.path;
+        }
+        EXPECT_EQ(text, c.text);
+    }
+}
+
+// --- Smart renaming -----------------------------------------------------------------------------
+
+TEST_F(TagTools, RenamingBuildsNamesInTheFilesFolder)
+{
+    struct Case {
+        const char* name;
+        std::array<int, 5> chosen;
+        const char* separator;
+        gen::TagTexts tags;
+        Strings after;   // the folder's names afterwards
+        int errors;
+    };
+    auto tags = [](const char* artist, const char* title, const char* track) {
+        gen::TagTexts t = texts(artist, title);
+        t.track = track;
+        return t;
+    };
+    const Case cases[] = {
+        {"artist track title", {1, 4, 2, -1, -1}, "-", tags("AB", "Song", "7"), {"AB - 07 - Song.mp3"}, 0},
+        {"empty first slot", {0, 1, -1, -1, -1}, "-", tags("AB", "Song", "7"), {" - AB.mp3"}, 0},
+        {"invalid characters", {2, 4, -1, -1, -1}, "-", tags("AB", "A/B: C?", "3/12"), {"AB C - 312.mp3"}, 0},
+        {"empty separator", {1, 2, -1, -1, -1}, "", tags("AB", "Song", ""), {"AB  Song.mp3"}, 0},
+        // "AB / Song.mp3" would put the file into the folder "AB ".
+        {"separator with a slash", {1, 2, -1, -1, -1}, "/", tags("AB", "Song", ""), {"f.mp3"}, 1},
+        {"separator going up", {1, 2, -1, -1, -1}, "/../", tags("AB", "Song", ""), {"f.mp3"}, 1},
+        {"its own name", {2, -1, -1, -1, -1}, "-", tags("AB", "f", ""), {"f.mp3"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(folder_);
+        fs::create_directories(folder_ + "/AB ");
+        ui::Dialogs::clearScript();
+        const std::string path = putTagged("f.mp3", c.tags);
+        const std::string bytes = readBytes(path);
+        fill(Form8->ListBox1, {path});
+        RenameSeparator = c.separator;
+        for (size_t s = 0; s < 5; ++s) Form8->slotBoxes()[s]->setCurrentIndex(c.chosen[s]);
+        Form8->Button6Click();
+        Strings after = c.after;
+        after.push_back("AB ");
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(namesIn(folder_), after);
+        EXPECT_THAT(namesIn(folder_ + "/AB "), IsEmpty());
+        EXPECT_EQ(readBytes(folder_ + "/" + c.after[0]), bytes);
+        QStringList expected;
+        for (int i = 0; i < c.errors; ++i) expected << QStringLiteral("Erreur: ") + RenameError;
+        expected << QStringLiteral("Sonoverne: Renommage terminé\r\nPensez à rafraîchir la liste");
+        EXPECT_EQ(boxTexts(), expected);
+        EXPECT_EQ(Form8->ListBox1->Count(), 0);
+    }
+}
+
+TEST_F(TagTools, RenamingNeverReplacesAFileAndSkipsUntaggedOnes)
+{
+    const std::string one = putTagged("1.mp3", texts("A", "x"));
+    const std::string two = putTagged("2.mp3", texts("B", "y"));
+    const std::string three = putTagged("3.mp3", texts("C", "z"));
+    const std::string bare = putUntagged("bare.mp3");
+    // A tagger's terminating 0 ends the text, also in a file name.
+    gen::Mp3Spec spec;
+    spec.id3v2 = gen::Id3v2Spec{{}, {{"TPE1", std::string("\0Nina\0", 6)}, {"TIT2", std::string("\0Sinnerman\0", 11)}}, 0};
+    spec.audio = gen::SilentFrames(4);
+    const std::string nina = put("n.mp3", gen::Mp3Bytes(spec));
+    const std::string in_the_way = put("C - z.mp3", "not an mp3, and not to lose");
+    const std::string bareBytes = readBytes(bare), threeBytes = readBytes(three);
+
+    // All slots empty: the first file becomes ".mp3", the next ones cannot take that name.
+    fill(Form8->ListBox1, {one, two});
+    for (QComboBox* slot : Form8->slotBoxes()) slot->setCurrentIndex(0);
+    Form8->Button6Click();
+    EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral("Erreur: ") + RenameError,
+                                        QStringLiteral("Sonoverne: Renommage terminé\r\nPensez à rafraîchir la liste")));
+    EXPECT_TRUE(exists(folder_ + "/.mp3"));
+    EXPECT_TRUE(exists(two));
+
+    ui::Dialogs::clearScript();
+    fill(Form8->ListBox1, {three, bare, nina});
+    Form8->FileListBox1->setDirectory(folder_);
+    Form8->ComboBox1->setCurrentIndex(1);
+    Form8->ComboBox2->setCurrentIndex(2);
+    Form8->Button6Click();
+    // The file box shows the new names.
+    Strings shown;
+    for (int i = 0; i < Form8->FileListBox1->count(); ++i) shown.push_back(Form8->FileListBox1->itemName(i));
+    EXPECT_THAT(shown, ::testing::Contains("Nina - Sinnerman.mp3"));
+    EXPECT_EQ(boxTexts().size(), 2u);  // the existing name only; the untagged file is skipped quietly
+    EXPECT_EQ(boxTexts().value(0), QStringLiteral("Erreur: ") + RenameError);
+    EXPECT_EQ(readBytes(in_the_way), "not an mp3, and not to lose");
+    EXPECT_EQ(readBytes(three), threeBytes);
+    EXPECT_EQ(readBytes(bare), bareBytes);
+    EXPECT_TRUE(exists(folder_ + "/Nina - Sinnerman.mp3"));
+    EXPECT_EQ(namesIn(folder_), (Strings{".mp3", "2.mp3", "3.mp3", "C - z.mp3", "Nina - Sinnerman.mp3", "bare.mp3"}));
+
+    // An empty list: no message at all.
+    ui::Dialogs::clearScript();
+    Form8->Button6Click();
+    EXPECT_THAT(ui::Dialogs::shown(), IsEmpty());
+}
+
+TEST_F(TagTools, RenameOptionsShowTheExampleAndApplyTheSeparator)
+{
+    walk();
+    const std::string settings = SettingsFilePath();
+    std::string example;
+    const auto seen = whileModal([] { Form1->Renommageintelligentdesfichiers2->trigger(); }, [&](ui::Form*) {
+        example = Form17->Label8->text().toStdString();
+        Form17->Edit1->clear();
+        QTest::keyClicks(Form17->Edit1, QStringLiteral("~"));
+        example += "|" + Form17->Label8->text().toStdString();
+        Form17->Button2->click();
+    });
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(example, "Exemple : Lorvane - Music - 07 - Don't Tell Me|Exemple : Lorvane ~ Music ~ 07 ~ Don't Tell Me");
+    EXPECT_EQ(RenameSeparator, "-");
+    EXPECT_EQ(SettingsFile->ReadString("Renommage", "Separateur", "absent"), "absent");
+    EXPECT_EQ(Form17->Edit1->text(), QStringLiteral("~"));
+
+    whileModal([] { Form1->Renommageintelligentdesfichiers2->trigger(); }, [&](ui::Form*) {
+        Form17->Edit1->setText(QStringLiteral("+~"));
+        Form17->Button1->click();
+    });
+    EXPECT_EQ(RenameSeparator, "+~");
+    EXPECT_EQ(SettingsFile->ReadString("Renommage", "Separateur", "absent"), "+~");
+    walk();
+    EXPECT_EQ(Form17->Edit1->text(), QStringLiteral("-"));
+}
+
+// --- Case formatting and validation -----------------------------------------------------------
+
+TEST_F(TagTools, FormattingRewritesTheFourFramesOfEachFile)
+{
+    gen::TagTexts t = texts("AC/DC", "hello   world", "l'\xc9T\xc9");
+    t.genre = "rock'n'roll";
+    t.year = "1999";
+    t.comment = "laisse MOI";
+    const std::string a = putTagged("a.mp3", t);
+    const std::string bare = putUntagged("bare.mp3");
+    // Frames the library cannot read whole: a character beyond ISO-8859-1, several values.
+    const std::string odd = putByMutagen("odd.mp3", 4, QJsonArray{
+        QJsonArray{"TIT2", 1, QJsonArray{QStringLiteral("\u03a9 mega")}},
+        QJsonArray{"TCON", 0, QJsonArray{"rock", "pop"}},
+        QJsonArray{"TPE1", 1, QJsonArray{QStringLiteral("\u00e9T\u00c9")}},
+    });
+    const std::string bareBytes = readBytes(bare);
+    walk();
+    select({a, bare, odd});
+    const struct {
+        int radio;  // 0: none
+        bool apostrophe;
+        const char* title;
+        const char* artist;
+        const char* album;
+        const char* genre;
+        const char* oddArtist;
+    } runs[] = {
+        {3, false, "Hello   World", "Ac/dc", "L'\xe9t\xe9", "Rock'n'roll", "\xc9t\xe9"},
+        {3, true, "Hello   World", "Ac/dc", "L'\xe9t\xe9", "Rock'N'Roll", "\xc9t\xe9"},
+        {2, false, "HELLO   WORLD", "AC/DC", "L'\xc9T\xc9", "ROCK'N'ROLL", "\xc9T\xc9"},
+        {1, false, "hello   world", "ac/dc", "l'\xe9t\xe9", "rock'n'roll", "\xe9t\xe9"},
+        {0, false, "hello   world", "ac/dc", "l'\xe9t\xe9", "rock'n'roll", "\xe9t\xe9"},
+    };
+    QRadioButton* radios[] = {Form13->RadioButton1, Form13->RadioButton2, Form13->RadioButton3};
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.radio);
+        ui::Dialogs::clearScript();
+        bool closed = false;
+        whileModal([] { Form1->FormaterlestagsMajusculesMinuscules1->trigger(); }, [&](ui::Form*) {
+            for (QRadioButton* radio : radios) {
+                radio->setAutoExclusive(false);
+                radio->setChecked(false);
+                radio->setAutoExclusive(true);
+            }
+            if (run.radio) radios[run.radio - 1]->setChecked(true);
+            Form13->CheckBox1->setChecked(run.apostrophe);
+            Form13->Button7->click();
+            closed = !Form13->isVisible();
+        });
+        EXPECT_TRUE(closed);
+        EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral(
+            "Sonoverne: Formatage Terminé\r\nPensez à la validation des tags\r\nPensez à rafraîchir la liste")));
+        const QJsonObject dump = probe(a);
+        EXPECT_EQ(frameOf(dump, "TIT2"), l1(run.title));
+        EXPECT_EQ(frameOf(dump, "TPE1"), l1(run.artist));
+        EXPECT_EQ(frameOf(dump, "TALB"), l1(run.album));
+        EXPECT_EQ(frameOf(dump, "TCON"), l1(run.genre));
+        EXPECT_EQ(frameOf(dump, "TYER"), l1("1999"));
+        EXPECT_EQ(commentsOf(dump), QStringList{"0 eng  laisse MOI"});
+        const QJsonObject oddDump = probe(odd);
+        EXPECT_EQ(frameOf(oddDump, "TIT2"), QStringLiteral("1:\u03a9 mega"));
+        EXPECT_EQ(frameOf(oddDump, "TCON"), QStringLiteral("0:rock/pop"));
+        EXPECT_EQ(frameOf(oddDump, "TPE1"), l1(run.oddArtist));  // read whole: rewritten in ISO-8859-1
+        EXPECT_EQ(readBytes(bare), bareBytes);
+        select({a, bare, odd});
+    }
+}
+
+TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
+{
+    gen::TagTexts t = texts("a|b", "AC/DC: Live?", "x\\y");
+    t.year = "19*9";
+    t.genre = "\"g\"";
+    t.track = "03/12";
+    t.comment = "c:d";
+    const std::string a = putTagged("a.mp3", t);
+    const std::string bare = putUntagged("bare.mp3");
+    const std::string other = putByMutagen("other.mp3", 3, QJsonArray{
+        QJsonArray{"TIT2", 1, QJsonArray{QStringLiteral("\u03a9/mega")}},
+        QJsonArray{"COMM", 1, "fra", "", QStringLiteral("\u00e9t\u00e9")},
+        QJsonArray{"COMM", 0, "eng", "desc", "a/b"},
+    });
+    const std::string unread = putByMutagen("unread.mp3", 3, QJsonArray{
+        QJsonArray{"COMM", 1, "fra", "", QStringLiteral("\u03a9/2")},
+        QJsonArray{"TPE1", 0, QJsonArray{"a/b"}},
+    });
+    const std::string bareBytes = readBytes(bare);
+    const struct {
+        bool other;
+        const char* replacement;
+        const char* title;
+        const char* track;
+        const char* comment;
+    } runs[] = {
+        {false, "#", "AC DC  Live ", "03 12", "c d"},
+        {true, "_", "AC_DC_ Live_", "03_12", "c_d"},
+        {true, "", "ACDC Live", "0312", "cd"},
+    };
+    fs::copy_file(a, a + ".orig");
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.replacement);
+        ui::Dialogs::clearScript();
+        fill(Form14->ListBox1, {a, bare, other, unread});
+        Form14->CheckBox1->setChecked(run.other);
+        EXPECT_EQ(Form14->Edit1->isEnabled(), run.other);
+        Form14->Edit1->setText(QString::fromLatin1(run.replacement));
+        Form14->Button7Click();
+        EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral("Sonoverne: Validation des tags Terminée\r\nPensez à rafraîchir la liste")));
+        const QJsonObject dump = probe(a);
+        EXPECT_EQ(frameOf(dump, "TIT2"), l1(run.title));
+        EXPECT_EQ(frameOf(dump, "TRCK"), l1(run.track));
+        const std::string sep = run.other ? run.replacement : " ";
+        EXPECT_EQ(frameOf(dump, "TPE1"), l1(("a" + sep + "b").c_str()));
+        EXPECT_EQ(frameOf(dump, "TALB"), l1(("x" + sep + "y").c_str()));
+        EXPECT_EQ(frameOf(dump, "TYER"), l1(("19" + sep + "9").c_str()));
+        EXPECT_EQ(frameOf(dump, "TCON"), l1((sep + "g" + sep).c_str()));
+        EXPECT_EQ(commentsOf(dump), QStringList{QStringLiteral("0 ENG  ") + run.comment});
+        fs::copy_file(a + ".orig", a, fs::copy_options::overwrite_existing);
+    }
+    EXPECT_EQ(readBytes(bare), bareBytes);
+    // The comment read whole comes back in ISO-8859-1 and "ENG"; one with a description stays.
+    const QJsonObject dump = probe(other);
+    EXPECT_EQ(frameOf(dump, "TIT2"), QStringLiteral("1:\u03a9/mega"));
+    EXPECT_EQ(commentsOf(dump), (QStringList{QStringLiteral("0 ENG  \u00e9t\u00e9"), "0 eng desc a/b"}));
+    // A comment not read whole keeps its encoding, language and text.
+    const QJsonObject unreadDump = probe(unread);
+    EXPECT_EQ(commentsOf(unreadDump), QStringList{QStringLiteral("1 fra  \u03a9/2")});
+    EXPECT_EQ(frameOf(unreadDump, "TPE1"), l1("a b"));
+
+    // An empty list: no message.
+    ui::Dialogs::clearScript();
+    Form14->ListBox1->Clear();
+    Form14->Button7Click();
+    EXPECT_THAT(ui::Dialogs::shown(), IsEmpty());
+    Form14->CheckBox1->setChecked(false);
+}
+
+// --- Text lists ---------------------------------------------------------------------------------
+
+TEST_F(TagTools, ListIsBuiltShownAndSaved)
+{
+    fs::create_directories(folder_ + "/a");
+    const std::string one = putTagged("a/1.mp3", texts("Art", "Un", "Alb"));
+    const std::string two = putTagged("a/2.mp3", texts("Art", "Deux", "Alb"));
+    putUntagged("a/3.mp3");
+    // An untagged first entry of a folder: the next one of that folder gets no folder header.
+    fs::create_directories(folder_ + "/b");
+    putUntagged("b/0.mp3");
+    const std::string three = putTagged("b/1.mp3", texts("Bis", "Trois", "Alb"));
+    walk();
+    select({two, one, folder_ + "/a/3.mp3", folder_ + "/b/0.mp3", three});
+    Form1->Crerunelisteauformattxt1->trigger();
+    ASSERT_TRUE(Form9->isVisible());
+    EXPECT_FALSE(Form1->isVisible());
+    Form9->CheckBox4->setChecked(true);
+    Form9->CheckBox6->setChecked(true);
+    Form9->Button7->click();
+    const std::string expected =
+        "\r\n     DOSSIER " + folder_ + "/a/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\nArt - Un\r\nArt - Deux\r\nBis - Trois\r\n";
+    EXPECT_EQ(ListText, expected);
+    EXPECT_FALSE(Form9->isVisible());
+    EXPECT_EQ(Form9->ListBox1->Count(), 0);
+    EXPECT_TRUE(Form10->isVisible());
+    EXPECT_TRUE(Form1->isVisible());
+    EXPECT_EQ(Form10->Memo1->toPlainText(), QString::fromStdString(expected).replace("\r\n", "\n"));
+
+    // Saving: aside, then renamed over an earlier file; the edits are kept, with CR LF.
+    const std::string saved = folder_ + "/liste.txt";
+    gen::WriteFile(saved, "ancienne liste");
+    // A second name of the earlier file shows that it was replaced, never written into.
+    fs::create_hard_link(saved, tempRoot + "/ancienne.txt");
+    ui::Dialogs::pushFileName(platform::toDisplay(saved));
+    Form10->Button1->click();
+    EXPECT_EQ(readBytes(saved), expected);
+    EXPECT_EQ(readBytes(tempRoot + "/ancienne.txt"), "ancienne liste");
+    fs::remove(tempRoot + "/ancienne.txt");
+    EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral("Sonoverne: Enregistrement effectué")));
+    EXPECT_FALSE(Form10->isVisible());
+
+    // An empty list shows the last text again; a cancelled dialog writes nothing.
+    Form1->Faireunelisteauformattxt1->trigger();
+    Form9->Button7->click();
+    ASSERT_TRUE(Form10->isVisible());
+    QTextCursor end = Form10->Memo1->textCursor();
+    end.movePosition(QTextCursor::End);
+    end.insertText(QStringLiteral("ajout \u00e9\n"));
+    ui::Dialogs::clearScript();
+    ui::Dialogs::pushFileName(QString());
+    Form10->Button1->click();
+    EXPECT_THAT(ui::Dialogs::shown(), IsEmpty());
+    EXPECT_EQ(readBytes(saved), expected);
+
+    // A write that fails shows its error and the window stays; no file is left beside.
+    const std::string blocked = folder_ + "/dossier.txt";
+    fs::create_directories(blocked + "/dedans");
+    ui::Dialogs::pushFileName(platform::toDisplay(blocked));
+    Form10->Button1->click();
+    ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+    EXPECT_EQ(ui::Dialogs::shown()[0].flags, unsigned(ui::MB_OK | ui::MB_ICONERROR));
+    EXPECT_TRUE(Form10->isVisible());
+    EXPECT_TRUE(fs::is_directory(blocked + "/dedans"));
+    EXPECT_EQ(namesIn(folder_), (Strings{"a", "b", "dossier.txt", "liste.txt"}));
+
+    ui::Dialogs::clearScript();
+    ui::Dialogs::pushFileName(platform::toDisplay(saved));
+    Form10->Button1->click();
+    EXPECT_EQ(readBytes(saved), expected + "ajout \xc3\xa9\r\n");
+
+    Form1->Faireunelisteauformattxt1->trigger();
+    Form9->Button5->click();
+    EXPECT_FALSE(Form9->isVisible());
+    EXPECT_TRUE(Form1->isVisible());
+}
+
+// --- Pictures -------------------------------------------------------------------------------------
+
+TEST_F(TagTools, PicturesOfTheWindows)
+{
+    fs::create_directories(folder_ + "/a");
+    const std::string one = putTagged("a/1.mp3", texts("Nina Simone", "Sinnerman", "Pastel Blues"));
+    const std::string two = putTagged("a/2.mp3", texts("Nina Simone", "Be My Husband", "Pastel Blues"));
+    walk();
+    ListText = "\r\n     DOSSIER " + folder_ + "/a/ :\r\n\r\n\r\n     ALBUM Pastel Blues :\r\n\r\n"
+               "Nina Simone - Sinnerman\r\nNina Simone - Be My Husband\r\n";
+    Form10->setMemoText(ListText);
+    const std::pair<ui::Form*, const char*> windows[] = {
+        {Form8, "renaming"}, {Form17, "renaming-options"}, {Form9, "list"},
+        {Form10, "list-shown"}, {Form13, "case"}, {Form14, "validation"},
+    };
+    for (const auto& [form, name] : windows) {
+        SCOPED_TRACE(name);
+        form->show();
+        for (const std::string& path : {one, two})
+            if (form != Form10 && form != Form17) static_cast<PickerForm*>(form)->ListBox1->Add(path);
+        QCoreApplication::processEvents();
+        const QPixmap picture = form->grab();
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_TRUE(picture.save(QString::fromUtf8(SCREENSHOT_FOLDER "/") + QLatin1String(name) + ".png"));
+        form->hide();
+    }
+}
+
+}  // namespace
