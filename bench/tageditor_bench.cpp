@@ -90,6 +90,17 @@ int main(int argc, char** argv)
     for (const std::string& path : paths) before.push_back(ReadAll(path));  // also warms the cache
 
     const double load1 = LoadOnly(paths);
+    if (!std::getenv("HIDDEN")) Form6->Show();
+    for (const std::string& path : paths) Form6->ListBox1->Add(path);
+    Form6->CheckBox3->setChecked(true);
+    Form6->id3album->setText("Un album nettement plus long");
+    QCoreApplication::processEvents();
+    const long long written0 = WrittenBytes();
+    const auto t0 = Clock::now();
+    Form6->Button5Click();
+    const double edit = Since(t0);
+    const long long written = WrittenBytes() - written0;
+
     // The floor of any in-place save: the load, then one write of the tag's bytes as they are.
     const double floor = [&] {
         Tid3v2tag tag;
@@ -106,29 +117,17 @@ int main(int argc, char** argv)
         return Since(f0);
     }();
 
-    // The same change through the tag library alone, on the same files (the album grows back by
-    // one character below, so the editor's change is still a change).
+    // The same save through the tag library alone, on the same files.
     const double library = [&] {
         Tid3v2tag tag;
         const auto l0 = Clock::now();
         for (const std::string& path : paths) {
             tag.LoadFromFile(path, 0);
-            tag.SetTextFrame("TALB", "Un album nettement plus lon");
+            tag.SetTextFrame("TALB", "Un album nettement plus long");
             tag.SaveToFile("=", 255, 255, -1);
         }
         return Since(l0);
     }();
-
-    if (!std::getenv("HIDDEN")) Form6->Show();
-    for (const std::string& path : paths) Form6->ListBox1->Add(path);
-    Form6->CheckBox3->setChecked(true);
-    Form6->id3album->setText("Un album nettement plus long");
-    QCoreApplication::processEvents();
-    const long long written0 = WrittenBytes();
-    const auto t0 = Clock::now();
-    Form6->Button5Click();
-    const double edit = Since(t0);
-    const long long written = WrittenBytes() - written0;
 
     const double load2 = LoadOnly(paths);
 

@@ -128,6 +128,7 @@ void FilePicker::FormHide()
 
 void FilePicker::beginRun()
 {
+    painted_.invalidate();
     if (!ProgressBar1) return;
     ProgressBar1->setMin(0);
     ProgressBar1->setMax(variant_.maxIsCount ? ListBox1->Count() : ListBox1->Count() - 1);
@@ -135,14 +136,19 @@ void FilePicker::beginRun()
 
 void FilePicker::showEntry(int i)
 {
-    // A run's loop processes no messages, so what the user sees is painted here, at once. It
-    // moves in steps of a fiftieth of the run at most, and at the last entry: painting at every
-    // one of thousands of small files would cost more than the work on them, and in between
-    // nothing is shown anyway.
+    // A run's loop processes no messages, so what the user sees is painted here, at once. A run
+    // of up to 50 entries paints each of them; a longer one at its fiftieths, at most every
+    // 40 ms, and at its last entry: painting thousands of small files one by one would cost more
+    // than the work on them, and in between nothing is on the screen anyway.
     constexpr long long Steps = 50;
+    constexpr qint64 PaintEveryMs = 40;
     const long long count = ListBox1->Count();
-    const bool step = i <= 0 || i >= count - 1 || i * Steps / count != (i - 1) * Steps / count;
-    if (!step) return;
+    const bool last = i >= count - 1;
+    if (count > Steps && !last) {
+        if (i > 0 && i * Steps / count == (i - 1) * Steps / count) return;
+        if (painted_.isValid() && painted_.elapsed() < PaintEveryMs) return;
+    }
+    painted_.start();
     // The highlight first: the bar's paint then brings it to the screen with itself, in one go.
     if (variant_.selectEntry) ListBox1->setCurrentRow(i);
     const bool painted = ProgressBar1 && ProgressBar1->setPosition(i);

@@ -13,7 +13,7 @@
 //       Picker->beginRun();                    // Min 0, Max from the variant
 //       for (int i = 0; i < ListBox1->Count(); ++i) {
 //           Picker->showEntry(i);              // Position i, entry i selected, painted now
-//                                              // (in steps of 1/50 of the run at most)
+//                                              // (a long run: at its 50ths, every 40 ms at most)
 //           work(ListBox1->Item(i));
 //       }
 //   }
@@ -25,6 +25,7 @@
 #include "ProgressBar.h"
 #include "Scrute.h"
 
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QString>
 #include <string>
@@ -83,6 +84,7 @@ public:
 private:
     void add(const std::string& path);
     PickerVariant variant_;
+    QElapsedTimer painted_;  // since a run last painted its progress
 };
 
 // A window built around the picker: the group's controls under their usual names, its handlers
