@@ -1,5 +1,7 @@
 #include "RichEdit.h"
 #include "Guard.h"
+#include "TagTextInput.h"
+#include "tagtext.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -10,16 +12,6 @@
 #include <algorithm>
 
 namespace ui {
-
-bool fitTagInput(QString& text)
-{
-    for (const QChar c : std::as_const(text))
-        if (c.unicode() > 0xFF) return false;
-    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    for (QChar& c : text)
-        if (c.category() == QChar::Other_Control) c = QLatin1Char(' ');
-    return true;
-}
 
 RichEdit::RichEdit(QWidget* parent) : QTextEdit(parent)
 {
@@ -50,7 +42,8 @@ std::string RichEdit::Text() const
 
 void RichEdit::setText(const std::string& latin1)
 {
-    setPlainText(QString::fromLatin1(latin1.data(), qsizetype(latin1.size())));
+    const std::string_view cut = tagText(latin1);
+    setPlainText(QString::fromLatin1(cut.data(), qsizetype(cut.size())));
     moveCursor(QTextCursor::End);
 }
 
@@ -120,7 +113,7 @@ void RichEdit::keyPressEvent(QKeyEvent* event)
         return;
     }
     QString typed = event->text();
-    if (!typed.isEmpty() && !fitTagInput(typed)) {
+    if (!typed.isEmpty() && !filterTagText(typed)) {
         event->accept();
         QApplication::beep();
         return;
@@ -148,7 +141,7 @@ void RichEdit::insertFromMimeData(const QMimeData* source)
 {
     // Pasted text arrives on one line, whole or not at all.
     QString text = source->text();
-    if (!fitTagInput(text)) {
+    if (!filterTagText(text)) {
         QApplication::beep();
         return;
     }
@@ -160,7 +153,7 @@ void RichEdit::inputMethodEvent(QInputMethodEvent* event)
 {
     // What an input method commits is held to the same rule as typed text.
     QString committed = event->commitString();
-    if (!fitTagInput(committed)) {
+    if (!filterTagText(committed)) {
         committed.clear();
         QApplication::beep();
     }

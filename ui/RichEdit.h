@@ -11,11 +11,6 @@
 
 namespace ui {
 
-// What a tag value field makes of text entered by the user: control characters (a pasted tab,
-// a line break) become blanks. False, with the text left alone, when it holds a character beyond
-// ISO-8859-1: the field refuses such input with a beep rather than store a "?" in its place.
-bool fitTagInput(QString& text);
-
 class RichEdit : public QTextEdit {
 public:
     explicit RichEdit(QWidget* parent = nullptr);

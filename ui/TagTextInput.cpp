@@ -8,6 +8,7 @@ bool filterTagText(QString& text)
 {
     for (const QChar c : text)
         if (c.unicode() > 0xFF) return false;
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));  // a pasted line end is one blank
     for (QChar& c : text)
         if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0)) c = QLatin1Char(' ');
     return true;
