@@ -685,7 +685,11 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         Strings failed, made, absent;
         std::map<std::string, std::string> after;
     } cases[] = {
-        {"sorted", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {}, {}, {"a.wav", "B.wav", "c.wav"},
+        {"sorted, Convertir pressed again during the run", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {},
+         [&](int file, int percent) {
+             if (file == 0 && percent == 50) f->Button7Click();
+         },
+         {"a.wav", "B.wav", "c.wav"},
          ofThree, {16, 33, 50, 66, 83, 100}, done, {}, {"a.mp3", "B.mp3", "c.mp3"}, {}, {}},
         {"list emptied during the run", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {},
          [&](int file, int percent) {
