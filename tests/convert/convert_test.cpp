@@ -1,12 +1,14 @@
-// The normalisation window, the MP3-to-WAV window and their launchers mp3norm and dec: the
-// parameter strings, runs recorded by stand-in launchers, real runs over generated files checked
-// byte for byte and by mp3gain's and lame's own readings, and what a run reports when it fails.
+// The conversion windows (WAV to MP3, normalisation, MP3 to WAV) and the launchers mp3norm and
+// dec: the parameter strings, runs recorded by stand-in launchers, real runs over generated files
+// checked byte for byte and by mp3gain's and lame's own readings, and what a run reports when it
+// fails.
 #include "AppTestMain.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "Shell.h"
 #include "TempTree.h"
 #include "Unit1.h"
+#include "Unit12.h"
 #include "Unit15.h"
 #include "Unit16.h"
 #include "Unit21.h"
@@ -22,6 +24,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <map>
+#include <tuple>
 
 namespace gen = sonoverne::mp3gen;
 using Strings = std::vector<std::string>;
@@ -76,8 +80,8 @@ void writeRecorder(const std::string& path, const std::string& log)
     ::chmod(path.c_str(), 0755);
 }
 
-// A 16-bit stereo WAV of `frames` frames of a 440 Hz tone.
-std::string toneWav(int frames)
+// A 16-bit stereo WAV of `frames` frames of a tone.
+std::string toneWav(int frames, double hz = 440)
 {
     auto le = [](uint32_t v, int n) {
         std::string s;
@@ -86,7 +90,7 @@ std::string toneWav(int frames)
     };
     std::string pcm;
     for (int i = 0; i < frames; ++i) {
-        const auto v = uint16_t(int16_t(12000 * std::sin(2 * M_PI * 440 * i / 44100.0)));
+        const auto v = uint16_t(int16_t(12000 * std::sin(2 * M_PI * hz * i / 44100.0)));
         pcm += le(v, 2) + le(v, 2);
     }
     return "RIFF" + le(uint32_t(36 + pcm.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(2, 2) + le(44100, 4) +
@@ -139,6 +143,14 @@ protected:
         Form15->RadioButton2->setChecked(true);
         Form15->ListBox1->Clear();
         Form21->ListBox1->Clear();
+        Form12->Hide();
+        for (QComboBox* box : {Form12->ComboBox1, Form12->ComboBox3, Form12->ComboBox4, Form12->ComboBox5})
+            box->setCurrentIndex(0);
+        Form12->ComboBox2->setCurrentText("128");
+        Form12->TrackBar1->setValue(4);
+        for (QCheckBox* box : {Form12->CheckBox3, Form12->CheckBox4, Form12->CheckBox5, Form12->CheckBox6,
+                               Form12->CheckBox7, Form12->CheckBox8})
+            box->setChecked(false);
     }
 
     std::string mp3(const std::string& name, double hz, bool tagged = true) const
@@ -581,6 +593,271 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
     }
 }
 
+TEST_F(Convert, WavToMp3ControlsStartAsTheEncoderAndEachSetsItsOwnProperty)
+{
+    TForm12* f = Form12;
+    const TLameCoder& c = f->LameCoder1;
+    struct Box {
+        QComboBox* box;
+        QStringList items;
+        QString initial;
+    } boxes[] = {
+        {f->ComboBox1, {"44100", "32000", "22050"}, "44100"},
+        {f->ComboBox2, {"320", "256", "192", "160", "128", "96"}, "128"},
+        {f->ComboBox3, {"320", "256", "192", "160"}, "320"},
+        {f->ComboBox4, {"Stereo", "Joint stereo", "Dual channel", "Mono"}, "Stereo"},
+        {f->ComboBox5, {"Normal", "Low", "High", "Voice"}, "Normal"},
+    };
+    for (const Box& b : boxes) {
+        QStringList items;
+        for (int i = 0; i < b.box->count(); ++i) items << b.box->itemText(i);
+        EXPECT_EQ(items, b.items);
+        EXPECT_EQ(b.box->currentText(), b.initial);
+        EXPECT_FALSE(b.box->isEditable());
+    }
+    EXPECT_EQ(f->TrackBar1->minimum(), 0);
+    EXPECT_EQ(f->TrackBar1->maximum(), 9);
+    EXPECT_EQ(f->TrackBar1->value(), 4);
+    EXPECT_EQ(f->Label7->text(), "4");
+    // The encoder as the controls show it; the CRC is the one setting the window changes.
+    EXPECT_EQ(std::make_tuple(c.SampleRate, c.Bitrate, c.MaxBitrate, c.Mode(), c.Quality, c.VBRQuality),
+              std::make_tuple(44100u, 128u, 320u, TLameMode::STEREO, NORMAL_QUALITY, 4));
+    EXPECT_EQ(std::make_tuple(c.CRC, c.EnableVBR(), c.WriteVBRHeader, c.Copyright, c.Original, c.Private),
+              std::make_tuple(false, false, false, false, false, false));
+    EXPECT_EQ(c.DefaultExt, ".mp3");
+
+    // Each control in turn; the earlier ones keep what they set.
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        std::function<bool()> holds;
+    } cases[] = {
+        {"sample rate", [&] { f->ComboBox1->setCurrentIndex(2); }, [&] { return c.SampleRate == 22050; }},
+        {"bit rate", [&] { f->ComboBox2->setCurrentIndex(5); }, [&] { return c.Bitrate == 96; }},
+        {"max bit rate", [&] { f->ComboBox3->setCurrentIndex(3); }, [&] { return c.MaxBitrate == 160; }},
+        {"joint stereo", [&] { f->ComboBox4->setCurrentIndex(1); }, [&] { return c.Mode() == TLameMode::JSTEREO; }},
+        {"mono", [&] { f->ComboBox4->setCurrentIndex(3); }, [&] { return c.Mode() == TLameMode::MONO; }},
+        {"quality", [&] { f->ComboBox5->setCurrentIndex(2); }, [&] { return c.Quality == HIGH_QUALITY; }},
+        {"VBR quality", [&] { f->TrackBar1->setValue(9); },
+         [&] { return c.VBRQuality == 9 && f->Label7->text() == "9"; }},
+        {"VBR brings its header, its box stays unticked", [&] { f->CheckBox6->setChecked(true); },
+         [&] { return c.EnableVBR() && c.WriteVBRHeader && !f->CheckBox7->isChecked(); }},
+        {"header box ticked and unticked", [&] { f->CheckBox7->setChecked(true), f->CheckBox7->setChecked(false); },
+         [&] { return c.EnableVBR() && !c.WriteVBRHeader; }},
+        {"copyright", [&] { f->CheckBox3->setChecked(true); }, [&] { return c.Copyright && !c.Original; }},
+        {"original", [&] { f->CheckBox4->setChecked(true); }, [&] { return c.Original && !c.CRC; }},
+        {"CRC", [&] { f->CheckBox5->setChecked(true); }, [&] { return c.CRC && !c.Private; }},
+        {"private", [&] { f->CheckBox8->setChecked(true); }, [&] { return c.Private; }},
+        {"VBR off takes its header", [&] { f->CheckBox6->setChecked(false); },
+         [&] { return !c.EnableVBR() && !c.WriteVBRHeader && c.SampleRate == 22050 && c.Bitrate == 96; }},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.what);
+        t.act();
+        EXPECT_TRUE(t.holds());
+    }
+    resetWindows();
+    EXPECT_EQ(std::make_tuple(c.SampleRate, c.Bitrate, c.MaxBitrate, c.Mode(), c.Quality, c.VBRQuality, c.CRC),
+              std::make_tuple(44100u, 128u, 320u, TLameMode::STEREO, NORMAL_QUALITY, 4, false));
+}
+
+TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
+{
+    // Two encoder chunks a file: each file reports 50 and 100.
+    const std::string wav = toneWav(2 * 9216);
+    std::string notPcm16 = wav;
+    notPcm16[34] = 8;
+    TForm12* f = Form12;
+    const QString done = QStringLiteral("Conversion Terminée");
+    auto status = [](int i, int n) { return QStringLiteral("Conversion en cours du fichier %1 sur %2").arg(i).arg(n); };
+    const std::vector<QString> ofThree = {status(1, 3), status(2, 3), status(3, 3)};
+    const Strings hostile = {"q\"uote\" with  blanks.wav", "-dash.wav", "\xe9t\xe9 latin-1.wav"};
+
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> files;  // name, bytes; added in this order
+        std::map<std::string, std::string> before;               // files already there
+        std::function<void(int file, int percent)> during;
+        Strings order;                                           // empty: the list's own
+        std::vector<QString> statuses;
+        std::vector<int> totals;
+        QString message;                                         // empty: none
+        Strings failed, made, absent;
+        std::map<std::string, std::string> after;
+    } cases[] = {
+        {"sorted, Convertir pressed again during the run", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {},
+         [&](int file, int percent) {
+             if (file == 0 && percent == 50) f->Button7Click();
+         },
+         {"a.wav", "B.wav", "c.wav"},
+         ofThree, {16, 33, 50, 66, 83, 100}, done, {}, {"a.mp3", "B.mp3", "c.mp3"}, {}, {}},
+        {"list emptied during the run", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {},
+         [&](int file, int percent) {
+             if (file == 0 && percent == 50) f->Button4Click();
+         },
+         {"a.wav", "B.wav", "c.wav"}, ofThree, {16, 33, 50, 66, 83, 100}, done, {}, {"a.mp3", "B.mp3", "c.mp3"}, {}, {}},
+        {"a file that is no 16-bit WAV, its MP3 kept", {{"a.wav", wav}, {"bad.wav", notPcm16}, {"c.wav", wav}},
+         {{"bad.mp3", "mine"}}, {}, {"a.wav", "bad.wav", "c.wav"}, ofThree, {16, 33, 83, 100}, done + ".",
+         {"bad.wav"}, {"a.mp3", "c.mp3"}, {}, {{"bad.mp3", "mine"}}},
+        {"the last file fails, nothing of it left", {{"a.wav", wav}, {"z.wav", notPcm16}}, {}, {}, {"a.wav", "z.wav"},
+         {status(1, 2), status(2, 2)}, {25, 50}, done + ".", {"z.wav"}, {"a.mp3"}, {"z.mp3"}, {}},
+        {"an MP3 handed over is never written over", {{"a.wav", wav}, {"song.mp3", "ID3 tagged audio"}}, {}, {},
+         {"a.wav", "song.mp3"}, {status(1, 2), status(2, 2)}, {25, 50}, done + ".", {"song.mp3"}, {"a.mp3"}, {},
+         {{"song.mp3", "ID3 tagged audio"}}},
+        {"names that are not plain", {{hostile[0], wav}, {hostile[1], wav}, {hostile[2], wav}}, {}, {}, {}, ofThree,
+         {16, 33, 50, 66, 83, 100}, done, {}, {"q\"uote\" with  blanks.mp3", "-dash.mp3", "\xe9t\xe9 latin-1.mp3"}, {},
+         {}},
+        {"Annuler", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {},
+         [&](int file, int percent) {
+             if (file == 1 && percent == 50) f->Button5->click();
+         },
+         {"a.wav", "B.wav"}, {status(1, 3), status(2, 3)}, {16, 33, 50}, "", {}, {"a.mp3", "B.mp3"}, {"c.mp3"}, {}},
+        {"close box, the MP3 in the way given back", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}},
+         {{"B.mp3", "mine"}},
+         [&](int file, int percent) {
+             if (file == 1 && percent == 50) f->Close();
+         },
+         {"a.wav", "B.wav"}, {status(1, 3), status(2, 3)}, {16, 33, 50}, "", {}, {"a.mp3"}, {"c.mp3"},
+         {{"B.mp3", "mine"}}},
+    };
+    TLameCoder& coder = f->LameCoder1;
+    const auto beginFile = coder.OnBeginFile;
+    const auto progress = coder.OnProgress;
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.what);
+        TempTree tree;
+        const std::string dir = tree.dir("wav");
+        for (const auto& [name, bytes] : t.before) platform::writeFile(dir + "/" + name, bytes);
+        f->Show();
+        for (const auto& [name, bytes] : t.files) {
+            platform::writeFile(dir + "/" + name, bytes);
+            f->ListBox1->Add(dir + "/" + name);
+        }
+        Strings order = t.order;
+        if (order.empty())
+            for (int i = 0; i < f->ListBox1->Count(); ++i) order.push_back(platform::fileNamePart(f->ListBox1->Item(i)));
+
+        Strings begun;
+        std::vector<QString> statuses;
+        std::vector<int> totals;
+        coder.OnBeginFile = [&](TLameCoder* s, uint16_t n, const std::string& name) {
+            begun.push_back(platform::fileNamePart(name));
+            // The status line shows before a file is refused.
+            struct Status {
+                std::vector<QString>& statuses;
+                ~Status() { statuses.push_back(Form12->Label5->text()); }
+            } status{statuses};
+            beginFile(s, n, name);
+        };
+        coder.OnProgress = [&](TLameCoder* s, uint16_t p) {
+            progress(s, p);
+            totals.push_back(f->ProgressBar2->Position());
+            if (t.during) t.during(f->CurrentFileIndex, p);
+        };
+        f->Button7->click();
+        coder.OnBeginFile = beginFile;
+        coder.OnProgress = progress;
+
+        EXPECT_THAT(begun, ElementsAreArray(order));
+        EXPECT_THAT(statuses, ElementsAreArray(t.statuses));
+        EXPECT_THAT(totals, ElementsAreArray(t.totals));
+        if (t.message.isEmpty()) {
+            EXPECT_TRUE(ui::Dialogs::shown().empty());
+        } else {
+            ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+            const ui::ShownBox& box = ui::Dialogs::shown()[0];
+            EXPECT_EQ(box.caption, "Sonoverne");
+            if (t.failed.empty()) {
+                EXPECT_EQ(box.text, t.message);
+            }
+            EXPECT_THAT(bytesOf(box.text), HasSubstr(bytesOf(t.message)));
+            for (const std::string& name : t.failed) EXPECT_THAT(bytesOf(box.text), HasSubstr(dir + "/" + name));
+            for (const std::string& name : t.made) EXPECT_THAT(bytesOf(box.text), Not(HasSubstr(name)));
+            EXPECT_EQ(f->ProgressBar2->Position(), 100);
+        }
+        EXPECT_EQ(f->ListBox1->Count(), 0);
+        EXPECT_FALSE(f->isVisible());
+        for (const std::string& name : t.made) {
+            SCOPED_TRACE(name);
+            const std::string mp3 = TempTree::read(dir + "/" + name);
+            ASSERT_GT(mp3.size(), 400u);
+            EXPECT_EQ(uint8_t(mp3[0]), 0xFF);
+        }
+        for (const std::string& name : t.absent) EXPECT_FALSE(exists(dir + "/" + name)) << name;
+        for (const auto& [name, bytes] : t.after) EXPECT_EQ(TempTree::read(dir + "/" + name), bytes) << name;
+        // Nothing set aside is left behind.
+        const platform::FolderSnapshot listing(dir);
+        for (const platform::DirEntry& e : listing.entries()) EXPECT_NE(e.name[0], '.') << e.name;
+        resetWindows();
+        // A run that ended or stopped leaves the button ready for the next.
+        EXPECT_TRUE(f->Button7->isEnabled());
+    }
+    // Nothing in the list: nothing happens.
+    f->Show();
+    f->Button7->click();
+    EXPECT_TRUE(ui::Dialogs::shown().empty());
+    EXPECT_TRUE(f->isVisible());
+    resetWindows();
+}
+
+// The length of the PCM data of a WAV, in stereo frames, and the frequency of its left channel
+// from its zero crossings.
+std::pair<std::size_t, double> framesAndFrequency(const std::string& wav)
+{
+    const std::size_t data = wav.find("data");
+    if (data == std::string::npos) return {0, 0};
+    const std::size_t frames = (wav.size() - data - 8) / 4;
+    auto left = [&](std::size_t i) {
+        return int16_t(uint8_t(wav[data + 8 + 4 * i]) | uint8_t(wav[data + 9 + 4 * i]) << 8);
+    };
+    // The middle, away from the encoder's lead-in and tail.
+    const std::size_t from = frames / 4, to = 3 * frames / 4;
+    int crossings = 0;
+    for (std::size_t i = from + 1; i < to; ++i) crossings += (left(i - 1) < 0) != (left(i) < 0);
+    return {frames, crossings / 2.0 * 44100.0 / double(to - from)};
+}
+
+TEST_F(Convert, WavToMp3ToWavKeepsTheLengthAndFrequencyOfATone)
+{
+    constexpr int Frames = 44100 + 1234;
+    struct Case {
+        const char* what;
+        std::function<void()> settings;
+        double hz;
+        int extra;  // frames of lead-in and padding a decoder may add
+    } cases[] = {
+        {"defaults", [] {}, 1000, 2 * 1152 + 576},
+        // The header frame is left blank: it decodes as one frame more.
+        {"VBR", [] { Form12->CheckBox6->setChecked(true); }, 440, 3 * 1152 + 576},
+        {"192 kbit/s, joint stereo, high", [] {
+             Form12->ComboBox2->setCurrentText("192");
+             Form12->ComboBox4->setCurrentIndex(1);
+             Form12->ComboBox5->setCurrentIndex(2);
+         }, 3000, 2 * 1152 + 576},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempTree tree;
+        const std::string wav = tree.file("tone.wav", toneWav(Frames, c.hz));
+        c.settings();
+        Form12->Show();
+        Form12->ListBox1->Add(wav);
+        Form12->Button7->click();
+        ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+        EXPECT_EQ(ui::Dialogs::shown()[0].text, "Conversion Terminée");
+        QProcess lame;
+        lame.start(QStringLiteral("lame"), {"--quiet", "--decode", platform::toDisplay(tree.path("tone.mp3")),
+                                            platform::toDisplay(tree.path("back.wav"))});
+        ASSERT_TRUE(lame.waitForFinished(-1));
+        ASSERT_EQ(lame.exitCode(), 0);
+        const auto [frames, hz] = framesAndFrequency(TempTree::read(tree.path("back.wav")));
+        EXPECT_GE(frames, std::size_t(Frames));
+        EXPECT_LE(frames, std::size_t(Frames + c.extra));
+        EXPECT_NEAR(hz, c.hz, c.hz * 0.01);
+        resetWindows();
+    }
+}
+
 TEST_F(Convert, WindowsWithFilesInTheirLists)
 {
     // The sample collection: the picker's boxes show one of its albums, the lists its files.
@@ -589,12 +866,20 @@ TEST_F(Convert, WindowsWithFilesInTheirLists)
         const platform::FolderSnapshot listing(album);
         for (const platform::DirEntry& e : listing.entries()) form->ListBox1->Add(album + "/" + e.name);
     }
+    // A folder of recordings for the WAV window, half of them chosen.
+    const std::string recordings = tree_.dir("Enregistrements du salon");
+    const char* takes[] = {"01 - Ouverture.wav", "02 - Valse lente.wav", "03 - Nocturne en ré.wav",
+                           "04 - Final (prise 2).wav", "05 - Rappel.wav", "06 - Bis.wav"};
+    for (std::size_t i = 0; i < std::size(takes); ++i) {
+        const std::string path = tree_.file(std::string("Enregistrements du salon/") + takes[i], toneWav(10));
+        if (i % 2 == 0) Form12->ListBox1->Add(path);
+    }
     struct Shot {
         ui::Form* form;
         const char* file;
-    } shots[] = {{Form15, "normalise.png"}, {Form16, "waitbox.png"}, {Form21, "mp3towav.png"}};
+    } shots[] = {{Form15, "normalise.png"}, {Form16, "waitbox.png"}, {Form21, "mp3towav.png"}, {Form12, "wavtomp3.png"}};
     for (const Shot& s : shots) {
-        Mp3Folder = album;
+        Mp3Folder = s.form == Form12 ? recordings : album;
         s.form->Show();
         QCoreApplication::processEvents();
         EXPECT_TRUE(s.form->grab().save(QString::fromStdString(std::string(SCREENSHOT_DIR) + "/" + s.file)));
