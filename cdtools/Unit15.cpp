@@ -5,6 +5,7 @@
 #include "Guard.h"
 #include "Shell.h"
 #include "Unit1.h"
+#include "ButtonRow.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -57,13 +58,9 @@ TForm15::TForm15() : PickerForm(variant())
     settings->setHorizontalSpacing(30);
     layout->addLayout(settings);
 
-    auto* buttons = new QHBoxLayout;
-    Button7 = new QPushButton(QStringLiteral("Normaliser"), this);
-    Button5 = new QPushButton(QStringLiteral("Annuler"), this);
-    buttons->addStretch(1);
-    buttons->addWidget(Button7);
-    buttons->addWidget(Button5);
-    layout->addLayout(buttons);
+    const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Normaliser"), QStringLiteral("Annuler")});
+    Button7 = row[0];
+    Button5 = row[1];
 
     resize(682, 549);
     centreOnScreen();

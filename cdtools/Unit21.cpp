@@ -6,6 +6,7 @@
 #include "Shell.h"
 #include "Unit1.h"
 #include "Unit16.h"
+#include "ButtonRow.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -32,13 +33,9 @@ TForm21::TForm21() : PickerForm(variant())
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picker, 1);
 
-    auto* buttons = new QHBoxLayout;
-    Button7 = new QPushButton(QStringLiteral("Convertir"), this);
-    Button5 = new QPushButton(QStringLiteral("Annuler"), this);
-    buttons->addStretch(1);
-    buttons->addWidget(Button7);
-    buttons->addWidget(Button5);
-    layout->addLayout(buttons);
+    const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Convertir"), QStringLiteral("Annuler")});
+    Button7 = row[0];
+    Button5 = row[1];
 
     resize(677, 545);
     centreOnScreen();

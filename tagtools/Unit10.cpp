@@ -4,6 +4,7 @@
 #include "FileSystem.h"
 #include "Guard.h"
 #include "Unit1.h"
+#include "ButtonRow.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -22,13 +23,9 @@ TForm10::TForm10()
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     layout->addWidget(Memo1, 1);
-    auto* buttons = new QHBoxLayout;
-    Button1 = new QPushButton(QStringLiteral("Enregistrer"), this);
-    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
-    buttons->addStretch(1);
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    layout->addLayout(buttons);
+    const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Enregistrer"), QStringLiteral("Annuler")});
+    Button1 = row[0];
+    Button2 = row[1];
     resize(560, 460);
     setStayOnTop(true);
     centreOnScreen();

@@ -4,6 +4,7 @@
 #include "Guard.h"
 #include "TagFields.h"
 #include "id3v2.h"
+#include "ButtonRow.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -95,13 +96,9 @@ TForm13::TForm13() : PickerForm(variant())
     indent->addWidget(CheckBox1, 1);
     layout->addLayout(indent);
 
-    auto* buttons = new QHBoxLayout;
-    Button7 = new QPushButton(QStringLiteral("Formater"), this);
-    Button5 = new QPushButton(QStringLiteral("Annuler"), this);
-    buttons->addStretch(1);
-    buttons->addWidget(Button7);
-    buttons->addWidget(Button5);
-    layout->addLayout(buttons);
+    const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Formater"), QStringLiteral("Annuler")});
+    Button7 = row[0];
+    Button5 = row[1];
     resize(620, 720);
     centreOnScreen();
 

@@ -5,6 +5,7 @@
 #include "TagFields.h"
 #include "TagTextInput.h"
 #include "id3v2.h"
+#include "ButtonRow.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -73,13 +74,9 @@ TForm14::TForm14() : PickerForm(variant())
     other->addWidget(Edit1, 1);
     layout->addLayout(other);
 
-    auto* buttons = new QHBoxLayout;
-    Button7 = new QPushButton(QStringLiteral("Valider"), this);
-    Button5 = new QPushButton(QStringLiteral("Annuler"), this);
-    buttons->addStretch(1);
-    buttons->addWidget(Button7);
-    buttons->addWidget(Button5);
-    layout->addLayout(buttons);
+    const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Valider"), QStringLiteral("Annuler")});
+    Button7 = row[0];
+    Button5 = row[1];
     resize(620, 720);
     centreOnScreen();
 

@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "Guard.h"
+#include "ButtonRow.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -34,11 +35,7 @@ TForm25::TForm25() : PickerForm(variant())
     Label1->setWordWrap(true);
     layout->addWidget(Label1);
     layout->addWidget(Picker, 1);
-    auto* buttons = new QHBoxLayout;
-    Button2 = new QPushButton(QStringLiteral("GO"), this);
-    buttons->addStretch(1);
-    buttons->addWidget(Button2);
-    layout->addLayout(buttons);
+    Button2 = ui::addButtonRow(this, layout, {QStringLiteral("GO")})[0];
     resize(560, 520);
     centreOnScreen();
 

@@ -5,6 +5,7 @@
 #include "Guard.h"
 #include "Unit1.h"
 #include "variable.h"
+#include "ButtonRow.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -84,13 +85,9 @@ TForm4::TForm4()
     Label2->setAlignment(Qt::AlignCenter);
     Label2->setWordWrap(true);
     layout->addWidget(Label2);
-    auto* buttons = new QHBoxLayout;
-    Button1 = new QPushButton(QStringLiteral("OK"), this);
-    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
-    buttons->addStretch(1);
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    layout->addLayout(buttons);
+    const auto row = ui::addButtonRow(this, layout, {QStringLiteral("OK"), QStringLiteral("Annuler")});
+    Button1 = row[0];
+    Button2 = row[1];
     resize(520, 380);
     centreOnScreen();
 

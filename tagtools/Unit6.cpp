@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "Guard.h"
+#include "ButtonRow.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -72,13 +73,9 @@ TForm6::TForm6() : PickerForm(PickerVariant())
     Label2->setAlignment(Qt::AlignCenter);
     Label2->setWordWrap(true);
     layout->addWidget(Label2);
-    auto* buttons = new QHBoxLayout;
-    Button5 = new QPushButton(QStringLiteral("Modifier"), this);
-    Button6 = new QPushButton(QStringLiteral("Annuler"), this);
-    buttons->addStretch(1);
-    buttons->addWidget(Button5);
-    buttons->addWidget(Button6);
-    layout->addLayout(buttons);
+    const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Modifier"), QStringLiteral("Annuler")});
+    Button5 = row[0];
+    Button6 = row[1];
     resize(620, 640);
     centreOnScreen();
 

@@ -6,6 +6,7 @@
 #include "TagFields.h"
 #include "id3v2.h"
 #include "variable.h"
+#include "ButtonRow.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -87,13 +88,9 @@ TForm8::TForm8() : PickerForm(variant())
     Label14->setWordWrap(true);
     layout->addWidget(Label14);
 
-    auto* buttons = new QHBoxLayout;
-    Button6 = new QPushButton(QStringLiteral("Renommer"), this);
-    Button5 = new QPushButton(QStringLiteral("Annuler"), this);
-    buttons->addStretch(1);
-    buttons->addWidget(Button6);
-    buttons->addWidget(Button5);
-    layout->addLayout(buttons);
+    const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Renommer"), QStringLiteral("Annuler")});
+    Button6 = row[0];
+    Button5 = row[1];
     resize(620, 640);
     centreOnScreen();
 

@@ -6,6 +6,7 @@
 #include "Unit1.h"
 #include "Unit10.h"
 #include "id3v2.h"
+#include "ButtonRow.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -90,13 +91,9 @@ TForm9::TForm9() : PickerForm(variant())
     Label14->setWordWrap(true);
     layout->addWidget(Label14);
 
-    auto* buttons = new QHBoxLayout;
-    Button7 = new QPushButton(QStringLiteral("Créer la Liste"), this);
-    Button5 = new QPushButton(QStringLiteral("Annuler"), this);
-    buttons->addStretch(1);
-    buttons->addWidget(Button7);
-    buttons->addWidget(Button5);
-    layout->addLayout(buttons);
+    const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Créer la Liste"), QStringLiteral("Annuler")});
+    Button7 = row[0];
+    Button5 = row[1];
     resize(620, 720);
     centreOnScreen();
 

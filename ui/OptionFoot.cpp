@@ -1,4 +1,5 @@
 #include "OptionFoot.h"
+#include "ButtonRow.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -10,14 +11,10 @@ void addOptionFoot(QWidget* form, QBoxLayout* layout, QLabel*& warning, QPushBut
 {
     warning = new QLabel(QStringLiteral("Attention : si vous fermez cette fenêtre sans cliquer sur Appliquer, les modifications ne seront pas prises en compte..."), form);
     warning->setWordWrap(true);
-    apply = new QPushButton(QStringLiteral("Appliquer"), form);
-    cancel = new QPushButton(QStringLiteral("Annuler"), form);
     layout->addWidget(warning);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(apply);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
+    const auto row = addButtonRow(form, layout, {QStringLiteral("Appliquer"), QStringLiteral("Annuler")});
+    apply = row[0];
+    cancel = row[1];
 }
 
 }  // namespace ui
