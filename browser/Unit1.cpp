@@ -6,6 +6,7 @@
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit5.h"
+#include "tagtext.h"
 
 #include <QApplication>
 #include <QCollator>
@@ -335,6 +336,8 @@ void TForm1::fillRowFromTag(int pos)
     TCommentFrame comment;
     MainTag.GetComment(comment, "", "None");
     row[fComment] = comment.Text;
+    // Rows and the lists and tree built from them show texts up to their first 0.
+    for (int field : {fTitle, fArtist, fAlbum, fYear, fGenre, fTrack, fComment}) cutTagText(row[field]);
 }
 
 void TForm1::ReadFileTags()

@@ -38,13 +38,13 @@ enum class TextEncoding {
 };
 
 struct Id3v2Spec {
+  TagTexts texts;
+  std::vector<RawFrame> extraFrames;  // written as given, whatever the encoding
+  std::size_t padding = 0;  // zero bytes after the last frame, counted in the tag size
   int version = 3;  // 3 or 4: ID3v2.4 frame sizes are sync-safe
   TextEncoding encoding = TextEncoding::Latin1;
   // Every text and the comment end with the encoding's terminator, as mutagen writes them.
   bool terminated = false;
-  TagTexts texts;
-  std::vector<RawFrame> extraFrames;  // written as given, whatever the encoding
-  std::size_t padding = 0;  // zero bytes after the last frame, counted in the tag size
 };
 
 // One text frame's data (encoding byte and text) as `spec` writes it; `latin1` is ISO-8859-1.

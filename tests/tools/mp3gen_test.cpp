@@ -91,6 +91,9 @@ TEST_F(Mp3GenTest, Id3v2TextsAndCommentReadBackInEveryEncoding) {
   utf8.version = 4;
   utf8.encoding = TextEncoding::Utf8;
   EXPECT_EQ(TextFrameData(utf8, "\xE9t"), "\x03\xC3\xA9t");
+  // ID3v2.4 frame sizes are sync-safe (mutagen forgives sizes that are not).
+  utf8.texts.title = std::string(300, 'a');
+  EXPECT_EQ(Id3v2Tag(utf8).substr(10, 10), std::string("TIT2\0\0\x02\x2D\0\0", 10));
 }
 
 TEST_F(Mp3GenTest, EmptyTextsWriteNoFrameAndExtraFramesFollow) {

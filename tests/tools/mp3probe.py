@@ -33,11 +33,12 @@ def raw_frames(path):
     return frames
 
 
-def ends(data):
+def ends(data, head):
+    """Whether the UTF-16 units or bytes after `head` bytes (encoding, language) end with 0."""
     if not data:
         return 0
     if data[0] in (1, 2):
-        return int(len(data) % 2 == 0 and data.endswith(b"\0\0"))
+        return int((len(data) - head) % 2 == 0 and data.endswith(b"\0\0"))
     return int(data.endswith(b"\0"))
 
 
@@ -55,10 +56,10 @@ def probe(path, shown):
         print("id3", version, tag.size if tag.version[0] == 2 else 0, sep="\t")
         for frame in tag.values():
             if frame.FrameID == "COMM":
-                print("comm", frame.lang, frame.desc, int(frame.encoding), ends(raw.get("COMM")),
+                print("comm", frame.lang, frame.desc, int(frame.encoding), ends(raw.get("COMM"), 4),
                       frame.text[0], sep="\t")
             elif isinstance(frame, mutagen.id3.TextFrame):
-                print("text", frame.FrameID, int(frame.encoding), ends(raw.get(frame.FrameID)),
+                print("text", frame.FrameID, int(frame.encoding), ends(raw.get(frame.FrameID), 1),
                       "/".join(map(str, frame.text)), sep="\t")
     try:
         info = mutagen.mp3.MP3(path).info
