@@ -6,8 +6,9 @@
 //
 // The F folders form a tree ten wide under <folder> (10,000 folders are four levels deep); file j
 // goes to folder 1 + j mod F. Every K-th file has no tag (K = 33 unless given, about 3 %; 0 tags
-// every file); the tagged files cycle through exactly B albums, each album belonging to one of
-// exactly A artists, so the counts are known in advance.
+// every file); tagged file j belongs to album j mod B, numbered on in its album, so that with
+// B = F each folder holds one album, as users' folders do. Album b belongs to artist b * A / B:
+// an artist's albums are neighbours. The counts are exact, checked before anything is written.
 // The files look like a user's: tags of 2,048 bytes with their padding, texts in ISO-8859-1
 // (ID3v2.3, four files in ten), UTF-16 (ID3v2.3, three in ten) or UTF-8 (ID3v2.4, three in ten),
 // every text ending in a 0 byte as mutagen writes them on a sixth of the tagged files, names of
@@ -86,6 +87,14 @@ Options Parse(int argc, char** argv) {
   // artists <= albums <= tagged files.
   if (o.albums < o.artists) throw Error("--albums must be at least --artists");
   if (tagged < o.albums) throw Error("fewer tagged files than albums");
+  std::vector<bool> used(static_cast<std::size_t>(o.albums));
+  long albums = 0;
+  for (long j = 0; j < o.files && albums < o.albums; ++j)
+    if (!(o.noTagEvery > 0 && (j + 1) % o.noTagEvery == 0) && !used[static_cast<std::size_t>(j % o.albums)]) {
+      used[static_cast<std::size_t>(j % o.albums)] = true;
+      ++albums;
+    }
+  if (albums < o.albums) throw Error("some albums would have no tagged file");
   return o;
 }
 
@@ -222,23 +231,23 @@ std::vector<std::string> MakeFolders(const Options& o) {
 bool HasImage(long folder) { return folder % 2 == 1; }
 bool HasPlaylist(long folder) { return folder % 4 == 2; }
 
-// The tag of the `tagged`-th tagged file, file j of the collection.
-Id3v2Spec MakeTag(const Options& o, long j, long tagged, const std::string& title) {
+// The tag of the `tagged`-th tagged file, file j of the collection, `track` in its album.
+Id3v2Spec MakeTag(const Options& o, long j, long tagged, long track, const std::string& title) {
   Id3v2Spec tag;
   const std::uint64_t h = Mix(o.seed * 1000003 + static_cast<std::uint64_t>(j));
   const int kind = static_cast<int>(h % 10);
   tag.version = kind < 7 ? 3 : 4;
   tag.encoding = kind < 4 ? TextEncoding::Latin1 : kind < 7 ? TextEncoding::Utf16 : TextEncoding::Utf8;
   tag.terminated = tagged % 6 == 5;
-  const long album = tagged % o.albums;
-  const long artist = album % o.artists;
+  const long album = j % o.albums;
+  const long artist = album * o.artists / o.albums;
   TagTexts& t = tag.texts;
   t.title = title;
   t.artist = ShapedName(static_cast<std::uint64_t>(artist), o.seed, kArtistShapes);
   t.album = ShapedName(static_cast<std::uint64_t>(album), o.seed + 3, kAlbumShapes);
   t.year = std::to_string(1950 + (album * 7 + static_cast<long>(o.seed % 75)) % 75);
   t.genre = kGenres[album % std::size(kGenres)];
-  t.track = std::to_string(tagged / o.albums + 1);
+  t.track = std::to_string(track);
   if ((h >> 8) % 3 != 0) t.comment = "sonoverne-makecollection";
   // What encoders and taggers add beside the texts shown.
   tag.extraFrames.push_back({"TPE2", TextFrameData(tag, t.artist)});
@@ -261,6 +270,7 @@ int Run(const Options& o) {
   // Playlist lines gather while the files are written; the playlists follow them.
   std::vector<std::string> playlists(folders.size());
   long tagged = 0;
+  std::vector<long> tracks(static_cast<std::size_t>(o.empty ? 0 : o.albums));
   char prefix[32];
   for (long j = 0; j < o.files; ++j) {
     const long k = 1 + j % o.folders;
@@ -278,7 +288,8 @@ int Run(const Options& o) {
     if (o.noTagEvery > 0 && (j + 1) % o.noTagEvery == 0) {
       WriteFile(folder + "/" + name, audio);
     } else {
-      const Id3v2Spec tag = MakeTag(o, j, tagged, title);
+      const Id3v2Spec tag =
+          MakeTag(o, j, tagged, ++tracks[static_cast<std::size_t>(j % o.albums)], title);
       WriteFile(folder + "/" + name, Id3v2Tag(tag) + audio);
       shown = tag.texts.artist + " - " + title;
       ++tagged;

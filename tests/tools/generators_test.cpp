@@ -196,12 +196,12 @@ TEST(MakeCollection, DefaultCollectionLooksLikeAUsers) {
   probe::TempDir dir;
   const std::string root = dir.path() + "/u";
   ASSERT_EQ(RunTool(MAKECOLLECTION, probe::Quote(root) +
-                                        " --files 700 --folders 40 --artists 30 --albums 60"),
+                                        " --files 700 --folders 40 --artists 30 --albums 40"),
             0);
   const probe::Report report = probe::Mutagen({root});
   long mp3 = 0, untagged = 0, terminated = 0, images = 0;
   std::map<std::string, int> kinds;  // version and encoding
-  std::map<std::string, std::set<std::string>> mp3InFolder;
+  std::map<std::string, std::set<std::string>> mp3InFolder, albumsInFolder;
   std::set<std::string> foldersWithImage, playlists;
   for (const auto& [path, r] : report) {
     SCOPED_TRACE(path);
@@ -252,6 +252,7 @@ TEST(MakeCollection, DefaultCollectionLooksLikeAUsers) {
       EXPECT_EQ(text.terminated, ends) << id;
     }
     EXPECT_TRUE(r.texts.contains(r.id3Version == "2.4.0" ? "TDRC" : "TYER"));
+    albumsInFolder[folder].insert(r.texts.at("TALB").text);
     EXPECT_EQ(r.texts.at("TPE2").text, r.texts.at("TPE1").text);
     EXPECT_TRUE(name.ends_with(" - " + r.texts.at("TIT2").text + ".mp3"));
     if (r.hasComment) {
@@ -260,6 +261,9 @@ TEST(MakeCollection, DefaultCollectionLooksLikeAUsers) {
     }
   }
   EXPECT_EQ(mp3, 700);
+  // As many albums as folders: one album a folder.
+  EXPECT_EQ(albumsInFolder.size(), 40u);
+  for (const auto& [folder, albums] : albumsInFolder) EXPECT_EQ(albums.size(), 1u) << folder;
   EXPECT_EQ(untagged, 700 / 33);
   const long tagged = 700 - untagged;
   EXPECT_EQ(terminated, tagged / 6);
@@ -353,6 +357,10 @@ TEST(MakeCollection, RefusesCountsItCannotMeetExactly) {
             2);
   EXPECT_EQ(RunTool(MAKECOLLECTION, root + " --files 10 --folders 5 --artists 2 --albums 2"
                                            " --no-tag-every 1"),
+            2);
+  // Album 1 would gather files 2, 4, 6 and 8, every one of them untagged.
+  EXPECT_EQ(RunTool(MAKECOLLECTION, root + " --files 9 --folders 5 --artists 2 --albums 2"
+                                           " --no-tag-every 2"),
             2);
   EXPECT_EQ(RunTool(MAKECOLLECTION, root + " --files 10 --folders 0 --empty"), 2);
   EXPECT_EQ(RunTool(MAKECOLLECTION, root + " --files -3 --folders 2 --empty"), 2);
