@@ -83,9 +83,12 @@ struct Entry {
     uint32_t at;
 };
 
+// Reads the digit at `offset` of a key, its letters folded.
 void readDigit(Entry& entry, std::string_view key, size_t offset)
 {
-    const auto byte = [&](size_t i) -> uint64_t { return offset + i < key.size() ? (unsigned char)key[offset + i] : 0; };
+    const auto byte = [&](size_t i) -> uint64_t {
+        return offset + i < key.size() ? FoldTable[(unsigned char)key[offset + i]] : 0;
+    };
     entry.high = entry.low = 0;
     for (size_t i = 0; i < 8; ++i) entry.high = entry.high << 8 | byte(i);
     for (size_t i = 8; i < 16; ++i) entry.low = entry.low << 8 | byte(i);
@@ -98,7 +101,10 @@ void readDigit(Entry& entry, std::string_view key, size_t offset)
 template <class KeyOf>
 void sortByDigits(Entry* begin, Entry* end, size_t offset, const KeyOf& keyOf)
 {
-    for (Entry* e = begin; e != end; ++e) readDigit(*e, keyOf(e->at), offset);
+    for (Entry* e = begin; e != end; ++e) {
+        if (end - e > 8) __builtin_prefetch(keyOf(e[8].at).data());
+        readDigit(*e, keyOf(e->at), offset);
+    }
     std::sort(begin, end, [](const Entry& x, const Entry& y) {
         if (x.high != y.high) return x.high < y.high;
         if (x.low != y.low) return x.low < y.low;
@@ -118,37 +124,23 @@ void sortByDigits(Entry* begin, Entry* end, size_t offset, const KeyOf& keyOf)
 std::vector<int> FileListModel::sortedOrder(int field) const
 {
     const size_t n = rows_.size();
-    std::vector<std::string_view> texts(n);
-    for (size_t i = 0; i < n; ++i) texts[i] = FileTable.at(rows_[i])[field];
-    // The texts lie all over the heap: each is asked for a few rows ahead of its turn.
+    std::vector<const std::string*> texts(n);
+    for (size_t i = 0; i < n; ++i) texts[i] = &FileTable.at(rows_[i])[field];
+    // The bytes every key starts with (the collection's folder, in paths) decide nothing. The
+    // texts lie all over the heap: each is asked for a few rows ahead of its turn.
     constexpr size_t Ahead = 8;
-    auto prefetch = [&](size_t i) {
-        if (i + Ahead < n) __builtin_prefetch(texts[i + Ahead].data());
-    };
-    // The bytes every key starts with (the collection's folder, in paths) decide nothing.
-    size_t common = n > 0 ? texts[0].size() : 0, total = 0;
-    for (size_t i = 0; i < n; ++i) {
-        prefetch(i);
-        const std::string_view text = texts[i];
-        total += text.size();
+    size_t common = n > 0 ? texts[0]->size() : 0;
+    for (size_t i = 0; i < n && common > 0; ++i) {
+        if (i + Ahead < n) __builtin_prefetch(texts[i + Ahead]->data());
+        const std::string& text = *texts[i];
         size_t same = 0;
         const size_t most = std::min(common, text.size());
-        while (same < most && FoldTable[(unsigned char)text[same]] == FoldTable[(unsigned char)texts[0][same]]) ++same;
+        while (same < most && FoldTable[(unsigned char)text[same]] == FoldTable[(unsigned char)(*texts[0])[same]]) ++same;
         common = same;
     }
-    // Each text folded once into one buffer; the sort then compares plain bytes, as compareTexts
-    // does, and equal keys keep their list order.
-    std::string folded(total - common * n, '\0');
-    std::vector<size_t> start(n + 1);
-    char* out = folded.data();
-    for (size_t i = 0; i < n; ++i) {
-        prefetch(i);
-        start[i] = size_t(out - folded.data());
-        for (size_t j = common; j < texts[i].size(); ++j) *out++ = char(FoldTable[(unsigned char)texts[i][j]]);
-    }
-    start[n] = folded.size();
-    auto key = [&](uint32_t i) { return std::string_view(folded).substr(start[i], start[i + 1] - start[i]); };
-
+    // Digits are read from the texts themselves, folded as they are read: the sort compares
+    // plain bytes then, as compareTexts does, and equal keys keep their list order.
+    auto key = [&](uint32_t i) { return std::string_view(*texts[i]).substr(common); };
     std::vector<Entry> entries(n);
     for (size_t i = 0; i < n; ++i) entries[i].at = uint32_t(i);
     sortByDigits(entries.data(), entries.data() + n, 0, key);
