@@ -36,5 +36,8 @@ public:
     static int compareTexts(const std::string& a, const std::string& b);
 
 private:
+    // List positions in the order of one field's texts, as sortByColumn puts them.
+    std::vector<int> sortedOrder(int field) const;
+
     std::vector<int> rows_;
 };

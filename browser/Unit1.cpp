@@ -37,7 +37,7 @@ bool isRootText(const std::string& text)
     return text == "Artistes" || text == "Albums" || text == "Genres";
 }
 
-QString nodeText(const std::string& value)
+QString nodeText(std::string_view value)
 {
     return value.empty() ? QString::fromLatin1(Nothing) : QString::fromLatin1(value.data(), qsizetype(value.size()));
 }
@@ -116,18 +116,31 @@ public:
         setIcon(0, icon);
         setData(0, Qt::UserRole, image);
     }
+    // A node outside any tree: filling it tells no view.
+    TreeNode(const QString& text, int image, const QIcon& icon)
+    {
+        setText(0, text);
+        setIcon(0, icon);
+        setData(0, Qt::UserRole, image);
+    }
 };
 
 // The node texts of one level, in the locale's case-sensitive order.
-std::vector<size_t> collatedOrder(const std::vector<QString>& texts)
+std::vector<size_t> collatedOrder(const QCollator& collator, const std::vector<QString>& texts)
 {
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseSensitive);
+    std::vector<size_t> order(texts.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    // A few texts compare faster than their sort keys are made; both give the same order.
+    if (texts.size() <= 8) {
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+            int c = collator.compare(texts[a], texts[b]);
+            return c != 0 ? c < 0 : texts[a] < texts[b];
+        });
+        return order;
+    }
     std::vector<QCollatorSortKey> keys;
     keys.reserve(texts.size());
     for (const QString& text : texts) keys.push_back(collator.sortKey(text));
-    std::vector<size_t> order(texts.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
         int c = keys[a].compare(keys[b]);
         return c != 0 ? c < 0 : texts[a] < texts[b];
@@ -377,22 +390,35 @@ void TForm1::ClearTreeAndList()
 void TForm1::BuildDistinctLists()
 {
     pathRows_.clear();
-    // First-seen order with a hash of the values seen, in place of a search of the list.
-    auto build = [](int field, OneBasedTable<std::string>& names, int& count) {
-        // seen holds views of the entries: table entries never move once made.
-        count = 1;
-        names[1] = FileCount > 0 ? FileTable.at(1)[field] : std::string();
+    // First-seen order with a hash of the values seen, in place of a search of the list; one
+    // pass over the table fills the three lists.
+    struct Distinct {
+        int field;
+        OneBasedTable<std::string>& names;
+        int& count;
+        // Views of the entries: table entries never move once made.
         std::unordered_set<std::string_view> seen;
-        seen.reserve(size_t(FileCount) + 1);
-        seen.insert(names[1]);
-        for (int pos = 1; pos <= FileCount; ++pos) {
-            const std::string& value = FileTable.at(pos)[field];
-            if (seen.insert(value).second) names[++count] = value;
-        }
+        std::string_view previous;
     };
-    build(fArtist, ArtistNames, ArtistCount);
-    build(fGenre, GenreNames, GenreCount);
-    build(fAlbum, AlbumNames, AlbumCount);
+    Distinct lists[3] = {{fArtist, ArtistNames, ArtistCount, {}, {}},
+                         {fGenre, GenreNames, GenreCount, {}, {}},
+                         {fAlbum, AlbumNames, AlbumCount, {}, {}}};
+    for (Distinct& list : lists) {
+        list.count = 1;
+        list.names[1] = FileCount > 0 ? FileTable.at(1)[list.field] : std::string();
+        list.seen.insert(list.names[1]);
+        list.previous = list.names[1];
+    }
+    for (int pos = 1; pos <= FileCount; ++pos) {
+        const FileRow& row = FileTable.at(pos);
+        for (Distinct& list : lists) {
+            const std::string& value = row[list.field];
+            // Files of one album lie side by side: a value like the row before's is no news.
+            if (value == list.previous) continue;
+            list.previous = value;
+            if (list.seen.insert(value).second) list.names[++list.count] = value;
+        }
+    }
     BuildArtistTree();
 }
 
@@ -406,13 +432,30 @@ std::vector<TForm1::TreeChild> TForm1::collectChildren(const OneBasedTable<std::
         children[size_t(i - 1)].text = names.at(i);
         childOf.emplace(names.at(i), size_t(i - 1));
     }
+    // A child's few values are searched in its list; a set takes over past a handful.
+    constexpr size_t FewValues = 16;
     std::vector<std::unordered_set<std::string_view>> seen(children.size());
+    // Files of one album lie side by side: a row like the one before adds nothing.
+    std::string_view previousMatch, previousValue;
+    bool previousCounted = false;
     for (int pos = 1; pos <= FileCount; ++pos) {
         const FileRow& row = FileTable.at(pos);
-        auto child = childOf.find(row[matchField]);
-        if (child == childOf.end()) continue;
+        const std::string& match = row[matchField];
         const std::string& value = row[collectField];
-        if (seen[child->second].insert(value).second) children[child->second].grandchildren.push_back(value);
+        if (previousCounted && match == previousMatch && value == previousValue) continue;
+        auto child = childOf.find(match);
+        previousCounted = child != childOf.end();
+        previousMatch = match;
+        previousValue = value;
+        if (!previousCounted) continue;
+        std::vector<std::string_view>& values = children[child->second].grandchildren;
+        std::unordered_set<std::string_view>& set = seen[child->second];
+        if (values.size() < FewValues) {
+            if (std::find(values.begin(), values.end(), std::string_view(value)) == values.end()) values.push_back(value);
+        } else {
+            if (set.empty()) set.insert(values.begin(), values.end());
+            if (set.insert(value).second) values.push_back(value);
+        }
     }
     return children;
 }
@@ -425,18 +468,30 @@ void TForm1::BuildTree(const QString& root, int rootImage, const OneBasedTable<s
     TreeView1->setUpdatesEnabled(false);
     const QSignalBlocker block(TreeView1);
     TreeView1->clear();
-    auto* rootNode = new TreeNode(TreeView1, root, rootImage, ImageList1[rootImage]);
+    // The nodes are made outside the tree and join it in one insertion.
+    auto* rootNode = new TreeNode(root, rootImage, ImageList1[rootImage]);
 
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseSensitive);
     std::vector<QString> childTexts;
     childTexts.reserve(children.size());
     for (const TreeChild& child : children) childTexts.push_back(nodeText(child.text));
-    for (size_t c : collatedOrder(childTexts)) {
-        auto* node = new TreeNode(rootNode, childTexts[c], childImage, ImageList1[childImage]);
+    QList<QTreeWidgetItem*> nodes;
+    nodes.reserve(qsizetype(children.size()));
+    for (size_t c : collatedOrder(collator, childTexts)) {
+        auto* node = new TreeNode(childTexts[c], childImage, ImageList1[childImage]);
         std::vector<QString> texts;
         texts.reserve(children[c].grandchildren.size());
-        for (std::string_view value : children[c].grandchildren) texts.push_back(nodeText(std::string(value)));
-        for (size_t g : collatedOrder(texts)) new TreeNode(node, texts[g], grandchildImage, ImageList1[grandchildImage]);
+        for (std::string_view value : children[c].grandchildren) texts.push_back(nodeText(value));
+        QList<QTreeWidgetItem*> leaves;
+        leaves.reserve(qsizetype(texts.size()));
+        for (size_t g : collatedOrder(collator, texts))
+            leaves.append(new TreeNode(texts[g], grandchildImage, ImageList1[grandchildImage]));
+        node->addChildren(leaves);
+        nodes.append(node);
     }
+    rootNode->addChildren(nodes);
+    TreeView1->addTopLevelItem(rootNode);
     TreeView1->setUpdatesEnabled(true);
 
     // Expanding the root selects it and lists every file.

@@ -24,17 +24,43 @@ void PutSyncSafe32(std::string& out, std::uint32_t v) {
   for (int shift = 21; shift >= 0; shift -= 7) out.push_back(static_cast<char>((v >> shift) & 0x7F));
 }
 
-void PutFrame(std::string& out, std::string_view id, std::string_view data) {
+void PutFrame(std::string& out, int version, std::string_view id, std::string_view data) {
   if (id.size() != 4) throw Error("ID3v2 frame id must have four characters: " + std::string(id));
   out.append(id);
-  PutBigEndian32(out, static_cast<std::uint32_t>(data.size()));
+  if (version == 4)
+    PutSyncSafe32(out, static_cast<std::uint32_t>(data.size()));
+  else
+    PutBigEndian32(out, static_cast<std::uint32_t>(data.size()));
   out.append(2, '\0');  // no status or format flags
   out.append(data);
 }
 
-void PutTextFrame(std::string& out, std::string_view id, const std::string& text) {
+// One string in the tag's encoding, with its terminator when `terminated`.
+void PutString(std::string& out, TextEncoding encoding, std::string_view latin1, bool terminated) {
+  switch (encoding) {
+    case TextEncoding::Latin1:
+      out.append(latin1);
+      if (terminated) out.push_back('\0');
+      break;
+    case TextEncoding::Utf16:
+      out.append("\xFF\xFE");
+      for (char c : latin1) {
+        out.push_back(c);  // ISO-8859-1 is the first 256 code points
+        out.push_back('\0');
+      }
+      if (terminated) out.append(2, '\0');
+      break;
+    case TextEncoding::Utf8:
+      out.append(Latin1ToUtf8(latin1));
+      if (terminated) out.push_back('\0');
+      break;
+  }
+}
+
+void PutTextFrame(std::string& out, const Id3v2Spec& spec, std::string_view id,
+                  const std::string& text) {
   if (text.empty()) return;
-  PutFrame(out, id, std::string(1, '\0') + text);
+  PutFrame(out, spec.version, id, TextFrameData(spec, text));
 }
 
 // Fixed-width ID3v1 field: cut or padded with zero bytes.
@@ -65,23 +91,36 @@ struct LameDeleter {
 
 }  // namespace
 
+std::string TextFrameData(const Id3v2Spec& spec, std::string_view latin1) {
+  std::string data(1, static_cast<char>(spec.encoding));
+  PutString(data, spec.encoding, latin1, spec.terminated);
+  return data;
+}
+
 std::string Id3v2Tag(const Id3v2Spec& spec) {
+  if (spec.version != 3 && spec.version != 4) throw Error("ID3v2 version must be 3 or 4");
+  if (spec.encoding == TextEncoding::Utf8 && spec.version != 4)
+    throw Error("UTF-8 texts need ID3v2.4");
   std::string frames;
   const TagTexts& t = spec.texts;
-  PutTextFrame(frames, "TIT2", t.title);
-  PutTextFrame(frames, "TPE1", t.artist);
-  PutTextFrame(frames, "TALB", t.album);
-  PutTextFrame(frames, "TYER", t.year);
-  PutTextFrame(frames, "TCON", t.genre);
-  PutTextFrame(frames, "TRCK", t.track);
+  PutTextFrame(frames, spec, "TIT2", t.title);
+  PutTextFrame(frames, spec, "TPE1", t.artist);
+  PutTextFrame(frames, spec, "TALB", t.album);
+  PutTextFrame(frames, spec, spec.version == 4 ? "TDRC" : "TYER", t.year);
+  PutTextFrame(frames, spec, "TCON", t.genre);
+  PutTextFrame(frames, spec, "TRCK", t.track);
   if (!t.comment.empty()) {
-    // Encoding 0, language, empty description with its terminator, then the text.
-    PutFrame(frames, "COMM", std::string("\0eng\0", 5) + t.comment);
+    // Encoding, language, empty description with its terminator, then the text.
+    std::string data(1, static_cast<char>(spec.encoding));
+    data.append("eng");
+    PutString(data, spec.encoding, "", true);
+    PutString(data, spec.encoding, t.comment, spec.terminated);
+    PutFrame(frames, spec.version, "COMM", data);
   }
-  for (const RawFrame& f : spec.extraFrames) PutFrame(frames, f.id, f.data);
+  for (const RawFrame& f : spec.extraFrames) PutFrame(frames, spec.version, f.id, f.data);
 
   std::string tag = "ID3";
-  tag.push_back('\x03');  // version 2.3.0
+  tag.push_back(static_cast<char>(spec.version));  // 2.3.0 or 2.4.0
   tag.push_back('\0');
   tag.push_back('\0');  // no unsynchronisation, extended header or experimental flag
   PutSyncSafe32(tag, static_cast<std::uint32_t>(frames.size() + spec.padding));

@@ -12,12 +12,13 @@
 
 namespace sonoverne::mp3gen {
 
-// Tag texts are ISO-8859-1 bytes; an empty text writes no frame.
+// Tag texts are ISO-8859-1 bytes, written in the tag's text encoding; an empty text writes no
+// frame.
 struct TagTexts {
   std::string title;    // TIT2
   std::string artist;   // TPE1
   std::string album;    // TALB
-  std::string year;     // TYER
+  std::string year;     // TYER (ID3v2.3), TDRC (ID3v2.4)
   std::string genre;    // TCON
   std::string track;    // TRCK
   std::string comment;  // COMM, language "eng", empty description
@@ -29,11 +30,25 @@ struct RawFrame {
   std::string data;
 };
 
+// Text encodings of ID3v2 text and comment frames.
+enum class TextEncoding {
+  Latin1 = 0,
+  Utf16 = 1,  // little-endian with a byte-order mark before each string
+  Utf8 = 3,   // ID3v2.4 only
+};
+
 struct Id3v2Spec {
   TagTexts texts;
-  std::vector<RawFrame> extraFrames;
+  std::vector<RawFrame> extraFrames;  // written as given, whatever the encoding
   std::size_t padding = 0;  // zero bytes after the last frame, counted in the tag size
+  int version = 3;  // 3 or 4: ID3v2.4 frame sizes are sync-safe
+  TextEncoding encoding = TextEncoding::Latin1;
+  // Every text and the comment end with the encoding's terminator, as mutagen writes them.
+  bool terminated = false;
 };
+
+// One text frame's data (encoding byte and text) as `spec` writes it; `latin1` is ISO-8859-1.
+std::string TextFrameData(const Id3v2Spec& spec, std::string_view latin1);
 
 struct Id3v1Spec {
   std::string title, artist, album, year, comment;  // cut to their field widths

@@ -737,6 +737,35 @@ TEST_F(List, TheArtistHeaderFoldsOnlyAToZAndKeepsEqualRowsInOrder)
     EXPECT_EQ(Strings(after.begin() + 3, after.begin() + 6), expected);
 }
 
+// Long texts that agree on their first 16 or 32 bytes, end inside each other or differ only by
+// case, and paths under a long common folder: each header sort is the stable a-z folding one.
+TEST_F(List, LongTextsAndPathsSortAsTheFoldingCompareOrdersThem)
+{
+    const std::string a26 = "abcdefghijklmnopqrstuvwxyz";
+    const std::string titles[] = {a26 + "-1", "ABCDEFGHIJKLMNOPQRSTUVWXYZ-1", a26, "abcdefghijklmnop", "abcdefghijklmno",
+                                  "abcdefghijklmnopq", "ABCDEFGHIJKLMNOPQ", a26 + "-0", a26 + "-1\xe9", "abcdefghijklmnopQRSTUVWXYZ-1 plus",
+                                  "abcdefghijklmnop\xc9", "a", "A", a26 + a26 + "!", a26 + a26, a26 + "-1"};
+    for (size_t i = 0; i < std::size(titles); ++i) {
+        // Names that agree on 16 bytes and more past the common folder, in two folders.
+        const std::string name = std::string(i % 2 ? "Un dossier au nom long/" : "un dossier au nom long/") +
+                                 (i % 3 ? "Le même début de nom, " : "le même début de nom, ") + titles[(i * 7) % std::size(titles)] + ".mp3";
+        put(name, mp3(tags("Artiste", "Album", titles[i])));
+    }
+    walk();
+    ASSERT_EQ(FileCount, int(std::size(titles)));
+    for (int column : {1, 4, 1, 0, 4}) {
+        SCOPED_TRACE(column);
+        const Strings before = listPaths();
+        Strings expected = before;
+        const int field = FileListModel::ColumnField[column];
+        std::stable_sort(expected.begin(), expected.end(), [&](const std::string& x, const std::string& y) {
+            return FileListModel::compareTexts(rowOf(x)[field], rowOf(y)[field]) < 0;
+        });
+        Form1->ListView1ColumnClick(column);
+        EXPECT_EQ(listPaths(), expected);
+    }
+}
+
 TEST_F(List, SelectionFollowsItsRowsAndSelectAllTakesEveryRow)
 {
     std::vector<std::string> paths;

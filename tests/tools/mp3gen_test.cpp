@@ -29,34 +29,71 @@ class Mp3GenTest : public ::testing::Test {
   probe::TempDir dir_;
 };
 
-TEST_F(Mp3GenTest, Id3v2TextsAndCommentReadBackAsLatin1) {
-  Mp3Spec spec;
-  spec.id3v2 = AccentedTag();
-  spec.id3v2->padding = 300;
-  spec.audio = SilentFrames(20);
-  WriteMp3(Path("a.mp3"), spec);
+TEST_F(Mp3GenTest, Id3v2TextsAndCommentReadBackInEveryEncoding) {
+  struct Case {
+    int version;
+    TextEncoding encoding;
+    bool terminated;
+  };
+  // A comment over 127 bytes: an ID3v2.4 frame size that is not sync-safe misleads mutagen.
+  std::string longComment;
+  for (int i = 0; i < 6; ++i) longComment += "Enregistré à Besançon, ÿ compris. ";
+  for (const Case c : {Case{3, TextEncoding::Latin1, false}, Case{3, TextEncoding::Utf16, false},
+                       Case{4, TextEncoding::Utf8, false}, Case{3, TextEncoding::Latin1, true},
+                       Case{3, TextEncoding::Utf16, true}, Case{4, TextEncoding::Utf8, true},
+                       Case{4, TextEncoding::Latin1, true}}) {
+    SCOPED_TRACE("v2." + std::to_string(c.version) + " encoding " +
+                 std::to_string(static_cast<int>(c.encoding)) + (c.terminated ? " ending in 0" : ""));
+    Mp3Spec spec;
+    spec.id3v2 = AccentedTag();
+    spec.id3v2->version = c.version;
+    spec.id3v2->encoding = c.encoding;
+    spec.id3v2->terminated = c.terminated;
+    spec.id3v2->texts.comment = Utf8ToLatin1(longComment);
+    spec.id3v2->padding = 300;
+    spec.audio = SilentFrames(20);
+    WriteMp3(Path("a.mp3"), spec);
 
-  const probe::FileReport r = probe::MutagenFile(Path("a.mp3"));
-  ASSERT_TRUE(r.hasId3);
-  EXPECT_EQ(r.id3Version, "2.3.0");
-  // The size in the header covers the frames and the padding, up to the first MPEG frame.
-  EXPECT_EQ(r.id3Size, r.size - static_cast<long>(spec.audio.size()));
-  EXPECT_GE(r.id3Size, 10 + 300);
-  const std::map<std::string, std::string> expected = {
-      {"TIT2", "Où est passée Éléonore ?"}, {"TPE1", "Søren & Señora Çava"},
-      {"TALB", "L'Été à Noël"},             {"TYER", "1987"},
-      {"TCON", "Chanson"},                  {"TRCK", "4/12"}};
-  ASSERT_EQ(r.texts.size(), expected.size());
-  for (const auto& [id, text] : expected) {
-    ASSERT_TRUE(r.texts.contains(id)) << id;
-    EXPECT_EQ(r.texts.at(id).text, text) << id;
-    EXPECT_EQ(r.texts.at(id).encoding, 0) << id;
+    const probe::FileReport r = probe::MutagenFile(Path("a.mp3"));
+    ASSERT_TRUE(r.hasId3);
+    EXPECT_EQ(r.id3Version, c.version == 4 ? "2.4.0" : "2.3.0");
+    // The size in the header covers the frames and the padding, up to the first MPEG frame.
+    EXPECT_EQ(r.id3Size, r.size - static_cast<long>(spec.audio.size()));
+    EXPECT_GE(r.id3Size, 10 + 300);
+    const std::map<std::string, std::string> expected = {
+        {"TIT2", "Où est passée Éléonore ?"}, {"TPE1", "Søren & Señora Çava"},
+        {"TALB", "L'Été à Noël"},             {c.version == 4 ? "TDRC" : "TYER", "1987"},
+        {"TCON", "Chanson"},                  {"TRCK", "4/12"}};
+    ASSERT_EQ(r.texts.size(), expected.size());
+    for (const auto& [id, text] : expected) {
+      ASSERT_TRUE(r.texts.contains(id)) << id;
+      EXPECT_EQ(r.texts.at(id).text, text) << id;
+      EXPECT_EQ(r.texts.at(id).encoding, static_cast<int>(c.encoding)) << id;
+      EXPECT_EQ(r.texts.at(id).terminated, c.terminated) << id;
+    }
+    ASSERT_TRUE(r.hasComment);
+    EXPECT_EQ(r.commentLanguage, "eng");
+    EXPECT_EQ(r.commentDescription, "");
+    EXPECT_EQ(r.comment.encoding, static_cast<int>(c.encoding));
+    EXPECT_EQ(r.comment.text, longComment);
+    EXPECT_EQ(r.comment.terminated, c.terminated);
   }
-  ASSERT_TRUE(r.hasComment);
-  EXPECT_EQ(r.commentLanguage, "eng");
-  EXPECT_EQ(r.commentDescription, "");
-  EXPECT_EQ(r.comment.encoding, 0);
-  EXPECT_EQ(r.comment.text, "Enregistré à Besançon, ÿ compris");
+  // Byte for byte, as mutagen writes them: a byte-order mark before each UTF-16 string, the
+  // empty description's terminator, the text's terminator.
+  Id3v2Spec utf16;
+  utf16.encoding = TextEncoding::Utf16;
+  utf16.terminated = true;
+  EXPECT_EQ(TextFrameData(utf16, "\xE9t"), std::string("\x01\xFF\xFE\xE9\0t\0\0\0", 9));
+  utf16.texts.comment = "x";
+  EXPECT_NE(Id3v2Tag(utf16).find(std::string("COMM\0\0\0\x0E\0\0\x01" "eng\xFF\xFE\0\0\xFF\xFEx\0\0\0", 24)),
+            std::string::npos);
+  Id3v2Spec utf8;
+  utf8.version = 4;
+  utf8.encoding = TextEncoding::Utf8;
+  EXPECT_EQ(TextFrameData(utf8, "\xE9t"), "\x03\xC3\xA9t");
+  // ID3v2.4 frame sizes are sync-safe (mutagen forgives sizes that are not).
+  utf8.texts.title = std::string(300, 'a');
+  EXPECT_EQ(Id3v2Tag(utf8).substr(10, 10), std::string("TIT2\0\0\x02\x2D\0\0", 10));
 }
 
 TEST_F(Mp3GenTest, EmptyTextsWriteNoFrameAndExtraFramesFollow) {
@@ -87,6 +124,12 @@ TEST_F(Mp3GenTest, BadFrameIdsAreRefused) {
   Id3v2Spec tag;
   tag.extraFrames.push_back({"TOOLONG", "x"});
   EXPECT_THROW(Id3v2Tag(tag), Error);
+  Id3v2Spec badVersion;
+  badVersion.version = 2;
+  EXPECT_THROW(Id3v2Tag(badVersion), Error);
+  Id3v2Spec utf8InV23;
+  utf8InV23.encoding = TextEncoding::Utf8;
+  EXPECT_THROW(Id3v2Tag(utf8InV23), Error);
   Id3v1Spec v1;
   v1.track = 256;
   EXPECT_THROW(Id3v1Block(v1), Error);

@@ -71,13 +71,13 @@ Report Mutagen(const std::vector<std::string>& paths) {
       current->hasId3 = true;
       current->id3Version = f[1];
       current->id3Size = std::stol(f[2]);
-    } else if (f[0] == "text" && f.size() == 4) {
-      current->texts[f[1]] = {std::stoi(f[2]), f[3]};
-    } else if (f[0] == "comm" && f.size() == 5) {
+    } else if (f[0] == "text" && f.size() == 5) {
+      current->texts[f[1]] = {std::stoi(f[2]), f[4], f[3] == "1"};
+    } else if (f[0] == "comm" && f.size() == 6) {
       current->hasComment = true;
       current->commentLanguage = f[1];
       current->commentDescription = f[2];
-      current->comment = {std::stoi(f[3]), f[4]};
+      current->comment = {std::stoi(f[3]), f[5], f[4] == "1"};
     } else if (f[0] == "mpeg" && f.size() == 6) {
       current->hasMpeg = true;
       current->sampleRate = std::stoi(f[1]);

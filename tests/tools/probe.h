@@ -11,12 +11,13 @@ namespace probe {
 struct Text {
   int encoding = -1;
   std::string text;  // UTF-8
+  bool terminated = false;  // the frame's bytes end with a terminator (mutagen drops it)
 };
 
 struct FileReport {
   long size = 0;
   bool hasId3 = false;
-  std::string id3Version;  // "2.3.0", "1.1"
+  std::string id3Version;  // "2.3.0", "2.4.0", "1.1"
   long id3Size = 0;        // whole ID3v2 tag, header included
   std::map<std::string, Text> texts;
   bool hasComment = false;
