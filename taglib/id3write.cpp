@@ -30,7 +30,9 @@ using namespace id3v2detail;
 struct TagWriter {
   static constexpr std::size_t kBlock = 16384;
   tagio::File file;
-  std::unique_ptr<std::uint8_t[]> out{new std::uint8_t[kBlock]};
+  // On the stack with the writer: a save within the padding then allocates nothing large (a
+  // large allocation also makes malloc sweep its small free chunks, on every save).
+  std::uint8_t out[kBlock];
   std::size_t outUsed = 0;
   Tid3v2tag* tag = nullptr;
   TTagStatus status = 0;
@@ -39,13 +41,13 @@ struct TagWriter {
   // Appends n bytes to the output block, writing it out each time it is full; n = 0 flushes.
   void BufferedWrite(const std::uint8_t* src, std::size_t n) {
     if (n == 0) {
-      if (outUsed) file.WriteAll(out.get(), outUsed);
+      if (outUsed) file.WriteAll(out, outUsed);
       outUsed = 0;
       return;
     }
     while (n) {
       const std::size_t piece = std::min(n, kBlock - outUsed);
-      std::memcpy(out.get() + outUsed, src, piece);
+      std::memcpy(out + outUsed, src, piece);
       outUsed += piece;
       src += piece;
       n -= piece;
