@@ -128,7 +128,7 @@ bool File::Protected(const std::string& path) const {
   if (Hidden(path)) return true;
   if ((mode_ & 0222) == 0) return true;
   // Judged from the permission bits the open already has, without asking the system again;
-  // a save asks it for real (FileProtected) before it writes anything.
+  // a save asks it for real (its open for writing, OpenToSave) before it writes anything.
   static const uid_t user = ::geteuid();  // this program never changes who it runs as
   if (user == 0) return false;
   if (uid_ == user) return (mode_ & 0200) == 0;
