@@ -30,10 +30,15 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool FileProtected(const std::string& path) {
+namespace {
+bool Hidden(const std::string& path) {
   const auto slash = path.find_last_of('/');
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (!name.empty() && name[0] == '.') return true;
+  return path.size() > slash + 1 && path[slash + 1] == '.';  // npos + 1 is 0
+}
+}  // namespace
+
+bool FileProtected(const std::string& path) {
+  if (Hidden(path)) return true;
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return false;
   if ((st.st_mode & 0222) == 0) return true;
@@ -42,9 +47,13 @@ bool FileProtected(const std::string& path) {
 
 File::~File() { Close(); }
 
+namespace {
+int OpenFlags(bool writable) { return (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY; }
+}  // namespace
+
 void File::Open(const std::string& path, bool writable) {
   Close();
-  int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  int fd = ::open(path.c_str(), OpenFlags(writable));
   if (fd < 0) throw TagIoError(IoError::Open, errno);
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -52,11 +61,56 @@ void File::Open(const std::string& path, bool writable) {
     ::close(fd);
     throw TagIoError(IoError::Open, S_ISREG(st.st_mode) ? err : EINVAL);
   }
-  if (writable && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (writable) Lock(fd);
+  Adopt(fd, st, writable);
+}
+
+void File::Lock(int fd) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int err = errno;
     ::close(fd);
     throw TagIoError(IoError::Open, err);
   }
+}
+
+std::uint16_t File::OpenToSave(const std::string& path, bool byName) {
+  Close();
+  // A hidden name is refused without opening anything.
+  if (Hidden(path)) return FileExists(path) ? 0x0200 : 0x0100;
+  if (byName) {
+    if (!FileExists(path)) return 0x0100;
+    if (FileProtected(path)) return 0x0200;
+  }
+  const int fd = ::open(path.c_str(), OpenFlags(true));
+  if (fd < 0) {
+    const int err = errno;
+    // Which answer the checks by name give for a file that cannot be opened for writing (one
+    // missing, one the user may not write, a read-only file system...): off the common path.
+    if (!FileExists(path)) return 0x0100;
+    if (FileProtected(path)) return 0x0200;
+    throw TagIoError(IoError::Open, err);
+  }
+  // Locked before it is looked at: what fstat says then stays true until the save ends, as far
+  // as savers that lock are concerned.
+  Lock(fd);
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
+    ::close(fd);
+    throw TagIoError(IoError::Open, err);
+  }
+  // Not a regular file is a missing one; a file without write bits is read-only even to root.
+  // The open itself proved the user may write it.
+  const std::uint16_t refused = !S_ISREG(st.st_mode) ? 0x0100 : (st.st_mode & 0222) == 0 ? 0x0200 : 0;
+  if (refused) {
+    ::close(fd);
+    return refused;
+  }
+  Adopt(fd, st, true);
+  return 0;
+}
+
+void File::Adopt(int fd, const struct stat& st, bool writable) {
   // O_NONBLOCK only kept the open from waiting on a FIFO: on a regular file it changes nothing.
   fd_ = fd;
   pos_ = 0;
@@ -65,14 +119,16 @@ void File::Open(const std::string& path, bool writable) {
   mode_ = unsigned(st.st_mode);
   uid_ = st.st_uid;
   gid_ = st.st_gid;
+  identity_ = {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::uint64_t(st.st_size),
+               std::uint64_t(st.st_mtim.tv_sec) * 1000000000u + std::uint64_t(st.st_mtim.tv_nsec),
+               std::uint64_t(st.st_ctim.tv_sec) * 1000000000u + std::uint64_t(st.st_ctim.tv_nsec)};
 }
 
 bool File::Protected(const std::string& path) const {
-  const auto slash = path.find_last_of('/');
-  if (path.size() > slash + 1 && path[slash + 1] == '.') return true;  // npos + 1 is 0
+  if (Hidden(path)) return true;
   if ((mode_ & 0222) == 0) return true;
   // Judged from the permission bits the open already has, without asking the system again;
-  // a save asks it for real (FileProtected) before it writes anything.
+  // a save asks it for real (its open for writing, OpenToSave) before it writes anything.
   static const uid_t user = ::geteuid();  // this program never changes who it runs as
   if (user == 0) return false;
   if (uid_ == user) return (mode_ & 0200) == 0;
@@ -91,12 +147,7 @@ void File::Close() noexcept {
   fd_ = -1;
 }
 
-std::uint64_t File::Size() const {
-  if (!writable_) return size_;
-  struct stat st;
-  if (::fstat(fd_, &st) != 0) throw TagIoError(IoError::Other, errno);
-  return std::uint64_t(st.st_size);
-}
+std::uint64_t File::Size() const { return size_; }
 
 void File::ReadAhead(std::uint64_t pos, std::size_t n) {
   aheadLen_ = 0;  // not served from while it is being filled
@@ -171,6 +222,7 @@ void File::WriteAll(const void* buf, std::size_t n) {
     done += std::size_t(r);
   }
   pos_ += done;
+  size_ = std::max(size_, pos_);
 }
 
 void File::Truncate(std::uint64_t len) {
@@ -178,10 +230,17 @@ void File::Truncate(std::uint64_t len) {
   while (::ftruncate(fd_, off_t(len)) != 0) {
     if (errno != EINTR) throw TagIoError(IoError::Write, errno);
   }
+  size_ = len;
+}
+
+std::uint64_t File::StatSize() {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) throw TagIoError(IoError::Other, errno);
+  return size_ = std::uint64_t(st.st_size);
 }
 
 void File::Reserve(std::uint64_t len) {
-  const std::uint64_t size = Size();
+  const std::uint64_t size = StatSize();
   if (len <= size) return;
   // Growing past the process's file-size limit would raise SIGXFSZ, which ends the program by
   // default, possibly after the file has grown: refuse before.
@@ -200,7 +259,8 @@ void File::Reserve(std::uint64_t len) {
     err = 0;
   }
   if (err != 0) throw TagIoError(IoError::Write, err);
-  if (Size() < len) Truncate(len);
+  // Asked, not assumed: what the allocation left is what the move below relies on.
+  if (StatSize() < len) Truncate(len);
 }
 
 bool File::CopyWithin(std::uint64_t from, std::uint64_t to, std::uint64_t n) {

@@ -2,10 +2,13 @@
 // that the tag classes can turn them into their status words. Paths are bytes, never decoded.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <stdexcept>
 #include <memory>
 #include <string>
+
+struct stat;
 
 namespace tagio {
 
@@ -38,10 +41,22 @@ public:
   // Opens a regular file; never blocks on a FIFO or a device. Writable opens also take an
   // exclusive advisory lock, so that two savers never interleave.
   void Open(const std::string& path, bool writable);
+  // Opens a file to save into it, as Open(path, true) after FileExists and FileProtected would,
+  // in one open and one fstat instead of looking the name up four times: 0 when open, else the
+  // status class the checks by name give (0x0100 missing or not a regular file, 0x0200 read-only
+  // or hidden), with nothing written. Open failures of a file that passes them throw, as Open.
+  // byName: make the checks by name before opening, for a file not known to be a writable
+  // regular file (root would open one without any write bit, a device would see the open).
+  std::uint16_t OpenToSave(const std::string& path, bool byName);
   void Close() noexcept;
   bool IsOpen() const { return fd_ >= 0; }
 
   std::uint64_t Size() const;
+  // Who the open file is, and as what: device, inode, size, modification and change times
+  // (nanoseconds), as its open found them. Any write to a file, a rename onto its name or a
+  // chmod changes one of them.
+  using Identity = std::array<std::uint64_t, 5>;
+  const Identity& Id() const { return identity_; }
   // Read-only or hidden, as FileProtected says, judged from the open file's permission bits.
   bool Protected(const std::string& path) const;
   std::uint64_t Position() const { return pos_; }
@@ -71,14 +86,20 @@ public:
   bool CopyWithin(std::uint64_t from, std::uint64_t to, std::uint64_t n);
 
 private:
+  // Takes the exclusive lock of a file opened for writing; closes it and throws when it is held.
+  static void Lock(int fd);
+  // Takes an open regular file (locked when writable).
+  void Adopt(int fd, const struct stat& st, bool writable);
+  std::uint64_t StatSize();
   int fd_ = -1;
   std::uint64_t pos_ = 0;
   bool writable_ = false;
-  std::uint64_t size_ = 0;
+  std::uint64_t size_ = 0;  // kept up to date by this object's writes when writable
   std::unique_ptr<std::uint8_t[]> ahead_;
   std::size_t aheadSize_ = 0;
   std::uint64_t aheadPos_ = 0;
   std::size_t aheadLen_ = 0;   // as the open found it: a file opened to read does not change here
+  Identity identity_{};
   unsigned mode_ = 0;
   unsigned uid_ = 0;
   unsigned gid_ = 0;

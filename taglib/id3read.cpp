@@ -118,6 +118,10 @@ TTagStatus Tid3v2tag::ReadTag(TagReader& r) {
   if (size - start < 10) return NoTag;
   std::uint8_t h[10];
   r.file.ReadExact(h, 10);
+  loadedHead_.valid = true;
+  loadedHead_.offset = start;
+  loadedHead_.file = r.file.Id();
+  std::memcpy(loadedHead_.bytes.data(), h, 10);
   if (std::memcmp(h, "ID3", 3) != 0 || h[3] == 0xFF || h[4] == 0xFF ||
       ((h[6] | h[7] | h[8] | h[9]) & 0x80))
     return NoTag;
@@ -240,6 +244,7 @@ TTagStatus Tid3v2tag::ReadTag(TagReader& r) {
 TTagStatus Tid3v2tag::LoadFromFile(const std::string& FileName, std::int64_t Offset) {
   this->FileName = FileName;
   LoadedFileSize = -1;
+  loadedHead_.valid = false;
   Frames.Clear();
   // Every load starts from a new object's header state: nothing of an earlier file (its tag's
   // offset, version, flags, padding or a failure) may steer a later save into this one.

@@ -251,6 +251,16 @@ private:
     std::size_t aheadSize = 0;
   };
   ReadBuffers readBuffers_;
+  // What the last load found at the tag's offset (its first 10 bytes) and which file it found
+  // them in (tagio::File::Id). A save into that file, unchanged since, takes the old tag's
+  // length from them instead of reading them again; any other save reads the file.
+  struct LoadedHead {
+    bool valid = false;
+    std::uint64_t offset = 0;
+    std::array<std::uint64_t, 5> file{};
+    std::array<std::uint8_t, 10> bytes{};
+  };
+  LoadedHead loadedHead_;
   TTagStatus WriteTag(TagWriter& writer, std::uint8_t Version, std::uint8_t Revision);
   TFrameResult PrepareFrame(std::uint32_t Index);
   TFrameResult FindComment(const std::string& Description, const std::string& Language,

@@ -30,7 +30,9 @@ using namespace id3v2detail;
 struct TagWriter {
   static constexpr std::size_t kBlock = 16384;
   tagio::File file;
-  std::unique_ptr<std::uint8_t[]> out{new std::uint8_t[kBlock]};
+  // On the stack with the writer: a save within the padding then allocates nothing large (a
+  // large allocation also makes malloc sweep its small free chunks, on every save).
+  std::uint8_t out[kBlock];
   std::size_t outUsed = 0;
   Tid3v2tag* tag = nullptr;
   TTagStatus status = 0;
@@ -39,13 +41,13 @@ struct TagWriter {
   // Appends n bytes to the output block, writing it out each time it is full; n = 0 flushes.
   void BufferedWrite(const std::uint8_t* src, std::size_t n) {
     if (n == 0) {
-      if (outUsed) file.WriteAll(out.get(), outUsed);
+      if (outUsed) file.WriteAll(out, outUsed);
       outUsed = 0;
       return;
     }
     while (n) {
       const std::size_t piece = std::min(n, kBlock - outUsed);
-      std::memcpy(out.get() + outUsed, src, piece);
+      std::memcpy(out + outUsed, src, piece);
       outUsed += piece;
       src += piece;
       n -= piece;
@@ -279,8 +281,15 @@ TTagStatus Tid3v2tag::WriteTag(TagWriter& w, std::uint8_t Version, std::uint8_t 
   std::uint64_t X = 0;
   if (L - offset >= 10) {
     std::uint8_t h[10];
-    w.file.ReadExact(h, 10);
-    w.file.Seek(offset);
+    // The load's own bytes when the file is the one it read and has not changed since: what a
+    // save after a load always finds. Otherwise (renamed, replaced, written meanwhile, another
+    // file or offset) they are read under the lock.
+    if (loadedHead_.valid && loadedHead_.offset == offset && loadedHead_.file == w.file.Id()) {
+      std::memcpy(h, loadedHead_.bytes.data(), 10);
+    } else {
+      w.file.ReadExact(h, 10);
+      w.file.Seek(offset);
+    }
     if (std::memcmp(h, "ID3", 3) == 0 && h[3] < 0xFF && h[4] < 0xFF && !((h[6] | h[7] | h[8] | h[9]) & 0x80))
       X = std::min<std::uint64_t>(Synchsafe32(h + 6) + 10ull, L - offset);
     // An ID3v2.4 footer belongs to the tag it closes: the new tag replaces it too, or it would
@@ -455,18 +464,22 @@ TTagStatus Tid3v2tag::SaveToFile(const std::string& FileName, std::uint8_t Versi
   const std::string name = same ? this->FileName : FileName;
   const std::int64_t offset = Offset >= 0 ? Offset : (same ? TagOffset : 0);
   if (Status >= 0x0100) return CorruptTag;
-  if (!tagio::FileExists(name)) return FileNotFound;
-  if (tagio::FileProtected(name)) return tagstatus::FileProtected;
   TagWriter writer;
   writer.tag = this;
   try {
-    writer.file.Open(name, true);
+    // The file just loaded, found then to be a regular file that may be written, is opened
+    // straight away; any other is checked by name first.
+    const bool known = name == this->FileName && LoadedFileSize >= 0 && !this->FileProtected;
+    if (const TTagStatus refused = writer.file.OpenToSave(name, !known)) return refused;
     if (offset > INT32_MAX) return OffsetOutsideFile;  // tag positions are 32-bit
     writer.file.Seek(std::uint64_t(offset));
     const TTagStatus result = WriteTag(writer, Version, Revision);
+    // What the load saw no longer describes the file once a save may have written it.
+    loadedHead_.valid = false;
     if (result < 0x0100) this->FileName = name;
     return result;
   } catch (const tagio::TagIoError& e) {
+    loadedHead_.valid = false;
     return Fail(writer.status, tagio::StatusClass(e.Kind));
   }
 }

@@ -1,6 +1,9 @@
 #include "id3v2.h"
 #include "tagtest.h"
 
+#include <cstdio>
+
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -161,6 +164,64 @@ TEST_F(Writing, ProtectedFilesAreNeverTouched) {
   EXPECT_EQ(tag.SaveToFile(other, 255, 255, -1), 0);
   EXPECT_EQ(ReadFile(path), before);
   EXPECT_EQ(tag.FileName, other);
+}
+
+// The file under the loaded name may be another one by the time of the save: renamed over it, a
+// link turned to another target, or rewritten in place to the same length (a tagger keeping its
+// dates). Its own old tag is replaced, never the length of the one the load saw, and no other
+// file is written.
+TEST_F(Writing, FileReplacedBetweenLoadAndSave) {
+  // Same length as the loaded file, a tag 1000 bytes longer: only what is read from it tells.
+  const std::string loaded = Tag(3, kTitle + std::string(200, '\0')) + Audio(3000, 5);
+  const std::string audio = Audio(loaded.size() - 1210, 6);
+  const std::string other = Tag(3, kArtist + std::string(1200 - kArtist.size(), '\0')) + audio;
+  ASSERT_EQ(loaded.size(), other.size());
+  const std::string target = dir.File("target.mp3"), link = dir.File("link.mp3");
+  enum Swap { Rename, Relink, InPlace };
+  for (const Swap swap : {Rename, Relink, InPlace}) {
+    std::remove(link.c_str());
+    WriteFile(target, loaded);
+    std::string name = path;
+    if (swap == Relink) {
+      ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+      name = link;
+    } else {
+      WriteFile(path, loaded);
+    }
+    ASSERT_EQ(tag.LoadFromFile(name, 0), 0) << swap;
+    tag.SetTextFrame("TIT2", "Nouveau");
+    const std::string fresh = dir.File("fresh.mp3");
+    WriteFile(fresh, other);
+    if (swap == Rename) {
+      ASSERT_EQ(std::rename(fresh.c_str(), path.c_str()), 0);
+    } else if (swap == Relink) {
+      ASSERT_EQ(std::remove(link.c_str()), 0);
+      ASSERT_EQ(symlink(fresh.c_str(), link.c_str()), 0);
+    } else {
+      WriteFile(path, other);
+      const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+      ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0) << swap;
+    const std::string saved = ReadFile(swap == Relink ? fresh : path);
+    EXPECT_TRUE(saved.substr(WholeTag(saved)) == audio) << swap;
+    ASSERT_EQ(tag.LoadFromFile(name, 0), 0) << swap;
+    EXPECT_EQ(Text("TIT2"), "Nouveau") << swap;
+    EXPECT_TRUE(ReadFile(target) == loaded) << swap;  // the file the link named before is left alone
+  }
+  // Gone, or something else than a file now: missing, and nothing is created or waited for.
+  for (const bool fifo : {false, true}) {
+    WriteFile(path, loaded);
+    ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    if (fifo) {
+      ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+    }
+    EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x0100) << fifo;
+    struct stat st;
+    EXPECT_EQ(stat(path.c_str(), &st) == 0, fifo);
+    std::remove(path.c_str());
+  }
 }
 
 TEST_F(Writing, DefaultPaddingRoundsTheFileLength) {
