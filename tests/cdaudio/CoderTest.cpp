@@ -18,23 +18,24 @@ void put16(Bytes& b, uint16_t v) { b.push_back(uint8_t(v)); b.push_back(uint8_t(
 void put32(Bytes& b, uint32_t v) { put16(b, uint16_t(v)); put16(b, uint16_t(v >> 16)); }
 void tag(Bytes& b, const char* t) { for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i])); }
 
-Bytes tone(size_t frames, int channels)
+// 440 Hz on the left; the right channel 110 Hz higher, or the same tone when spread is 0.
+Bytes tone(size_t frames, int channels, uint32_t rate = 44100, int spread = 110)
 {
     Bytes pcm;
     for (size_t i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c)
-            put16(pcm, uint16_t(int16_t(9000 * std::sin(2 * M_PI * (440 + 110 * c) * double(i) / 44100))));
+            put16(pcm, uint16_t(int16_t(9000 * std::sin(2 * M_PI * (440 + spread * c) * double(i) / rate))));
     return pcm;
 }
 
 // A WAV file: fmt fields, chunks before and after the data.
 Bytes wav(const Bytes& pcm, uint16_t channels, uint16_t bits = 16, uint16_t format = 1,
-          const Bytes& before = {}, const Bytes& after = {})
+          const Bytes& before = {}, const Bytes& after = {}, uint32_t rate = 44100)
 {
     Bytes b;
     tag(b, "RIFF"); put32(b, 0); tag(b, "WAVE");
-    tag(b, "fmt "); put32(b, 16); put16(b, format); put16(b, channels); put32(b, 44100);
-    put32(b, 44100u * channels * bits / 8); put16(b, uint16_t(channels * bits / 8)); put16(b, bits);
+    tag(b, "fmt "); put32(b, 16); put16(b, format); put16(b, channels); put32(b, rate);
+    put32(b, rate * channels * bits / 8); put16(b, uint16_t(channels * bits / 8)); put16(b, bits);
     for (uint8_t x : before) b.push_back(x);
     tag(b, "data"); put32(b, uint32_t(pcm.size()));
     for (uint8_t x : pcm) b.push_back(x);
@@ -61,6 +62,45 @@ long decodedFrames(const std::string& mp3, int channels)
     if (std::system(cmd.c_str()) != 0) return -1;
     Bytes d = cdtest::readFile(wavName);
     return d.size() < 44 ? -1 : long(d.size() - 44) / (2 * channels);
+}
+
+// What lame --decode makes of an MP3: its rate, channels, sample frames and the pitch of its
+// first channel (rising zero crossings per second, away from the ends).
+struct Decoded {
+    uint32_t rate = 0;
+    int channels = 0;
+    long frames = -1;
+    double hz = 0;
+};
+
+Decoded decode(const std::string& mp3)
+{
+    Decoded r;
+    std::string wavName = mp3 + ".dec.wav";
+    std::string cmd = "lame --quiet --decode '" + mp3 + "' '" + wavName + "'";
+    Bytes d;
+    if (std::system(cmd.c_str()) != 0 || (d = cdtest::readFile(wavName)).size() < 44) return r;
+    r.channels = d[22] | d[23] << 8;
+    r.rate = uint32_t(d[24] | d[25] << 8 | d[26] << 16 | d[27] << 24);
+    if (r.channels < 1) return r;
+    r.frames = long(d.size() - 44) / (2 * r.channels);
+    auto sample = [&](long k) { return int16_t(d[44 + size_t(k) * 2 * size_t(r.channels)] | d[45 + size_t(k) * 2 * size_t(r.channels)] << 8); };
+    long from = r.frames / 10, to = r.frames - r.frames / 10, rises = 0;
+    for (long k = from + 1; k < to; ++k)
+        if (sample(k - 1) < 0 && sample(k) >= 0) ++rises;
+    if (to > from) r.hz = double(rises) * r.rate / double(to - from);
+    return r;
+}
+
+// The frame the encoder puts first: where a VBR header ("Xing", or "Info" for constant bit
+// rate) belongs.
+std::string firstFrameTag(const std::string& mp3)
+{
+    Bytes b = cdtest::readFile(mp3);
+    std::string head(b.begin(), b.begin() + long(std::min<size_t>(b.size(), 64)));
+    for (const char* t : {"Xing", "Info"})
+        if (head.find(t) != std::string::npos) return t;
+    return "";
 }
 
 struct Folder {
@@ -176,6 +216,63 @@ TEST(Coder, EncodesWhatTheInputHolds)
         // The codec adds its delay and pads the last frame: less than two frames either way.
         EXPECT_GE(decoded, c.frames - 1152);
         EXPECT_LE(decoded, c.frames + 2 * 1152);
+    }
+}
+
+// A WAV file is encoded as its header says, whatever the settings: its length and pitch kept,
+// its channels mixed to the mode, its rate resampled to SampleRate; the VBR header frame filled.
+TEST(Coder, KeepsTheLengthAndPitchOfTheInput)
+{
+    Folder dir;
+    const size_t odd = 44100 + 3001;
+    struct Case {
+        const char* name;
+        Bytes file;
+        TLameMode mode;
+        uint32_t setting;   // SampleRate
+        bool vbr, header;
+        uint32_t rate;      // of the decoded MP3
+        int channels;       // 0: as the library chooses
+        long frames;
+        const char* tag;    // in the first frame
+        long slack;         // decoded length against frames: within [-slack, +slack]; -1: codec delay
+    } cases[] = {
+        {"vbr.wav", wav(tone(odd, 2), 2), TLameMode::STEREO, 44100, true, true, 44100, 2, long(odd), "Xing", 0},
+        {"cbrheader.wav", wav(tone(odd, 2), 2), TLameMode::JSTEREO, 44100, false, true, 44100, 2, long(odd), "Info", 0},
+        {"noheader.wav", wav(tone(odd, 2), 2), TLameMode::STEREO, 44100, true, false, 44100, 2, long(odd), "", -1},
+        {"stereo-mono.wav", wav(tone(odd, 2, 44100, 0), 2), TLameMode::MONO, 44100, false, false, 44100, 1, long(odd), "", -1},
+        {"mono-stereo.wav", wav(tone(odd, 1), 1), TLameMode::STEREO, 44100, false, false, 44100, 0, long(odd), "", -1},
+        {"mono-dual.wav", wav(tone(odd, 1), 1), TLameMode::DUALCHANNEL, 44100, false, false, 44100, 0, long(odd), "", -1},
+        {"48k.wav", wav(tone(odd, 2, 48000), 2, 16, 1, {}, {}, 48000), TLameMode::STEREO, 44100, false, false, 44100, 2,
+         long(odd * 44100 / 48000), "", -1},
+        {"22k-up.wav", wav(tone(odd, 1, 22050), 1, 16, 1, {}, {}, 22050), TLameMode::JSTEREO, 44100, false, false,
+         44100, 0, long(odd * 2), "", -1},
+        {"48k-mono-vbr.wav", wav(tone(odd, 2, 48000, 0), 2, 16, 1, {}, {}, 48000), TLameMode::MONO, 32000, true, true,
+         32000, 1, long(odd * 32000 / 48000), "Xing", 0},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TLameCoder coder;
+        coder.SetMode(c.mode);
+        coder.SampleRate = c.setting;
+        coder.SetEnableVBR(c.vbr);
+        coder.WriteVBRHeader = c.header;
+        coder.SetInputFiles({dir.file(c.name, c.file)});
+        coder.Encode();
+        const std::string mp3 = coder.OutputFiles()[0];
+        EXPECT_EQ(firstFrameTag(mp3), c.tag);
+        Decoded d = decode(mp3);
+        EXPECT_EQ(d.rate, c.rate);
+        if (c.channels) {
+            EXPECT_EQ(d.channels, c.channels);
+        }
+        if (c.slack < 0) {
+            EXPECT_GE(d.frames, c.frames - 1152);
+            EXPECT_LE(d.frames, c.frames + 2 * 1152);
+        } else {
+            EXPECT_LE(std::abs(d.frames - c.frames), c.slack) << d.frames << " for " << c.frames;
+        }
+        EXPECT_NEAR(d.hz, 440, 4.4);
     }
 }
 
