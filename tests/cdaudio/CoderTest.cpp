@@ -276,6 +276,66 @@ TEST(Coder, KeepsTheLengthAndPitchOfTheInput)
     }
 }
 
+// The VBR header frame goes into the frame the stream reserved, behind an ID3v2 tag when one
+// precedes the audio; bytes that are not that blank frame are left alone.
+TEST(Coder, VBRHeaderFillsTheReservedFrame)
+{
+    Folder dir;
+    TMP3Coder c;
+    c.SetEnableVBR(true);
+    ASSERT_EQ(c.InitStream(), BE_ERR_SUCCESSFUL);
+    Bytes mp3;
+    Bytes pcm = tone(c.SamplesPerChunk() / 2 * 12, 2);
+    for (size_t at = 0; at < pcm.size(); at += 2 * c.SamplesPerChunk()) {
+        uint32_t n = 0;
+        ASSERT_EQ(c.EncodeChunk(pcm.data() + at, c.OutputBuffer(), n), BE_ERR_SUCCESSFUL);
+        mp3.insert(mp3.end(), c.OutputBuffer(), c.OutputBuffer() + n);
+    }
+    uint32_t n = 0;
+    c.DeinitStream(c.OutputBuffer(), n);
+    mp3.insert(mp3.end(), c.OutputBuffer(), c.OutputBuffer() + n);
+    ASSERT_GT(mp3.size(), 4000u);
+    auto id3 = [](uint8_t version, uint8_t flags, uint32_t size) {
+        Bytes b{'I', 'D', '3', version, 0, flags, uint8_t(size >> 21 & 0x7F), uint8_t(size >> 14 & 0x7F),
+                uint8_t(size >> 7 & 0x7F), uint8_t(size & 0x7F)};
+        b.resize(10 + size, 0);
+        return b;
+    };
+    struct {
+        const char* name;
+        Bytes before;
+        size_t frameAt;  // where the frame is: the tag's bytes
+        bool filled;
+    } cases[] = {
+        {"bare", {}, 0, true},
+        {"id3v23", id3(3, 0, 300), 310, true},
+        {"id3v24 footer", [&] { Bytes b = id3(4, 0x10, 129); b.resize(b.size() + 10, 0); return b; }(), 149, true},
+        // The tag claims less than it holds: what follows it is no blank frame.
+        {"wrong tag size", [&] { Bytes b = id3(3, 0, 40); b.resize(60, 0x55); return b; }(), 60, false},
+    };
+    for (auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        Bytes file = k.before;
+        file.insert(file.end(), mp3.begin(), mp3.end());
+        std::string name = dir.file("tag.mp3", file);
+        EXPECT_EQ(c.WriteVBRHeaderFrame(name) == BE_ERR_SUCCESSFUL, k.filled);
+        Bytes after = cdtest::readFile(name);
+        ASSERT_EQ(after.size(), file.size());
+        EXPECT_TRUE(std::equal(file.begin(), file.begin() + long(k.frameAt), after.begin()));
+        std::string frame(after.begin() + long(k.frameAt), after.begin() + long(k.frameAt) + 64);
+        EXPECT_EQ(frame.find("Xing") != std::string::npos, k.filled);
+        if (!k.filled) {
+            EXPECT_EQ(after, file);
+        }
+        // Once filled, the frame is no longer blank: a second call changes nothing.
+        if (k.filled) {
+            EXPECT_NE(c.WriteVBRHeaderFrame(name), BE_ERR_SUCCESSFUL);
+            EXPECT_EQ(cdtest::readFile(name), after);
+        }
+    }
+    c.CloseStream();
+}
+
 TEST(Coder, EventsAbortAndErrorsEndTheRun)
 {
     Folder dir;
