@@ -99,6 +99,7 @@ void TLameCoder::Encode()
 
 bool TLameCoder::encodeFile(size_t index)
 {
+    BE_ERR started = InitStream();
     const std::string input = InputFiles()[index];
     const std::string output = index < OutputFiles().size() ? OutputFiles()[index] : std::string();
     if (OnBeginFile) OnBeginFile(this, uint16_t(index), input);
@@ -130,9 +131,9 @@ bool TLameCoder::encodeFile(size_t index)
     }
     if (std::fseek(in.get(), long(audio.offset), SEEK_SET) != 0) throw ELameError("Read Error");
     // A WAV file is encoded as its header says: its channels mixed to the mode, its rate
-    // resampled to SampleRate.
-    if (BE_ERR code = InitStream(audio.channels, audio.rate); code != BE_ERR_SUCCESSFUL)
-        throw ELameError("beInitStream failed " + std::to_string(code));
+    // resampled to SampleRate. The stream started with the settings alone is started again.
+    if (audio.wave) started = InitStream(audio.channels, audio.rate);
+    if (started != BE_ERR_SUCCESSFUL) throw ELameError("beInitStream failed " + std::to_string(started));
 
     const uint32_t samples = SamplesPerChunk();
     uint16_t chunk = audio.wave ? uint16_t(samples * audio.blockAlign)
