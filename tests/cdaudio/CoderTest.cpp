@@ -236,6 +236,7 @@ TEST(Coder, KeepsTheLengthAndPitchOfTheInput)
         long frames;
         const char* tag;    // in the first frame
         long slack;         // decoded length against frames: within [-slack, +slack]; -1: codec delay
+        uint32_t bitrate = 128;
     } cases[] = {
         {"vbr.wav", wav(tone(odd, 2), 2), TLameMode::STEREO, 44100, true, true, 44100, 2, long(odd), "Xing", 0},
         {"cbrheader.wav", wav(tone(odd, 2), 2), TLameMode::JSTEREO, 44100, false, true, 44100, 2, long(odd), "Info", 0},
@@ -247,6 +248,9 @@ TEST(Coder, KeepsTheLengthAndPitchOfTheInput)
          long(odd * 44100 / 48000), "", -1},
         {"22k-up.wav", wav(tone(odd, 1, 22050), 1, 16, 1, {}, {}, 22050), TLameMode::JSTEREO, 44100, false, false,
          44100, 0, long(odd * 2), "", -1},
+        // Five and a half times the samples out of every chunk: the output buffer holds them.
+        {"8k-up.wav", wav(tone(odd / 4, 1, 8000), 1, 16, 1, {}, {}, 8000), TLameMode::MONO, 44100, false, false,
+         44100, 1, long(odd / 4 * 44100 / 8000), "", -1, 320},
         {"48k-mono-vbr.wav", wav(tone(odd, 2, 48000, 0), 2, 16, 1, {}, {}, 48000), TLameMode::MONO, 32000, true, true,
          32000, 1, long(odd * 32000 / 48000), "Xing", 0},
     };
@@ -255,6 +259,7 @@ TEST(Coder, KeepsTheLengthAndPitchOfTheInput)
         TLameCoder coder;
         coder.SetMode(c.mode);
         coder.SampleRate = c.setting;
+        coder.Bitrate = c.bitrate;
         coder.SetEnableVBR(c.vbr);
         coder.WriteVBRHeader = c.header;
         coder.SetInputFiles({dir.file(c.name, c.file)});
