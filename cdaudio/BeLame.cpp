@@ -4,7 +4,10 @@
 #include <lame/lame.h>
 
 #include <cstring>
+#include <fcntl.h>
 #include <map>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -44,19 +47,32 @@ void beVersion(BE_VERSION* version)
 
 BE_ERR beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* bufferSize, HBE_STREAM* stream)
 {
+    if (!config) return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    return beInitStreamInput(config, 0, 0, samples, bufferSize, stream);
+}
+
+BE_ERR beInitStreamInput(const BE_CONFIG* config, uint32_t inChannels, uint32_t inRate, uint32_t* samples,
+                         uint32_t* bufferSize, HBE_STREAM* stream)
+{
     if (!config || !samples || !bufferSize || !stream) return BE_ERR_INVALID_FORMAT_PARAMETERS;
     if (config->get(BE_CONFIG::Kind) != BE_CONFIG_LAME) return BE_ERR_INVALID_FORMAT;
     uint32_t mode = config->get(BE_CONFIG::Mode);
     uint32_t rate = config->get(BE_CONFIG::SampleRate);
-    if (mode > 3 || rate == 0) return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    if (mode > 3 || rate == 0 || inChannels > 2) return BE_ERR_INVALID_FORMAT_PARAMETERS;
     static const MPEG_mode modes[] = {STEREO, JOINT_STEREO, DUAL_CHANNEL, MONO};
     Stream s;
-    s.channels = mode == 3 ? 1 : 2;
+    s.channels = inChannels ? int(inChannels) : mode == 3 ? 1 : 2;
     s.lame = lame_init();
     if (!s.lame) return BE_ERR_NO_MORE_HANDLES;
     lame_t l = s.lame;
+    uint32_t out = config->get(BE_CONFIG::ReSampleRate);
+    if (inRate) {
+        // The input's own rate; the record's becomes the rate of the MP3 (the library resamples).
+        if (!out) out = rate;
+        rate = inRate;
+    }
     lame_set_in_samplerate(l, int(rate));
-    if (uint32_t out = config->get(BE_CONFIG::ReSampleRate)) lame_set_out_samplerate(l, int(out));
+    if (out) lame_set_out_samplerate(l, int(out));
     lame_set_num_channels(l, s.channels);
     lame_set_mode(l, modes[mode]);
     switch (int32_t(config->get(BE_CONFIG::Preset))) {
@@ -85,8 +101,12 @@ BE_ERR beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* buffer
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     }
     *samples = FramesPerChunk * uint32_t(s.channels);
-    // What one call may produce: a file encoder hands over up to twice the samples of a chunk.
-    s.bufferSize = 5 * (2 * FramesPerChunk) / 4 + 7200;
+    // What one call may produce: a file encoder hands over up to twice the samples of a chunk,
+    // more of them once resampled to a higher rate.
+    uint64_t frames = 2 * FramesPerChunk;
+    uint32_t outRate = uint32_t(lame_get_out_samplerate(l));
+    if (outRate > rate) frames = (frames * outRate + rate - 1) / rate;
+    s.bufferSize = uint32_t(5 * frames / 4 + 7200);
     *bufferSize = s.bufferSize;
     *stream = nextHandle++;
     streams()[*stream] = s;
@@ -118,6 +138,35 @@ BE_ERR beDeinitStream(HBE_STREAM stream, uint8_t* output, uint32_t* outputBytes)
     int n = lame_encode_flush(it->second.lame, output, int(it->second.bufferSize));
     *outputBytes = n > 0 ? uint32_t(n) : 0;
     return n < 0 ? BE_ERR_BUFFER_TOO_SMALL : BE_ERR_SUCCESSFUL;
+}
+
+BE_ERR beWriteVBRHeader(HBE_STREAM stream, const char* fileName)
+{
+    auto it = streams().find(stream);
+    if (it == streams().end()) return BE_ERR_INVALID_HANDLE;
+    lame_t l = it->second.lame;
+    if (!lame_get_bWriteVbrTag(l)) return BE_ERR_SUCCESSFUL;
+    std::vector<uint8_t> tag(lame_get_lametag_frame(l, nullptr, 0));
+    if (tag.size() < 4 || lame_get_lametag_frame(l, tag.data(), tag.size()) != tag.size())
+        return BE_ERR_SUCCESSFUL;  // the library wrote no header frame
+    int fd = fileName ? ::open(fileName, O_RDWR) : -1;
+    if (fd < 0) return BE_ERR_INVALID_FORMAT;
+    // The reserved frame comes first in the stream's bytes, behind an ID3v2 tag if one precedes.
+    uint8_t head[10] = {};
+    off_t at = 0;
+    if (::pread(fd, head, sizeof head, 0) == ssize_t(sizeof head) && !std::memcmp(head, "ID3", 3) &&
+        head[3] != 0xFF && head[4] != 0xFF && !((head[6] | head[7] | head[8] | head[9]) & 0x80))
+        at = 10 + (off_t(head[6]) << 21 | off_t(head[7]) << 14 | off_t(head[8]) << 7 | off_t(head[9])) +
+             ((head[5] & 0x10) ? 10 : 0);
+    // Only a frame the library left blank is filled: its header, then nothing but zeros.
+    std::vector<uint8_t> reserved(tag.size());
+    bool blank = ::pread(fd, reserved.data(), reserved.size(), at) == ssize_t(reserved.size()) &&
+                 reserved[0] == 0xFF && (reserved[1] & 0xE0) == 0xE0 && reserved[1] == tag[1] &&
+                 (reserved[2] & 0xFC) == (tag[2] & 0xFC);
+    for (size_t i = 4; blank && i < reserved.size(); ++i) blank = reserved[i] == 0;
+    bool written = blank && ::pwrite(fd, tag.data(), tag.size(), at) == ssize_t(tag.size());
+    written = ::close(fd) == 0 && written;
+    return !blank ? BE_ERR_INVALID_FORMAT : written ? BE_ERR_SUCCESSFUL : BE_ERR_BUFFER_TOO_SMALL;
 }
 
 BE_ERR beCloseStream(HBE_STREAM stream)

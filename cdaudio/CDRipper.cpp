@@ -302,6 +302,8 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
         uint32_t length = 0;
         coder_->DeinitStream(mp3, length);
         if (!failure && length && std::fwrite(mp3, 1, length, file) != length) stored = false;
+        // The file is unbuffered: its reserved first frame can be filled through the name.
+        if (!failure && stored && coder_->WriteVBRHeaderFrame(name) != BE_ERR_SUCCESSFUL) stored = false;
         coder_->CloseStream();
     }
     JitterErrors = CR_GetNumberOfJitterErrors();

@@ -35,6 +35,11 @@ void TCoderSettings::assignSettings(const TCoderSettings& from)
 
 BE_ERR TCoderSettings::InitStream()
 {
+    return InitStream(0, 0);
+}
+
+BE_ERR TCoderSettings::InitStream(uint32_t inChannels, uint32_t inRate)
+{
     auto boolean = [](bool b) { return b ? 0xFFFFFFFFu : 0u; };
     config_.put(BE_CONFIG::Kind, BE_CONFIG_LAME);
     config_.put(BE_CONFIG::StructVersion, 1);
@@ -56,7 +61,7 @@ BE_ERR TCoderSettings::InitStream()
     config_.put(BE_CONFIG::EnableVBR, boolean(enableVBR_));
     config_.put(BE_CONFIG::VBRQuality, uint32_t(VBRQuality));
     if (stream_) CloseStream();
-    BE_ERR code = beInitStream(&config_, &samples_, &bufferSize_, &stream_);
+    BE_ERR code = beInitStreamInput(&config_, inChannels, inRate, &samples_, &bufferSize_, &stream_);
     if (code == BE_ERR_SUCCESSFUL) output_.assign(bufferSize_, 0);
     else stream_ = 0;
     return code;

@@ -24,6 +24,8 @@ struct Input {
     uint64_t offset = 0;  // where the audio starts
     uint64_t length = 0;  // its bytes
     uint16_t blockAlign = 0;
+    uint16_t channels = 0;  // 0: raw PCM, laid out as the mode says
+    uint32_t rate = 0;      // 0: raw PCM, at SampleRate
     bool wave = false;
 };
 
@@ -56,12 +58,14 @@ Input locateWave(FILE* f, const std::string& name, uint64_t fileSize)
             if (size < 16 || std::fread(b, 1, 16, f) != 16) throw ELameError(std::string(NotPcm16) + name);
             uint16_t tag = le16(b), channels = le16(b + 2), bits = le16(b + 14);
             in.blockAlign = le16(b + 12);
+            in.channels = channels;
+            in.rate = le32(b + 4);
             bool pcm = tag == 1 || (tag == 0xFFFE && size >= 40);
             if (tag == 0xFFFE && pcm) {
                 uint8_t ext[24];
                 pcm = std::fread(ext, 1, 24, f) == 24 && le16(ext + 8) == 1;  // the sub-format
             }
-            if (!pcm || bits != 16 || channels < 1 || channels > 2 || in.blockAlign != channels * 2)
+            if (!pcm || bits != 16 || channels < 1 || channels > 2 || in.blockAlign != channels * 2 || !in.rate)
                 throw ELameError(std::string(NotPcm16) + name);
             fmt = true;
         } else if (!std::memcmp(h, "data", 4)) {
@@ -95,7 +99,7 @@ void TLameCoder::Encode()
 
 bool TLameCoder::encodeFile(size_t index)
 {
-    InitStream();
+    BE_ERR started = InitStream();
     const std::string input = InputFiles()[index];
     const std::string output = index < OutputFiles().size() ? OutputFiles()[index] : std::string();
     if (OnBeginFile) OnBeginFile(this, uint16_t(index), input);
@@ -126,6 +130,10 @@ bool TLameCoder::encodeFile(size_t index)
         audio.length = fileSize;
     }
     if (std::fseek(in.get(), long(audio.offset), SEEK_SET) != 0) throw ELameError("Read Error");
+    // A WAV file is encoded as its header says: its channels mixed to the mode, its rate
+    // resampled to SampleRate. The stream started with the settings alone is started again.
+    if (audio.wave) started = InitStream(audio.channels, audio.rate);
+    if (started != BE_ERR_SUCCESSFUL) throw ELameError("beInitStream failed " + std::to_string(started));
 
     const uint32_t samples = SamplesPerChunk();
     uint16_t chunk = audio.wave ? uint16_t(samples * audio.blockAlign)
@@ -151,7 +159,7 @@ bool TLameCoder::encodeFile(size_t index)
     // A full disk may show only when the buffered bytes go out.
     stored = std::fflush(out.get()) == 0 && stored;
     stored = std::fclose(out.release()) == 0 && stored;
-    if (!stored) throw ELameError("Write error");
+    if (!stored || WriteVBRHeaderFrame(output) != BE_ERR_SUCCESSFUL) throw ELameError("Write error");
     in.reset();
     CloseStream();
     if (OnEndFile) OnEndFile(this, uint16_t(index), output);

@@ -62,7 +62,15 @@ static_assert(sizeof(BE_VERSION) == 268);
 
 void beVersion(BE_VERSION* version);
 BE_ERR beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* bufferSize, HBE_STREAM* stream);
+// The same for an input whose format is known (a WAV file's header): its channels (1 or 2) and
+// its sample rate, which the library resamples to the record's. 0 for either: as beInitStream,
+// channels from the mode and the record's rate taken as the input's.
+BE_ERR beInitStreamInput(const BE_CONFIG* config, uint32_t inChannels, uint32_t inRate, uint32_t* samples,
+                         uint32_t* bufferSize, HBE_STREAM* stream);
 // samples: number of 16-bit values (both channels of a stereo stream, interleaved).
 BE_ERR beEncodeChunk(HBE_STREAM stream, uint32_t samples, const int16_t* pcm, uint8_t* output, uint32_t* outputBytes);
 BE_ERR beDeinitStream(HBE_STREAM stream, uint8_t* output, uint32_t* outputBytes);
+// After beDeinitStream, with the MP3 file written and flushed: fills the frame the stream
+// reserved at its start with the VBR (Xing/Info) header. Nothing to do when the header is off.
+BE_ERR beWriteVBRHeader(HBE_STREAM stream, const char* fileName);
 BE_ERR beCloseStream(HBE_STREAM stream);

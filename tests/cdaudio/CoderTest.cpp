@@ -18,23 +18,24 @@ void put16(Bytes& b, uint16_t v) { b.push_back(uint8_t(v)); b.push_back(uint8_t(
 void put32(Bytes& b, uint32_t v) { put16(b, uint16_t(v)); put16(b, uint16_t(v >> 16)); }
 void tag(Bytes& b, const char* t) { for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i])); }
 
-Bytes tone(size_t frames, int channels)
+// 440 Hz on the left; the right channel 110 Hz higher, or the same tone when spread is 0.
+Bytes tone(size_t frames, int channels, uint32_t rate = 44100, int spread = 110)
 {
     Bytes pcm;
     for (size_t i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c)
-            put16(pcm, uint16_t(int16_t(9000 * std::sin(2 * M_PI * (440 + 110 * c) * double(i) / 44100))));
+            put16(pcm, uint16_t(int16_t(9000 * std::sin(2 * M_PI * (440 + spread * c) * double(i) / rate))));
     return pcm;
 }
 
 // A WAV file: fmt fields, chunks before and after the data.
 Bytes wav(const Bytes& pcm, uint16_t channels, uint16_t bits = 16, uint16_t format = 1,
-          const Bytes& before = {}, const Bytes& after = {})
+          const Bytes& before = {}, const Bytes& after = {}, uint32_t rate = 44100)
 {
     Bytes b;
     tag(b, "RIFF"); put32(b, 0); tag(b, "WAVE");
-    tag(b, "fmt "); put32(b, 16); put16(b, format); put16(b, channels); put32(b, 44100);
-    put32(b, 44100u * channels * bits / 8); put16(b, uint16_t(channels * bits / 8)); put16(b, bits);
+    tag(b, "fmt "); put32(b, 16); put16(b, format); put16(b, channels); put32(b, rate);
+    put32(b, rate * channels * bits / 8); put16(b, uint16_t(channels * bits / 8)); put16(b, bits);
     for (uint8_t x : before) b.push_back(x);
     tag(b, "data"); put32(b, uint32_t(pcm.size()));
     for (uint8_t x : pcm) b.push_back(x);
@@ -61,6 +62,45 @@ long decodedFrames(const std::string& mp3, int channels)
     if (std::system(cmd.c_str()) != 0) return -1;
     Bytes d = cdtest::readFile(wavName);
     return d.size() < 44 ? -1 : long(d.size() - 44) / (2 * channels);
+}
+
+// What lame --decode makes of an MP3: its rate, channels, sample frames and the pitch of its
+// first channel (rising zero crossings per second, away from the ends).
+struct Decoded {
+    uint32_t rate = 0;
+    int channels = 0;
+    long frames = -1;
+    double hz = 0;
+};
+
+Decoded decode(const std::string& mp3)
+{
+    Decoded r;
+    std::string wavName = mp3 + ".dec.wav";
+    std::string cmd = "lame --quiet --decode '" + mp3 + "' '" + wavName + "'";
+    Bytes d;
+    if (std::system(cmd.c_str()) != 0 || (d = cdtest::readFile(wavName)).size() < 44) return r;
+    r.channels = d[22] | d[23] << 8;
+    r.rate = uint32_t(d[24] | d[25] << 8 | d[26] << 16 | d[27] << 24);
+    if (r.channels < 1) return r;
+    r.frames = long(d.size() - 44) / (2 * r.channels);
+    auto sample = [&](long k) { return int16_t(d[44 + size_t(k) * 2 * size_t(r.channels)] | d[45 + size_t(k) * 2 * size_t(r.channels)] << 8); };
+    long from = r.frames / 10, to = r.frames - r.frames / 10, rises = 0;
+    for (long k = from + 1; k < to; ++k)
+        if (sample(k - 1) < 0 && sample(k) >= 0) ++rises;
+    if (to > from) r.hz = double(rises) * r.rate / double(to - from);
+    return r;
+}
+
+// The frame the encoder puts first: where a VBR header ("Xing", or "Info" for constant bit
+// rate) belongs.
+std::string firstFrameTag(const std::string& mp3)
+{
+    Bytes b = cdtest::readFile(mp3);
+    std::string head(b.begin(), b.begin() + long(std::min<size_t>(b.size(), 64)));
+    for (const char* t : {"Xing", "Info"})
+        if (head.find(t) != std::string::npos) return t;
+    return "";
 }
 
 struct Folder {
@@ -177,6 +217,128 @@ TEST(Coder, EncodesWhatTheInputHolds)
         EXPECT_GE(decoded, c.frames - 1152);
         EXPECT_LE(decoded, c.frames + 2 * 1152);
     }
+}
+
+// A WAV file is encoded as its header says, whatever the settings: its length and pitch kept,
+// its channels mixed to the mode, its rate resampled to SampleRate; the VBR header frame filled.
+TEST(Coder, KeepsTheLengthAndPitchOfTheInput)
+{
+    Folder dir;
+    const size_t odd = 44100 + 3001;
+    struct Case {
+        const char* name;
+        Bytes file;
+        TLameMode mode;
+        uint32_t setting;   // SampleRate
+        bool vbr, header;
+        uint32_t rate;      // of the decoded MP3
+        int channels;       // 0: as the library chooses
+        long frames;
+        const char* tag;    // in the first frame
+        long slack;         // decoded length against frames: within [-slack, +slack]; -1: codec delay
+        uint32_t bitrate = 128;
+    } cases[] = {
+        {"vbr.wav", wav(tone(odd, 2), 2), TLameMode::STEREO, 44100, true, true, 44100, 2, long(odd), "Xing", 0},
+        {"cbrheader.wav", wav(tone(odd, 2), 2), TLameMode::JSTEREO, 44100, false, true, 44100, 2, long(odd), "Info", 0},
+        {"noheader.wav", wav(tone(odd, 2), 2), TLameMode::STEREO, 44100, true, false, 44100, 2, long(odd), "", -1},
+        {"stereo-mono.wav", wav(tone(odd, 2, 44100, 0), 2), TLameMode::MONO, 44100, false, false, 44100, 1, long(odd), "", -1},
+        {"mono-stereo.wav", wav(tone(odd, 1), 1), TLameMode::STEREO, 44100, false, false, 44100, 0, long(odd), "", -1},
+        {"mono-dual.wav", wav(tone(odd, 1), 1), TLameMode::DUALCHANNEL, 44100, false, false, 44100, 0, long(odd), "", -1},
+        {"48k.wav", wav(tone(odd, 2, 48000), 2, 16, 1, {}, {}, 48000), TLameMode::STEREO, 44100, false, false, 44100, 2,
+         long(odd * 44100 / 48000), "", -1},
+        {"22k-up.wav", wav(tone(odd, 1, 22050), 1, 16, 1, {}, {}, 22050), TLameMode::JSTEREO, 44100, false, false,
+         44100, 0, long(odd * 2), "", -1},
+        // Five and a half times the samples out of every chunk: the output buffer holds them.
+        {"8k-up.wav", wav(tone(odd / 4, 1, 8000), 1, 16, 1, {}, {}, 8000), TLameMode::MONO, 44100, false, false,
+         44100, 1, long(odd / 4 * 44100 / 8000), "", -1, 320},
+        {"48k-mono-vbr.wav", wav(tone(odd, 2, 48000, 0), 2, 16, 1, {}, {}, 48000), TLameMode::MONO, 32000, true, true,
+         32000, 1, long(odd * 32000 / 48000), "Xing", 0},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TLameCoder coder;
+        coder.SetMode(c.mode);
+        coder.SampleRate = c.setting;
+        coder.Bitrate = c.bitrate;
+        coder.SetEnableVBR(c.vbr);
+        coder.WriteVBRHeader = c.header;
+        coder.SetInputFiles({dir.file(c.name, c.file)});
+        coder.Encode();
+        const std::string mp3 = coder.OutputFiles()[0];
+        EXPECT_EQ(firstFrameTag(mp3), c.tag);
+        Decoded d = decode(mp3);
+        EXPECT_EQ(d.rate, c.rate);
+        if (c.channels) {
+            EXPECT_EQ(d.channels, c.channels);
+        }
+        if (c.slack < 0) {
+            EXPECT_GE(d.frames, c.frames - 1152);
+            EXPECT_LE(d.frames, c.frames + 2 * 1152);
+        } else {
+            EXPECT_LE(std::abs(d.frames - c.frames), c.slack) << d.frames << " for " << c.frames;
+        }
+        EXPECT_NEAR(d.hz, 440, 4.4);
+    }
+}
+
+// The VBR header frame goes into the frame the stream reserved, behind an ID3v2 tag when one
+// precedes the audio; bytes that are not that blank frame are left alone.
+TEST(Coder, VBRHeaderFillsTheReservedFrame)
+{
+    Folder dir;
+    TMP3Coder c;
+    c.SetEnableVBR(true);
+    ASSERT_EQ(c.InitStream(), BE_ERR_SUCCESSFUL);
+    Bytes mp3;
+    Bytes pcm = tone(c.SamplesPerChunk() / 2 * 12, 2);
+    for (size_t at = 0; at < pcm.size(); at += 2 * c.SamplesPerChunk()) {
+        uint32_t n = 0;
+        ASSERT_EQ(c.EncodeChunk(pcm.data() + at, c.OutputBuffer(), n), BE_ERR_SUCCESSFUL);
+        mp3.insert(mp3.end(), c.OutputBuffer(), c.OutputBuffer() + n);
+    }
+    uint32_t n = 0;
+    c.DeinitStream(c.OutputBuffer(), n);
+    mp3.insert(mp3.end(), c.OutputBuffer(), c.OutputBuffer() + n);
+    ASSERT_GT(mp3.size(), 4000u);
+    auto id3 = [](uint8_t version, uint8_t flags, uint32_t size) {
+        Bytes b{'I', 'D', '3', version, 0, flags, uint8_t(size >> 21 & 0x7F), uint8_t(size >> 14 & 0x7F),
+                uint8_t(size >> 7 & 0x7F), uint8_t(size & 0x7F)};
+        b.resize(10 + size, 0);
+        return b;
+    };
+    struct {
+        const char* name;
+        Bytes before;
+        size_t frameAt;  // where the frame is: the tag's bytes
+        bool filled;
+    } cases[] = {
+        {"bare", {}, 0, true},
+        {"id3v23", id3(3, 0, 300), 310, true},
+        {"id3v24 footer", [&] { Bytes b = id3(4, 0x10, 129); b.resize(b.size() + 10, 0); return b; }(), 149, true},
+        // The tag claims less than it holds: what follows it is no blank frame.
+        {"wrong tag size", [&] { Bytes b = id3(3, 0, 40); b.resize(60, 0x55); return b; }(), 60, false},
+    };
+    for (auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        Bytes file = k.before;
+        file.insert(file.end(), mp3.begin(), mp3.end());
+        std::string name = dir.file("tag.mp3", file);
+        EXPECT_EQ(c.WriteVBRHeaderFrame(name) == BE_ERR_SUCCESSFUL, k.filled);
+        Bytes after = cdtest::readFile(name);
+        ASSERT_EQ(after.size(), file.size());
+        EXPECT_TRUE(std::equal(file.begin(), file.begin() + long(k.frameAt), after.begin()));
+        std::string frame(after.begin() + long(k.frameAt), after.begin() + long(k.frameAt) + 64);
+        EXPECT_EQ(frame.find("Xing") != std::string::npos, k.filled);
+        if (!k.filled) {
+            EXPECT_EQ(after, file);
+        }
+        // Once filled, the frame is no longer blank: a second call changes nothing.
+        if (k.filled) {
+            EXPECT_NE(c.WriteVBRHeaderFrame(name), BE_ERR_SUCCESSFUL);
+            EXPECT_EQ(cdtest::readFile(name), after);
+        }
+    }
+    c.CloseStream();
 }
 
 TEST(Coder, EventsAbortAndErrorsEndTheRun)

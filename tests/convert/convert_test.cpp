@@ -81,7 +81,7 @@ void writeRecorder(const std::string& path, const std::string& log)
 }
 
 // A 16-bit stereo WAV of `frames` frames of a tone.
-std::string toneWav(int frames, double hz = 440)
+std::string toneWav(int frames, double hz = 440, uint32_t rate = 44100, uint16_t channels = 2)
 {
     auto le = [](uint32_t v, int n) {
         std::string s;
@@ -90,11 +90,12 @@ std::string toneWav(int frames, double hz = 440)
     };
     std::string pcm;
     for (int i = 0; i < frames; ++i) {
-        const auto v = uint16_t(int16_t(12000 * std::sin(2 * M_PI * hz * i / 44100.0)));
-        pcm += le(v, 2) + le(v, 2);
+        const auto v = uint16_t(int16_t(12000 * std::sin(2 * M_PI * hz * i / double(rate))));
+        for (int c = 0; c < channels; ++c) pcm += le(v, 2);
     }
-    return "RIFF" + le(uint32_t(36 + pcm.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(2, 2) + le(44100, 4) +
-           le(44100 * 4, 4) + le(4, 2) + le(16, 2) + "data" + le(uint32_t(pcm.size()), 4) + pcm;
+    return "RIFF" + le(uint32_t(36 + pcm.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(channels, 2) +
+           le(rate, 4) + le(rate * 2 * channels, 4) + le(2 * channels, 2) + le(16, 2) + "data" +
+           le(uint32_t(pcm.size()), 4) + pcm;
 }
 
 // mp3gain's own reading of an MP3 (nothing written): the gain steps it suggests, and the highest
@@ -800,21 +801,36 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
     resetWindows();
 }
 
-// The length of the PCM data of a WAV, in stereo frames, and the frequency of its left channel
-// from its zero crossings.
-std::pair<std::size_t, double> framesAndFrequency(const std::string& wav)
+// What a decoded WAV holds: its rate, its channels, its length in sample frames and the
+// frequency of its first channel from its zero crossings.
+struct Decoded {
+    uint32_t rate = 0;
+    int channels = 0;
+    std::size_t frames = 0;
+    double hz = 0;
+};
+Decoded decodedTone(const std::string& wav)
 {
-    const std::size_t data = wav.find("data");
-    if (data == std::string::npos) return {0, 0};
-    const std::size_t frames = (wav.size() - data - 8) / 4;
-    auto left = [&](std::size_t i) {
-        return int16_t(uint8_t(wav[data + 8 + 4 * i]) | uint8_t(wav[data + 9 + 4 * i]) << 8);
+    Decoded d;
+    const std::size_t fmt = wav.find("fmt "), data = wav.find("data");
+    if (fmt == std::string::npos || data == std::string::npos || fmt + 16 > wav.size()) return d;
+    auto le = [&](std::size_t at, int n) {
+        uint32_t v = 0;
+        for (int i = 0; i < n; ++i) v |= uint32_t(uint8_t(wav[at + std::size_t(i)])) << (8 * i);
+        return v;
     };
+    d.channels = int(le(fmt + 10, 2));
+    d.rate = le(fmt + 12, 4);
+    if (d.channels < 1) return d;
+    const std::size_t step = 2 * std::size_t(d.channels);
+    d.frames = (wav.size() - data - 8) / step;
+    auto first = [&](std::size_t i) { return int16_t(le(data + 8 + step * i, 2)); };
     // The middle, away from the encoder's lead-in and tail.
-    const std::size_t from = frames / 4, to = 3 * frames / 4;
+    const std::size_t from = d.frames / 4, to = 3 * d.frames / 4;
     int crossings = 0;
-    for (std::size_t i = from + 1; i < to; ++i) crossings += (left(i - 1) < 0) != (left(i) < 0);
-    return {frames, crossings / 2.0 * 44100.0 / double(to - from)};
+    for (std::size_t i = from + 1; i < to; ++i) crossings += (first(i - 1) < 0) != (first(i) < 0);
+    d.hz = to > from ? crossings / 2.0 * d.rate / double(to - from) : 0;
+    return d;
 }
 
 TEST_F(Convert, WavToMp3ToWavKeepsTheLengthAndFrequencyOfATone)
@@ -825,20 +841,28 @@ TEST_F(Convert, WavToMp3ToWavKeepsTheLengthAndFrequencyOfATone)
         std::function<void()> settings;
         double hz;
         int extra;  // frames of lead-in and padding a decoder may add
+        uint32_t rate = 44100;  // of the WAV; the MP3 is at the window's 44100
+        uint16_t channels = 2;  // of the WAV
+        int outChannels = 2;
     } cases[] = {
         {"defaults", [] {}, 1000, 2 * 1152 + 576},
-        // The header frame is left blank: it decodes as one frame more.
-        {"VBR", [] { Form12->CheckBox6->setChecked(true); }, 440, 3 * 1152 + 576},
+        // The header frame tells the decoder what to trim: the tone's own length.
+        {"VBR", [] { Form12->CheckBox6->setChecked(true); }, 440, 0},
         {"192 kbit/s, joint stereo, high", [] {
              Form12->ComboBox2->setCurrentText("192");
              Form12->ComboBox4->setCurrentIndex(1);
              Form12->ComboBox5->setCurrentIndex(2);
          }, 3000, 2 * 1152 + 576},
+        // The two channels mixed to one, not read as one channel of twice the length.
+        {"stereo WAV as mono", [] { Form12->ComboBox4->setCurrentIndex(3); }, 440, 2 * 1152 + 576, 44100, 2, 1},
+        {"mono WAV as stereo", [] {}, 440, 2 * 1152 + 576, 44100, 1, 0},
+        // Resampled to the setting, not played at it.
+        {"48 kHz WAV", [] {}, 440, 2 * 1152 + 576, 48000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempTree tree;
-        const std::string wav = tree.file("tone.wav", toneWav(Frames, c.hz));
+        const std::string wav = tree.file("tone.wav", toneWav(Frames, c.hz, c.rate, c.channels));
         c.settings();
         Form12->Show();
         Form12->ListBox1->Add(wav);
@@ -850,10 +874,15 @@ TEST_F(Convert, WavToMp3ToWavKeepsTheLengthAndFrequencyOfATone)
                                             platform::toDisplay(tree.path("back.wav"))});
         ASSERT_TRUE(lame.waitForFinished(-1));
         ASSERT_EQ(lame.exitCode(), 0);
-        const auto [frames, hz] = framesAndFrequency(TempTree::read(tree.path("back.wav")));
-        EXPECT_GE(frames, std::size_t(Frames));
-        EXPECT_LE(frames, std::size_t(Frames + c.extra));
-        EXPECT_NEAR(hz, c.hz, c.hz * 0.01);
+        const Decoded d = decodedTone(TempTree::read(tree.path("back.wav")));
+        const auto frames = std::size_t(int64_t(Frames) * 44100 / c.rate);
+        EXPECT_EQ(d.rate, 44100u);
+        if (c.outChannels) {
+            EXPECT_EQ(d.channels, c.outChannels);
+        }
+        EXPECT_GE(d.frames, frames);
+        EXPECT_LE(d.frames, frames + std::size_t(c.extra));
+        EXPECT_NEAR(d.hz, c.hz, c.hz * 0.01);
         resetWindows();
     }
 }
