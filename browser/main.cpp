@@ -1,6 +1,7 @@
 // Sonoverne: the program's entry. It takes no arguments of its own.
 #include "Program.h"
 #include "Unit1.h"
+#include "wnaspi32.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -10,6 +11,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    wnaspi32::Load();  // when present; nothing calls it
     CreateForms();
 
     // Without a display, the run script asks for a picture of the main window once the music
@@ -28,5 +30,6 @@ int main(int argc, char** argv)
     Form1->Show();
     int result = app.exec();
     DestroyForms();
+    wnaspi32::Unload();
     return result;
 }

@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 PACKAGES="cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
   qt6-base-dev libgl-dev zlib1g-dev libgtest-dev libgmock-dev
   libcdio-dev libcdio-paranoia-dev libmp3lame-dev lame mp3gain
+  libcddb2-dev cd-paranoia
   python3 python3-mutagen libtag1-dev
   xvfb xauth fonts-dejavu-core dbus dbus-x11 xdg-utils"
 missing=""

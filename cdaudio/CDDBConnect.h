@@ -1,0 +1,80 @@
+// TCDDBConnect: looks an audio CD up on a CDDB server over HTTP (protocol level 4 in the query
+// string of GET requests to the server's "/cddb.cgi") and takes the reply apart: track titles,
+// artist, album title, category. Requests are waited on with a local event loop, bounded in
+// time and in size.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QNetworkAccessManager;
+
+class TCDDBConnect {
+public:
+    using TDataEvent = std::function<void(TCDDBConnect* Sender, const std::string& AData)>;
+    using TDataReceiveEvent = std::function<void(TCDDBConnect* Sender, int32_t Code, const std::string& AData)>;
+
+    TCDDBConnect();
+    virtual ~TCDDBConnect();
+    TCDDBConnect(const TCDDBConnect&) = delete;
+    TCDDBConnect& operator=(const TCDDBConnect&) = delete;
+
+    std::string ComponentVersion() const { return "1.03 - 24/12/2002"; }
+    void SetComponentVersion(const std::string&) {}
+    void SetDrive(char d) { drive_ = d; }  // kept; the drive is an argument of Query
+    std::string UserName = "Unknown";
+    std::string HostName = "Unknown";
+    std::string ClientName = "Unknown";
+    std::string ClientVersion = "1.0";
+    std::string Server = "http://gnudb.gnudb.org/~cddb";
+    int32_t Port = 8880;
+    std::string ProxyServer;
+    int32_t ProxyPort = 80;
+    std::string ProxyPassword;
+    std::string ProxyUsername;
+    TDataEvent OnSendData;
+    TDataReceiveEvent OnReceiveData;
+
+    // Of the disc of the last query.
+    std::string DiscId;
+    int32_t TrackCount = 0;
+    int32_t DiscSeconds = 0;
+    // Of the last reply, and of the last read.
+    int32_t LastCode = 0;
+    std::string EntryText;
+    std::vector<std::string> EntryLines;
+
+    // Bounds of one request: a server that does not answer, or answers without end.
+    int TimeoutMs = 30000;
+    int64_t MaxReplyBytes = 1 << 20;
+
+    // Identifies the disc in the drive and queries; an exact match (200) is read at once.
+    std::string Query(char drive, int32_t& code);
+    // Reads the entry named by a match line ("[200 |210 ]category discid ...").
+    std::string Read(const std::string& line);
+    // One title per track: lines continuing a title (the same TTITLEn key) are joined.
+    void GetTrackTitles(std::vector<std::string>& list) const;
+    std::string GetArtist() const;
+    std::string GetAlbumTitle() const;
+    std::string GetCategory() const;
+    // One request; sets LastCode. Raises on a failed request or a reply with no code.
+    std::string SendCommand(const std::string& command);
+    std::string BuildUrl(const std::string& command) const;
+    virtual void ApplySettings();
+
+private:
+    // The disc title: every DTITLE line joined, and the key as the first line spells it.
+    bool discTitle(std::string& key, std::string& value) const;
+
+    char drive_ = 0;
+    std::unique_ptr<QNetworkAccessManager> http_;
+    // The HTTP client's settings, as ApplySettings copied them.
+    struct {
+        int32_t port = 0;
+        std::string proxyServer, proxyUsername, proxyPassword;
+        int32_t proxyPort = 0;
+    } client_;
+};

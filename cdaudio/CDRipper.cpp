@@ -1,0 +1,321 @@
+#include "CDRipper.h"
+
+#include "CdDrives.h"
+#include "MP3Coder.h"
+#include "Messages.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+namespace {
+
+// The selected drive's parameters, shared by every ripper of the program, and the record used
+// while the drives are scanned.
+TCDROMParams Params;
+TCDROMParams ScanParams;
+
+struct Format {
+    int channels;
+    int rate;
+    TMP3CoderMode mode;
+};
+
+Format formatOf(TOutputFormat f)
+{
+    switch (f) {
+    case STEREO44100: return {2, 44100, TMP3CoderMode::STEREO};
+    case MONO44100: return {1, 44100, TMP3CoderMode::MONO};
+    case STEREO22050: return {2, 22050, TMP3CoderMode::STEREO};
+    case MONO22050: return {1, 22050, TMP3CoderMode::MONO};
+    case STEREO11025: return {2, 11025, TMP3CoderMode::STEREO};
+    case MONO11025: return {1, 11025, TMP3CoderMode::MONO};
+    }
+    return {2, 44100, TMP3CoderMode::STEREO};
+}
+
+std::string withExtension(const std::string& name, const std::string& ext)
+{
+    size_t slash = name.rfind('/');
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return name.substr(0, dot) + ext;
+    return name + ext;
+}
+
+void put16(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
+void put32(uint8_t* p, uint32_t v) { put16(p, v); put16(p + 2, v >> 16); }
+
+std::string nameOf(const char (&name)[256])
+{
+    return std::string(name, strnlen(name, sizeof name));
+}
+
+}  // namespace
+
+std::string ZeroPad2(uint16_t n)
+{
+    std::string s = std::to_string(n);
+    while (s.size() < 2) s = "0" + s;
+    return s;
+}
+
+TCDRipper::TCDRipper()
+{
+    try {
+        fersion_ = std::to_string(CR_GetCDRipVersion());
+        if (CR_Init() != CDEX_ERROR && CR_GetCDROMParameters(&Params) != CDEX_ERROR) {
+            std::memcpy(cdRomName_, Params.lpszCDROMID, sizeof cdRomName_);
+            activeCdRomNum_ = CR_GetActiveCDROM();
+            driveTable_ = std::make_unique<TDriveTableClass>();
+            const TDriveTable& t = Params.DriveTable;
+            *driveTable_ = {t.DriveType, t.ReadMethod, t.SetSpeed, t.Endian, t.EnableMode, t.Density, t.Atapi != 0};
+            outputFormat_ = Params.OutputFormat;
+            speed = Params.nSpeed;
+            jitterCorrect_ = true;
+            Params.bJitterCorrection = -1;
+            ScanDrives();
+            SelectDrive(activeCdRomNum_);
+            ReadToc();
+        }
+        JitterErrors = 0;
+    } catch (...) {
+        throw ECDRIPError("Initialization failure");
+    }
+}
+
+TCDRipper::~TCDRipper()
+{
+    ClearTracks();
+    ClearDrives();
+    coder_ = nullptr;
+}
+
+std::string TCDRipper::CdRomName() const
+{
+    return nameOf(cdRomName_);
+}
+
+void TCDRipper::ScanDrives()
+{
+    ClearDrives();
+    int32_t j = 0;
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        if (cdaudio::driveType(letter) != cdaudio::DriveCdRom) continue;
+        if (CR_SetActiveCDROM(j) == CDEX_ERROR || CR_GetCDROMParameters(&ScanParams) == CDEX_ERROR) continue;
+        auto info = std::make_unique<TDriveInfo>();
+        info->Name = nameOf(ScanParams.lpszCDROMID);
+        info->Letter = letter;
+        info->LibraryIndex = j;
+        std::string name = info->Name;
+        Drives.Add(name, std::move(info));
+        ++j;
+    }
+}
+
+void TCDRipper::SelectDrive(int32_t n)
+{
+    if (CR_SetActiveCDROM(n) == CDEX_ERROR || CR_GetCDROMParameters(&Params) == CDEX_ERROR) return;
+    std::memcpy(cdRomName_, Params.lpszCDROMID, sizeof cdRomName_);
+    if (!driveTable_) driveTable_ = std::make_unique<TDriveTableClass>();
+    const TDriveTable& t = Params.DriveTable;
+    *driveTable_ = {t.DriveType, t.ReadMethod, t.SetSpeed, t.Endian, t.EnableMode, t.Density, t.Atapi != 0};
+    outputFormat_ = Params.OutputFormat;
+    speed = Params.nSpeed;
+    // The coder follows the drive's format, or it would take its samples for another layout.
+    UpdateCoderFormat();
+}
+
+void TCDRipper::SetActiveCdRomNum(int32_t v)
+{
+    if (Drives.Count() == 0) throw ECDRIPError("Aucun lecteur CD Rom trouvé sur ce système");
+    if (v < 0 || v > Drives.Count() - 1)
+        throw ECDRIPError("Le N° de lecteur de CD Rom doit être compris entre 0 et " + std::to_string(Drives.Count() - 1));
+    if (v != activeCdRomNum_) {
+        SelectDrive(v);
+        activeCdRomNum_ = v;
+        ReadToc();
+    }
+}
+
+void TCDRipper::ReadToc()
+{
+    ClearTracks();
+    try {
+        if (CR_ReadToc() != CDEX_ERROR) {
+            int32_t n = CR_GetNumTocEntries();
+            TocEntryCount = n;
+            for (int32_t i = 0; i < n; ++i) {
+                TTocEntry a = CR_TocEntryOf(CR_GetTocEntry(i));
+                TTocEntry b = CR_TocEntryOf(CR_GetTocEntry(i + 1));
+                auto t = std::make_unique<TTrack>();
+                t->Number = i + 1;
+                t->StartSector = int32_t(a.dwStartSector);
+                t->EndSector = int32_t(b.dwStartSector) - 1;
+                t->Kind = a.btFlag == 0x10 ? "Audio" : "Data";
+                Tracks.Add("Track " + ZeroPad2(uint16_t(i + 1)), std::move(t));
+            }
+        }
+    } catch (...) {
+        throw ECDRIPError("Initialization failure");
+    }
+}
+
+void TCDRipper::SetOutputFormat(TOutputFormat v)
+{
+    if (v == outputFormat_) return;
+    Params.OutputFormat = v;
+    outputFormat_ = v;
+    UpdateCoderFormat();
+}
+
+void TCDRipper::SetJitterCorrect(bool v)
+{
+    if (v == jitterCorrect_) return;
+    jitterCorrect_ = v;
+    Params.bJitterCorrection = v ? -1 : 0;
+}
+
+void TCDRipper::SetCoder(TMP3Coder* c)
+{
+    coder_ = c;
+    UpdateCoderFormat();
+}
+
+void TCDRipper::UpdateCoderFormat()
+{
+    if (!coder_ || outputFormat_ > MONO11025) return;
+    Format f = formatOf(outputFormat_);
+    coder_->SetMode(f.mode);
+    coder_->SampleRate = uint32_t(f.rate);
+}
+
+bool TCDRipper::ApplyParameters()
+{
+    try {
+        return CR_SetCDROMParameters(&Params) != CDEX_ERROR;
+    } catch (...) {
+        throw ECDRIPError("Error setting parameters");
+    }
+}
+
+void TCDRipper::RipTrack(int32_t n, const std::string& fileName)
+{
+    if (OnBeginTrack) OnBeginTrack(this, uint16_t(n));
+    const TTrack* t = Tracks.Objects(n - 1);
+    RipSectors(t->StartSector, t->EndSector, fileName);
+    if (OnEndTrack) OnEndTrack(this, uint16_t(n));
+}
+
+void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileName)
+{
+    if (!ApplyParameters()) throw ECDRIPError("Invalid CD-ROM parameters");
+    AbortRequested = false;
+    // Each log tells of its own rip.
+    JitterLog.clear();
+    int32_t chunkSize = 0;
+    if (CR_OpenRipper(&chunkSize, first, last) == CDEX_ERROR) return;
+    const bool encode = Encode && coder_;
+    const std::string name = encode ? withExtension(fileName, ".mp3") : fileName;
+    FILE* file = std::fopen(name.c_str(), "wb");
+    if (!file) {
+        JitterErrors = CR_GetNumberOfJitterErrors();
+        CR_CloseRipper();
+        throw std::runtime_error("Impossible de créer le fichier " + name);
+    }
+    // Every write goes straight to the file, so that a short one is seen where it happens.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    bool stored = true;
+    auto write = [&](const void* p, size_t n) {
+        if (n && std::fwrite(p, 1, n, file) != n) stored = false;
+        if (!stored) throw ECDRIPError("Write error");
+    };
+
+    const Format format = formatOf(outputFormat_);
+    std::vector<uint8_t> rip;       // R: the chunk, behind the carry of the last one
+    std::vector<int16_t> staging;   // one block for the coder
+    uint8_t* mp3 = nullptr;
+    size_t block = 0, carry = 0;
+    bool streaming = false;
+    std::exception_ptr failure;
+    try {
+        if (WriteWav && !encode) {
+            const uint32_t c = uint32_t(format.channels), r = uint32_t(format.rate);
+            const uint32_t d = uint32_t(std::llround(double(last - first) * c * r * 2 / 75.0));
+            uint8_t h[44];
+            std::memcpy(h, "RIFF", 4); put32(h + 4, d + 36); std::memcpy(h + 8, "WAVE", 4);
+            std::memcpy(h + 12, "fmt ", 4); put32(h + 16, 16); put16(h + 20, 1); put16(h + 22, c);
+            put32(h + 24, r); put32(h + 28, r * c * 2); put16(h + 32, c * 2); put16(h + 34, 16);
+            std::memcpy(h + 36, "data", 4); put32(h + 40, d);
+            write(h, sizeof h);
+        }
+        if (encode) {
+            streaming = coder_->InitStream() == BE_ERR_SUCCESSFUL;
+            if (!streaming) throw ECDRIPError("Le codeur MP3 n'a pas pu démarrer (réglages refusés)");
+            block = 2 * size_t(coder_->SamplesPerChunk());
+            rip.resize(size_t(chunkSize) + block);
+            staging.resize(block / 2);
+            mp3 = coder_->OutputBuffer();
+        } else {
+            rip.resize(size_t(chunkSize));
+        }
+        int32_t code;
+        do {
+            if (AbortRequested) break;
+            int32_t n = 0;
+            code = CR_RipChunk(rip.data() + carry, &n);
+            if (code != CDEX_ERROR) {
+                if (encode) {
+                    size_t total = carry + size_t(n), k = 0;
+                    for (; (k + 1) * block <= total; ++k) {
+                        std::memcpy(staging.data(), rip.data() + k * block, block);
+                        uint32_t length = 0;
+                        coder_->EncodeChunk(staging.data(), mp3, length);
+                        write(mp3, length);
+                    }
+                    carry = total - k * block;
+                    std::memmove(rip.data(), rip.data() + k * block, carry);
+                } else {
+                    write(rip.data(), size_t(n));
+                }
+            }
+            if (code == CDEX_JITTER_ERROR) {
+                uint32_t a = 0, b = 0;
+                CR_GetLastJitterErrorPosition(&a, &b);
+                JitterLog.push_back(std::to_string(a) + " " + std::to_string(b));
+            }
+            if (OnProgress) OnProgress(this, uint16_t(CR_GetPercentCompleted()));
+            platform::processMessages();
+        } while (code != CDEX_RIPPING_DONE);
+        // The last samples, less than a block, go to the coder too.
+        if (encode && carry) {
+            std::memcpy(staging.data(), rip.data(), carry);
+            uint32_t length = 0;
+            coder_->EncodeChunk(staging.data(), uint32_t(carry / 2), mp3, length);
+            write(mp3, length);
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // Always: the coder flushed and closed, the ripper closed, the file closed.
+    if (streaming) {
+        uint32_t length = 0;
+        coder_->DeinitStream(mp3, length);
+        if (!failure && length && std::fwrite(mp3, 1, length, file) != length) stored = false;
+        coder_->CloseStream();
+    }
+    JitterErrors = CR_GetNumberOfJitterErrors();
+    CR_CloseRipper();
+    if (std::fclose(file) != 0) stored = false;
+    if (failure) std::rethrow_exception(failure);
+    if (!stored) throw ECDRIPError("Write error");
+    if (!JitterLog.empty()) {
+        const std::string logName = withExtension(name, ".jitt");
+        FILE* log = std::fopen(logName.c_str(), "wb");
+        if (!log) throw std::runtime_error("Impossible de créer le fichier " + logName);
+        bool ok = true;
+        for (const std::string& line : JitterLog)
+            ok = std::fputs(line.c_str(), log) >= 0 && std::fputs("\r\n", log) >= 0 && ok;
+        if (std::fclose(log) != 0 || !ok) throw ECDRIPError("Write error");
+    }
+}

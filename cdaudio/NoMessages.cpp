@@ -1,0 +1,8 @@
+// Without the platform layer (the Qt-free build) there are no window messages to process.
+#include "Messages.h"
+
+namespace platform {
+
+void processMessages() {}
+
+}  // namespace platform

@@ -1,0 +1,245 @@
+// The CDDB client against a loopback server that answers like a CDDB-over-HTTP server, and
+// against the ones that misbehave.
+#include "CDDBConnect.h"
+#include "CdImages.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <map>
+
+namespace {
+
+// Raw replies by the request's command word ("query", "read"): the bytes to send, whether to
+// close the connection after them, or no answer at all.
+struct Answer {
+    QByteArray bytes;
+    bool hang = false;
+};
+
+class CddbServer : public QObject {
+public:
+    CddbServer()
+    {
+        server_.listen(QHostAddress::LocalHost, 0);
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = server_.nextPendingConnection()) {
+                connect(s, &QTcpSocket::readyRead, this, [this, s] { serve(s); });
+                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            }
+        });
+    }
+    QString base() const { return QString("http://127.0.0.1:%1/~cddb").arg(server_.serverPort()); }
+    std::map<std::string, Answer> answers;
+    std::vector<std::string> targets;  // request targets, in order
+
+    static QByteArray http(const QByteArray& body, int status = 200, const char* reason = "OK")
+    {
+        return "HTTP/1.1 " + QByteArray::number(status) + " " + reason +
+               "\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +
+               "\r\nConnection: close\r\n\r\n" + body;
+    }
+
+private:
+    void serve(QTcpSocket* s)
+    {
+        pending_[s] += s->readAll();
+        if (!pending_[s].contains("\r\n\r\n")) return;
+        QByteArray line = pending_[s].left(pending_[s].indexOf("\r\n"));
+        pending_.remove(s);
+        std::string target = line.split(' ').value(1).toStdString();
+        targets.push_back(target);
+        std::string word = target.find("cmd=cddb+query") != std::string::npos ? "query" : "read";
+        const Answer& a = answers[word];
+        if (a.hang) return;
+        s->write(a.bytes);
+        s->disconnectFromHost();
+    }
+    QTcpServer server_;
+    QHash<QTcpSocket*, QByteArray> pending_;
+};
+
+const char* const Entry =
+    "210 rock 0c012a02 CD database entry follows (until terminating `.')\r\n"
+    "# xmcd\r\n"
+    "# Track frame offsets:\r\n"
+    "#\t150\r\n"
+    "DISCID=0c012a02\r\n"
+    "DTITLE=Les Rita Mitsouko / Marc et Robert, \xE9\r\n"
+    "DTITLE=dition remasteris\xE9\x65\r\n"
+    "DYEAR=1988\r\n"
+    "ttitle0=Le petit train\r\n"
+    "TTITLE1=a=b, the first part of a long title \r\n"
+    "TTITLE1=and its continuation\r\n"
+    "TTITLE2=\r\n"
+    "EXTT0=extended\r\n"
+    "EXTD=\r\n"
+    ".\r\n";
+
+struct CDDB : ::testing::Test {
+    static cdtest::DiscSet& discs()
+    {
+        static cdtest::DiscSet set;
+        return set;
+    }
+    CddbServer server;
+    TCDDBConnect cddb;
+    std::vector<std::string> sent;
+    std::vector<std::pair<int32_t, std::string>> received;
+    CDDB()
+    {
+        cddb.Server = server.base().toStdString();
+        cddb.OnSendData = [this](TCDDBConnect*, const std::string& url) { sent.push_back(url); };
+        cddb.OnReceiveData = [this](TCDDBConnect*, int32_t code, const std::string& text) { received.emplace_back(code, text); };
+    }
+    std::string error(const std::function<void()>& f)
+    {
+        try { f(); } catch (const std::exception& e) { return e.what(); }
+        return "no error";
+    }
+};
+
+TEST_F(CDDB, QueryAndReadSendTheProtocolsRequests)
+{
+    const char letter = discs().letter(0);  // three tracks at 150, 450 and 901 frames
+    const std::string hello = "&hello=Jean%20Dupont%26Co+Unknown+Sonoverne+1.0&proto=4";
+    cddb.UserName = "Jean Dupont&Co";
+    cddb.ClientName = "Sonoverne";
+    struct Case {
+        const char* query;    // the query's reply
+        int32_t code;
+        const char* read;     // the read command expected, or none
+        const char* result;   // start of what Query returns
+    } cases[] = {
+        {"200 rock 0c012a02 Artist / Title\r\n", 200, "cddb+read+rock+0c012a02+", "210 rock"},
+        {"211 close matches found\r\nrock 0c012a02 A / B\r\njazz 0c012a03 C / D\r\n.\r\n", 211, nullptr,
+         "211 close matches found\r\nrock 0c012a02 A / B\r\njazz 0c012a03 C / D\r\n."},
+        {"210 exact matches\r\nrock 0c012a02 A / B\r\n.\r\n", 210, nullptr, "210 exact matches"},
+        {"202 No match for disc ID 0c012a02.\r\n", 202, nullptr, "202 No match"},
+        {"403 Database entry is corrupt.\r\n", 403, nullptr, "403 Database"},
+        {"409 No handshake.\r\n", 409, nullptr, "409"},
+        {"500 Command syntax error.\r\n", 500, nullptr, "500"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.query);
+        server.targets.clear();
+        server.answers["query"] = {CddbServer::http(c.query)};
+        server.answers["read"] = {CddbServer::http(Entry)};
+        int32_t code = 0;
+        std::string result = cddb.Query(letter, code);
+        EXPECT_EQ(code, c.code);
+        EXPECT_EQ(result.rfind(c.result, 0), 0u) << result;
+        EXPECT_EQ(cddb.TrackCount, 3);
+        ASSERT_GE(server.targets.size(), 1u);
+        const std::string expectedQuery = "/~cddb/cddb.cgi?cmd=cddb+query+" + cddb.DiscId + "+3+150+450+901+" +
+                                          std::to_string(cddb.DiscSeconds) + hello;
+        EXPECT_EQ(server.targets[0], expectedQuery);
+        EXPECT_EQ(sent[0], cddb.Server + expectedQuery.substr(6));
+        ASSERT_EQ(server.targets.size(), c.read ? 2u : 1u);
+        if (c.read) {
+            EXPECT_EQ(server.targets[1], std::string("/~cddb/cddb.cgi?cmd=") + c.read + hello);
+        }
+        EXPECT_EQ(received.size(), server.targets.size()) << "one report per request";
+        sent.clear();
+        received.clear();
+    }
+    // Match lines as the chooser gives them back.
+    server.answers["read"] = {CddbServer::http(Entry)};
+    struct { const char* line; const char* command; } reads[] = {
+        {"rock 0c012a02 Artist / Title", "cddb+read+rock+0c012a02+"},
+        {"210 rock 0c012a02 Artist / Title", "cddb+read+rock+0c012a02+"},
+        {"200 rock 0c012a02 Artist / Title", "cddb+read+rock+0c012a02+"},
+        {"rock", "cddb+read+++"},
+        {"rock 0c012a02", "cddb+read+rock++"},
+        {"r&b 0c012a02 x", "cddb+read+r%26b+0c012a02+"},
+    };
+    for (auto& r : reads) {
+        server.targets.clear();
+        cddb.Read(r.line);
+        ASSERT_EQ(server.targets.size(), 1u);
+        EXPECT_EQ(server.targets[0], std::string("/~cddb/cddb.cgi?cmd=") + r.command + hello) << r.line;
+    }
+}
+
+TEST_F(CDDB, EntryParsers)
+{
+    EXPECT_THROW(cddb.GetCategory(), std::out_of_range);
+    server.answers["read"] = {CddbServer::http(Entry)};
+    cddb.Read("rock 0c012a02 x");
+    std::vector<std::string> titles{"stale"};
+    cddb.GetTrackTitles(titles);
+    EXPECT_EQ(titles, (std::vector<std::string>{"Le petit train", "a=b, the first part of a long title and its continuation", ""}));
+    EXPECT_EQ(cddb.GetArtist(), "Les Rita Mitsouko");
+    EXPECT_EQ(cddb.GetAlbumTitle(), "Marc et Robert, édition remasterisée");
+    EXPECT_EQ(cddb.GetCategory(), "rock");
+    EXPECT_EQ(cddb.LastCode, 210);
+
+    struct { const char* entry; const char* artist; const char* album; const char* category; } rows[] = {
+        {"210 jazz 1 x\nDTITLE=Some Artist / Some Album\n", "Some Artist", "Some Album", "jazz"},
+        {"210 jazz 1 x\ndtitle=No Slash\n", "", "dtitle=No Slash", "jazz"},
+        {"210 jazz\rDTITLE=A / B\rDTITLE=C\r", "A", "BC", ""},
+        {"210\n", "", "", ""},
+    };
+    for (auto& r : rows) {
+        server.answers["read"] = {CddbServer::http(r.entry)};
+        cddb.Read("rock 0c012a02 x");
+        EXPECT_EQ(cddb.GetArtist(), r.artist) << r.entry;
+        EXPECT_EQ(cddb.GetAlbumTitle(), r.album) << r.entry;
+        EXPECT_EQ(cddb.GetCategory(), r.category) << r.entry;
+    }
+}
+
+TEST_F(CDDB, MisbehavingServersEndInErrors)
+{
+    cddb.TimeoutMs = 300;
+    cddb.MaxReplyBytes = 64 * 1024;
+    QByteArray huge = "210 rock 0c012a02 x\r\n" + QByteArray(200 * 1024, 'x');
+    struct Case {
+        const char* name;
+        Answer answer;
+        const char* error;  // part of the message
+    } cases[] = {
+        {"http 500", {CddbServer::http("oops", 500, "Internal Server Error")}, "HTTP/1.1 500 Internal Server Error"},
+        {"http 404", {CddbServer::http("", 404, "Not Found")}, "404"},
+        {"http 401", {CddbServer::http("", 401, "Unauthorized")}, "401"},
+        {"malformed", {CddbServer::http("hello world\r\n")}, "'hel' n'est pas une valeur entière correcte"},
+        {"empty", {CddbServer::http("")}, "'' n'est pas une valeur entière correcte"},
+        {"over-long", {CddbServer::http(huge)}, "dépasse 64 Kio"},
+        {"over-long, no length", {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + huge}, "dépasse 64 Kio"},
+        {"cut mid-way", {CddbServer::http(Entry).left(150)}, ""},
+        {"not http", {"garbage\r\n\r\n"}, ""},
+        {"never answers", {"", true}, "n'a pas répondu"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.answers["read"] = c.answer;
+        received.clear();
+        cddb.LastCode = 0;
+        std::string what = error([&] { cddb.Read("rock 0c012a02 x"); });
+        EXPECT_NE(what, "no error");
+        EXPECT_NE(what.find(c.error), std::string::npos) << what;
+        ASSERT_EQ(received.size(), 1u) << "one report, also for a failed request";
+        EXPECT_EQ(received[0].first, 0);
+    }
+    // A refused connection.
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost, 0);
+    quint16 port = closed.serverPort();
+    closed.close();
+    cddb.Server = "http://127.0.0.1:" + std::to_string(port) + "/~cddb";
+    received.clear();
+    EXPECT_NE(error([&] { cddb.Read("rock 0c012a02 x"); }), "no error");
+    EXPECT_EQ(received.size(), 1u);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,301 @@
+// The ripper on the generated images: drives, tables of contents, and rips that must give the
+// audio written into the image byte for byte.
+#include "CDRipper.h"
+#include "CdRipTesting.h"
+#include "CdImages.h"
+#include "MP3Coder.h"
+#include "wnaspi32.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+
+namespace {
+
+cdtest::DiscSet& discs()
+{
+    static cdtest::DiscSet set;
+    return set;
+}
+
+std::string errorOf(const std::function<void()>& f)
+{
+    try { f(); } catch (const std::exception& e) { return e.what(); }
+    return "no error";
+}
+
+// The drive index of disc i in the ripper's list.
+int32_t driveOf(TCDRipper& r, size_t i, cdtest::DiscSet& set = discs())
+{
+    char letter = set.letter(i);
+    for (int32_t k = 0; k < r.Drives.Count(); ++k)
+        if (r.Drives.Objects(k)->Letter == letter) return k;
+    throw std::runtime_error("no drive");
+}
+
+long decodedFrames(const std::string& mp3, int channels)
+{
+    std::string out = mp3 + ".dec.wav";
+    if (std::system(("lame --quiet --decode '" + mp3 + "' '" + out + "'").c_str()) != 0) return -1;
+    return long(cdtest::readFile(out).size() - 44) / (2 * channels);
+}
+
+TEST(Ripper, DrivesAndTablesOfContents)
+{
+    EXPECT_EQ(ZeroPad2(1), "01");
+    EXPECT_EQ(ZeroPad2(9), "09");
+    EXPECT_EQ(ZeroPad2(10), "10");
+    EXPECT_EQ(ZeroPad2(100), "100");
+    auto& set = discs();
+    TCDRipper r;
+    ASSERT_EQ(size_t(r.Drives.Count()), set.discs.size() + cdaudio::cdSources().size() - set.discs.size());
+    for (size_t i = 0; i < set.discs.size(); ++i) {
+        const cdtest::Disc& d = set.discs[i];
+        int32_t k = driveOf(r, i);
+        EXPECT_EQ(r.Drives.Strings(k), d.cue.substr(d.cue.rfind('/') + 1));
+        r.SetActiveCdRomNum(k);
+        EXPECT_EQ(r.CdRomName(), r.Drives.Strings(k));
+        ASSERT_EQ(size_t(r.Tracks.Count()), d.audio.size());
+        EXPECT_EQ(r.TocEntryCount, r.Tracks.Count());
+        for (int32_t t = 0; t < r.Tracks.Count(); ++t) {
+            EXPECT_EQ(r.Tracks.Strings(t), "Track " + ZeroPad2(uint16_t(t + 1)));
+            const TTrack* track = r.Tracks.Objects(t);
+            EXPECT_EQ(track->Number, t + 1);
+            EXPECT_EQ(uint32_t(track->StartSector), d.starts[size_t(t)]);
+            EXPECT_EQ(uint32_t(track->EndSector), d.starts[size_t(t) + 1] - 1);
+            EXPECT_EQ(track->Kind, d.audio[size_t(t)] ? "Audio" : "Data");
+        }
+    }
+    // Setting the current drive again reads nothing; outside the list is refused.
+    r.Tracks.Clear();
+    r.SetActiveCdRomNum(r.ActiveCdRomNum());
+    EXPECT_EQ(r.Tracks.Count(), 0);
+    EXPECT_EQ(errorOf([&] { r.SetActiveCdRomNum(-1); }),
+              "Le N° de lecteur de CD Rom doit être compris entre 0 et " + std::to_string(r.Drives.Count() - 1));
+    EXPECT_EQ(errorOf([&] { r.SetActiveCdRomNum(r.Drives.Count()); }).find("Le N° de lecteur de "), 0u);
+
+    // No images and no drive: an empty ripper.
+    std::string images = getenv("SONOVERNE_CD_IMAGES");
+    unsetenv("SONOVERNE_CD_IMAGES");
+    if (cdaudio::cdSources().empty()) {
+        TCDRipper none;
+        EXPECT_EQ(none.Drives.Count(), 0);
+        EXPECT_EQ(none.Tracks.Count(), 0);
+        EXPECT_EQ(errorOf([&] { none.SetActiveCdRomNum(0); }), "Aucun lecteur CD Rom trouvé sur ce système");
+    }
+    setenv("SONOVERNE_CD_IMAGES", images.c_str(), 1);
+
+    wnaspi32::Load();  // not on this system: not an error
+    EXPECT_FALSE(wnaspi32::Loaded());
+    wnaspi32::Unload();
+}
+
+TEST(Ripper, EveryAudioTrackRipsByteForByte)
+{
+    auto& set = discs();
+    TCDRipper r;
+    for (size_t i = 0; i < set.discs.size(); ++i) {
+        const cdtest::Disc& d = set.discs[i];
+        r.SetActiveCdRomNum(driveOf(r, i));
+        for (size_t t = 1; t < d.starts.size(); ++t) {
+            if (!d.audio[t - 1]) continue;
+            SCOPED_TRACE(d.cue + " track " + std::to_string(t));
+            std::string out = set.folder + "/rip.raw";
+            std::vector<uint16_t> progress;
+            r.OnProgress = [&](TCDRipper*, uint16_t p) { progress.push_back(p); };
+            r.RipTrack(int32_t(t), out);
+            std::vector<uint8_t> got = cdtest::readFile(out), want = d.trackBytes(t);
+            EXPECT_EQ(got.size(), want.size());
+            EXPECT_TRUE(got == want);
+            ASSERT_FALSE(progress.empty());
+            EXPECT_EQ(progress.back(), 100);
+            EXPECT_EQ(r.JitterErrors, 0);
+        }
+    }
+}
+
+TEST(Ripper, WavHeaderAndOutputFormats)
+{
+    auto& set = discs();
+    const cdtest::Disc& d = set.discs[0];
+    const std::vector<uint8_t> pcm = d.trackBytes(2);
+    const uint32_t sectors = d.starts[2] - d.starts[1];
+    auto sample = [&](size_t frame, int ch) { return int16_t(pcm[frame * 4 + size_t(ch) * 2] | pcm[frame * 4 + size_t(ch) * 2 + 1] << 8); };
+    struct { TOutputFormat format; uint16_t channels; uint32_t rate; } rows[] = {
+        {STEREO44100, 2, 44100}, {MONO44100, 1, 44100}, {STEREO22050, 2, 22050},
+        {MONO22050, 1, 22050}, {STEREO11025, 2, 11025}, {MONO11025, 1, 11025}};
+    TCDRipper r;
+    r.SetActiveCdRomNum(driveOf(r, 0));
+    r.WriteWav = true;
+    for (auto& row : rows) {
+        SCOPED_TRACE(int(row.format));
+        r.SetOutputFormat(row.format);
+        std::string out = set.folder + "/rip.wav";
+        r.RipTrack(2, out);
+        std::vector<uint8_t> f = cdtest::readFile(out);
+        auto u32 = [&](size_t at) { return uint32_t(f[at] | f[at + 1] << 8 | f[at + 2] << 16 | uint32_t(f[at + 3]) << 24); };
+        auto u16 = [&](size_t at) { return uint16_t(f[at] | f[at + 1] << 8); };
+        const uint32_t step = 44100 / row.rate;
+        const uint32_t data = (sectors - 1) * 588 / step * row.channels * 2;  // the header counts last - first
+        ASSERT_EQ(f.size(), 44 + size_t(sectors) * 588 / step * row.channels * 2);
+        EXPECT_EQ(std::string(f.begin(), f.begin() + 4), "RIFF");
+        EXPECT_EQ(u32(4), data + 36);
+        EXPECT_EQ(std::string(f.begin() + 8, f.begin() + 16), "WAVEfmt ");
+        EXPECT_EQ(u32(16), 16u);
+        EXPECT_EQ(u16(20), 1);
+        EXPECT_EQ(u16(22), row.channels);
+        EXPECT_EQ(u32(24), row.rate);
+        EXPECT_EQ(u32(28), row.rate * row.channels * 2);
+        EXPECT_EQ(u16(32), row.channels * 2);
+        EXPECT_EQ(u16(34), 16);
+        EXPECT_EQ(std::string(f.begin() + 36, f.begin() + 40), "data");
+        EXPECT_EQ(u32(40), data);
+        // The samples are the image's, averaged over the channels and frames they merge.
+        for (size_t k : {size_t(0), size_t(1000), size_t(sectors) * 588 / step - 1}) {
+            int32_t l = 0, rr = 0;
+            for (uint32_t s = 0; s < step; ++s) { l += sample(k * step + s, 0); rr += sample(k * step + s, 1); }
+            l /= int32_t(step); rr /= int32_t(step);
+            const uint8_t* p = f.data() + 44 + k * row.channels * 2;
+            if (row.channels == 1) EXPECT_EQ(int16_t(p[0] | p[1] << 8), int16_t((l + rr) / 2)) << k;
+            else EXPECT_EQ(int16_t(p[0] | p[1] << 8), int16_t(l)) << k;
+        }
+    }
+    r.SetOutputFormat(STEREO44100);
+}
+
+TEST(Ripper, EncodesWholeTracks)
+{
+    auto& set = discs();
+    TCDRipper r;
+    TMP3Coder coder;
+    r.SetCoder(&coder);
+    r.Encode = true;
+    r.WriteWav = true;  // ignored when encoding
+    struct { size_t disc, track; TOutputFormat format; int channels; } rows[] = {
+        {0, 2, STEREO44100, 2}, {0, 3, MONO44100, 1}, {3, 1, STEREO44100, 2}};
+    for (auto& row : rows) {
+        SCOPED_TRACE(row.track);
+        r.SetActiveCdRomNum(driveOf(r, row.disc));
+        r.SetOutputFormat(row.format);
+        EXPECT_EQ(coder.Mode(), row.channels == 1 ? TMP3CoderMode::MONO : TMP3CoderMode::STEREO);
+        const cdtest::Disc& d = set.discs[row.disc];
+        std::remove((set.folder + "/enc.mp3").c_str());
+        r.RipTrack(int32_t(row.track), set.folder + "/enc.wav");
+        const long frames = long(d.starts[row.track] - d.starts[row.track - 1]) * 588;
+        long decoded = decodedFrames(set.folder + "/enc.mp3", row.channels);
+        // Within the codec's delay and last-frame padding: no block of audio left out.
+        EXPECT_GE(decoded, frames - 1152);
+        EXPECT_LE(decoded, frames + 2 * 1152);
+    }
+    r.SetOutputFormat(STEREO44100);
+}
+
+TEST(Ripper, EventsAbortAndShortWrites)
+{
+    auto& set = discs();
+    TCDRipper r;
+    r.SetActiveCdRomNum(driveOf(r, 3));  // one long track
+    std::string log;
+    r.OnBeginTrack = [&](TCDRipper*, uint16_t n) { log += "b" + std::to_string(n); };
+    r.OnEndTrack = [&](TCDRipper*, uint16_t n) { log += "e" + std::to_string(n); };
+    std::string out = set.folder + "/abort.raw";
+    r.Abort();  // before the rip: no effect
+    r.RipTrack(1, out);
+    EXPECT_EQ(cdtest::readFile(out).size(), set.discs[3].image.size());
+    EXPECT_EQ(log, "b1e1");
+
+    log.clear();
+    int chunks = 0;
+    r.OnProgress = [&](TCDRipper* s, uint16_t) { if (++chunks == 2) s->Abort(); };
+    r.RipTrack(1, out);
+    EXPECT_EQ(log, "b1e1");
+    EXPECT_EQ(chunks, 2);
+    std::vector<uint8_t> part = cdtest::readFile(out);
+    ASSERT_GT(part.size(), 0u);
+    EXPECT_LT(part.size(), set.discs[3].image.size());
+    EXPECT_TRUE(std::equal(part.begin(), part.end(), set.discs[3].image.begin()));
+    r.OnProgress = nullptr;
+
+    // A full disk, raw and encoded: the rip fails with the write error and no end event.
+    TMP3Coder coder;
+    r.SetCoder(&coder);
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (bool encode : {false, true}) {
+        SCOPED_TRACE(encode);
+        r.Encode = encode;
+        log.clear();
+        rlimit old;
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 100000;
+        setrlimit(RLIMIT_FSIZE, &small);
+        std::string what = errorOf([&] { r.RipTrack(1, out); });
+        setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_EQ(what, "Write error");
+        EXPECT_EQ(log, "b1");
+    }
+}
+
+// A damaged disc: the image loses its end after the table of contents was read, so the drive
+// fails to read those sectors and paranoia reports its repairs. Each log holds its own rip.
+TEST(Ripper, JitterLogBesideTheFile)
+{
+    cdtest::DiscSet damaged({{"damaged", {{cdtest::TrackSpec::Noise, 300, 0, 0}}}});
+    TCDRipper r;
+    r.SetActiveCdRomNum(driveOf(r, damaged.discs.size() - 1, damaged));
+    ASSERT_EQ(r.Tracks.Count(), 1);
+    int reads = 0;
+    bool faulty = true;
+    CR_SetReadFault([&](int32_t first, long sectors, int16_t* samples) {
+        // The first reads around sector 100 come back 20 samples late.
+        if (faulty && first <= 100 && first + sectors > 100 && reads++ < 2)
+            std::memmove(samples, samples + 40, size_t(sectors * 2352 - 80));
+    });
+    auto text = [](const std::string& path) {
+        std::vector<uint8_t> b = cdtest::readFile(path);
+        return std::string(b.begin(), b.end());
+    };
+    const std::string dir = damaged.folder + "/";
+    struct { const char* name; bool fault, encode; const char* audio; } rips[] = {
+        {"01 - Intro.wav", true, false, "01 - Intro.wav"},
+        {"02 - Clean.wav", false, false, "02 - Clean.wav"},
+        {"03 - Again.wav", true, true, "03 - Again.mp3"}};
+    TMP3Coder coder;
+    r.SetCoder(&coder);
+    std::string firstLog;
+    for (auto& rip : rips) {
+        SCOPED_TRACE(rip.name);
+        reads = 0;
+        faulty = rip.fault;
+        r.Encode = rip.encode;
+        r.RipTrack(1, dir + rip.name);
+        ASSERT_TRUE(std::ifstream(dir + rip.audio).good());
+        std::string base = std::string(rip.name).substr(0, std::string(rip.name).rfind('.'));
+        std::string log = text(dir + base + ".jitt");
+        if (!rip.fault) {
+            EXPECT_EQ(r.JitterErrors, 0);
+            EXPECT_TRUE(log.empty()) << "no repairs, no log: " << log;
+            continue;
+        }
+        EXPECT_GT(r.JitterErrors, 0);
+        ASSERT_FALSE(r.JitterLog.empty());
+        std::string lines;
+        for (auto& l : r.JitterLog) lines += l + "\r\n";
+        EXPECT_EQ(log, lines);
+        // Repaired where the drive slipped, and the audio came out whole.
+        unsigned a = 0, b = 0;
+        ASSERT_EQ(std::sscanf(r.JitterLog[0].c_str(), "%u %u", &a, &b), 2);
+        EXPECT_LE(a, b);
+        EXPECT_LE(b, 130u);  // within the read that slipped
+        if (!rip.encode) {
+            EXPECT_TRUE(cdtest::readFile(dir + rip.audio) == damaged.discs.back().trackBytes(1));
+        }
+        if (firstLog.empty()) firstLog = log;
+        else EXPECT_EQ(log, firstLog) << "each log holds its own rip";
+    }
+    CR_SetReadFault(nullptr);
+}
+
+}  // namespace
