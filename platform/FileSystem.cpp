@@ -201,6 +201,44 @@ int writeFile(const std::string& path, const std::string& bytes)
     return error;
 }
 
+int replaceFile(const std::string& path, const std::string& bytes)
+{
+    std::string aside = folderPart(path) + "." + fileNamePart(path) + ".XXXXXX";
+    const int fd = mkstemp(aside.data());
+    if (fd < 0) return errno;
+    size_t done = 0;
+    int error = 0;
+    while (done < bytes.size() && !error) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) error = n < 0 ? errno : ENOSPC;
+        else done += size_t(n);
+    }
+    if (!error && fchmod(fd, 0644) != 0) error = errno;
+    if (close(fd) != 0 && !error) error = errno;
+    if (!error && rename(aside.c_str(), path.c_str()) != 0) error = errno;
+    if (error) unlink(aside.c_str());
+    return error;
+}
+
+bool makeFolders(const std::string& folder)
+{
+    std::string path;
+    size_t from = 0;
+    while (from <= folder.size()) {
+        size_t to = folder.find('/', from);
+        if (to == std::string::npos) to = folder.size();
+        path = folder.substr(0, to);
+        if (!path.empty() && mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) return false;
+        from = to + 1;
+    }
+    if (!folderExists(folder)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
+}
+
 bool renameNoReplace(const std::string& from, const std::string& to)
 {
 #ifdef RENAME_NOREPLACE

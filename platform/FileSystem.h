@@ -64,6 +64,13 @@ bool isReadOnly(const std::string& path);       // the user may not write it
 // file is then left as far as it was written).
 int writeFile(const std::string& path, const std::string& bytes);
 
+// Writes the bytes to a new file beside path, then renames it over path, so that a failed write
+// never leaves a half file: 0, or the error number (path is then as it was).
+int replaceFile(const std::string& path, const std::string& bytes);
+
+// Creates a folder with every missing parent; false (errno set) when it cannot.
+bool makeFolders(const std::string& folder);
+
 // Renames without ever replacing an existing file; false (errno set) when it cannot.
 bool renameNoReplace(const std::string& from, const std::string& to);
 
