@@ -89,7 +89,7 @@ std::string TForm11::BuildRipFileName(const std::string& folder, const QString& 
 void TForm11::tagRippedFile(const std::string& name, const QString& title, const QString& artist,
                             const QString& album, const QString& track)
 {
-    if (RipTag->LoadFromFile(name, 0) >= 0x0100) return;
+    RipTag->LoadFromFile(name, 0);  // a new file has no tag yet: the save makes one
     RipTag->SetTextFrame("TIT2", latin1(title));
     RipTag->SetTextFrame("TPE1", latin1(artist));
     RipTag->SetTextFrame("TALB", latin1(album));
