@@ -30,7 +30,7 @@ int main(int argc, char** argv)
     const std::string what = argv[1];
     try {
         if (what == "wav") {
-            cdtest::TrackSpec tone{cdtest::TrackSpec::Tone, uint32_t(std::atoi(argv[3]) * 75), 0, 523.25};
+            cdtest::TrackPlan tone{cdtest::TrackPlan::Tone, uint32_t(std::atoi(argv[3]) * 75), 0, 523.25};
             std::vector<uint8_t> pcm;
             uint32_t seed = 1;
             cdtest::appendAudio(pcm, tone, tone.sectors, seed);
@@ -49,9 +49,9 @@ int main(int argc, char** argv)
             h.insert(h.end(), pcm.begin(), pcm.end());
             cdtest::writeFile(argv[2], h);
         } else if (what == "disc" && argc >= 5) {
-            std::vector<cdtest::TrackSpec> tracks;
+            std::vector<cdtest::TrackPlan> tracks;
             for (int i = 0; i < std::atoi(argv[3]); ++i)
-                tracks.push_back({i % 2 ? cdtest::TrackSpec::Noise : cdtest::TrackSpec::Tone,
+                tracks.push_back({i % 2 ? cdtest::TrackPlan::Noise : cdtest::TrackPlan::Tone,
                                   uint32_t(std::atoi(argv[4]) * 75), 0, 220.0 * (i + 1)});
             cdtest::Disc d = cdtest::makeDisc(argv[2], "bench", tracks);
             std::printf("%s\n", d.cue.c_str());

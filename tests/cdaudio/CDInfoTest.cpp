@@ -8,12 +8,12 @@
 
 namespace {
 
-using cdtest::TrackSpec;
+using cdtest::TrackPlan;
 
 cdtest::DiscSet& discs()
 {
     // The worked example: tracks at 00:02:00 and 03:10:20, the last one 01:49:54 long.
-    static cdtest::DiscSet set({{"example", {{TrackSpec::Noise, 14120, 0, 0}, {TrackSpec::Noise, 8230, 0, 0}}}});
+    static cdtest::DiscSet set({{"example", {{TrackPlan::Noise, 14120, 0, 0}, {TrackPlan::Noise, 8230, 0, 0}}}});
     return set;
 }
 

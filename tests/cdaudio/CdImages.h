@@ -19,7 +19,7 @@ namespace cdtest {
 
 constexpr size_t SectorBytes = 2352;
 
-struct TrackSpec {
+struct TrackPlan {
     enum Kind { Tone, Noise, Data } kind = Tone;
     uint32_t sectors = 75;
     uint32_t pregap = 0;  // sectors of INDEX 00 before the track, stored in the image
@@ -54,12 +54,12 @@ inline std::string msf(uint32_t sector)
     return text;
 }
 
-inline void appendAudio(std::vector<uint8_t>& out, const TrackSpec& t, uint32_t sectors, uint32_t& seed)
+inline void appendAudio(std::vector<uint8_t>& out, const TrackPlan& t, uint32_t sectors, uint32_t& seed)
 {
     size_t frames = size_t(sectors) * 588;
     for (size_t i = 0; i < frames; ++i) {
         int16_t l, r;
-        if (t.kind == TrackSpec::Tone) {
+        if (t.kind == TrackPlan::Tone) {
             double v = std::sin(2 * M_PI * t.frequency * double(i) / 44100.0);
             l = int16_t(12000 * v);
             r = int16_t(-9000 * v);
@@ -88,7 +88,7 @@ inline void appendData(std::vector<uint8_t>& out, uint32_t sectors, uint32_t fir
 }
 
 // Writes name.bin and name.cue into folder.
-inline Disc makeDisc(const std::string& folder, const std::string& name, const std::vector<TrackSpec>& tracks)
+inline Disc makeDisc(const std::string& folder, const std::string& name, const std::vector<TrackPlan>& tracks)
 {
     Disc d;
     d.bin = folder + "/" + name + ".bin";
@@ -96,18 +96,18 @@ inline Disc makeDisc(const std::string& folder, const std::string& name, const s
     std::string cue = "FILE \"" + name + ".bin\" BINARY\r\n";
     uint32_t seed = 12345;
     for (size_t i = 0; i < tracks.size(); ++i) {
-        const TrackSpec& t = tracks[i];
+        const TrackPlan& t = tracks[i];
         uint32_t at = uint32_t(d.image.size() / SectorBytes);
         char line[64];
         std::snprintf(line, sizeof line, "  TRACK %02zu %s\r\n", i + 1,
-                      t.kind == TrackSpec::Data ? "MODE1/2352" : "AUDIO");
+                      t.kind == TrackPlan::Data ? "MODE1/2352" : "AUDIO");
         cue += line;
         if (t.pregap) cue += "    INDEX 00 " + msf(at) + "\r\n";
         cue += "    INDEX 01 " + msf(at + t.pregap) + "\r\n";
-        if (t.kind == TrackSpec::Data) appendData(d.image, t.pregap + t.sectors, at);
+        if (t.kind == TrackPlan::Data) appendData(d.image, t.pregap + t.sectors, at);
         else appendAudio(d.image, t, t.pregap + t.sectors, seed);
         d.starts.push_back(at + t.pregap);
-        d.audio.push_back(t.kind != TrackSpec::Data);
+        d.audio.push_back(t.kind != TrackPlan::Data);
     }
     d.starts.push_back(uint32_t(d.image.size() / SectorBytes));
     std::ofstream(d.bin, std::ios::binary).write(reinterpret_cast<const char*>(d.image.data()), long(d.image.size()));
@@ -130,9 +130,9 @@ inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes
 struct DiscSet {
     std::string folder = tempFolder();
     std::vector<Disc> discs;
-    explicit DiscSet(const std::vector<std::pair<std::string, std::vector<TrackSpec>>>& extra = {})
+    explicit DiscSet(const std::vector<std::pair<std::string, std::vector<TrackPlan>>>& extra = {})
     {
-        using T = TrackSpec;
+        using T = TrackPlan;
         discs.push_back(makeDisc(folder, "tones", {{T::Tone, 300, 0, 440}, {T::Noise, 451, 0, 0}, {T::Tone, 200, 0, 1000}}));
         discs.push_back(makeDisc(folder, "pregap", {{T::Noise, 160, 0, 0}, {T::Tone, 300, 150, 660}, {T::Noise, 77, 33, 0}}));
         discs.push_back(makeDisc(folder, "mixed", {{T::Data, 600, 0, 0}, {T::Tone, 250, 150, 220}, {T::Noise, 99, 0, 0}}));

@@ -242,7 +242,7 @@ TEST(Ripper, EventsAbortAndShortWrites)
 // fails to read those sectors and paranoia reports its repairs. Each log holds its own rip.
 TEST(Ripper, JitterLogBesideTheFile)
 {
-    cdtest::DiscSet damaged({{"damaged", {{cdtest::TrackSpec::Noise, 300, 0, 0}}}});
+    cdtest::DiscSet damaged({{"damaged", {{cdtest::TrackPlan::Noise, 300, 0, 0}}}});
     TCDRipper r;
     r.SetActiveCdRomNum(driveOf(r, damaged.discs.size() - 1, damaged));
     ASSERT_EQ(r.Tracks.Count(), 1);
