@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -357,7 +358,9 @@ void TForm11::FormShow()
     if (CbBoxActiveCDRom->count() == 0) {
         ui::Dialogs::MessageBox(this, QStringLiteral("Aucun Lecteur de CD-Rom disponible"), QStringLiteral("Sonoverne"),
                                 ui::MB_OK);
-        Close();
+        // Closed once shown: a window hidden while it is being shown would leave a modal
+        // showing in a half state.
+        QTimer::singleShot(0, this, [this] { Close(); });
         return;
     }
     CbBoxActiveCDRom->setCurrentIndex(0);

@@ -201,6 +201,7 @@ TEST_F(CdWindow, OpeningShowsTheDrivesAndTheDefaults)
     setenv("SONOVERNE_CD_IMAGES", "", 1);
     if (cdaudio::cdSources().empty()) {
         Form11->Show();
+        QCoreApplication::processEvents();
         EXPECT_FALSE(Form11->isVisible());
         EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Aucun Lecteur de CD-Rom disponible"});
     }
