@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -143,6 +144,7 @@ private:
     void openEditor(const QString& caption, int tag, const QString& text);
 
     bool running_ = false;
+    QElapsedTimer progressShown_;
 };
 
 extern TForm11* Form11;

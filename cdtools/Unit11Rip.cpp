@@ -126,6 +126,7 @@ void TForm11::Button1Click()
     }
     RunFlag run(running_);
     RipStopFlag = false;
+    progressShown_.invalidate();
     for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
         if (RipStopFlag) break;
         QTreeWidgetItem* row = ListView1->topLevelItem(i);
@@ -164,6 +165,10 @@ void TForm11::Button2Click()
 
 void TForm11::cdripper1Progress(TCDRipper*, uint16_t percent)
 {
+    // Drawing the bars costs about as much as encoding a chunk: they follow the rip some 10
+    // times a second, and always at the end of a track.
+    if (percent < 100 && progressShown_.isValid() && progressShown_.elapsed() < 100) return;
+    progressShown_.start();
     ProgressBar1->setPosition(percent);
     if (RipSelectedCount > 0) ProgressBar2->setPosition((RipPosition * 100 + int(percent)) / RipSelectedCount);
 }
