@@ -18,6 +18,7 @@
 #include <gmock/gmock.h>
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -81,6 +82,22 @@ QJsonObject probe(const std::string& path)
             {QStringLiteral(TAG_PROBE), QStringLiteral("dump"), "x" + QByteArray::fromStdString(path).toHex()});
     p.waitForFinished(-1);
     return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+// Saves a window's picture beside the build, and checks that no caption of it is cut short.
+void grab(QWidget* window, const char* name)
+{
+    window->show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->grab().save(QString(SCREENSHOT_DIR) + "/" + name + ".png")) << name;
+    for (QLabel* label : window->findChildren<QLabel*>())
+        if (label->isVisible() && !label->wordWrap() && !label->text().isEmpty()) {
+            EXPECT_GE(label->width(), label->sizeHint().width()) << name << ": " << label->text().toStdString();
+        }
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        if (button->isVisible()) {
+            EXPECT_GE(button->width(), button->sizeHint().width()) << name << ": " << button->text().toStdString();
+        }
 }
 
 const char* const Entry =
@@ -250,6 +267,7 @@ TEST_F(CdWindow, LookUpsThroughTheServerAndTheCache)
             for (const std::string& m : c.matches) expected.push_back(QString::fromStdString(m).replace("%1", QString(id)).toStdString());
             EXPECT_EQ(lines, expected);
             EXPECT_EQ(server_.targets.size(), 1u);
+            if (c.matches.size() == 3) grab(Form22, "cd-chooser");
             Form22->ListBox1->setCurrentRow(c.choose);
             Form22->Button1->click();
             EXPECT_FALSE(Form22->isVisible());
@@ -267,6 +285,7 @@ TEST_F(CdWindow, LookUpsThroughTheServerAndTheCache)
             continue;
         }
         EXPECT_EQ(read(cacheFile()), cacheBytes("Les \xC3\x89toiles", 3, Titles, category, "Nuit \xC3\xA0 Paris"));
+        if (c.choose < 0) grab(Form11, "cd-window");
         // Reopened: the cache answers, the server is not asked.
         server_.targets.clear();
         Form11->Hide();
@@ -364,6 +383,7 @@ TEST_F(CdWindow, IdentityEditorRewritesTheCache)
         SCOPED_TRACE(s.name);
         s.open();
         ASSERT_TRUE(Form23->isVisible());
+        if (s.ok && s.selected == 1) grab(Form23, "cd-identity-editor");
         EXPECT_EQ(Form23->Caption().toStdString(), s.caption);
         EXPECT_EQ(Form23->Edit1->text().toStdString(), s.shown);
         Form23->Edit1->QLineEdit::setText(QString::fromUtf8(s.typed));
@@ -431,6 +451,13 @@ TEST_F(CdWindow, FileNamesStayInTheRipFolder)
         EXPECT_TRUE(platform::folderExists(platform::folderPart(name)));
     }
     EXPECT_FALSE(fs::exists(tempRoot + "/etc"));
+    Form19->Edit1->setText(QStringLiteral("%1\\%2\\%4 - %6"));
+    Form19->DirectoryListBox3->setDirectory(rip_);
+    grab(Form19, "cd-rip-options");
+    Form19->Hide();
+    Form24->ComboBox1->setItemText(0, QString::fromLatin1(CddbServers[0]));
+    grab(Form24, "cddb-options");
+    Form24->Hide();
     EXPECT_EQ(CleanFileNameChars(QStringLiteral("a\"b|c/d:e?f*g\\h")), QStringLiteral("abcdefg\\h"));
 }
 
