@@ -6,6 +6,7 @@
 #include "CddbLoopbackServer.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
+#include "IniFile.h"
 #include "Guard.h"
 #include "Unit1.h"
 #include "Unit11.h"
@@ -205,13 +206,14 @@ TEST_F(CdWindow, OpeningShowsTheDrivesAndTheDefaults)
     Form11->CDRipper1->Tracks.Clear();
     useDisc(4);
     EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), 0);
-    useDisc(0);
-    EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), 3);
-    // Reopening selects the first drive, and the ripper follows it.
+    useDisc(3);
+    EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), 1);
+    // Reopening selects the first drive, and the ripper follows it: what is shown is ripped.
     Form11->Hide();
     Form11->Show();
     EXPECT_EQ(Form11->CbBoxActiveCDRom->currentIndex(), 0);
     EXPECT_EQ(Form11->CDRipper1->ActiveCdRomNum(), 0);
+    EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), Form11->DiscTrackCount);
     // With no CD drive the window says so and closes.
     Form11->Hide();
     const std::string images = std::getenv("SONOVERNE_CD_IMAGES");
@@ -555,6 +557,55 @@ TEST_F(CdWindow, StopsAndEmptyLists)
     EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Aucune piste à extraire"});
     EXPECT_FALSE(fs::exists(other));
     EXPECT_FALSE(Form11->Running());
+}
+
+TEST_F(CdWindow, OptionWindowsWriteOnlyTheirKeys)
+{
+    LoadSettings();
+    ASSERT_EQ(Form24->ComboBox1->count(), 18);
+    EXPECT_EQ(Form24->ComboBox1->itemText(12), Form24->ComboBox1->itemText(13));
+    for (int i = 0; i < 18; ++i) {
+        EXPECT_THAT(CddbServers[i], ::testing::MatchesRegex("http://[a-z.]+/~cddb"));
+        if (i > 0) {
+            EXPECT_EQ(Form24->ComboBox1->itemText(i), QString::fromLatin1(CddbServers[i]));
+        }
+    }
+    auto ini = [] { return platform::IniFile(SettingsFilePath()); };
+    // Entry 5 applied: 4 is written, and the next look-up goes to the fifth address.
+    Form24->ComboBox1->setItemText(4, server_.base());
+    Form24->Show();
+    Form24->ComboBox1->setCurrentIndex(4);
+    Form24->Button1->click();
+    EXPECT_FALSE(Form24->isVisible());
+    EXPECT_EQ(CddbServerIndex, 4);
+    EXPECT_EQ(ini().ReadInteger("CDDB", "Serveur", -1), 4);
+    answer("202 No match\r\n");
+    Form11->Button3->click();
+    EXPECT_EQ(server_.targets.size(), 1u);
+    // Another entry, then "Annuler": the earlier one shows at the next opening, nothing written.
+    Form24->Show();
+    Form24->ComboBox1->setCurrentIndex(7);
+    Form24->Button2->click();
+    Form24->Show();
+    EXPECT_EQ(Form24->ComboBox1->currentIndex(), 4);
+    Form24->Hide();
+    EXPECT_EQ(ini().ReadInteger("CDDB", "Serveur", -1), 4);
+    Form24->ComboBox1->setItemText(4, QString::fromLatin1(CddbServers[4]));
+
+    // The rip options write both of their keys on "Appliquer", and nothing else.
+    const std::string before = read(SettingsFilePath());
+    Form19->Show();
+    Form19->DirectoryListBox3->setDirectory(rip_);
+    Form19->Edit1->setText(QStringLiteral("%2\\%6"));
+    Form19->Button2->click();
+    EXPECT_EQ(read(SettingsFilePath()), before);
+    Form19->Show();
+    Form19->Button1->click();
+    EXPECT_EQ(RipFolder, rip_);
+    EXPECT_EQ(ini().ReadString("Rip", "Dossier", "?"), rip_);
+    EXPECT_EQ(ini().ReadString("Rip", "Format", "?"), "%2\\%6");
+    EXPECT_EQ(ini().ReadString("Liste", "Dossier", "?"), tempRoot + "/music");
+    EXPECT_EQ(ini().ReadInteger("CDDB", "Serveur", -1), 4);
 }
 
 }  // namespace
