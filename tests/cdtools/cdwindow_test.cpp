@@ -471,7 +471,14 @@ TEST_F(CdWindow, ExtractionToMp3AndWav)
     // MP3: rows 1 and 3, tagged; "Extraire" clicked again during the run does nothing.
     Form11->ListView1->topLevelItem(0)->setSelected(true);
     Form11->ListView1->topLevelItem(2)->setSelected(true);
-    run([&] { Form11->Button1->click(); });
+    run([&] {
+        Form11->Button1->click();
+        // Nor does another drive while the ripper reads this one.
+        Form11->CbBoxActiveCDRom->setCurrentIndex(4);
+        Form11->CbBoxActiveCDRomChange();
+        EXPECT_EQ(Form11->CbBoxActiveCDRom->currentIndex(), Form11->CDRipper1->ActiveCdRomNum());
+        EXPECT_EQ(Form11->ListView1->topLevelItemCount(), 3);
+    });
     const std::string folder = rip_ + "/Les \xC3\x89toiles/Nuit \xC3\xA0 Paris/";
     EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée"});
     EXPECT_FALSE(Form11->isVisible());
