@@ -9,6 +9,7 @@
 #include "Unit24.h"
 #include "variable.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -371,6 +372,12 @@ void TForm11::FormShow()
 
 void TForm11::CbBoxActiveCDRomChange()
 {
+    // The ripper reads from its drive until the run ends: the box goes back to it.
+    if (running_ && CDRipper1) {
+        CbBoxActiveCDRom->setCurrentIndex(CDRipper1->ActiveCdRomNum());
+        QApplication::beep();
+        return;
+    }
     ShowDiscIdentity();
     clearIdentity();
     Edit1->setEnabled(false);

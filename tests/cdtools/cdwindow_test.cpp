@@ -472,6 +472,9 @@ TEST_F(CdWindow, ExtractionToMp3AndWav)
     Form11->ListView1->topLevelItem(0)->setSelected(true);
     Form11->ListView1->topLevelItem(2)->setSelected(true);
     run([&] {
+        EXPECT_EQ(Form11->Label13->text(), QStringLiteral("Piste en cours : N°1"));
+        EXPECT_EQ(Form11->RipSelectedCount, 2);
+        EXPECT_LE(Form11->ProgressBar2->Position(), 50);
         Form11->Button1->click();
         // Nor does another drive while the ripper reads this one.
         Form11->CbBoxActiveCDRom->setCurrentIndex(4);
