@@ -1,10 +1,469 @@
 #include "Unit11.h"
 
+#include "CDInfo.h"
+#include "CdDrives.h"
+#include "Dialogs.h"
+#include "Guard.h"
+#include "Unit22.h"
+#include "Unit23.h"
+#include "Unit24.h"
+#include "variable.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <stdexcept>
 
 TForm11* Form11 = nullptr;
+
+namespace {
+
+QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
+
+QComboBox* fixedList(QWidget* parent, const QStringList& items, int initial)
+{
+    auto* box = new QComboBox(parent);
+    box->addItems(items);
+    box->setCurrentIndex(initial);
+    return box;
+}
+
+}  // namespace
+
+QString tagLine(const std::string& text)
+{
+    QString shown = fromUtf8(text);
+    ui::filterTagText(shown);
+    return shown;
+}
+
+// Shows a modeless window above the modal one that opened it, where it takes input.
+void showOver(ui::Form* form, QWidget* owner)
+{
+    form->winId();
+    owner->winId();
+    if (form->windowHandle() && owner->windowHandle()) form->windowHandle()->setTransientParent(owner->windowHandle());
+    form->Show();
+}
 
 TForm11::TForm11()
 {
     setCaption(QStringLiteral("Extraire les pistes d'un CD"));
-    resize(480, 360);
+    setSystemMenuOnly();
+
+    CDDBConnect1.Port = 80;
+    CDDBConnect1.UserName = "sv";
+    CDDBConnect1.HostName = "sonoverne.fr";
+    CDDBConnect1.ClientName = "Sonoverne";
+    CDDBConnect1.ClientVersion = "1.0";
+
+    MP3Coder1 = std::make_unique<TMP3Coder>();
+    MP3Coder1->CRC = false;
+    MP3Coder1->DefaultExt = ".mp3";
+    try {
+        CDRipper1 = std::make_unique<TCDRipper>();
+        CDRipper1->SetCoder(MP3Coder1.get());
+        CDRipper1->Encode = true;
+        CDRipper1->WriteWav = true;
+        CDRipper1->speed = 32;
+        if (CDRipper1->Drives.Count() > 0) CDRipper1->SetActiveCdRomNum(0);
+        CDRipper1->OnBeginTrack = [this](TCDRipper* s, uint16_t n) { cdripper1BeginTrack(s, n); };
+        CDRipper1->OnProgress = [this](TCDRipper* s, uint16_t p) { cdripper1Progress(s, p); };
+    } catch (const std::exception&) {
+        CDRipper1.reset();  // the run reports it
+    }
+
+    Label11 = new QLabel(QStringLiteral("Choisissez le lecteur de CD-Rom à utiliser :"), this);
+    CbBoxActiveCDRom = new QComboBox(this);
+    CbBoxActiveCDRom->setMinimumWidth(60);
+    LabelTrackCD = new QLabel(this);
+    Label14 = new QLabel(this);
+    Label14->hide();
+    Label6 = new QLabel(QStringLiteral("Format :"), this);
+    CheckBox1 = new QCheckBox(QStringLiteral("MP3"), this);
+    CheckBox1->setChecked(true);
+    CheckBox2 = new QCheckBox(QStringLiteral("Wave"), this);
+    Label9 = new QLabel(QStringLiteral("Piste en cours"), this);
+    ProgressBar1 = new ui::ProgressBar(this);
+    Label12 = new QLabel(QStringLiteral("Total"), this);
+    ProgressBar2 = new ui::ProgressBar(this);
+    Label13 = new QLabel(this);
+    Button3 = new QPushButton(QStringLiteral("Retrouver les informations avec CDDB"), this);
+    Label17 = new QLabel(QStringLiteral("<= nécessite une connexion Internet active"), this);
+    Button1 = new QPushButton(QStringLiteral("Extraire"), this);
+    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
+
+    ListView1 = new QTreeWidget(this);
+    ListView1->setHeaderLabels({QStringLiteral("Piste"), QStringLiteral("Titre")});
+    ListView1->setColumnWidth(0, 60);
+    ListView1->setColumnWidth(1, 450);
+    ListView1->setRootIsDecorated(false);
+    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setUniformRowHeights(true);
+    ListView1->installEventFilter(this);
+    Label15 = new QLabel(QStringLiteral("Nom de l'album :"), this);
+    Edit1 = new ui::TagEdit(this);
+    Label18 = new QLabel(QStringLiteral("<="), this);
+    Button4 = new QPushButton(QStringLiteral("Modifier"), this);
+    Label16 = new QLabel(QStringLiteral("Artiste :"), this);
+    Edit2 = new ui::TagEdit(this);
+    Label19 = new QLabel(QStringLiteral("<="), this);
+    Button5 = new QPushButton(QStringLiteral("Modifier"), this);
+    for (ui::TagEdit* box : {Edit1, Edit2}) {
+        box->setReadOnly(true);
+        box->setEnabled(false);
+    }
+
+    Label5 = new QLabel(QStringLiteral("Options d'encodage des MP3 :"), this);
+    LabelSampleRate = new QLabel(QStringLiteral("Sample Rate :"), this);
+    ComboBox1 = fixedList(this, {"44100", "32000", "22050"}, 0);
+    LabelBitRate = new QLabel(QStringLiteral("BitRate :"), this);
+    ComboBox2 = fixedList(this, {"320", "256", "192", "160", "128", "96"}, 4);
+    LabelMaxBitRate = new QLabel(QStringLiteral("Max BitRate :"), this);
+    ComboBox3 = fixedList(this, {"320", "256", "192", "160"}, 0);
+    LabelMode = new QLabel(QStringLiteral("Mode :"), this);
+    ComboBox4 = fixedList(this, {"Stereo", "Joint stereo", "Dual channel", "Mono"}, 0);
+    LabelQuality = new QLabel(QStringLiteral("Quality :"), this);
+    ComboBox5 = fixedList(this, {"Normal", "Low", "High", "Voice"}, 0);
+    CheckBox3 = new QCheckBox(QStringLiteral("Copyright"), this);
+    CheckBox4 = new QCheckBox(QStringLiteral("Original"), this);
+    CheckBox5 = new QCheckBox(QStringLiteral("CRC"), this);
+    CheckBox8 = new QCheckBox(QStringLiteral("Private"), this);
+    CheckBox6 = new QCheckBox(QStringLiteral("VBR"), this);
+    CheckBox7 = new QCheckBox(QStringLiteral("Ecrire le header VBR"), this);
+    LabelVbrQuality = new QLabel(QStringLiteral("Qualité VBR"), this);
+    TrackBar1 = new QSlider(Qt::Horizontal, this);
+    TrackBar1->setRange(0, 9);
+    TrackBar1->setSingleStep(1);
+    TrackBar1->setPageStep(1);
+    TrackBar1->setTickPosition(QSlider::TicksBelow);
+    TrackBar1->setValue(4);
+    Label7 = new QLabel(QStringLiteral("4"), this);
+    // The encoder starts with what the controls show.
+    MP3Coder1->SampleRate = 44100;
+    MP3Coder1->Bitrate = 128;
+    MP3Coder1->MaxBitrate = 320;
+    MP3Coder1->SetMode(TMP3CoderMode::STEREO);
+    MP3Coder1->Quality = NORMAL_QUALITY;
+    MP3Coder1->VBRQuality = 4;
+
+    // Layout: the drive, format, progress and buttons at the left, the tracks at the right.
+    auto* left = new QVBoxLayout;
+    left->addWidget(Label11);
+    auto* drive = new QHBoxLayout;
+    drive->addWidget(CbBoxActiveCDRom);
+    drive->addWidget(LabelTrackCD, 1);
+    left->addLayout(drive);
+    auto* format = new QHBoxLayout;
+    format->addWidget(Label6);
+    format->addWidget(CheckBox1);
+    format->addWidget(CheckBox2);
+    format->addStretch(1);
+    left->addLayout(format);
+    left->addWidget(Label9);
+    left->addWidget(ProgressBar1);
+    left->addWidget(Label12);
+    left->addWidget(ProgressBar2);
+    left->addWidget(Label13);
+    left->addSpacing(6);
+    left->addWidget(Label5);
+    auto* coder = new QGridLayout;
+    coder->addWidget(LabelSampleRate, 0, 0);
+    coder->addWidget(ComboBox1, 0, 1);
+    coder->addWidget(LabelBitRate, 1, 0);
+    coder->addWidget(ComboBox2, 1, 1);
+    coder->addWidget(LabelMaxBitRate, 2, 0);
+    coder->addWidget(ComboBox3, 2, 1);
+    coder->addWidget(LabelMode, 3, 0);
+    coder->addWidget(ComboBox4, 3, 1);
+    coder->addWidget(LabelQuality, 4, 0);
+    coder->addWidget(ComboBox5, 4, 1);
+    coder->addWidget(CheckBox3, 5, 0);
+    coder->addWidget(CheckBox4, 5, 1);
+    coder->addWidget(CheckBox5, 6, 0);
+    coder->addWidget(CheckBox8, 6, 1);
+    coder->addWidget(CheckBox6, 7, 0);
+    coder->addWidget(CheckBox7, 7, 1);
+    coder->addWidget(LabelVbrQuality, 8, 0);
+    auto* vbr = new QHBoxLayout;
+    vbr->addWidget(TrackBar1, 1);
+    vbr->addWidget(Label7);
+    coder->addLayout(vbr, 8, 1);
+    left->addLayout(coder);
+    left->addStretch(1);
+
+    auto* right = new QVBoxLayout;
+    auto* cddb = new QHBoxLayout;
+    cddb->addWidget(Button3);
+    cddb->addWidget(Label17, 1);
+    right->addLayout(cddb);
+    right->addWidget(ListView1, 1);
+    auto* identity = new QGridLayout;
+    identity->addWidget(Label15, 0, 0);
+    identity->addWidget(Edit1, 0, 1);
+    identity->addWidget(Label18, 0, 2);
+    identity->addWidget(Button4, 0, 3);
+    identity->addWidget(Label16, 1, 0);
+    identity->addWidget(Edit2, 1, 1);
+    identity->addWidget(Label19, 1, 2);
+    identity->addWidget(Button5, 1, 3);
+    identity->setColumnStretch(1, 1);
+    right->addLayout(identity);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    right->addLayout(buttons);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left);
+    layout->addLayout(right, 1);
+    resize(900, 560);
+    centreOnScreen();
+
+    OnShow = [this] { FormShow(); };
+    QObject::connect(CbBoxActiveCDRom, QOverload<int>::of(&QComboBox::activated), this,
+                     [this] { ui::guarded([this] { CbBoxActiveCDRomChange(); }); });
+    ui::on(Button3, &QPushButton::clicked, this, &TForm11::Button3Click);
+    ui::on(Button1, &QPushButton::clicked, this, &TForm11::Button1Click);
+    ui::on(Button2, &QPushButton::clicked, this, &TForm11::Button2Click);
+    ui::on(Button4, &QPushButton::clicked, this, &TForm11::Button4Click);
+    ui::on(Button5, &QPushButton::clicked, this, &TForm11::Button5Click);
+    ui::on(CheckBox1, &QCheckBox::toggled, this, &TForm11::CheckBox1Click);
+    ui::on(CheckBox2, &QCheckBox::toggled, this, &TForm11::CheckBox2Click);
+    ui::on(Edit1, &QLineEdit::textChanged, this, &TForm11::Edit1Change);
+    ui::on(Edit2, &QLineEdit::textChanged, this, &TForm11::Edit2Change);
+    QObject::connect(ListView1, &QTreeWidget::itemDoubleClicked, this,
+                     [this] { ui::guarded([this] { ListView1DblClick(); }); });
+
+    auto number = [this](QComboBox* box, uint32_t TCoderSettings::*field) {
+        QObject::connect(box, QOverload<int>::of(&QComboBox::activated), this,
+                         [this, box, field] { MP3Coder1.get()->*field = box->currentText().toUInt(); });
+    };
+    number(ComboBox1, &TCoderSettings::SampleRate);
+    number(ComboBox2, &TCoderSettings::Bitrate);
+    number(ComboBox3, &TCoderSettings::MaxBitrate);
+    QObject::connect(ComboBox4, QOverload<int>::of(&QComboBox::activated), this,
+                     [this](int i) { MP3Coder1->SetMode(TMP3CoderMode(i)); });
+    QObject::connect(ComboBox5, QOverload<int>::of(&QComboBox::activated), this,
+                     [this](int i) { MP3Coder1->Quality = MPEG_QUALITY(i); });
+    auto flag = [this](QCheckBox* box, const std::function<void(bool)>& set) {
+        QObject::connect(box, &QCheckBox::toggled, this, set);
+    };
+    flag(CheckBox3, [this](bool on) { MP3Coder1->Copyright = on; });
+    flag(CheckBox4, [this](bool on) { MP3Coder1->Original = on; });
+    flag(CheckBox5, [this](bool on) { MP3Coder1->CRC = on; });
+    flag(CheckBox8, [this](bool on) { MP3Coder1->Private = on; });
+    flag(CheckBox6, [this](bool on) { MP3Coder1->SetEnableVBR(on); });
+    flag(CheckBox7, [this](bool on) { MP3Coder1->WriteVBRHeader = on; });
+    QObject::connect(TrackBar1, &QSlider::valueChanged, this, [this](int v) {
+        MP3Coder1->VBRQuality = v;
+        Label7->setText(QString::number(v));
+    });
+}
+
+TForm11::~TForm11() = default;
+
+bool TForm11::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ListView1 && event->type() == QEvent::KeyRelease) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        ui::guarded([&] { ListView1KeyUp(key == Qt::Key_Return || key == Qt::Key_Enter ? 13 : key); });
+    }
+    return ui::Form::eventFilter(watched, event);
+}
+
+void TForm11::ShowDiscIdentity()
+{
+    TCDInfo info;
+    const QString drive = CbBoxActiveCDRom->currentText();
+    info.Open(drive.isEmpty() ? '\0' : drive[0].toLatin1());
+    DiscTrackCount = int(info.GetTrackCount());
+    LabelTrackCD->setText(QString::number(DiscTrackCount) + QStringLiteral(" piste(s)"));
+    DiscIdText = info.GetDiscIdText();
+    Label14->setText(QString::fromStdString(DiscIdText));
+    info.Destroy();
+}
+
+void TForm11::BuildRows()
+{
+    ListView1->clear();
+    ListView1->setUpdatesEnabled(false);
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(ListBox2.size());
+    for (qsizetype i = 0; i < ListBox2.size(); ++i)
+        rows.append(new QTreeWidgetItem(QStringList{QString::number(i + 1), ListBox2[i]}));
+    ListView1->addTopLevelItems(rows);
+    ListView1->setUpdatesEnabled(true);
+}
+
+void TForm11::FillDefaultTracks()
+{
+    ShowDiscIdentity();
+    ListBox2.clear();
+    TitleCount = DiscTrackCount;
+    CachedArtist = CachedAlbum = CachedCategory = QStringLiteral("Inconnu");
+    for (int n = 1; n <= TitleCount; ++n) ListBox2.append(QStringLiteral("Track") + QString::number(n));
+    BuildRows();
+    Edit1->QLineEdit::setText(QStringLiteral("Inconnu"));
+    Edit2->QLineEdit::setText(QStringLiteral("Inconnu"));
+    Edit1->setEnabled(true);
+    Edit2->setEnabled(true);
+}
+
+void TForm11::FillTracksFromCddb()
+{
+    std::vector<std::string> titles;
+    CDDBConnect1.GetTrackTitles(titles);
+    ListBox2.clear();
+    for (const std::string& t : titles) ListBox2.append(tagLine(t));
+    ListView1->clear();
+    Edit1->clear();
+    Edit2->clear();
+    BuildRows();
+    Edit2->QLineEdit::setText(tagLine(CDDBConnect1.GetArtist()));
+    Edit1->QLineEdit::setText(tagLine(CDDBConnect1.GetAlbumTitle()));
+    Edit1->setEnabled(true);
+    Edit2->setEnabled(true);
+}
+
+void TForm11::clearIdentity()
+{
+    ListBox2.clear();
+    CachedArtist.clear();
+    CachedAlbum.clear();
+    CachedCategory.clear();
+    Edit1->clear();
+    Edit2->clear();
+}
+
+void TForm11::FormShow()
+{
+    ListView1->clear();
+    CbBoxActiveCDRom->clear();
+    ProgressBar1->setPosition(0);
+    ProgressBar2->setPosition(0);
+    for (char letter = 'A'; letter <= 'Z'; ++letter)
+        if (cdaudio::driveType(letter) == cdaudio::DriveCdRom) CbBoxActiveCDRom->addItem(QString(QChar(letter)));
+    if (CbBoxActiveCDRom->count() == 0) {
+        ui::Dialogs::MessageBox(this, QStringLiteral("Aucun Lecteur de CD-Rom disponible"), QStringLiteral("Sonoverne"),
+                                ui::MB_OK);
+        // Closed once shown: a window hidden while it is being shown would leave a modal
+        // showing in a half state.
+        QTimer::singleShot(0, this, [this] { Close(); });
+        return;
+    }
+    CbBoxActiveCDRom->setCurrentIndex(0);
+    // The ripper follows the box: the first drive is the one shown, so it is the one ripped.
+    if (CDRipper1 && CDRipper1->ActiveCdRomNum() != 0) CDRipper1->SetActiveCdRomNum(0);
+    LoadLocalCddbEntry();
+}
+
+void TForm11::CbBoxActiveCDRomChange()
+{
+    // The ripper reads from its drive until the run ends: the box goes back to it.
+    if (running_ && CDRipper1) {
+        CbBoxActiveCDRom->setCurrentIndex(CDRipper1->ActiveCdRomNum());
+        QApplication::beep();
+        return;
+    }
+    ShowDiscIdentity();
+    clearIdentity();
+    Edit1->setEnabled(false);
+    Edit2->setEnabled(false);
+    ListView1->clear();
+    const int index = CbBoxActiveCDRom->currentIndex();
+    if (CDRipper1 && index != CDRipper1->ActiveCdRomNum()) CDRipper1->SetActiveCdRomNum(index);
+    LoadLocalCddbEntry();
+}
+
+void TForm11::Button3Click()
+{
+    ShowDiscIdentity();
+    if (CddbServerIndex < 0 || CddbServerIndex >= Form24->ComboBox1->count())
+        throw std::out_of_range("Index de liste hors limites (" + std::to_string(CddbServerIndex) + ")");
+    CDDBConnect1.Server = Form24->ComboBox1->itemText(CddbServerIndex).toStdString();
+    LabelTrackCD->clear();
+    QCoreApplication::processEvents();
+    const QString drive = CbBoxActiveCDRom->currentText();
+    int32_t code = 0;
+    const std::string reply = CDDBConnect1.Query(drive.isEmpty() ? '\0' : drive[0].toLatin1(), code);
+    LabelTrackCD->setText(QString::number(CDDBConnect1.TrackCount) + QStringLiteral(" piste(s)"));
+    Label14->setText(QString::fromStdString(CDDBConnect1.DiscId));
+    if (code == 200) {
+        FillTracksFromCddb();
+        SaveLocalCddbEntry();
+    } else if (code == 210 || code == 211) {
+        QStringList lines = fromUtf8(reply).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+        if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+        if (!lines.isEmpty()) lines.removeFirst();
+        if (!lines.isEmpty()) lines.removeLast();
+        Form22->ListBox1->clear();
+        Form22->ListBox1->addItems(lines);
+        showOver(Form22, this);
+    } else {
+        FillDefaultTracks();
+        ui::Dialogs::MessageBox(this, QStringLiteral("Aucun CD éxistant n'a été trouvé"), QStringLiteral("Erreur"),
+                                ui::MB_OK);
+    }
+}
+
+void TForm11::openEditor(const QString& caption, int tag, const QString& text)
+{
+    Form23->setCaption(caption);
+    Form23->Tag = tag;
+    Form23->Edit1->QLineEdit::setText(text);
+    showOver(Form23, this);
+}
+
+void TForm11::ListView1DblClick()
+{
+    const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
+    if (selected.isEmpty()) return;
+    // The first selected row in list order.
+    int first = -1;
+    for (QTreeWidgetItem* row : selected) {
+        const int at = ListView1->indexOfTopLevelItem(row);
+        if (first < 0 || at < first) first = at;
+    }
+    Form23->Label33->setText(QString::number(first));
+    openEditor(QStringLiteral("Changement de titre de piste"), 0, ListView1->topLevelItem(first)->text(1));
+}
+
+void TForm11::ListView1KeyUp(int key)
+{
+    if (key == 13) ListView1DblClick();
+}
+
+void TForm11::Button4Click()
+{
+    openEditor(QStringLiteral("Changement du nom de l'album"), 1, Edit1->text());
+}
+
+void TForm11::Button5Click()
+{
+    openEditor(QStringLiteral("Changement du nom de l'artiste"), 2, Edit2->text());
+}
+
+void TForm11::CheckBox1Click()
+{
+    CheckBox2->setChecked(!CheckBox1->isChecked());
+    if (CDRipper1) CDRipper1->Encode = CheckBox1->isChecked();
+}
+
+void TForm11::CheckBox2Click()
+{
+    CheckBox1->setChecked(!CheckBox2->isChecked());
+    if (CDRipper1) CDRipper1->WriteWav = CheckBox2->isChecked();
 }

@@ -13,6 +13,7 @@ TForm19* Form19 = nullptr;
 TForm19::TForm19()
 {
     setCaption(QStringLiteral("Options - Extraction des pistes d'un CD"));
+    setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     Label10 = new QLabel(QStringLiteral("Dossier où sont stockés les MP3 extraits :"), this);
     DriveComboBox3 = new ui::DriveComboBox(this);

@@ -1,10 +1,88 @@
 #include "Unit23.h"
 
+#include "Guard.h"
+#include "Unit11.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QVBoxLayout>
 
 TForm23* Form23 = nullptr;
 
 TForm23::TForm23()
 {
     setCaption(QStringLiteral("Changement d'identité du CD (piste, artiste, album)"));
-    resize(480, 360);
+    setCloseBox(false);
+    Label33 = new QLabel(this);
+    Label33->hide();
+    Label1 = new QLabel(QStringLiteral("Nouveau :"), this);
+    Edit1 = new ui::TagEdit(this);
+    Edit1->installEventFilter(this);
+    Button1 = new QPushButton(QStringLiteral("OK"), this);
+    Button2 = new QPushButton(QStringLiteral("Annuler"), this);
+    auto* layout = new QVBoxLayout(this);
+    auto* line = new QHBoxLayout;
+    line->addWidget(Label1);
+    line->addWidget(Edit1, 1);
+    layout->addLayout(line);
+    auto* foot = new QHBoxLayout;
+    foot->addStretch(1);
+    foot->addWidget(Button1);
+    foot->addWidget(Button2);
+    layout->addLayout(foot);
+    resize(440, 100);
+    centreOnScreen();
+
+    OnShow = [this] { FormShow(); };
+    ui::on(Button1, &QPushButton::clicked, this, &TForm23::Button1Click);
+    ui::on(Button2, &QPushButton::clicked, this, &TForm23::Button2Click);
+}
+
+bool TForm23::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Edit1 && event->type() == QEvent::KeyRelease) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        ui::guarded([&] { Edit1KeyUp(key == Qt::Key_Return || key == Qt::Key_Enter ? 13 : key); });
+    }
+    return ui::Form::eventFilter(watched, event);
+}
+
+void TForm23::FormShow()
+{
+    Edit1->setFocus();
+    Edit1->selectAll();
+}
+
+void TForm23::Edit1KeyUp(int key)
+{
+    if (key == 13) Button1->click();
+}
+
+void TForm23::Button2Click() { Hide(); }
+
+void TForm23::Button1Click()
+{
+    TForm11* cd = Form11;
+    if (Tag == 0) {
+        QTreeWidget* rows = cd->ListView1;
+        QTreeWidgetItem* first = nullptr;
+        for (int i = 0; i < rows->topLevelItemCount() && !first; ++i)
+            if (rows->topLevelItem(i)->isSelected()) first = rows->topLevelItem(i);
+        if (first) first->setText(1, Edit1->text());
+        cd->ListBox2.clear();
+        for (int i = 0; i < rows->topLevelItemCount() && i < cd->TitleCount; ++i)
+            cd->ListBox2.append(rows->topLevelItem(i)->text(1));
+        const int r = Label33->text().toInt();
+        if (r + 1 != cd->TitleCount && r + 1 < rows->topLevelItemCount() && r >= 0) {
+            rows->topLevelItem(r)->setSelected(false);
+            rows->setCurrentItem(rows->topLevelItem(r + 1));
+            rows->topLevelItem(r + 1)->setSelected(true);
+        }
+    } else if (Tag == 1) {
+        cd->Edit1->QLineEdit::setText(Edit1->text());
+    } else if (Tag == 2) {
+        cd->Edit2->QLineEdit::setText(Edit1->text());
+    }
+    cd->SaveEditedCddbEntry();
+    Hide();
 }

@@ -1,12 +1,30 @@
-// The window "Changement d'identité du CD (piste, artiste, album)": its controls and handlers join it as the program grows.
+// The window "Changement d'identité du CD (piste, artiste, album)": a one-line editor for a
+// track title, the album or the artist of the disc shown in the extraction window.
 #pragma once
 
 #include "Form.h"
+#include "TagTextInput.h"
+
+#include <QLabel>
+#include <QPushButton>
 
 class TForm23 : public ui::Form {
 public:
     TForm23();
 
+    void FormShow();
+    void Edit1KeyUp(int key);
+    void Button1Click();
+    void Button2Click();
+
+    QLabel* Label33;  // hidden: the edited row, for a title
+    QLabel* Label1;
+    ui::TagEdit* Edit1;
+    QPushButton* Button1;
+    QPushButton* Button2;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 extern TForm23* Form23;

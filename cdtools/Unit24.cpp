@@ -8,7 +8,10 @@
 
 TForm24* Form24 = nullptr;
 
+// The first entry is a mirror of the first service's data that still answers CDDB over HTTP, so
+// that the default look-up works; the others are its historical mirrors, then the second service.
 const char* const CddbServers[18] = {
+    "http://freedb.dbpoweramp.com/~cddb",
     "http://freedb.freedb.org/~cddb",
     "http://at.freedb.org/~cddb",
     "http://au.freedb.org/~cddb",
@@ -19,7 +22,6 @@ const char* const CddbServers[18] = {
     "http://fr.freedb.org/~cddb",
     "http://jp.freedb.org/~cddb",
     "http://ru.freedb.org/~cddb",
-    "http://uk.freedb.org/~cddb",
     "http://us.freedb.org/~cddb",
     "http://gnudb.gnudb.org/~cddb",
     "http://gnudb.gnudb.org/~cddb",
@@ -32,6 +34,7 @@ const char* const CddbServers[18] = {
 TForm24::TForm24()
 {
     setCaption(QStringLiteral("Options CDDB"));
+    setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     Label1 = new QLabel(QStringLiteral("Serveur à utiliser pour la connexion au CDDB (ou freedb)"), this);
     ComboBox1 = new QComboBox(this);

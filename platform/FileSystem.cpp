@@ -217,7 +217,8 @@ int writeFileAside(const std::string& path, const std::string& bytes)
         target = real;
         free(real);
     }
-    std::string temp = target + ".XXXXXX";
+    // A hidden name: a folder walk meanwhile never lists the half-written file.
+    std::string temp = folderPart(target) + "." + fileNamePart(target) + ".XXXXXX";
     const int fd = mkstemp(temp.data());
     if (fd < 0) return errno;
     size_t done = 0;
@@ -235,6 +236,24 @@ int writeFileAside(const std::string& path, const std::string& bytes)
     if (!error && rename(temp.c_str(), target.c_str()) != 0) error = errno;
     if (error) unlink(temp.c_str());
     return error;
+}
+
+bool makeFolders(const std::string& folder)
+{
+    std::string path;
+    size_t from = 0;
+    while (from <= folder.size()) {
+        size_t to = folder.find('/', from);
+        if (to == std::string::npos) to = folder.size();
+        path = folder.substr(0, to);
+        if (!path.empty() && mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) return false;
+        from = to + 1;
+    }
+    if (!folderExists(folder)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
 }
 
 bool renameNoReplace(const std::string& from, const std::string& to)

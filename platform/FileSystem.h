@@ -67,6 +67,9 @@ int writeFile(const std::string& path, const std::string& bytes);
 // either what it was or the whole new text, never half of it. 0, or the error number.
 int writeFileAside(const std::string& path, const std::string& bytes);
 
+// Creates a folder with every missing parent; false (errno set) when it cannot.
+bool makeFolders(const std::string& folder);
+
 // Renames without ever replacing an existing file; false (errno set) when it cannot.
 bool renameNoReplace(const std::string& from, const std::string& to);
 

@@ -2,65 +2,18 @@
 // against the ones that misbehave.
 #include "CDDBConnect.h"
 #include "CdImages.h"
+#include "CddbLoopbackServer.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <map>
 
 namespace {
 
-// Raw replies by the request's command word ("query", "read"): the bytes to send, whether to
-// close the connection after them, or no answer at all.
-struct Answer {
-    QByteArray bytes;
-    bool hang = false;
-};
-
-class CddbServer : public QObject {
-public:
-    CddbServer()
-    {
-        server_.listen(QHostAddress::LocalHost, 0);
-        connect(&server_, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* s = server_.nextPendingConnection()) {
-                connect(s, &QTcpSocket::readyRead, this, [this, s] { serve(s); });
-                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-            }
-        });
-    }
-    QString base() const { return QString("http://127.0.0.1:%1/~cddb").arg(server_.serverPort()); }
-    std::map<std::string, Answer> answers;
-    std::vector<std::string> targets;  // request targets, in order
-
-    static QByteArray http(const QByteArray& body, int status = 200, const char* reason = "OK")
-    {
-        return "HTTP/1.1 " + QByteArray::number(status) + " " + reason +
-               "\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +
-               "\r\nConnection: close\r\n\r\n" + body;
-    }
-
-private:
-    void serve(QTcpSocket* s)
-    {
-        pending_[s] += s->readAll();
-        if (!pending_[s].contains("\r\n\r\n")) return;
-        QByteArray line = pending_[s].left(pending_[s].indexOf("\r\n"));
-        pending_.remove(s);
-        std::string target = line.split(' ').value(1).toStdString();
-        targets.push_back(target);
-        std::string word = target.find("cmd=cddb+query") != std::string::npos ? "query" : "read";
-        const Answer& a = answers[word];
-        if (a.hang) return;
-        s->write(a.bytes);
-        s->disconnectFromHost();
-    }
-    QTcpServer server_;
-    QHash<QTcpSocket*, QByteArray> pending_;
-};
+using cdtest::Answer;
+using cdtest::CddbServer;
 
 const char* const Entry =
     "210 rock 0c012a02 CD database entry follows (until terminating `.')\r\n"

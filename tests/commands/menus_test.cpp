@@ -2,6 +2,7 @@
 // selected rows, help, the update check and quitting.
 #include "CommandsTest.h"
 
+#include "CdDrives.h"
 #include "Dialogs.h"
 #include "LoopbackHttpServer.h"
 #include "Shell.h"
@@ -214,7 +215,16 @@ TEST_F(Menus, MainMenuItemsOpenTheirWindowsWithoutHandingRows)
         EXPECT_EQ(item, Form1->*command.action);
         if (command.list) command.list->Clear();
 
+        ui::Dialogs::clearScript();
         const auto seen = whileModal([&] { item->trigger(); });
+        if (command.form == Form11 && cdaudio::cdSources().empty()) {
+            // No CD drive on this machine's test run: the window says so and closes itself.
+            QCoreApplication::processEvents();
+            EXPECT_FALSE(Form11->isVisible());
+            ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+            EXPECT_EQ(ui::Dialogs::shown()[0].text, QStringLiteral("Aucun Lecteur de CD-Rom disponible"));
+            continue;
+        }
         if (command.modal) {
             ASSERT_EQ(seen.size(), 1u);
             EXPECT_EQ(seen[0].form, command.form);

@@ -1,0 +1,114 @@
+// The local cache of disc identities: one text file per disc id in "CDDBLOCAL" beside the
+// program, so that a disc looked up once needs no network afterwards.
+#include "Unit11.h"
+
+#include "FileSystem.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+
+namespace {
+
+// A decimal integer as the settings and cache files hold it: blanks before it, a sign, digits.
+int toInteger(const QString& text)
+{
+    QString digits = text;
+    while (digits.startsWith(QLatin1Char(' '))) digits.remove(0, 1);
+    bool ok = false;
+    const int value = digits.toInt(&ok, 10);
+    if (!ok || digits.isEmpty() || digits.back().isSpace()) throw std::runtime_error("'" + text.toStdString() + "' n'est pas une valeur entière correcte");
+    return value;
+}
+
+QString textOf(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+}  // namespace
+
+std::string TForm11::CacheFolder() const { return platform::programFolder() + "CDDBLOCAL/"; }
+
+std::string TForm11::CacheFileName() const { return CacheFolder() + DiscIdText + ".jbd"; }
+
+void TForm11::writeCacheFile(const QString& artist, int count, const QStringList& titles, const QString& category,
+                             const QString& album)
+{
+    QString text;
+    auto line = [&text](const QString& value) { text += value + QStringLiteral("\r\n"); };
+    line(QString::fromStdString(DiscIdText));
+    line(artist);
+    line(QString::number(count));
+    for (const QString& title : titles) line(title);
+    line(category);
+    line(album);
+    const std::string folder = CacheFolder();
+    const std::string name = CacheFileName();
+    int error = 0;
+    if (!platform::folderExists(folder) && !platform::makeFolders(folder)) error = errno;
+    if (!error) error = platform::writeFileAside(name, text.toStdString());
+    if (error)
+        throw std::runtime_error("Impossible d'écrire le fichier " + name + " : " + std::strerror(error));
+}
+
+void TForm11::SaveLocalCddbEntry()
+{
+    ShowDiscIdentity();
+    std::vector<std::string> titles;
+    CDDBConnect1.GetTrackTitles(titles);
+    ListBox2.clear();
+    for (const std::string& t : titles) ListBox2.append(tagLine(t));
+    // Later edits of this entry keep the server's category.
+    CachedCategory = textOf(CDDBConnect1.GetCategory());
+    writeCacheFile(textOf(CDDBConnect1.GetArtist()), CDDBConnect1.TrackCount, ListBox2, CachedCategory,
+                   textOf(CDDBConnect1.GetAlbumTitle()));
+}
+
+void TForm11::SaveEditedCddbEntry()
+{
+    ShowDiscIdentity();
+    writeCacheFile(Edit2->text(), TitleCount, ListBox2, CachedCategory, Edit1->text());
+}
+
+void TForm11::LoadLocalCddbEntry()
+{
+    ShowDiscIdentity();
+    ListBox2.clear();
+    TitleCount = 0;
+    CachedArtist.clear();
+    CachedAlbum.clear();
+    CachedCategory.clear();
+    Edit1->clear();
+    Edit2->clear();
+    const std::string name = CacheFileName();
+    if (!platform::fileExists(name)) {
+        FillDefaultTracks();
+        return;
+    }
+    // Read whole, then closed: a bad line below leaves no file open.
+    QStringList lines;
+    {
+        std::ifstream in(name, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        lines = textOf(bytes).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+        if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    }
+    qsizetype at = 0;
+    auto next = [&] { return at < lines.size() ? lines[at++] : QString(); };
+    next();
+    CachedArtist = next();
+    TitleCount = toInteger(next());
+    // Past the end every line is empty; a count far beyond what a disc holds is not taken.
+    TitleCount = std::min<qsizetype>(TitleCount, std::max<qsizetype>(99, lines.size()));
+    for (int i = 0; i < TitleCount; ++i) ListBox2.append(tagLine(next().toStdString()));
+    CachedCategory = next();
+    CachedAlbum = next();
+    BuildRows();
+    Edit1->clear();
+    Edit2->clear();
+    Edit1->QLineEdit::setText(tagLine(CachedAlbum.toStdString()));
+    Edit2->QLineEdit::setText(tagLine(CachedArtist.toStdString()));
+    Edit1->setEnabled(true);
+    Edit2->setEnabled(true);
+}

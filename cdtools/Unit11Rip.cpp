@@ -1,0 +1,179 @@
+// The extraction run of the CD window: file names from the template, the rip of each selected
+// track, the new MP3's tag, the progress and the stop.
+#include "Unit11.h"
+
+#include "Dialogs.h"
+#include "FileSystem.h"
+#include "Unit1.h"
+#include "Unit19.h"
+#include "id3v2.h"
+#include "variable.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+namespace {
+
+Tid3v2tag RipTagObject;
+
+// Sets the RIFF and data sizes of a WAV header to what the file holds, so that a file cut short
+// by a stop or an error reads as what it is.
+void fitWavHeader(const std::string& name)
+{
+    FILE* f = std::fopen(name.c_str(), "r+b");
+    if (!f) return;
+    char head[44];
+    if (std::fread(head, 1, sizeof head, f) == sizeof head && std::string(head, 4) == "RIFF" &&
+        std::string(head + 8, 4) == "WAVE" && std::string(head + 36, 4) == "data" && std::fseek(f, 0, SEEK_END) == 0) {
+        const long size = std::ftell(f);
+        auto le32 = [](uint32_t v) {
+            return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+        };
+        if (size >= 44) {
+            const std::string riff = le32(uint32_t(size - 8)), data = le32(uint32_t(size - 44));
+            if (std::fseek(f, 4, SEEK_SET) == 0) std::fwrite(riff.data(), 1, 4, f);
+            if (std::fseek(f, 40, SEEK_SET) == 0) std::fwrite(data.data(), 1, 4, f);
+        }
+    }
+    std::fclose(f);
+}
+
+std::string latin1(const QString& text)
+{
+    const QByteArray bytes = text.toLatin1();
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+// Clears a flag when the run ends, however it ends.
+struct RunFlag {
+    bool& flag;
+    explicit RunFlag(bool& f) : flag(f) { flag = true; }
+    ~RunFlag() { flag = false; }
+};
+
+}  // namespace
+
+Tid3v2tag* RipTag = &RipTagObject;
+
+QString CleanFileNameChars(QString text)
+{
+    for (const QChar c : {u'"', u'|', u'/', u':', u'?', u'*'}) text.remove(c);
+    return text;
+}
+
+std::string TForm11::BuildRipFileName(const std::string& folder, const QString& title, int track,
+                                      const QString& artist, const QString& album, int rowCount)
+{
+    QString name = Form19->Edit1->text();
+    const QString number = QString::number(track);
+    name.replace(QStringLiteral("%1"), artist);
+    name.replace(QStringLiteral("%2"), album);
+    name.replace(QStringLiteral("%3"), number);
+    name.replace(QStringLiteral("%4"), number.size() < 2 ? QStringLiteral("0") + number : number);
+    name.replace(QStringLiteral("%5"), QString::number(rowCount));
+    name.replace(QStringLiteral("%6"), title);
+    name = CleanFileNameChars(name);
+    // A text ends at its first 0; a part "." or ".." would leave the rip folder.
+    const qsizetype zero = name.indexOf(QChar(0));
+    if (zero >= 0) name.truncate(zero);
+    QStringList parts = name.split(QLatin1Char('\\'));
+    for (QString& part : parts)
+        if (part == QLatin1String(".") || part == QLatin1String("..")) part = QStringLiteral("_");
+    const std::string path = folder + platform::fromDisplay(parts.join(QLatin1Char('/')));
+    const std::string parent = platform::folderPart(path);
+    if (!parent.empty() && !platform::folderExists(parent)) platform::makeFolders(parent);
+    return path;
+}
+
+void TForm11::tagRippedFile(const std::string& name, const QString& title, const QString& artist,
+                            const QString& album, const QString& track)
+{
+    RipTag->LoadFromFile(name, 0);  // a new file has no tag yet: the save makes one
+    RipTag->SetTextFrame("TIT2", latin1(title));
+    RipTag->SetTextFrame("TPE1", latin1(artist));
+    RipTag->SetTextFrame("TALB", latin1(album));
+    RipTag->SetTextFrame("TRCK", latin1(track));
+    RipTag->SetTextFrame("TYER", "");
+    RipTag->SetTextFrame("TCON", "");
+    TCommentFrame comment;
+    comment.Encoding = 0;
+    comment.Language = "ENG";
+    comment.Text = latin1(QStringLiteral("Encodé avec Sonoverne : ") + QString::fromStdString(HomePageURL));
+    RipTag->SetComment(comment, "", "None");
+    RipTag->SaveToFile("=", 255, 255, -1);
+}
+
+void TForm11::Button1Click()
+{
+    // The ripper processes window messages between chunks: a second click must not start a
+    // second run inside this one.
+    if (running_) {
+        QApplication::beep();
+        return;
+    }
+    if (!CDRipper1) throw ECDRIPError("Initialization failure");
+    auto countSelected = [this] { return int(ListView1->selectedItems().size()); };
+    RipSelectedCount = countSelected();
+    RipPosition = -1;
+    if (RipSelectedCount == 0) {
+        ListView1->selectAll();
+        RipSelectedCount = countSelected();
+    }
+    if (RipSelectedCount == 0) {
+        ui::Dialogs::MessageBox(this, QStringLiteral("Aucune piste à extraire"), QStringLiteral("Sonoverne"), ui::MB_OK);
+        return;
+    }
+    RunFlag run(running_);
+    RipStopFlag = false;
+    progressShown_.invalidate();
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+        if (RipStopFlag) break;
+        QTreeWidgetItem* row = ListView1->topLevelItem(i);
+        if (!row->isSelected()) continue;
+        ++RipPosition;
+        const std::string folder = platform::withTrailingSeparator(RipFolder);
+        const QString title = row->text(1);
+        const std::string base =
+            BuildRipFileName(folder, title, i + 1, Edit2->text(), Edit1->text(), ListView1->topLevelItemCount());
+        RipTrackNumber = i + 1;
+        const QString album = Edit1->text(), artist = Edit2->text(), track = QString::number(i + 1);
+        const std::string name = base + ".wav";
+        const bool encode = CDRipper1->Encode;
+        try {
+            CDRipper1->RipTrack(i + 1, name);
+        } catch (...) {
+            if (!encode && CDRipper1->WriteWav) fitWavHeader(name);
+            throw;
+        }
+        if (encode) tagRippedFile(name.substr(0, name.size() - 3) + "mp3", title, artist, album, track);
+        else if (CDRipper1->WriteWav) fitWavHeader(name);
+    }
+    ui::Dialogs::MessageBox(this, QStringLiteral("Extraction des pistes terminée"), QStringLiteral("Sonoverne"),
+                            ui::MB_OK);
+    Form1->Rafraichir1Click();
+    Close();
+    Label13->clear();
+}
+
+void TForm11::Button2Click()
+{
+    RipStopFlag = true;
+    if (CDRipper1) CDRipper1->Abort();
+    Close();
+}
+
+void TForm11::cdripper1Progress(TCDRipper*, uint16_t percent)
+{
+    // Drawing the bars costs about as much as encoding a chunk: they follow the rip some 10
+    // times a second, and always at the end of a track.
+    if (percent < 100 && progressShown_.isValid() && progressShown_.elapsed() < 100) return;
+    progressShown_.start();
+    ProgressBar1->setPosition(percent);
+    if (RipSelectedCount > 0) ProgressBar2->setPosition((RipPosition * 100 + int(percent)) / RipSelectedCount);
+}
+
+void TForm11::cdripper1BeginTrack(TCDRipper*, uint16_t)
+{
+    Label13->setText(QStringLiteral("Piste en cours : N°") + QString::number(RipTrackNumber));
+}

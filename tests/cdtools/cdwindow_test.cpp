@@ -1,0 +1,644 @@
+// The CD extraction window as a user drives it, on generated BIN/CUE discs and a loopback CDDB
+// server: look-ups and the local cache, the chooser and the identity editor, file names from the
+// template, runs to MP3 (read back by mutagen and lame) and WAV (byte for byte), and stops.
+#include "AppTestMain.h"
+#include "CdImages.h"
+#include "CddbLoopbackServer.h"
+#include "Dialogs.h"
+#include "FileSystem.h"
+#include "IniFile.h"
+#include "Guard.h"
+#include "Unit1.h"
+#include "Unit11.h"
+#include "Unit19.h"
+#include "Unit22.h"
+#include "Unit23.h"
+#include "Unit24.h"
+#include "variable.h"
+
+#include <gmock/gmock.h>
+
+#include <QApplication>
+#include <QAbstractButton>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTimer>
+
+#include <dirent.h>
+#include <filesystem>
+#include <functional>
+
+namespace fs = std::filesystem;
+using cdtest::CddbServer;
+using Strings = std::vector<std::string>;
+using ::testing::HasSubstr;
+
+namespace {
+
+std::string tempRoot;
+cdtest::DiscSet* Discs = nullptr;
+
+std::string read(const std::string& path)
+{
+    const std::vector<uint8_t> b = cdtest::readFile(path);
+    return std::string(b.begin(), b.end());
+}
+
+QString titleOf(int row) { return Form11->ListView1->topLevelItem(row)->text(1); }
+
+Strings rowTitles()
+{
+    Strings out;
+    for (int i = 0; i < Form11->ListView1->topLevelItemCount(); ++i) {
+        EXPECT_EQ(Form11->ListView1->topLevelItem(i)->text(0), QString::number(i + 1));
+        out.push_back(titleOf(i).toStdString());
+    }
+    return out;
+}
+
+Strings boxTexts()
+{
+    Strings out;
+    for (const ui::ShownBox& b : ui::Dialogs::shown()) out.push_back((b.caption + "|" + b.text).toStdString());
+    return out;
+}
+
+// Whether this process holds the file open.
+bool heldOpen(const std::string& path)
+{
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(fd.path(), ec).string() == path) return true;
+    }
+    return false;
+}
+
+// mutagen's reading of an MP3's tag.
+QJsonObject probe(const std::string& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral(TAG_PROBE), QStringLiteral("dump"), "x" + QByteArray::fromStdString(path).toHex()});
+    p.waitForFinished(-1);
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+// Saves a window's picture beside the build, and checks that no caption of it is cut short.
+void grab(QWidget* window, const char* name)
+{
+    window->show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->grab().save(QString(SCREENSHOT_DIR) + "/" + name + ".png")) << name;
+    for (QLabel* label : window->findChildren<QLabel*>())
+        if (label->isVisible() && !label->wordWrap() && !label->text().isEmpty()) {
+            EXPECT_GE(label->width(), label->sizeHint().width()) << name << ": " << label->text().toStdString();
+        }
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        if (button->isVisible()) {
+            EXPECT_GE(button->width(), button->sizeHint().width()) << name << ": " << button->text().toStdString();
+        }
+}
+
+const char* const Entry =
+    "210 rock %1 CD database entry follows (until terminating `.')\r\n"
+    "# xmcd\r\n"
+    "DTITLE=Les \xC9toiles / Nuit \xE0 Paris\r\n"
+    "TTITLE0=Ouverture\r\n"
+    "TTITLE1=AC/DC: Live?\r\n"
+    "TTITLE2=..\r\n"
+    ".\r\n";
+
+class CdWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ui::Dialogs::clearScript();
+        fs::remove_all(cacheFolder());
+        rip_ = tempRoot + "/rip" + std::to_string(++serial_);
+        fs::create_directories(rip_);
+        RipFolder = rip_;
+        CddbServerIndex = 0;
+        Form24->ComboBox1->setItemText(0, server_.base());
+        Form19->Edit1->setText(QStringLiteral("%1\\%2\\%4 - %6"));
+        Form11->CheckBox1->setChecked(true);
+        Form11->Show();
+        useDisc(0);
+        server_.targets.clear();
+    }
+    void TearDown() override
+    {
+        Form11->Hide();
+        Form22->Hide();
+        Form23->Hide();
+        ui::Dialogs::clearScript();
+    }
+    static std::string cacheFolder() { return tempRoot + "/prog/CDDBLOCAL/"; }
+    std::string cacheFile() const { return cacheFolder() + Form11->DiscIdText + ".jbd"; }
+
+    // Chooses the drive of test disc i in the drive box, as a user does.
+    static void useDisc(size_t i)
+    {
+        const int at = Form11->CbBoxActiveCDRom->findText(QString(QChar(Discs->letter(i))));
+        ASSERT_GE(at, 0);
+        Form11->CbBoxActiveCDRom->setCurrentIndex(at);
+        ui::guarded([] { Form11->CbBoxActiveCDRomChange(); });
+    }
+    void answer(const QByteArray& query, const QByteArray& read = {})
+    {
+        server_.answers["query"] = {CddbServer::http(query)};
+        server_.answers["read"] = {CddbServer::http(read)};
+    }
+    QByteArray entry(const char* category = "rock") const
+    {
+        return QByteArray(Entry).replace("rock", category).replace("%1", QByteArray::fromStdString(Form11->DiscIdText));
+    }
+    std::string cacheBytes(const std::string& artist, int count, const Strings& titles, const std::string& category,
+                           const std::string& album) const
+    {
+        std::string s = Form11->DiscIdText + "\r\n" + artist + "\r\n" + std::to_string(count) + "\r\n";
+        for (const std::string& t : titles) s += t + "\r\n";
+        return s + category + "\r\n" + album + "\r\n";
+    }
+    // Runs the extraction; action runs once while the run is under way.
+    void run(const std::function<void()>& during = {})
+    {
+        bool done = false;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (!done && Form11->Running() && during) {
+                done = true;
+                during();
+            }
+        });
+        timer.start(0);
+        Form11->Button1->click();
+        timer.stop();
+    }
+
+    CddbServer server_;
+    std::string rip_;
+    static int serial_;
+};
+int CdWindow::serial_ = 0;
+
+const Strings Defaults = {"Track1", "Track2", "Track3"};
+const Strings Titles = {"Ouverture", "AC/DC: Live?", ".."};
+
+TEST_F(CdWindow, OpeningShowsTheDrivesAndTheDefaults)
+{
+    ASSERT_GE(Form11->CbBoxActiveCDRom->count(), int(Discs->discs.size()));
+    for (int i = 1; i < Form11->CbBoxActiveCDRom->count(); ++i)
+        EXPECT_LT(Form11->CbBoxActiveCDRom->itemText(i - 1), Form11->CbBoxActiveCDRom->itemText(i));
+    EXPECT_EQ(rowTitles(), Defaults);
+    EXPECT_EQ(Form11->LabelTrackCD->text(), QStringLiteral("3 piste(s)"));
+    EXPECT_EQ(Form11->Edit1->text(), QStringLiteral("Inconnu"));
+    EXPECT_EQ(Form11->Edit2->text(), QStringLiteral("Inconnu"));
+    EXPECT_TRUE(Form11->Edit1->isEnabled() && Form11->Edit1->isReadOnly());
+    EXPECT_EQ(Form11->DiscIdText.size(), 8u);
+    EXPECT_EQ(Form11->Label14->text().toStdString(), Form11->DiscIdText);
+    // The drive box moves the ripper; the same drive again reads no new table.
+    useDisc(4);
+    EXPECT_EQ(Form11->ListView1->topLevelItemCount(), 99);
+    EXPECT_EQ(titleOf(98), QStringLiteral("Track99"));
+    EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), 99);
+    Form11->CDRipper1->Tracks.Clear();
+    useDisc(4);
+    EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), 0);
+    useDisc(3);
+    EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), 1);
+    // Reopening selects the first drive, and the ripper follows it: what is shown is ripped.
+    Form11->Hide();
+    Form11->Show();
+    EXPECT_EQ(Form11->CbBoxActiveCDRom->currentIndex(), 0);
+    EXPECT_EQ(Form11->CDRipper1->ActiveCdRomNum(), 0);
+    EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), Form11->DiscTrackCount);
+    // With no CD drive the window says so and closes.
+    Form11->Hide();
+    const std::string images = std::getenv("SONOVERNE_CD_IMAGES");
+    setenv("SONOVERNE_CD_IMAGES", "", 1);
+    if (cdaudio::cdSources().empty()) {
+        Form11->Show();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(Form11->isVisible());
+        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Aucun Lecteur de CD-Rom disponible"});
+    }
+    setenv("SONOVERNE_CD_IMAGES", images.c_str(), 1);
+}
+
+TEST_F(CdWindow, LookUpsThroughTheServerAndTheCache)
+{
+    struct Case {
+        const char* name;
+        QByteArray query;       // the query's reply; %1 is the disc id
+        int choose;             // line to pick in the chooser, or -1 when none is shown
+        Strings matches;        // the chooser's lines
+        Strings rows;
+        const char* artist;
+        const char* album;
+        Strings boxes;          // message boxes
+        bool cached;
+    } cases[] = {
+        {"exact", "200 rock %1 Les Etoiles / Nuit\r\n", -1, {}, Titles, "Les \xC3\x89toiles", "Nuit \xC3\xA0 Paris", {}, true},
+        {"several", "210 Found exact matches\r\nrock %1 A / B\r\njazz %1 C / D\r\nfolk %1 E / F\r\n.\r\n", 1,
+         {"rock %1 A / B", "jazz %1 C / D", "folk %1 E / F"}, Titles, "Les \xC3\x89toiles", "Nuit \xC3\xA0 Paris", {}, true},
+        {"inexact", "211 close matches found\r\nrock %1 A / B\r\njazz %1 C / D\r\n.\r\n", 0,
+         {"rock %1 A / B", "jazz %1 C / D"}, Titles, "Les \xC3\x89toiles", "Nuit \xC3\xA0 Paris", {}, true},
+        {"no match", "202 No match for disc ID %1.\r\n", -1, {}, Defaults, "Inconnu", "Inconnu",
+         {"Erreur|Aucun CD éxistant n'a été trouvé"}, false},
+        {"server error", "", -1, {}, Defaults, "Inconnu", "Inconnu", {"Sonoverne|HTTP/1.1 500 Internal Server Error."}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(cacheFolder());
+        useDisc(0);
+        ui::Dialogs::clearScript();
+        server_.targets.clear();
+        const QByteArray id = QByteArray::fromStdString(Form11->DiscIdText);
+        const std::string category = c.choose == 1 ? "jazz" : "rock";
+        answer(QByteArray(c.query).replace("%1", id), entry(category.c_str()));
+        if (QByteArray(c.name) == "server error")
+            server_.answers["query"] = {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"};
+        Form11->Button3->click();
+        EXPECT_EQ(Form22->isVisible(), c.choose >= 0);
+        if (c.choose >= 0) {
+            Strings lines;
+            for (int i = 0; i < Form22->ListBox1->count(); ++i) lines.push_back(Form22->ListBox1->item(i)->text().toStdString());
+            Strings expected;
+            for (const std::string& m : c.matches) expected.push_back(QString::fromStdString(m).replace("%1", QString(id)).toStdString());
+            EXPECT_EQ(lines, expected);
+            EXPECT_EQ(server_.targets.size(), 1u);
+            if (c.matches.size() == 3) grab(Form22, "cd-chooser");
+            Form22->ListBox1->setCurrentRow(c.choose);
+            Form22->Button1->click();
+            EXPECT_FALSE(Form22->isVisible());
+            ASSERT_EQ(server_.targets.size(), 2u);
+            EXPECT_THAT(server_.targets[1], HasSubstr("cmd=cddb+read+" + category + "+" + Form11->DiscIdText + "+"));
+        }
+        EXPECT_EQ(rowTitles(), c.rows);
+        EXPECT_EQ(Form11->Edit2->text().toStdString(), c.artist);
+        EXPECT_EQ(Form11->Edit1->text().toStdString(), c.album);
+        EXPECT_EQ(boxTexts(), c.boxes);
+        EXPECT_EQ(Form11->LabelTrackCD->text(),
+                  QByteArray(c.name) == "server error" ? QString() : QStringLiteral("3 piste(s)"));
+        if (!c.cached) {
+            EXPECT_FALSE(platform::fileExists(cacheFile()));
+            continue;
+        }
+        EXPECT_EQ(read(cacheFile()), cacheBytes("Les \xC3\x89toiles", 3, Titles, category, "Nuit \xC3\xA0 Paris"));
+        if (c.choose < 0) grab(Form11, "cd-window");
+        // Reopened: the cache answers, the server is not asked.
+        server_.targets.clear();
+        Form11->Hide();
+        Form11->Show();
+        useDisc(0);
+        EXPECT_EQ(rowTitles(), c.rows);
+        EXPECT_EQ(Form11->Edit2->text().toStdString(), c.artist);
+        EXPECT_EQ(Form11->Edit1->text().toStdString(), c.album);
+        EXPECT_EQ(Form11->CachedCategory.toStdString(), category);
+        EXPECT_TRUE(server_.targets.empty());
+    }
+    // "OK" with no line chosen asks nothing and changes nothing.
+    answer("211 close\r\nrock x A\r\n.\r\n");
+    server_.targets.clear();
+    Form11->Button3->click();
+    ASSERT_TRUE(Form22->isVisible());
+    Form22->ListBox1->clearSelection();
+    Form22->ListBox1->setCurrentItem(nullptr);
+    Form22->Button1->click();
+    EXPECT_FALSE(Form22->isVisible());
+    EXPECT_EQ(server_.targets.size(), 1u);
+    // A server index outside the list: the index error, no request.
+    ui::Dialogs::clearScript();
+    CddbServerIndex = 18;
+    Form11->Button3->click();
+    EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Index de liste hors limites (18)."});
+    EXPECT_EQ(server_.targets.size(), 1u);
+}
+
+TEST_F(CdWindow, CacheFilesAsTheyAreFound)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        Strings rows;
+        const char* artist;
+        const char* album;
+        const char* category;
+        const char* error;
+    } cases[] = {
+        {"short", "x\r\nArt\r\n12\r\n" + [] { std::string s; for (int i = 1; i <= 10; ++i) s += "T" + std::to_string(i) + "\r\n"; return s; }(),
+         {"T1", "T2", "T3", "T4", "T5", "T6", "T7", "T8", "T9", "T10", "", ""}, "Art", "", "", nullptr},
+        {"no titles", "x\r\nArt\r\n0\r\nblues\r\nAlb\r\n", {}, "Art", "Alb", "blues", nullptr},
+        {"surplus titles", "x\nArt\n1\nA\nB\nC\n", {"A"}, "Art", "C", "B", nullptr},
+        {"control characters", "x\rA\tB\r2\rt\x01\x31\rt2\rc\rAl\r", {"t 1", "t2"}, "A B", "Al", "c", nullptr},
+        {"bad count", "x\r\nArt\r\ntwelve\r\nT1\r\n", {}, "", "", "", "'twelve' n'est pas une valeur entière correcte"},
+        {"empty", "", {}, "", "", "", "'' n'est pas une valeur entière correcte"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui::Dialogs::clearScript();
+        fs::create_directories(cacheFolder());
+        std::ofstream(cacheFile(), std::ios::binary) << c.bytes;
+        Form11->ListView1->clear();
+        ui::guarded([] { Form11->LoadLocalCddbEntry(); });
+        EXPECT_EQ(rowTitles(), c.rows);
+        EXPECT_EQ(Form11->Edit2->text().toStdString(), c.artist);
+        EXPECT_EQ(Form11->Edit1->text().toStdString(), c.album);
+        EXPECT_EQ(Form11->CachedCategory.toStdString(), c.category);
+        EXPECT_EQ(boxTexts(), c.error ? Strings{std::string("Sonoverne|") + c.error + "."} : Strings{});
+        EXPECT_FALSE(heldOpen(cacheFile()));
+    }
+}
+
+TEST_F(CdWindow, IdentityEditorRewritesTheCache)
+{
+    answer(QByteArray("200 rock ") + QByteArray::fromStdString(Form11->DiscIdText) + " A / B\r\n", entry("newage"));
+    Form11->Button3->click();
+    ASSERT_EQ(rowTitles(), Titles);
+    const std::string artist = "Les \xC3\x89toiles", album = "Nuit \xC3\xA0 Paris";
+    struct Step {
+        const char* name;
+        std::function<void()> open;
+        const char* caption;
+        const char* shown;     // the editor's text when it opens
+        const char* typed;
+        bool ok;
+        Strings titles;
+        const char* album;
+        int selected;          // the selected row after it, or -1
+    } steps[] = {
+        {"first title", [] { Form11->ListView1->topLevelItem(0)->setSelected(true); Form11->ListView1KeyUp(13); },
+         "Changement de titre de piste", "Ouverture", "Prologue", true, {"Prologue", Titles[1], Titles[2]}, "Nuit \xC3\xA0 Paris", 1},
+        {"next title by Enter", [] { Form11->ListView1KeyUp(13); }, "Changement de titre de piste", "AC/DC: Live?", "Deux",
+         true, {"Prologue", "Deux", Titles[2]}, "Nuit \xC3\xA0 Paris", 2},
+        {"last title", [] { Form11->ListView1DblClick(); }, "Changement de titre de piste", "..", "Fin", true,
+         {"Prologue", "Deux", "Fin"}, "Nuit \xC3\xA0 Paris", 2},
+        {"album, cancelled", [] { Form11->Button4Click(); }, "Changement du nom de l'album", "Nuit \xC3\xA0 Paris", "Jour",
+         false, {"Prologue", "Deux", "Fin"}, "Nuit \xC3\xA0 Paris", 2},
+        {"album", [] { Form11->Button4Click(); }, "Changement du nom de l'album", "Nuit \xC3\xA0 Paris", "Jour", true,
+         {"Prologue", "Deux", "Fin"}, "Jour", 2},
+    };
+    std::string before = read(cacheFile());
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.name);
+        s.open();
+        ASSERT_TRUE(Form23->isVisible());
+        if (s.ok && s.selected == 1) grab(Form23, "cd-identity-editor");
+        EXPECT_EQ(Form23->Caption().toStdString(), s.caption);
+        EXPECT_EQ(Form23->Edit1->text().toStdString(), s.shown);
+        Form23->Edit1->QLineEdit::setText(QString::fromUtf8(s.typed));
+        (s.ok ? Form23->Button1 : Form23->Button2)->click();
+        EXPECT_FALSE(Form23->isVisible());
+        EXPECT_EQ(rowTitles(), s.titles);
+        EXPECT_EQ(Form11->Edit1->text().toStdString(), s.album);
+        const QList<QTreeWidgetItem*> sel = Form11->ListView1->selectedItems();
+        ASSERT_EQ(sel.size(), 1);
+        EXPECT_EQ(Form11->ListView1->indexOfTopLevelItem(sel[0]), s.selected);
+        const std::string now = read(cacheFile());
+        if (s.ok) EXPECT_EQ(now, cacheBytes(artist, 3, s.titles, "newage", s.album));
+        else EXPECT_EQ(now, before);
+        before = now;
+    }
+    // The artist, with the Enter key.
+    Form11->Button5Click();
+    EXPECT_EQ(Form23->Caption(), QStringLiteral("Changement du nom de l'artiste"));
+    Form23->Edit1->QLineEdit::setText(QStringLiteral("X"));
+    Form23->Edit1KeyUp(13);
+    EXPECT_EQ(Form11->Edit2->text(), QStringLiteral("X"));
+    // A write that fails is reported, and leaves neither a half file nor a file aside.
+    ui::Dialogs::clearScript();
+    fs::remove(cacheFile());
+    fs::create_directories(cacheFile() + "/in the way");
+    Form11->Button4Click();
+    Form23->Button1->click();
+    ASSERT_EQ(boxTexts().size(), 1u);
+    EXPECT_THAT(boxTexts()[0], HasSubstr("Impossible d'écrire le fichier " + cacheFile()));
+    EXPECT_EQ(std::distance(fs::directory_iterator(cacheFolder()), fs::directory_iterator()), 1);
+    fs::remove_all(cacheFile());
+}
+
+TEST_F(CdWindow, FileNamesStayInTheRipFolder)
+{
+    struct Case {
+        const char* tmpl;
+        const char* title;
+        int track;
+        const char* artist;
+        const char* album;
+        const char* expected;  // under the rip folder
+    } cases[] = {
+        {"%1\\%2\\%4 - %6", "T", 3, "A", "B", "/A/B/03 - T"},
+        {"%3-%4-%5", "T", 12, "A", "B", "/12-12-20"},
+        {"%3-%4", "T", 7, "A", "B", "/7-07"},
+        {"%6", "AC/DC: Live?", 1, "A", "B", "/ACDC Live"},
+        {"%6", "Part 1\\Part 2", 1, "A", "B", "/Part 1/Part 2"},
+        {"%1 - %6", "T", 1, "%6", "B", "/T - T"},
+        {"\\%6", "T", 1, "A", "B", "//T"},
+        {"%6", "", 1, "A", "B", "/"},
+        {"%1\\%2\\%6", "..", 1, "..", "..", "/_/_/_"},
+        {"%1\\%6", "x", 1, ".", "B", "/_/x"},
+        {"..\\..\\%6", "..\\..\\etc\\x", 1, "A", "B", "/_/_/_/_/etc/x"},
+        {"%2\\%6", "x", 1, "A", "../..", "/..../x"},
+        {"%2\\%6", "x", 1, "A", "..\\..", "/_/_/x"},
+        {"%6", "a\"b|c*d", 1, "A", "B", "/abcd"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tmpl + std::string(" / ") + c.title);
+        Form19->Edit1->setText(QString::fromUtf8(c.tmpl));
+        const std::string name = Form11->BuildRipFileName(rip_ + "/", QString::fromUtf8(c.title), c.track,
+                                                          QString::fromUtf8(c.artist), QString::fromUtf8(c.album), 20);
+        EXPECT_EQ(name, rip_ + c.expected);
+        EXPECT_TRUE(platform::folderExists(platform::folderPart(name)));
+    }
+    EXPECT_FALSE(fs::exists(tempRoot + "/etc"));
+    Form19->Edit1->setText(QStringLiteral("%1\\%2\\%4 - %6"));
+    Form19->DirectoryListBox3->setDirectory(rip_);
+    grab(Form19, "cd-rip-options");
+    Form19->Hide();
+    Form24->ComboBox1->setItemText(0, QString::fromLatin1(CddbServers[0]));
+    grab(Form24, "cddb-options");
+    Form24->Hide();
+    EXPECT_EQ(CleanFileNameChars(QStringLiteral("a\"b|c/d:e?f*g\\h")), QStringLiteral("abcdefg\\h"));
+}
+
+TEST_F(CdWindow, ExtractionToMp3AndWav)
+{
+    answer(QByteArray("200 rock ") + QByteArray::fromStdString(Form11->DiscIdText) + " A / B\r\n", entry());
+    Form11->Button3->click();
+    const cdtest::Disc& disc = Discs->discs[0];
+    // MP3: rows 1 and 3, tagged; "Extraire" clicked again during the run does nothing.
+    Form11->ListView1->topLevelItem(0)->setSelected(true);
+    Form11->ListView1->topLevelItem(2)->setSelected(true);
+    run([&] {
+        EXPECT_EQ(Form11->Label13->text(), QStringLiteral("Piste en cours : N°1"));
+        EXPECT_EQ(Form11->RipSelectedCount, 2);
+        EXPECT_LE(Form11->ProgressBar2->Position(), 50);
+        Form11->Button1->click();
+        // Nor does another drive while the ripper reads this one.
+        Form11->CbBoxActiveCDRom->setCurrentIndex(4);
+        Form11->CbBoxActiveCDRomChange();
+        EXPECT_EQ(Form11->CbBoxActiveCDRom->currentIndex(), Form11->CDRipper1->ActiveCdRomNum());
+        EXPECT_EQ(Form11->ListView1->topLevelItemCount(), 3);
+    });
+    const std::string folder = rip_ + "/Les \xC3\x89toiles/Nuit \xC3\xA0 Paris/";
+    EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée"});
+    EXPECT_FALSE(Form11->isVisible());
+    EXPECT_TRUE(Form11->Label13->text().isEmpty());
+    EXPECT_EQ(Form11->ProgressBar2->Position(), 100);
+    const std::string files[] = {folder + "01 - Ouverture.mp3", folder + "03 - ...mp3"};
+    EXPECT_FALSE(fs::exists(folder + "02 - ACDC Live.mp3"));
+    for (int k = 0; k < 2; ++k) {
+        const std::string& mp3 = files[k];
+        SCOPED_TRACE(mp3);
+        ASSERT_TRUE(fs::exists(mp3));
+        const QJsonObject tag = probe(mp3);
+        const QJsonObject v2 = tag["v2"].toObject();
+        EXPECT_EQ(v2["TIT2"].toArray().at(1).toString(), k == 0 ? "Ouverture" : "..");
+        EXPECT_EQ(v2["TPE1"].toArray().at(1).toString(), QStringLiteral("Les Étoiles"));
+        EXPECT_EQ(v2["TALB"].toArray().at(1).toString(), QStringLiteral("Nuit à Paris"));
+        EXPECT_EQ(v2["TRCK"].toArray().at(1).toString(), k == 0 ? "1" : "3");
+        EXPECT_FALSE(v2.contains("TYER") || v2.contains("TCON") || v2.contains("TDRC"));
+        ASSERT_EQ(tag["comments"].toArray().size(), 1);
+        EXPECT_EQ(tag["comments"].toArray().at(0).toArray().at(3).toString(),
+                  QStringLiteral("Encodé avec Sonoverne : ") + QString::fromStdString(HomePageURL));
+        // Decoded back: the track's length, within the codec's delay and last-frame padding.
+        const std::string wav = rip_ + "/decoded.wav";
+        ASSERT_EQ(std::system(("lame --quiet --decode '" + mp3 + "' '" + wav + "'").c_str()), 0);
+        const size_t track = k == 0 ? 1 : 3;
+        const long frames = long(disc.trackBytes(track).size() / 4);
+        const long decoded = long(fs::file_size(wav) - 44) / 4;
+        EXPECT_GE(decoded, frames - 1152);
+        EXPECT_LE(decoded, frames + 2 * 1152);
+    }
+
+    // WAV, no row selected: every track, byte for byte, with a header that fits.
+    ui::Dialogs::clearScript();
+    const std::string wavFolder = rip_ + "/wav";
+    RipFolder = wavFolder;
+    Form19->Edit1->setText(QStringLiteral("%4"));
+    Form11->Show();
+    useDisc(0);
+    Form11->CheckBox2->setChecked(true);
+    EXPECT_FALSE(Form11->CheckBox1->isChecked());
+    EXPECT_FALSE(Form11->CDRipper1->Encode);
+    run();
+    Form11->CheckBox1->setChecked(true);
+    EXPECT_TRUE(Form11->CDRipper1->Encode && !Form11->CDRipper1->WriteWav);
+    for (size_t t = 1; t <= 3; ++t) {
+        SCOPED_TRACE(t);
+        const std::string bytes = read(wavFolder + "/0" + std::to_string(t) + ".wav");
+        const std::vector<uint8_t> pcm = disc.trackBytes(t);
+        ASSERT_EQ(bytes.size(), pcm.size() + 44);
+        EXPECT_EQ(bytes.substr(44), std::string(pcm.begin(), pcm.end()));
+        auto le32 = [&](size_t at) { return uint32_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 | uint8_t(bytes[at + 2]) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24); };
+        EXPECT_EQ(le32(4), bytes.size() - 8);
+        EXPECT_EQ(le32(40), pcm.size());
+    }
+}
+
+TEST_F(CdWindow, StopsAndEmptyLists)
+{
+    // "Annuler" during the first of three WAV tracks: that file is cut short with a fitting
+    // header, the others are never made, the run ends as usual.
+    RipFolder = rip_;
+    Form19->Edit1->setText(QStringLiteral("%4"));
+    useDisc(3);
+    Form11->CheckBox2->setChecked(true);
+    run([] { Form11->Button2->click(); });
+    Form11->CheckBox1->setChecked(true);
+    EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée"});
+    EXPECT_FALSE(Form11->isVisible());
+    const std::string bytes = read(rip_ + "/01.wav");
+    ASSERT_GE(bytes.size(), 44u);
+    EXPECT_LT(bytes.size(), Discs->discs[3].trackBytes(1).size() + 44);
+    auto le32 = [&](size_t at) { return uint32_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 | uint8_t(bytes[at + 2]) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24); };
+    EXPECT_EQ(le32(4), bytes.size() - 8);
+    EXPECT_EQ(le32(40), bytes.size() - 44);
+
+    // No rows at all: a message at once, nothing made.
+    ui::Dialogs::clearScript();
+    Form11->Show();
+    Form11->ListView1->clear();
+    const std::string other = rip_ + "/empty";
+    RipFolder = other;
+    run();
+    EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Aucune piste à extraire"});
+    EXPECT_FALSE(fs::exists(other));
+    EXPECT_FALSE(Form11->Running());
+}
+
+TEST_F(CdWindow, OptionWindowsWriteOnlyTheirKeys)
+{
+    LoadSettings();
+    ASSERT_EQ(Form24->ComboBox1->count(), 18);
+    EXPECT_EQ(Form24->ComboBox1->itemText(12), Form24->ComboBox1->itemText(13));
+    for (int i = 0; i < 18; ++i) {
+        EXPECT_THAT(CddbServers[i], ::testing::MatchesRegex("http://[a-z.]+/~cddb"));
+        if (i > 0) {
+            EXPECT_EQ(Form24->ComboBox1->itemText(i), QString::fromLatin1(CddbServers[i]));
+        }
+    }
+    auto ini = [] { return platform::IniFile(SettingsFilePath()); };
+    // Entry 5 applied: 4 is written, and the next look-up goes to the fifth address.
+    Form24->ComboBox1->setItemText(4, server_.base());
+    Form24->Show();
+    Form24->ComboBox1->setCurrentIndex(4);
+    Form24->Button1->click();
+    EXPECT_FALSE(Form24->isVisible());
+    EXPECT_EQ(CddbServerIndex, 4);
+    EXPECT_EQ(ini().ReadInteger("CDDB", "Serveur", -1), 4);
+    answer("202 No match\r\n");
+    Form11->Button3->click();
+    EXPECT_EQ(server_.targets.size(), 1u);
+    // Another entry, then "Annuler": the earlier one shows at the next opening, nothing written.
+    Form24->Show();
+    Form24->ComboBox1->setCurrentIndex(7);
+    Form24->Button2->click();
+    Form24->Show();
+    EXPECT_EQ(Form24->ComboBox1->currentIndex(), 4);
+    Form24->Hide();
+    EXPECT_EQ(ini().ReadInteger("CDDB", "Serveur", -1), 4);
+    Form24->ComboBox1->setItemText(4, QString::fromLatin1(CddbServers[4]));
+
+    // The rip options write both of their keys on "Appliquer", and nothing else.
+    const std::string before = read(SettingsFilePath());
+    Form19->Show();
+    Form19->DirectoryListBox3->setDirectory(rip_);
+    Form19->Edit1->setText(QStringLiteral("%2\\%6"));
+    Form19->Button2->click();
+    EXPECT_EQ(read(SettingsFilePath()), before);
+    Form19->Show();
+    Form19->Button1->click();
+    EXPECT_EQ(RipFolder, rip_);
+    EXPECT_EQ(ini().ReadString("Rip", "Dossier", "?"), rip_);
+    EXPECT_EQ(ini().ReadString("Rip", "Format", "?"), "%2\\%6");
+    EXPECT_EQ(ini().ReadString("Liste", "Dossier", "?"), tempRoot + "/music");
+    EXPECT_EQ(ini().ReadInteger("CDDB", "Serveur", -1), 4);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string pattern = (fs::temp_directory_path() / "sonoverne-cdwindow-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) return 2;
+    tempRoot = pattern;
+    fs::create_directories(tempRoot + "/config");
+    fs::create_directories(tempRoot + "/prog");
+    fs::create_directories(tempRoot + "/music");
+    setenv("XDG_CONFIG_HOME", (tempRoot + "/config").c_str(), 1);
+    std::ofstream(tempRoot + "/config/Sonoverne.ini") << "[Liste]\r\nDossier=" << tempRoot << "/music\r\n";
+    // The discs are lettered before the windows make their ripper.
+    Discs = new cdtest::DiscSet;
+    platform::setProgramFolder(tempRoot + "/prog/");
+    const int result = sonoverne::test::RunWithWindows(argc, argv, [](QApplication& app) {
+        app.setQuitOnLastWindowClosed(false);
+        platform::setProgramFolder(tempRoot + "/prog/");
+    });
+    delete Discs;
+    std::error_code ec;
+    fs::remove_all(tempRoot, ec);
+    return result;
+}
