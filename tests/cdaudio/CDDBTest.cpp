@@ -147,7 +147,6 @@ TEST_F(CDDB, EntryParsers)
 
 TEST_F(CDDB, MisbehavingServersEndInErrors)
 {
-    cddb.TimeoutMs = 300;
     cddb.MaxReplyBytes = 64 * 1024;
     QByteArray huge = "210 rock 0c012a02 x\r\n" + QByteArray(200 * 1024, 'x');
     struct Case {
@@ -171,6 +170,9 @@ TEST_F(CDDB, MisbehavingServersEndInErrors)
         server.answers["read"] = c.answer;
         received.clear();
         cddb.LastCode = 0;
+        // Only the silent server waits for the timeout; the others get far more time than a
+        // loaded (or sanitized) machine needs, so that their own error is the one seen.
+        cddb.TimeoutMs = c.answer.hang ? 300 : 60000;
         std::string what = error([&] { cddb.Read("rock 0c012a02 x"); });
         EXPECT_NE(what, "no error");
         EXPECT_NE(what.find(c.error), std::string::npos) << what;
@@ -183,6 +185,7 @@ TEST_F(CDDB, MisbehavingServersEndInErrors)
     quint16 port = closed.serverPort();
     closed.close();
     cddb.Server = "http://127.0.0.1:" + std::to_string(port) + "/~cddb";
+    cddb.TimeoutMs = 60000;
     received.clear();
     EXPECT_NE(error([&] { cddb.Read("rock 0c012a02 x"); }), "no error");
     EXPECT_EQ(received.size(), 1u);

@@ -30,6 +30,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
@@ -412,7 +413,10 @@ TEST_F(UpdateCheck, AStartedInstallerClosesTheMainWindow)
 {
     ASSERT_TRUE(server_.isListening());
     const std::string marker = tempRoot + "/installer-ran";
-    server_.serve(QStringLiteral("/setup"), QByteArray::fromStdString("#!/bin/sh\necho \"$0\" > '" + marker + "'\n"));
+    // Written aside, then renamed: the marker appears with its text.
+    server_.serve(QStringLiteral("/setup"), QByteArray::fromStdString("#!/bin/sh\necho \"$0\" > '" + marker +
+                                                                      ".tmp' && mv '" + marker + ".tmp' '" + marker +
+                                                                      "'\n"));
     announce(QStringLiteral("1.6.0.0"));
     const Run run = check();
     EXPECT_EQ(run.wizards, 1);
@@ -422,9 +426,13 @@ TEST_F(UpdateCheck, AStartedInstallerClosesTheMainWindow)
     EXPECT_EQ(server_.requests(), (QStringList{"/sonoverne/update.ini", "/setup"}));
     EXPECT_FALSE(Form1->isVisible());
     ASSERT_TRUE(waitForFile(marker));
-    // The installer the library left in the temporary folder.
-    QFile::remove(QString::fromStdString(readBytes(marker)).trimmed());
+    // The installer the library left in the temporary folder, with its folder: nothing piles up
+    // there from run to run.
     Form1->Show();
+    const QFileInfo installer(QString::fromStdString(readBytes(marker)).trimmed());
+    ASSERT_TRUE(installer.isFile());
+    ASSERT_TRUE(installer.dir().dirName().startsWith(QStringLiteral("Vyx")));
+    QDir(installer.absolutePath()).removeRecursively();
 }
 
 // Last of this file: it closes every window, as quitting does.
