@@ -193,18 +193,28 @@ bool isReadOnly(const std::string& path)
     return access(path.c_str(), W_OK) != 0 && errno != ENOENT;
 }
 
+namespace {
+
+// Writes every byte, through interrupted and short writes: 0, or the error number.
+int writeAll(int fd, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : ENOSPC;
+        done += size_t(n);
+    }
+    return 0;
+}
+
+}  // namespace
+
 int writeFile(const std::string& path, const std::string& bytes)
 {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return errno;
-    size_t done = 0;
-    int error = 0;
-    while (done < bytes.size() && !error) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) error = n < 0 ? errno : ENOSPC;
-        else done += size_t(n);
-    }
+    int error = writeAll(fd, bytes);
     if (close(fd) != 0 && !error) error = errno;
     return error;
 }
@@ -221,14 +231,7 @@ int writeFileAside(const std::string& path, const std::string& bytes)
     std::string temp = folderPart(target) + "." + fileNamePart(target) + ".XXXXXX";
     const int fd = mkstemp(temp.data());
     if (fd < 0) return errno;
-    size_t done = 0;
-    int error = 0;
-    while (done < bytes.size() && !error) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) error = n < 0 ? errno : ENOSPC;
-        else done += size_t(n);
-    }
+    int error = writeAll(fd, bytes);
     // The new file keeps the permissions of the one it replaces, else the usual ones.
     struct stat st;
     if (!error) fchmod(fd, stat(target.c_str(), &st) == 0 ? st.st_mode & 07777 : 0644 & ~currentUmask());
