@@ -17,9 +17,7 @@ namespace {
 
 PickerVariant variant()
 {
-    PickerVariant v;
-    v.sorted = true;
-    v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+    PickerVariant v = PickerVariant::SortedWithWalker();
     v.clearOnHide = false;
     v.bars = 0;
     return v;

@@ -43,6 +43,15 @@ struct PickerVariant {
     Qt::Orientation barOrientation = Qt::Horizontal;
     bool maxIsCount = false;    // a run's Max is the count (else count - 1)
     bool selectEntry = true;    // a run selects the entry it works on
+
+    // The sorted list with the button that adds a whole folder tree, as most tools have it.
+    static PickerVariant SortedWithWalker()
+    {
+        PickerVariant v;
+        v.sorted = true;
+        v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+        return v;
+    }
 };
 
 class FilePicker : public QWidget {

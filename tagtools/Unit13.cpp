@@ -17,9 +17,7 @@ Tid3v2tag Tag13;
 
 PickerVariant variant()
 {
-    PickerVariant v;
-    v.sorted = true;
-    v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+    PickerVariant v = PickerVariant::SortedWithWalker();
     v.maxIsCount = true;
     return v;
 }

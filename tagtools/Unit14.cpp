@@ -19,9 +19,7 @@ Tid3v2tag Tag14;
 
 PickerVariant variant()
 {
-    PickerVariant v;
-    v.sorted = true;
-    v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
+    PickerVariant v = PickerVariant::SortedWithWalker();
     v.selectEntry = false;
     return v;
 }
