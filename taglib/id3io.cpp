@@ -65,6 +65,69 @@ void File::Open(const std::string& path, bool writable) {
   Adopt(fd, st, writable);
 }
 
+void File::OpenForUpdate(const std::string& path) {
+  Close();
+  // Not through a link at its end: a save would have to ask where the name leads now.
+  const int fd = ::open(path.c_str(), OpenFlags(true) | O_NOFOLLOW);
+  if (fd < 0) return Open(path, false);  // read-only here, or a link: as any load, no resuming
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int err = errno ? errno : EINVAL;
+    ::close(fd);
+    throw TagIoError(IoError::Open, S_ISREG(st.st_mode) ? err : EINVAL);
+  }
+  Adopt(fd, st, false);
+  canWrite_ = true;
+}
+
+namespace {
+File::Identity IdentityOf(const struct stat& st) {
+  return {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::uint64_t(st.st_size),
+          std::uint64_t(st.st_mtim.tv_sec) * 1000000000u + std::uint64_t(st.st_mtim.tv_nsec),
+          std::uint64_t(st.st_ctim.tv_sec) * 1000000000u + std::uint64_t(st.st_ctim.tv_nsec),
+          std::uint64_t(st.st_nlink)};
+}
+}  // namespace
+
+bool File::ResumeToSave(const std::string& path) {
+  if (fd_ < 0 || !canWrite_ || writable_) {
+    Close();
+    return false;
+  }
+  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    const int err = errno;
+    Close();
+    throw TagIoError(IoError::Open, err);
+  }
+  // Under the lock, the same identity proves that nothing wrote the file since it was opened,
+  // and that its name was neither removed nor given to another file: either changes its links
+  // and so its change time.
+  struct stat st;
+  if (Hidden(path) || ::fstat(fd_, &st) != 0 || IdentityOf(st) != identity_ || (st.st_mode & 0222) == 0) {
+    Close();
+    return false;
+  }
+  Adopt(fd_, st, true);
+  aheadLen_ = 0;
+  return true;
+}
+
+void File::TakeOver(File& other) noexcept {
+  Close();
+  fd_ = other.fd_;
+  pos_ = other.pos_;
+  writable_ = other.writable_;
+  canWrite_ = other.canWrite_;
+  size_ = other.size_;
+  identity_ = other.identity_;
+  mode_ = other.mode_;
+  uid_ = other.uid_;
+  gid_ = other.gid_;
+  aheadLen_ = 0;
+  other.fd_ = -1;
+  other.aheadLen_ = 0;
+}
+
 void File::Lock(int fd) {
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int err = errno;
@@ -115,13 +178,12 @@ void File::Adopt(int fd, const struct stat& st, bool writable) {
   fd_ = fd;
   pos_ = 0;
   writable_ = writable;
+  canWrite_ = writable;
   size_ = std::uint64_t(st.st_size);
   mode_ = unsigned(st.st_mode);
   uid_ = st.st_uid;
   gid_ = st.st_gid;
-  identity_ = {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::uint64_t(st.st_size),
-               std::uint64_t(st.st_mtim.tv_sec) * 1000000000u + std::uint64_t(st.st_mtim.tv_nsec),
-               std::uint64_t(st.st_ctim.tv_sec) * 1000000000u + std::uint64_t(st.st_ctim.tv_nsec)};
+  identity_ = IdentityOf(st);
 }
 
 bool File::Protected(const std::string& path) const {
@@ -145,6 +207,7 @@ bool File::Protected(const std::string& path) const {
 void File::Close() noexcept {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  writable_ = canWrite_ = false;
 }
 
 std::uint64_t File::Size() const { return size_; }

@@ -48,14 +48,25 @@ public:
   // byName: make the checks by name before opening, for a file not known to be a writable
   // regular file (root would open one without any write bit, a device would see the open).
   std::uint16_t OpenToSave(const std::string& path, bool byName);
+  // Opens a regular file to read it, as Open(path, false), but writable where the user may
+  // write it and without a lock: a save that follows at once then takes this very open
+  // (ResumeToSave) instead of opening the file again.
+  void OpenForUpdate(const std::string& path);
+  // The open file of OpenForUpdate, locked and made ready to save, when the name still leads
+  // to it and it has not changed since it was opened (same identity): true. Otherwise it is
+  // closed and false says to open the name again, as a save would. A lock held elsewhere
+  // throws, as in Open.
+  bool ResumeToSave(const std::string& path);
+  // Takes over another File's open file; each keeps its own read-ahead buffer.
+  void TakeOver(File& other) noexcept;
   void Close() noexcept;
   bool IsOpen() const { return fd_ >= 0; }
 
   std::uint64_t Size() const;
   // Who the open file is, and as what: device, inode, size, modification and change times
-  // (nanoseconds), as its open found them. Any write to a file, a rename onto its name or a
-  // chmod changes one of them.
-  using Identity = std::array<std::uint64_t, 5>;
+  // (nanoseconds) and links, as its open found them. Any write to a file, a rename onto its
+  // name, its removal or a chmod changes one of them (the links even within the clock's tick).
+  using Identity = std::array<std::uint64_t, 6>;
   const Identity& Id() const { return identity_; }
   // Read-only or hidden, as FileProtected says, judged from the open file's permission bits.
   bool Protected(const std::string& path) const;
@@ -94,6 +105,7 @@ private:
   int fd_ = -1;
   std::uint64_t pos_ = 0;
   bool writable_ = false;
+  bool canWrite_ = false;  // opened for writing, whether or not it is locked yet
   std::uint64_t size_ = 0;  // kept up to date by this object's writes when writable
   std::unique_ptr<std::uint8_t[]> ahead_;
   std::size_t aheadSize_ = 0;

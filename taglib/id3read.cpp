@@ -262,12 +262,25 @@ TTagStatus Tid3v2tag::LoadFromFile(const std::string& FileName, std::int64_t Off
   FileProtected = false;
   // Where a tag is looked for is where a save of "=" puts one when none is found.
   TagOffset = Offset >= 0 && Offset <= INT32_MAX ? std::int32_t(Offset) : 0;
+  held_.Close();
   TagReader reader;
   reader.Borrow(*this);
+  // Gone before the reader, which then takes its buffer back from the file it lent it to.
+  struct Hold {
+    Tid3v2tag& tag;
+    tagio::File& file;
+    ~Hold() {
+      if (tag.HoldFileForSave && file.IsOpen()) tag.held_.TakeOver(file);
+    }
+  } hold{*this, reader.file};
   try {
     // One open tells whether the file is there, what it is and how long: a scan of a whole
     // collection pays for every call made here.
-    reader.file.Open(FileName, false);
+    if (HoldFileForSave) {
+      reader.file.OpenForUpdate(FileName);
+    } else {
+      reader.file.Open(FileName, false);
+    }
     FileProtected = reader.file.Protected(FileName);
     const std::uint64_t size = reader.file.Size();
     LoadedFileSize = std::int64_t(size);

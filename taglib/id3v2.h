@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "id3io.h"
+
 using TTagStatus = std::uint16_t;
 using TFrameResult = std::uint8_t;
 using TBytes = std::vector<std::uint8_t>;
@@ -202,6 +204,10 @@ public:
   std::uint8_t PaddingMode = 1;
   std::uint32_t PaddingBlock = 4096;
   std::uint32_t PaddingLimit = 4096;
+  // For tools that load a file and save it straight away: the load keeps its file open,
+  // writable where it may be, until the next load or save, and a save of "=" that finds the
+  // name still leading to that file, unchanged, writes through it without opening it again.
+  bool HoldFileForSave = false;
 
   bool GetUnsynchronisation() const { return Flags & 0x80; }
   void SetUnsynchronisation(bool On) { SetBit(Flags, 0x80, On); }
@@ -257,10 +263,11 @@ private:
   struct LoadedHead {
     bool valid = false;
     std::uint64_t offset = 0;
-    std::array<std::uint64_t, 5> file{};
+    tagio::File::Identity file{};
     std::array<std::uint8_t, 10> bytes{};
   };
   LoadedHead loadedHead_;
+  tagio::File held_;  // the last load's file, while HoldFileForSave keeps it
   TTagStatus WriteTag(TagWriter& writer, std::uint8_t Version, std::uint8_t Revision);
   TFrameResult PrepareFrame(std::uint32_t Index);
   TFrameResult FindComment(const std::string& Description, const std::string& Language,

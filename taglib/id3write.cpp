@@ -470,7 +470,12 @@ TTagStatus Tid3v2tag::SaveToFile(const std::string& FileName, std::uint8_t Versi
     // The file just loaded, found then to be a regular file that may be written, is opened
     // straight away; any other is checked by name first.
     const bool known = name == this->FileName && LoadedFileSize >= 0 && !this->FileProtected;
-    if (const TTagStatus refused = writer.file.OpenToSave(name, !known)) return refused;
+    // The load's own open, kept for this save, spares opening the file again.
+    if (known && held_.IsOpen()) writer.file.TakeOver(held_);
+    held_.Close();
+    if (!writer.file.IsOpen() || !writer.file.ResumeToSave(name)) {
+      if (const TTagStatus refused = writer.file.OpenToSave(name, !known)) return refused;
+    }
     if (offset > INT32_MAX) return OffsetOutsideFile;  // tag positions are 32-bit
     writer.file.Seek(std::uint64_t(offset));
     const TTagStatus result = WriteTag(writer, Version, Revision);

@@ -128,7 +128,7 @@ void FilePicker::FormHide()
 
 void FilePicker::beginRun()
 {
-    painted_.invalidate();
+    highlighted_.invalidate();
     if (!ProgressBar1) return;
     ProgressBar1->setMin(0);
     ProgressBar1->setMax(variant_.maxIsCount ? ListBox1->Count() : ListBox1->Count() - 1);
@@ -136,23 +136,24 @@ void FilePicker::beginRun()
 
 void FilePicker::showEntry(int i)
 {
-    // A run's loop processes no messages, so what the user sees is painted here, at once. A run
-    // of up to 50 entries paints each of them; a longer one at its fiftieths, at most every
-    // 40 ms, and at its last entry: painting thousands of small files one by one would cost more
-    // than the work on them, and in between nothing is on the screen anyway.
-    constexpr long long Steps = 50;
-    constexpr qint64 PaintEveryMs = 40;
-    const long long count = ListBox1->Count();
-    const bool last = i >= count - 1;
-    if (count > Steps && !last) {
-        if (i > 0 && i * Steps / count == (i - 1) * Steps / count) return;
-        if (painted_.isValid() && painted_.elapsed() < PaintEveryMs) return;
-    }
-    painted_.start();
+    // A run's loop processes no messages, so what the user sees is painted here, at once. The
+    // bar at every entry: it repaints whenever a block appears, a few dozen paints a run. The
+    // highlight at every entry of a short run; a long one moves it ten times a second and at
+    // its last entry: each move repaints and scrolls the list, which costs more than the work
+    // on a hundred small files, and a highlight racing down a list could not be read anyway.
+    constexpr int ShortRun = 50;
+    constexpr qint64 HighlightEveryMs = 100;
+    const int count = ListBox1->Count();
+    const bool highlight = variant_.selectEntry &&
+                           (count <= ShortRun || i >= count - 1 || !highlighted_.isValid() ||
+                            highlighted_.elapsed() >= HighlightEveryMs);
     // The highlight first: the bar's paint then brings it to the screen with itself, in one go.
-    if (variant_.selectEntry) ListBox1->setCurrentRow(i);
+    if (highlight) {
+        highlighted_.start();
+        ListBox1->setCurrentRow(i);
+    }
     const bool painted = ProgressBar1 && ProgressBar1->setPosition(i);
-    if (variant_.selectEntry && !painted && ListBox1->isVisible()) ListBox1->viewport()->repaint();
+    if (highlight && !painted && ListBox1->isVisible()) ListBox1->viewport()->repaint();
 }
 
 PickerForm::PickerForm(const PickerVariant& variant)

@@ -93,7 +93,7 @@ public:
 private:
     void add(const std::string& path);
     PickerVariant variant_;
-    QElapsedTimer painted_;  // since a run last painted its progress
+    QElapsedTimer highlighted_;  // since a run last moved its highlight
 };
 
 // A window built around the picker: the group's controls under their usual names, its handlers

@@ -40,6 +40,7 @@ void setComment(Tid3v2tag& tag, const std::string& text)
 TForm6::TForm6() : PickerForm(PickerVariant())
 {
     setCaption(QStringLiteral("Modification des tags de plusieurs fichiers"));
+    Tag2.HoldFileForSave = true;  // each file is saved as soon as it is loaded
     setCloseBox(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picker, 1);

@@ -43,6 +43,7 @@ static_assert(std::size(GenreListNames) == 148);
 Tform7::Tform7()
 {
     setCaption(QStringLiteral("Importation ID3V1 vers ID3V2"));
+    Tag2.HoldFileForSave = true;  // each file is saved as soon as it is loaded
     setCloseBox(true);
     auto* layout = new QVBoxLayout(this);
     Label1 = new QLabel(QStringLiteral("Choisissez le dossier contenant les fichiers à prendre en compte, puis choisissez si le programme doit explorer les sous-dossiers, et enfin cliquez sur Importer"), this);

@@ -1,5 +1,8 @@
 #include "ProgressBar.h"
 
+#include <QPainter>
+#include <qdrawutil.h>
+
 #include <algorithm>
 
 namespace ui {
@@ -7,6 +10,8 @@ namespace ui {
 ProgressBar::ProgressBar(QWidget* parent, Qt::Orientation orientation) : QProgressBar(parent)
 {
     setOrientation(orientation);
+    // It fills all of itself: what lies under it need not be painted first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setRange(0, 1);
     setTextVisible(false);
     setValue(0);
@@ -30,21 +35,45 @@ bool ProgressBar::setPosition(int value)
     return redraw();
 }
 
-// The bar counts in pixels of its length: a run of many entries repaints it only when a pixel
-// changes.
+namespace {
+constexpr int Frame = 2;  // sunken edge and the space inside it
+constexpr int Gap = 2;    // between two blocks
+
+// A block is two thirds as long as the bar is thick, as on the original system's bars.
+int blockLength(int thickness) { return std::max(2, thickness * 2 / 3); }
+}  // namespace
+
+// The bar counts in blocks: a run of many entries repaints it only when a block appears.
 void ProgressBar::resizeEvent(QResizeEvent* event)
 {
     QProgressBar::resizeEvent(event);
-    const int length = std::max(1, orientation() == Qt::Horizontal ? width() : height());
-    if (length == maximum()) return;
-    setRange(0, length);
+    const bool horizontal = orientation() == Qt::Horizontal;
+    const int length = std::max(1, (horizontal ? width() : height()) - 2 * Frame);
+    const int step = blockLength(std::max(1, (horizontal ? height() : width()) - 2 * Frame)) + Gap;
+    const int blocks = (length + Gap + step - 1) / step;  // the last one cut at the end
+    if (blocks == maximum()) return;
+    setRange(0, blocks);
     redraw();
 }
 
-void ProgressBar::paintEvent(QPaintEvent* event)
+void ProgressBar::paintEvent(QPaintEvent*)
 {
     painted_ = value();
-    QProgressBar::paintEvent(event);
+    QPainter p(this);
+    const QRect all = rect();
+    p.fillRect(all, palette().base());
+    qDrawShadePanel(&p, all, palette(), true, 1);
+    const QRect inside = all.adjusted(Frame, Frame, -Frame, -Frame);
+    if (inside.isEmpty()) return;
+    const bool horizontal = orientation() == Qt::Horizontal;
+    const int block = blockLength(horizontal ? inside.height() : inside.width());
+    p.setClipRect(inside);
+    for (int k = 0; k < value(); ++k) {
+        const int from = k * (block + Gap);
+        const QRect r = horizontal ? QRect(inside.left() + from, inside.top(), block, inside.height())
+                                   : QRect(inside.left(), inside.bottom() + 1 - from - block, inside.width(), block);
+        p.fillRect(r, palette().highlight());
+    }
 }
 
 bool ProgressBar::redraw()

@@ -1,6 +1,8 @@
 // A progress bar with Min, Max and Position, as work loops drive it: a Position outside Min..Max draws
-// the nearer end, and a Max at or below Min an empty bar. The bar repaints at
-// once when what it draws changes, so a loop that processes no window messages still advances.
+// the nearer end, and a Max at or below Min an empty bar. It is drawn in whole blocks inside a
+// sunken frame, as the standard bar of the system the program comes from, and repaints at once
+// whenever a Position changes what it draws: a loop that processes no window messages and sets
+// Position at each entry shows every step the bar can show, for a few dozen paints a run.
 #pragma once
 
 #include <QProgressBar>
@@ -18,6 +20,8 @@ public:
     void setMax(int value);
     // True when the bar was painted again (it is shown and its drawing changed).
     bool setPosition(int value);
+    // How many blocks the bar holds at its length; value() is how many it shows.
+    int Blocks() const { return maximum(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

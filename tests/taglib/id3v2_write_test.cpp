@@ -5,6 +5,8 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -178,7 +180,11 @@ TEST_F(Writing, FileReplacedBetweenLoadAndSave) {
   ASSERT_EQ(loaded.size(), other.size());
   const std::string target = dir.File("target.mp3"), link = dir.File("link.mp3");
   enum Swap { Rename, Relink, InPlace };
+  // Also when the load keeps its file open for the save.
+  for (const bool hold : {false, true})
   for (const Swap swap : {Rename, Relink, InPlace}) {
+    SCOPED_TRACE(hold);
+    tag.HoldFileForSave = hold;
     std::remove(link.c_str());
     WriteFile(target, loaded);
     std::string name = path;
@@ -210,17 +216,50 @@ TEST_F(Writing, FileReplacedBetweenLoadAndSave) {
     EXPECT_TRUE(ReadFile(target) == loaded) << swap;  // the file the link named before is left alone
   }
   // Gone, or something else than a file now: missing, and nothing is created or waited for.
+  for (const bool hold : {false, true})
   for (const bool fifo : {false, true}) {
+    tag.HoldFileForSave = hold;
     WriteFile(path, loaded);
     ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
     ASSERT_EQ(std::remove(path.c_str()), 0);
     if (fifo) {
       ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
     }
-    EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x0100) << fifo;
+    EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x0100) << fifo << hold;
     struct stat st;
     EXPECT_EQ(stat(path.c_str(), &st) == 0, fifo);
     std::remove(path.c_str());
+  }
+}
+
+// A load that keeps its file saves through that very open: the save opens nothing. Either way
+// a save waits for no other saver: the file is left as it is while one holds it.
+TEST_F(Writing, HeldFileAndTheSaversLock) {
+  for (const bool hold : {false, true}) {
+    SCOPED_TRACE(hold);
+    tag.HoldFileForSave = hold;
+    ASSERT_EQ(Start(Tag(3, kTitle + std::string(100, '\0')), Audio(300)), 0);
+    tag.SetTextFrame("TIT2", "Tenu");
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, path.c_str(), IN_OPEN), 0);
+    EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+    char events[4096];
+    const ssize_t got = read(watch, events, sizeof events);
+    close(watch);
+    EXPECT_EQ(got > 0, !hold);
+    ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+    EXPECT_EQ(Text("TIT2"), "Tenu");
+    tag.SetTextFrame("TIT2", "Attendu");
+    const std::string before = ReadFile(path);
+    const int other = open(path.c_str(), O_RDWR);
+    ASSERT_EQ(flock(other, LOCK_EX), 0);
+    EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0x0100);
+    EXPECT_EQ(ReadFile(path), before);
+    close(other);
+    EXPECT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+    ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+    EXPECT_EQ(Text("TIT2"), "Attendu");
   }
 }
 
