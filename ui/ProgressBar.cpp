@@ -10,8 +10,6 @@ namespace ui {
 ProgressBar::ProgressBar(QWidget* parent, Qt::Orientation orientation) : QProgressBar(parent)
 {
     setOrientation(orientation);
-    // It fills all of itself: what lies under it need not be painted first.
-    setAttribute(Qt::WA_OpaquePaintEvent);
     setRange(0, 1);
     setTextVisible(false);
     setValue(0);
