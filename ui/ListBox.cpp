@@ -6,21 +6,40 @@
 
 namespace ui {
 
+namespace {
+
+// An entry keeps its text's bytes as they are, beside the form shown: runs read them back at
+// every entry, and a sorted list compares them at every insertion.
+class Entry : public QListWidgetItem {
+public:
+    static constexpr int Kind = QListWidgetItem::UserType + 1;
+    explicit Entry(const std::string& bytes) : QListWidgetItem(platform::toDisplay(bytes), nullptr, Kind), bytes_(bytes) {}
+    QListWidgetItem* clone() const override { return new Entry(*this); }
+    const std::string bytes_;
+};
+
+const std::string& bytesOf(const QListWidgetItem* it)
+{
+    static const std::string none;
+    return it && it->type() == Entry::Kind ? static_cast<const Entry*>(it)->bytes_ : none;
+}
+
+}  // namespace
+
 // Rows of one line each: the view need not measure them one by one, which matters in lists
 // of thousands of files whose current row moves at every entry of a run.
 ListBox::ListBox(QWidget* parent) : QListWidget(parent) { setUniformItemSizes(true); }
 
 int ListBox::Add(const std::string& text)
 {
-    auto* item = new QListWidgetItem(platform::toDisplay(text));
-    item->setData(Qt::UserRole, QByteArray(text.data(), qsizetype(text.size())));
+    auto* item = new Entry(text);
     int at = count();
     if (Sorted) {
         // Binary search for the first item that sorts after the new one.
         int lo = 0, hi = count();
         while (lo < hi) {
             int mid = (lo + hi) / 2;
-            if (strcasecmp(Item(mid).c_str(), text.c_str()) <= 0) lo = mid + 1;
+            if (strcasecmp(bytesOf(this->item(mid)).c_str(), text.c_str()) <= 0) lo = mid + 1;
             else hi = mid;
         }
         at = lo;
@@ -29,13 +48,7 @@ int ListBox::Add(const std::string& text)
     return at;
 }
 
-std::string ListBox::Item(int i) const
-{
-    const QListWidgetItem* it = item(i);
-    if (!it) return std::string();
-    const QByteArray bytes = it->data(Qt::UserRole).toByteArray();
-    return std::string(bytes.constData(), size_t(bytes.size()));
-}
+std::string ListBox::Item(int i) const { return bytesOf(item(i)); }
 
 void ListBox::Delete(int i)
 {
@@ -45,7 +58,7 @@ void ListBox::Delete(int i)
 int ListBox::IndexOf(const std::string& text) const
 {
     for (int i = 0; i < count(); ++i)
-        if (Item(i) == text) return i;
+        if (bytesOf(item(i)) == text) return i;
     return -1;
 }
 
