@@ -265,12 +265,13 @@ TTagStatus Tid3v2tag::LoadFromFile(const std::string& FileName, std::int64_t Off
   held_.Close();
   TagReader reader;
   reader.Borrow(*this);
-  // Gone before the reader, which then takes its buffer back from the file it lent it to.
+  // Gone before the reader, which then takes its buffer back from the file it lent it to. A
+  // file no save may write is not kept open (it would keep a removable disc busy).
   struct Hold {
     Tid3v2tag& tag;
     tagio::File& file;
     ~Hold() {
-      if (tag.HoldFileForSave && file.IsOpen()) tag.held_.TakeOver(file);
+      if (tag.HoldFileForSave && file.IsOpen() && tag.Status < 0x0100) tag.held_.TakeOver(file);
     }
   } hold{*this, reader.file};
   try {

@@ -2,6 +2,7 @@
 #include "tagtest.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -261,6 +262,17 @@ TEST_F(Writing, HeldFileAndTheSaversLock) {
     ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
     EXPECT_EQ(Text("TIT2"), "Attendu");
   }
+  // A tag no save may replace leaves its file closed (a removable disc is not kept busy).
+  const auto openFiles = [] {
+    std::size_t n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) n += !entry.is_directory();
+    return n;
+  };
+  EXPECT_EQ(tag.LoadFromFile(dir.File("none.mp3"), 0), 0x0100);  // lets go of the last one
+  const std::size_t before = openFiles();
+  WriteFile(path, Header(2, 0, 20) + "TT2\0\0\x05\0Song" + std::string(9, '\0') + Audio(30));
+  EXPECT_EQ(tag.LoadFromFile(path, 0), 0x1100);
+  EXPECT_EQ(openFiles(), before);
 }
 
 TEST_F(Writing, DefaultPaddingRoundsTheFileLength) {
