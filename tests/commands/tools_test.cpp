@@ -760,6 +760,9 @@ TEST_F(Tools, PicturesOfTheToolWindows)
     Form6->id3year->setText("1998");
     Form25->Show();
     for (const std::string& path : {c, a, b}) Form25->ListBox1->Add(path);
+    // Half-way through a run, as the user sees it.
+    Form25->ProgressBar1->setMax(2);
+    Form25->ProgressBar1->setPosition(1);
     Form7->Show();
     const std::pair<ui::Form*, const char*> windows[] = {{Form6, "tform6"}, {Form7, "tform7"}, {Form25, "tform25"}};
     for (const auto& [form, name] : windows) {
