@@ -2,6 +2,7 @@
 
 #include "CDInfo.h"
 #include "CdDrives.h"
+#include "Controls.h"
 #include "Dialogs.h"
 #include "Guard.h"
 #include "Unit22.h"
@@ -15,7 +16,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -28,14 +28,6 @@ TForm11* Form11 = nullptr;
 namespace {
 
 QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
-
-QComboBox* fixedList(QWidget* parent, const QStringList& items, int initial)
-{
-    auto* box = new QComboBox(parent);
-    box->addItems(items);
-    box->setCurrentIndex(initial);
-    return box;
-}
 
 }  // namespace
 
@@ -111,7 +103,7 @@ TForm11::TForm11()
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setUniformRowHeights(true);
-    ListView1->installEventFilter(this);
+    ui::onKeyUp(ListView1, [this](int key) { ListView1KeyUp(key); });
     Label15 = new QLabel(QStringLiteral("Nom de l'album :"), this);
     Edit1 = new ui::TagEdit(this);
     Label18 = new QLabel(QStringLiteral("<="), this);
@@ -127,15 +119,15 @@ TForm11::TForm11()
 
     Label5 = new QLabel(QStringLiteral("Options d'encodage des MP3 :"), this);
     LabelSampleRate = new QLabel(QStringLiteral("Sample Rate :"), this);
-    ComboBox1 = fixedList(this, {"44100", "32000", "22050"}, 0);
+    ComboBox1 = ui::fixedList(this, {"44100", "32000", "22050"}, 0);
     LabelBitRate = new QLabel(QStringLiteral("BitRate :"), this);
-    ComboBox2 = fixedList(this, {"320", "256", "192", "160", "128", "96"}, 4);
+    ComboBox2 = ui::fixedList(this, {"320", "256", "192", "160", "128", "96"}, 4);
     LabelMaxBitRate = new QLabel(QStringLiteral("Max BitRate :"), this);
-    ComboBox3 = fixedList(this, {"320", "256", "192", "160"}, 0);
+    ComboBox3 = ui::fixedList(this, {"320", "256", "192", "160"}, 0);
     LabelMode = new QLabel(QStringLiteral("Mode :"), this);
-    ComboBox4 = fixedList(this, {"Stereo", "Joint stereo", "Dual channel", "Mono"}, 0);
+    ComboBox4 = ui::fixedList(this, {"Stereo", "Joint stereo", "Dual channel", "Mono"}, 0);
     LabelQuality = new QLabel(QStringLiteral("Quality :"), this);
-    ComboBox5 = fixedList(this, {"Normal", "Low", "High", "Voice"}, 0);
+    ComboBox5 = ui::fixedList(this, {"Normal", "Low", "High", "Voice"}, 0);
     CheckBox3 = new QCheckBox(QStringLiteral("Copyright"), this);
     CheckBox4 = new QCheckBox(QStringLiteral("Original"), this);
     CheckBox5 = new QCheckBox(QStringLiteral("CRC"), this);
@@ -143,12 +135,7 @@ TForm11::TForm11()
     CheckBox6 = new QCheckBox(QStringLiteral("VBR"), this);
     CheckBox7 = new QCheckBox(QStringLiteral("Ecrire le header VBR"), this);
     LabelVbrQuality = new QLabel(QStringLiteral("Qualité VBR"), this);
-    TrackBar1 = new QSlider(Qt::Horizontal, this);
-    TrackBar1->setRange(0, 9);
-    TrackBar1->setSingleStep(1);
-    TrackBar1->setPageStep(1);
-    TrackBar1->setTickPosition(QSlider::TicksBelow);
-    TrackBar1->setValue(4);
+    TrackBar1 = ui::tickSlider(this, 0, 9, 4);
     Label7 = new QLabel(QStringLiteral("4"), this);
     // The encoder starts with what the controls show.
     MP3Coder1->SampleRate = 44100;
@@ -274,15 +261,6 @@ TForm11::TForm11()
 }
 
 TForm11::~TForm11() = default;
-
-bool TForm11::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == ListView1 && event->type() == QEvent::KeyRelease) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        ui::guarded([&] { ListView1KeyUp(key == Qt::Key_Return || key == Qt::Key_Enter ? 13 : key); });
-    }
-    return ui::Form::eventFilter(watched, event);
-}
 
 void TForm11::ShowDiscIdentity()
 {

@@ -132,9 +132,6 @@ public:
     QSlider* TrackBar1;
     QLabel* Label7;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void tagRippedFile(const std::string& name, const QString& title, const QString& artist, const QString& album,
                        const QString& track);

@@ -1,5 +1,6 @@
 #include "Unit12.h"
 
+#include "Controls.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "Guard.h"
@@ -25,14 +26,6 @@ PickerVariant variant()
     v.walkerCaption = QStringLiteral("Ajouter tous les fichiers + les fichiers des sous-dossiers");
     v.bars = 2;  // driven by the encoder
     return v;
-}
-
-QComboBox* comboBox(QWidget* parent, const QStringList& items, const QString& initial)
-{
-    auto* box = new QComboBox(parent);
-    box->addItems(items);
-    box->setCurrentText(initial);
-    return box;
 }
 
 // An MP3 already in the way of an output is moved aside while its file is encoded, so that a
@@ -89,17 +82,12 @@ TForm12::TForm12() : PickerForm(variant())
     Label14->setWordWrap(true);
     layout->addWidget(Label14);
 
-    ComboBox1 = comboBox(this, {"44100", "32000", "22050"}, "44100");
-    ComboBox2 = comboBox(this, {"320", "256", "192", "160", "128", "96"}, "128");
-    ComboBox3 = comboBox(this, {"320", "256", "192", "160"}, "320");
-    ComboBox4 = comboBox(this, {"Stereo", "Joint stereo", "Dual channel", "Mono"}, "Stereo");
-    ComboBox5 = comboBox(this, {QStringLiteral("Normal"), "Low", "High", "Voice"}, "Normal");
-    TrackBar1 = new QSlider(Qt::Horizontal, this);
-    TrackBar1->setRange(0, 9);
-    TrackBar1->setTickInterval(1);
-    TrackBar1->setPageStep(1);
-    TrackBar1->setTickPosition(QSlider::TicksBelow);
-    TrackBar1->setValue(4);
+    ComboBox1 = ui::fixedList(this, {"44100", "32000", "22050"}, 0);
+    ComboBox2 = ui::fixedList(this, {"320", "256", "192", "160", "128", "96"}, 4);
+    ComboBox3 = ui::fixedList(this, {"320", "256", "192", "160"}, 0);
+    ComboBox4 = ui::fixedList(this, {"Stereo", "Joint stereo", "Dual channel", "Mono"}, 0);
+    ComboBox5 = ui::fixedList(this, {"Normal", "Low", "High", "Voice"}, 0);
+    TrackBar1 = ui::tickSlider(this, 0, 9, 4);
     Label7 = new QLabel(QStringLiteral("4"), this);
     CheckBox6 = new QCheckBox(QStringLiteral("VBR"), this);
     CheckBox7 = new QCheckBox(QStringLiteral("Ecrire le header VBR"), this);

@@ -1,5 +1,6 @@
 #include "Unit15.h"
 
+#include "Controls.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "Guard.h"
@@ -13,19 +14,7 @@
 
 TForm15* Form15 = nullptr;
 
-namespace {
-
-PickerVariant variant()
-{
-    PickerVariant v = PickerVariant::SortedWithWalker();
-    v.clearOnHide = false;
-    v.bars = 0;
-    return v;
-}
-
-}  // namespace
-
-TForm15::TForm15() : PickerForm(variant())
+TForm15::TForm15() : PickerForm(PickerVariant::SortedForProgram())
 {
     setCaption(QStringLiteral("Normaliser un fichier MP3"));
     auto* layout = new QVBoxLayout(this);
@@ -38,12 +27,7 @@ TForm15::TForm15() : PickerForm(variant())
     layout->addWidget(Label14);
 
     auto* settings = new QGridLayout;
-    TrackBar1 = new QSlider(Qt::Horizontal, this);
-    TrackBar1->setRange(0, 10);
-    TrackBar1->setTickInterval(1);
-    TrackBar1->setPageStep(1);
-    TrackBar1->setTickPosition(QSlider::TicksBelow);
-    TrackBar1->setValue(5);
+    TrackBar1 = ui::tickSlider(this, 0, 10, 5);
     Label1 = new QLabel(QStringLiteral("Nouveau volume : 5/10"), this);
     RadioButton2 = new QRadioButton(QStringLiteral("Normalisation par Fichier"), this);
     RadioButton1 = new QRadioButton(QStringLiteral("Normalisation par Album"), this);

@@ -13,19 +13,7 @@
 
 TForm21* Form21 = nullptr;
 
-namespace {
-
-PickerVariant variant()
-{
-    PickerVariant v = PickerVariant::SortedWithWalker();
-    v.clearOnHide = false;
-    v.bars = 0;
-    return v;
-}
-
-}  // namespace
-
-TForm21::TForm21() : PickerForm(variant())
+TForm21::TForm21() : PickerForm(PickerVariant::SortedForProgram())
 {
     setCaption(QStringLiteral("Convertir : MP3 > WAV"));
     auto* layout = new QVBoxLayout(this);

@@ -1,10 +1,10 @@
 #include "Unit23.h"
 
+#include "Controls.h"
 #include "Guard.h"
 #include "Unit11.h"
 
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QVBoxLayout>
 
 TForm23* Form23 = nullptr;
@@ -17,7 +17,7 @@ TForm23::TForm23()
     Label33->hide();
     Label1 = new QLabel(QStringLiteral("Nouveau :"), this);
     Edit1 = new ui::TagEdit(this);
-    Edit1->installEventFilter(this);
+    ui::onKeyUp(Edit1, [this](int key) { Edit1KeyUp(key); });
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button2 = new QPushButton(QStringLiteral("Annuler"), this);
     auto* layout = new QVBoxLayout(this);
@@ -36,15 +36,6 @@ TForm23::TForm23()
     OnShow = [this] { FormShow(); };
     ui::on(Button1, &QPushButton::clicked, this, &TForm23::Button1Click);
     ui::on(Button2, &QPushButton::clicked, this, &TForm23::Button2Click);
-}
-
-bool TForm23::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == Edit1 && event->type() == QEvent::KeyRelease) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        ui::guarded([&] { Edit1KeyUp(key == Qt::Key_Return || key == Qt::Key_Enter ? 13 : key); });
-    }
-    return ui::Form::eventFilter(watched, event);
 }
 
 void TForm23::FormShow()

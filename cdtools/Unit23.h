@@ -22,9 +22,6 @@ public:
     ui::TagEdit* Edit1;
     QPushButton* Button1;
     QPushButton* Button2;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 extern TForm23* Form23;

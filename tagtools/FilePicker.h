@@ -52,6 +52,16 @@ struct PickerVariant {
         v.walkerCaption = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
         return v;
     }
+
+    // The same, for a list handed to an outside program: no progress of its own, and the list
+    // stays while the program runs with the window hidden.
+    static PickerVariant SortedForProgram()
+    {
+        PickerVariant v = SortedWithWalker();
+        v.clearOnHide = false;
+        v.bars = 0;
+        return v;
+    }
 };
 
 class FilePicker : public QWidget {

@@ -1,5 +1,6 @@
 #include "Unit14.h"
 
+#include "Controls.h"
 #include "Dialogs.h"
 #include "Guard.h"
 #include "TagFields.h"
@@ -50,11 +51,9 @@ TForm14::TForm14() : PickerForm(variant())
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picker, 1);
 
-    Label14 = new QLabel(QStringLiteral(
+    Label14 = ui::noteLabel(this, QStringLiteral(
         "Cette étape valide les tags en supprimant les caractères considérés comme invalides, "
-        "qui entraîneraient des erreurs lors du renommage intelligent des fichiers."), this);
-    Label14->setAlignment(Qt::AlignCenter);
-    Label14->setWordWrap(true);
+        "qui entraîneraient des erreurs lors du renommage intelligent des fichiers."));
     Label1 = new QLabel(QStringLiteral("Ces caractères sont : \" | \\ / : * ?"), this);
     Label3 = new QLabel(QStringLiteral("Les caractères seront remplacés par un espace"), this);
     Label2 = new QLabel(QStringLiteral("Lorsque les numéros de pistes sont de la forme XX / YY, ils seront exprimés sous la forme XX"), this);

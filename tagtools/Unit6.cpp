@@ -1,5 +1,6 @@
 #include "Unit6.h"
 
+#include "Controls.h"
 #include "Dialogs.h"
 #include "Guard.h"
 #include "ButtonRow.h"
@@ -70,9 +71,7 @@ TForm6::TForm6() : PickerForm(PickerVariant())
     grid->setColumnStretch(3, 2);
     layout->addLayout(grid);
 
-    Label2 = new QLabel(QStringLiteral("Ajoutez les fichiers à modifier dans la liste du haut, en cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez les tags à modifier et comment les modifier, puis cliquez sur Modifier"), this);
-    Label2->setAlignment(Qt::AlignCenter);
-    Label2->setWordWrap(true);
+    Label2 = ui::noteLabel(this, QStringLiteral("Ajoutez les fichiers à modifier dans la liste du haut, en cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez les tags à modifier et comment les modifier, puis cliquez sur Modifier"));
     layout->addWidget(Label2);
     const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Modifier"), QStringLiteral("Annuler")});
     Button5 = row[0];

@@ -1,5 +1,6 @@
 #include "Unit7.h"
 
+#include "Controls.h"
 #include "Dialogs.h"
 #include "Guard.h"
 #include "Messages.h"
@@ -46,9 +47,7 @@ Tform7::Tform7()
     Tag2.HoldFileForSave = true;  // each file is saved as soon as it is loaded
     setCloseBox(true);
     auto* layout = new QVBoxLayout(this);
-    Label1 = new QLabel(QStringLiteral("Choisissez le dossier contenant les fichiers à prendre en compte, puis choisissez si le programme doit explorer les sous-dossiers, et enfin cliquez sur Importer"), this);
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setWordWrap(true);
+    Label1 = ui::noteLabel(this, QStringLiteral("Choisissez le dossier contenant les fichiers à prendre en compte, puis choisissez si le programme doit explorer les sous-dossiers, et enfin cliquez sur Importer"));
     layout->addWidget(Label1);
     DriveComboBox1 = new ui::DriveComboBox(this);
     DirectoryListBox1 = new ui::DirectoryListBox(this);

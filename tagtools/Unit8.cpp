@@ -1,5 +1,6 @@
 #include "Unit8.h"
 
+#include "Controls.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "Guard.h"
@@ -17,12 +18,6 @@ TForm8* Form8 = nullptr;
 namespace {
 
 Tid3v2tag Tag8;
-
-PickerVariant variant()
-{
-    PickerVariant v;
-    return v;
-}
 
 }  // namespace
 
@@ -59,7 +54,7 @@ bool IsPlainFileName(const std::string& name)
            name.find('\0') == std::string::npos;
 }
 
-TForm8::TForm8() : PickerForm(variant())
+TForm8::TForm8() : PickerForm(PickerVariant())
 {
     setCaption(QStringLiteral("Renommage intelligent des fichiers"));
     auto* layout = new QVBoxLayout(this);
@@ -83,9 +78,7 @@ TForm8::TForm8() : PickerForm(variant())
     }
     layout->addLayout(slotRow);
 
-    Label14 = new QLabel(QStringLiteral("Ajoutez à la liste du haut les fichiers à renommer, en cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez les paramètres de renommage, et enfin cliquez sur Renommer"), this);
-    Label14->setAlignment(Qt::AlignCenter);
-    Label14->setWordWrap(true);
+    Label14 = ui::noteLabel(this, QStringLiteral("Ajoutez à la liste du haut les fichiers à renommer, en cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez les paramètres de renommage, et enfin cliquez sur Renommer"));
     layout->addWidget(Label14);
 
     const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Renommer"), QStringLiteral("Annuler")});

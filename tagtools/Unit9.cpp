@@ -1,5 +1,6 @@
 #include "Unit9.h"
 
+#include "Controls.h"
 #include "FileSystem.h"
 #include "Guard.h"
 #include "TagFields.h"
@@ -84,9 +85,7 @@ TForm9::TForm9() : PickerForm(variant())
     CheckBox4 = new QCheckBox(QStringLiteral("Ajouter les dossiers"), this);
     CheckBox5 = new QCheckBox(QStringLiteral("Sauter une ligne entre les fichiers"), this);
     for (QCheckBox* box : {CheckBox6, CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5}) layout->addWidget(box);
-    Label14 = new QLabel(QStringLiteral("Ajoutez à la liste du haut les fichiers à mettre dans la liste, en cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez les différents paramètres, et enfin cliquez sur Créer la Liste"), this);
-    Label14->setAlignment(Qt::AlignCenter);
-    Label14->setWordWrap(true);
+    Label14 = ui::noteLabel(this, QStringLiteral("Ajoutez à la liste du haut les fichiers à mettre dans la liste, en cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez les différents paramètres, et enfin cliquez sur Créer la Liste"));
     layout->addWidget(Label14);
 
     const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Créer la Liste"), QStringLiteral("Annuler")});

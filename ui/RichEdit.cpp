@@ -1,4 +1,5 @@
 #include "RichEdit.h"
+#include "Controls.h"
 #include "Guard.h"
 #include "TagTextInput.h"
 #include "tagtext.h"
@@ -132,7 +133,7 @@ void RichEdit::keyReleaseEvent(QKeyEvent* event)
 {
     QTextEdit::keyReleaseEvent(event);
     if (!event->isAutoRepeat() && OnKeyUp) {
-        const int key = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) ? 13 : event->key();
+        const int key = keyUpCode(event);
         guarded([&] { OnKeyUp(key); });
     }
 }

@@ -24,6 +24,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTest>
 #include <QTimer>
 
 #include <dirent.h>
@@ -371,7 +372,7 @@ TEST_F(CdWindow, IdentityEditorRewritesTheCache)
     } steps[] = {
         {"first title", [] { Form11->ListView1->topLevelItem(0)->setSelected(true); Form11->ListView1KeyUp(13); },
          "Changement de titre de piste", "Ouverture", "Prologue", true, {"Prologue", Titles[1], Titles[2]}, "Nuit \xC3\xA0 Paris", 1},
-        {"next title by Enter", [] { Form11->ListView1KeyUp(13); }, "Changement de titre de piste", "AC/DC: Live?", "Deux",
+        {"next title by Enter", [] { QTest::keyRelease(Form11->ListView1, Qt::Key_Enter); }, "Changement de titre de piste", "AC/DC: Live?", "Deux",
          true, {"Prologue", "Deux", Titles[2]}, "Nuit \xC3\xA0 Paris", 2},
         {"last title", [] { Form11->ListView1DblClick(); }, "Changement de titre de piste", "..", "Fin", true,
          {"Prologue", "Deux", "Fin"}, "Nuit \xC3\xA0 Paris", 2},
@@ -405,7 +406,7 @@ TEST_F(CdWindow, IdentityEditorRewritesTheCache)
     Form11->Button5Click();
     EXPECT_EQ(Form23->Caption(), QStringLiteral("Changement du nom de l'artiste"));
     Form23->Edit1->QLineEdit::setText(QStringLiteral("X"));
-    Form23->Edit1KeyUp(13);
+    QTest::keyRelease(Form23->Edit1, Qt::Key_Return);
     EXPECT_EQ(Form11->Edit2->text(), QStringLiteral("X"));
     // A write that fails is reported, and leaves neither a half file nor a file aside.
     ui::Dialogs::clearScript();
