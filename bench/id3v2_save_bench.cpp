@@ -6,9 +6,10 @@
 //     padding, against a load-only pass over the same files, in the same run, best of ROUNDS
 //     (default 5) of each; checks that only tag bytes were written (sizes and audio unchanged).
 //   bench_id3v2_save [folder]      (GROW=n: grow the tag by an n-byte text instead of 20,000;
-//                                   FILES=n: files of part 3, 0 skips it; ONLY=3: part 3 alone)
+//                                   FILES=n: files of the third measure, 0 skips it; ONLY=3: the
+//                                   third alone)
 #include "id3v2.h"
-#include "mp3gen.h"
+#include "batchfiles.h"
 
 #include <algorithm>
 #include <chrono>
@@ -20,21 +21,9 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using namespace batchfiles;
 
 namespace {
-
-double Since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
-
-// Bytes this process has handed to write calls so far.
-long long WrittenBytes() {
-  std::ifstream io("/proc/self/io");
-  std::string key;
-  long long value = 0;
-  while (io >> key >> value)
-    if (key == "wchar:") return value;
-  return -1;
-}
 
 void MakeFile(const std::string& path, std::size_t audioBytes) {
   std::string audio(audioBytes, '\0');
@@ -53,42 +42,19 @@ double Shell(const std::string& cmd) {
   return Since(t0);
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Part 3: the save a batch tool makes after its load, against the load alone.
+// 3: the save a batch tool makes after its load, against the load alone.
 void BatchPass(const fs::path& folder, int files) {
-  namespace gen = sonoverne::mp3gen;
   const fs::path dir = folder / "batch";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  gen::Mp3Spec spec;
-  spec.audio = gen::SilentFrames(4);
-  std::vector<std::string> paths;
-  for (int i = 0; i < files; ++i) {
-    gen::TagTexts t;
-    t.title = "Titre " + std::to_string(i);
-    t.artist = "Artiste " + std::to_string(i % 97);
-    t.album = "Album";
-    t.year = "1999";
-    t.track = std::to_string(i % 20 + 1);
-    t.comment = "Remarque";
-    spec.id3v2 = gen::Id3v2Spec{t, {}, 256};
-    paths.push_back((dir / (std::to_string(i) + ".mp3")).string());
-    gen::WriteFile(paths.back(), gen::Mp3Bytes(spec));
-    // Saved once, as every file a tool has touched: its tag ends with the library's padding.
-    Tid3v2tag tag;
-    if (tag.LoadFromFile(paths.back(), 0) >= 0x0100 || tag.SaveToFile("=", 255, 255, -1) >= 0x0100)
-      std::fprintf(stderr, "cannot prepare %s\n", paths.back().c_str());
-  }
+  const Collection made = MakeCollection(dir, files);
+  const std::vector<std::string>& paths = made.paths;
   std::vector<std::size_t> sizes;
   for (const std::string& path : paths) sizes.push_back(ReadAll(path).size());  // also warms the cache
 
   const int rounds = std::getenv("ROUNDS") ? std::max(1, std::atoi(std::getenv("ROUNDS"))) : 5;
   double bestLoad = 1e9, bestSave = 1e9, bestRatio = 1e9;
   Tid3v2tag tag;
+  Tid3v2tag saver;  // as the batch tools keep theirs: the load's open serves the save
+  saver.HoldFileForSave = true;
   int failed = 0;
   for (int round = 0; round < rounds; ++round) {
     auto t0 = Clock::now();
@@ -99,9 +65,9 @@ void BatchPass(const fs::path& folder, int files) {
     const std::string title = "Titre modifie " + std::to_string(round % 10);
     t0 = Clock::now();
     for (const std::string& path : paths) {
-      if (tag.LoadFromFile(path, 0) >= 0x0100) ++failed;
-      tag.SetTextFrame("TIT2", title);
-      if (tag.SaveToFile("=", 255, 255, -1) >= 0x0100) ++failed;
+      if (saver.LoadFromFile(path, 0) >= 0x0100) ++failed;
+      saver.SetTextFrame("TIT2", title);
+      if (saver.SaveToFile("=", 255, 255, -1) >= 0x0100) ++failed;
     }
     const double save = Since(t0);
     std::printf("  round %d: load only %.3f s, load+set+save %.3f s, ratio %.2f\n", round + 1, load, save,
@@ -111,13 +77,8 @@ void BatchPass(const fs::path& folder, int files) {
     bestRatio = std::min(bestRatio, save / load);
   }
   int wrong = 0;
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    const std::string now = ReadAll(paths[i]);
-    const std::size_t audio = spec.audio.size();
-    if (now.size() != sizes[i] || now.size() < audio || now.compare(now.size() - audio, audio, spec.audio) != 0 ||
-        now.find("Titre modifie") == std::string::npos)
-      ++wrong;
-  }
+  for (std::size_t i = 0; i < paths.size(); ++i)
+    if (!OnlyTagChanged(ReadAll(paths[i]), sizes[i], made.audio, "Titre modifie")) ++wrong;
   std::printf("batch save, %d files: best load only %.3f s, best load+set+save %.3f s: ratio of bests %.2f, "
               "best round ratio %.2f\n",
               files, bestLoad, bestSave, bestSave / bestLoad, bestRatio);

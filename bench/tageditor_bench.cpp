@@ -7,7 +7,7 @@
 // the tag library alone are timed too. HIDDEN=1 runs the editor with its window hidden.
 #include "Program.h"
 #include "Unit6.h"
-#include "mp3gen.h"
+#include "batchfiles.h"
 
 #include <QApplication>
 
@@ -22,28 +22,9 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-namespace gen = sonoverne::mp3gen;
-using Clock = std::chrono::steady_clock;
+using namespace batchfiles;
 
 namespace {
-
-double Since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
-
-long long WrittenBytes()
-{
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    long long value = 0;
-    while (io >> key >> value)
-        if (key == "wchar:") return value;
-    return -1;
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 double LoadOnly(const std::vector<std::string>& paths)
 {
@@ -64,28 +45,8 @@ int main(int argc, char** argv)
     CreateForms();
 
     // Tagged files with room in their padding; the audio is the same silent frames in each.
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    gen::Mp3Spec spec;
-    spec.audio = gen::SilentFrames(4);
-    std::vector<std::string> paths;
-    for (int i = 0; i < files; ++i) {
-        gen::TagTexts t;
-        t.title = "Titre " + std::to_string(i);
-        t.artist = "Artiste " + std::to_string(i % 97);
-        t.album = "Album";
-        t.year = "1999";
-        t.track = std::to_string(i % 20 + 1);
-        t.comment = "Remarque";
-        spec.id3v2 = gen::Id3v2Spec{t, {}, 256};
-        paths.push_back(folder + "/" + std::to_string(i) + ".mp3");
-        gen::WriteFile(paths.back(), gen::Mp3Bytes(spec));
-        // Saved once by the tag library, as every file a tool has touched: the tag then ends
-        // with the library's padding, which the album below fits into.
-        Tid3v2tag tag;
-        if (tag.LoadFromFile(paths.back(), 0) >= 0x0100 || tag.SaveToFile("=", 255, 255, -1) >= 0x0100)
-            std::fprintf(stderr, "cannot prepare %s\n", paths.back().c_str());
-    }
+    const Collection made = MakeCollection(folder, files);
+    const std::vector<std::string>& paths = made.paths;
     std::vector<std::string> before;
     for (const std::string& path : paths) before.push_back(ReadAll(path));  // also warms the cache
 
@@ -137,11 +98,8 @@ int main(int argc, char** argv)
     int wrong = 0;
     for (size_t i = 0; i < paths.size(); ++i) {
         const std::string now = ReadAll(paths[i]);
-        const size_t audio = spec.audio.size();
-        tagBytes += static_cast<long long>(now.size() - audio);
-        if (now.size() != before[i].size() || now.compare(now.size() - audio, audio, spec.audio) != 0 ||
-            now.find("Un album nettement plus long") == std::string::npos)
-            ++wrong;
+        tagBytes += static_cast<long long>(now.size() - made.audio.size());
+        if (!OnlyTagChanged(now, before[i].size(), made.audio, "Un album nettement plus long")) ++wrong;
     }
     const double load = std::min(load1, load2);
     std::printf("%d files: load only %.3f s (%.3f s, %.3f s), editor %.3f s, ratio %.2f\n", files, load, load1, load2,
