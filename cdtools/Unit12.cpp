@@ -11,8 +11,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <unistd.h>
 
 TForm12* Form12 = nullptr;
 
@@ -38,20 +36,13 @@ struct SetAside {
         output = name;
         aside.clear();
         if (!platform::fileExists(name)) return;
-        std::string temp = platform::folderPart(name) + "." + platform::fileNamePart(name) + ".XXXXXX";
-        const int fd = ::mkstemp(temp.data());
-        if (fd < 0) throw std::runtime_error("Impossible de créer un fichier dans le dossier de " + name);
-        ::close(fd);
-        if (std::rename(name.c_str(), temp.c_str()) != 0) {
-            ::unlink(temp.c_str());
-            throw std::runtime_error("Impossible de remplacer le fichier " + name);
-        }
-        aside = temp;
+        aside = platform::moveAside(name);
+        if (aside.empty()) throw std::runtime_error("Impossible de remplacer le fichier " + name);
     }
     // The new file stays.
     void keepNew()
     {
-        if (!aside.empty()) ::unlink(aside.c_str());
+        if (!aside.empty()) std::remove(aside.c_str());
         aside.clear();
         output.clear();
     }
@@ -59,7 +50,7 @@ struct SetAside {
     void giveBack(bool removeNew)
     {
         if (!aside.empty()) std::rename(aside.c_str(), output.c_str());
-        else if (removeNew && !output.empty()) ::unlink(output.c_str());
+        else if (removeNew && !output.empty()) std::remove(output.c_str());
         aside.clear();
         output.clear();
     }

@@ -219,6 +219,17 @@ int writeFile(const std::string& path, const std::string& bytes)
     return error;
 }
 
+namespace {
+
+// A new empty file beside `path` whose hidden name no folder walk lists: its descriptor, or -1.
+int hiddenFileBeside(const std::string& path, std::string& name)
+{
+    name = folderPart(path) + "." + fileNamePart(path) + ".XXXXXX";
+    return mkstemp(name.data());
+}
+
+}  // namespace
+
 int writeFileAside(const std::string& path, const std::string& bytes)
 {
     // A link is written through, so that the file it names gets the text, not the link.
@@ -228,8 +239,8 @@ int writeFileAside(const std::string& path, const std::string& bytes)
         free(real);
     }
     // A hidden name: a folder walk meanwhile never lists the half-written file.
-    std::string temp = folderPart(target) + "." + fileNamePart(target) + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
+    std::string temp;
+    const int fd = hiddenFileBeside(target, temp);
     if (fd < 0) return errno;
     int error = writeAll(fd, bytes);
     // The new file keeps the permissions of the one it replaces, else the usual ones.
@@ -239,6 +250,21 @@ int writeFileAside(const std::string& path, const std::string& bytes)
     if (!error && rename(temp.c_str(), target.c_str()) != 0) error = errno;
     if (error) unlink(temp.c_str());
     return error;
+}
+
+std::string moveAside(const std::string& path)
+{
+    std::string aside;
+    const int fd = hiddenFileBeside(path, aside);
+    if (fd < 0) return std::string();
+    close(fd);
+    if (rename(path.c_str(), aside.c_str()) != 0) {
+        const int saved = errno;
+        unlink(aside.c_str());
+        errno = saved;
+        return std::string();
+    }
+    return aside;
 }
 
 bool makeFolders(const std::string& folder)

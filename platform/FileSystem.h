@@ -66,6 +66,9 @@ int writeFile(const std::string& path, const std::string& bytes);
 // Writes the bytes to a new file beside `path`, then renames it over `path`: the file named is
 // either what it was or the whole new text, never half of it. 0, or the error number.
 int writeFileAside(const std::string& path, const std::string& bytes);
+// Moves an existing file out of the way, to a new hidden name in its folder, and returns that
+// name; empty (errno set) when it cannot, the file then staying where it was.
+std::string moveAside(const std::string& path);
 
 // Creates a folder with every missing parent; false (errno set) when it cannot.
 bool makeFolders(const std::string& folder);
