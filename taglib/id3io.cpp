@@ -49,18 +49,29 @@ File::~File() { Close(); }
 
 namespace {
 int OpenFlags(bool writable) { return (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY; }
+
+// What the system says of an open file that must be a regular one; closes it and throws when it
+// is not, or cannot say.
+struct stat RegularFile(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
+    ::close(fd);
+    throw TagIoError(IoError::Open, err);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw TagIoError(IoError::Open, EINVAL);
+  }
+  return st;
+}
 }  // namespace
 
 void File::Open(const std::string& path, bool writable) {
   Close();
   int fd = ::open(path.c_str(), OpenFlags(writable));
   if (fd < 0) throw TagIoError(IoError::Open, errno);
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int err = errno ? errno : EINVAL;
-    ::close(fd);
-    throw TagIoError(IoError::Open, S_ISREG(st.st_mode) ? err : EINVAL);
-  }
+  const struct stat st = RegularFile(fd);
   if (writable) Lock(fd);
   Adopt(fd, st, writable);
 }
@@ -70,13 +81,7 @@ void File::OpenForUpdate(const std::string& path) {
   // Not through a link at its end: a save would have to ask where the name leads now.
   const int fd = ::open(path.c_str(), OpenFlags(true) | O_NOFOLLOW);
   if (fd < 0) return Open(path, false);  // read-only here, or a link: as any load, no resuming
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int err = errno ? errno : EINVAL;
-    ::close(fd);
-    throw TagIoError(IoError::Open, S_ISREG(st.st_mode) ? err : EINVAL);
-  }
-  Adopt(fd, st, false);
+  Adopt(fd, RegularFile(fd), false);
   canWrite_ = true;
 }
 
