@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,8 +14,38 @@ extern char** environ;
 
 namespace launch {
 
+namespace {
+
+// The tool's file in the first absolute folder of PATH that holds it as an executable; empty
+// when none does. An empty entry (the current folder) or a relative one would name a folder
+// that depends on where we were started: they are passed over, so that no file planted beside
+// the user's music is ever run.
+std::string findTool(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::string folders = path ? path : "/bin:/usr/bin";
+    for (std::size_t at = 0; at <= folders.size();) {
+        std::size_t end = folders.find(':', at);
+        if (end == std::string::npos) end = folders.size();
+        const std::string folder = folders.substr(at, end - at);
+        at = end + 1;
+        if (folder.empty() || folder[0] != '/') continue;
+        const std::string file = folder + "/" + name;
+        struct stat st;
+        if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(file.c_str(), X_OK) == 0) return file;
+    }
+    return std::string();
+}
+
+}  // namespace
+
 int runTool(const std::vector<std::string>& argv, std::string* output)
 {
+    const std::string program = findTool(argv[0]);
+    if (program.empty()) {
+        complain(argv[0].c_str(), "not found in the folders of PATH");
+        return 127;
+    }
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -28,7 +60,7 @@ int runTool(const std::vector<std::string>& argv, std::string* output)
     else
         posix_spawn_file_actions_adddup2(&actions, 2, 1);
     pid_t pid = -1;
-    const int spawned = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (output) {
         ::close(pipeFds[1]);

@@ -7,8 +7,9 @@
 
 namespace launch {
 
-// Runs the tool found on PATH with argv (argv[0] is its name), its input from /dev/null so that
-// it can never stop to ask, and waits for it. Its standard output is collected into *output when
+// Runs the tool found in the absolute folders of PATH (an empty or relative entry is never
+// looked in) with argv (argv[0] is its name), its input from /dev/null so that it can never stop
+// to ask, and waits for it. Its standard output is collected into *output when
 // given, else sent to standard error. Returns its exit code; 127 when it could not be started,
 // 128 + the signal number when a signal ended it.
 int runTool(const std::vector<std::string>& argv, std::string* output = nullptr);
