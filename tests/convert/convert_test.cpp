@@ -313,6 +313,45 @@ TEST(ConvertLaunchers, TagsAMisbehavingGainToolWroteIntoAreWrittenBack)
     EXPECT_TRUE(TempTree::read(file) == before);
 }
 
+TEST(ConvertLaunchers, RunToolsFromTheAbsoluteFoldersOfPathOnly)
+{
+    // Tools planted in the current folder and below it, each of which leaves a mark when run.
+    TempTree tree;
+    const std::string here = tree.dir("here"), mark = tree.path("ran");
+    for (const char* fake : {"lame", "mp3gain", "bin/lame", "bin/mp3gain"}) {
+        const std::string file = tree.file(std::string("here/") + fake, "#!/bin/sh\n: > '" + mark + "'\n");
+        ::chmod(file.c_str(), 0755);
+    }
+    gen::Mp3Spec spec;
+    spec.audio = gen::ToneFrames({{440, 0.3}});
+    gen::WriteMp3(here + "/a.mp3", spec);
+    const std::string path = std::getenv("PATH");
+    struct Case {
+        std::string path;
+        int exitCode;  // of both launchers
+    } cases[] = {
+        {":" + path, 0}, {path + ":", 0}, {"/nowhere::" + path, 0}, {".:" + path, 0},
+        {"bin:" + path, 0}, {"bin:.:", 1}, {"", 1},
+    };
+    char* cwd = ::getcwd(nullptr, 0);
+    ASSERT_EQ(::chdir(here.c_str()), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE("PATH=" + c.path.substr(0, 16) + "...");
+        setenv("PATH", c.path.c_str(), 1);
+        const int normalised = platform::runAndWait(Launchers + "/mp3norm", "/r \"a.mp3\"").exitCode;
+        const int decoded = platform::runAndWait(Launchers + "/dec", "--decode \"a.mp3\" \"a.wav").exitCode;
+        setenv("PATH", path.c_str(), 1);
+        EXPECT_EQ(normalised, c.exitCode);
+        EXPECT_EQ(decoded, c.exitCode);
+        EXPECT_EQ(exists("a.wav"), c.exitCode == 0);
+        EXPECT_FALSE(exists(mark));
+        ::unlink("a.wav");
+        ::unlink(mark.c_str());
+    }
+    EXPECT_EQ(::chdir(cwd), 0);
+    std::free(cwd);
+}
+
 TEST_F(Convert, RunsStartTheLaunchersWithTheListInItsSortedOrderEachWaitedFor)
 {
     const std::string log = tree_.path("log");
