@@ -60,8 +60,9 @@ void TForm21::Button7Click()
     ui::Dialogs::MessageBox(
         this,
         closingMessage(QStringLiteral("Conversion terminée"),
-                       QStringLiteral("Ces fichiers n'ont pas pu être convertis (MP3 illisible, ou fichier WAV "
-                                      "du même nom déjà présent, laissé tel quel)"),
+                       QStringLiteral("Ces fichiers n'ont pas pu être convertis (MP3 illisible, WAV impossible à "
+                                      "écrire en entier, ou fichier WAV du même nom déjà présent, "
+                                      "laissé tel quel)"),
                        failures),
         QStringLiteral("Sonoverne"), failures.empty() ? ui::MB_OK : ui::MB_ICONWARNING);
     ListBox1->Clear();

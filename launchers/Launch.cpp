@@ -90,6 +90,34 @@ std::string asOperand(const std::string& name)
     return !name.empty() && name[0] == '-' ? "./" + name : name;
 }
 
+bool readAt(int fd, std::string& out, std::size_t count, off_t at)
+{
+    out.resize(count);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd, out.data() + done, count - done, at + off_t(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+int hiddenFileBeside(const std::string& path, std::string& name)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    name = path.substr(0, start) + "." + path.substr(start) + ".XXXXXX";
+    return ::mkostemp(name.data(), O_CLOEXEC);
+}
+
+int syncAndClose(int fd)
+{
+    int error = ::fsync(fd) != 0 ? errno : 0;
+    if (::close(fd) != 0 && !error) error = errno;
+    return error;
+}
+
 void complain(const char* program, const std::string& message)
 {
     std::fprintf(stderr, "%s: %s\n", program, message.c_str());

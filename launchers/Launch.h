@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace launch {
@@ -17,6 +18,17 @@ int runTool(const std::vector<std::string>& argv, std::string* output = nullptr)
 // A relative name beginning with "-" gets "./" in front, so that no tool reads it as an option
 // (neither mp3gain nor lame takes "--").
 std::string asOperand(const std::string& name);
+
+// Reads count bytes at offset at; false when the file holds fewer or cannot be read.
+bool readAt(int fd, std::string& out, std::size_t count, off_t at);
+
+// A new empty file beside `path`, with a hidden name ("." + its name + a unique ending) that no
+// folder walk lists while it is being written: its descriptor (closed on exec), or -1.
+int hiddenFileBeside(const std::string& path, std::string& name);
+
+// Flushes the file to the disk and closes it: 0, or the error number of the first failure. A
+// write the disk could not take in the end shows here, before the file takes its real name.
+int syncAndClose(int fd);
 
 // "program: message" on standard error.
 void complain(const char* program, const std::string& message);

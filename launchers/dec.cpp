@@ -3,13 +3,15 @@
 //   dec --decode <mp3 file> <wav file>
 //
 // The WAV file is never replaced: when it exists, dec fails and leaves it as it was. lame writes
-// to a new file beside it, which takes the WAV name only once the decoding succeeded, with a
-// rename that fails rather than replace; a failed run leaves nothing behind.
+// to a new hidden file beside it, which takes the WAV name only once lame succeeded and the file
+// is seen to be a whole WAV flushed to the disk, with a rename that fails rather than replace;
+// a failed run leaves nothing behind.
 // Exit code: 0 decoded, 1 not decoded (the reason on standard error), 2 wrong arguments.
 #include "Launch.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -33,10 +35,33 @@ bool renameNoReplace(const std::string& from, const std::string& to)
     return true;
 }
 
-std::string folderOf(const std::string& path)
+uint32_t le(const std::string& bytes, std::size_t at, int count)
 {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    uint32_t v = 0;
+    for (int i = 0; i < count; ++i) v |= uint32_t(static_cast<unsigned char>(bytes[at + std::size_t(i)])) << (8 * i);
+    return v;
+}
+
+// True when the file is one whole 16-bit PCM RIFF/WAVE: the RIFF size and the data chunk, the
+// last one, after a "fmt " chunk, end where the file ends. lame writes its header before the
+// audio and does not see a write the disk refused: its file then says more than it holds.
+bool isWholeWav(int fd)
+{
+    struct stat st;
+    std::string chunk;
+    if (::fstat(fd, &st) != 0 || !launch::readAt(fd, chunk, 12, 0) || chunk.compare(0, 4, "RIFF") != 0 ||
+        chunk.compare(8, 4, "WAVE") != 0 || uint64_t(le(chunk, 4, 4)) + 8 != uint64_t(st.st_size))
+        return false;
+    bool pcm16 = false;
+    for (uint64_t at = 12; launch::readAt(fd, chunk, 8, off_t(at));) {
+        const uint32_t size = le(chunk, 4, 4);
+        if (chunk.compare(0, 4, "data") == 0) return pcm16 && at + 8 + size == uint64_t(st.st_size);
+        if (chunk.compare(0, 4, "fmt ") == 0)
+            pcm16 = size >= 16 && launch::readAt(fd, chunk, 16, off_t(at + 8)) && le(chunk, 0, 2) == 1 &&
+                    le(chunk, 14, 2) == 16;
+        at += 8 + uint64_t(size) + (size & 1);
+    }
+    return false;
 }
 
 }  // namespace
@@ -54,10 +79,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    std::string part = folderOf(output);
-    if (part.back() != '/') part += '/';
-    part += ".dec-XXXXXX";
-    const int fd = ::mkstemp(part.data());
+    std::string part;
+    const int fd = launch::hiddenFileBeside(output, part);
     if (fd < 0) {
         launch::complain(Me, output + ": " + std::strerror(errno));
         return 1;
@@ -66,18 +89,20 @@ int main(int argc, char** argv)
     const mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
-    ::close(fd);
 
     const int code = launch::runTool({"lame", "--decode", "--quiet", launch::asOperand(input), launch::asOperand(part)});
-    if (code != 0) {
+    std::string failure;
+    if (code != 0)
+        failure = input + ": lame could not decode it (exit code " + std::to_string(code) + ")";
+    else if (!isWholeWav(fd))
+        failure = output + ": lame wrote only part of it (disk full, or a file size limit)";
+    if (const int error = launch::syncAndClose(fd); error && failure.empty())
+        failure = output + ": " + std::strerror(error);
+    if (failure.empty() && !renameNoReplace(part, output))
+        failure = output + ": " + (errno == EEXIST ? "exists already, left as it is" : std::strerror(errno));
+    if (!failure.empty()) {
         ::unlink(part.c_str());
-        launch::complain(Me, input + ": lame could not decode it (exit code " + std::to_string(code) + ")");
-        return 1;
-    }
-    if (!renameNoReplace(part, output)) {
-        const int error = errno;
-        ::unlink(part.c_str());
-        launch::complain(Me, output + ": " + (error == EEXIST ? "exists already, left as it is" : std::strerror(error)));
+        launch::complain(Me, failure);
         return 1;
     }
     return 0;

@@ -32,6 +32,8 @@
 #include <unistd.h>
 #include <vector>
 
+using launch::readAt;
+
 namespace {
 
 const char* const Me = "mp3norm";
@@ -43,18 +45,6 @@ struct Tags {
     std::string head;  // ID3v2 tag at offset 0
     std::string tail;  // ID3v1 block at size - tail.size()
 };
-
-bool readAt(int fd, std::string& out, std::size_t count, off_t at)
-{
-    out.resize(count);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pread(fd, out.data() + done, count - done, at + off_t(done));
-        if (n <= 0) return false;
-        done += std::size_t(n);
-    }
-    return true;
-}
 
 bool writeAt(int fd, const std::string& bytes, off_t at)
 {
