@@ -12,8 +12,12 @@
 //             89 + 1.5 × (level − 5) dB: 81.5 dB at 0, 89 dB at 5, 96.5 dB at 10 (mp3gain -m).
 //
 // Tags stay byte for byte as they were: mp3gain reads and writes no tag (-s s, so no APE tag is
-// added) and changes the file in place (-T), and the ID3v2 tag at the front and the ID3v1 tag at
-// the end are compared afterwards and written back should anything have touched them.
+// added), and the ID3v2 tag at the front and the ID3v1 tag at the end are compared afterwards and
+// written back should anything have touched them.
+// mp3gain changes the frames where they are (-T) and notices no write that fails: it works on a
+// copy written beside each file (hidden name, same permissions), which replaces the file only
+// once it is whole and flushed to the disk. A full disk, a file size limit or a tool stopped
+// midway leaves the file byte for byte as it was, and its name among those not normalised.
 // mp3gain only ever sees names of its own (links in a private folder), so that no file name can
 // be taken for an option or be misread in its report.
 //
@@ -23,6 +27,7 @@
 #include "Launch.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +35,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using launch::readAt;
@@ -51,6 +57,8 @@ bool writeAt(int fd, const std::string& bytes, off_t at)
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, at + off_t(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = ENOSPC;
         if (n <= 0) return false;
         done += std::size_t(n);
     }
@@ -101,12 +109,39 @@ bool keepTags(int fd, const Tags& before)
 
 struct Entry {
     std::string name;  // as given
-    int fd = -1;
+    int fd = -1;       // opened for writing: only a file the user may change is normalised
     Tags tags;
     int sameAs = -1;   // an earlier entry naming the same file
-    std::string link;  // the name mp3gain sees
+    std::string real;  // the file the name leads to, through links
+    std::string copy;  // the copy beside it, which mp3gain changes
+    int copyFd = -1;
+    std::string link;  // the name mp3gain sees, a link to the copy
     bool failed = false;
 };
+
+// Writes the whole file into a new hidden file beside the one its name leads to (through links),
+// with its permissions and, where allowed, its owner: 0, or the error number, nothing then left.
+int copyAside(Entry& e, const struct stat& st)
+{
+    char* real = ::realpath(e.name.c_str(), nullptr);
+    if (!real) return errno;
+    e.real = real;
+    std::free(real);
+    e.copyFd = launch::hiddenFileBeside(e.real, e.copy);
+    if (e.copyFd < 0) return errno;
+    std::string bytes;
+    int error = 0;
+    if (!readAt(e.fd, bytes, std::size_t(st.st_size), 0)) error = errno ? errno : EIO;
+    else if (!writeAt(e.copyFd, bytes, 0) || ::fchmod(e.copyFd, st.st_mode & 07777) != 0) error = errno;
+    if (::fchown(e.copyFd, st.st_uid, st.st_gid) != 0) {}  // else it stays the user's own
+    if (error) {
+        ::close(e.copyFd);
+        e.copyFd = -1;
+        ::unlink(e.copy.c_str());
+        e.copy.clear();
+    }
+    return error;
+}
 
 bool parseLevel(const char* text, int& level)
 {
@@ -139,6 +174,8 @@ int main(int argc, char** argv)
         } else
             break;
     }
+    // A write past a file size limit then fails (and is cleaned up) instead of killing us midway.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (first == argc) {
         std::fprintf(stderr, "usage: mp3norm [/r | /a] [/c] [/m<0-10>] <mp3 file> ...\n");
         return 2;
@@ -153,11 +190,6 @@ int main(int argc, char** argv)
         launch::complain(Me, std::string("no private folder: ") + std::strerror(errno));
         for (const Entry& e : entries) std::fwrite(e.name.c_str(), 1, e.name.size() + 1, stdout);
         return 1;
-    }
-    std::string cwd;
-    if (char* here = ::getcwd(nullptr, 0)) {
-        cwd = here;
-        std::free(here);
     }
 
     std::vector<std::string> command{"mp3gain", album ? "-a" : "-r", clip ? "-c" : "-k",
@@ -180,9 +212,13 @@ int main(int argc, char** argv)
             if (entries[j].fd >= 0 && identities[j].st_dev == st.st_dev && identities[j].st_ino == st.st_ino)
                 e.sameAs = int(j);
         if (e.sameAs >= 0) continue;
+        if (const int error = copyAside(e, st)) {
+            launch::complain(Me, e.name + ": no copy to work on beside it: " + std::strerror(error));
+            e.failed = true;
+            continue;
+        }
         e.link = folder + "/" + std::to_string(i) + ".mp3";
-        const std::string target = e.name[0] == '/' ? e.name : cwd + "/" + e.name;
-        if (::symlink(target.c_str(), e.link.c_str()) != 0) {
+        if (::symlink(e.copy.c_str(), e.link.c_str()) != 0) {
             launch::complain(Me, e.name + ": " + std::strerror(errno));
             e.failed = true;
             e.link.clear();
@@ -192,25 +228,42 @@ int main(int argc, char** argv)
     }
 
     std::string report;
+    // mp3gain exits with 1 when some file was no MP3; a higher code, or a signal, leaves
+    // unknown what it did to any copy.
+    bool stopped = false;
     if (command.size() > options) {
         const int code = launch::runTool(command, &report);
+        stopped = code > 1;
         if (code == 127) launch::complain(Me, "mp3gain could not be started");
+        else if (stopped) launch::complain(Me, "mp3gain stopped short (exit code " + std::to_string(code) + ")");
     }
 
     // mp3gain's report lists, one a line, the files it could read: "<name>\t<gain>\t...".
     for (Entry& e : entries) {
         if (e.failed || e.link.empty()) continue;
-        if (report.find("\n" + e.link + "\t") == std::string::npos) {
+        if (stopped) {
+            e.failed = true;
+        } else if (report.find("\n" + e.link + "\t") == std::string::npos) {
             launch::complain(Me, e.name + ": mp3gain could not read it as MP3");
             e.failed = true;
         }
     }
     for (Entry& e : entries) {
         if (e.sameAs >= 0) e.failed = entries[std::size_t(e.sameAs)].failed;
-        if (e.fd >= 0 && e.sameAs < 0 && !keepTags(e.fd, e.tags)) {
-            launch::complain(Me, e.name + ": its tags could not be kept as they were");
-            e.failed = true;
+        if (e.copyFd >= 0 && !e.failed) {
+            if (!keepTags(e.copyFd, e.tags)) {
+                launch::complain(Me, e.name + ": its tags could not be kept as they were");
+                e.failed = true;
+            } else if (const int error = launch::syncAndClose(std::exchange(e.copyFd, -1));
+                       error || ::rename(e.copy.c_str(), e.real.c_str()) != 0) {
+                launch::complain(Me, e.name + ": " + std::strerror(error ? error : errno));
+                e.failed = true;
+            } else {
+                e.copy.clear();  // it is the file now
+            }
         }
+        if (e.copyFd >= 0) ::close(e.copyFd);
+        if (!e.copy.empty()) ::unlink(e.copy.c_str());
         if (e.fd >= 0) ::close(e.fd);
         if (!e.link.empty()) ::unlink(e.link.c_str());
     }
