@@ -22,10 +22,14 @@
 #include <QTimer>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <tuple>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
 
 namespace gen = sonoverne::mp3gen;
 using Strings = std::vector<std::string>;
@@ -589,6 +593,71 @@ TEST_F(Convert, DecodingWritesA16BitWavOfTheRightLengthAndNeverReplacesOne)
     const platform::FolderSnapshot listing(music_);
     for (const platform::DirEntry& e : listing.entries()) leftovers += e.name[0] == '.';
     EXPECT_EQ(leftovers, 0);
+}
+
+TEST_F(Convert, AWriteTheDiskRefusesLeavesTheFilesAsTheyWereAndIsNamed)
+{
+    platform::setProgramFolder(Launchers);
+    enum Fault { SizeLimit, SizeLimitSignalIgnored, FullDisk };
+    struct Case {
+        const char* what;
+        PickerForm* form;
+        QPushButton* button;
+        Fault fault;
+    } cases[] = {
+        // With SIGXFSZ ignored, lame exits 0 on the cut WAV.
+        {"decoding past a file size limit", Form21, Form21->Button7, SizeLimitSignalIgnored},
+        {"normalising past a file size limit", Form15, Form15->Button7, SizeLimit},
+        // Mounting a small disk needs root: these come last and are skipped otherwise.
+        {"decoding onto a full disk", Form21, Form21->Button7, FullDisk},
+        {"normalising on a full disk", Form15, Form15->Button7, FullDisk},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.fault == FullDisk && ::geteuid() != 0) GTEST_SKIP() << "a small disk is mounted as root only";
+        const std::string folder = std::to_string(index++);
+        const std::string dir = tree_.dir("music/" + folder);
+        struct Unmount {
+            std::string dir;
+            bool mounted = false;
+            ~Unmount()
+            {
+                if (mounted) ::umount2(dir.c_str(), MNT_DETACH);
+            }
+        } unmount{dir};
+        if (c.fault == FullDisk) {
+            ASSERT_EQ(::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=1m"), 0) << std::strerror(errno);
+            unmount.mounted = true;
+        }
+        const std::string file = mp3(folder + "/a.mp3", 440);
+        const std::string before = TempTree::read(file);
+        // Room for half of the file: neither its copy nor its WAV fits.
+        const std::size_t room = before.size() / 2;
+        struct statvfs disk;
+        ASSERT_EQ(::statvfs(dir.c_str(), &disk), 0);
+        if (c.fault == FullDisk) platform::writeFile(dir + "/filler", std::string(disk.f_bavail * disk.f_bsize - room, 'x'));
+        ui::Dialogs::clearScript();
+        c.form->ListBox1->Add(file);
+        Form15->TrackBar1->setValue(10);  // a gain to change, whatever the tone
+        rlimit limit{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+        const rlimit lowered{c.fault == FullDisk ? limit.rlim_cur : room, limit.rlim_max};
+        const auto signal = std::signal(SIGXFSZ, c.fault == SizeLimitSignalIgnored ? SIG_IGN : SIG_DFL);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+        c.button->click();
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, signal);
+
+        ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+        EXPECT_THAT(bytesOf(ui::Dialogs::shown()[0].text), HasSubstr(file));
+        EXPECT_EQ(ui::Dialogs::shown()[0].flags, ui::MB_ICONWARNING);
+        EXPECT_TRUE(TempTree::read(file) == before);
+        EXPECT_FALSE(exists(TForm21::OutputName(file)));
+        const platform::FolderSnapshot listing(dir);
+        for (const platform::DirEntry& e : listing.entries()) EXPECT_NE(e.name[0], '.') << e.name;
+        resetWindows();
+    }
 }
 
 TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
