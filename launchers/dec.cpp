@@ -80,7 +80,7 @@ int main(int argc, char** argv)
     }
 
     std::string part;
-    const int fd = launch::hiddenFileBeside(output, part);
+    const int fd = launch::hiddenFileBeside(AT_FDCWD, output, part);
     if (fd < 0) {
         launch::complain(Me, output + ": " + std::strerror(errno));
         return 1;

@@ -15,9 +15,11 @@
 // added), and the ID3v2 tag at the front and the ID3v1 tag at the end are compared afterwards and
 // written back should anything have touched them.
 // mp3gain changes the frames where they are (-T) and notices no write that fails: it works on a
-// copy written beside each file (hidden name, same permissions), which replaces the file only
-// once it is whole and flushed to the disk. A full disk, a file size limit or a tool stopped
-// midway leaves the file byte for byte as it was, and its name among those not normalised.
+// copy written beside each file (hidden name, same owner and permissions), which replaces the
+// file only once it is whole and flushed to the disk, and only while the file is as it was when
+// the run began. A full disk, a file size limit, a tool stopped midway or a file changed
+// meanwhile leaves the file byte for byte as it was, and its name among those not normalised.
+// A file with other hard links is left alone: a new file in its place would part them.
 // mp3gain only ever sees names of its own (links in a private folder), so that no file name can
 // be taken for an option or be misread in its report.
 //
@@ -110,37 +112,69 @@ bool keepTags(int fd, const Tags& before)
 struct Entry {
     std::string name;  // as given
     int fd = -1;       // opened for writing: only a file the user may change is normalised
+    struct stat was {};
     Tags tags;
     int sameAs = -1;   // an earlier entry naming the same file
-    std::string real;  // the file the name leads to, through links
-    std::string copy;  // the copy beside it, which mp3gain changes
+    int folder = -1;   // the folder of the file the name leads to, through links
+    std::string base;  // the file's name in it
+    std::string copy;  // the copy beside it, which mp3gain changes (from folder)
     int copyFd = -1;
     std::string link;  // the name mp3gain sees, a link to the copy
     bool failed = false;
 };
 
-// Writes the whole file into a new hidden file beside the one its name leads to (through links),
-// with its permissions and, where allowed, its owner: 0, or the error number, nothing then left.
-int copyAside(Entry& e, const struct stat& st)
+// True while `base` in the folder is still the file opened at the start, as it was then: a file
+// replaced, or written to by someone else meanwhile, is not overwritten with our copy.
+bool stillAsItWas(const Entry& e)
 {
+    struct stat now;
+    return ::fstatat(e.folder, e.base.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == e.was.st_dev &&
+           now.st_ino == e.was.st_ino && now.st_size == e.was.st_size &&
+           now.st_mtim.tv_sec == e.was.st_mtim.tv_sec && now.st_mtim.tv_nsec == e.was.st_mtim.tv_nsec &&
+           now.st_ctim.tv_sec == e.was.st_ctim.tv_sec && now.st_ctim.tv_nsec == e.was.st_ctim.tv_nsec;
+}
+
+void dropCopy(Entry& e)
+{
+    if (e.copyFd >= 0) ::close(e.copyFd);
+    e.copyFd = -1;
+    if (!e.copy.empty()) ::unlinkat(e.folder, e.copy.c_str(), 0);
+    e.copy.clear();
+}
+
+// Writes the whole file into a new hidden file beside the one its name leads to (through links),
+// with its owner, group and permissions: the reason when it could not, nothing then left. The
+// file's folder is held open, so that the copy takes the file's place there and nowhere else.
+std::string copyAside(Entry& e, std::string& path)
+{
+    if (e.was.st_nlink > 1) return "it has other names (hard links), which a new file would part from it";
     char* real = ::realpath(e.name.c_str(), nullptr);
-    if (!real) return errno;
-    e.real = real;
+    if (!real) return std::strerror(errno);
+    path = real;
     std::free(real);
-    e.copyFd = launch::hiddenFileBeside(e.real, e.copy);
-    if (e.copyFd < 0) return errno;
+    const std::size_t slash = path.rfind('/');
+    e.base = path.substr(slash + 1);
+    path.resize(slash + 1);
+    e.folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (e.folder < 0) return std::strerror(errno);
+    if (!stillAsItWas(e)) return "it was moved or changed meanwhile";
+    e.copyFd = launch::hiddenFileBeside(e.folder, e.base, e.copy);
+    if (e.copyFd < 0) return std::string("no copy to work on beside it: ") + std::strerror(errno);
+    path += e.copy;
     std::string bytes;
-    int error = 0;
-    if (!readAt(e.fd, bytes, std::size_t(st.st_size), 0)) error = errno ? errno : EIO;
-    else if (!writeAt(e.copyFd, bytes, 0) || ::fchmod(e.copyFd, st.st_mode & 07777) != 0) error = errno;
-    if (::fchown(e.copyFd, st.st_uid, st.st_gid) != 0) {}  // else it stays the user's own
-    if (error) {
-        ::close(e.copyFd);
-        e.copyFd = -1;
-        ::unlink(e.copy.c_str());
-        e.copy.clear();
-    }
-    return error;
+    std::string failure;
+    struct stat st;
+    // Owner and group first: changing them clears the set-id bits that the mode then restores.
+    if (!readAt(e.fd, bytes, std::size_t(e.was.st_size), 0))
+        failure = std::string("it could not be read: ") + std::strerror(errno ? errno : EIO);
+    else if (!writeAt(e.copyFd, bytes, 0))
+        failure = std::string("no room for a copy to work on beside it: ") + std::strerror(errno);
+    else if ((::fchown(e.copyFd, e.was.st_uid, e.was.st_gid) != 0 &&
+              (::fstat(e.copyFd, &st) != 0 || st.st_uid != e.was.st_uid || st.st_gid != e.was.st_gid)) ||
+             ::fchmod(e.copyFd, e.was.st_mode & 07777) != 0)
+        failure = "a copy beside it could not keep its owner, group and permissions";
+    if (!failure.empty()) dropCopy(e);
+    return failure;
 }
 
 bool parseLevel(const char* text, int& level)
@@ -195,30 +229,28 @@ int main(int argc, char** argv)
     std::vector<std::string> command{"mp3gain", album ? "-a" : "-r", clip ? "-c" : "-k",
                                      "-m", std::to_string(level - 5), "-s", "s", "-T", "-q", "-o"};
     const std::size_t options = command.size();
-    std::vector<struct stat> identities;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         Entry& e = entries[i];
-        struct stat st {};
+        struct stat& st = e.was;
         e.fd = ::open(e.name.c_str(), O_RDWR | O_CLOEXEC);
         if (e.fd < 0 || ::fstat(e.fd, &st) != 0 || !S_ISREG(st.st_mode) || !readTags(e.fd, e.tags)) {
             launch::complain(Me, e.name + ": " + (e.fd < 0 ? std::strerror(errno) : "not a readable file"));
             e.failed = true;
-            identities.push_back(st);
             continue;
         }
-        identities.push_back(st);
         // A file named twice gets its gain changed once.
         for (std::size_t j = 0; j < i; ++j)
-            if (entries[j].fd >= 0 && identities[j].st_dev == st.st_dev && identities[j].st_ino == st.st_ino)
+            if (entries[j].fd >= 0 && entries[j].was.st_dev == st.st_dev && entries[j].was.st_ino == st.st_ino)
                 e.sameAs = int(j);
         if (e.sameAs >= 0) continue;
-        if (const int error = copyAside(e, st)) {
-            launch::complain(Me, e.name + ": no copy to work on beside it: " + std::strerror(error));
+        std::string copy;
+        if (const std::string failure = copyAside(e, copy); !failure.empty()) {
+            launch::complain(Me, e.name + ": " + failure + ", left as it is");
             e.failed = true;
             continue;
         }
         e.link = folder + "/" + std::to_string(i) + ".mp3";
-        if (::symlink(e.copy.c_str(), e.link.c_str()) != 0) {
+        if (::symlink(copy.c_str(), e.link.c_str()) != 0) {
             launch::complain(Me, e.name + ": " + std::strerror(errno));
             e.failed = true;
             e.link.clear();
@@ -254,16 +286,21 @@ int main(int argc, char** argv)
             if (!keepTags(e.copyFd, e.tags)) {
                 launch::complain(Me, e.name + ": its tags could not be kept as they were");
                 e.failed = true;
-            } else if (const int error = launch::syncAndClose(std::exchange(e.copyFd, -1));
-                       error || ::rename(e.copy.c_str(), e.real.c_str()) != 0) {
-                launch::complain(Me, e.name + ": " + std::strerror(error ? error : errno));
+            } else if (const int error = launch::syncAndClose(std::exchange(e.copyFd, -1))) {
+                launch::complain(Me, e.name + ": " + std::strerror(error) + ", left as it is");
+                e.failed = true;
+            } else if (!stillAsItWas(e)) {
+                launch::complain(Me, e.name + ": it was moved or changed meanwhile, left as it is");
+                e.failed = true;
+            } else if (::renameat(e.folder, e.copy.c_str(), e.folder, e.base.c_str()) != 0) {
+                launch::complain(Me, e.name + ": " + std::strerror(errno) + ", left as it is");
                 e.failed = true;
             } else {
                 e.copy.clear();  // it is the file now
             }
         }
-        if (e.copyFd >= 0) ::close(e.copyFd);
-        if (!e.copy.empty()) ::unlink(e.copy.c_str());
+        dropCopy(e);
+        if (e.folder >= 0) ::close(e.folder);
         if (e.fd >= 0) ::close(e.fd);
         if (!e.link.empty()) ::unlink(e.link.c_str());
     }
