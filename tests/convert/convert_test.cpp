@@ -23,6 +23,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -315,6 +316,98 @@ TEST(ConvertLaunchers, TagsAMisbehavingGainToolWroteIntoAreWrittenBack)
     setenv("PATH", path.c_str(), 1);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(TempTree::read(file) == before);
+}
+
+TEST(ConvertLaunchers, TheNormalisedCopyTakesOnlyTheNamedFilesPlaceAndMode)
+{
+    TempTree tree;
+    // A tool that runs $ALSO, then changes one audio byte of each MP3 it is given and reports it.
+    const std::string bin = tree.dir("bin");
+    platform::writeFile(bin + "/mp3gain",
+                        "#!/bin/sh\nsh -c \"$ALSO\"\nprintf 'File\\tMP3 gain\\n'\nfor f; do case $f in *.mp3)\n"
+                        "printf 'Z' | dd of=\"$f\" bs=1 seek=300 conv=notrunc status=none\n"
+                        "printf '%s\\t1\\n' \"$f\";; esac; done\n");
+    ::chmod((bin + "/mp3gain").c_str(), 0755);
+    enum Name { Plain, ThroughALink, WithAHardLink, OthersOwn };
+    struct Case {
+        const char* what;
+        mode_t mode;
+        Name name;
+        std::string also;  // done to the file ($F) by someone else while the tool runs
+        bool normalised;
+    } cases[] = {
+        {"mode 0640", 0640, Plain, "", true},
+        {"mode 0604, named through a link", 0604, ThroughALink, "", true},
+        {"with a second name", 0644, WithAHardLink, "", false},
+        {"set-id, of another owner (as root only)", 06755, OthersOwn, "", true},
+        {"written to meanwhile, same size", 0644, Plain, "printf x | dd of=\"$F\" bs=1 seek=100 conv=notrunc status=none", false},
+        {"replaced by a link meanwhile", 0644, Plain, "mv \"$F\" \"$F.old\" && ln -s \"$F.other\" \"$F\"", false},
+    };
+    const std::string path = std::getenv("PATH");
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.name == OthersOwn && ::geteuid() != 0) continue;
+        const std::string dir = tree.dir(std::to_string(index++));
+        const std::string file = dir + "/a.mp3", other = file + ".other";
+        gen::Mp3Spec spec;
+        spec.audio = gen::ToneFrames({{440, 0.3}});
+        gen::WriteMp3(file, spec);
+        platform::writeFile(other, "not to be touched");
+        if (c.name == OthersOwn) {
+            ASSERT_EQ(::chown(file.c_str(), 4321, 4322), 0);
+        }
+        ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
+        const timespec old[2] = {{946684800, 0}, {946684800, 0}};  // so that any write shows
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), old, 0), 0);
+        std::string name = file;
+        if (c.name == ThroughALink) {
+            ASSERT_EQ(::symlink(file.c_str(), (name = dir + "/link.mp3").c_str()), 0);
+        }
+        if (c.name == WithAHardLink) {
+            ASSERT_EQ(::link(file.c_str(), (dir + "/b.mp3").c_str()), 0);
+        }
+        const std::string before = TempTree::read(file);
+        std::string changed = before;
+        changed[300] = 'Z';
+        ASSERT_NE(changed, before);
+
+        setenv("PATH", (bin + ":" + path).c_str(), 1);
+        setenv("ALSO", c.also.c_str(), 1);
+        setenv("F", file.c_str(), 1);
+        const platform::ProgramRun run = platform::runAndWait(Launchers + "/mp3norm", "/r \"" + name + "\"");
+        setenv("PATH", path.c_str(), 1);
+        unsetenv("ALSO");
+        unsetenv("F");
+
+        EXPECT_EQ(run.exitCode, c.normalised ? 0 : 1);
+        EXPECT_EQ(run.output, c.normalised ? "" : name + std::string(1, '\0'));
+        EXPECT_TRUE(TempTree::read(other) == "not to be touched");
+        struct stat st;
+        ASSERT_EQ(::lstat(file.c_str(), &st), 0);
+        if (c.also.empty()) {
+            EXPECT_TRUE(S_ISREG(st.st_mode));
+            EXPECT_EQ(st.st_mode & 07777, c.mode);
+            EXPECT_EQ(st.st_uid, c.name == OthersOwn ? 4321u : ::geteuid());
+            EXPECT_EQ(st.st_gid, c.name == OthersOwn ? 4322u : ::getegid());
+            EXPECT_TRUE(TempTree::read(file) == (c.normalised ? changed : before));
+        } else if (c.name == Plain && S_ISREG(st.st_mode)) {
+            std::string written = before;
+            written[100] = 'x';
+            EXPECT_TRUE(TempTree::read(file) == written);
+        } else {
+            EXPECT_TRUE(S_ISLNK(st.st_mode));
+            EXPECT_TRUE(TempTree::read(file + ".old") == before);
+        }
+        if (c.name == ThroughALink) {
+            EXPECT_TRUE(::lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+        }
+        if (c.name == WithAHardLink) {
+            EXPECT_TRUE(TempTree::read(dir + "/b.mp3") == before);
+        }
+        const platform::FolderSnapshot listing(dir);
+        for (const platform::DirEntry& e : listing.entries()) EXPECT_NE(e.name[0], '.') << e.name;
+    }
 }
 
 TEST(ConvertLaunchers, RunToolsFromTheAbsoluteFoldersOfPathOnly)
