@@ -343,7 +343,7 @@ void TForm1::fillRowFromTag(int pos)
     MainTag.GetTextFrame("TIT2", row[fTitle]);
     MainTag.GetTextFrame("TPE1", row[fArtist]);
     MainTag.GetTextFrame("TALB", row[fAlbum]);
-    MainTag.GetTextFrame("TYER", row[fYear]);
+    MainTag.GetYear(row[fYear]);
     MainTag.GetTextFrame("TCON", row[fGenre]);
     MainTag.GetTextFrame("TRCK", row[fTrack]);
     TCommentFrame comment;

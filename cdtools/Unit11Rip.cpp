@@ -94,7 +94,7 @@ void TForm11::tagRippedFile(const std::string& name, const QString& title, const
     RipTag->SetTextFrame("TPE1", latin1(artist));
     RipTag->SetTextFrame("TALB", latin1(album));
     RipTag->SetTextFrame("TRCK", latin1(track));
-    RipTag->SetTextFrame("TYER", "");
+    RipTag->SetYear("");
     RipTag->SetTextFrame("TCON", "");
     TCommentFrame comment;
     comment.Encoding = 0;

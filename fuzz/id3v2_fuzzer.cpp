@@ -1,7 +1,8 @@
 // libFuzzer target: any bytes as a file, loaded as an ID3v2 tag, then every text and comment
-// read the program makes; then, as the tag tools do, one text changed and the tag saved and
-// loaded again. Whatever the bytes, each call must end with a status or a result.
+// read the program makes; then, as the tag tools do, one text and the year changed and the tag
+// saved and loaded again. Whatever the bytes, each call must end with a status or a result.
 #include "id3v2.h"
+#include "tagtext.h"
 
 #include <unistd.h>
 
@@ -29,17 +30,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tag.LoadFromFile(path, 0);
   std::string text;
   for (const char* id : {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK"}) tag.GetTextFrame(id, text);
+  tag.GetYear(text);
   TCommentFrame comment;
   tag.GetComment(comment, "", "None");
   tag.GetComment(comment, "", "eng");
 
   const bool titleSet = tag.SetTextFrame("TIT2", "Fuzz") == 0;
+  tag.SetYear("2004");
   // A comment frame that cannot be decoded stops the search, and the comment is not set.
   const bool commentSet = tag.SetComment({0, "ENG", "", "Saved"}, "", "None") == 0;
   if (tag.SaveToFile("=", 255, 255, -1) < 0x0100) {
     // What the library wrote, it reads back as written.
     if (tag.LoadFromFile(path, 0) >= 0x0100) __builtin_trap();
     if (titleSet && (tag.GetTextFrame("TIT2", text) != 0 || text != "Fuzz")) __builtin_trap();
+    // Whatever year frames the tag held, the year set is the one read.
+    tag.GetYear(text);
+    if (tagText(text) != "2004") __builtin_trap();
     if (commentSet && (tag.GetComment(comment, "", "ENG") != 0 || comment.Text != "Saved")) __builtin_trap();
   }
   return 0;

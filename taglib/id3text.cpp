@@ -2,6 +2,7 @@
 #include "id3v2.h"
 
 #include "id3v2_detail.h"
+#include "tagtext.h"
 
 #include <algorithm>
 
@@ -146,18 +147,69 @@ TFrameResult Tid3v2tag::PrepareFrame(std::uint32_t Index) {
   return Success;
 }
 
-TFrameResult Tid3v2tag::GetTextFrame(const std::string& FrameID, std::string& Text) {
+TFrameResult Tid3v2tag::FindTextFrame(const std::string& FrameID, std::string& Text, std::uint32_t& Index) {
   Text.clear();
+  Index = 0;
   if (!ValidTextFrameID(FrameID)) return InvalidFrameID;
   for (std::uint32_t i = 1; i <= Frames.Count(); ++i) {
     if (Frames.Record(i).FrameID != FrameID) continue;
+    Index = i;
     if (TFrameResult r = PrepareFrame(i)) return r;
     const TBytes& data = Frames.Record(i).Data;
     std::uint32_t length = 0;
     if (TFrameResult r = DecodeText(data, 1, false, Text, data[0], length)) return r;
     if (!Text.empty()) return Success;
   }
+  Index = 0;
   return NotFound;
+}
+
+TFrameResult Tid3v2tag::GetTextFrame(const std::string& FrameID, std::string& Text) {
+  std::uint32_t index;
+  return FindTextFrame(FrameID, Text, index);
+}
+
+namespace {
+
+// A "TYER" frame of an ID3v2.4 tag counts when it holds a year, or a text that could not be read.
+bool HoldsYear(TFrameResult result, const std::string& text) {
+  return result != NotFound && result != frameresult::Empty && !(result == Success && tagText(text).empty());
+}
+
+}  // namespace
+
+std::string Tid3v2tag::YearFrameID() {
+  if (MajorVersion != 4) return "TYER";
+  std::string text;
+  return HoldsYear(GetTextFrame("TYER", text), text) ? "TYER" : "TDRC";
+}
+
+TFrameResult Tid3v2tag::GetYear(std::string& Year) {
+  const std::string id = YearFrameID();
+  const TFrameResult r = GetTextFrame(id, Year);
+  if (id == "TDRC" && Year.size() > 4) Year.resize(4);
+  return r;
+}
+
+TFrameResult Tid3v2tag::SetYear(const std::string& Year) {
+  if (MajorVersion != 4) return SetTextFrame("TYER", Year);
+  // A "TYER" read in place of "TDRC" goes unless it says Year; a tag may hold several.
+  for (;;) {
+    std::string text;
+    std::uint32_t index;
+    const TFrameResult r = FindTextFrame("TYER", text, index);
+    if (!index || !HoldsYear(r, text) || (!Year.empty() && tagText(text) == Year)) break;
+    Frames.DeleteFrame(index);
+  }
+  std::string stamp;
+  std::uint32_t index;
+  FindTextFrame("TDRC", stamp, index);
+  // The same year keeps the frame as it is: a full date ("1999-05-12"), or a text not read whole.
+  if (index && !Year.empty() && tagText(stamp).substr(0, 4) == Year) return Success;
+  if (!Year.empty()) return SetTextFrame("TDRC", Year);
+  TFrameResult deleted = Success;
+  while (SetTextFrame("TDRC", "") == Deleted) deleted = Deleted;
+  return deleted;
 }
 
 TFrameResult Tid3v2tag::SetTextFrame(const std::string& FrameID, const std::string& Text) {

@@ -233,6 +233,16 @@ public:
   TFrameResult GetTextFrame(const std::string& FrameID, std::string& Text);
   // Replaces the first FrameID frame (encoding 0) or adds one; an empty Text deletes it (255).
   TFrameResult SetTextFrame(const std::string& FrameID, const std::string& Text);
+  // The year, as GetTextFrame gives texts. An ID3v2.3 tag keeps it in "TYER"; an ID3v2.4 tag in
+  // the time stamp "TDRC" ("1999-05-12"), of which the year is the first four characters, unless
+  // it has a "TYER" with a year of its own, which is read instead.
+  TFrameResult GetYear(std::string& Year);
+  // The frame GetYear reads: "TYER" or "TDRC".
+  std::string YearFrameID();
+  // Sets the year so that GetYear reads Year. ID3v2.3: SetTextFrame("TYER", Year). ID3v2.4:
+  // "TDRC" := Year, left as it is when its year is Year already (a full date is kept); a "TYER"
+  // that GetYear would read in its place is removed unless it says Year; an empty Year removes both.
+  TFrameResult SetYear(const std::string& Year);
   // First "COMM" frame with this description and, when Language has 3 characters, language.
   TFrameResult GetComment(TCommentFrame& Comment, const std::string& Description,
                           const std::string& Language);
@@ -270,6 +280,8 @@ private:
   tagio::File held_;  // the last load's file, while HoldFileForSave keeps it
   TTagStatus WriteTag(TagWriter& writer, std::uint8_t Version, std::uint8_t Revision);
   TFrameResult PrepareFrame(std::uint32_t Index);
+  // The frame GetTextFrame reads its text from (Index 0: none).
+  TFrameResult FindTextFrame(const std::string& FrameID, std::string& Text, std::uint32_t& Index);
   TFrameResult FindComment(const std::string& Description, const std::string& Language,
                            TCommentFrame& Found, std::uint32_t& Index);
 };

@@ -33,15 +33,27 @@ bool moreValues(Tid3v2tag& tag, const char* frameID)
   return false;
 }
 
+bool isYear(const char* frameID)
+{
+  return std::string_view(frameID) == "TYER";
+}
+
 }  // namespace
 
 TagField readTagField(Tid3v2tag& tag, const char* frameID)
 {
   TagField field;
-  const TFrameResult result = tag.GetTextFrame(frameID, field.text);
-  field.whole = readWhole(result) && !(result == frameresult::Success && moreValues(tag, frameID));
+  const std::string read = isYear(frameID) ? tag.YearFrameID() : frameID;
+  const TFrameResult result = isYear(frameID) ? tag.GetYear(field.text) : tag.GetTextFrame(frameID, field.text);
+  field.whole = readWhole(result) && !(result == frameresult::Success && moreValues(tag, read.c_str()));
   cutTagText(field.text);
   return field;
+}
+
+void writeTagField(Tid3v2tag& tag, const char* frameID, const std::string& text)
+{
+  if (isYear(frameID)) tag.SetYear(text);
+  else tag.SetTextFrame(frameID, text);
 }
 
 TagField readTagComment(Tid3v2tag& tag)

@@ -16,8 +16,11 @@ struct TagField {
   bool whole = true;   // false: the frame holds more than `text` says
 };
 
-// A text frame ("TIT2", ...) of a loaded tag.
+// A text field of a loaded tag, named by its frame in an ID3v2.3 tag ("TIT2", ...): "TYER" is the
+// year wherever the tag's version keeps it (Tid3v2tag::GetYear).
 TagField readTagField(Tid3v2tag& tag, const char* frameID);
+// Sets such a field; an empty text removes it.
+void writeTagField(Tid3v2tag& tag, const char* frameID, const std::string& text);
 // The first comment of a loaded tag, any language and description "".
 TagField readTagComment(Tid3v2tag& tag);
 

@@ -105,7 +105,7 @@ void TForm14::Button7Click()
         for (const char* frame : TextFrames) {
             const TagField field = readTagField(Tag14, frame);
             // A text not read whole would lose what could not be read.
-            if (field.whole) Tag14.SetTextFrame(frame, FilterTagChars(field.text));
+            if (field.whole) writeTagField(Tag14, frame, FilterTagChars(field.text));
         }
         const TagField text = readTagComment(Tag14);
         if (text.whole) {

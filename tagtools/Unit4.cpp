@@ -175,7 +175,7 @@ void TForm4::Button1Click()
         // Text we could not read whole is written back only when the user changed it.
         if (!mayWrite(field.loaded, text)) continue;
         if (field.frame) {
-            Tag2->SetTextFrame(field.frame, text);
+            writeTagField(*Tag2, field.frame, text);
         } else {
             TCommentFrame comment;
             comment.Encoding = 0;

@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "Guard.h"
 #include "ButtonRow.h"
+#include "TagFields.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -119,13 +120,13 @@ void TForm6::Button5Click()
         if (Tag2.LoadFromFile(ListBox1->Item(i), 0) >= 0x0100) {
             // No tag to keep: the file gets one with the ticked fields only. A tag that failed
             // to load is not replaced: the library refuses the save below.
-            for (const char* frame : {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK"}) Tag2.SetTextFrame(frame, "");
+            for (const char* frame : {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK"}) writeTagField(Tag2, frame, "");
             setComment(Tag2, "");
         }
         // The ticked fields are the user's to set, whatever the frames held; any other frame,
         // read whole or not, is saved as it was loaded.
         for (const Setting& setting : settings) {
-            if (setting.frame) Tag2.SetTextFrame(setting.frame, setting.value);
+            if (setting.frame) writeTagField(Tag2, setting.frame, setting.value);
             else setComment(Tag2, setting.value);
         }
         if (Tag2.SaveToFile("=", 255, 255, -1) >= 0x0100) failed = true;

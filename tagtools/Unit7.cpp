@@ -190,7 +190,7 @@ void Tform7::SaveId3v2Fields(const std::string& path)
     // A frame the library could not read whole is kept as it is: the ID3v1 text is no more than
     // a shortened copy of it.
     for (const auto& [frame, text] : texts)
-        if (readTagField(Tag2, frame).whole) Tag2.SetTextFrame(frame, text);
+        if (readTagField(Tag2, frame).whole) writeTagField(Tag2, frame, text);
     if (readTagComment(Tag2).whole) {
         TCommentFrame comment;
         comment.Encoding = 0;
