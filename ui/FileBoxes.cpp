@@ -66,7 +66,6 @@ void DriveComboBox::setDrive(char drive)
     if (index < 0 || drive == drive_) return;
     drive_ = drive;
     setCurrentIndex(index);
-    if (dirList_) dirList_->setDrive(drive);
     if (OnChange) guarded(OnChange);
 }
 
