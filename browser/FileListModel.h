@@ -23,7 +23,6 @@ public:
     // Replaces every row (FileTable row numbers, in list order).
     void setRows(std::vector<int> rows);
     void clear() { setRows({}); }
-    int tableRow(int listRow) const { return rows_[size_t(listRow)]; }
     const std::vector<int>& rows() const { return rows_; }
     // The text of a column of a list row, as bytes (tag texts ISO-8859-1, paths local 8-bit).
     const std::string& cell(int listRow, int column) const;

@@ -253,13 +253,12 @@ TForm1::TForm1()
     createMenus();
     ui::on(ToolButton1, &QAction::triggered, this, &TForm1::ToolButton1Click);
     ui::on(ToolButton2, &QAction::triggered, this, &TForm1::ToolButton2Click);
-    QObject::connect(TreeView1, &QTreeWidget::itemClicked, this, [this] { ui::guarded([this] { TreeView1Click(); }); });
-    QObject::connect(TreeView1, &QTreeWidget::itemExpanded, this,
-                     [this](QTreeWidgetItem* node) { ui::guarded([&] { TreeView1Expanding(node); }); });
-    QObject::connect(ListView1->header(), &QHeaderView::sectionClicked, this,
-                     [this](int column) { ui::guarded([&] { ListView1ColumnClick(column); }); });
-    QObject::connect(ListView1, &QWidget::customContextMenuRequested, this,
-                     [this](const QPoint& at) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at)); });
+    ui::on(TreeView1, &QTreeWidget::itemClicked, this, &TForm1::TreeView1Click);
+    ui::on(TreeView1, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) { TreeView1Expanding(node); });
+    ui::on(ListView1->header(), &QHeaderView::sectionClicked, this,
+           [this](int column) { ListView1ColumnClick(column); });
+    ui::on(ListView1, &QWidget::customContextMenuRequested, this,
+           [this](const QPoint& at) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at)); });
 
     OnActivate = [this] { FormActivate(); };
     // Closing the main window ends the program, whatever other window is still open.

@@ -64,9 +64,15 @@ void TForm18::FileListBox1Change()
     }
 }
 
+void TForm18::ShowSettings()
+{
+    DriveComboBox2->setDrive(WinampDrive);
+    DirectoryListBox2->setDirectory(platform::folderPart(WinampExe));
+}
+
 void TForm18::Button1Click()
 {
-    SettingsFile->WriteString("Winamp", "EXE", WinampExe);
+    WriteSetting(Setting::WinampExe, WinampExe);
     Close();
 }
 

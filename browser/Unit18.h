@@ -14,6 +14,8 @@ public:
     void DriveComboBox2Change();
     void DirectoryListBox2Change();
     void FileListBox1Change();
+    // Shows the values read from the settings file.
+    void ShowSettings();
     void Button1Click();
     void Button2Click();
 

@@ -158,8 +158,7 @@ void TForm1::createMenus()
     };
     for (const auto& [action, handler] : handlers) ui::on(action, &QAction::triggered, this, handler);
 
-    QObject::connect(ListView1, &QAbstractItemView::doubleClicked, this,
-                     [this] { ui::guarded([this] { ListView1DblClick(); }); });
+    ui::on(ListView1, &QAbstractItemView::doubleClicked, this, &TForm1::ListView1DblClick);
 }
 
 // Tool windows ---------------------------------------------------------------------------------

@@ -33,11 +33,17 @@ void TForm2::DriveComboBox1Change()
     DirectoryListBox1->setDrive(DriveComboBox1->Drive());
 }
 
+void TForm2::ShowSettings()
+{
+    DriveComboBox1->setDrive(Mp3Drive);
+    DirectoryListBox1->setDirectory(Mp3Folder);
+}
+
 void TForm2::Button1Click()
 {
     // Written first: a folder the file could not take is not taken either.
     const std::string folder = DirectoryListBox1->Directory();
-    SettingsFile->WriteString("Liste", "Dossier", folder);
+    WriteSetting(Setting::Mp3Folder, folder);
     Mp3Folder = folder;
     Close();
 }

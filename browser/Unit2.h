@@ -12,6 +12,8 @@ public:
     TForm2();
 
     void DriveComboBox1Change();
+    // Shows the values read from the settings file.
+    void ShowSettings();
     void Button1Click();
     void Button2Click();
 

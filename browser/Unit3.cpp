@@ -29,7 +29,7 @@ TForm3::TForm3()
     ui::on(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
 
     pendingDraw_.setSingleShot(true);
-    QObject::connect(&pendingDraw_, &QTimer::timeout, this, [this] { drawFileName(); });
+    ui::on(&pendingDraw_, &QTimer::timeout, this, &TForm3::drawFileName);
     OnHide = [this] { drawFileName(); };
 }
 

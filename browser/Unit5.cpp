@@ -1,5 +1,7 @@
 #include "Unit5.h"
 
+#include "Guard.h"
+
 #include <QVBoxLayout>
 
 TForm5* Form5 = nullptr;
@@ -35,5 +37,5 @@ TForm5::TForm5()
     layout->addWidget(Button1, 0, Qt::AlignCenter);
     resize(440, 320);
     centreOnScreen();
-    QObject::connect(Button1, &QPushButton::clicked, this, [this] { setModalResult(ui::mrOk); });
+    ui::on(Button1, &QPushButton::clicked, this, [this] { setModalResult(ui::mrOk); });
 }

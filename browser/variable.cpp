@@ -33,6 +33,37 @@ const char* const SettingsFileName = "Sonoverne.ini";
 
 std::string SettingsFilePath() { return platform::settingsFilePath(SettingsFileName); }
 
+std::string ReadSetting(const TextSetting& setting)
+{
+    return SettingsFile->ReadString(setting.section, setting.key,
+                                    setting.fallback ? setting.fallback : platform::programFolder());
+}
+
+int ReadSetting(const NumberSetting& setting)
+{
+    return SettingsFile->ReadInteger(setting.section, setting.key, setting.fallback);
+}
+
+bool ReadSetting(const FlagSetting& setting)
+{
+    return SettingsFile->ReadBool(setting.section, setting.key, setting.fallback);
+}
+
+void WriteSetting(const TextSetting& setting, const std::string& value)
+{
+    SettingsFile->WriteString(setting.section, setting.key, value);
+}
+
+void WriteSetting(const NumberSetting& setting, int value)
+{
+    SettingsFile->WriteInteger(setting.section, setting.key, value);
+}
+
+void WriteSetting(const FlagSetting& setting, bool value)
+{
+    SettingsFile->WriteBool(setting.section, setting.key, value);
+}
+
 void LoadSettings()
 {
     // A reload asked for while a walk runs would start a second walk inside the first.
@@ -43,30 +74,26 @@ void LoadSettings()
     SettingsFile = std::make_unique<platform::IniFile>(SettingsFilePath());
     const std::string programFolder = platform::programFolder();
 
-    Mp3Folder = SettingsFile->ReadString("Liste", "Dossier", programFolder);
+    Mp3Folder = ReadSetting(Setting::Mp3Folder);
     if (!platform::folderExists(Mp3Folder)) Mp3Folder = programFolder;
-    WinampExe = SettingsFile->ReadString("Winamp", "EXE", programFolder);
-    RenameSeparator = SettingsFile->ReadString("Renommage", "Separateur", "-");
-    RipFolder = SettingsFile->ReadString("Rip", "Dossier", programFolder);
-    UseId3v1 = SettingsFile->ReadBool("ID3V1", "Utiliser", false);
-    RipFormat = SettingsFile->ReadString("Rip", "Format", "%1\\%2\\%4 - %6");
-    CddbServerIndex = SettingsFile->ReadInteger("CDDB", "Serveur", 0);
+    WinampExe = ReadSetting(Setting::WinampExe);
+    RenameSeparator = ReadSetting(Setting::RenameSeparator);
+    RipFolder = ReadSetting(Setting::RipFolder);
+    UseId3v1 = ReadSetting(Setting::UseId3v1);
+    RipFormat = ReadSetting(Setting::RipFormat);
+    CddbServerIndex = ReadSetting(Setting::CddbServer);
 
-    Form19->Edit1->setText(platform::toDisplay(RipFormat));
-    Form24->ComboBox1->setCurrentIndex(CddbServerIndex);
     // An empty path has no drive: its drive box keeps the drive it shows.
     RipDrive = platform::driveOf(RipFolder);
     WinampDrive = platform::driveOf(WinampExe);
     Mp3Drive = platform::driveOf(Mp3Folder);
-    Form17->Edit1->setText(platform::toDisplay(RenameSeparator));
-    Form19->DriveComboBox3->setDrive(RipDrive);
-    Form19->DirectoryListBox3->setDirectory(RipFolder);
-    Form18->DriveComboBox2->setDrive(WinampDrive);
-    Form18->DirectoryListBox2->setDirectory(platform::folderPart(WinampExe));
     Form1->ScruteDossier1.Dossier = Mp3Folder;
-    Form2->DriveComboBox1->setDrive(Mp3Drive);
-    Form2->DirectoryListBox1->setDirectory(Mp3Folder);
-    Form20->CheckBox1->setChecked(UseId3v1);
+    Form19->ShowSettings();
+    Form24->ShowSettings();
+    Form17->ShowSettings();
+    Form18->ShowSettings();
+    Form2->ShowSettings();
+    Form20->ShowSettings();
 
     Form1->OuvrirlepanneaudecontrledeWinamp1->setChecked(false);
 

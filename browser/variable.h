@@ -77,6 +77,28 @@ extern OneBasedTable<std::string> AlbumNames;
 extern OneBasedTable<std::string> GenreNames;
 
 extern std::unique_ptr<platform::IniFile> SettingsFile;
+
+// Every key of the settings file, named once with its default; a text without a default falls
+// back to the program's folder.
+struct TextSetting { const char* section; const char* key; const char* fallback; };
+struct NumberSetting { const char* section; const char* key; int fallback; };
+struct FlagSetting { const char* section; const char* key; bool fallback; };
+namespace Setting {
+inline constexpr TextSetting Mp3Folder{"Liste", "Dossier", nullptr};
+inline constexpr TextSetting WinampExe{"Winamp", "EXE", nullptr};
+inline constexpr TextSetting RenameSeparator{"Renommage", "Separateur", "-"};
+inline constexpr TextSetting RipFolder{"Rip", "Dossier", nullptr};
+inline constexpr TextSetting RipFormat{"Rip", "Format", "%1\\%2\\%4 - %6"};
+inline constexpr FlagSetting UseId3v1{"ID3V1", "Utiliser", false};
+inline constexpr NumberSetting CddbServer{"CDDB", "Serveur", 0};
+}  // namespace Setting
+std::string ReadSetting(const TextSetting& setting);
+int ReadSetting(const NumberSetting& setting);
+bool ReadSetting(const FlagSetting& setting);
+// Written at once to the settings file; a failure throws and leaves the file as it was.
+void WriteSetting(const TextSetting& setting, const std::string& value);
+void WriteSetting(const NumberSetting& setting, int value);
+void WriteSetting(const FlagSetting& setting, bool value);
 extern bool QuitAfterScan;
 
 extern bool UseId3v1;

@@ -2,7 +2,9 @@
 #include "CdRip_dll.h"
 
 #include "CdDrives.h"
+#ifdef SONOVERNE_READ_FAULTS
 #include "CdRipTesting.h"
+#endif
 
 #include <cdio/cdio.h>
 #include <cdio/paranoia/cdda.h>
@@ -42,6 +44,8 @@ int32_t active = 0;
 std::vector<TTocEntry> toc;  // the tracks, then the lead-out
 Rip rip;
 
+#ifdef SONOVERNE_READ_FAULTS
+// Only the ripper's own test is built with imitated drive faults.
 CR_ReadFault readFault;
 long (*driveRead)(cdrom_drive_t*, void*, lsn_t, long) = nullptr;
 
@@ -51,6 +55,17 @@ long faultyRead(cdrom_drive_t* d, void* p, lsn_t begin, long sectors)
     if (n > 0 && readFault) readFault(begin, n, static_cast<int16_t*>(p));
     return n;
 }
+
+bool imitatesFaults(cdrom_drive_t* drive)
+{
+    if (!readFault) return false;
+    driveRead = drive->read_audio;
+    drive->read_audio = faultyRead;
+    return true;
+}
+#else
+bool imitatesFaults(cdrom_drive_t*) { return false; }
+#endif
 
 TCDROMParams defaults(const std::string& source)
 {
@@ -233,14 +248,11 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSect
     }
     if (image) rip.drive->bigendianp = 0;
     else if (d.params.nSpeed > 0) cdio_cddap_speed_set(rip.drive, d.params.nSpeed);
-    if (readFault) {
-        driveRead = rip.drive->read_audio;
-        rip.drive->read_audio = faultyRead;
-    }
+    const bool faults = imitatesFaults(rip.drive);
     // A disc image reads the same at every pass: there is nothing to verify, and paranoia's
     // matching can lose its place on a steady tone and "repair" samples that were right. An
     // image with imitated drive faults is read as a drive is.
-    rip.verify = d.params.bJitterCorrection && (!image || readFault);
+    rip.verify = d.params.bJitterCorrection && (!image || faults);
     if (rip.verify) {
         rip.paranoia = cdio_paranoia_init(rip.drive);
         cdio_paranoia_modeset(rip.paranoia, PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP);
@@ -316,10 +328,12 @@ int32_t CR_GetNumberOfJitterErrors()
     return rip.jitterErrors;
 }
 
+#ifdef SONOVERNE_READ_FAULTS
 void CR_SetReadFault(CR_ReadFault fault)
 {
     readFault = std::move(fault);
 }
+#endif
 
 int32_t CR_CloseRipper()
 {

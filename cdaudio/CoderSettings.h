@@ -50,7 +50,6 @@ public:
 
     // What the last stream start returned, and its output buffer (allocated on success).
     uint32_t SamplesPerChunk() const { return samples_; }
-    uint32_t OutputBufferSize() const { return bufferSize_; }
     uint8_t* OutputBuffer() { return output_.empty() ? nullptr : output_.data(); }
     HBE_STREAM StreamHandle() const { return stream_; }
     const BE_CONFIG& Config() const { return config_; }

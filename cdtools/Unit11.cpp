@@ -220,8 +220,7 @@ TForm11::TForm11()
     centreOnScreen();
 
     OnShow = [this] { FormShow(); };
-    QObject::connect(CbBoxActiveCDRom, QOverload<int>::of(&QComboBox::activated), this,
-                     [this] { ui::guarded([this] { CbBoxActiveCDRomChange(); }); });
+    ui::on(CbBoxActiveCDRom, QOverload<int>::of(&QComboBox::activated), this, &TForm11::CbBoxActiveCDRomChange);
     ui::on(Button3, &QPushButton::clicked, this, &TForm11::Button3Click);
     ui::on(Button1, &QPushButton::clicked, this, &TForm11::Button1Click);
     ui::on(Button2, &QPushButton::clicked, this, &TForm11::Button2Click);
@@ -231,22 +230,21 @@ TForm11::TForm11()
     ui::on(CheckBox2, &QCheckBox::toggled, this, &TForm11::CheckBox2Click);
     ui::on(Edit1, &QLineEdit::textChanged, this, &TForm11::Edit1Change);
     ui::on(Edit2, &QLineEdit::textChanged, this, &TForm11::Edit2Change);
-    QObject::connect(ListView1, &QTreeWidget::itemDoubleClicked, this,
-                     [this] { ui::guarded([this] { ListView1DblClick(); }); });
+    ui::on(ListView1, &QTreeWidget::itemDoubleClicked, this, &TForm11::ListView1DblClick);
 
     auto number = [this](QComboBox* box, uint32_t TCoderSettings::*field) {
-        QObject::connect(box, QOverload<int>::of(&QComboBox::activated), this,
-                         [this, box, field] { MP3Coder1.get()->*field = box->currentText().toUInt(); });
+        ui::on(box, QOverload<int>::of(&QComboBox::activated), this,
+               [this, box, field] { MP3Coder1.get()->*field = box->currentText().toUInt(); });
     };
     number(ComboBox1, &TCoderSettings::SampleRate);
     number(ComboBox2, &TCoderSettings::Bitrate);
     number(ComboBox3, &TCoderSettings::MaxBitrate);
-    QObject::connect(ComboBox4, QOverload<int>::of(&QComboBox::activated), this,
-                     [this](int i) { MP3Coder1->SetMode(TMP3CoderMode(i)); });
-    QObject::connect(ComboBox5, QOverload<int>::of(&QComboBox::activated), this,
-                     [this](int i) { MP3Coder1->Quality = MPEG_QUALITY(i); });
+    ui::on(ComboBox4, QOverload<int>::of(&QComboBox::activated), this,
+           [this](int i) { MP3Coder1->SetMode(TMP3CoderMode(i)); });
+    ui::on(ComboBox5, QOverload<int>::of(&QComboBox::activated), this,
+           [this](int i) { MP3Coder1->Quality = MPEG_QUALITY(i); });
     auto flag = [this](QCheckBox* box, const std::function<void(bool)>& set) {
-        QObject::connect(box, &QCheckBox::toggled, this, set);
+        ui::on(box, &QCheckBox::toggled, this, set);
     };
     flag(CheckBox3, [this](bool on) { MP3Coder1->Copyright = on; });
     flag(CheckBox4, [this](bool on) { MP3Coder1->Original = on; });
@@ -254,7 +252,7 @@ TForm11::TForm11()
     flag(CheckBox8, [this](bool on) { MP3Coder1->Private = on; });
     flag(CheckBox6, [this](bool on) { MP3Coder1->SetEnableVBR(on); });
     flag(CheckBox7, [this](bool on) { MP3Coder1->WriteVBRHeader = on; });
-    QObject::connect(TrackBar1, &QSlider::valueChanged, this, [this](int v) {
+    ui::on(TrackBar1, &QSlider::valueChanged, this, [this](int v) {
         MP3Coder1->VBRQuality = v;
         Label7->setText(QString::number(v));
     });

@@ -58,12 +58,19 @@ void TForm19::DriveComboBox3Change()
     DirectoryListBox3->setDrive(DriveComboBox3->Drive());
 }
 
+void TForm19::ShowSettings()
+{
+    Edit1->setText(platform::toDisplay(RipFormat));
+    DriveComboBox3->setDrive(RipDrive);
+    DirectoryListBox3->setDirectory(RipFolder);
+}
+
 void TForm19::Button1Click()
 {
     RipFolder = DirectoryListBox3->Directory();
-    SettingsFile->WriteString("Rip", "Dossier", RipFolder);
+    WriteSetting(Setting::RipFolder, RipFolder);
     RipFormat = platform::fromDisplay(Edit1->text());
-    SettingsFile->WriteString("Rip", "Format", RipFormat);
+    WriteSetting(Setting::RipFormat, RipFormat);
     Close();
 }
 

@@ -13,6 +13,8 @@ public:
     TForm19();
 
     void DriveComboBox3Change();
+    // Shows the values read from the settings file.
+    void ShowSettings();
     void Button1Click();
     void Button2Click();
 

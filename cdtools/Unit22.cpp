@@ -26,8 +26,7 @@ TForm22::TForm22()
     centreOnScreen();
 
     ui::on(Button1, &QPushButton::clicked, this, &TForm22::Button1Click);
-    QObject::connect(ListBox1, &QListWidget::itemDoubleClicked, this,
-                     [this] { ui::guarded([this] { ListBox1DblClick(); }); });
+    ui::on(ListBox1, &QListWidget::itemDoubleClicked, this, &TForm22::ListBox1DblClick);
 }
 
 void TForm22::Button1Click()

@@ -53,10 +53,12 @@ TForm24::TForm24()
 
 void TForm24::FormShow() { shownIndex_ = ComboBox1->currentIndex(); }
 
+void TForm24::ShowSettings() { ComboBox1->setCurrentIndex(CddbServerIndex); }
+
 void TForm24::Button1Click()
 {
     CddbServerIndex = ComboBox1->currentIndex();
-    SettingsFile->WriteInteger("CDDB", "Serveur", CddbServerIndex);
+    WriteSetting(Setting::CddbServer, CddbServerIndex);
     Close();
 }
 

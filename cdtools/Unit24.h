@@ -12,6 +12,8 @@ public:
     TForm24();
 
     void FormShow();
+    // Shows the values read from the settings file.
+    void ShowSettings();
     void Button1Click();
     void Button2Click();
 

@@ -32,7 +32,6 @@ public:
     FolderSnapshot(const FolderSnapshot&) = delete;
     FolderSnapshot& operator=(const FolderSnapshot&) = delete;
 
-    bool isOpen() const { return fd_ >= 0; }
     const std::vector<DirEntry>& entries() const { return entries_; }
     // Identity of the folder (device, inode), to walk each physical folder once.
     bool identity(uint64_t& device, uint64_t& inode) const;

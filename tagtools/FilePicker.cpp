@@ -56,8 +56,7 @@ FilePicker::FilePicker(QWidget* parent, const PickerVariant& variant) : QWidget(
 
     DriveComboBox1->OnChange = [this] { DriveComboBox1Change(); };
     DirectoryListBox1->OnChange = [this] { DirectoryListBox1Change(); };
-    QObject::connect(FileListBox1, &QListWidget::itemDoubleClicked, this,
-                     [this] { ui::guarded([this] { FileListBox1DblClick(); }); });
+    ui::on(FileListBox1, &QListWidget::itemDoubleClicked, this, &FilePicker::FileListBox1DblClick);
     ui::on(Button1, &QPushButton::clicked, this, &FilePicker::Button1Click);
     if (Button2) ui::on(Button2, &QPushButton::clicked, this, &FilePicker::Button2Click);
     ui::on(Button3, &QPushButton::clicked, this, &FilePicker::Button3Click);

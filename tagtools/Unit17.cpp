@@ -45,10 +45,12 @@ void TForm17::FormShow() { showExample(); }
 
 void TForm17::Edit1Change() { showExample(); }
 
+void TForm17::ShowSettings() { Edit1->setText(platform::toDisplay(RenameSeparator)); }
+
 void TForm17::Button1Click()
 {
     RenameSeparator = platform::fromDisplay(Edit1->text());
-    SettingsFile->WriteString("Renommage", "Separateur", RenameSeparator);
+    WriteSetting(Setting::RenameSeparator, RenameSeparator);
     Close();
 }
 

@@ -13,6 +13,8 @@ public:
 
     void FormShow();
     void Edit1Change();
+    // Shows the values read from the settings file.
+    void ShowSettings();
     void Button1Click();
     void Button2Click();
 

@@ -31,10 +31,12 @@ TForm20::TForm20()
     ui::on(Button2, &QPushButton::clicked, this, &TForm20::Button2Click);
 }
 
+void TForm20::ShowSettings() { CheckBox1->setChecked(UseId3v1); }
+
 void TForm20::Button1Click()
 {
     UseId3v1 = CheckBox1->isChecked();
-    SettingsFile->WriteBool("ID3V1", "Utiliser", UseId3v1);
+    WriteSetting(Setting::UseId3v1, UseId3v1);
     Close();
 }
 

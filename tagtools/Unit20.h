@@ -11,6 +11,8 @@ class TForm20 : public ui::Form {
 public:
     TForm20();
 
+    // Shows the values read from the settings file.
+    void ShowSettings();
     void Button1Click();
     void Button2Click();
 

@@ -55,9 +55,7 @@ std::vector<std::string> sortedEntries(const std::string& folder, const std::str
 DriveComboBox::DriveComboBox(QWidget* parent) : QComboBox(parent), drive_(platform::drives().front())
 {
     for (char d : platform::drives()) addItem(platform::toDisplay(platform::driveRoot(d)), QVariant(int(d)));
-    QObject::connect(this, &QComboBox::activated, this, [this](int index) {
-        guarded([&] { setDrive(char(itemData(index).toInt())); });
-    });
+    on(this, &QComboBox::activated, this, [this](int index) { setDrive(char(itemData(index).toInt())); });
 }
 
 void DriveComboBox::setDrive(char drive)
@@ -66,18 +64,13 @@ void DriveComboBox::setDrive(char drive)
     if (index < 0 || drive == drive_) return;
     drive_ = drive;
     setCurrentIndex(index);
-    if (dirList_) dirList_->setDrive(drive);
     if (OnChange) guarded(OnChange);
 }
 
 DirectoryListBox::DirectoryListBox(QWidget* parent) : QListWidget(parent)
 {
-    QObject::connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-        guarded([&] { enter(item); });
-    });
-    QObject::connect(this, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-        guarded([&] { enter(item); });
-    });
+    on(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) { enter(item); });
+    on(this, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { enter(item); });
 }
 
 void DirectoryListBox::setDirectory(const std::string& folder)
@@ -138,7 +131,7 @@ void DirectoryListBox::enter(QListWidgetItem* item)
 
 FileListBox::FileListBox(QWidget* parent) : QListWidget(parent)
 {
-    QObject::connect(this, &QListWidget::currentRowChanged, this, [this](int) {
+    on(this, &QListWidget::currentRowChanged, this, [this] {
         if (!filling_) fire();
     });
 }

@@ -21,13 +21,11 @@ public:
     char Drive() const { return drive_; }
     // An unknown drive (or none) leaves the box as it is.
     void setDrive(char drive);
-    void setDirList(DirectoryListBox* list) { dirList_ = list; }
 
     std::function<void()> OnChange;
 
 private:
     char drive_;
-    DirectoryListBox* dirList_ = nullptr;
 };
 
 // Shows the current folder's ancestors and its sub-folders; a double-click enters a folder.

@@ -25,11 +25,9 @@ public:
     bool Modal() const { return inModalLoop_; }
     // Setting a result other than mrNone closes a modal window.
     void setModalResult(int result);
-    int modalResult() const { return modalResult_; }
 
     QString Caption() const { return windowTitle(); }
     void setCaption(const QString& caption) { setWindowTitle(caption); }
-    void setClientSize(int width, int height) { resize(width, height); }
     void setStayOnTop(bool on);
     void setCloseBox(bool on);          // a window without a close box has only its frame
     void setSystemMenuOnly();           // title, system menu and close box: no minimise/maximise

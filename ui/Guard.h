@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 namespace ui {
@@ -25,12 +26,19 @@ void guarded(F&& handler) noexcept
     }
 }
 
-// Connects a Qt signal to a handler method of a window, behind the guard.
-template <class Sender, class Signal, class Receiver, class Method>
-void on(Sender* sender, Signal signal, Receiver* receiver, Method method)
+// Connects a Qt signal, behind the guard, to a handler method of the receiver (called without
+// the signal's arguments) or to a function taking the signal's arguments or none; the connection
+// ends with the receiver.
+template <class Sender, class Signal, class Receiver, class Handler>
+void on(Sender* sender, Signal signal, Receiver* receiver, Handler handler)
 {
-    QObject::connect(sender, signal, receiver, [receiver, method] {
-        guarded([&] { (receiver->*method)(); });
+    QObject::connect(sender, signal, receiver, [receiver, handler](auto... args) {
+        guarded([&] {
+            if constexpr (std::is_member_function_pointer_v<Handler>) (receiver->*handler)();
+            else if constexpr (std::is_invocable_v<const Handler&, decltype(args)...>) handler(args...);
+            else handler();
+        });
+        (void)receiver;
     });
 }
 

@@ -19,7 +19,7 @@ RichEdit::RichEdit(QWidget* parent) : QTextEdit(parent)
     setAcceptRichText(false);
     setWordWrap(false);
     setTabChangesFocus(true);
-    QObject::connect(this, &QTextEdit::textChanged, this, [this] {
+    on(this, &QTextEdit::textChanged, this, [this] {
         if (inChange_) return;
         inChange_ = true;
         // Typed text past the maximum length is cut, as a single-line field would refuse it.

@@ -103,7 +103,7 @@ void TLinkLabel::setCaption(const QString& markup) {
 
 void TLinkLabel::render() {
   // Each <dynamic> is replaced by its text, which may carry markup of its own.
-  expanded_.clear();
+  QString expanded;
   int tagNumber = 0;
   for (qsizetype i = 0; i < caption_.size();) {
     qsizetype length = 0;
@@ -111,14 +111,14 @@ void TLinkLabel::render() {
       QString text;
       if (OnDynamicTagInit) OnDynamicTagInit(this, text, tagNumber);
       ++tagNumber;
-      expanded_ += text;
+      expanded += text;
       i += length;
     } else {
-      expanded_ += caption_.at(i++);
+      expanded += caption_.at(i++);
     }
   }
   links_.clear();
-  setText(MarkupToHtml(expanded_, &links_));
+  setText(MarkupToHtml(expanded, &links_));
 }
 
 QString TLinkLabel::plainText() const {

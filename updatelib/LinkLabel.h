@@ -23,8 +23,6 @@ class TLinkLabel : public QLabel {
   // Setting the caption renders it at once, asking for every <dynamic> tag.
   void setCaption(const QString& markup);
   QString caption() const { return caption_; }
-  // The caption with its dynamic texts, as it was last rendered.
-  QString expandedCaption() const { return expanded_; }
   // The text as the user reads it.
   QString plainText() const;
   // The plain texts of the links, in order.
@@ -38,7 +36,6 @@ class TLinkLabel : public QLabel {
   void linkActivatedHandler(const QString& href);
 
   QString caption_;
-  QString expanded_;
   QStringList links_;
 };
 
