@@ -199,8 +199,19 @@ TEST_F(CdWindow, OpeningShowsTheDrivesAndTheDefaults)
     EXPECT_TRUE(Form11->Edit1->isEnabled() && Form11->Edit1->isReadOnly());
     EXPECT_EQ(Form11->DiscIdText.size(), 8u);
     EXPECT_EQ(Form11->Label14->text().toStdString(), Form11->DiscIdText);
-    // The drive box moves the ripper; the same drive again reads no new table.
+    // The drive box moves the ripper, and the encoder keeps the settings the window shows; the
+    // same drive again reads no new table.
+    auto choose = [](QComboBox* box, int item) {
+        box->setCurrentIndex(item);
+        emit box->activated(item);
+    };
+    choose(Form11->ComboBox4, 3);
+    choose(Form11->ComboBox1, 2);
     useDisc(4);
+    EXPECT_EQ(Form11->MP3Coder1->Mode(), TMP3CoderMode::MONO);
+    EXPECT_EQ(Form11->MP3Coder1->SampleRate, 22050u);
+    choose(Form11->ComboBox4, 0);
+    choose(Form11->ComboBox1, 0);
     EXPECT_EQ(Form11->ListView1->topLevelItemCount(), 99);
     EXPECT_EQ(titleOf(98), QStringLiteral("Track99"));
     EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), 99);
