@@ -550,6 +550,27 @@ TEST_F(CdWindow, ExtractionToMp3AndWav)
     }
 }
 
+// A drive whose disc cannot be read: the device says so, and nothing of the disc shown before
+// stays to be ripped.
+TEST_F(CdWindow, AnUnreadableDiscLeavesNothingToRip)
+{
+    ASSERT_EQ(rowTitles(), Defaults);
+    ui::Dialogs::clearScript();
+    useDisc(Discs->discs.size() - 1);
+    const Strings device = boxTexts();
+    ASSERT_EQ(device.size(), 1u);
+    EXPECT_THAT(device[0], HasSubstr("périphérique"));
+    EXPECT_EQ(Form11->ListView1->topLevelItemCount(), 0);
+    EXPECT_TRUE(Form11->LabelTrackCD->text().isEmpty());
+    EXPECT_TRUE(Form11->Edit1->text().isEmpty() && Form11->Edit2->text().isEmpty());
+    EXPECT_EQ(Form11->CDRipper1->ActiveCdRomNum(), Form11->CbBoxActiveCDRom->currentIndex());
+    EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), 0);
+    ui::Dialogs::clearScript();
+    run();
+    EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Aucune piste à extraire"});
+    EXPECT_TRUE(fs::is_empty(rip_));
+}
+
 TEST_F(CdWindow, StopsAndEmptyLists)
 {
     // "Annuler" during the first of three WAV tracks: that file is cut short with a fitting
@@ -642,8 +663,9 @@ int main(int argc, char** argv)
     fs::create_directories(tempRoot + "/music");
     setenv("XDG_CONFIG_HOME", (tempRoot + "/config").c_str(), 1);
     std::ofstream(tempRoot + "/config/Sonoverne.ini") << "[Liste]\r\nDossier=" << tempRoot << "/music\r\n";
-    // The discs are lettered before the windows make their ripper.
-    Discs = new cdtest::DiscSet;
+    // The discs are lettered before the windows make their ripper; the last one cannot be read.
+    Discs = new cdtest::DiscSet({{"unreadable", {{cdtest::TrackPlan::Tone, 75, 0, 440}}}});
+    std::ofstream(Discs->discs.back().cue, std::ios::binary) << "not a cue sheet\r\n";
     platform::setProgramFolder(tempRoot + "/prog/");
     const int result = sonoverne::test::RunWithWindows(argc, argv, [](QApplication& app) {
         app.setQuitOnLastWindowClosed(false);
