@@ -11,6 +11,7 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -124,10 +125,15 @@ void TForm11::Button1Click()
         ui::Dialogs::MessageBox(this, QStringLiteral("Aucune piste à extraire"), QStringLiteral("Sonoverne"), ui::MB_OK);
         return;
     }
+    // A cache file or a server's entry may hold more titles than the disc has tracks: the rows
+    // beyond them are not ripped, nor counted in the overall progress.
+    const int rows = std::min(int(ListView1->topLevelItemCount()), int(CDRipper1->Tracks.Count()));
+    RipSelectedCount = 0;
+    for (int i = 0; i < rows; ++i) RipSelectedCount += ListView1->topLevelItem(i)->isSelected();
     RunFlag run(running_);
     RipStopFlag = false;
     progressShown_.invalidate();
-    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+    for (int i = 0; i < rows; ++i) {
         if (RipStopFlag) break;
         QTreeWidgetItem* row = ListView1->topLevelItem(i);
         if (!row->isSelected()) continue;
