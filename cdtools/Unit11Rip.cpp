@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 namespace {
 
@@ -45,6 +46,28 @@ std::string latin1(const QString& text)
     const QByteArray bytes = text.toLatin1();
     return std::string(bytes.constData(), size_t(bytes.size()));
 }
+
+// A symbolic link where a rip writes a file is moved aside first, so that the rip replaces it
+// and never writes through it; a file is overwritten. Once the rip is over the link goes, or
+// comes back where no file took its place.
+struct LinksAside {
+    platform::SetAside output, log;
+    LinksAside(const std::string& outputName, const std::string& logName)
+    {
+        if (!output.take(outputName, true)) throw std::runtime_error("Impossible de remplacer le fichier " + outputName);
+        if (!log.take(logName, true)) {
+            output.settle();
+            throw std::runtime_error("Impossible de remplacer le fichier " + logName);
+        }
+    }
+    ~LinksAside()
+    {
+        output.settle();
+        log.settle();
+    }
+    LinksAside(const LinksAside&) = delete;
+    LinksAside& operator=(const LinksAside&) = delete;
+};
 
 // Clears a flag when the run ends, however it ends.
 struct RunFlag {
@@ -146,6 +169,7 @@ void TForm11::Button1Click()
         const QString album = Edit1->text(), artist = Edit2->text(), track = QString::number(i + 1);
         const std::string name = base + ".wav";
         const bool encode = CDRipper1->Encode;
+        const LinksAside links(encode ? base + ".mp3" : name, base + ".jitt");
         try {
             CDRipper1->RipTrack(i + 1, name);
         } catch (...) {

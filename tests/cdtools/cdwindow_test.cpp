@@ -3,6 +3,7 @@
 // template, runs to MP3 (read back by mutagen and lame) and WAV (byte for byte), and stops.
 #include "AppTestMain.h"
 #include "CdImages.h"
+#include "CdRipTesting.h"
 #include "CddbLoopbackServer.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
@@ -588,6 +589,63 @@ TEST_F(CdWindow, RowsBeyondTheDiscAreNotRipped)
         Strings made;
         if (fs::exists(folder))
             for (const auto& e : fs::directory_iterator(folder)) made.push_back(e.path().filename().string());
+        std::sort(made.begin(), made.end());
+        EXPECT_EQ(made, c.files);
+    }
+    Form11->CheckBox1->setChecked(true);
+}
+
+// What stands in the rip folder under a rip's name: a file is overwritten, a link is replaced
+// and the file it names stays as it was; a link no rip replaces stays.
+TEST_F(CdWindow, RipsReplaceLinksAndOverwriteFiles)
+{
+    struct Case {
+        const char* name;
+        bool encode;
+        const char* planted;  // the name in the way
+        enum { Link, Dangling, File } kind;
+        bool jitter;          // the drive slips: a jitter log is written
+        bool replaced;
+        Strings files;        // the rip folder afterwards
+    } cases[] = {
+        {"link, MP3", true, "01.mp3", Case::Link, false, true, {"01.mp3"}},
+        {"link, WAV", false, "01.wav", Case::Link, false, true, {"01.wav"}},
+        {"dangling link", true, "01.mp3", Case::Dangling, false, true, {"01.mp3"}},
+        {"file", true, "01.mp3", Case::File, false, true, {"01.mp3"}},
+        {"link at the jitter log", false, "01.jitt", Case::Link, true, true, {"01.jitt", "01.wav"}},
+        {"link at the jitter log, no slip", false, "01.jitt", Case::Link, false, false, {"01.jitt", "01.wav"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui::Dialogs::clearScript();
+        const std::string folder = rip_ + "/" + c.name + "/", victim = rip_ + "/victim " + c.name;
+        fs::create_directories(folder);
+        if (c.kind == Case::File) std::ofstream(folder + c.planted) << "old";
+        else fs::create_symlink(victim, folder + c.planted);
+        if (c.kind == Case::Link) std::ofstream(victim) << "keep";
+        RipFolder = folder;
+        Form19->Edit1->setText(QStringLiteral("%4"));
+        Form11->Show();
+        useDisc(0);
+        (c.encode ? Form11->CheckBox1 : Form11->CheckBox2)->setChecked(true);
+        Form11->ListView1->topLevelItem(0)->setSelected(true);
+        int reads = 0;
+        if (c.jitter)
+            CR_SetReadFault([&](int32_t first, long sectors, int16_t* samples) {
+                if (first <= 100 && first + sectors > 100 && reads++ < 2)
+                    std::memmove(samples, samples + 40, size_t(sectors * 2352 - 80));
+            });
+        run();
+        CR_SetReadFault(nullptr);
+        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée"});
+        EXPECT_EQ(fs::is_symlink(folder + c.planted), !c.replaced);
+        if (c.replaced) {
+            EXPECT_GT(fs::file_size(folder + c.planted), 3u);
+        }
+        if (c.kind == Case::Link) EXPECT_EQ(read(victim), "keep");
+        else EXPECT_FALSE(fs::exists(victim));
+        Strings made;  // nothing left aside
+        for (const auto& e : fs::directory_iterator(folder)) made.push_back(e.path().filename().string());
         std::sort(made.begin(), made.end());
         EXPECT_EQ(made, c.files);
     }

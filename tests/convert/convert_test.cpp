@@ -685,6 +685,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         QString message;                                         // empty: none
         Strings failed, made, absent;
         std::map<std::string, std::string> after;
+        Strings links = {};                                      // dangling links already there
     } cases[] = {
         {"sorted, Convertir pressed again during the run", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {},
          [&](int file, int percent) {
@@ -708,6 +709,8 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         {"names that are not plain", {{hostile[0], wav}, {hostile[1], wav}, {hostile[2], wav}}, {}, {}, {}, ofThree,
          {16, 33, 50, 66, 83, 100}, done, {}, {"q\"uote\" with  blanks.mp3", "-dash.mp3", "\xe9t\xe9 latin-1.mp3"}, {},
          {}},
+        {"a dangling link where the MP3 goes, replaced", {{"a.wav", wav}}, {}, {}, {}, {status(1, 1)}, {50, 100}, done, {},
+         {"a.mp3"}, {}, {}, {"a.mp3"}},
         {"Annuler", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {},
          [&](int file, int percent) {
              if (file == 1 && percent == 50) f->Button5->click();
@@ -729,6 +732,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         TempTree tree;
         const std::string dir = tree.dir("wav");
         for (const auto& [name, bytes] : t.before) platform::writeFile(dir + "/" + name, bytes);
+        for (const std::string& name : t.links) ASSERT_EQ(::symlink((dir + "/gone").c_str(), (dir + "/" + name).c_str()), 0);
         f->Show();
         for (const auto& [name, bytes] : t.files) {
             platform::writeFile(dir + "/" + name, bytes);
@@ -786,6 +790,9 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         }
         for (const std::string& name : t.absent) EXPECT_FALSE(exists(dir + "/" + name)) << name;
         for (const auto& [name, bytes] : t.after) EXPECT_EQ(TempTree::read(dir + "/" + name), bytes) << name;
+        if (!t.links.empty()) {
+            EXPECT_FALSE(exists(dir + "/gone"));
+        }
         // Nothing set aside is left behind.
         const platform::FolderSnapshot listing(dir);
         for (const platform::DirEntry& e : listing.entries()) EXPECT_NE(e.name[0], '.') << e.name;
