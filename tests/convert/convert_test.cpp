@@ -21,6 +21,8 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <sys/mount.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -838,6 +840,29 @@ Decoded decodedTone(const std::string& wav)
     for (std::size_t i = from + 1; i < to; ++i) crossings += (first(i - 1) < 0) != (first(i) < 0);
     d.hz = to > from ? crossings / 2.0 * d.rate / double(to - from) : 0;
     return d;
+}
+
+// An MP3 in the way that cannot be moved aside (no inode left for the hidden name) is kept, and
+// its WAV is named as failed.
+TEST_F(Convert, WavToMp3KeepsAnMp3ItCannotMoveAside)
+{
+    TempTree tree;
+    const std::string dir = tree.dir("full");
+    // The folder, the WAV and the MP3: nothing more.
+    if (::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=1m,nr_inodes=3") != 0) GTEST_SKIP() << "needs root";
+    struct Unmount {
+        std::string dir;
+        ~Unmount() { ::umount(dir.c_str()); }
+    } unmount{dir};
+    ASSERT_EQ(platform::writeFile(dir + "/a.wav", toneWav(9216)), 0);
+    ASSERT_EQ(platform::writeFile(dir + "/a.mp3", "mine"), 0);
+    Form12->Show();
+    Form12->ListBox1->Add(dir + "/a.wav");
+    Form12->Button7->click();
+    ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+    EXPECT_THAT(bytesOf(ui::Dialogs::shown()[0].text), HasSubstr(dir + "/a.wav"));
+    EXPECT_EQ(TempTree::read(dir + "/a.mp3"), "mine");
+    resetWindows();
 }
 
 TEST_F(Convert, WavToMp3ToWavKeepsTheLengthAndFrequencyOfATone)
