@@ -3,7 +3,8 @@
 # RUNS runs each (default 3; the machine is shared):
 # TLameCoder against lame on a 5-minute stereo WAV at 128 kbit/s CBR (equal output length
 # expected), and ripping every track of a 10-track image to WAV against cd-paranoia, and to MP3
-# against cd-paranoia followed by lame.
+# against cd-paranoia followed by lame, also as "Mono" at 22050 Hz against cd-paranoia -Z piped
+# to lame -m m --resample 22.05 (decoded lengths compared).
 # Usage: bench/cdaudio.sh [build folder]   (default: build)
 # SECONDS_WAV and TRACK_SECONDS in the environment change the sizes.
 set -e
@@ -56,3 +57,25 @@ for t in 01 07; do
   cmp -s -i 44 "$W/wav/track$t.wav" "$W/cdpz/track$t.cdda.wav" && echo "track $t: same audio as cd-paranoia -Z" ||
     echo "track $t: differs from cd-paranoia -Z"
 done
+
+echo "== rip 10 tracks to MP3, \"Mono\" at 22050 Hz, 128 kbit/s CBR"
+mkdir "$W/mono" "$W/cdpmono"
+best "TCDRipper to MP3, Mono 22050" "'$B' rip $LETTER '$W/mono' mp3 mono"
+# The same settings as ours: CRC on, no "original" bit, no tag frame.
+best "cd-paranoia -Z | lame" "cd '$W/cdpmono' && for t in 01 02 03 04 05 06 07 08 09 10; do
+  cd-paranoia -q -Z -d '$CUE' \$t - | lame --quiet -b 128 --cbr -m m --resample 22.05 -p -o -t - track\$t.mp3; done"
+# decoded FILE: sample frames of the decoded WAV, and its channels and rate.
+decoded() {
+  lame --quiet --decode "$1" "$W/dec.wav"
+  ch=$(od -An -tu2 -j22 -N2 "$W/dec.wav" | tr -d ' ')
+  rate=$(od -An -tu4 -j24 -N4 "$W/dec.wav" | tr -d ' ')
+  echo "$(( ($(stat -c %s "$W/dec.wav") - 44) / (2 * ch) )) frames, $ch ch, $rate Hz"
+}
+# The track's length at 22050 Hz, from cd-paranoia's WAV of it.
+for t in 01 10; do
+  want=$(( ($(stat -c %s "$W/cdpz/track$t.cdda.wav") - 44) / 4 / 2 ))
+  echo "track $t ($want frames at 22050 Hz): ours $(decoded "$W/mono/track$t.mp3");" \
+    "cd-paranoia|lame $(decoded "$W/cdpmono/track$t.mp3")"
+done
+cmp -s "$W/mono/track01.mp3" "$W/cdpmono/track01.mp3" && echo "track 01: the same MP3 bytes as lame" ||
+  echo "track 01: MP3 bytes differ from lame's"

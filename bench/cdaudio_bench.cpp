@@ -2,7 +2,8 @@
 //   bench_cdaudio wav <out.wav> <seconds>                 a stereo 44.1 kHz test WAV
 //   bench_cdaudio disc <folder> <tracks> <seconds>        a BIN/CUE image, tones and noise
 //   bench_cdaudio encode <in.wav> <out.mp3>               TLameCoder, 128 kbit/s CBR stereo
-//   bench_cdaudio rip <letter> <folder> wav|mp3            every audio track of a lettered drive
+//   bench_cdaudio rip <letter> <folder> wav|mp3 [mono]     every audio track of a lettered drive
+//                                                          (mono: "Mono" at 22050 Hz)
 #include "CDRipper.h"
 #include "CdImages.h"
 #include "LameCoder.h"
@@ -69,6 +70,11 @@ int main(int argc, char** argv)
             TMP3Coder coder;
             coder.Bitrate = 128;
             ripper.SetCoder(&coder);
+            // As the window sets them: after the coder is attached.
+            if (argc >= 6 && std::strcmp(argv[5], "mono") == 0) {
+                coder.SetMode(TMP3CoderMode::MONO);
+                coder.SampleRate = 22050;
+            }
             int32_t drive = -1;
             for (int32_t k = 0; k < ripper.Drives.Count(); ++k)
                 if (ripper.Drives.Objects(k)->Letter == argv[2][0]) drive = k;

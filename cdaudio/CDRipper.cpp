@@ -120,10 +120,13 @@ void TCDRipper::SelectDrive(int32_t n)
     if (!driveTable_) driveTable_ = std::make_unique<TDriveTableClass>();
     const TDriveTable& t = Params.DriveTable;
     *driveTable_ = {t.DriveType, t.ReadMethod, t.SetSpeed, t.Endian, t.EnableMode, t.Density, t.Atapi != 0};
-    outputFormat_ = Params.OutputFormat;
     speed = Params.nSpeed;
-    // The coder follows the drive's format, or it would take its samples for another layout.
-    UpdateCoderFormat();
+    // A drive of another format changes the format as SetOutputFormat does; one of the same
+    // format leaves the coder's settings, the MP3's own, as the window set them.
+    if (Params.OutputFormat != outputFormat_) {
+        outputFormat_ = Params.OutputFormat;
+        UpdateCoderFormat();
+    }
 }
 
 void TCDRipper::SetActiveCdRomNum(int32_t v)
@@ -250,7 +253,9 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
             write(h, sizeof h);
         }
         if (encode) {
-            streaming = coder_->InitStream() == BE_ERR_SUCCESSFUL;
+            // The coder is told what the ripper delivers; its Mode and SampleRate are the MP3's
+            // (mixed down, resampled).
+            streaming = coder_->InitStream(uint32_t(format.channels), uint32_t(format.rate)) == BE_ERR_SUCCESSFUL;
             if (!streaming) throw ECDRIPError("Le codeur MP3 n'a pas pu démarrer (réglages refusés)");
             block = 2 * size_t(coder_->SamplesPerChunk());
             rip.resize(size_t(chunkSize) + block);

@@ -40,8 +40,8 @@ public:
 
     // The stream: started with the settings, then flushed, then closed.
     BE_ERR InitStream();
-    // For an input of known format (a WAV file): its channels and sample rate; SampleRate is
-    // then the rate of the MP3.
+    // For an input of known format (a WAV file, the ripper's samples): its channels and sample
+    // rate; Mode and SampleRate are then those of the MP3.
     BE_ERR InitStream(uint32_t inChannels, uint32_t inRate);
     // After DeinitStream, the MP3 file written: its VBR header frame filled (when wanted).
     BE_ERR WriteVBRHeaderFrame(const std::string& fileName) { return beWriteVBRHeader(stream_, fileName.c_str()); }

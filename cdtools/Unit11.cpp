@@ -262,6 +262,11 @@ TForm11::~TForm11() = default;
 
 void TForm11::ShowDiscIdentity()
 {
+    // A disc that cannot be read leaves no count and no id of the one read before.
+    DiscTrackCount = 0;
+    LabelTrackCD->clear();
+    DiscIdText.clear();
+    Label14->clear();
     TCDInfo info;
     const QString drive = CbBoxActiveCDRom->currentText();
     info.Open(drive.isEmpty() ? '\0' : drive[0].toLatin1());
@@ -354,13 +359,15 @@ void TForm11::CbBoxActiveCDRomChange()
         QApplication::beep();
         return;
     }
-    ShowDiscIdentity();
+    // The rows go and the ripper follows the box before the disc is read: a disc that cannot
+    // be read leaves nothing of the one shown before, and nothing of it is ripped.
     clearIdentity();
     Edit1->setEnabled(false);
     Edit2->setEnabled(false);
     ListView1->clear();
     const int index = CbBoxActiveCDRom->currentIndex();
     if (CDRipper1 && index != CDRipper1->ActiveCdRomNum()) CDRipper1->SetActiveCdRomNum(index);
+    ShowDiscIdentity();
     LoadLocalCddbEntry();
 }
 

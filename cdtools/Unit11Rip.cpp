@@ -11,7 +11,9 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 namespace {
 
@@ -44,6 +46,28 @@ std::string latin1(const QString& text)
     const QByteArray bytes = text.toLatin1();
     return std::string(bytes.constData(), size_t(bytes.size()));
 }
+
+// A symbolic link where a rip writes a file is moved aside first, so that the rip replaces it
+// and never writes through it; a file is overwritten. Once the rip is over the link goes, or
+// comes back where no file took its place.
+struct LinksAside {
+    platform::SetAside output, log;
+    LinksAside(const std::string& outputName, const std::string& logName)
+    {
+        if (!output.take(outputName, true)) throw std::runtime_error("Impossible de remplacer le fichier " + outputName);
+        if (!log.take(logName, true)) {
+            output.settle();
+            throw std::runtime_error("Impossible de remplacer le fichier " + logName);
+        }
+    }
+    ~LinksAside()
+    {
+        output.settle();
+        log.settle();
+    }
+    LinksAside(const LinksAside&) = delete;
+    LinksAside& operator=(const LinksAside&) = delete;
+};
 
 // Clears a flag when the run ends, however it ends.
 struct RunFlag {
@@ -124,10 +148,15 @@ void TForm11::Button1Click()
         ui::Dialogs::MessageBox(this, QStringLiteral("Aucune piste à extraire"), QStringLiteral("Sonoverne"), ui::MB_OK);
         return;
     }
+    // A cache file or a server's entry may hold more titles than the disc has tracks: the rows
+    // beyond them are not ripped, nor counted in the overall progress.
+    const int rows = std::min(int(ListView1->topLevelItemCount()), int(CDRipper1->Tracks.Count()));
+    RipSelectedCount = 0;
+    for (int i = 0; i < rows; ++i) RipSelectedCount += ListView1->topLevelItem(i)->isSelected();
     RunFlag run(running_);
     RipStopFlag = false;
     progressShown_.invalidate();
-    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+    for (int i = 0; i < rows; ++i) {
         if (RipStopFlag) break;
         QTreeWidgetItem* row = ListView1->topLevelItem(i);
         if (!row->isSelected()) continue;
@@ -140,6 +169,7 @@ void TForm11::Button1Click()
         const QString album = Edit1->text(), artist = Edit2->text(), track = QString::number(i + 1);
         const std::string name = base + ".wav";
         const bool encode = CDRipper1->Encode;
+        const LinksAside links(encode ? base + ".mp3" : name, base + ".jitt");
         try {
             CDRipper1->RipTrack(i + 1, name);
         } catch (...) {

@@ -28,35 +28,7 @@ PickerVariant variant()
 
 // An MP3 already in the way of an output is moved aside while its file is encoded, so that a
 // file that fails or a stop gives it back whole.
-struct SetAside {
-    std::string output, aside;
-
-    void take(const std::string& name)
-    {
-        output = name;
-        aside.clear();
-        if (!platform::fileExists(name)) return;
-        aside = platform::moveAside(name);
-        if (aside.empty()) throw std::runtime_error("Impossible de remplacer le fichier " + name);
-    }
-    // The new file stays.
-    void keepNew()
-    {
-        if (!aside.empty()) std::remove(aside.c_str());
-        aside.clear();
-        output.clear();
-    }
-    // The old file comes back; a new one that never was whole goes.
-    void giveBack(bool removeNew)
-    {
-        if (!aside.empty()) std::rename(aside.c_str(), output.c_str());
-        else if (removeNew && !output.empty()) std::remove(output.c_str());
-        aside.clear();
-        output.clear();
-    }
-};
-
-SetAside setAside;
+platform::SetAside setAside;
 
 }  // namespace
 
@@ -262,7 +234,7 @@ void TForm12::LameCoder1BeginFile(TLameCoder* Sender, uint16_t Num, const std::s
     const std::string& output = Sender->OutputFiles()[Num];
     // A file already named ".mp3" would be written over while it is read.
     if (output == Sender->InputFiles()[Num]) throw ELameError("Le fichier MP3 à créer est ce fichier même");
-    setAside.take(output);
+    if (!setAside.take(output)) throw std::runtime_error("Impossible de remplacer le fichier " + output);
 }
 
 void TForm12::LameCoder1Progress(TLameCoder*, uint16_t PercentComplete)

@@ -193,6 +193,12 @@ bool isReadOnly(const std::string& path)
     return access(path.c_str(), W_OK) != 0 && errno != ENOENT;
 }
 
+bool isLink(const std::string& path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 namespace {
 
 // Writes every byte, through interrupted and short writes: 0, or the error number.
@@ -265,6 +271,38 @@ std::string moveAside(const std::string& path)
         return std::string();
     }
     return aside;
+}
+
+bool SetAside::take(const std::string& name, bool linkOnly)
+{
+    output_ = name;
+    aside_.clear();
+    // A dangling link is in the way too: writing through it would make the file it names.
+    if (linkOnly ? !isLink(name) : !fileExists(name) && !isLink(name)) return true;
+    aside_ = moveAside(name);
+    if (aside_.empty()) output_.clear();  // what stays there is not ours to remove
+    return !aside_.empty();
+}
+
+void SetAside::keepNew()
+{
+    if (!aside_.empty()) unlink(aside_.c_str());
+    aside_.clear();
+    output_.clear();
+}
+
+void SetAside::giveBack(bool removeNew)
+{
+    if (!aside_.empty()) rename(aside_.c_str(), output_.c_str());
+    else if (removeNew && !output_.empty()) unlink(output_.c_str());
+    aside_.clear();
+    output_.clear();
+}
+
+void SetAside::settle()
+{
+    if (fileExists(output_)) keepNew();
+    else giveBack(false);
 }
 
 bool makeFolders(const std::string& folder)

@@ -58,6 +58,7 @@ bool fileExists(const std::string& path);       // any entry but a folder
 bool folderExists(const std::string& path);
 bool isHidden(const std::string& path);         // the name begins with "."
 bool isReadOnly(const std::string& path);       // the user may not write it
+bool isLink(const std::string& path);           // a symbolic link, dangling or not
 
 // Creates or truncates a file and writes the bytes; 0, or the error number of the failure (the
 // file is then left as far as it was written).
@@ -68,6 +69,21 @@ int writeFileAside(const std::string& path, const std::string& bytes);
 // Moves an existing file out of the way, to a new hidden name in its folder, and returns that
 // name; empty (errno set) when it cannot, the file then staying where it was.
 std::string moveAside(const std::string& path);
+
+// What stands at an output's name while the output is written: moved aside, so that the new file
+// replaces it (a link is never written through) and an output that fails can give it back.
+class SetAside {
+public:
+    // Moves the entry at `name` aside: any file, or with `linkOnly` a symbolic link only. False
+    // (errno set) when it cannot, the entry then staying where it was.
+    bool take(const std::string& name, bool linkOnly = false);
+    void keepNew();                 // the new file stays; the old entry goes
+    void giveBack(bool removeNew);  // the old entry comes back; a new file that never was whole goes
+    void settle();                  // keepNew where a new file stands, else giveBack
+
+private:
+    std::string output_, aside_;
+};
 
 // Creates a folder with every missing parent; false (errno set) when it cannot.
 bool makeFolders(const std::string& folder);

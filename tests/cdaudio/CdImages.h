@@ -126,6 +126,34 @@ inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
 }
 
+// What lame --decode makes of an MP3: its rate, channels, sample frames and the pitch of its
+// first channel (rising zero crossings per second, away from the ends).
+struct Decoded {
+    uint32_t rate = 0;
+    int channels = 0;
+    long frames = -1;
+    double hz = 0;
+};
+
+inline Decoded decode(const std::string& mp3)
+{
+    Decoded r;
+    std::string wavName = mp3 + ".dec.wav";
+    std::string cmd = "lame --quiet --decode '" + mp3 + "' '" + wavName + "'";
+    std::vector<uint8_t> d;
+    if (std::system(cmd.c_str()) != 0 || (d = readFile(wavName)).size() < 44) return r;
+    r.channels = d[22] | d[23] << 8;
+    r.rate = uint32_t(d[24] | d[25] << 8 | d[26] << 16 | d[27] << 24);
+    if (r.channels < 1) return r;
+    r.frames = long(d.size() - 44) / (2 * r.channels);
+    auto sample = [&](long k) { return int16_t(d[44 + size_t(k) * 2 * size_t(r.channels)] | d[45 + size_t(k) * 2 * size_t(r.channels)] << 8); };
+    long from = r.frames / 10, to = r.frames - r.frames / 10, rises = 0;
+    for (long k = from + 1; k < to; ++k)
+        if (sample(k - 1) < 0 && sample(k) >= 0) ++rises;
+    if (to > from) r.hz = double(rises) * r.rate / double(to - from);
+    return r;
+}
+
 // The test discs, all at once: letters D, E, ... in this order.
 struct DiscSet {
     std::string folder = tempFolder();

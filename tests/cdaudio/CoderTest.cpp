@@ -64,34 +64,6 @@ long decodedFrames(const std::string& mp3, int channels)
     return d.size() < 44 ? -1 : long(d.size() - 44) / (2 * channels);
 }
 
-// What lame --decode makes of an MP3: its rate, channels, sample frames and the pitch of its
-// first channel (rising zero crossings per second, away from the ends).
-struct Decoded {
-    uint32_t rate = 0;
-    int channels = 0;
-    long frames = -1;
-    double hz = 0;
-};
-
-Decoded decode(const std::string& mp3)
-{
-    Decoded r;
-    std::string wavName = mp3 + ".dec.wav";
-    std::string cmd = "lame --quiet --decode '" + mp3 + "' '" + wavName + "'";
-    Bytes d;
-    if (std::system(cmd.c_str()) != 0 || (d = cdtest::readFile(wavName)).size() < 44) return r;
-    r.channels = d[22] | d[23] << 8;
-    r.rate = uint32_t(d[24] | d[25] << 8 | d[26] << 16 | d[27] << 24);
-    if (r.channels < 1) return r;
-    r.frames = long(d.size() - 44) / (2 * r.channels);
-    auto sample = [&](long k) { return int16_t(d[44 + size_t(k) * 2 * size_t(r.channels)] | d[45 + size_t(k) * 2 * size_t(r.channels)] << 8); };
-    long from = r.frames / 10, to = r.frames - r.frames / 10, rises = 0;
-    for (long k = from + 1; k < to; ++k)
-        if (sample(k - 1) < 0 && sample(k) >= 0) ++rises;
-    if (to > from) r.hz = double(rises) * r.rate / double(to - from);
-    return r;
-}
-
 // The frame the encoder puts first: where a VBR header ("Xing", or "Info" for constant bit
 // rate) belongs.
 std::string firstFrameTag(const std::string& mp3)
@@ -266,7 +238,7 @@ TEST(Coder, KeepsTheLengthAndPitchOfTheInput)
         coder.Encode();
         const std::string mp3 = coder.OutputFiles()[0];
         EXPECT_EQ(firstFrameTag(mp3), c.tag);
-        Decoded d = decode(mp3);
+        cdtest::Decoded d = cdtest::decode(mp3);
         EXPECT_EQ(d.rate, c.rate);
         if (c.channels) {
             EXPECT_EQ(d.channels, c.channels);

@@ -201,6 +201,44 @@ TEST(Ripper, EncodesWholeTracks)
     r.SetOutputFormat(STEREO44100);
 }
 
+// The ripper delivers 44100 Hz stereo whatever the encoder settings: the coder's Mode and
+// SampleRate are the MP3's own, so every setting keeps the track's length and pitch.
+TEST(Ripper, EncodesUnderEverySetting)
+{
+    auto& set = discs();
+    const cdtest::Disc& d = set.discs[0];
+    const long frames = long(d.starts[1] - d.starts[0]) * 588;  // track 1: 440 Hz
+    TCDRipper r;
+    r.SetActiveCdRomNum(driveOf(r, 0));
+    TMP3Coder coder;
+    coder.CRC = false;
+    r.SetCoder(&coder);
+    r.Encode = true;
+    for (TMP3CoderMode mode : {TMP3CoderMode::STEREO, TMP3CoderMode::JSTEREO, TMP3CoderMode::DUALCHANNEL, TMP3CoderMode::MONO})
+        for (uint32_t rate : {44100u, 32000u, 22050u})
+            for (bool vbr : {false, true}) {
+                SCOPED_TRACE(std::to_string(int(mode)) + " " + std::to_string(rate) + (vbr ? " vbr" : " cbr"));
+                // As the window sets them, after the coder is attached.
+                coder.SetMode(mode);
+                coder.SampleRate = rate;
+                coder.SetEnableVBR(vbr);
+                r.RipTrack(1, set.folder + "/setting.wav");
+                const cdtest::Decoded got = cdtest::decode(set.folder + "/setting.mp3");
+                const long want = long(int64_t(frames) * rate / 44100);
+                EXPECT_EQ(got.rate, rate);
+                EXPECT_EQ(got.channels, mode == TMP3CoderMode::MONO ? 1 : 2);
+                // The VBR header tells the decoder the encoder's delay and padding; without it,
+                // the decoder keeps up to one frame of padding and the delay beyond its own.
+                if (vbr) {
+                    EXPECT_EQ(got.frames, want);
+                } else {
+                    EXPECT_GE(got.frames, want);
+                    EXPECT_LE(got.frames, want + (rate < 32000 ? 576 : 1152) + 1105);
+                }
+                EXPECT_NEAR(got.hz, 440, 4.4);
+            }
+}
+
 TEST(Ripper, EventsAbortAndShortWrites)
 {
     auto& set = discs();

@@ -3,6 +3,7 @@
 // template, runs to MP3 (read back by mutagen and lame) and WAV (byte for byte), and stops.
 #include "AppTestMain.h"
 #include "CdImages.h"
+#include "CdRipTesting.h"
 #include "CddbLoopbackServer.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
@@ -25,6 +26,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <dirent.h>
@@ -174,6 +176,9 @@ protected:
             }
         });
         timer.start(0);
+        // Window messages are polled at most every 10 ms: once that long has passed, the rip's
+        // first chunk lets the action in, however short the rip.
+        if (during) QThread::msleep(11);
         Form11->Button1->click();
         timer.stop();
     }
@@ -199,8 +204,19 @@ TEST_F(CdWindow, OpeningShowsTheDrivesAndTheDefaults)
     EXPECT_TRUE(Form11->Edit1->isEnabled() && Form11->Edit1->isReadOnly());
     EXPECT_EQ(Form11->DiscIdText.size(), 8u);
     EXPECT_EQ(Form11->Label14->text().toStdString(), Form11->DiscIdText);
-    // The drive box moves the ripper; the same drive again reads no new table.
+    // The drive box moves the ripper, and the encoder keeps the settings the window shows; the
+    // same drive again reads no new table.
+    auto choose = [](QComboBox* box, int item) {
+        box->setCurrentIndex(item);
+        emit box->activated(item);
+    };
+    choose(Form11->ComboBox4, 3);
+    choose(Form11->ComboBox1, 2);
     useDisc(4);
+    EXPECT_EQ(Form11->MP3Coder1->Mode(), TMP3CoderMode::MONO);
+    EXPECT_EQ(Form11->MP3Coder1->SampleRate, 22050u);
+    choose(Form11->ComboBox4, 0);
+    choose(Form11->ComboBox1, 0);
     EXPECT_EQ(Form11->ListView1->topLevelItemCount(), 99);
     EXPECT_EQ(titleOf(98), QStringLiteral("Track99"));
     EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), 99);
@@ -539,6 +555,124 @@ TEST_F(CdWindow, ExtractionToMp3AndWav)
     }
 }
 
+// A cache entry with more titles than the disc has tracks: the rows beyond them are not ripped,
+// and the run ends as usual.
+TEST_F(CdWindow, RowsBeyondTheDiscAreNotRipped)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> selected;  // rows; none: every row
+        Strings files;
+        int total;                  // the overall bar at the end
+    } cases[] = {
+        {"every row", {}, {"01.wav", "02.wav", "03.wav"}, 100},
+        {"rows 2 and 5", {1, 4}, {"02.wav"}, 100},
+        {"row 5 alone", {4}, {}, 0},
+    };
+    Form11->CheckBox2->setChecked(true);
+    fs::create_directories(cacheFolder());
+    std::ofstream(cacheFile(), std::ios::binary) << cacheBytes("Art", 5, {"A", "B", "C", "D", "E"}, "rock", "Alb");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui::Dialogs::clearScript();
+        const std::string folder = rip_ + "/" + c.name;
+        RipFolder = folder;  // the run's reload of the settings sets it and the template back
+        Form19->Edit1->setText(QStringLiteral("%4"));
+        Form11->Show();
+        useDisc(0);
+        ASSERT_EQ(Form11->ListView1->topLevelItemCount(), 5);
+        for (int row : c.selected) Form11->ListView1->topLevelItem(row)->setSelected(true);
+        run();
+        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée"});
+        EXPECT_FALSE(Form11->isVisible());
+        EXPECT_EQ(Form11->ProgressBar2->Position(), c.total);
+        Strings made;
+        if (fs::exists(folder))
+            for (const auto& e : fs::directory_iterator(folder)) made.push_back(e.path().filename().string());
+        std::sort(made.begin(), made.end());
+        EXPECT_EQ(made, c.files);
+    }
+    Form11->CheckBox1->setChecked(true);
+}
+
+// What stands in the rip folder under a rip's name: a file is overwritten, a link is replaced
+// and the file it names stays as it was; a link no rip replaces stays.
+TEST_F(CdWindow, RipsReplaceLinksAndOverwriteFiles)
+{
+    struct Case {
+        const char* name;
+        bool encode;
+        const char* planted;  // the name in the way
+        enum { Link, Dangling, File } kind;
+        bool jitter;          // the drive slips: a jitter log is written
+        bool replaced;
+        Strings files;        // the rip folder afterwards
+    } cases[] = {
+        {"link, MP3", true, "01.mp3", Case::Link, false, true, {"01.mp3"}},
+        {"link, WAV", false, "01.wav", Case::Link, false, true, {"01.wav"}},
+        {"dangling link", true, "01.mp3", Case::Dangling, false, true, {"01.mp3"}},
+        {"file", true, "01.mp3", Case::File, false, true, {"01.mp3"}},
+        {"link at the jitter log", false, "01.jitt", Case::Link, true, true, {"01.jitt", "01.wav"}},
+        {"link at the jitter log, no slip", false, "01.jitt", Case::Link, false, false, {"01.jitt", "01.wav"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui::Dialogs::clearScript();
+        const std::string folder = rip_ + "/" + c.name + "/", victim = rip_ + "/victim " + c.name;
+        fs::create_directories(folder);
+        if (c.kind == Case::File) std::ofstream(folder + c.planted) << "old";
+        else fs::create_symlink(victim, folder + c.planted);
+        if (c.kind == Case::Link) std::ofstream(victim) << "keep";
+        RipFolder = folder;
+        Form19->Edit1->setText(QStringLiteral("%4"));
+        Form11->Show();
+        useDisc(0);
+        (c.encode ? Form11->CheckBox1 : Form11->CheckBox2)->setChecked(true);
+        Form11->ListView1->topLevelItem(0)->setSelected(true);
+        int reads = 0;
+        if (c.jitter)
+            CR_SetReadFault([&](int32_t first, long sectors, int16_t* samples) {
+                if (first <= 100 && first + sectors > 100 && reads++ < 2)
+                    std::memmove(samples, samples + 40, size_t(sectors * 2352 - 80));
+            });
+        run();
+        CR_SetReadFault(nullptr);
+        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée"});
+        EXPECT_EQ(fs::is_symlink(folder + c.planted), !c.replaced);
+        if (c.replaced) {
+            EXPECT_GT(fs::file_size(folder + c.planted), 3u);
+        }
+        if (c.kind == Case::Link) EXPECT_EQ(read(victim), "keep");
+        else EXPECT_FALSE(fs::exists(victim));
+        Strings made;  // nothing left aside
+        for (const auto& e : fs::directory_iterator(folder)) made.push_back(e.path().filename().string());
+        std::sort(made.begin(), made.end());
+        EXPECT_EQ(made, c.files);
+    }
+    Form11->CheckBox1->setChecked(true);
+}
+
+// A drive whose disc cannot be read: the device says so, and nothing of the disc shown before
+// stays to be ripped.
+TEST_F(CdWindow, AnUnreadableDiscLeavesNothingToRip)
+{
+    ASSERT_EQ(rowTitles(), Defaults);
+    ui::Dialogs::clearScript();
+    useDisc(Discs->discs.size() - 1);
+    const Strings device = boxTexts();
+    ASSERT_EQ(device.size(), 1u);
+    EXPECT_THAT(device[0], HasSubstr("périphérique"));
+    EXPECT_EQ(Form11->ListView1->topLevelItemCount(), 0);
+    EXPECT_TRUE(Form11->LabelTrackCD->text().isEmpty());
+    EXPECT_TRUE(Form11->Edit1->text().isEmpty() && Form11->Edit2->text().isEmpty());
+    EXPECT_EQ(Form11->CDRipper1->ActiveCdRomNum(), Form11->CbBoxActiveCDRom->currentIndex());
+    EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), 0);
+    ui::Dialogs::clearScript();
+    run();
+    EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Aucune piste à extraire"});
+    EXPECT_TRUE(fs::is_empty(rip_));
+}
+
 TEST_F(CdWindow, StopsAndEmptyLists)
 {
     // "Annuler" during the first of three WAV tracks: that file is cut short with a fitting
@@ -631,8 +765,9 @@ int main(int argc, char** argv)
     fs::create_directories(tempRoot + "/music");
     setenv("XDG_CONFIG_HOME", (tempRoot + "/config").c_str(), 1);
     std::ofstream(tempRoot + "/config/Sonoverne.ini") << "[Liste]\r\nDossier=" << tempRoot << "/music\r\n";
-    // The discs are lettered before the windows make their ripper.
-    Discs = new cdtest::DiscSet;
+    // The discs are lettered before the windows make their ripper; the last one cannot be read.
+    Discs = new cdtest::DiscSet({{"unreadable", {{cdtest::TrackPlan::Tone, 75, 0, 440}}}});
+    std::ofstream(Discs->discs.back().cue, std::ios::binary) << "not a cue sheet\r\n";
     platform::setProgramFolder(tempRoot + "/prog/");
     const int result = sonoverne::test::RunWithWindows(argc, argv, [](QApplication& app) {
         app.setQuitOnLastWindowClosed(false);

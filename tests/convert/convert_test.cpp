@@ -21,6 +21,8 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <sys/mount.h>
+
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
@@ -886,6 +888,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         QString message;                                         // empty: none
         Strings failed, made, absent;
         std::map<std::string, std::string> after;
+        Strings links = {};                                      // dangling links already there
     } cases[] = {
         {"sorted, Convertir pressed again during the run", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {},
          [&](int file, int percent) {
@@ -909,6 +912,8 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         {"names that are not plain", {{hostile[0], wav}, {hostile[1], wav}, {hostile[2], wav}}, {}, {}, {}, ofThree,
          {16, 33, 50, 66, 83, 100}, done, {}, {"q\"uote\" with  blanks.mp3", "-dash.mp3", "\xe9t\xe9 latin-1.mp3"}, {},
          {}},
+        {"a dangling link where the MP3 goes, replaced", {{"a.wav", wav}}, {}, {}, {}, {status(1, 1)}, {50, 100}, done, {},
+         {"a.mp3"}, {}, {}, {"a.mp3"}},
         {"Annuler", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {},
          [&](int file, int percent) {
              if (file == 1 && percent == 50) f->Button5->click();
@@ -930,6 +935,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         TempTree tree;
         const std::string dir = tree.dir("wav");
         for (const auto& [name, bytes] : t.before) platform::writeFile(dir + "/" + name, bytes);
+        for (const std::string& name : t.links) ASSERT_EQ(::symlink((dir + "/gone").c_str(), (dir + "/" + name).c_str()), 0);
         f->Show();
         for (const auto& [name, bytes] : t.files) {
             platform::writeFile(dir + "/" + name, bytes);
@@ -987,6 +993,9 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         }
         for (const std::string& name : t.absent) EXPECT_FALSE(exists(dir + "/" + name)) << name;
         for (const auto& [name, bytes] : t.after) EXPECT_EQ(TempTree::read(dir + "/" + name), bytes) << name;
+        if (!t.links.empty()) {
+            EXPECT_FALSE(exists(dir + "/gone"));
+        }
         // Nothing set aside is left behind.
         const platform::FolderSnapshot listing(dir);
         for (const platform::DirEntry& e : listing.entries()) EXPECT_NE(e.name[0], '.') << e.name;
@@ -1032,6 +1041,29 @@ Decoded decodedTone(const std::string& wav)
     for (std::size_t i = from + 1; i < to; ++i) crossings += (first(i - 1) < 0) != (first(i) < 0);
     d.hz = to > from ? crossings / 2.0 * d.rate / double(to - from) : 0;
     return d;
+}
+
+// An MP3 in the way that cannot be moved aside (no inode left for the hidden name) is kept, and
+// its WAV is named as failed.
+TEST_F(Convert, WavToMp3KeepsAnMp3ItCannotMoveAside)
+{
+    TempTree tree;
+    const std::string dir = tree.dir("full");
+    // The folder, the WAV and the MP3: nothing more.
+    if (::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=1m,nr_inodes=3") != 0) GTEST_SKIP() << "needs root";
+    struct Unmount {
+        std::string dir;
+        ~Unmount() { ::umount(dir.c_str()); }
+    } unmount{dir};
+    ASSERT_EQ(platform::writeFile(dir + "/a.wav", toneWav(9216)), 0);
+    ASSERT_EQ(platform::writeFile(dir + "/a.mp3", "mine"), 0);
+    Form12->Show();
+    Form12->ListBox1->Add(dir + "/a.wav");
+    Form12->Button7->click();
+    ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+    EXPECT_THAT(bytesOf(ui::Dialogs::shown()[0].text), HasSubstr(dir + "/a.wav"));
+    EXPECT_EQ(TempTree::read(dir + "/a.mp3"), "mine");
+    resetWindows();
 }
 
 TEST_F(Convert, WavToMp3ToWavKeepsTheLengthAndFrequencyOfATone)
