@@ -677,9 +677,10 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
     const Strings hostile = {"q\"uote\" with  blanks.wav", "-dash.wav", "\xe9t\xe9 latin-1.wav"};
     // Files of this content are made FIFOs.
     const std::string fifo = "<fifo>";
+    const std::string unsupported = "Format WAV non pris en charge";  // a failed file's reason
     auto atRate = [](uint32_t rate, uint16_t channels = 2) { return toneWav(100, 440, rate, channels); };
-    std::vector<QString> ofSeven;
-    for (int i = 1; i <= 7; ++i) ofSeven.push_back(status(i, 7));
+    std::vector<QString> ofEight;
+    for (int i = 1; i <= 8; ++i) ofEight.push_back(status(i, 8));
 
     struct Case {
         const char* what;
@@ -717,11 +718,14 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
          {}},
         {"rates and channels the encoder does not take in, a FIFO",
          {{"r1.wav", atRate(1)}, {"r7999.wav", atRate(7999)}, {"r8000.wav", atRate(8000)},
-          {"r192000.wav", atRate(192000)}, {"r192001.wav", atRate(192001)}, {"c3.wav", atRate(44100, 3)},
+          {"r192000.wav", atRate(192000)}, {"r192001.wav", atRate(192001)}, {"c0.wav", atRate(44100, 0)},
+          {"c3.wav", atRate(44100, 3)},
           {"fifo.wav", fifo}},
-         {}, {}, {"c3.wav", "fifo.wav", "r1.wav", "r192000.wav", "r192001.wav", "r7999.wav", "r8000.wav"}, ofSeven,
-         {57, 100}, done + ".", {"c3.wav", "fifo.wav", "r1.wav", "r192001.wav", "r7999.wav"},
-         {"r192000.mp3", "r8000.mp3"}, {"c3.mp3", "fifo.mp3", "r1.mp3", "r192001.mp3", "r7999.mp3"}, {}},
+         {}, {}, {"c0.wav", "c3.wav", "fifo.wav", "r1.wav", "r192000.wav", "r192001.wav", "r7999.wav", "r8000.wav"},
+         ofEight, {62, 100}, done + ".",
+         {"c0.wav (" + unsupported, "c3.wav (" + unsupported, "fifo.wav (Impossible d'ouvrir le fichier", "r1.wav (" + unsupported,
+          "r192001.wav (" + unsupported, "r7999.wav (" + unsupported},
+         {"r192000.mp3", "r8000.mp3"}, {"c0.mp3", "c3.mp3", "fifo.mp3", "r1.mp3", "r192001.mp3", "r7999.mp3"}, {}},
         {"Annuler", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {},
          [&](int file, int percent) {
              if (file == 1 && percent == 50) f->Button5->click();
