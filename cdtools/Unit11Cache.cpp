@@ -3,13 +3,16 @@
 #include "Unit11.h"
 
 #include "FileSystem.h"
+#include "Input.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +28,11 @@ int toInteger(const QString& text)
 }
 
 QString textOf(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+std::string cannotRead(const std::string& name, const std::string& why)
+{
+    return "Impossible de lire le fichier " + platform::printable(name) + " : " + why;
+}
 
 }  // namespace
 
@@ -86,12 +94,19 @@ void TForm11::LoadLocalCddbEntry()
         FillDefaultTracks();
         return;
     }
-    // Read whole, then closed: a bad line below leaves no file open.
+    // Read whole, then closed: a bad line below leaves no file open. A FIFO in the entry's place
+    // is not waited on.
     QStringList lines;
     {
-        std::ifstream in(name, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        lines = textOf(bytes).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+        const int fd = platform::openForReading(name);
+        if (fd < 0) throw std::runtime_error(cannotRead(name, platform::errorText(errno)));
+        QFile in;
+        if (!in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            throw std::runtime_error(cannotRead(name, platform::errorText(EIO)));
+        }
+        const QByteArray bytes = in.readAll();
+        lines = textOf(bytes.toStdString()).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
         if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     }
     qsizetype at = 0;
