@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -23,7 +22,8 @@ int toInteger(const QString& text)
     while (digits.startsWith(QLatin1Char(' '))) digits.remove(0, 1);
     bool ok = false;
     const int value = digits.toInt(&ok, 10);
-    if (!ok || digits.isEmpty() || digits.back().isSpace()) throw std::runtime_error("'" + text.toStdString() + "' n'est pas une valeur entière correcte");
+    if (!ok || digits.isEmpty() || digits.back().isSpace())
+        throw std::runtime_error("'" + platform::printable(text.toStdString()) + "' n'est pas une valeur entière correcte");
     return value;
 }
 
@@ -57,7 +57,7 @@ void TForm11::writeCacheFile(const QString& artist, int count, const QStringList
     if (!platform::folderExists(folder) && !platform::makeFolders(folder)) error = errno;
     if (!error) error = platform::writeFileAside(name, text.toStdString());
     if (error)
-        throw std::runtime_error("Impossible d'écrire le fichier " + name + " : " + std::strerror(error));
+        throw std::runtime_error("Impossible d'écrire le fichier " + platform::printable(name) + " : " + platform::errorText(error));
 }
 
 void TForm11::SaveLocalCddbEntry()

@@ -339,6 +339,7 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
         {"control characters", "x\rA\tB\r2\rt\x01\x31\rt2\rc\rAl\r", {"t 1", "t2"}, "A B", "Al", "c", nullptr},
         {"bad count", "x\r\nArt\r\ntwelve\r\nT1\r\n", {}, "", "", "", "'twelve' n'est pas une valeur entière correcte"},
         {"empty", "", {}, "", "", "", "'' n'est pas une valeur entière correcte"},
+        {"control bytes in the count", "x\r\nArt\r\n\x1b[2J\t1\r\n", {}, "", "", "", "'?[2J?1' n'est pas une valeur entière correcte"},
         {"a FIFO", Fifo, {}, "", "", "", "Impossible de lire le fichier %f : N'est pas un fichier ordinaire"},
     };
     for (const Case& c : cases) {
@@ -360,6 +361,14 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
         EXPECT_EQ(boxTexts(), c.error ? Strings{"Sonoverne|" + error.toStdString() + "."} : Strings{});
         EXPECT_FALSE(heldOpen(cacheFile()));
     }
+    // A folder in the entry's place: the look-up's entry cannot be written, and the box says why
+    // in French.
+    fs::remove_all(cacheFolder());
+    fs::create_directories(cacheFile());
+    answer(QByteArray("200 rock ") + QByteArray::fromStdString(Form11->DiscIdText) + " A / B\r\n", entry());
+    ui::Dialogs::clearScript();
+    Form11->Button3->click();
+    EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Impossible d'écrire le fichier " + cacheFile() + " : Est un dossier."});
 }
 
 TEST_F(CdWindow, IdentityEditorRewritesTheCache)
