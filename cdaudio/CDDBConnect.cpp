@@ -93,6 +93,16 @@ std::string networkErrorText(QNetworkReply::NetworkError error)
     }
 }
 
+// A redirect stays on the server asked: same scheme, host and port.
+bool sameServer(const QUrl& a, const QUrl& b)
+{
+    auto port = [](const QUrl& u) {
+        return u.port(u.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) ? 80 : 443);
+    };
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && port(a) == port(b);
+}
+
 struct BusyCursor {
     bool shown = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
     BusyCursor() { if (shown) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
@@ -140,13 +150,25 @@ std::string TCDDBConnect::SendCommand(const std::string& command)
         // URL, so Port never decided where a request went.
         QNetworkRequest request(QUrl::fromEncoded(QByteArray::fromStdString(url), QUrl::TolerantMode));
         request.setHeader(QNetworkRequest::UserAgentHeader, QString::fromStdString(ClientName + "/" + ClientVersion));
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
         QNetworkReply* r = http_->get(request);
         QByteArray body;
-        enum { Running, Done, TimedOut, TooLong } state = Running;
+        enum { Running, Done, TimedOut, TooLong, Redirected } state = Running;
+        QUrl elsewhere;
         QEventLoop loop;
         QTimer timer;
         timer.setSingleShot(true);
         QObject::connect(&timer, &QTimer::timeout, &loop, [&] { state = TimedOut; r->abort(); });
+        QObject::connect(r, &QNetworkReply::redirected, &loop, [&](const QUrl& to) {
+            const QUrl target = request.url().resolved(to);
+            if (sameServer(target, request.url())) {
+                emit r->redirectAllowed();
+                return;
+            }
+            state = Redirected;
+            elsewhere = target;
+            r->abort();
+        });
         QObject::connect(r, &QNetworkReply::readyRead, &loop, [&] {
             if (state != Running) return;
             body += r->read(MaxReplyBytes + 1 - body.size());
@@ -170,6 +192,9 @@ std::string TCDDBConnect::SendCommand(const std::string& command)
             throw std::runtime_error("Le serveur CDDB n'a pas répondu dans les " + std::to_string(TimeoutMs / 1000) + " s.");
         if (state == TooLong)
             throw std::runtime_error("La réponse du serveur CDDB dépasse " + std::to_string(MaxReplyBytes / 1024) + " Kio : elle est refusée.");
+        if (state == Redirected)
+            throw std::runtime_error("Le serveur CDDB renvoie vers un autre serveur (" +
+                                     platform::printable(elsewhere.toDisplayString().toStdString()) + ") : refusé.");
         int status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (r->error() != QNetworkReply::NoError) {
             if (status >= 400) {

@@ -29,6 +29,8 @@ int toInteger(const QString& text)
 
 QString textOf(const std::string& utf8) { return QString::fromStdString(utf8); }
 
+constexpr qint64 MaxEntryBytes = 1 << 20;
+
 std::string cannotRead(const std::string& name, const std::string& why)
 {
     return "Impossible de lire le fichier " + platform::printable(name) + " : " + why;
@@ -95,7 +97,8 @@ void TForm11::LoadLocalCddbEntry()
         return;
     }
     // Read whole, then closed: a bad line below leaves no file open. A FIFO in the entry's place
-    // is not waited on.
+    // is not waited on, and an entry far larger than any disc's is refused like an over-long
+    // reply of the server.
     QStringList lines;
     {
         const int fd = platform::openForReading(name);
@@ -105,7 +108,10 @@ void TForm11::LoadLocalCddbEntry()
             ::close(fd);
             throw std::runtime_error(cannotRead(name, platform::errorText(EIO)));
         }
-        const QByteArray bytes = in.readAll();
+        const QByteArray bytes = in.read(MaxEntryBytes + 1);
+        if (bytes.size() > MaxEntryBytes)
+            throw std::runtime_error("Le fichier " + platform::printable(name) + " dépasse " +
+                                     std::to_string(MaxEntryBytes / 1024) + " Kio : il est refusé.");
         lines = textOf(bytes.toStdString()).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
         if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QUrl>
 
 #include <map>
 
@@ -203,6 +204,47 @@ TEST_F(CDDB, MisbehavingServersEndInErrors)
         received.clear();
         EXPECT_EQ(error([&] { cddb.Read("rock 0c012a02 x"); }), f.error);
         EXPECT_EQ(received.size(), 1u);
+    }
+}
+
+// A redirect is followed on the server asked only: same scheme, host and port.
+TEST_F(CDDB, RedirectsStayOnTheServerAsked)
+{
+    CddbServer other;
+    const QByteArray here = server.base().toLatin1();
+    const QByteArray port = QByteArray::number(QUrl(server.base()).port());
+    auto moved = [](const QByteArray& location) {
+        return Answer{"HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"};
+    };
+    struct Case {
+        const char* name;
+        QByteArray location;
+        bool followed;
+    } cases[] = {
+        {"same server", here + "/moved", true},
+        {"same server, relative", "/~cddb/moved", true},
+        {"another port", other.base().toLatin1() + "/moved", false},
+        {"another host", "http://localhost:" + port + "/~cddb/moved", false},
+        {"another scheme", "https://127.0.0.1:" + port + "/~cddb/moved", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.targets.clear();
+        other.targets.clear();
+        server.answers["read"] = moved(c.location);
+        server.answers["moved"] = {CddbServer::http(Entry)};
+        other.answers["moved"] = {CddbServer::http(Entry)};
+        cddb.LastCode = 0;
+        const std::string what = error([&] { cddb.Read("rock 0c012a02 x"); });
+        EXPECT_TRUE(other.targets.empty());
+        if (c.followed) {
+            EXPECT_EQ(what, "no error");
+            EXPECT_EQ(cddb.LastCode, 210);
+            EXPECT_EQ(server.targets.size(), 2u);
+        } else {
+            EXPECT_NE(what.find("renvoie vers un autre serveur"), std::string::npos) << what;
+            EXPECT_EQ(server.targets.size(), 1u);
+        }
     }
 }
 

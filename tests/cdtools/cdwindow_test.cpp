@@ -322,6 +322,11 @@ TEST_F(CdWindow, LookUpsThroughTheServerAndTheCache)
 
 TEST_F(CdWindow, CacheFilesAsTheyAreFound)
 {
+    // An entry of the given size: one title, then a last line long enough.
+    auto padded = [](size_t size) {
+        std::string s = "x\r\nArt\r\n1\r\nA\r\nc\r\nAl\r\n";
+        return s + std::string(size - s.size(), 'p');
+    };
     const std::string Fifo = "<fifo>";  // the entry is made a FIFO
     struct Case {
         const char* name;
@@ -340,6 +345,8 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
         {"bad count", "x\r\nArt\r\ntwelve\r\nT1\r\n", {}, "", "", "", "'twelve' n'est pas une valeur entière correcte"},
         {"empty", "", {}, "", "", "", "'' n'est pas une valeur entière correcte"},
         {"control bytes in the count", "x\r\nArt\r\n\x1b[2J\t1\r\n", {}, "", "", "", "'?[2J?1' n'est pas une valeur entière correcte"},
+        {"1 MiB", padded(1 << 20), {"A"}, "Art", "Al", "c", nullptr},
+        {"over 1 MiB", padded((1 << 20) + 1), {}, "", "", "", "Le fichier %f dépasse 1024 Kio : il est refusé"},
         {"a FIFO", Fifo, {}, "", "", "", "Impossible de lire le fichier %f : N'est pas un fichier ordinaire"},
     };
     for (const Case& c : cases) {
