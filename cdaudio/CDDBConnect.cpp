@@ -1,6 +1,7 @@
 #include "CDDBConnect.h"
 
 #include "CDInfo.h"
+#include "Input.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -13,6 +14,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cerrno>
 #include <stdexcept>
 
 namespace {
@@ -59,8 +61,46 @@ int32_t replyCode(const std::string& s)
     size_t i = s[0] == '-' || s[0] == '+' ? 1 : 0;
     bool ok = i < s.size();
     for (size_t k = i; k < s.size(); ++k) ok = ok && std::isdigit(static_cast<unsigned char>(s[k]));
-    if (!ok) throw std::runtime_error("'" + s + "' n'est pas une valeur entière correcte");
+    if (!ok) throw std::runtime_error("'" + platform::printable(s) + "' n'est pas une valeur entière correcte");
     return std::stoi(s);
+}
+
+// What the HTTP client's failures say to a French reader: the failures of the system's own
+// sockets in the words of the system's error texts, the others here.
+std::string networkErrorText(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError: return platform::errorText(ECONNREFUSED);
+    case QNetworkReply::TimeoutError: return platform::errorText(ETIMEDOUT);
+    case QNetworkReply::ProtocolUnknownError: return platform::errorText(EPROTONOSUPPORT);
+    case QNetworkReply::OperationCanceledError: return platform::errorText(ECANCELED);
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError: return platform::errorText(ENETUNREACH);
+    case QNetworkReply::RemoteHostClosedError: return "Connexion fermée par le serveur";
+    case QNetworkReply::HostNotFoundError: return "Serveur introuvable";
+    case QNetworkReply::SslHandshakeFailedError: return "Échec de la connexion sécurisée";
+    case QNetworkReply::TooManyRedirectsError: return "Trop de redirections";
+    case QNetworkReply::InsecureRedirectError: return "Redirection vers une adresse non sécurisée";
+    case QNetworkReply::ProxyConnectionRefusedError: return "Connexion au serveur mandataire refusée";
+    case QNetworkReply::ProxyConnectionClosedError: return "Connexion fermée par le serveur mandataire";
+    case QNetworkReply::ProxyNotFoundError: return "Serveur mandataire introuvable";
+    case QNetworkReply::ProxyTimeoutError: return "Délai d'attente du serveur mandataire dépassé";
+    case QNetworkReply::ProxyAuthenticationRequiredError: return "Le serveur mandataire demande une authentification";
+    case QNetworkReply::AuthenticationRequiredError: return "Le serveur demande une authentification";
+    case QNetworkReply::ProtocolInvalidOperationError: return "Opération non valide pour ce protocole";
+    case QNetworkReply::ProtocolFailure: return "Réponse du serveur illisible";
+    default: return "Erreur réseau n° " + std::to_string(int(error));
+    }
+}
+
+// A redirect stays on the server asked: same scheme, host and port.
+bool sameServer(const QUrl& a, const QUrl& b)
+{
+    auto port = [](const QUrl& u) {
+        return u.port(u.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) ? 80 : 443);
+    };
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && port(a) == port(b);
 }
 
 struct BusyCursor {
@@ -110,13 +150,25 @@ std::string TCDDBConnect::SendCommand(const std::string& command)
         // URL, so Port never decided where a request went.
         QNetworkRequest request(QUrl::fromEncoded(QByteArray::fromStdString(url), QUrl::TolerantMode));
         request.setHeader(QNetworkRequest::UserAgentHeader, QString::fromStdString(ClientName + "/" + ClientVersion));
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
         QNetworkReply* r = http_->get(request);
         QByteArray body;
-        enum { Running, Done, TimedOut, TooLong } state = Running;
+        enum { Running, Done, TimedOut, TooLong, Redirected } state = Running;
+        QUrl elsewhere;
         QEventLoop loop;
         QTimer timer;
         timer.setSingleShot(true);
         QObject::connect(&timer, &QTimer::timeout, &loop, [&] { state = TimedOut; r->abort(); });
+        QObject::connect(r, &QNetworkReply::redirected, &loop, [&](const QUrl& to) {
+            const QUrl target = request.url().resolved(to);
+            if (sameServer(target, request.url())) {
+                emit r->redirectAllowed();
+                return;
+            }
+            state = Redirected;
+            elsewhere = target;
+            r->abort();
+        });
         QObject::connect(r, &QNetworkReply::readyRead, &loop, [&] {
             if (state != Running) return;
             body += r->read(MaxReplyBytes + 1 - body.size());
@@ -140,12 +192,16 @@ std::string TCDDBConnect::SendCommand(const std::string& command)
             throw std::runtime_error("Le serveur CDDB n'a pas répondu dans les " + std::to_string(TimeoutMs / 1000) + " s.");
         if (state == TooLong)
             throw std::runtime_error("La réponse du serveur CDDB dépasse " + std::to_string(MaxReplyBytes / 1024) + " Kio : elle est refusée.");
+        if (state == Redirected)
+            throw std::runtime_error("Le serveur CDDB renvoie vers un autre serveur (" +
+                                     platform::printable(elsewhere.toDisplayString().toStdString()) + ") : refusé.");
         int status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (r->error() != QNetworkReply::NoError) {
-            if (status >= 400)
-                throw std::runtime_error("HTTP/1.1 " + std::to_string(status) + " " +
-                                         r->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().toStdString());
-            throw std::runtime_error(r->errorString().toStdString());
+            if (status >= 400) {
+                const QString reason = r->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+                throw std::runtime_error("HTTP/1.1 " + std::to_string(status) + " " + platform::printable(reason.toStdString()));
+            }
+            throw std::runtime_error("Échec de la requête CDDB : " + networkErrorText(r->error()));
         }
         // Level 4 replies are ISO-8859-1; a zero byte ends the text.
         int zero = body.indexOf('\0');

@@ -24,6 +24,13 @@ std::map<uint32_t, Device>& devices()
 
 uint32_t nextId = 1;
 
+// What was wrong with the files of the last image that could not be opened.
+std::string& lastFileFault()
+{
+    static std::string text;
+    return text;
+}
+
 uint32_t openDevice(uint32_t flags, OpenParams* p)
 {
     if (!p) return ErrMissingParameter;
@@ -32,8 +39,8 @@ uint32_t openDevice(uint32_t flags, OpenParams* p)
         return ErrInvalidDeviceName;
     std::string source = cdSourceOfLetter(p->ElementName[0]);
     if (source.empty()) return ErrInvalidDeviceName;
-    CdIo_t* cd = cdio_open(source.c_str(), DRIVER_UNKNOWN);
-    if (!cd) return ErrDeviceNotReady;
+    CdIo_t* cd = openCdSource(source, &lastFileFault());
+    if (!cd) return lastFileFault().empty() ? ErrDeviceNotReady : ErrFileRead;
     track_t first = cdio_get_first_track_num(cd);
     track_t count = cdio_get_num_tracks(cd);
     if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0) {
@@ -125,6 +132,7 @@ bool deviceErrorText(uint32_t code, char* buffer, uint32_t size)
     case ErrDeviceNotReady: text = "Le périphérique n'est pas prêt : aucun CD audio lisible dans le lecteur."; break;
     case ErrOutOfRange: text = "Le paramètre spécifié est hors de la plage de la commande spécifiée."; break;
     case ErrMissingParameter: text = "Il manque un paramètre à la commande spécifiée."; break;
+    case ErrFileRead: text = lastFileFault().c_str(); break;
     default:
         if (size) buffer[0] = 0;
         return false;

@@ -35,6 +35,7 @@ constexpr uint32_t ErrUnsupportedFunction = 274;
 constexpr uint32_t ErrDeviceNotReady = 276;
 constexpr uint32_t ErrOutOfRange = 282;
 constexpr uint32_t ErrMissingParameter = 279;
+constexpr uint32_t ErrFileRead = 348;  // a disc image's file: its text names the file
 
 struct OpenParams {
     uint32_t Callback = 0;

@@ -1,11 +1,15 @@
 #include "CdDrives.h"
 
+#include "Input.h"
+
 #include <cdio/cdio.h>
 #include <cdio/logging.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
+#include <unistd.h>
 
 namespace cdaudio {
 
@@ -35,7 +39,108 @@ bool endsWithNoCase(const std::string& s, const char* suffix)
     return true;
 }
 
+// A sheet larger than this is no sheet: it is refused before libcdio parses it.
+constexpr size_t MaxSheetBytes = 1 << 20;
+
+std::string readFault(const std::string& name, int error)
+{
+    return "Impossible de lire le fichier " + platform::printable(name) + " : " + platform::errorText(error);
+}
+
+// The sheet's bytes, or a fault.
+std::string readSheet(const std::string& sheet, std::string& text)
+{
+    const int fd = platform::openForReading(sheet);
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? std::string() : readFault(sheet, errno);
+    char buffer[16384];
+    int error = 0;
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n < 0) error = errno;
+            break;
+        }
+        text.append(buffer, size_t(n));
+        if (text.size() > MaxSheetBytes) {
+            error = EFBIG;
+            break;
+        }
+    }
+    close(fd);
+    return error ? readFault(sheet, error) : std::string();
+}
+
+// The data files a line of a sheet may name: FILE in a CUE sheet, FILE, AUDIOFILE and DATAFILE
+// in a TOC file. A name without quotes is taken both up to its first blank and up to the end
+// of the line, as parsers differ.
+void namedFiles(const std::string& line, std::vector<std::string>& names)
+{
+    const char* const blanks = " \t";
+    size_t at = line.find_first_not_of(blanks);
+    if (at == std::string::npos) return;
+    size_t end = line.find_first_of(blanks, at);
+    if (end == std::string::npos) return;
+    std::string word = line.substr(at, end - at);
+    for (char& c : word) c = char(std::toupper(static_cast<unsigned char>(c)));
+    if (word != "FILE" && word != "AUDIOFILE" && word != "DATAFILE") return;
+    at = line.find_first_not_of(blanks, end);
+    if (at == std::string::npos) return;
+    if (line[at] == '"') {
+        end = line.find('"', at + 1);
+        names.push_back(line.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1));
+        return;
+    }
+    end = line.find_first_of(blanks, at);
+    names.push_back(line.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    const size_t last = line.find_last_not_of(blanks);
+    if (end != std::string::npos && last >= end) names.push_back(line.substr(at, last + 1 - at));
+}
+
 }  // namespace
+
+std::string imageFault(const std::string& source)
+{
+    if (!isImageSource(source)) return {};
+    std::string text;
+    std::string fault = readSheet(source, text);
+    if (!fault.empty()) return fault;
+    const size_t slash = source.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : source.substr(0, slash + 1);
+    std::vector<std::string> names;
+    size_t from = 0;
+    while (from < text.size()) {
+        size_t end = text.find_first_of("\r\n", from);
+        if (end == std::string::npos) end = text.size();
+        namedFiles(text.substr(from, end - from), names);
+        from = end + 1;
+    }
+    // A name without a folder is looked for beside the sheet and, as libcdio does for a TOC
+    // file, in the current folder.
+    std::vector<std::string> paths;
+    for (const std::string& name : names) {
+        if (name.empty()) continue;
+        if (name[0] != '/') paths.push_back(folder + name);
+        paths.push_back(name);
+    }
+    // The data of a CUE sheet is what libcdio opens: the sheet's name with "bin" (or "BIN") in
+    // place of its extension.
+    if (endsWithNoCase(source, ".cue"))
+        for (const char* extension : {"bin", "BIN"}) paths.push_back(source.substr(0, source.size() - 3) + extension);
+    for (const std::string& path : paths) {
+        const int fd = platform::openForReading(path);
+        if (fd >= 0) close(fd);
+        else if (errno != ENOENT && errno != ENOTDIR) return readFault(path, errno);
+    }
+    return {};
+}
+
+CdIo_t* openCdSource(const std::string& source, std::string* fault)
+{
+    const std::string found = imageFault(source);
+    if (fault) *fault = found;
+    return found.empty() ? cdio_open(source.c_str(), DRIVER_UNKNOWN) : nullptr;
+}
 
 bool isImageSource(const std::string& source)
 {

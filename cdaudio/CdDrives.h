@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+typedef struct _CdIo CdIo_t;
+
 namespace cdaudio {
 
 constexpr unsigned DriveCdRom = 5;  // drive type of a CD-ROM letter
@@ -18,5 +20,15 @@ std::string cdSourceOfLetter(char letter);
 unsigned driveType(char letter);
 // Whether a source is a disc image rather than a device.
 bool isImageSource(const std::string& source);
+
+// A disc image's sheet and every data file it names, looked at without waiting on any (libcdio
+// would wait for ever on a FIFO in their place): empty when each one that exists is a regular
+// file that can be read, else the French text of the first that is not, naming it. A device
+// source is not looked at.
+std::string imageFault(const std::string& source);
+
+// Opens a device or a disc image with libcdio, an image only once imageFault found nothing
+// (its text then goes to fault); null when it cannot.
+CdIo_t* openCdSource(const std::string& source, std::string* fault = nullptr);
 
 }  // namespace cdaudio

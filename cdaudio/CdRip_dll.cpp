@@ -196,7 +196,7 @@ int32_t CR_ReadToc()
 {
     toc.clear();
     if (!validDrive()) return CDEX_ERROR;
-    CdIo_t* cd = cdio_open(drives[size_t(active)].source.c_str(), DRIVER_UNKNOWN);
+    CdIo_t* cd = cdaudio::openCdSource(drives[size_t(active)].source);
     if (!cd) return CDEX_ERROR;
     track_t first = cdio_get_first_track_num(cd);
     track_t count = cdio_get_num_tracks(cd);
@@ -230,7 +230,7 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSect
     CR_CloseRipper();
     if (!bufferSize || !validDrive() || firstSector < 0 || lastSector < firstSector) return CDEX_ERROR;
     const Drive& d = drives[size_t(active)];
-    CdIo_t* cd = cdio_open(d.source.c_str(), DRIVER_UNKNOWN);
+    CdIo_t* cd = cdaudio::openCdSource(d.source);
     if (!cd) return CDEX_ERROR;
     rip.drive = cdio_cddap_identify_cdio(cd, CDDA_MESSAGE_FORGETIT, nullptr);
     if (!rip.drive) {

@@ -1,12 +1,15 @@
 #include "LameCoder.h"
 
+#include "Input.h"
 #include "Messages.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,6 +20,8 @@ using File = std::unique_ptr<FILE, FileCloser>;
 
 uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 uint32_t le32(const uint8_t* p) { return uint32_t(p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24); }
+
+constexpr uint32_t MinInputRate = 8000, MaxInputRate = 192000;
 
 const char* const NotPcm16 = "Format WAV non pris en charge (seul le PCM 16 bits est encodé) : ";
 
@@ -65,7 +70,10 @@ Input locateWave(FILE* f, const std::string& name, uint64_t fileSize)
                 uint8_t ext[24];
                 pcm = std::fread(ext, 1, 24, f) == 24 && le16(ext + 8) == 1;  // the sub-format
             }
-            if (!pcm || bits != 16 || channels < 1 || channels > 2 || in.blockAlign != channels * 2 || !in.rate)
+            // The rates the encoder takes in: a header that says 1 Hz would make hours of MP3
+            // out of a few kilobytes.
+            if (!pcm || bits != 16 || channels < 1 || channels > 2 || in.blockAlign != channels * 2 ||
+                in.rate < MinInputRate || in.rate > MaxInputRate)
                 throw ELameError(std::string(NotPcm16) + name);
             fmt = true;
         } else if (!std::memcmp(h, "data", 4)) {
@@ -111,8 +119,14 @@ bool TLameCoder::encodeFile(size_t index)
         ~StreamCloser() { coder->CloseStream(); }
     } closer{this};
 
-    File in(std::fopen(input.c_str(), "rb"));
-    if (!in) throw std::runtime_error("Impossible d'ouvrir le fichier " + input);
+    // A FIFO named ".wav" would hold the open for ever.
+    const int fd = platform::openForReading(input);
+    File in(fd < 0 ? nullptr : fdopen(fd, "rb"));
+    if (!in) {
+        const int error = errno;
+        if (fd >= 0) close(fd);
+        throw std::runtime_error("Impossible d'ouvrir le fichier " + input + " : " + platform::errorText(error));
+    }
     File out(std::fopen(output.c_str(), "wb"));
     if (!out) throw std::runtime_error("Impossible de créer le fichier " + output);
     // One write per encoded chunk, so that a short one is seen where it happens.

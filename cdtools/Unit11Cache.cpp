@@ -3,13 +3,15 @@
 #include "Unit11.h"
 
 #include "FileSystem.h"
+#include "Input.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <cstring>
-#include <fstream>
+#include <cerrno>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace {
 
@@ -20,11 +22,19 @@ int toInteger(const QString& text)
     while (digits.startsWith(QLatin1Char(' '))) digits.remove(0, 1);
     bool ok = false;
     const int value = digits.toInt(&ok, 10);
-    if (!ok || digits.isEmpty() || digits.back().isSpace()) throw std::runtime_error("'" + text.toStdString() + "' n'est pas une valeur entière correcte");
+    if (!ok || digits.isEmpty() || digits.back().isSpace())
+        throw std::runtime_error("'" + platform::printable(text.toStdString()) + "' n'est pas une valeur entière correcte");
     return value;
 }
 
 QString textOf(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+constexpr qint64 MaxEntryBytes = 1 << 20;
+
+std::string cannotRead(const std::string& name, const std::string& why)
+{
+    return "Impossible de lire le fichier " + platform::printable(name) + " : " + why;
+}
 
 }  // namespace
 
@@ -49,7 +59,7 @@ void TForm11::writeCacheFile(const QString& artist, int count, const QStringList
     if (!platform::folderExists(folder) && !platform::makeFolders(folder)) error = errno;
     if (!error) error = platform::writeFileAside(name, text.toStdString());
     if (error)
-        throw std::runtime_error("Impossible d'écrire le fichier " + name + " : " + std::strerror(error));
+        throw std::runtime_error("Impossible d'écrire le fichier " + platform::printable(name) + " : " + platform::errorText(error));
 }
 
 void TForm11::SaveLocalCddbEntry()
@@ -86,12 +96,23 @@ void TForm11::LoadLocalCddbEntry()
         FillDefaultTracks();
         return;
     }
-    // Read whole, then closed: a bad line below leaves no file open.
+    // Read whole, then closed: a bad line below leaves no file open. A FIFO in the entry's place
+    // is not waited on, and an entry far larger than any disc's is refused like an over-long
+    // reply of the server.
     QStringList lines;
     {
-        std::ifstream in(name, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        lines = textOf(bytes).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+        const int fd = platform::openForReading(name);
+        if (fd < 0) throw std::runtime_error(cannotRead(name, platform::errorText(errno)));
+        QFile in;
+        if (!in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            throw std::runtime_error(cannotRead(name, platform::errorText(EIO)));
+        }
+        const QByteArray bytes = in.read(MaxEntryBytes + 1);
+        if (bytes.size() > MaxEntryBytes)
+            throw std::runtime_error("Le fichier " + platform::printable(name) + " dépasse " +
+                                     std::to_string(MaxEntryBytes / 1024) + " Kio : il est refusé.");
+        lines = textOf(bytes.toStdString()).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
         if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     }
     qsizetype at = 0;

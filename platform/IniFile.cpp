@@ -1,5 +1,7 @@
 #include "IniFile.h"
 
+#include "Input.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -25,15 +27,14 @@ bool readWholeFile(const std::string& path, std::string& out, bool* missing = nu
 {
     out.clear();
     if (missing) *missing = false;
-    // A FIFO or a device in the file's place must not hold the start: opened without waiting,
-    // and anything but a regular file is refused before a byte is read.
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    // A FIFO or a device in the file's place must not hold the start.
+    int fd = openForReading(path);
     if (fd < 0) {
         if (missing) *missing = errno == ENOENT || errno == ENOTDIR;
         return false;
     }
     struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && size_t(st.st_size) <= MaxSettingsFileSize;
+    bool ok = fstat(fd, &st) == 0 && size_t(st.st_size) <= MaxSettingsFileSize;
     char buf[16384];
     while (ok) {
         ssize_t n = read(fd, buf, sizeof buf);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QUrl>
 
 #include <map>
 
@@ -163,6 +164,10 @@ TEST_F(CDDB, MisbehavingServersEndInErrors)
         {"over-long, no length", {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + huge}, "dépasse 64 Kio"},
         {"cut mid-way", {CddbServer::http(Entry).left(150)}, ""},
         {"not http", {"garbage\r\n\r\n"}, ""},
+        {"closed unanswered", {""}, "Échec de la requête CDDB : Connexion fermée par le serveur"},
+        // What the server says reaches the message without its control bytes.
+        {"control bytes", {CddbServer::http("\x1b\r\n")}, "'?\?\?' n'est pas une valeur entière correcte"},
+        {"control bytes in the reason", {CddbServer::http("", 503, "Busy\x01\x7f now")}, "HTTP/1.1 503 Busy?? now"},
         {"never answers", {"", true}, "n'a pas répondu"},
     };
     for (auto& c : cases) {
@@ -179,16 +184,68 @@ TEST_F(CDDB, MisbehavingServersEndInErrors)
         ASSERT_EQ(received.size(), 1u) << "one report, also for a failed request";
         EXPECT_EQ(received[0].first, 0);
     }
-    // A refused connection.
+    // Failures before any reply, each in French, whatever Qt's own text.
     QTcpServer closed;
     closed.listen(QHostAddress::LocalHost, 0);
-    quint16 port = closed.serverPort();
+    const std::string port = std::to_string(closed.serverPort());
     closed.close();
-    cddb.Server = "http://127.0.0.1:" + std::to_string(port) + "/~cddb";
+    struct Failure {
+        std::string server;
+        const char* error;
+    } failures[] = {
+        {"http://127.0.0.1:" + port + "/~cddb", "Échec de la requête CDDB : Connexion refusée"},
+        {"gopher://127.0.0.1:" + port + "/~cddb", "Échec de la requête CDDB : Protocole non pris en charge"},
+        {"http://cddb.invalid/~cddb", "Échec de la requête CDDB : Serveur introuvable"},
+    };
     cddb.TimeoutMs = 60000;
-    received.clear();
-    EXPECT_NE(error([&] { cddb.Read("rock 0c012a02 x"); }), "no error");
-    EXPECT_EQ(received.size(), 1u);
+    for (const Failure& f : failures) {
+        SCOPED_TRACE(f.server);
+        cddb.Server = f.server;
+        received.clear();
+        EXPECT_EQ(error([&] { cddb.Read("rock 0c012a02 x"); }), f.error);
+        EXPECT_EQ(received.size(), 1u);
+    }
+}
+
+// A redirect is followed on the server asked only: same scheme, host and port.
+TEST_F(CDDB, RedirectsStayOnTheServerAsked)
+{
+    CddbServer other;
+    const QByteArray here = server.base().toLatin1();
+    const QByteArray port = QByteArray::number(QUrl(server.base()).port());
+    auto moved = [](const QByteArray& location) {
+        return Answer{"HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"};
+    };
+    struct Case {
+        const char* name;
+        QByteArray location;
+        bool followed;
+    } cases[] = {
+        {"same server", here + "/moved", true},
+        {"same server, relative", "/~cddb/moved", true},
+        {"another port", other.base().toLatin1() + "/moved", false},
+        {"another host", "http://localhost:" + port + "/~cddb/moved", false},
+        {"another scheme", "https://127.0.0.1:" + port + "/~cddb/moved", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.targets.clear();
+        other.targets.clear();
+        server.answers["read"] = moved(c.location);
+        server.answers["moved"] = {CddbServer::http(Entry)};
+        other.answers["moved"] = {CddbServer::http(Entry)};
+        cddb.LastCode = 0;
+        const std::string what = error([&] { cddb.Read("rock 0c012a02 x"); });
+        EXPECT_TRUE(other.targets.empty());
+        if (c.followed) {
+            EXPECT_EQ(what, "no error");
+            EXPECT_EQ(cddb.LastCode, 210);
+            EXPECT_EQ(server.targets.size(), 2u);
+        } else {
+            EXPECT_NE(what.find("renvoie vers un autre serveur"), std::string::npos) << what;
+            EXPECT_EQ(server.targets.size(), 1u);
+        }
+    }
 }
 
 }  // namespace

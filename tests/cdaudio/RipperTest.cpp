@@ -1,8 +1,10 @@
 // The ripper on the generated images: drives, tables of contents, and rips that must give the
 // audio written into the image byte for byte.
+#include "CDInfo.h"
 #include "CDRipper.h"
 #include "CdRipTesting.h"
 #include "CdImages.h"
+#include "FifoWatchdog.h"
 #include "MP3Coder.h"
 #include "wnaspi32.h"
 
@@ -11,6 +13,7 @@
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -343,6 +346,61 @@ TEST(Ripper, JitterLogBesideTheFile)
         else EXPECT_EQ(log, firstLog) << "each log holds its own rip";
     }
     CR_SetReadFault(nullptr);
+}
+
+// A FIFO or a folder where an image's sheet or data file should be: the drive is refused at
+// once with the file's name and why, and nothing waits on the FIFO.
+TEST(Ripper, ImageFilesThatAreNoRegularFilesAreNotWaitedOn)
+{
+    using T = cdtest::TrackPlan;
+    cdtest::DiscSet set({{"sheet", {{T::Noise, 100}}}, {"data", {{T::Noise, 100}}}, {"named", {{T::Noise, 100}}},
+                         {"folder", {{T::Noise, 100}}}, {"late", {{T::Noise, 100}}}});
+    const std::string dir = set.folder + "/";
+    const std::string toc = dir + "disc.toc";
+    std::ofstream(toc) << "CD_DA\n\nTRACK AUDIO\nFILE \"disc.raw\" 0 00:01:00\n";
+    setenv("SONOVERNE_CD_IMAGES", (std::string(getenv("SONOVERNE_CD_IMAGES")) + ":" + toc).c_str(), 1);
+    std::ofstream(dir + "named.cue", std::ios::trunc) << "FILE \"named data.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    const std::vector<std::string> fifos = {dir + "sheet.cue", dir + "data.bin", dir + "named data.bin", dir + "disc.raw"};
+    std::remove(fifos[0].c_str());
+    std::remove(fifos[1].c_str());
+    for (const std::string& f : fifos) ASSERT_EQ(mkfifo(f.c_str(), 0600), 0) << f;
+    std::remove((dir + "folder.bin").c_str());
+    ASSERT_EQ(mkdir((dir + "folder.bin").c_str(), 0700), 0);
+    std::vector<std::string> watched = fifos;
+    watched.push_back(dir + "late.bin");
+    const testutil::FifoWatchdog watchdog(watched);
+    const std::string fifo = " : N'est pas un fichier ordinaire";
+    struct Case {
+        std::string sheet, fault;
+    } cases[] = {
+        {dir + "sheet.cue", dir + "sheet.cue" + fifo},
+        {dir + "data.cue", dir + "data.bin" + fifo},
+        {dir + "named.cue", dir + "named data.bin" + fifo},
+        {dir + "folder.cue", dir + "folder.bin : Est un dossier"},
+        {toc, dir + "disc.raw" + fifo},
+    };
+    TCDRipper r;
+    auto driveOfSheet = [&](const std::string& sheet) {
+        for (int32_t k = 0; k < r.Drives.Count(); ++k)
+            if (cdaudio::cdSourceOfLetter(r.Drives.Objects(k)->Letter) == sheet) return k;
+        throw std::runtime_error("no drive");
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sheet);
+        TCDInfo info;
+        const int32_t k = driveOfSheet(c.sheet);
+        EXPECT_EQ(errorOf([&] { info.Open(r.Drives.Objects(k)->Letter); }), "Impossible de lire le fichier " + c.fault);
+        r.SetActiveCdRomNum(k);
+        EXPECT_EQ(r.Tracks.Count(), 0);
+    }
+    // A data file that turns into a FIFO once the table is read: the rip makes nothing.
+    r.SetActiveCdRomNum(driveOfSheet(dir + "late.cue"));
+    ASSERT_EQ(r.Tracks.Count(), 1);
+    std::remove((dir + "late.bin").c_str());
+    ASSERT_EQ(mkfifo((dir + "late.bin").c_str(), 0600), 0);
+    r.RipTrack(1, dir + "late.wav");
+    EXPECT_FALSE(std::ifstream(dir + "late.wav").good());
+    EXPECT_FALSE(watchdog.fired());
 }
 
 }  // namespace

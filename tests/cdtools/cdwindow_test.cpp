@@ -6,6 +6,7 @@
 #include "CdRipTesting.h"
 #include "CddbLoopbackServer.h"
 #include "Dialogs.h"
+#include "FifoWatchdog.h"
 #include "FileSystem.h"
 #include "IniFile.h"
 #include "Guard.h"
@@ -32,6 +33,7 @@
 #include <dirent.h>
 #include <filesystem>
 #include <functional>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using cdtest::CddbServer;
@@ -336,6 +338,12 @@ TEST_F(CdWindow, LookUpsThroughTheServerAndTheCache)
 
 TEST_F(CdWindow, CacheFilesAsTheyAreFound)
 {
+    // An entry of the given size: one title, then a last line long enough.
+    auto padded = [](size_t size) {
+        std::string s = "x\r\nArt\r\n1\r\nA\r\nc\r\nAl\r\n";
+        return s + std::string(size - s.size(), 'p');
+    };
+    const std::string Fifo = "<fifo>";  // the entry is made a FIFO
     struct Case {
         const char* name;
         std::string bytes;
@@ -352,21 +360,38 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
         {"control characters", "x\rA\tB\r2\rt\x01\x31\rt2\rc\rAl\r", {"t 1", "t2"}, "A B", "Al", "c", nullptr},
         {"bad count", "x\r\nArt\r\ntwelve\r\nT1\r\n", {}, "", "", "", "'twelve' n'est pas une valeur entière correcte"},
         {"empty", "", {}, "", "", "", "'' n'est pas une valeur entière correcte"},
+        {"control bytes in the count", "x\r\nArt\r\n\x1b[2J\t1\r\n", {}, "", "", "", "'?[2J?1' n'est pas une valeur entière correcte"},
+        {"1 MiB", padded(1 << 20), {"A"}, "Art", "Al", "c", nullptr},
+        {"over 1 MiB", padded((1 << 20) + 1), {}, "", "", "", "Le fichier %f dépasse 1024 Kio : il est refusé"},
+        {"a FIFO", Fifo, {}, "", "", "", "Impossible de lire le fichier %f : N'est pas un fichier ordinaire"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ui::Dialogs::clearScript();
+        fs::remove_all(cacheFolder());
         fs::create_directories(cacheFolder());
-        std::ofstream(cacheFile(), std::ios::binary) << c.bytes;
+        if (c.bytes == Fifo) ASSERT_EQ(mkfifo(cacheFile().c_str(), 0600), 0);
+        else std::ofstream(cacheFile(), std::ios::binary) << c.bytes;
+        const testutil::FifoWatchdog watchdog({cacheFile()});
         Form11->ListView1->clear();
         ui::guarded([] { Form11->LoadLocalCddbEntry(); });
+        EXPECT_FALSE(watchdog.fired());
         EXPECT_EQ(rowTitles(), c.rows);
         EXPECT_EQ(Form11->Edit2->text().toStdString(), c.artist);
         EXPECT_EQ(Form11->Edit1->text().toStdString(), c.album);
         EXPECT_EQ(Form11->CachedCategory.toStdString(), c.category);
-        EXPECT_EQ(boxTexts(), c.error ? Strings{std::string("Sonoverne|") + c.error + "."} : Strings{});
+        const QString error = QString::fromUtf8(c.error ? c.error : "").replace("%f", QString::fromStdString(cacheFile()));
+        EXPECT_EQ(boxTexts(), c.error ? Strings{"Sonoverne|" + error.toStdString() + "."} : Strings{});
         EXPECT_FALSE(heldOpen(cacheFile()));
     }
+    // A folder in the entry's place: the look-up's entry cannot be written, and the box says why
+    // in French.
+    fs::remove_all(cacheFolder());
+    fs::create_directories(cacheFile());
+    answer(QByteArray("200 rock ") + QByteArray::fromStdString(Form11->DiscIdText) + " A / B\r\n", entry());
+    ui::Dialogs::clearScript();
+    Form11->Button3->click();
+    EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Impossible d'écrire le fichier " + cacheFile() + " : Est un dossier."});
 }
 
 TEST_F(CdWindow, IdentityEditorRewritesTheCache)

@@ -14,8 +14,8 @@
 
 namespace cdtest {
 
-// Raw replies by the request's command word ("query", "read"): the bytes to send, whether to
-// close the connection after them, or no answer at all.
+// Raw replies by the request's command word ("query", "read", or "moved" for a target that
+// holds "/moved", where tests redirect to): the bytes to send, or no answer at all.
 struct Answer {
     QByteArray bytes;
     bool hang = false;
@@ -53,7 +53,9 @@ private:
         pending_.remove(s);
         std::string target = line.split(' ').value(1).toStdString();
         targets.push_back(target);
-        std::string word = target.find("cmd=cddb+query") != std::string::npos ? "query" : "read";
+        std::string word = target.find("/moved") != std::string::npos           ? "moved"
+                           : target.find("cmd=cddb+query") != std::string::npos ? "query"
+                                                                                : "read";
         const Answer& a = answers[word];
         if (a.hang) return;
         s->write(a.bytes);

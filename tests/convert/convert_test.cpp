@@ -4,6 +4,7 @@
 // fails.
 #include "AppTestMain.h"
 #include "Dialogs.h"
+#include "FifoWatchdog.h"
 #include "FileSystem.h"
 #include "Shell.h"
 #include "TempTree.h"
@@ -29,6 +30,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <sys/stat.h>
 #include <tuple>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -876,6 +878,12 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
     auto status = [](int i, int n) { return QStringLiteral("Conversion en cours du fichier %1 sur %2").arg(i).arg(n); };
     const std::vector<QString> ofThree = {status(1, 3), status(2, 3), status(3, 3)};
     const Strings hostile = {"q\"uote\" with  blanks.wav", "-dash.wav", "\xe9t\xe9 latin-1.wav"};
+    // Files of this content are made FIFOs.
+    const std::string fifo = "<fifo>";
+    const std::string unsupported = "Format WAV non pris en charge";  // a failed file's reason
+    auto atRate = [](uint32_t rate, uint16_t channels = 2) { return toneWav(100, 440, rate, channels); };
+    std::vector<QString> ofEight;
+    for (int i = 1; i <= 8; ++i) ofEight.push_back(status(i, 8));
 
     struct Case {
         const char* what;
@@ -914,6 +922,16 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
          {}},
         {"a dangling link where the MP3 goes, replaced", {{"a.wav", wav}}, {}, {}, {}, {status(1, 1)}, {50, 100}, done, {},
          {"a.mp3"}, {}, {}, {"a.mp3"}},
+        {"rates and channels the encoder does not take in, a FIFO",
+         {{"r1.wav", atRate(1)}, {"r7999.wav", atRate(7999)}, {"r8000.wav", atRate(8000)},
+          {"r192000.wav", atRate(192000)}, {"r192001.wav", atRate(192001)}, {"c0.wav", atRate(44100, 0)},
+          {"c3.wav", atRate(44100, 3)},
+          {"fifo.wav", fifo}},
+         {}, {}, {"c0.wav", "c3.wav", "fifo.wav", "r1.wav", "r192000.wav", "r192001.wav", "r7999.wav", "r8000.wav"},
+         ofEight, {62, 100}, done + ".",
+         {"c0.wav (" + unsupported, "c3.wav (" + unsupported, "fifo.wav (Impossible d'ouvrir le fichier", "r1.wav (" + unsupported,
+          "r192001.wav (" + unsupported, "r7999.wav (" + unsupported},
+         {"r192000.mp3", "r8000.mp3"}, {"c0.mp3", "c3.mp3", "fifo.mp3", "r1.mp3", "r192001.mp3", "r7999.mp3"}, {}, {}},
         {"Annuler", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {},
          [&](int file, int percent) {
              if (file == 1 && percent == 50) f->Button5->click();
@@ -937,10 +955,17 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         for (const auto& [name, bytes] : t.before) platform::writeFile(dir + "/" + name, bytes);
         for (const std::string& name : t.links) ASSERT_EQ(::symlink((dir + "/gone").c_str(), (dir + "/" + name).c_str()), 0);
         f->Show();
+        std::vector<std::string> fifos;
         for (const auto& [name, bytes] : t.files) {
-            platform::writeFile(dir + "/" + name, bytes);
+            if (bytes == fifo) {
+                fifos.push_back(dir + "/" + name);
+                ASSERT_EQ(mkfifo(fifos.back().c_str(), 0600), 0);
+            } else {
+                platform::writeFile(dir + "/" + name, bytes);
+            }
             f->ListBox1->Add(dir + "/" + name);
         }
+        const testutil::FifoWatchdog watchdog(fifos);
         Strings order = t.order;
         if (order.empty())
             for (int i = 0; i < f->ListBox1->Count(); ++i) order.push_back(platform::fileNamePart(f->ListBox1->Item(i)));
@@ -965,6 +990,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         f->Button7->click();
         coder.OnBeginFile = beginFile;
         coder.OnProgress = progress;
+        EXPECT_FALSE(watchdog.fired());
 
         EXPECT_THAT(begun, ElementsAreArray(order));
         EXPECT_THAT(statuses, ElementsAreArray(t.statuses));

@@ -1,13 +1,17 @@
 // The file-system services of the platform layer: masks, listings, attributes, renaming that
-// never replaces, path pieces.
+// never replaces, path pieces, reading what a user names.
+#include "FifoWatchdog.h"
 #include "FileSystem.h"
+#include "Input.h"
 #include "TempTree.h"
 
 #include <gmock/gmock.h>
 
 #include <QString>
 
+#include <cerrno>
 #include <set>
+#include <sys/stat.h>
 
 using ::testing::UnorderedElementsAre;
 
@@ -166,6 +170,42 @@ TEST(Paths, DisplayNamesOfUtf8Paths)
     const std::string p = "/m/\xC3\xA9t\xC3\xA9 \xE2\x99\xAA.mp3";
     EXPECT_EQ(platform::toDisplay(p), QString::fromUtf8("/m/été ♪.mp3"));
     EXPECT_EQ(platform::fromDisplay(platform::toDisplay(p)), p);
+}
+
+// A FIFO, a device or a folder where a file is read is refused at once, in French.
+TEST(Reading, OnlyRegularFilesAreOpenedAndNothingWaits)
+{
+    TempTree t;
+    const std::string fifo = t.path("fifo.wav");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const testutil::FifoWatchdog watchdog({fifo});
+    struct Case {
+        std::string path;
+        int error;  // 0: opened
+        const char* text;
+    } cases[] = {
+        {t.file("a.wav", "RIFF"), 0, ""},
+        {fifo, platform::NotRegularFile, "N'est pas un fichier ordinaire"},
+        {"/dev/null", platform::NotRegularFile, "N'est pas un fichier ordinaire"},
+        {t.dir("folder.wav"), EISDIR, "Est un dossier"},
+        {t.path("missing.wav"), ENOENT, "Fichier ou dossier introuvable"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        errno = 0;
+        const int fd = platform::openForReading(c.path);
+        EXPECT_EQ(fd < 0 ? errno : 0, c.error);
+        if (fd >= 0) {
+            char b[8];
+            EXPECT_EQ(read(fd, b, sizeof b), 4);
+            close(fd);
+        } else {
+            EXPECT_EQ(platform::errorText(errno), c.text);
+        }
+    }
+    EXPECT_FALSE(watchdog.fired());
+    // What a file or a peer says reaches a message without its control characters.
+    EXPECT_EQ(platform::printable("a\r\nb\t\x7f\xc2\x85\xc3\xa9"), "a??b???\xc3\xa9");
 }
 
 }  // namespace

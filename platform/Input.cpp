@@ -1,0 +1,82 @@
+#include "Input.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+int openForReading(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return -1;
+    struct stat st;
+    int error = 0;
+    if (fstat(fd, &st) != 0) error = errno;
+    else if (S_ISDIR(st.st_mode)) error = EISDIR;
+    else if (!S_ISREG(st.st_mode)) error = NotRegularFile;
+    if (error) {
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+std::string errorText(int error)
+{
+    switch (error) {
+    case NotRegularFile: return "N'est pas un fichier ordinaire";
+    case ENOENT: return "Fichier ou dossier introuvable";
+    case EISDIR: return "Est un dossier";
+    case ENOTDIR: return "Un élément du chemin n'est pas un dossier";
+    case EACCES: return "Permission refusée";
+    case EPERM: return "Opération non permise";
+    case EROFS: return "Système de fichiers en lecture seule";
+    case ENOSPC: return "Plus de place sur le disque";
+    case EDQUOT: return "Quota de disque dépassé";
+    case EFBIG: return "Fichier trop volumineux";
+    case EIO: return "Erreur d'entrée-sortie";
+    case ENAMETOOLONG: return "Nom de fichier trop long";
+    case ELOOP: return "Trop de niveaux de liens symboliques";
+    case EMFILE:
+    case ENFILE: return "Trop de fichiers ouverts";
+    case EEXIST: return "Le fichier existe déjà";
+    case EBUSY: return "Périphérique ou ressource occupé";
+    case ENOMEM: return "Mémoire insuffisante";
+    case EINVAL: return "Argument non valide";
+    case EXDEV: return "Lien entre deux systèmes de fichiers impossible";
+    case ETXTBSY: return "Fichier texte occupé";
+    case ECONNREFUSED: return "Connexion refusée";
+    case ECONNRESET: return "Connexion réinitialisée par le correspondant";
+    case ETIMEDOUT: return "Délai d'attente dépassé";
+    case ENETUNREACH: return "Réseau inaccessible";
+    case EHOSTUNREACH: return "Hôte inaccessible";
+    case EPROTONOSUPPORT: return "Protocole non pris en charge";
+    case ECANCELED: return "Opération annulée";
+    default: return "Erreur système n° " + std::to_string(error);
+    }
+}
+
+std::string printable(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        // U+0080 to U+009F, the second set of control characters, as UTF-8 gives them.
+        const bool secondSet = c == 0xC2 && i + 1 < text.size() &&
+                               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                               static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (c < 0x20 || c == 0x7F || secondSet) {
+            out += '?';
+            if (secondSet) ++i;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace platform

@@ -1,0 +1,28 @@
+// What the program reads from a path a user chose or a file anyone could have planted, and what
+// it tells the user of it. Qt-free, so that the CD and encoder components use it in their
+// Qt-free build too.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The error number of a name that leads to neither a regular file nor a folder: a FIFO, a
+// device, a socket. Outside the system's own numbers.
+constexpr int NotRegularFile = 0x10000;
+
+// Opens a file to read it without ever waiting: a FIFO or a device in its place would hold the
+// open, or the first read, for ever. Anything but a regular file is refused before a byte is
+// read. The descriptor (close-on-exec; on a regular file O_NONBLOCK changes nothing), or -1
+// with errno set: EISDIR for a folder, NotRegularFile for the rest.
+int openForReading(const std::string& path);
+
+// The French text of an error number (errno, or NotRegularFile), without a final full stop.
+std::string errorText(int error);
+
+// A text from a file or a peer, fit for a message box: every control character (line ends
+// included) becomes "?".
+std::string printable(std::string_view text);
+
+}  // namespace platform
