@@ -29,7 +29,11 @@ public:
 
     QString Caption() const { return windowTitle(); }
     void setCaption(const QString& caption) { setWindowTitle(caption); }
+    // The inner size, without frame and title bar.
     void setClientSize(int width, int height) { resize(width, height); }
+    // The size with frame and title bar, as the window system frames the window. The frame is
+    // known once the window is shown: the size is fitted again at the showings until then.
+    void setOuterSize(int width, int height, bool fixed = false);
     void setStayOnTop(bool on);
     void setCloseBox(bool on);          // a window without a close box has only its frame
     void setSystemMenuOnly();           // title, system menu and close box: no minimise/maximise
@@ -52,6 +56,11 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void fitOuterSize();
+
+    QSize outerSize_;   // still to fit, or empty
+    QSize fittedSize_;  // the inner size last fitted
+    bool fixedOuterSize_ = false;
     bool inModalLoop_ = false;
     bool centreOnShow_ = false;
     int modalResult_ = mrNone;
