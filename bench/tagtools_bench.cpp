@@ -8,6 +8,7 @@
 //            shown); then parts alone: the showing, the text without the window's list box, and
 //            the list box's progress and selection of each entry.
 // The first collection is rewritten: make it for this use only (bench/tagtools.sh does).
+#include "NameOrder.h"
 #include "Program.h"
 #include "TagFields.h"
 #include "Unit1.h"
@@ -24,8 +25,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 #include <string>
-#include <strings.h>
 #include <unistd.h>
 #include <vector>
 
@@ -41,10 +42,16 @@ std::vector<std::string> Mp3Files(const std::string& root)
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
         if (entry.is_regular_file() && entry.path().extension() == ".mp3") out.push_back(entry.path().string());
     // The list windows keep their entries in this order: filling them then only appends.
-    std::sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
-        return strcasecmp(a.c_str(), b.c_str()) < 0;
-    });
-    return out;
+    std::vector<ui::NameKey> keys;
+    keys.reserve(out.size());
+    for (const std::string& path : out) keys.emplace_back(path);
+    std::vector<size_t> order(out.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys[a].compare(keys[b]) < 0; });
+    std::vector<std::string> sorted;
+    sorted.reserve(out.size());
+    for (size_t i : order) sorted.push_back(std::move(out[i]));
+    return sorted;
 }
 
 double LoadOnly(const std::vector<std::string>& files)

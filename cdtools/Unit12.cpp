@@ -107,7 +107,7 @@ TForm12::TForm12() : PickerForm(variant())
     buttons->addWidget(Button5);
     layout->addLayout(buttons);
 
-    resize(681, 594);
+    setOuterSize(681, 594);
     centreOnScreen();
 
     LameCoder1.CRC = false;

@@ -17,6 +17,7 @@ TForm15* Form15 = nullptr;
 TForm15::TForm15() : PickerForm(PickerVariant::SortedForProgram())
 {
     setCaption(QStringLiteral("Normaliser un fichier MP3"));
+    setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picker, 1);
 
@@ -44,7 +45,7 @@ TForm15::TForm15() : PickerForm(PickerVariant::SortedForProgram())
     Button7 = row[0];
     Button5 = row[1];
 
-    resize(682, 549);
+    setOuterSize(682, 549);
     centreOnScreen();
     ui::on(TrackBar1, &QSlider::valueChanged, this, &TForm15::TrackBar1Change);
     ui::on(Button7, &QPushButton::clicked, this, &TForm15::Button7Click);

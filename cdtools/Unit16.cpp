@@ -16,7 +16,7 @@ TForm16::TForm16()
     Label1 = new QLabel(QStringLiteral("Opération en cours"), this);
     Label1->setAlignment(Qt::AlignCenter);
     layout->addWidget(Label1);
-    setFixedSize(230, 91);
+    setOuterSize(230, 91, true);
     centreOnScreen();
     OnHide = [this] { FormHide(); };
 }

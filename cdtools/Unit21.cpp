@@ -16,6 +16,7 @@ TForm21* Form21 = nullptr;
 TForm21::TForm21() : PickerForm(PickerVariant::SortedForProgram())
 {
     setCaption(QStringLiteral("Convertir : MP3 > WAV"));
+    setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picker, 1);
 
@@ -23,7 +24,7 @@ TForm21::TForm21() : PickerForm(PickerVariant::SortedForProgram())
     Button7 = row[0];
     Button5 = row[1];
 
-    resize(677, 545);
+    setOuterSize(677, 545);
     centreOnScreen();
     ui::on(Button7, &QPushButton::clicked, this, &TForm21::Button7Click);
     ui::on(Button5, &QPushButton::clicked, this, &TForm21::Button5Click);

@@ -17,6 +17,7 @@ TForm10* Form10 = nullptr;
 TForm10::TForm10()
 {
     setCaption(QStringLiteral("Liste de MP3"));
+    setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     Memo1 = new QPlainTextEdit(this);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);

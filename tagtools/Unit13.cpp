@@ -77,6 +77,7 @@ std::string FormatTagCase(std::string text, bool apostrophe)
 TForm13::TForm13() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Formater les tags"));
+    setSystemMenuOnly();
     Tag13.HoldFileForSave = true;  // each file is saved as soon as it is loaded
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picker, 1);

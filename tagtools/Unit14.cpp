@@ -47,6 +47,7 @@ std::string FilterTagChars(std::string text)
 TForm14::TForm14() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Validation des tags"));
+    setSystemMenuOnly();
     Tag14.HoldFileForSave = true;  // each file is saved as soon as it is loaded
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picker, 1);

@@ -12,6 +12,7 @@ TForm17* Form17 = nullptr;
 TForm17::TForm17()
 {
     setCaption(QStringLiteral("Options - Renommage intelligent des fichiers"));
+    setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     Label6 = new QLabel(QStringLiteral("Caractère de séparation dans le renommage intelligent de fichiers :"), this);
     Label7 = new QLabel(QStringLiteral("Choisissez ici quel caractère sera utilisé pour séparer les différentes parties desn noms de fichiers lors d'un renommage intelligent :"), this);

@@ -30,7 +30,7 @@ TForm25::TForm25() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Incrémenter les pistes"));
     Tag2.HoldFileForSave = true;  // each file is saved as soon as it is loaded
-    setCloseBox(true);
+    setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     Label1 = new QLabel(QStringLiteral("Cette fenêtre remplit le tag \"piste\" des fichiers MP3 placés dans la liste, par ordre croissant : 1, 2, 3... dans l'ordre de la liste. Pratique, par exemple, pour un album dont les tags \"piste\" sont vides."), this);
     Label1->setWordWrap(true);

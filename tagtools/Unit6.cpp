@@ -43,7 +43,7 @@ TForm6::TForm6() : PickerForm(PickerVariant())
 {
     setCaption(QStringLiteral("Modification des tags de plusieurs fichiers"));
     Tag2.HoldFileForSave = true;  // each file is saved as soon as it is loaded
-    setCloseBox(true);
+    setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picker, 1);
 

@@ -45,7 +45,7 @@ Tform7::Tform7()
 {
     setCaption(QStringLiteral("Importation ID3V1 vers ID3V2"));
     Tag2.HoldFileForSave = true;  // each file is saved as soon as it is loaded
-    setCloseBox(true);
+    setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     Label1 = ui::noteLabel(this, QStringLiteral("Choisissez le dossier contenant les fichiers à prendre en compte, puis choisissez si le programme doit explorer les sous-dossiers, et enfin cliquez sur Importer"));
     layout->addWidget(Label1);

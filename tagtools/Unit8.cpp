@@ -57,6 +57,7 @@ bool IsPlainFileName(const std::string& name)
 TForm8::TForm8() : PickerForm(PickerVariant())
 {
     setCaption(QStringLiteral("Renommage intelligent des fichiers"));
+    setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picker, 1);
 

@@ -73,6 +73,7 @@ void AppendListEntry(std::string& text, const ListOptions& options, std::string&
 TForm9::TForm9() : PickerForm(variant())
 {
     setCaption(QStringLiteral("Création de liste"));
+    setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picker, 1);
 

@@ -2,11 +2,11 @@
 #include "Guard.h"
 
 #include "FileSystem.h"
+#include "NameOrder.h"
 
 #include <QStyle>
 
 #include <algorithm>
-#include <strings.h>
 
 namespace ui {
 
@@ -28,25 +28,30 @@ std::string existingFolder(std::string folder)
     return folder;
 }
 
-bool lessNoCase(const std::string& a, const std::string& b)
-{
-    int c = strcasecmp(a.c_str(), b.c_str());
-    return c != 0 ? c < 0 : a < b;
-}
-
 std::vector<std::string> sortedEntries(const std::string& folder, const std::string& masks, bool folders)
 {
     const std::vector<std::string_view> maskList = platform::splitMasks(masks);
-    std::vector<std::string> names;
+    struct Name {
+        NameKey key;
+        std::string bytes;
+    };
+    std::vector<Name> found;
     const platform::FolderSnapshot listing(folder);
     for (const platform::DirEntry& entry : listing.entries()) {
         if (entry.name[0] == '.' || entry.isDirectory != folders) continue;
         if (std::any_of(maskList.begin(), maskList.end(),
                         [&](std::string_view mask) { return platform::matchesMask(entry.name, mask); }))
-            names.push_back(entry.name);
+            found.push_back({NameKey(entry.name), entry.name});
     }
-    std::sort(names.begin(), names.end(), lessNoCase);
-    names.erase(std::unique(names.begin(), names.end()), names.end());
+    // Names the order does not tell apart follow their bytes, so a listing never changes order.
+    std::sort(found.begin(), found.end(), [](const Name& a, const Name& b) {
+        const int c = a.key.compare(b.key);
+        return c != 0 ? c < 0 : a.bytes < b.bytes;
+    });
+    std::vector<std::string> names;
+    names.reserve(found.size());
+    for (Name& name : found)
+        if (names.empty() || names.back() != name.bytes) names.push_back(std::move(name.bytes));
     return names;
 }
 

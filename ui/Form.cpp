@@ -69,6 +69,29 @@ void Form::setSystemMenuOnly()
                    ~(Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint));
 }
 
+void Form::setOuterSize(int width, int height, bool fixed)
+{
+    outerSize_ = QSize(width, height);
+    fixedOuterSize_ = fixed;
+    fitOuterSize();
+}
+
+void Form::fitOuterSize()
+{
+    if (outerSize_.isEmpty()) return;
+    // Resized by the user meanwhile: theirs is the size now.
+    if (fittedSize_.isValid() && size() != fittedSize_) {
+        outerSize_ = QSize();
+        return;
+    }
+    const QSize frame = frameGeometry().size() - size();
+    fittedSize_ = outerSize_ - frame;
+    if (fixedOuterSize_) setFixedSize(fittedSize_);
+    else resize(fittedSize_);
+    // Some window systems frame a window only once it is mapped: until then it is fitted again.
+    if (!frame.isNull()) outerSize_ = QSize();
+}
+
 void Form::centreOnScreen()
 {
     centreOnShow_ = true;
@@ -81,6 +104,7 @@ void Form::centreOnScreen()
 void Form::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    fitOuterSize();
     if (centreOnShow_ && !event->spontaneous()) centreOnScreen();
     if (OnShow && !event->spontaneous()) guarded(OnShow);
 }

@@ -28,6 +28,9 @@ public:
 
     QString Caption() const { return windowTitle(); }
     void setCaption(const QString& caption) { setWindowTitle(caption); }
+    // The size with frame and title bar, as the window system frames the window. The frame is
+    // known once the window is shown: the size is fitted again at the showings until then.
+    void setOuterSize(int width, int height, bool fixed = false);
     void setStayOnTop(bool on);
     void setCloseBox(bool on);          // a window without a close box has only its frame
     void setSystemMenuOnly();           // title, system menu and close box: no minimise/maximise
@@ -50,6 +53,11 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void fitOuterSize();
+
+    QSize outerSize_;   // still to fit, or empty
+    QSize fittedSize_;  // the inner size last fitted
+    bool fixedOuterSize_ = false;
     bool inModalLoop_ = false;
     bool centreOnShow_ = false;
     int modalResult_ = mrNone;

@@ -1,8 +1,9 @@
 #include "ListBox.h"
 
 #include "FileSystem.h"
+#include "NameOrder.h"
 
-#include <strings.h>
+#include <optional>
 
 namespace ui {
 
@@ -15,13 +16,27 @@ public:
     static constexpr int Kind = QListWidgetItem::UserType + 1;
     explicit Entry(const std::string& bytes) : QListWidgetItem(platform::toDisplay(bytes), nullptr, Kind), bytes_(bytes) {}
     QListWidgetItem* clone() const override { return new Entry(*this); }
+    const NameKey& key() const
+    {
+        if (!key_) key_.emplace(bytes_);
+        return *key_;
+    }
     const std::string bytes_;
+
+private:
+    mutable std::optional<NameKey> key_;  // made for sorted lists only
 };
 
 const std::string& bytesOf(const QListWidgetItem* it)
 {
     static const std::string none;
     return it && it->type() == Entry::Kind ? static_cast<const Entry*>(it)->bytes_ : none;
+}
+
+const NameKey& keyOf(const QListWidgetItem* it)
+{
+    static const NameKey none{std::string_view()};
+    return it && it->type() == Entry::Kind ? static_cast<const Entry*>(it)->key() : none;
 }
 
 }  // namespace
@@ -35,11 +50,12 @@ int ListBox::Add(const std::string& text)
     auto* item = new Entry(text);
     int at = count();
     if (Sorted) {
-        // Binary search for the first item that sorts after the new one.
+        // Binary search for the first item that sorts after the new one: equal names keep the
+        // order they were added in.
         int lo = 0, hi = count();
         while (lo < hi) {
             int mid = (lo + hi) / 2;
-            if (strcasecmp(bytesOf(this->item(mid)).c_str(), text.c_str()) <= 0) lo = mid + 1;
+            if (keyOf(this->item(mid)).compare(item->key()) <= 0) lo = mid + 1;
             else hi = mid;
         }
         at = lo;

@@ -4,6 +4,8 @@
 #include "CommandsTest.h"
 
 #include "Dialogs.h"
+#include "FileSystem.h"
+#include "Unit1.h"
 #include "Unit12.h"
 #include "Unit13.h"
 #include "Unit14.h"
@@ -21,10 +23,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QJsonArray>
+#include <QLocale>
 #include <QPainter>
+#include <QProcess>
 #include <QTest>
 
+#include <clocale>
 #include <filesystem>
+#include <locale.h>
 #include <set>
 
 using namespace cmdtest;
@@ -189,6 +195,114 @@ TEST_F(Tools, EveryPickerWindowBuildsItsListWithItsVariant)
         t.form->Hide();
         EXPECT_EQ(t.form->ListBox1->Count(), t.clearedByHide ? 0 : before);
         t.form->ListBox1->Clear();
+    }
+}
+
+// --- The order of the lists -----------------------------------------------------------------------
+
+// Set in this program when it runs again as a user of another locale.
+const char* const OtherUser = "SONOVERNE_TEST_OTHER_USER";
+
+// Runs the current test again as a user of `locale` (LC_ALL), whose C library has the locale:
+// where the system lacks it, it is compiled into the run's folder. True when that run passed.
+bool passesAsUserOf(const std::string& locale)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QString::fromStdString(locale));
+    env.insert(QString::fromLatin1(OtherUser), QStringLiteral("1"));
+    if (locale_t known = newlocale(LC_ALL_MASK, locale.c_str(), nullptr)) {
+        freelocale(known);
+    } else {
+        const std::string folder = tempRoot + "/locales";
+        std::filesystem::create_directories(folder);
+        const size_t dot = locale.find('.');
+        QProcess localedef;
+        localedef.setProcessChannelMode(QProcess::MergedChannels);
+        localedef.start(QStringLiteral("localedef"),
+                        {QStringLiteral("-i"), QString::fromStdString(locale.substr(0, dot)), QStringLiteral("-f"),
+                         QString::fromStdString(locale.substr(dot + 1)), QString::fromStdString(folder + "/" + locale)});
+        if (!localedef.waitForFinished(-1) || localedef.exitCode() != 0) {
+            ADD_FAILURE() << "localedef: " << localedef.readAll().toStdString();
+            return false;
+        }
+        env.insert(QStringLiteral("LOCPATH"), QString::fromStdString(folder));
+    }
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    QProcess run;
+    run.setProcessEnvironment(env);
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(QCoreApplication::applicationFilePath(),
+              {QStringLiteral("--gtest_filter=%1.%2").arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name()))});
+    // A watchdog: a run that hangs fails instead.
+    const bool ended = run.waitForFinished(300000);
+    if (!ended) {
+        run.kill();
+        run.waitForFinished(-1);
+    }
+    const std::string output = run.readAll().toStdString();
+    const bool passed = ended && run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0 &&
+                        output.find("[  PASSED  ] 1 test.") != std::string::npos;
+    if (!passed) ADD_FAILURE() << "as a user of " << locale << ":\n" << output;
+    return passed;
+}
+
+// A user's lists follow the user's locale, without regard to case: the collection tree, a sorted
+// tool list, its file box and its folder box give one order. Equal names keep the order they
+// were added in (the list) or their byte order (the boxes); names that are not valid UTF-8 come
+// last, by their bytes.
+TEST_F(Tools, ListsSortAsTheUsersLocaleDoes)
+{
+    const struct User {
+        std::string locale;
+        Strings order;
+    } users[] = {
+        {"C.UTF-8", {"Eddy", "Fanny", "Zoé", "Ève", "Élodie"}},  // code points, case aside
+        {"fr_FR.UTF-8", {"Eddy", "Élodie", "Ève", "Fanny", "Zoé"}},
+    };
+    const char* own = getenv("LC_ALL");
+    for (const User& user : users) {
+        SCOPED_TRACE(user.locale);
+        if (!own || own != user.locale) {
+            if (!getenv(OtherUser)) passesAsUserOf(user.locale);
+            continue;
+        }
+        // The program and its C library both run in the user's locale.
+        ASSERT_STREQ(setlocale(LC_COLLATE, nullptr), user.locale.c_str());
+        ASSERT_EQ(QLocale().name().toStdString(), user.locale.substr(0, user.locale.find('.')));
+
+        for (const char* name : {"Zoé", "Fanny", "Ève", "Élodie", "Eddy"}) {
+            putTagged(name + std::string(".mp3"), texts(gen::Utf8ToLatin1(name), "Titre"));
+            std::filesystem::create_directories(folder_ + "/" + name);
+        }
+        const Strings odd = {"\xc9MILE.mp3", "\xc9mile.mp3", "\xe9ric.mp3"};  // ISO-8859-1 names
+        for (const std::string& name : Strings{odd[2], odd[1], "eddy.mp3", odd[0]}) putTagged(name, texts("Eddy", "Titre"));
+        walk();
+        Strings tree;
+        const QTreeWidgetItem* root = Form1->TreeView1->topLevelItem(0);
+        for (int i = 0; root && i < root->childCount(); ++i) tree.push_back(root->child(i)->text(0).toStdString());
+        EXPECT_EQ(tree, user.order);
+
+        Strings files;
+        for (const std::string& name : user.order) {
+            files.push_back(name + ".mp3");
+            if (name == "Eddy") files.push_back("eddy.mp3");
+        }
+        files.insert(files.end(), odd.begin(), odd.end());
+        Form9->Show();
+        EXPECT_EQ(fileBox(Form9->FileListBox1), files);
+        Strings folders;
+        for (int i = Form9->DirectoryListBox1->currentRow() + 1; i < Form9->DirectoryListBox1->count(); ++i)
+            folders.push_back(Form9->DirectoryListBox1->item(i)->text().trimmed().toStdString());
+        EXPECT_EQ(folders, user.order);
+
+        // One "eddy" added before "Tout Ajouter": the equal names follow it in the order added.
+        Form9->ListBox1->Add(folder_ + "/eddy.mp3");
+        Form9->Picker->Button2Click();
+        Strings listed;
+        for (const std::string& path : items(Form9->ListBox1)) listed.push_back(platform::fileNamePart(path));
+        files.insert(files.begin(), "eddy.mp3");
+        EXPECT_EQ(listed, files);
+        Form9->Hide();
     }
 }
 

@@ -40,11 +40,13 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <set>
+#include <utility>
 
 using ::testing::UnorderedElementsAreArray;
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QSize& s, std::ostream* os) { *os << s.width() << "x" << s.height(); }
 QT_END_NAMESPACE
 
 namespace {
@@ -142,6 +144,64 @@ TEST_F(Startup, TheWindowsInCreationOrder)
     EXPECT_EQ(QApplication::applicationName(), QStringLiteral("Sonoverne"));
     EXPECT_TRUE(QString::fromStdString(ApplicationHelpFile).endsWith(QStringLiteral("Aide/index.htm")));
     EXPECT_EQ(ApplicationHelpFile.front(), '/');
+}
+
+// Each window's title-bar buttons, and its size where it has one: the outer size takes in the
+// frame and title bar, the inner size is what the controls get.
+TEST_F(Startup, EveryWindowHasItsBorderIconsAndSize)
+{
+    enum Icons { All, SystemMenu, NoButton };
+    struct Row {
+        ui::Form* form;
+        Icons icons;
+        QSize outer, inner;
+    };
+    const Row rows[] = {
+        {Form1, All, {}, {}},         {Form2, All, {}, {}},           {Form3, NoButton, {}, {}},
+        {Form4, SystemMenu, {}, {}},  {Form5, All, {}, {}},           {Form6, SystemMenu, {}, {}},
+        {Form7, SystemMenu, {}, {}},  {Form8, SystemMenu, {}, {}},    {Form9, SystemMenu, {}, {}},
+        {Form10, SystemMenu, {}, {}}, {Form11, SystemMenu, {}, {}},   {Form12, SystemMenu, {681, 594}, {}},
+        {Form13, SystemMenu, {}, {}}, {Form14, SystemMenu, {}, {}},   {Form15, SystemMenu, {682, 549}, {}},
+        {Form16, NoButton, {230, 91}, {}}, {Form17, SystemMenu, {}, {}}, {Form18, SystemMenu, {}, {}},
+        {Form19, SystemMenu, {}, {}}, {Form20, SystemMenu, {}, {}},   {Form21, SystemMenu, {677, 545}, {}},
+        {Form22, NoButton, {}, {}},   {Form23, NoButton, {}, {}},     {Form24, SystemMenu, {}, {}},
+        {Form25, SystemMenu, {}, {}}, {Form26, NoButton, {}, {185, 40}},
+    };
+    ASSERT_EQ(std::size(rows), CreateForms().size());
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.form->Caption().toStdString());
+        const Qt::WindowFlags flags = r.form->windowFlags();
+        EXPECT_TRUE(flags & Qt::WindowTitleHint);
+        EXPECT_EQ(bool(flags & Qt::WindowSystemMenuHint), r.icons != NoButton);
+        EXPECT_EQ(bool(flags & Qt::WindowCloseButtonHint), r.icons != NoButton);
+        EXPECT_EQ(bool(flags & Qt::WindowMinimizeButtonHint), r.icons == All);
+        EXPECT_EQ(bool(flags & Qt::WindowMaximizeButtonHint), r.icons == All);
+        if (r.outer.isEmpty() && r.inner.isEmpty()) continue;
+        // Shown without its handlers: only the frame matters here.
+        const auto onShow = std::exchange(r.form->OnShow, nullptr);
+        const auto onHide = std::exchange(r.form->OnHide, nullptr);
+        const auto onActivate = std::exchange(r.form->OnActivate, nullptr);
+        r.form->show();
+        QApplication::processEvents();
+        const QSize frame = r.form->frameGeometry().size() - r.form->size();
+        EXPECT_TRUE(frame.width() > 0 && frame.height() > 0) << ::testing::PrintToString(frame);
+        if (!r.outer.isEmpty()) {
+            EXPECT_EQ(r.form->frameGeometry().size(), r.outer);
+        } else {
+            EXPECT_EQ(r.form->size(), r.inner);
+        }
+        // The size the user gives the window then stays at the next showing.
+        r.form->hide();
+        r.form->resize(r.form->size() + QSize(8, 8));
+        const QSize given = r.form->size();
+        r.form->show();
+        QApplication::processEvents();
+        EXPECT_EQ(r.form->size(), given);
+        r.form->hide();
+        r.form->OnShow = onShow;
+        r.form->OnHide = onHide;
+        r.form->OnActivate = onActivate;
+    }
 }
 
 TEST_F(Startup, TheFirstActivationWalksOnceOnly)
