@@ -79,6 +79,11 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    if (const std::string why = launch::notARegularFile(input); !why.empty()) {
+        launch::complain(Me, input + ": " + why);
+        return 1;
+    }
+
     std::string part;
     const int fd = launch::hiddenFileBeside(AT_FDCWD, output, part);
     if (fd < 0) {

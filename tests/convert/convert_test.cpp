@@ -768,6 +768,7 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
         std::string launchers;  // empty: none
         Strings failing;        // of the files a.mp3, bad.mp3
         Strings absent;
+        bool badIsFifo = false;  // bad.mp3 a FIFO rather than a file
     } cases[] = {
         {"normaliser missing", Form15, Form15->ListBox1, Form15->Button7, false, "", {"a.mp3", "bad.mp3"},
          {"Normalisation terminée"}},
@@ -777,6 +778,10 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
          {"bad.mp3"}, {"/a.mp3"}},
         {"by file with a file that is no MP3", Form15, Form15->ListBox1, Form15->Button7, false, Launchers,
          {"bad.mp3"}, {"/a.mp3"}},
+        {"normalising a FIFO", Form15, Form15->ListBox1, Form15->Button7, false, Launchers, {"bad.mp3"}, {"/a.mp3"},
+         true},
+        {"decoding a FIFO", Form21, Form21->ListBox1, Form21->Button7, false, Launchers, {"bad.mp3"}, {"/a.mp3"},
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -784,8 +789,17 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
         platform::setProgramFolder(c.launchers.empty() ? program_ : c.launchers);
         (c.album ? Form15->RadioButton1 : Form15->RadioButton2)->setChecked(true);
         c.list->Add(mp3("a.mp3", 440));
-        c.list->Add(tree_.file("music/bad.mp3", "ID3 but nothing else"));
-        c.button->click();
+        const std::string bad = music_ + "/bad.mp3";
+        if (c.badIsFifo) {
+            ASSERT_EQ(::mkfifo(bad.c_str(), 0600), 0);
+        }
+        c.list->Add(c.badIsFifo ? bad : tree_.file("music/bad.mp3", "ID3 but nothing else"));
+        {
+            const testutil::FifoWatchdog watchdog({bad});
+            c.button->click();
+            EXPECT_FALSE(watchdog.fired());
+        }
+        ::unlink(bad.c_str());
         ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
         const std::string text = bytesOf(ui::Dialogs::shown()[0].text);
         EXPECT_EQ(ui::Dialogs::shown()[0].flags, ui::MB_ICONWARNING);
