@@ -113,6 +113,7 @@ void Tform7::Button2Click()
     // One import at a time: the walk and the loop let clicks through.
     if (running_) return;
     running_ = true;
+    closeWhenDone_ = false;
     struct Done {
         bool& running;
         ~Done() { running = false; }
@@ -125,6 +126,8 @@ void Tform7::Button2Click()
     ScruteDossier1.Dossier = DirectoryListBox1->Directory();
     ScruteDossier1.SousDossier = CheckBox1->isChecked();
     ScruteDossier1.Execute();
+    // "Annuler" pressed during the run closes the window once the import has finished.
+    if (closeWhenDone_) Close();
 }
 
 void Tform7::Button3Click() { ImportStopFlag = true; }
@@ -132,7 +135,9 @@ void Tform7::Button3Click() { ImportStopFlag = true; }
 void Tform7::Button1Click()
 {
     ScruteDossier1.Stop = true;
-    Close();
+    // The import loop goes on to its end: the window stays until then.
+    if (running_) closeWhenDone_ = true;
+    else Close();
 }
 
 void Tform7::ScruteDossier1Fichier(TScruteDossier*, const std::string& Nom) { ListBox1->Add(Nom); }

@@ -61,6 +61,7 @@ public:
 
 private:
     bool running_ = false;  // between "Importer" and the end of its import
+    bool closeWhenDone_ = false;  // "Annuler" was pressed during the run
 };
 
 extern Tform7* Form7;

@@ -571,6 +571,7 @@ class Presser : public QObject {
 public:
     Presser(std::function<bool()> when, QPushButton* button) : when_(std::move(when)), button_(button) { post(); }
     bool pressed = false;
+    bool shownAfter = false;  // the button's window, just after the press
 
 protected:
     bool event(QEvent* e) override
@@ -579,6 +580,7 @@ protected:
         if (when_()) {
             pressed = true;
             button_->click();
+            shownAfter = button_->window()->isVisible();
         } else {
             post();
         }
@@ -620,10 +622,13 @@ TEST_F(Import, StopAndCancelDuringTheWalkAndDuringTheImport)
         QPushButton* button = c.stop ? Form7->Button3 : Form7->Button1;
         const TScruteEvent walked = Form7->ScruteDossier1.OnFichier;
         std::unique_ptr<Presser> presser;
+        bool shownAfter = false;
         if (c.duringWalk) {
             Form7->ScruteDossier1.OnFichier = [&](TScruteDossier* sender, const std::string& name) {
                 walked(sender, name);
-                if (Form7->ListBox1->Count() == 1) button->click();
+                if (Form7->ListBox1->Count() != 1) return;
+                button->click();
+                shownAfter = Form7->isVisible();
             };
         } else {
             // Once the first file is done, at the loop's next pass.
@@ -634,6 +639,8 @@ TEST_F(Import, StopAndCancelDuringTheWalkAndDuringTheImport)
         const QString message = import(dir, false);
         Form7->ScruteDossier1.OnFichier = walked;
         EXPECT_TRUE(!presser || presser->pressed);
+        // Neither button closes the window while the run goes on.
+        EXPECT_TRUE(presser ? presser->shownAfter : shownAfter);
         EXPECT_EQ(message, c.message);
         EXPECT_EQ(Form7->ListBox1->Count(), c.listed);
         EXPECT_EQ(Form7->isVisible(), c.open);
