@@ -560,6 +560,10 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     ui::Dialogs::pushFileName(platform::toDisplay(saved));
     Form10->Button1->click();
     EXPECT_EQ(readBytes(saved), expected);
+    // The dialog itself asks no question about the earlier file, and offers text files.
+    ASSERT_FALSE(ui::Dialogs::saveDialogs().empty());
+    EXPECT_FALSE(ui::Dialogs::saveDialogs().back().confirmsOverwrite);
+    EXPECT_EQ(ui::Dialogs::saveDialogs().back().defaultSuffix, QStringLiteral("txt"));
     EXPECT_EQ(readBytes(tempRoot + "/ancienne.txt"), "ancienne liste");
     fs::remove(tempRoot + "/ancienne.txt");
     EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral("Sonoverne: Enregistrement effectué")));
