@@ -64,7 +64,7 @@ inline Collection MakeCollection(const std::filesystem::path& folder, int files)
         made.paths.push_back((folder / (std::to_string(i) + ".mp3")).string());
         gen::WriteFile(made.paths.back(), gen::Mp3Bytes(spec));
         Tid3v2tag tag;
-        if (tag.LoadFromFile(made.paths.back(), 0) >= 0x0100 || tag.SaveToFile("=", 255, 255, -1) >= 0x0100)
+        if (!tagOk(tag.LoadFromFile(made.paths.back(), 0)) || !tagOk(tag.SaveToFile("=", 255, 255, -1)))
             std::fprintf(stderr, "cannot prepare %s\n", made.paths.back().c_str());
     }
     return made;

@@ -65,7 +65,7 @@ double FilesPerSecond(const std::vector<std::string>& paths, F work, std::size_t
 std::size_t Ours(const std::string& path) {
   static Tid3v2tag tag;
   std::size_t n = 0;
-  if (tag.LoadFromFile(path, 0) >= 0x0100) return 0;
+  if (!tagOk(tag.LoadFromFile(path, 0))) return 0;
   std::string text;
   for (const char* id : kIds)
     if (tag.GetTextFrame(id, text) == 0) n += text.size();

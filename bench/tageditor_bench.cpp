@@ -31,7 +31,7 @@ double LoadOnly(const std::vector<std::string>& paths)
     Tid3v2tag tag;
     const auto t0 = Clock::now();
     for (const std::string& path : paths)
-        if (tag.LoadFromFile(path, 0) >= 0x0100) std::fprintf(stderr, "load failed: %s\n", path.c_str());
+        if (!tagOk(tag.LoadFromFile(path, 0))) std::fprintf(stderr, "load failed: %s\n", path.c_str());
     return Since(t0);
 }
 

@@ -59,7 +59,7 @@ double LoadOnly(const std::vector<std::string>& files)
     Tid3v2tag tag;
     long loaded = 0;
     const auto start = Clock::now();
-    for (const std::string& path : files) loaded += tag.LoadFromFile(path, 0) < 0x0100;
+    for (const std::string& path : files) loaded += tagOk(tag.LoadFromFile(path, 0));
     const double seconds = Seconds(start);
     if (loaded == 0) std::fprintf(stderr, "no tag could be loaded\n");
     return seconds;
@@ -110,7 +110,7 @@ int main(int argc, char** argv)
     bare.HoldFileForSave = true;  // as the window's own tag object
     auto begin = Clock::now();
     for (const std::string& path : small) {
-        if (bare.LoadFromFile(path, 0) >= 0x0100) continue;
+        if (!tagOk(bare.LoadFromFile(path, 0))) continue;
         for (const char* frame : {"TIT2", "TPE1", "TALB", "TCON"})
             bare.SetTextFrame(frame, upperTagText(readTagField(bare, frame).text));
         bare.SaveToFile("=", 255, 255, -1);
@@ -160,7 +160,7 @@ int main(int argc, char** argv)
     std::string text, previousAlbum;
     start = Clock::now();
     for (size_t i = 0; i < large.size(); ++i) {
-        if (tag.LoadFromFile(large[i], 0) >= 0x0100) continue;
+        if (!tagOk(tag.LoadFromFile(large[i], 0))) continue;
         AppendListEntry(text, options, previousAlbum, i == 0 ? nullptr : &large[i - 1], large[i],
                         readTagField(tag, "TPE1").text, readTagField(tag, "TIT2").text, readTagField(tag, "TALB").text);
     }

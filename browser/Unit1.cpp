@@ -358,7 +358,7 @@ void TForm1::ReadFileTags()
     const std::string& path = FilePaths[pos];
     FileRow& row = FileTable[pos];
     LastTagStatus = MainTag.LoadFromFile(path, 0);
-    if (LastTagStatus >= 0x0100) {
+    if (!tagOk(LastTagStatus)) {
         for (int field : {fTitle, fArtist, fAlbum, fYear, fGenre, fTrack, fComment, fDuration, fSizeMo})
             row[field].clear();
     } else {
@@ -626,7 +626,7 @@ void TForm1::Rafraichir3Click()
         if (found == pathRows_.end()) continue;
         for (int pos : found->second) {
             LastTagStatus = MainTag.LoadFromFile(p, 0);
-            if (LastTagStatus < 0x0100) {
+            if (tagOk(LastTagStatus)) {
                 fillRowFromTag(pos);
                 FileRow& row = FileTable[pos];
                 row[fFolder] = platform::folderPart(row[fPath]);

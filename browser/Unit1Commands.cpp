@@ -230,7 +230,7 @@ void TForm1::AddPlaylistEntry(const std::string& path)
     LastTagStatus = MainTag.LoadFromFile(path, 0);
     PlaylistTitle.clear();
     PlaylistArtist.clear();
-    if (LastTagStatus <= 0x00FF) {
+    if (tagOk(LastTagStatus)) {
         MainTag.GetTextFrame("TIT2", PlaylistTitle);
         MainTag.GetTextFrame("TPE1", PlaylistArtist);
         cutTagText(PlaylistTitle);

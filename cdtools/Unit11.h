@@ -9,6 +9,7 @@
 #include "MP3Coder.h"
 #include "ProgressBar.h"
 #include "TagTextInput.h"
+#include "id3v2.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,8 +22,6 @@
 
 #include <memory>
 #include <string>
-
-class Tid3v2tag;
 
 class TForm11 : public ui::Form {
 public:
@@ -133,8 +132,9 @@ public:
     QLabel* Label7;
 
 private:
-    void tagRippedFile(const std::string& name, const QString& title, const QString& artist, const QString& album,
-                       const QString& track);
+    // The new MP3's tag; the status of its load when that failed, else of its save.
+    TTagStatus tagRippedFile(const std::string& name, const QString& title, const QString& artist,
+                             const QString& album, const QString& track);
     void clearIdentity();
     void writeCacheFile(const QString& artist, int count, const QStringList& titles, const QString& category,
                         const QString& album);

@@ -4,6 +4,8 @@
 
 #include "Dialogs.h"
 #include "FileSystem.h"
+#include "RunReport.h"
+#include "TagFailure.h"
 #include "Unit1.h"
 #include "Unit19.h"
 #include "id3v2.h"
@@ -110,10 +112,12 @@ std::string TForm11::BuildRipFileName(const std::string& folder, const QString& 
     return path;
 }
 
-void TForm11::tagRippedFile(const std::string& name, const QString& title, const QString& artist,
-                            const QString& album, const QString& track)
+TTagStatus TForm11::tagRippedFile(const std::string& name, const QString& title, const QString& artist,
+                                  const QString& album, const QString& track)
 {
-    RipTag->LoadFromFile(name, 0);  // a new file has no tag yet: the save makes one
+    // A new file has no tag yet: the save makes one. One that cannot be read is not written.
+    const TTagStatus loaded = RipTag->LoadFromFile(name, 0);
+    if (!tagOk(loaded) && !noTag(loaded)) return loaded;
     RipTag->SetTextFrame("TIT2", latin1(title));
     RipTag->SetTextFrame("TPE1", latin1(artist));
     RipTag->SetTextFrame("TALB", latin1(album));
@@ -125,7 +129,7 @@ void TForm11::tagRippedFile(const std::string& name, const QString& title, const
     comment.Language = "ENG";
     comment.Text = latin1(QStringLiteral("Encodé avec Sonoverne : ") + QString::fromStdString(HomePageURL));
     RipTag->SetComment(comment, "", "None");
-    RipTag->SaveToFile("=", 255, 255, -1);
+    return RipTag->SaveToFile("=", 255, 255, -1);
 }
 
 void TForm11::Button1Click()
@@ -156,6 +160,7 @@ void TForm11::Button1Click()
     RunFlag run(running_);
     RipStopFlag = false;
     progressShown_.invalidate();
+    ui::RunReport report;
     for (int i = 0; i < rows; ++i) {
         if (RipStopFlag) break;
         QTreeWidgetItem* row = ListView1->topLevelItem(i);
@@ -176,11 +181,13 @@ void TForm11::Button1Click()
             if (!encode && CDRipper1->WriteWav) fitWavHeader(name);
             throw;
         }
-        if (encode) tagRippedFile(name.substr(0, name.size() - 3) + "mp3", title, artist, album, track);
-        else if (CDRipper1->WriteWav) fitWavHeader(name);
+        if (encode) {
+            const std::string mp3 = name.substr(0, name.size() - 3) + "mp3";
+            const TTagStatus tagged = tagRippedFile(mp3, title, artist, album, track);
+            if (!tagOk(tagged)) report.add(mp3, tagFailureReason(tagged));
+        } else if (CDRipper1->WriteWav) fitWavHeader(name);
     }
-    ui::Dialogs::MessageBox(this, QStringLiteral("Extraction des pistes terminée"), QStringLiteral("Sonoverne"),
-                            ui::MB_OK);
+    report.show(this, QStringLiteral("Sonoverne"), QStringLiteral("Extraction des pistes terminée"), tagsNotSavedIntro());
     Form1->Rafraichir1Click();
     Close();
     Label13->clear();

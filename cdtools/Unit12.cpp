@@ -202,7 +202,7 @@ void TForm12::Button7Click()
             if (stopped_) return;
             setAside.giveBack(true);
             const int32_t failed = std::max(CurrentFileIndex, partStart_);
-            failures_.add(files[std::size_t(failed)] + " (" + e.what() + ")");
+            failures_.add(files[std::size_t(failed)], platform::toDisplay(e.what()));
             partStart_ = failed + 1;
         }
     }
@@ -247,10 +247,8 @@ void TForm12::LameCoder1EndProcess(TLameCoder*)
 {
     setAside.keepNew();
     ProgressBar2->setPosition(100);
-    ui::Dialogs::MessageBox(nullptr,
-                            closingMessage(QStringLiteral("Conversion Terminée"),
-                                           QStringLiteral("Ces fichiers n'ont pas pu être convertis"), failures_),
-                            QStringLiteral("Sonoverne"), failures_.empty() ? ui::MB_OK : ui::MB_ICONWARNING);
+    failures_.show(nullptr, QStringLiteral("Sonoverne"), QStringLiteral("Conversion Terminée"),
+                   QStringLiteral("Ces fichiers n'ont pas pu être convertis"));
     failures_ = {};
     ListBox1->Clear();
     Close();

@@ -4,7 +4,7 @@
 
 #include "FilePicker.h"
 #include "LameCoder.h"
-#include "Unit16.h"
+#include "RunReport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -73,7 +73,7 @@ private:
     int32_t partStart_ = 0;
     bool running_ = false;
     bool stopped_ = false;
-    ToolFailures failures_;
+    ui::RunReport failures_;
 };
 
 extern TForm12* Form12;

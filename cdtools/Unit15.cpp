@@ -6,6 +6,7 @@
 #include "Guard.h"
 #include "Shell.h"
 #include "Unit1.h"
+#include "Unit16.h"
 #include "ButtonRow.h"
 
 #include <QGridLayout>
@@ -105,12 +106,10 @@ void TForm15::Button7Click()
         else
             NormaliseFiles(paths);
     });
-    const ToolFailures failures = std::move(failures_);
+    const ui::RunReport failures = std::move(failures_);
     failures_ = {};
-    ui::Dialogs::MessageBox(this,
-                            closingMessage(QStringLiteral("Normalisation terminée"),
-                                           QStringLiteral("Ces fichiers n'ont pas pu être normalisés"), failures),
-                            QStringLiteral("Sonoverne"), failures.empty() ? ui::MB_OK : ui::MB_ICONWARNING);
+    failures.show(this, QStringLiteral("Sonoverne"), QStringLiteral("Normalisation terminée"),
+                  QStringLiteral("Ces fichiers n'ont pas pu être normalisés"));
     ListBox1->Clear();
     Hide();
 }

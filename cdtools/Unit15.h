@@ -3,7 +3,7 @@
 #pragma once
 
 #include "FilePicker.h"
-#include "Unit16.h"
+#include "RunReport.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -39,7 +39,7 @@ public:
 private:
     void run(const std::string& parameters, const std::vector<std::string>& paths);
 
-    ToolFailures failures_;  // of the run going on
+    ui::RunReport failures_;  // of the run going on
 };
 
 extern TForm15* Form15;

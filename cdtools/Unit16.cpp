@@ -1,6 +1,5 @@
 #include "Unit16.h"
 
-#include "FileSystem.h"
 #include "Unit1.h"
 
 #include <QCloseEvent>
@@ -44,23 +43,4 @@ void TForm16::closeEvent(QCloseEvent* event)
 {
     if (event->spontaneous()) event->ignore();
     else ui::Form::closeEvent(event);
-}
-
-QString closingMessage(const QString& done, const QString& failedIntro, const ToolFailures& failures)
-{
-    if (failures.empty()) return done;
-    QString text;
-    if (!failures.missingProgram.empty())
-        text = QStringLiteral("Le programme « %1 » est introuvable ou n'a pas pu être lancé.\n\n")
-                   .arg(platform::toDisplay(failures.missingProgram));
-    else
-        text = done + QStringLiteral(".\n\n");
-    text += failedIntro + QStringLiteral(" :");
-    // A long list would make a box taller than the screen: the first names and a count.
-    constexpr std::size_t Shown = 15;
-    for (std::size_t i = 0; i < failures.files.size() && i < Shown; ++i)
-        text += QStringLiteral("\n") + platform::toDisplay(failures.files[i]);
-    if (failures.files.size() > Shown)
-        text += QStringLiteral("\n… et %1 autres").arg(failures.files.size() - Shown);
-    return text;
 }

@@ -5,6 +5,7 @@
 #include "Guard.h"
 #include "Shell.h"
 #include "Unit1.h"
+#include "RunReport.h"
 #include "Unit16.h"
 #include "ButtonRow.h"
 
@@ -49,7 +50,7 @@ void TForm21::Button7Click()
     if (ListBox1->Count() == 0) return;
     std::vector<std::string> entries;
     for (int i = 0; i < ListBox1->Count(); ++i) entries.push_back(ListBox1->Item(i));
-    ToolFailures failures;
+    ui::RunReport failures;
     Form16->runAlone(this, [&] {
         const std::string program = platform::programFolder() + "dec";
         for (const std::string& entry : entries) {
@@ -58,14 +59,9 @@ void TForm21::Button7Click()
             if (run.exitCode != 0) failures.add(entry);
         }
     });
-    ui::Dialogs::MessageBox(
-        this,
-        closingMessage(QStringLiteral("Conversion terminée"),
-                       QStringLiteral("Ces fichiers n'ont pas pu être convertis (MP3 illisible, WAV impossible à "
-                                      "écrire en entier, ou fichier WAV du même nom déjà présent, "
-                                      "laissé tel quel)"),
-                       failures),
-        QStringLiteral("Sonoverne"), failures.empty() ? ui::MB_OK : ui::MB_ICONWARNING);
+    failures.show(this, QStringLiteral("Sonoverne"), QStringLiteral("Conversion terminée"),
+                  QStringLiteral("Ces fichiers n'ont pas pu être convertis (MP3 illisible, WAV impossible à "
+                                 "écrire en entier, ou fichier WAV du même nom déjà présent, laissé tel quel)"));
     ListBox1->Clear();
     Hide();
 }

@@ -1,7 +1,7 @@
 // ID3v1 / ID3v1.1 tags: the 128-byte block at the end of a file.
 //
 //   Tid3tag v1;
-//   if (v1.ReadFromFile(path) < 0x0100) ... v1.Title, v1.Artist, v1.Track, v1.Genre
+//   if (tagOk(v1.ReadFromFile(path))) ... v1.Title, v1.Artist, v1.Track, v1.Genre
 //   v1.SetTitle("Titre"); v1.SetTrack(3); v1.Genre = 17;
 //   v1.WriteToFile("=");            // "=": the file last read or written
 //

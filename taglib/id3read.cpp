@@ -271,7 +271,7 @@ TTagStatus Tid3v2tag::LoadFromFile(const std::string& FileName, std::int64_t Off
     Tid3v2tag& tag;
     tagio::File& file;
     ~Hold() {
-      if (tag.HoldFileForSave && file.IsOpen() && tag.Status < 0x0100) tag.held_.TakeOver(file);
+      if (tag.HoldFileForSave && file.IsOpen() && tagOk(tag.Status)) tag.held_.TakeOver(file);
     }
   } hold{*this, reader.file};
   try {

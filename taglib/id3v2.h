@@ -1,7 +1,7 @@
 // ID3v2.3 / ID3v2.4 tags.
 //
 //   Tid3v2tag tag;                                 // reuse one object file after file
-//   if (tag.LoadFromFile(path, 0) < 0x0100) {     // any status below 0x0100 is success
+//   if (tagOk(tag.LoadFromFile(path, 0))) {        // any status below 0x0100 is success
 //     std::string title;
 //     if (tag.GetTextFrame("TIT2", title) == 0) ...  // texts are ISO-8859-1 bytes
 //     TCommentFrame c;
@@ -57,6 +57,11 @@ constexpr TTagStatus WarnRevisionAccepted = 0x10;
 constexpr TTagStatus WarnExtendedFlags = 0x40;
 constexpr TTagStatus WarnHeaderFlags = 0x80;
 }  // namespace tagstatus
+
+// Whether a load, save or ID3v1 read succeeded: only the warning bits may be set.
+constexpr bool tagOk(TTagStatus status) { return status < 0x0100; }
+// Whether a load found no tag at all (nothing was left unread).
+constexpr bool noTag(TTagStatus status) { return (status & 0xFF00) == tagstatus::NoTag; }
 
 namespace frameresult {
 constexpr TFrameResult Success = 0;

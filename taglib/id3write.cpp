@@ -463,7 +463,7 @@ TTagStatus Tid3v2tag::SaveToFile(const std::string& FileName, std::uint8_t Versi
   const bool same = FileName == "=";
   const std::string name = same ? this->FileName : FileName;
   const std::int64_t offset = Offset >= 0 ? Offset : (same ? TagOffset : 0);
-  if (Status >= 0x0100) return CorruptTag;
+  if (!tagOk(Status)) return CorruptTag;
   TagWriter writer;
   writer.tag = this;
   try {
@@ -481,7 +481,7 @@ TTagStatus Tid3v2tag::SaveToFile(const std::string& FileName, std::uint8_t Versi
     const TTagStatus result = WriteTag(writer, Version, Revision);
     // What the load saw no longer describes the file once a save may have written it.
     loadedHead_.valid = false;
-    if (result < 0x0100) this->FileName = name;
+    if (tagOk(result)) this->FileName = name;
     return result;
   } catch (const tagio::TagIoError& e) {
     loadedHead_.valid = false;

@@ -61,8 +61,10 @@ void TForm10::FormHide() { Form1->Show(); }
 
 void TForm10::Button1Click()
 {
+    // An existing file is replaced without a question, as the list's users expect.
     const QString chosen = ui::Dialogs::SaveFileName(this, QString::fromLatin1(SaveDialog1DefaultExt),
-                                                     QString::fromLatin1(SaveDialog1Filter));
+                                                     QString::fromLatin1(SaveDialog1Filter), QString(),
+                                                     ui::ExistingFile::ReplaceWithoutAsking);
     if (chosen.isEmpty()) return;
     const std::string name = platform::fromDisplay(chosen);
     // Written aside and renamed: an earlier list under that name is never left half written.

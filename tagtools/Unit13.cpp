@@ -2,6 +2,8 @@
 
 #include "Dialogs.h"
 #include "Guard.h"
+#include "RunReport.h"
+#include "TagFailure.h"
 #include "TagFields.h"
 #include "id3v2.h"
 #include "ButtonRow.h"
@@ -118,10 +120,18 @@ void TForm13::Button7Click()
     if (count == 0) return;
     Picker->beginRun();
     const bool apostrophe = CheckBox1->isChecked();
+    ui::RunReport report;
     for (int i = 0; i < count; ++i) {
         Picker->showEntry(i);
-        // A file without a tag, or with one the library cannot read, is left as it is.
-        if (Tag13.LoadFromFile(ListBox1->Item(i), 0) >= 0x0100) continue;
+        const std::string path = ListBox1->Item(i);
+        // A file without a tag has nothing to format; one whose tag cannot be read is left as
+        // it is, and told.
+        const TTagStatus loaded = Tag13.LoadFromFile(path, 0);
+        if (!tagOk(loaded)) {
+            if (!noTag(loaded)) report.add(path, tagFailureReason(loaded));
+            continue;
+        }
+        const bool hadFrames = Tag13.Frames.Count() > 0;
         for (const char* frame : {"TIT2", "TPE1", "TALB", "TCON"}) {
             const TagField field = readTagField(Tag13, frame);
             // A text not read whole would lose what could not be read.
@@ -132,10 +142,14 @@ void TForm13::Button7Click()
             else if (RadioButton3->isChecked()) text = FormatTagCase(std::move(text), apostrophe);
             Tag13.SetTextFrame(frame, text);
         }
-        Tag13.SaveToFile("=", 255, 255, -1);
+        // A tag that held no frame had nothing to rewrite; one whose frames were all emptied is
+        // refused by the library and keeps its old texts: that is a failure.
+        const TTagStatus saved = Tag13.SaveToFile("=", 255, 255, -1);
+        if (!tagOk(saved) && (hadFrames || (saved & 0xFF00) != tagstatus::NoFrames))
+            report.add(path, tagFailureReason(saved));
     }
-    ui::Dialogs::MessageBox(this,
-                            QStringLiteral("Formatage Terminé\r\nPensez à la validation des tags\r\nPensez à rafraîchir la liste"),
-                            QStringLiteral("Sonoverne"), ui::MB_OK);
+    report.show(this, QStringLiteral("Sonoverne"),
+                QStringLiteral("Formatage Terminé\r\nPensez à la validation des tags\r\nPensez à rafraîchir la liste"),
+                tagsNotSavedIntro());
     Close();
 }

@@ -3,6 +3,8 @@
 #include "Controls.h"
 #include "Dialogs.h"
 #include "Guard.h"
+#include "RunReport.h"
+#include "TagFailure.h"
 #include "TagFields.h"
 #include "TagTextInput.h"
 #include "id3v2.h"
@@ -99,10 +101,18 @@ void TForm14::Button7Click()
     ReplacementText = " ";
     if (CheckBox1->isChecked()) ReplacementText = Edit1->text().toLatin1().toStdString();
     Picker->beginRun();
+    ui::RunReport report;
     for (int i = 0; i < count; ++i) {
         Picker->showEntry(i);
-        // A file without a tag, or with one the library cannot read, is left as it is.
-        if (Tag14.LoadFromFile(ListBox1->Item(i), 0) >= 0x0100) continue;
+        const std::string path = ListBox1->Item(i);
+        // A file without a tag has nothing to validate; one whose tag cannot be read is left as
+        // it is, and told.
+        const TTagStatus loaded = Tag14.LoadFromFile(path, 0);
+        if (!tagOk(loaded)) {
+            if (!noTag(loaded)) report.add(path, tagFailureReason(loaded));
+            continue;
+        }
+        const bool hadFrames = Tag14.Frames.Count() > 0;
         for (const char* frame : TextFrames) {
             const TagField field = readTagField(Tag14, frame);
             // A text not read whole would lose what could not be read.
@@ -116,9 +126,13 @@ void TForm14::Button7Click()
             comment.Text = FilterTagChars(text.text);
             Tag14.SetComment(comment, "", "None");
         }
-        Tag14.SaveToFile("=", 255, 255, -1);
+        // A tag that held no frame had nothing to rewrite; one whose frames were all emptied is
+        // refused by the library and keeps its old texts: that is a failure.
+        const TTagStatus saved = Tag14.SaveToFile("=", 255, 255, -1);
+        if (!tagOk(saved) && (hadFrames || (saved & 0xFF00) != tagstatus::NoFrames))
+            report.add(path, tagFailureReason(saved));
     }
-    ui::Dialogs::MessageBox(this, QStringLiteral("Validation des tags Terminée\r\nPensez à rafraîchir la liste"),
-                            QStringLiteral("Sonoverne"), ui::MB_OK);
+    report.show(this, QStringLiteral("Sonoverne"),
+                QStringLiteral("Validation des tags Terminée\r\nPensez à rafraîchir la liste"), tagsNotSavedIntro());
     Close();
 }

@@ -2,6 +2,8 @@
 
 #include "Dialogs.h"
 #include "Guard.h"
+#include "RunReport.h"
+#include "TagFailure.h"
 #include "ButtonRow.h"
 
 #include <QHBoxLayout>
@@ -47,16 +49,23 @@ TForm25::TForm25() : PickerForm(variant())
 void TForm25::Button2Click()
 {
     Picker->beginRun();
+    ui::RunReport report;
     for (int i = 0; i < ListBox1->Count(); ++i) {
         Picker->showEntry(i);
-        // A tag that failed to load is not replaced (the library refuses the save); the file
-        // still uses up its number.
-        Tag2.LoadFromFile(ListBox1->Item(i), 0);
+        const std::string path = ListBox1->Item(i);
+        // A file without a tag gets one; a file or tag that failed to load is not written, and
+        // is told. Either way the file uses up its number.
+        const TTagStatus loaded = Tag2.LoadFromFile(path, 0);
+        if (!tagOk(loaded) && !noTag(loaded)) {
+            report.add(path, tagFailureReason(loaded));
+            continue;
+        }
         Tag2.SetTextFrame("TRCK", std::to_string(i + 1));
-        Tag2.SaveToFile("=", 255, 255, -1);
+        const TTagStatus saved = Tag2.SaveToFile("=", 255, 255, -1);
+        if (!tagOk(saved)) report.add(path, tagFailureReason(saved));
     }
-    ui::Dialogs::MessageBox(this, QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !"),
-                            QStringLiteral("Terminé"), ui::MB_OK);
+    report.show(this, QStringLiteral("Terminé"), QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !"),
+                tagsNotSavedIntro());
     Close();
 }
 

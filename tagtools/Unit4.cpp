@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "Guard.h"
+#include "TagFailure.h"
 #include "Unit1.h"
 #include "variable.h"
 #include "ButtonRow.h"
@@ -19,32 +20,7 @@ namespace {
 
 // A tag that was read, or a file that has none: anything else holds what the editor did not
 // read, and its save would replace it.
-bool readOrAbsent(TTagStatus status) { return status < 0x0100 || (status & 0xFF00) == tagstatus::NoTag; }
-
-QString failureReason(TTagStatus status)
-{
-    switch (status & 0xFF00) {
-    case tagstatus::FileNotFound: return QStringLiteral("le fichier est introuvable ou ne peut pas être ouvert");
-    case tagstatus::FileProtected: return QStringLiteral("le fichier est protégé en écriture");
-    case tagstatus::ReadError: return QStringLiteral("erreur de lecture");
-    case tagstatus::WriteError: return QStringLiteral("erreur d'écriture");
-    case tagstatus::IoError: return QStringLiteral("erreur d'entrée-sortie");
-    case tagstatus::UnsupportedVersion:
-    case tagstatus::RevisionNotWritable: return QStringLiteral("cette version de tag ne peut pas être remplacée");
-    case tagstatus::TagTooLarge: return QStringLiteral("le tag serait trop grand");
-    case tagstatus::EncryptionConflict:
-    case tagstatus::GroupingConflict:
-    case tagstatus::DataLengthOnEncrypted:
-        return QStringLiteral("le tag contient une trame chiffrée ou groupée qui ne peut pas être réécrite");
-    case tagstatus::NoFrames: return QStringLiteral("un tag sans aucune information ne peut pas être enregistré");
-    case tagstatus::CorruptTag:
-    case tagstatus::TagPastEndOfFile:
-    case tagstatus::InvalidFrameIdentifier:
-    case tagstatus::OffsetOutsideFile:
-        return QStringLiteral("le tag existant n'a pas pu être lu, il n'est pas remplacé");
-    default: return QStringLiteral("erreur %1").arg(status, 4, 16, QLatin1Char('0'));
-    }
-}
+bool readOrAbsent(TTagStatus status) { return tagOk(status) || noTag(status); }
 
 }  // namespace
 
@@ -122,7 +98,7 @@ void TForm4::FormShow()
     }
     Tag2.emplace();
     loadStatus_ = Tag2->LoadFromFile(fileName_, 0);
-    if (loadStatus_ < 0x0100) {
+    if (tagOk(loadStatus_)) {
         for (Field& field : fields_) {
             field.loaded = field.frame ? readTagField(*Tag2, field.frame) : readTagComment(*Tag2);
             field.edit->setText(field.loaded.text);
@@ -187,8 +163,8 @@ void TForm4::Button1Click()
     }
     const TTagStatus saved = Tag2->SaveToFile("=", 255, 255, -1);
     // Nothing entered for a file without a tag: there was nothing to write.
-    const bool nothingToWrite = (saved & 0xFF00) == tagstatus::NoFrames && (loadStatus_ & 0xFF00) == tagstatus::NoTag;
-    if (saved >= 0x0100 && !nothingToWrite) {
+    const bool nothingToWrite = (saved & 0xFF00) == tagstatus::NoFrames && noTag(loadStatus_);
+    if (!tagOk(saved) && !nothingToWrite) {
         saveFailed(false, saved);
         return;
     }
@@ -208,12 +184,12 @@ void TForm4::Button1Click()
         Tag1.SetTrack(!number.empty() && *end == '\0' && value >= 0 && value <= 255 ? uint8_t(value) : 0);
         // The genre field is free text: the block keeps the genre byte it already has.
         Tid3tag existing;
-        Tag1.Genre = existing.ReadFromFile(fileName_) < 0x0100 ? existing.Genre : 255;
+        Tag1.Genre = tagOk(existing.ReadFromFile(fileName_)) ? existing.Genre : 255;
         savedV1 = Tag1.WriteToFile(fileName_);
     }
 
     Form1->Rafraichir3Click();
-    if (savedV1 >= 0x0100) {
+    if (!tagOk(savedV1)) {
         saveFailed(true, savedV1);
         return;
     }
@@ -224,7 +200,7 @@ void TForm4::saveFailed(bool id3v1, TTagStatus status)
 {
     const QString text = (id3v1 ? QStringLiteral("Le tag ID3V1 du fichier %1 n'a pas été enregistré : %2.")
                                 : QStringLiteral("Les tags du fichier %1 n'ont pas été enregistrés : %2."))
-                             .arg(platform::toDisplay(fileName_), failureReason(status));
+                             .arg(platform::toDisplay(fileName_), tagFailureReason(status));
     ui::Dialogs::MessageBox(this, text, ui::Dialogs::applicationTitle(), ui::MB_OK | ui::MB_ICONERROR);
 }
 

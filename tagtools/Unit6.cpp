@@ -3,6 +3,8 @@
 #include "Controls.h"
 #include "Dialogs.h"
 #include "Guard.h"
+#include "RunReport.h"
+#include "TagFailure.h"
 #include "ButtonRow.h"
 #include "TagFields.h"
 
@@ -113,11 +115,12 @@ void TForm6::Button5Click()
     for (const Field& field : Fields)
         if ((this->*field.box)->isChecked()) settings.push_back({field.frame, (this->*field.edit)->Text()});
 
-    bool failed = false;
+    ui::RunReport report;
     Picker->beginRun();
     for (int i = 0; i < count; ++i) {
         Picker->showEntry(i);
-        if (Tag2.LoadFromFile(ListBox1->Item(i), 0) >= 0x0100) {
+        const std::string path = ListBox1->Item(i);
+        if (!tagOk(Tag2.LoadFromFile(path, 0))) {
             // No tag to keep: the file gets one with the ticked fields only. A tag that failed
             // to load is not replaced: the library refuses the save below.
             for (const char* frame : {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK"}) writeTagField(Tag2, frame, "");
@@ -129,13 +132,14 @@ void TForm6::Button5Click()
             if (setting.frame) writeTagField(Tag2, setting.frame, setting.value);
             else setComment(Tag2, setting.value);
         }
-        if (Tag2.SaveToFile("=", 255, 255, -1) >= 0x0100) failed = true;
+        const TTagStatus saved = Tag2.SaveToFile("=", 255, 255, -1);
+        if (!tagOk(saved)) report.add(path, tagFailureReason(saved));
     }
 
-    ui::Dialogs::MessageBox(this,
-                            failed ? QStringLiteral("Modification terminée\r\nCertains tags n'ont pu etres correctement enregistrés\r\nPensez à rafraîchir la liste")
-                                   : QStringLiteral("Modification terminée\r\nPensez à rafraîchir la liste"),
-                            QStringLiteral("Sonoverne"), ui::MB_OK);
+    report.show(this, QStringLiteral("Sonoverne"),
+                report.empty() ? QStringLiteral("Modification terminée\r\nPensez à rafraîchir la liste")
+                               : QStringLiteral("Modification terminée\r\nCertains tags n'ont pu etres correctement enregistrés\r\nPensez à rafraîchir la liste"),
+                tagsNotSavedIntro());
     ListBox1->Clear();
     Close();
 }

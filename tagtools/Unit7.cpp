@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "Guard.h"
 #include "Messages.h"
+#include "TagFailure.h"
 #include "TagFields.h"
 #include "variable.h"
 
@@ -112,6 +113,7 @@ void Tform7::Button2Click()
     // One import at a time: the walk and the loop let clicks through.
     if (running_) return;
     running_ = true;
+    closeWhenDone_ = false;
     struct Done {
         bool& running;
         ~Done() { running = false; }
@@ -124,6 +126,8 @@ void Tform7::Button2Click()
     ScruteDossier1.Dossier = DirectoryListBox1->Directory();
     ScruteDossier1.SousDossier = CheckBox1->isChecked();
     ScruteDossier1.Execute();
+    // "Annuler" pressed during the run closes the window once the import has finished.
+    if (closeWhenDone_) Close();
 }
 
 void Tform7::Button3Click() { ImportStopFlag = true; }
@@ -131,7 +135,9 @@ void Tform7::Button3Click() { ImportStopFlag = true; }
 void Tform7::Button1Click()
 {
     ScruteDossier1.Stop = true;
-    Close();
+    // The import loop goes on to its end: the window stays until then.
+    if (running_) closeWhenDone_ = true;
+    else Close();
 }
 
 void Tform7::ScruteDossier1Fichier(TScruteDossier*, const std::string& Nom) { ListBox1->Add(Nom); }
@@ -143,28 +149,33 @@ void Tform7::ScruteDossier1FinExecute(TScruteDossier*)
         ProgressBar1->setMin(0);
         ProgressBar1->setMax(count - 1);
     }
+    ui::RunReport report;
     for (int i = 0; i < ListBox1->Count(); ++i) {
         platform::processMessages();
         if (ImportStopFlag) break;
         ProgressBar1->setPosition(i);
         ListBox1->setCurrentRow(i);
         const std::string path = ListBox1->Item(i);
-        // A file without a readable ID3v1 tag has nothing to import: writing its empty fields
-        // would erase its ID3v2 texts.
-        if (LoadId3v1Fields(path)) SaveId3v2Fields(path);
+        // A file without an ID3v1 tag has nothing to import: writing its empty fields would
+        // erase its ID3v2 texts.
+        const TTagStatus read = LoadId3v1Fields(path);
+        if (tagOk(read)) SaveId3v2Fields(path, report);
+        else if (!noTag(read)) report.add(path, tagFailureReason(read));
     }
     const bool stopped = ImportStopFlag;
     ImportStopFlag = false;
-    ui::Dialogs::MessageBox(this, stopped ? QStringLiteral("Annulé") : QStringLiteral("Importation Terminée"),
-                            QStringLiteral("Sonoverne"), ui::MB_OK);
+    report.show(this, QStringLiteral("Sonoverne"), stopped ? QStringLiteral("Annulé") : QStringLiteral("Importation Terminée"),
+                tagsNotSavedIntro(),
+                QStringLiteral("Dans ces fichiers, les champs ID3V2 qui n'ont pas pu être lus entièrement ont été gardés tels quels"));
     if (!stopped) Close();
 }
 
-bool Tform7::LoadId3v1Fields(const std::string& path)
+TTagStatus Tform7::LoadId3v1Fields(const std::string& path)
 {
     for (ui::TagEdit* field : {id3title, id3artist, id3album, id3year, id3comment, id3track}) field->setText(std::string());
     ID3genre->setCurrentIndex(0);
-    if (Tag1.ReadFromFile(path) > 0x00FF) return false;
+    const TTagStatus status = Tag1.ReadFromFile(path);
+    if (!tagOk(status)) return status;
     id3title->setText(Tag1.Title);
     id3artist->setText(Tag1.Artist);
     id3album->setText(Tag1.Album);
@@ -172,25 +183,37 @@ bool Tform7::LoadId3v1Fields(const std::string& path)
     id3comment->setText(Tag1.Comment);
     ID3genre->setCurrentIndex(GenreToIndex(Tag1.Genre));
     id3track->setText(std::to_string(Tag1.Track));
-    return true;
+    return status;
 }
 
-void Tform7::SaveId3v2Fields(const std::string& path)
+void Tform7::SaveId3v2Fields(const std::string& path, ui::RunReport& report)
 {
-    Tag2.LoadFromFile(path, 0);
+    // A file without an ID3v2 tag receives one; a tag that cannot be read is not replaced.
+    const TTagStatus loaded = Tag2.LoadFromFile(path, 0);
+    if (!tagOk(loaded) && !noTag(loaded)) {
+        report.add(path, tagFailureReason(loaded));
+        return;
+    }
     const QByteArray genre = ID3genre->currentText().toLatin1();
-    const std::pair<const char*, std::string> texts[] = {
-        {"TIT2", id3title->Text()},
-        {"TPE1", id3artist->Text()},
-        {"TALB", id3album->Text()},
-        {"TYER", id3year->Text()},
-        {"TCON", std::string(genre.constData(), size_t(genre.size()))},
-        {"TRCK", id3track->Text()},
+    const struct {
+        const char* frame;
+        std::string text;
+        const char* name;
+    } texts[] = {
+        {"TIT2", id3title->Text(), "titre"},
+        {"TPE1", id3artist->Text(), "artiste"},
+        {"TALB", id3album->Text(), "album"},
+        {"TYER", id3year->Text(), "année"},
+        {"TCON", std::string(genre.constData(), size_t(genre.size())), "genre"},
+        {"TRCK", id3track->Text(), "piste"},
     };
     // A frame the library could not read whole is kept as it is: the ID3v1 text is no more than
-    // a shortened copy of it.
-    for (const auto& [frame, text] : texts)
+    // a shortened copy of it. The closing message names what was kept.
+    QStringList kept;
+    for (const auto& [frame, text, name] : texts) {
         if (readTagField(Tag2, frame).whole) writeTagField(Tag2, frame, text);
+        else kept << QString::fromUtf8(name);
+    }
     if (readTagComment(Tag2).whole) {
         TCommentFrame comment;
         comment.Encoding = 0;
@@ -198,6 +221,10 @@ void Tform7::SaveId3v2Fields(const std::string& path)
         comment.Description.clear();
         comment.Text = id3comment->Text();
         Tag2.SetComment(comment, "", "None");
+    } else {
+        kept << QStringLiteral("commentaire");
     }
-    Tag2.SaveToFile("=", 255, 255, -1);
+    const TTagStatus saved = Tag2.SaveToFile("=", 255, 255, -1);
+    if (!tagOk(saved)) report.add(path, tagFailureReason(saved));
+    else if (!kept.isEmpty()) report.addNote(path, kept.join(QStringLiteral(", ")));
 }

@@ -7,6 +7,7 @@
 #include "Form.h"
 #include "ListBox.h"
 #include "ProgressBar.h"
+#include "RunReport.h"
 #include "Scrute.h"
 #include "TagTextInput.h"
 #include "id3.h"
@@ -29,9 +30,12 @@ public:
     void Button1Click();  // "Annuler"
     void ScruteDossier1Fichier(TScruteDossier* Sender, const std::string& Nom);
     void ScruteDossier1FinExecute(TScruteDossier* Sender);
-    // Reads a file's ID3v1 tag into the hidden fields; false when it has none that can be read.
-    bool LoadId3v1Fields(const std::string& path);
-    void SaveId3v2Fields(const std::string& path);
+    // Reads a file's ID3v1 tag into the hidden fields; the read's status (the fields stay empty
+    // unless it succeeded).
+    TTagStatus LoadId3v1Fields(const std::string& path);
+    // Writes the hidden fields into the file's ID3v2 tag; what failed, or was kept, goes into the
+    // run's report.
+    void SaveId3v2Fields(const std::string& path, ui::RunReport& report);
 
     QLabel* Label1;
     ui::DriveComboBox* DriveComboBox1;
@@ -57,6 +61,7 @@ public:
 
 private:
     bool running_ = false;  // between "Importer" and the end of its import
+    bool closeWhenDone_ = false;  // "Annuler" was pressed during the run
 };
 
 extern Tform7* Form7;

@@ -108,7 +108,7 @@ void TForm8::Button6Click()
     for (int i = 0; i < count; ++i) {
         Picker->showEntry(i);
         const std::string path = ListBox1->Item(i);
-        if (Tag8.LoadFromFile(path, 0) >= 0x0100) continue;
+        if (!tagOk(Tag8.LoadFromFile(path, 0))) continue;
         RenameFields fields;
         fields.title = readTagField(Tag8, "TIT2").text;
         fields.artist = readTagField(Tag8, "TPE1").text;

@@ -139,7 +139,7 @@ void TForm9::BuildListText()
             Picker->showEntry(i);
             previousPath.swap(path);
             path = ListBox1->Item(i);
-            if (Tag9.LoadFromFile(path, 0) >= 0x0100) continue;
+            if (!tagOk(Tag9.LoadFromFile(path, 0))) continue;
             AppendListEntry(ListText, options, previousAlbum, i == 0 ? nullptr : &previousPath, path,
                             readTagField(Tag9, "TPE1").text, readTagField(Tag9, "TIT2").text,
                             readTagField(Tag9, "TALB").text);

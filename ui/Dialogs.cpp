@@ -18,6 +18,7 @@ struct Script {
     std::deque<int> answers;
     std::deque<QString> fileNames;
     std::vector<ShownBox> shown;
+    std::vector<AskedSaveDialog> saveDialogs;
 };
 
 Script& script()
@@ -123,12 +124,16 @@ void Dialogs::ShowMessage(const QString& text)
 }
 
 QString Dialogs::SaveFileName(QWidget* owner, const QString& defaultExt, const QString& filter,
-                              const QString& initialFolder)
+                              const QString& initialFolder, ExistingFile existing)
 {
-    if (std::optional<QString> name = scriptedFileName()) return *name;
     QFileDialog dialog(owner, QString(), initialFolder, qtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultExt);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, existing == ExistingFile::ReplaceWithoutAsking);
+    // Recorded from the dialog itself, also when a test answers in its place.
+    script().saveDialogs.push_back(
+        {dialog.defaultSuffix(), dialog.nameFilters(), !dialog.testOption(QFileDialog::DontConfirmOverwrite)});
+    if (std::optional<QString> name = scriptedFileName()) return *name;
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
     return dialog.selectedFiles().first();
 }
@@ -142,6 +147,7 @@ QString Dialogs::OpenFileName(QWidget* owner, const QString& filter, const QStri
 void Dialogs::pushAnswer(int answer) { script().answers.push_back(answer); }
 void Dialogs::pushFileName(const QString& fileName) { script().fileNames.push_back(fileName); }
 const std::vector<ShownBox>& Dialogs::shown() { return script().shown; }
+const std::vector<AskedSaveDialog>& Dialogs::saveDialogs() { return script().saveDialogs; }
 
 void Dialogs::clearScript()
 {
@@ -149,6 +155,7 @@ void Dialogs::clearScript()
     s.answers.clear();
     s.fileNames.clear();
     s.shown.clear();
+    s.saveDialogs.clear();
 }
 
 QString qtFilter(const QString& filter)

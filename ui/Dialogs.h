@@ -33,6 +33,16 @@ struct ShownBox {
     int answer;
 };
 
+// A save dialog asked for, as it was set up.
+struct AskedSaveDialog {
+    QString defaultSuffix;
+    QStringList nameFilters;
+    bool confirmsOverwrite;  // asks before an existing file is replaced
+};
+
+// Whether a save dialog asks before it gives the name of an existing file.
+enum class ExistingFile { Ask, ReplaceWithoutAsking };
+
 class Dialogs {
 public:
     // The application's title, used by ShowMessage and the error box.
@@ -44,13 +54,14 @@ public:
 
     // A save or open dialog; an empty text is a cancelled dialog.
     static QString SaveFileName(QWidget* owner, const QString& defaultExt, const QString& filter,
-                                const QString& initialFolder = QString());
+                                const QString& initialFolder = QString(), ExistingFile existing = ExistingFile::Ask);
     static QString OpenFileName(QWidget* owner, const QString& filter, const QString& initialFolder = QString());
 
     // Scripting for tests.
     static void pushAnswer(int answer);
     static void pushFileName(const QString& fileName);
     static const std::vector<ShownBox>& shown();
+    static const std::vector<AskedSaveDialog>& saveDialogs();
     static void clearScript();
 };
 

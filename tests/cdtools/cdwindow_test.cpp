@@ -698,6 +698,55 @@ TEST_F(CdWindow, AnUnreadableDiscLeavesNothingToRip)
     EXPECT_TRUE(fs::is_empty(rip_));
 }
 
+// A new MP3 whose tag could not be written, the file removed or made read-only while it was
+// ripped, is named at the end with why; the next track is tagged as usual.
+TEST_F(CdWindow, ATrackWhoseTagCouldNotBeWrittenIsNamed)
+{
+    const struct {
+        const char* name;
+        std::function<void(const std::string&)> fault;
+        QString why;
+    } cases[] = {
+        {"removed", [](const std::string& path) { fs::remove(path); },
+         QStringLiteral("le fichier est introuvable ou ne peut pas être ouvert")},
+        {"read-only", [](const std::string& path) { fs::permissions(path, fs::perms::owner_read); },
+         QStringLiteral("le fichier est protégé en écriture")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui::Dialogs::clearScript();
+        RipFolder = rip_ + "/" + c.name;
+        Form11->Show();
+        useDisc(0);
+        Form19->Edit1->setText(QStringLiteral("%4"));
+        Form11->ListView1->topLevelItem(0)->setSelected(true);
+        Form11->ListView1->topLevelItem(1)->setSelected(true);
+        const std::string first = RipFolder + "/01.mp3", second = RipFolder + "/02.mp3";
+        // Once the first file is there, while its track is still being ripped.
+        bool done = false;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (done || !Form11->Running() || Form11->RipTrackNumber != 1 || !fs::exists(first)) return;
+            done = true;
+            c.fault(first);
+        });
+        timer.start(0);
+        Form11->Button1->click();
+        timer.stop();
+        EXPECT_TRUE(done);
+        const QString text = QStringLiteral("Extraction des pistes terminée.\n\n"
+                                            "Les tags de ces fichiers n'ont pas pu être enregistrés :\n") +
+                             QString::fromStdString(first) + " (" + c.why + ")";
+        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|" + text.toStdString()});
+        EXPECT_EQ(ui::Dialogs::shown().at(0).flags, unsigned(ui::MB_OK | ui::MB_ICONWARNING));
+        EXPECT_EQ(probe(second)["v2"].toObject()["TRCK"].toArray().at(1).toString(), QStringLiteral("2"));
+        if (fs::exists(first)) {
+            EXPECT_FALSE(probe(first)["v2"].toObject().contains("TRCK"));
+            fs::permissions(first, fs::perms::owner_write, fs::perm_options::add);
+        }
+    }
+}
+
 TEST_F(CdWindow, StopsAndEmptyLists)
 {
     // "Annuler" during the first of three WAV tracks: that file is cut short with a fitting

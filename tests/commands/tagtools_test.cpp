@@ -498,6 +498,23 @@ TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
     EXPECT_EQ(commentsOf(unreadDump), QStringList{QStringLiteral("1 fra  \u03a9/2")});
     EXPECT_EQ(frameOf(unreadDump, "TPE1"), l1("a b"));
 
+    // Texts that filter down to nothing leave no frame, and the library keeps such a tag as it
+    // was: the file is named, unchanged.
+    gen::TagTexts pipes;
+    pipes.title = "|";
+    const std::string emptied = putTagged("emptied.mp3", pipes);
+    const std::string emptiedBytes = readBytes(emptied);
+    ui::Dialogs::clearScript();
+    fill(Form14->ListBox1, {emptied, bare});
+    Form14->CheckBox1->setChecked(true);
+    Form14->Edit1->setText(QString());
+    Form14->Button7Click();
+    EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral(
+        "Sonoverne: Validation des tags Terminée\r\nPensez à rafraîchir la liste.\n\n"
+        "Les tags de ces fichiers n'ont pas pu être enregistrés :\n") + QString::fromStdString(emptied) +
+        QStringLiteral(" (un tag sans aucune information ne peut pas être enregistré)")));
+    EXPECT_EQ(readBytes(emptied), emptiedBytes);
+
     // An empty list: no message.
     ui::Dialogs::clearScript();
     Form14->ListBox1->Clear();
@@ -543,6 +560,10 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     ui::Dialogs::pushFileName(platform::toDisplay(saved));
     Form10->Button1->click();
     EXPECT_EQ(readBytes(saved), expected);
+    // The dialog itself asks no question about the earlier file, and offers text files.
+    ASSERT_FALSE(ui::Dialogs::saveDialogs().empty());
+    EXPECT_FALSE(ui::Dialogs::saveDialogs().back().confirmsOverwrite);
+    EXPECT_EQ(ui::Dialogs::saveDialogs().back().defaultSuffix, QStringLiteral("txt"));
     EXPECT_EQ(readBytes(tempRoot + "/ancienne.txt"), "ancienne liste");
     fs::remove(tempRoot + "/ancienne.txt");
     EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral("Sonoverne: Enregistrement effectué")));

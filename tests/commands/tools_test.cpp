@@ -29,9 +29,14 @@
 #include <QTest>
 
 #include <clocale>
+#include <csignal>
 #include <filesystem>
 #include <locale.h>
+#include <optional>
 #include <set>
+
+#include <sys/mount.h>
+#include <sys/resource.h>
 
 using namespace cmdtest;
 using ::testing::ElementsAre;
@@ -388,7 +393,7 @@ struct EditCase {
     // Frames expected afterwards, per listed kind; "same" for a file left byte-identical,
     // "none" for a file that must not exist.
     std::map<std::string, Strings> expected;
-    bool failed;
+    Strings failed;  // the kinds the closing message names
 };
 
 TEST_F(Tools, ModifierGivesTheTickedFieldsToEveryFileOfTheList)
@@ -402,30 +407,30 @@ TEST_F(Tools, ModifierGivesTheTickedFieldsToEveryFileOfTheList)
                       "TRCK=3/12", "TYER=2004"}},
           {"utf16", {"COMM=ENG//Note", "TALB=Neuf", "TIT2=\u03a9mega~1", "TPE1=Artiste", "TYER=2004"}},
           {"bare", {"COMM=ENG//Note", "TALB=Neuf", "TYER=2004"}}},
-         false},
+         {}},
         {"an empty ticked field removes its frame; genre and track",
          {{1, ""}, {6, "Jazz"}, {5, "7"}, {2, "Autre"}},
          {"tagged", "utf16"},
          {{"tagged", {"COMM=eng//Remarque", "TALB=Album", "TCON=Jazz", "TPE1=Autre", "TRCK=7", "TYER=1999"}},
           {"utf16", {"TCON=Jazz", "TPE1=Autre", "TRCK=7"}}},
-         false},
+         {}},
         {"a ticked title replaces one that could not be read whole",
          {{1, "Omega"}},
          {"utf16"},
          {{"utf16", {"TIT2=Omega", "TPE1=Artiste"}}},
-         false},
+         {}},
         {"nothing ticked: tags saved as they were; a tag-less file has nothing to save",
          {},
          {"tagged", "utf16", "bare"},
          {{"tagged", Full}, {"utf16", utf16Rest}, {"bare", {"same"}}},
-         true},
+         {"bare"}},
         {"a tag that cannot be read and a missing file are not written",
          {{1, "Neuf"}},
          {"unreadable", "missing", "tagged"},
          {{"unreadable", {"same"}}, {"missing", {"none"}},
           {"tagged", {"COMM=eng//Remarque", "TALB=Album", "TCON=Rock", "TIT2=Neuf", "TPE1=Artiste", "TRCK=3/12",
                       "TYER=1999"}}},
-         true},
+         {"unreadable", "missing"}},
     };
     QCheckBox* TForm6::*const boxes[] = {&TForm6::CheckBox1, &TForm6::CheckBox2, &TForm6::CheckBox3, &TForm6::CheckBox4,
                                          &TForm6::CheckBox5, &TForm6::CheckBox6, &TForm6::CheckBox7};
@@ -465,11 +470,18 @@ TEST_F(Tools, ModifierGivesTheTickedFieldsToEveryFileOfTheList)
         Form6->Button5Click();
 
         ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
-        EXPECT_EQ(ui::Dialogs::shown()[0].caption, QStringLiteral("Sonoverne"));
-        EXPECT_EQ(ui::Dialogs::shown()[0].flags, unsigned(ui::MB_OK));
-        EXPECT_EQ(ui::Dialogs::shown()[0].text,
-                  c.failed ? QStringLiteral("Modification terminée\r\nCertains tags n'ont pu etres correctement enregistrés\r\nPensez à rafraîchir la liste")
-                           : QStringLiteral("Modification terminée\r\nPensez à rafraîchir la liste"));
+        const ui::ShownBox& box = ui::Dialogs::shown()[0];
+        EXPECT_EQ(box.caption, QStringLiteral("Sonoverne"));
+        EXPECT_EQ(box.flags, unsigned(c.failed.empty() ? ui::MB_OK : ui::MB_OK | ui::MB_ICONWARNING));
+        EXPECT_TRUE(box.text.startsWith(
+            c.failed.empty() ? QStringLiteral("Modification terminée\r\nPensez à rafraîchir la liste")
+                             : QStringLiteral("Modification terminée\r\nCertains tags n'ont pu etres correctement enregistrés\r\nPensez à rafraîchir la liste")))
+            << box.text.toStdString();
+        // The message names the files that failed, and those only.
+        for (const std::string& kind : c.list) {
+            const bool failed = std::find(c.failed.begin(), c.failed.end(), kind) != c.failed.end();
+            EXPECT_EQ(box.text.contains(QString::fromStdString(paths[kind])), failed) << kind;
+        }
         EXPECT_EQ(Form6->ListBox1->Count(), 0);
         EXPECT_FALSE(Form6->isVisible());
         for (const auto& [kind, want] : c.expected) {
@@ -625,7 +637,11 @@ TEST_F(Import, EachFileGetsItsId3v1TextsInItsId3v2Tag)
     }
     const std::string utf16 = frameBytes(paths[3], "TIT2");
 
-    EXPECT_EQ(import(folder_, false), QStringLiteral("Importation Terminée"));
+    // The file whose title was kept is named.
+    const QString kept = QStringLiteral("Importation Terminée.\n\nDans ces fichiers, les champs ID3V2 qui n'ont pas pu "
+                                        "être lus entièrement ont été gardés tels quels :\n") +
+                         QString::fromStdString(paths[3]) + QStringLiteral(" (titre)");
+    EXPECT_EQ(import(folder_, false), kept);
     EXPECT_EQ(ui::Dialogs::shown()[0].caption, QStringLiteral("Sonoverne"));
     EXPECT_FALSE(Form7->isVisible());
     EXPECT_EQ(Form7->ListBox1->Count(), int(std::size(cases)));
@@ -655,7 +671,7 @@ TEST_F(Import, EachFileGetsItsId3v1TextsInItsId3v2Tag)
 
     // With the sub-folders, the walk takes them too; an empty folder imports nothing.
     Form7->Show();
-    EXPECT_EQ(import(folder_, true), QStringLiteral("Importation Terminée"));
+    EXPECT_EQ(import(folder_, true), kept);
     EXPECT_EQ(Form7->ListBox1->Count(), int(std::size(cases)) + 1);
     std::filesystem::create_directories(folder_ + "/vide");
     Form7->Show();
@@ -669,6 +685,7 @@ class Presser : public QObject {
 public:
     Presser(std::function<bool()> when, QPushButton* button) : when_(std::move(when)), button_(button) { post(); }
     bool pressed = false;
+    bool shownAfter = false;  // the button's window, just after the press
 
 protected:
     bool event(QEvent* e) override
@@ -677,6 +694,7 @@ protected:
         if (when_()) {
             pressed = true;
             button_->click();
+            shownAfter = button_->window()->isVisible();
         } else {
             post();
         }
@@ -718,10 +736,13 @@ TEST_F(Import, StopAndCancelDuringTheWalkAndDuringTheImport)
         QPushButton* button = c.stop ? Form7->Button3 : Form7->Button1;
         const TScruteEvent walked = Form7->ScruteDossier1.OnFichier;
         std::unique_ptr<Presser> presser;
+        bool shownAfter = false;
         if (c.duringWalk) {
             Form7->ScruteDossier1.OnFichier = [&](TScruteDossier* sender, const std::string& name) {
                 walked(sender, name);
-                if (Form7->ListBox1->Count() == 1) button->click();
+                if (Form7->ListBox1->Count() != 1) return;
+                button->click();
+                shownAfter = Form7->isVisible();
             };
         } else {
             // Once the first file is done, at the loop's next pass.
@@ -732,6 +753,8 @@ TEST_F(Import, StopAndCancelDuringTheWalkAndDuringTheImport)
         const QString message = import(dir, false);
         Form7->ScruteDossier1.OnFichier = walked;
         EXPECT_TRUE(!presser || presser->pressed);
+        // Neither button closes the window while the run goes on.
+        EXPECT_TRUE(presser ? presser->shownAfter : shownAfter);
         EXPECT_EQ(message, c.message);
         EXPECT_EQ(Form7->ListBox1->Count(), c.listed);
         EXPECT_EQ(Form7->isVisible(), c.open);
@@ -773,7 +796,11 @@ TEST_F(Tools, GoNumbersTheListInItsOrder)
     ui::Dialogs::clearScript();
     Form25->Button2Click();
     ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
-    EXPECT_EQ(ui::Dialogs::shown()[0].text, QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !"));
+    // The ID3v2.2 tag, which the library does not read, is not replaced, and named.
+    EXPECT_EQ(ui::Dialogs::shown()[0].text,
+              QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !\n\n"
+                             "Les tags de ces fichiers n'ont pas pu être enregistrés :\n") +
+                  QString::fromStdString(bPath) + QStringLiteral(" (cette version de tag ne peut pas être remplacée)"));
     EXPECT_EQ(ui::Dialogs::shown()[0].caption, QStringLiteral("Terminé"));
     EXPECT_FALSE(Form25->isVisible());
     EXPECT_EQ(Form25->ProgressBar1->Position(), 0);  // closing sets it back
@@ -857,6 +884,180 @@ TEST_F(Tools, RunsPaintTheirProgressAtEachEntry)
             EXPECT_THAT(list.seen, ::testing::IsSupersetOf({0, max}));
         }
     }
+}
+
+// --- What a batch run could not save --------------------------------------------------------------
+
+// A tmpfs mounted over a folder for one case, unmounted when done.
+struct SmallDisk {
+    std::string dir;
+    bool mounted = false;
+    explicit SmallDisk(std::string at) : dir(std::move(at))
+    {
+        mounted = ::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=256k") == 0;
+    }
+    // Fills what is left, so that any file that must grow finds no room.
+    void fill() const
+    {
+        std::FILE* out = std::fopen((dir + "/plein.bin").c_str(), "wb");
+        static const char block[4096] = {};
+        while (out && std::fwrite(block, 1, sizeof block, out) == sizeof block && std::fflush(out) == 0) {}
+        if (out) std::fclose(out);
+    }
+    ~SmallDisk()
+    {
+        if (mounted) ::umount(dir.c_str());
+    }
+};
+
+// Every batch tool on two files, the second made to fail: read-only, a save that must grow under a
+// file-size limit or on a full disk, or removed once the run has begun. The run ends on the
+// tool's own text and names that file with why; the first file is done, the second left as it was.
+TEST_F(Tools, BatchRunsNameEveryFileTheyCouldNotSave)
+{
+    enum Fault { ReadOnly, SizeLimit, FullDisk, Removed };
+    const QString notSaved = QStringLiteral("Les tags de ces fichiers n'ont pas pu être enregistrés :\n");
+    struct Tool {
+        const char* name;
+        PickerForm* picker;  // null: the import, which walks its folder
+        std::function<void()> run;
+        bool tagged;          // the file to fail has a tag, else it gets one
+        bool grows;           // its save must make it longer
+        std::string okFrame;  // what mutagen reads in the file that was done
+        QString caption, head;
+    };
+    const Tool tools[] = {
+        {"formatting", Form13, [] { Form13->RadioButton2->setChecked(true); Form13->Button7Click(); }, true, false,
+         "TIT2=TITRE", QStringLiteral("Sonoverne"),
+         QStringLiteral("Formatage Terminé\r\nPensez à la validation des tags\r\nPensez à rafraîchir la liste.\n\n")},
+        {"validation", Form14, [] {
+             Form14->CheckBox1->setChecked(true);
+             Form14->Edit1->setText(QStringLiteral("__"));
+             Form14->Button7Click();
+         }, true, true, "TIT2=a__b", QStringLiteral("Sonoverne"),
+         QStringLiteral("Validation des tags Terminée\r\nPensez à rafraîchir la liste.\n\n")},
+        {"renumbering", Form25, [] { Form25->Button2Click(); }, false, true, "TRCK=1", QStringLiteral("Terminé"),
+         QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !\n\n")},
+        {"multi-file editor", Form6, [] {
+             Form6->CheckBox1->setChecked(true);
+             Form6->id3title->setText("Neuf");
+             Form6->Button5Click();
+         }, false, true, "TIT2=Neuf", QStringLiteral("Sonoverne"),
+         QStringLiteral("Modification terminée\r\nCertains tags n'ont pu etres correctement enregistrés\r\n"
+                        "Pensez à rafraîchir la liste.\n\n")},
+        {"import", nullptr, [] { Form7->Button2Click(); }, false, true, "TIT2=Un", QStringLiteral("Sonoverne"),
+         QStringLiteral("Importation Terminée.\n\n")},
+    };
+    const struct {
+        Fault fault;
+        const char* name;
+        QString why;
+    } faults[] = {
+        {ReadOnly, "read-only", QStringLiteral("le fichier est protégé en écriture")},
+        {SizeLimit, "file-size limit", QStringLiteral("erreur d'écriture")},
+        {FullDisk, "full disk", QStringLiteral("erreur d'écriture")},
+        {Removed, "removed during the run", QStringLiteral("le fichier est introuvable ou ne peut pas être ouvert")},
+    };
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    int serial = 0;
+    for (const Tool& tool : tools) {
+        for (const auto& f : faults) {
+            // A save that stays in place is not stopped by a lack of room.
+            if (!tool.grows && (f.fault == SizeLimit || f.fault == FullDisk)) continue;
+            SCOPED_TRACE(std::string(tool.name) + ", " + f.name);
+            const std::string sub = std::to_string(++serial);
+            const std::string dir = folder_ + "/" + sub;
+            std::filesystem::create_directories(dir);
+            std::optional<SmallDisk> disk;
+            if (f.fault == FullDisk) {
+                disk.emplace(dir);
+                ASSERT_TRUE(disk->mounted) << "a tmpfs needs root";
+            }
+            // The file done has room in its tag; the one to fail has none, and more audio than the
+            // other file will ever hold, for the size limit.
+            gen::Mp3Spec okSpec, badSpec;
+            if (!tool.picker) {
+                okSpec.id3v1 = v1("Un");
+                badSpec.id3v1 = v1("Deux");
+            }
+            okSpec.id3v2 = gen::Id3v2Spec{texts("Art", tool.picker == Form13 ? "titre" : "a|b"), {}, 256};
+            if (tool.tagged) badSpec.id3v2 = gen::Id3v2Spec{texts("Art", "c|d"), {}, 0};
+            okSpec.audio = gen::SilentFrames(4);
+            badSpec.audio = gen::SilentFrames(60);
+            const std::string ok = put(sub + "/a.mp3", gen::Mp3Bytes(okSpec));
+            // Its size a whole number of pages: on the full disk, any growth needs one more.
+            std::string badBytes = gen::Mp3Bytes(badSpec);
+            const size_t end = badBytes.size() - (badSpec.id3v1 ? 128 : 0);
+            badBytes.insert(end, (4096 - badBytes.size() % 4096) % 4096, '\0');
+            const std::string bad = put(sub + "/b.mp3", badBytes);
+            const std::string badBefore = readBytes(bad);
+            if (disk) disk->fill();
+            if (f.fault == ReadOnly) std::filesystem::permissions(bad, std::filesystem::perms::owner_read);
+
+            if (tool.picker) {
+                tool.picker->Show();
+                tool.picker->ListBox1->Clear();
+                tool.picker->ListBox1->Add(ok);
+                tool.picker->ListBox1->Add(bad);
+                QCoreApplication::processEvents();  // on the screen, so that the bar paints
+            } else {
+                Form7->Show();
+                Form7->CheckBox1->setChecked(false);
+                Form7->DirectoryListBox1->setDirectory(dir);
+            }
+            if (tool.picker == Form6)
+                for (QCheckBox* box : {Form6->CheckBox2, Form6->CheckBox3, Form6->CheckBox4, Form6->CheckBox5,
+                                       Form6->CheckBox6, Form6->CheckBox7})
+                    box->setChecked(false);
+            // Removed: as the bar shows the second entry, or once the walk has listed it.
+            std::unique_ptr<PaintLog> hook;
+            const TScruteEvent walked = Form7->ScruteDossier1.OnFichier;
+            if (f.fault == Removed && tool.picker) {
+                ui::ProgressBar* bar = tool.picker->ProgressBar1;
+                hook = std::make_unique<PaintLog>(bar, [bar, bad] {
+                    if (bar->Position() == 1) std::filesystem::remove(bad);
+                    return 0;
+                });
+            } else if (f.fault == Removed) {
+                Form7->ScruteDossier1.OnFichier = [&](TScruteDossier* sender, const std::string& name) {
+                    walked(sender, name);
+                    if (name == bad) std::filesystem::remove(bad);
+                };
+            }
+            ui::Dialogs::clearScript();
+            rlimit saved{};
+            getrlimit(RLIMIT_FSIZE, &saved);
+            if (f.fault == SizeLimit) {
+                rlimit small = saved;
+                small.rlim_cur = badBefore.size() + 1;
+                ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+            }
+            ASSERT_TRUE(exists(bad));
+            tool.run();
+            setrlimit(RLIMIT_FSIZE, &saved);
+            hook.reset();
+            Form7->ScruteDossier1.OnFichier = walked;
+            if (f.fault == ReadOnly) std::filesystem::permissions(bad, std::filesystem::perms::owner_write,
+                                                                  std::filesystem::perm_options::add);
+
+            ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+            const ui::ShownBox& box = ui::Dialogs::shown()[0];
+            EXPECT_EQ(box.caption, tool.caption);
+            EXPECT_EQ(box.flags, unsigned(ui::MB_OK | ui::MB_ICONWARNING));
+            EXPECT_EQ(box.text, tool.head + notSaved + QString::fromStdString(bad) + " (" + f.why + ")");
+            EXPECT_THAT(frames(ok), ::testing::Contains(tool.okFrame));
+            if (f.fault == Removed) {
+                EXPECT_FALSE(exists(bad));
+            } else {
+                EXPECT_TRUE(readBytes(bad) == badBefore);
+            }
+            if (tool.picker) tool.picker->Hide();
+            else Form7->Hide();
+        }
+    }
+    std::signal(SIGXFSZ, oldSignal);
+    Form14->CheckBox1->setChecked(false);
+    Form6->CheckBox1->setChecked(false);
 }
 
 // --- Pictures for the eye ---------------------------------------------------------------------------

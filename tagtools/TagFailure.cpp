@@ -1,0 +1,28 @@
+#include "TagFailure.h"
+
+QString tagFailureReason(TTagStatus status)
+{
+    switch (status & 0xFF00) {
+    case tagstatus::FileNotFound: return QStringLiteral("le fichier est introuvable ou ne peut pas être ouvert");
+    case tagstatus::FileProtected: return QStringLiteral("le fichier est protégé en écriture");
+    case tagstatus::ReadError: return QStringLiteral("erreur de lecture");
+    case tagstatus::WriteError: return QStringLiteral("erreur d'écriture");
+    case tagstatus::IoError: return QStringLiteral("erreur d'entrée-sortie");
+    case tagstatus::UnsupportedVersion:
+    case tagstatus::RevisionNotWritable: return QStringLiteral("cette version de tag ne peut pas être remplacée");
+    case tagstatus::TagTooLarge: return QStringLiteral("le tag serait trop grand");
+    case tagstatus::EncryptionConflict:
+    case tagstatus::GroupingConflict:
+    case tagstatus::DataLengthOnEncrypted:
+        return QStringLiteral("le tag contient une trame chiffrée ou groupée qui ne peut pas être réécrite");
+    case tagstatus::NoFrames: return QStringLiteral("un tag sans aucune information ne peut pas être enregistré");
+    case tagstatus::CorruptTag:
+    case tagstatus::TagPastEndOfFile:
+    case tagstatus::InvalidFrameIdentifier:
+    case tagstatus::OffsetOutsideFile:
+        return QStringLiteral("le tag existant n'a pas pu être lu, il n'est pas remplacé");
+    default: return QStringLiteral("erreur %1").arg(status, 4, 16, QLatin1Char('0'));
+    }
+}
+
+QString tagsNotSavedIntro() { return QStringLiteral("Les tags de ces fichiers n'ont pas pu être enregistrés"); }
