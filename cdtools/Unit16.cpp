@@ -1,5 +1,6 @@
 #include "Unit16.h"
 
+#include "Display.h"
 #include "FileSystem.h"
 #include "Unit1.h"
 
