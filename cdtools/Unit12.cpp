@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "Guard.h"
+#include "variable.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -32,7 +33,7 @@ platform::SetAside setAside;
 
 }  // namespace
 
-TForm12::TForm12() : PickerForm(variant())
+TForm12::TForm12() : PickerForm(variant(), &Mp3Folder)
 {
     setCaption(QStringLiteral("Convertir WAV > MP3"));
     setSystemMenuOnly();

@@ -6,6 +6,7 @@
 #include "Guard.h"
 #include "Shell.h"
 #include "Unit1.h"
+#include "variable.h"
 #include "ButtonRow.h"
 
 #include <QGridLayout>
@@ -14,7 +15,7 @@
 
 TForm15* Form15 = nullptr;
 
-TForm15::TForm15() : PickerForm(PickerVariant::SortedForProgram())
+TForm15::TForm15() : PickerForm(PickerVariant::SortedForProgram(), &Mp3Folder)
 {
     setCaption(QStringLiteral("Normaliser un fichier MP3"));
     setSystemMenuOnly();

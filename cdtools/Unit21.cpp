@@ -6,6 +6,7 @@
 #include "Shell.h"
 #include "Unit1.h"
 #include "Unit16.h"
+#include "variable.h"
 #include "ButtonRow.h"
 
 #include <QHBoxLayout>
@@ -13,7 +14,7 @@
 
 TForm21* Form21 = nullptr;
 
-TForm21::TForm21() : PickerForm(PickerVariant::SortedForProgram())
+TForm21::TForm21() : PickerForm(PickerVariant::SortedForProgram(), &Mp3Folder)
 {
     setCaption(QStringLiteral("Convertir : MP3 > WAV"));
     setSystemMenuOnly();

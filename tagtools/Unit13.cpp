@@ -4,6 +4,7 @@
 #include "Guard.h"
 #include "TagFields.h"
 #include "id3v2.h"
+#include "variable.h"
 #include "ButtonRow.h"
 
 #include <QHBoxLayout>
@@ -74,7 +75,7 @@ std::string FormatTagCase(std::string text, bool apostrophe)
     return text;
 }
 
-TForm13::TForm13() : PickerForm(variant())
+TForm13::TForm13() : PickerForm(variant(), &Mp3Folder)
 {
     setCaption(QStringLiteral("Formater les tags"));
     setSystemMenuOnly();

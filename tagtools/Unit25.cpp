@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "Guard.h"
+#include "variable.h"
 #include "ButtonRow.h"
 
 #include <QHBoxLayout>
@@ -26,7 +27,7 @@ PickerVariant variant()
 
 }  // namespace
 
-TForm25::TForm25() : PickerForm(variant())
+TForm25::TForm25() : PickerForm(variant(), &Mp3Folder)
 {
     setCaption(QStringLiteral("Incrémenter les pistes"));
     Tag2.HoldFileForSave = true;  // each file is saved as soon as it is loaded
