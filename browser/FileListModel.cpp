@@ -1,5 +1,6 @@
 #include "FileListModel.h"
 
+#include "Display.h"
 #include "FileSystem.h"
 #include "variable.h"
 

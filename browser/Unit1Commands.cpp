@@ -3,6 +3,7 @@
 #include "Unit1.h"
 
 #include "Dialogs.h"
+#include "Display.h"
 #include "FileSystem.h"
 #include "Guard.h"
 #include "Shell.h"

@@ -1,6 +1,7 @@
 #include "Unit3.h"
 
 #include "Dialogs.h"
+#include "Display.h"
 #include "FileSystem.h"
 #include "Guard.h"
 #include "Unit1.h"

@@ -3,6 +3,7 @@
 #include "Unit11.h"
 
 #include "Dialogs.h"
+#include "Display.h"
 #include "FileSystem.h"
 #include "RunReport.h"
 #include "TagFailure.h"

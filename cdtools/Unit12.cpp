@@ -2,8 +2,10 @@
 
 #include "Controls.h"
 #include "Dialogs.h"
+#include "Display.h"
 #include "FileSystem.h"
 #include "Guard.h"
+#include "variable.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -32,7 +34,7 @@ platform::SetAside setAside;
 
 }  // namespace
 
-TForm12::TForm12() : PickerForm(variant())
+TForm12::TForm12() : PickerForm(variant(), &Mp3Folder)
 {
     setCaption(QStringLiteral("Convertir WAV > MP3"));
     setSystemMenuOnly();

@@ -7,6 +7,7 @@
 #include "Shell.h"
 #include "Unit1.h"
 #include "Unit16.h"
+#include "variable.h"
 #include "ButtonRow.h"
 
 #include <QGridLayout>
@@ -15,7 +16,7 @@
 
 TForm15* Form15 = nullptr;
 
-TForm15::TForm15() : PickerForm(PickerVariant::SortedForProgram())
+TForm15::TForm15() : PickerForm(PickerVariant::SortedForProgram(), &Mp3Folder)
 {
     setCaption(QStringLiteral("Normaliser un fichier MP3"));
     setSystemMenuOnly();

@@ -7,6 +7,7 @@
 #include "Unit1.h"
 #include "RunReport.h"
 #include "Unit16.h"
+#include "variable.h"
 #include "ButtonRow.h"
 
 #include <QHBoxLayout>
@@ -14,7 +15,7 @@
 
 TForm21* Form21 = nullptr;
 
-TForm21::TForm21() : PickerForm(PickerVariant::SortedForProgram())
+TForm21::TForm21() : PickerForm(PickerVariant::SortedForProgram(), &Mp3Folder)
 {
     setCaption(QStringLiteral("Convertir : MP3 > WAV"));
     setSystemMenuOnly();

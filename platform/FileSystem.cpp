@@ -1,9 +1,5 @@
 #include "FileSystem.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QString>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +49,8 @@ std::string& programFolderStore()
     static std::string folder;
     return folder;
 }
+
+std::string (*programFolderFallback)() = nullptr;
 
 }  // namespace
 
@@ -367,10 +365,8 @@ std::string programFolder()
         ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
         if (n > 0 && size_t(n) < sizeof buf)
             folder = folderPart(std::string(buf, size_t(n)));
-        else if (QCoreApplication::instance())
-            folder = fromDisplay(QCoreApplication::applicationDirPath());
-        else
-            folder = "/";
+        else if (programFolderFallback)
+            folder = programFolderFallback();
         folder = withTrailingSeparator(folder);
     }
     return folder;
@@ -381,6 +377,8 @@ void setProgramFolder(const std::string& folder)
     programFolderStore() = folder.empty() ? std::string() : withTrailingSeparator(folder);
 }
 
+void setProgramFolderFallback(std::string (*folder)()) { programFolderFallback = folder; }
+
 std::vector<char> drives() { return {PathSeparator}; }
 
 char driveOf(const std::string& path) { return path.empty() ? '\0' : path[0]; }
@@ -389,17 +387,6 @@ std::string driveRoot(char drive)
 {
     if (drive == PathSeparator || drive == '\0') return "/";
     return std::string(1, drive) + ":/";
-}
-
-QString toDisplay(const std::string& path)
-{
-    return QFile::decodeName(QByteArray(path.data(), qsizetype(path.size())));
-}
-
-std::string fromDisplay(const QString& path)
-{
-    QByteArray bytes = QFile::encodeName(path);
-    return std::string(bytes.constData(), size_t(bytes.size()));
 }
 
 }  // namespace platform

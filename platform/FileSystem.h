@@ -1,15 +1,13 @@
 // File-system services of the platform layer: folder listings with masks, attributes, sizes,
 // renaming that never replaces, the program's folder and the drives.
 // Paths are byte strings (std::string) end to end: a name that is not valid UTF-8 still reaches
-// the file it names. Convert only for display (toDisplay / fromDisplay).
+// the file it names. Convert only for display (toDisplay / fromDisplay, Display.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
-
-class QString;
 
 namespace platform {
 
@@ -99,14 +97,13 @@ std::string withTrailingSeparator(const std::string& folder);
 // The folder of the running program, with its trailing separator.
 std::string programFolder();
 void setProgramFolder(const std::string& folder);  // tests place the program elsewhere
+// Where the system does not tell the program's own path, the windows' side may know it: asked
+// then, its empty answer meaning the root.
+void setProgramFolderFallback(std::string (*folder)());
 
 // Drives: one root "/". The drive of a path is its first character.
 std::vector<char> drives();
 char driveOf(const std::string& path);
 std::string driveRoot(char drive);
-
-// File names for display and back: the local 8-bit encoding (UTF-8 here), bytes kept.
-QString toDisplay(const std::string& path);
-std::string fromDisplay(const QString& path);
 
 }  // namespace platform

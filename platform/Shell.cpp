@@ -1,4 +1,5 @@
 #include "Shell.h"
+#include "Display.h"
 #include "FileSystem.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,6 @@
 #include "TagFields.h"
 
+#include "Display.h"
 #include "FileSystem.h"
 #include "tagtext.h"
 

@@ -6,6 +6,7 @@
 #include "TagFailure.h"
 #include "TagFields.h"
 #include "id3v2.h"
+#include "variable.h"
 #include "ButtonRow.h"
 
 #include <QHBoxLayout>
@@ -76,7 +77,7 @@ std::string FormatTagCase(std::string text, bool apostrophe)
     return text;
 }
 
-TForm13::TForm13() : PickerForm(variant())
+TForm13::TForm13() : PickerForm(variant(), &Mp3Folder)
 {
     setCaption(QStringLiteral("Formater les tags"));
     setSystemMenuOnly();

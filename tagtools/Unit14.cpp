@@ -8,6 +8,7 @@
 #include "TagFields.h"
 #include "TagTextInput.h"
 #include "id3v2.h"
+#include "variable.h"
 #include "ButtonRow.h"
 
 #include <QHBoxLayout>
@@ -46,7 +47,7 @@ std::string FilterTagChars(std::string text)
     return text;
 }
 
-TForm14::TForm14() : PickerForm(variant())
+TForm14::TForm14() : PickerForm(variant(), &Mp3Folder)
 {
     setCaption(QStringLiteral("Validation des tags"));
     setSystemMenuOnly();

@@ -1,5 +1,6 @@
 #include "Unit17.h"
 
+#include "Display.h"
 #include "FileSystem.h"
 #include "Guard.h"
 #include "OptionFoot.h"

@@ -4,6 +4,7 @@
 #include "Guard.h"
 #include "RunReport.h"
 #include "TagFailure.h"
+#include "variable.h"
 #include "ButtonRow.h"
 
 #include <QHBoxLayout>
@@ -28,7 +29,7 @@ PickerVariant variant()
 
 }  // namespace
 
-TForm25::TForm25() : PickerForm(variant())
+TForm25::TForm25() : PickerForm(variant(), &Mp3Folder)
 {
     setCaption(QStringLiteral("Incrémenter les pistes"));
     Tag2.HoldFileForSave = true;  // each file is saved as soon as it is loaded

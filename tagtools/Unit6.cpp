@@ -5,6 +5,7 @@
 #include "Guard.h"
 #include "RunReport.h"
 #include "TagFailure.h"
+#include "variable.h"
 #include "ButtonRow.h"
 #include "TagFields.h"
 
@@ -41,7 +42,7 @@ void setComment(Tid3v2tag& tag, const std::string& text)
 
 }  // namespace
 
-TForm6::TForm6() : PickerForm(PickerVariant())
+TForm6::TForm6() : PickerForm(PickerVariant(), &Mp3Folder)
 {
     setCaption(QStringLiteral("Modification des tags de plusieurs fichiers"));
     Tag2.HoldFileForSave = true;  // each file is saved as soon as it is loaded

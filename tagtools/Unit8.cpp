@@ -54,7 +54,7 @@ bool IsPlainFileName(const std::string& name)
            name.find('\0') == std::string::npos;
 }
 
-TForm8::TForm8() : PickerForm(PickerVariant())
+TForm8::TForm8() : PickerForm(PickerVariant(), &Mp3Folder)
 {
     setCaption(QStringLiteral("Renommage intelligent des fichiers"));
     setSystemMenuOnly();

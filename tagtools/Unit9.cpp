@@ -7,6 +7,7 @@
 #include "Unit1.h"
 #include "Unit10.h"
 #include "id3v2.h"
+#include "variable.h"
 #include "ButtonRow.h"
 
 #include <QHBoxLayout>
@@ -70,7 +71,7 @@ void AppendListEntry(std::string& text, const ListOptions& options, std::string&
     if (options.spacer) text += "\r\n";
 }
 
-TForm9::TForm9() : PickerForm(variant())
+TForm9::TForm9() : PickerForm(variant(), &Mp3Folder)
 {
     setCaption(QStringLiteral("Création de liste"));
     setSystemMenuOnly();

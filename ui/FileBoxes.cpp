@@ -1,6 +1,7 @@
 #include "FileBoxes.h"
 #include "Guard.h"
 
+#include "Display.h"
 #include "FileSystem.h"
 #include "NameOrder.h"
 

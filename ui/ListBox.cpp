@@ -1,5 +1,6 @@
 #include "ListBox.h"
 
+#include "Display.h"
 #include "FileSystem.h"
 #include "NameOrder.h"
 

@@ -1,6 +1,7 @@
 #include "RunReport.h"
 
 #include "Dialogs.h"
+#include "Display.h"
 #include "FileSystem.h"
 
 namespace ui {

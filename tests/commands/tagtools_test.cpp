@@ -4,6 +4,7 @@
 #include "CommandsTest.h"
 
 #include "Dialogs.h"
+#include "Display.h"
 #include "FileSystem.h"
 #include "Unit1.h"
 #include "Unit10.h"

@@ -5,6 +5,7 @@
 #include "AppTestMain.h"
 #include "Dialogs.h"
 #include "FifoWatchdog.h"
+#include "Display.h"
 #include "FileSystem.h"
 #include "Shell.h"
 #include "TempTree.h"

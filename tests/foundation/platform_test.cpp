@@ -7,8 +7,6 @@
 
 #include <gmock/gmock.h>
 
-#include <QString>
-
 #include <cerrno>
 #include <set>
 #include <sys/stat.h>
@@ -163,13 +161,6 @@ TEST(Paths, ProgramFolder)
     const std::string own = platform::programFolder();
     EXPECT_EQ(own.back(), '/');
     EXPECT_TRUE(platform::folderExists(own));
-}
-
-TEST(Paths, DisplayNamesOfUtf8Paths)
-{
-    const std::string p = "/m/\xC3\xA9t\xC3\xA9 \xE2\x99\xAA.mp3";
-    EXPECT_EQ(platform::toDisplay(p), QString::fromUtf8("/m/été ♪.mp3"));
-    EXPECT_EQ(platform::fromDisplay(platform::toDisplay(p)), p);
 }
 
 // A FIFO, a device or a folder where a file is read is refused at once, in French.

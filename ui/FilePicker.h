@@ -2,10 +2,10 @@
 // boxes, the list of chosen files with its add and remove buttons, optionally a button that adds a
 // whole folder tree through the walker, and the progress bar of the window's work loop.
 //
-// Built once here; a window derives from PickerForm, describes its variant in PickerVariant and
-// lays out `Picker` (the group) among its own controls:
+// Built once here; a window derives from PickerForm, describes its variant in PickerVariant, names
+// the folder the boxes show first and lays out `Picker` (the group) among its own controls:
 //
-//   TForm8::TForm8() : PickerForm(variant) {
+//   TForm8::TForm8() : PickerForm(variant, &Mp3Folder) {
 //       layout->addWidget(Picker);            // the group, with its list and progress bar
 //       ...                                    // the window's own controls
 //   }
@@ -66,7 +66,8 @@ struct PickerVariant {
 
 class FilePicker : public QWidget {
 public:
-    FilePicker(QWidget* parent, const PickerVariant& variant);
+    // The boxes show *startFolder whenever the window is shown: read then, as it may change.
+    FilePicker(QWidget* parent, const PickerVariant& variant, const std::string* startFolder);
 
     const PickerVariant& variant() const { return variant_; }
 
@@ -103,6 +104,7 @@ public:
 private:
     void add(const std::string& path);
     PickerVariant variant_;
+    const std::string* startFolder_;
     QElapsedTimer highlighted_;  // since a run last moved its highlight
 };
 
@@ -111,7 +113,7 @@ private:
 // names (a "GO" Button2, an "Annuler" Button6) hides the group's, which it then lacks anyway.
 class PickerForm : public ui::Form {
 public:
-    explicit PickerForm(const PickerVariant& variant);
+    PickerForm(const PickerVariant& variant, const std::string* startFolder);
 
     FilePicker* Picker;
     ui::DriveComboBox* DriveComboBox1;

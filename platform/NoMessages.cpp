@@ -1,4 +1,4 @@
-// Without the platform layer (the Qt-free build) there are no window messages to process.
+// Without windows (the Qt-free build) there are no window messages to process.
 #include "Messages.h"
 
 namespace platform {

@@ -1,12 +1,12 @@
 #include "FilePicker.h"
 
 #include "Guard.h"
-#include "variable.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 
-FilePicker::FilePicker(QWidget* parent, const PickerVariant& variant) : QWidget(parent), variant_(variant)
+FilePicker::FilePicker(QWidget* parent, const PickerVariant& variant, const std::string* startFolder)
+    : QWidget(parent), variant_(variant), startFolder_(startFolder)
 {
     DriveComboBox1 = new ui::DriveComboBox(this);
     DirectoryListBox1 = new ui::DirectoryListBox(this);
@@ -108,7 +108,7 @@ void FilePicker::FormShow()
 {
     if (variant_.clearOnShow) ListBox1->Clear();
     const std::string shownBefore = FileListBox1->Directory();
-    DirectoryListBox1->setDirectory(Mp3Folder);
+    DirectoryListBox1->setDirectory(*startFolder_);
     DriveComboBox1->setDrive(DirectoryListBox1->Drive());
     // The same folder as last time: its files may have changed since.
     if (FileListBox1->Directory() == shownBefore) FileListBox1->Update();
@@ -155,8 +155,8 @@ void FilePicker::showEntry(int i)
     if (highlight && !painted && ListBox1->isVisible()) ListBox1->viewport()->repaint();
 }
 
-PickerForm::PickerForm(const PickerVariant& variant)
-    : Picker(new FilePicker(this, variant)),
+PickerForm::PickerForm(const PickerVariant& variant, const std::string* startFolder)
+    : Picker(new FilePicker(this, variant, startFolder)),
       DriveComboBox1(Picker->DriveComboBox1),
       DirectoryListBox1(Picker->DirectoryListBox1),
       FileListBox1(Picker->FileListBox1),
