@@ -4,7 +4,8 @@
 // Usage: QT_QPA_PLATFORM=offscreen bench_update [script|installer] [seconds before Cancel] [shape]
 // Shapes of the answer: body (a 200 whose body never ends, the default), chunk (one chunk that
 // announces 0x7fffffffffffffff bytes), line (a header line that never ends), headers (header
-// lines without end), version (a whole script whose FullVersion is 1 MB long).
+// lines without end), trickle (a header line that comes one byte a second), version (a whole
+// script whose FullVersion is 1 MB long).
 // The server sends at most 16 GiB and stops after 60 s; everything is written under a private
 // temporary folder that is removed at the end.
 #include "DownLoadUpdateUnit.h"
@@ -60,7 +61,7 @@ void Serve(int listener) {
     std::string answer = "HTTP/1.1 200 OK\r\n";
     if (shape == "chunk")
       answer += "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n7fffffffffffffff\r\n";
-    else if (shape == "line")
+    else if (shape == "line" || shape == "trickle")
       answer += "X-Filler: ";
     else if (shape == "version")
       answer += "Content-Length: " + std::to_string(versionScript.size()) + "\r\nConnection: close\r\n\r\n" + versionScript;
@@ -72,8 +73,10 @@ void Serve(int listener) {
       std::memcpy(block, "X-Filler: ", 10);
       std::memcpy(block + sizeof block - 2, "\r\n", 2);
     }
+    while (shape == "trickle" && !stopServer && life.elapsed() < 60000 && send(c, "x", 1, MSG_NOSIGNAL) == 1)
+      for (int i = 0; i < 10 && !stopServer; ++i) usleep(100000);
     long long sent = 0;
-    while (shape != "version" && !stopServer && sent < (16LL << 30) && life.elapsed() < 60000) {
+    while (shape != "version" && shape != "trickle" && !stopServer && sent < (16LL << 30) && life.elapsed() < 60000) {
       const ssize_t n = send(c, block, sizeof block, MSG_NOSIGNAL);
       if (n <= 0) break;
       sent += n;
