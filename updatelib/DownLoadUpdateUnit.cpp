@@ -260,7 +260,7 @@ void TUpdWiz::JvLinkLabelDynamicTagInit(QObject*, QString& text, int tagNumber) 
                QStringLiteral("</b>.<br><br>La version actuelle du module <b>") + OriginalFilename() +
                QStringLiteral("</b> est : <b>") + AppFileVersion +
                QStringLiteral("</b>.<br>La version en ligne du module est : <b>") +
-               WithoutMarkup(OnlineFullVersion) + QStringLiteral("</b>.");
+               Cut(WithoutMarkup(OnlineFullVersion)) + QStringLiteral("</b>.");
       if (tagNumber == 2) {
         if (NewVersion) {
           text = QStringLiteral("<b>Une nouvelle version est disponible en téléchargement. Il est recommandé de procéder à son téléchargement et de mettre à jour ") +

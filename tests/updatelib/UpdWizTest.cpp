@@ -249,6 +249,19 @@ TEST_F(Wizard, MarkupInTheAnnouncedVersionIsShownAsText) {
   EXPECT_TRUE(Page(*w).contains("est : 1.6.0.0 linkfile:///etc/passwd/link.")) << Page(*w).toStdString();
 }
 
+// A 1 MB announced version is cut on the page like any text from outside.
+TEST_F(Wizard, ALongAnnouncedVersionIsCut) {
+  server.serve("/long.ini", Script("9.0.0.0 " + QString(1000000, u'v'), server.url("/setup")));
+  auto w = Make(server.url("/long.ini"));
+  w->NextButton->click();
+  ASSERT_EQ(w->State, 3);
+  EXPECT_TRUE(w->NewVersion);
+  const QString online = Page(*w).section("La version en ligne du module est : ", 1).section(u'\n', 0, 0);
+  EXPECT_TRUE(online.startsWith("9.0.0.0 vvv")) << online.left(300).toStdString();
+  EXPECT_TRUE(online.endsWith("v….")) << online.left(300).toStdString();
+  EXPECT_LE(online.size(), 210);
+}
+
 TEST_F(Wizard, EqualOrOlderOnlineVersionsAreNotOffered) {
   // 1.4.9.0 is older than the installed 1.5.0.0: the places are compared in order.
   for (const char* online : {"1.5.0.0", "1.4.9.0", "0.9.9.9"}) {
