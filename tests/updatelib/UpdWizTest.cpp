@@ -495,6 +495,9 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole) {
   // A server that talks for ever in its status line: a short piece of it reaches the page.
   server.route("/talker.ini", Raw("HTTP/1.1 404 " + QByteArray(6000, 'y') + "\r\nContent-Length: 0\r\n\r\n"));
   server.route("/one-chunk.ini", Raw(kOneHugeChunk, kFiller));
+  // Lines end in CR, LF or CR LF.
+  server.serve("/cr.ini", Script("1.6.0.0", server.url("/setup")).replace("\r\n", "\r"));
+  server.serve("/lf.ini", Script("1.6.0.0", server.url("/setup")).replace("\r\n", "\n"));
   // A header line that never ends, and header lines without end.
   server.route("/endless-line.ini", Raw("HTTP/1.1 200 OK\r\nX-Filler: ", kFiller));
   Response lines = Raw("HTTP/1.1 200 OK\r\n", kFiller);
@@ -505,6 +508,8 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole) {
     const char* cause;  // nullptr: the script is read
   } cases[] = {
       {"/full.ini", nullptr},
+      {"/cr.ini", nullptr},
+      {"/lf.ini", nullptr},
       {"/over.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
       {"/endless.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
       {"/short.ini", "Cause : le fichier reçu est incomplet"},
@@ -516,6 +521,8 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
+    // A script taken for a wrong one answers its boxes and fails the row instead of waiting.
+    answers = {QMessageBox::No, QMessageBox::Ok};
     auto w = Make(server.url(QString::fromUtf8(c.path)));
     w->NextButton->click();
     const QString page = Page(*w);
