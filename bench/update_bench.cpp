@@ -1,7 +1,11 @@
 // The update wizard against a loopback server whose answer never ends: peak resident memory,
 // the longest gap between two turns of the event loop (what the user sees as a frozen window),
 // the bytes left on disk, and how long "Annuler" takes to act.
-// Usage: QT_QPA_PLATFORM=offscreen bench_update [script|installer] [seconds before Cancel]
+// Usage: QT_QPA_PLATFORM=offscreen bench_update [script|installer] [seconds before Cancel] [shape]
+// Shapes of the answer: body (a 200 whose body never ends, the default), chunk (one chunk that
+// announces 0x7fffffffffffffff bytes), line (a header line that never ends), headers (header
+// lines without end), trickle (a header line that comes one byte a second), version (a whole
+// script whose FullVersion is 1 MB long).
 // The server sends at most 16 GiB and stops after 60 s; everything is written under a private
 // temporary folder that is removed at the end.
 #include "DownLoadUpdateUnit.h"
@@ -9,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -18,6 +23,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -29,7 +36,10 @@ namespace {
 
 std::atomic<bool> stopServer{false};
 
-// Answers every connection with a 200 and an endless body (no length, then close).
+std::string shape = "body";
+std::string versionScript;
+
+// Answers every connection in the chosen shape: a head, then filler bytes without end.
 void Serve(int listener) {
   static char block[64 * 1024];
   for (size_t i = 0; i < sizeof block; ++i) block[i] = char('A' + i % 26);
@@ -48,10 +58,25 @@ void Serve(int listener) {
       got += size_t(n);
       if (std::string(head, got).find("\r\n\r\n") != std::string::npos) break;
     }
-    const char answer[] = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n";
-    send(c, answer, sizeof answer - 1, MSG_NOSIGNAL);
+    std::string answer = "HTTP/1.1 200 OK\r\n";
+    if (shape == "chunk")
+      answer += "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n7fffffffffffffff\r\n";
+    else if (shape == "line" || shape == "trickle")
+      answer += "X-Filler: ";
+    else if (shape == "version")
+      answer += "Content-Length: " + std::to_string(versionScript.size()) + "\r\nConnection: close\r\n\r\n" + versionScript;
+    else if (shape != "headers")
+      answer += "Content-Type: application/octet-stream\r\nConnection: close\r\n\r\n";
+    send(c, answer.data(), answer.size(), MSG_NOSIGNAL);
+    // Header lines of 64 KiB each, or the block as it is.
+    if (shape == "headers") {
+      std::memcpy(block, "X-Filler: ", 10);
+      std::memcpy(block + sizeof block - 2, "\r\n", 2);
+    }
+    while (shape == "trickle" && !stopServer && life.elapsed() < 60000 && send(c, "x", 1, MSG_NOSIGNAL) == 1)
+      for (int i = 0; i < 10 && !stopServer; ++i) usleep(100000);
     long long sent = 0;
-    while (!stopServer && sent < (16LL << 30) && life.elapsed() < 60000) {
+    while (shape != "version" && shape != "trickle" && !stopServer && sent < (16LL << 30) && life.elapsed() < 60000) {
       const ssize_t n = send(c, block, sizeof block, MSG_NOSIGNAL);
       if (n <= 0) break;
       sent += n;
@@ -72,6 +97,7 @@ long long FolderBytes(const QString& folder) {
 int main(int argc, char** argv) {
   const bool installer = argc > 1 && std::string(argv[1]) == "installer";
   const int seconds = argc > 2 ? std::atoi(argv[2]) : 3;
+  if (argc > 3) shape = argv[3];
 
   QTemporaryDir temp(QDir::tempPath() + "/update-bench-XXXXXX");
   if (!temp.isValid()) return 1;
@@ -86,6 +112,11 @@ int main(int argc, char** argv) {
   if (bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(listener, 8) != 0 ||
       getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
     return 1;
+  if (shape == "version") {
+    const std::string exe = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
+    versionScript = "[Modules]\r\n" + exe + "=Setup\r\n[" + exe + "]\r\nFullVersion=9.0.0.0 " +
+                    std::string(1000000, 'v') + "\r\n[Setup]\r\nDownLoad=http://127.0.0.1/\r\n";
+  }
   std::thread server(Serve, listener);
   const QString url = QStringLiteral("http://127.0.0.1:%1/endless").arg(ntohs(addr.sin_port));
 
@@ -121,8 +152,12 @@ int main(int argc, char** argv) {
   tick.start(1);
   disk.start(100);
   last = clock.elapsed();
+  wizard.show();
   wizard.NextButton->click();
   const qint64 returned = clock.elapsed();
+  // The page as it is laid out and painted after the fetch.
+  QTimer::singleShot(1000, &app, &QApplication::quit);
+  if (wizard.isVisible()) app.exec();
   tick.stop();
   disk.stop();
   mostOnDisk = std::max(mostOnDisk, FolderBytes(temp.path()));
@@ -132,7 +167,7 @@ int main(int argc, char** argv) {
 
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  std::printf("%s, endless body, Cancel after %d s\n", installer ? "installer" : "script", seconds);
+  std::printf("%s, shape %s, Cancel after %d s\n", installer ? "installer" : "script", shape.c_str(), seconds);
   std::printf("  peak RSS              %8.1f MB\n", double(usage.ru_maxrss) / 1024.0);
   std::printf("  longest event gap     %8lld ms (at %lld ms)\n", (long long)longestGap, (long long)longestAt);
   std::printf("  most bytes on disk    %8.1f MB\n", double(mostOnDisk) / (1024.0 * 1024.0));
@@ -141,6 +176,8 @@ int main(int argc, char** argv) {
                 (long long)(returned - cancelWanted), (long long)(cancelAt - cancelWanted));
   else
     std::printf("  fetch ended by itself after %lld ms (before Cancel)\n", (long long)returned);
-  std::printf("  state %d, page: %s\n", wizard.State, qPrintable(wizard.JvLinkLabel->plainText().left(160)));
+  const QString page = wizard.JvLinkLabel->plainText();
+  const qsizetype cause = page.indexOf(QStringLiteral("Cause"));
+  std::printf("  state %d, page: %s\n", wizard.State, qPrintable(page.mid(std::max<qsizetype>(cause, 0), 160)));
   return 0;
 }

@@ -1,5 +1,7 @@
 #include "variable.h"
 
+#include "Dialogs.h"
+#include "Display.h"
 #include "FileSystem.h"
 #include "Unit1.h"
 #include "Unit17.h"
@@ -72,6 +74,15 @@ void LoadSettings()
     Form1->ClearTreeAndList();
 
     SettingsFile = std::make_unique<platform::IniFile>(SettingsFilePath());
+    // A file too large to be read is kept under another name when an option is next applied.
+    SettingsFile->OnSetAside = [](const std::string& movedTo) {
+        ui::Dialogs::MessageBox(
+            Form1,
+            QStringLiteral("Le fichier de réglages était trop grand pour être lu. Il a été mis de côté sous le nom %1, "
+                           "et un nouveau fichier de réglages a été commencé : vos réglages peuvent de nouveau être enregistrés.")
+                .arg(platform::toDisplay(movedTo)),
+            QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
+    };
     const std::string programFolder = platform::programFolder();
 
     Mp3Folder = ReadSetting(Setting::Mp3Folder);

@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include "FileSystem.h"
 #include "Input.h"
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -141,7 +143,8 @@ std::string linkTarget(std::string path)
 }
 
 // Holds an advisory lock on "<file>.lock" so that two instances writing at once each see the
-// other's keys: the read, the edit and the replace happen under it.
+// other's keys: the read, the edit and the replace happen under it. The lock is made beside the
+// settings path itself, not where a link leads, and never through a link of its own name.
 class WriteLock {
 public:
     explicit WriteLock(const std::string& file)
@@ -191,6 +194,25 @@ void makeParentFolders(const std::string& path)
 {
     for (size_t i = 1; i < path.size(); ++i)
         if (path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
+}
+
+// A regular file too large to be settings: never read, so never rewritten either.
+bool oversized(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && size_t(st.st_size) > MaxSettingsFileSize;
+}
+
+// Moves such a file out of the way under a name that says why, never over an earlier one;
+// the new name, or empty when it cannot be moved.
+std::string setAside(const std::string& path)
+{
+    for (int n = 1; n < 1000; ++n) {
+        const std::string aside = path + ".trop-grand" + (n > 1 ? "-" + std::to_string(n) : std::string());
+        if (renameNoReplace(path, aside)) return aside;
+        if (errno != EEXIST) break;
+    }
+    return std::string();
 }
 
 bool writeWholeFile(const std::string& path, const std::string& text)
@@ -259,14 +281,22 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
             throw IniFileError("Valeur invalide pour " + section + "/" + key + " : fin de ligne");
     if (path_.empty()) throw IniFileError("Aucun fichier de réglages");
     const std::string target = linkTarget(path_);
-    makeParentFolders(target);
-    const WriteLock lock(target);
-    if (!lock.held()) throw IniFileError("Impossible de verrouiller " + path_);
-    std::string text;
-    bool missing = false;
-    // A file that exists but cannot be read is never replaced by one holding only this key.
-    if (!readWholeFile(target, text, &missing) && !missing)
+    // Whatever the path leads to is looked at before anything is made: a device, a FIFO or a
+    // folder is no settings file, and nothing is created beside it.
+    struct stat st;
+    if (lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         throw IniFileError("Impossible de lire " + path_);
+    makeParentFolders(target);
+    auto lock = std::make_unique<WriteLock>(path_);
+    if (!lock->held()) throw IniFileError("Impossible de verrouiller " + path_);
+    std::string text, movedTo;
+    bool missing = false;
+    // A file that exists but cannot be read is never replaced by one holding only this key;
+    // one that is only too large is kept under another name and a fresh one is begun.
+    if (!readWholeFile(target, text, &missing) && !missing) {
+        if (!oversized(target) || (movedTo = setAside(target)).empty())
+            throw IniFileError("Impossible de lire " + path_);
+    }
     std::vector<std::string> lines = splitLines(text);
     // Keep only well-formed text; a binary or corrupt file is rebuilt from its readable lines.
     int sectionLine = -1, keyLine = -1, lastInSection = -1;
@@ -294,8 +324,11 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
     }
     std::string out;
     for (const std::string& line : lines) out += line + "\r\n";
-    if (!writeWholeFile(target, out))
-        throw IniFileError("Impossible d'écrire dans " + path_);
+    const bool written = writeWholeFile(target, out);
+    // Told once the lock is let go: the user may take a while to read it.
+    lock.reset();
+    if (!movedTo.empty() && OnSetAside) OnSetAside(movedTo);
+    if (!written) throw IniFileError("Impossible d'écrire dans " + path_);
 }
 
 void IniFile::WriteInteger(const std::string& section, const std::string& key, int value)

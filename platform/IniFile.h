@@ -8,6 +8,7 @@
 // written quoted and come back exactly.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -30,11 +31,16 @@ public:
 
     // Writes replace the file as a whole (a new file renamed over the old one), so a failed
     // write never leaves half a settings file. A write that fails raises IniFileError. The
-    // read-edit-replace holds a lock on "<file>.lock", so two instances writing at once lose
-    // nothing. A file that is a symbolic link stays one: its target is replaced.
+    // read-edit-replace holds a lock on "<file>.lock" beside the path given, so two instances
+    // writing at once lose nothing. A file that is a symbolic link stays one: its target is
+    // replaced. A file too large to be settings is moved aside to "<file>.trop-grand" (a number
+    // added when that name is taken), OnSetAside is told its new name, and a fresh file is begun.
+    // Anything but a regular file in the file's place is refused before anything is created.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int value);
     void WriteBool(const std::string& section, const std::string& key, bool value);
+
+    std::function<void(const std::string& movedTo)> OnSetAside;
 
 private:
     std::string path_;

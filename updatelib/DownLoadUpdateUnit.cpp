@@ -1,5 +1,6 @@
 #include "DownLoadUpdateUnit.h"
 
+#include "HttpGet.h"
 #include "UpdateScript.h"
 #include "VersionInfo.h"
 #include "VyxPravomel.h"
@@ -8,13 +9,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -27,7 +24,6 @@
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
-#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,8 +42,6 @@ const char* const kPages[5] = {
 // Largest answers accepted; anything longer is refused as it arrives.
 constexpr qint64 kMaxScriptSize = qint64(1) << 20;
 constexpr qint64 kMaxInstallerSize = qint64(512) << 20;
-// What the network layer may hold between two reads: memory stays flat whatever is sent.
-constexpr qint64 kReadBufferSize = 64 * 1024;
 // A text from outside added to a page.
 constexpr qsizetype kMaxStatusLength = 200;
 
@@ -94,30 +88,6 @@ QString Cut(const QString& text) {
     out += c;
   }
   return text.size() > kMaxStatusLength ? out + QStringLiteral("…") : out;
-}
-
-QString NetworkFailure(QNetworkReply::NetworkError error) {
-  switch (error) {
-    case QNetworkReply::ConnectionRefusedError:
-      return QStringLiteral("le serveur a refusé la connexion");
-    case QNetworkReply::RemoteHostClosedError:
-      return QStringLiteral("le serveur a fermé la connexion sans répondre");
-    case QNetworkReply::HostNotFoundError:
-      return QStringLiteral("le serveur est introuvable");
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::OperationCanceledError:
-      return QStringLiteral("le serveur ne répond plus");
-    case QNetworkReply::SslHandshakeFailedError:
-      return QStringLiteral("la connexion sécurisée a échoué (certificat refusé)");
-    case QNetworkReply::InsecureRedirectError:
-      return QStringLiteral("redirection refusée : elle quitte https pour http");
-    case QNetworkReply::TooManyRedirectsError:
-      return QStringLiteral("trop de redirections");
-    case QNetworkReply::ProtocolUnknownError:
-      return QStringLiteral("adresse non prise en charge");
-    default:
-      return QStringLiteral("erreur du réseau");
-  }
 }
 
 QString WriteFailure(int error) {
@@ -218,11 +188,8 @@ TUpdWiz::TUpdWiz(QWidget* owner, const QString& exePath)
           [this] { Guarded(this, [this] { PrevButtonClick(PrevButton); }); });
   connect(CancelButton, &QPushButton::clicked, this, [this] { done(2); });
 
-  IdHTTP = new QNetworkAccessManager(this);
+  IdHTTP = new THttpGet(this);
   IdHTTP->setObjectName(QStringLiteral("IdHTTP"));
-  IdHTTP->setProxy(QNetworkProxy::NoProxy);
-  // https never falls back to http along a redirect.
-  IdHTTP->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
 
   for (QWidget* head : {static_cast<QWidget*>(HeadLabel), static_cast<QWidget*>(HeadImage),
                         static_cast<QWidget*>(HeadStaticText)})
@@ -293,7 +260,7 @@ void TUpdWiz::JvLinkLabelDynamicTagInit(QObject*, QString& text, int tagNumber) 
                QStringLiteral("</b>.<br><br>La version actuelle du module <b>") + OriginalFilename() +
                QStringLiteral("</b> est : <b>") + AppFileVersion +
                QStringLiteral("</b>.<br>La version en ligne du module est : <b>") +
-               WithoutMarkup(OnlineFullVersion) + QStringLiteral("</b>.");
+               Cut(WithoutMarkup(OnlineFullVersion)) + QStringLiteral("</b>.");
       if (tagNumber == 2) {
         if (NewVersion) {
           text = QStringLiteral("<b>Une nouvelle version est disponible en téléchargement. Il est recommandé de procéder à son téléchargement et de mettre à jour ") +
@@ -493,121 +460,58 @@ TUpdWiz::TFetch TUpdWiz::FetchToTempFile(const QString& url, bool acceptLocal, q
     return result;
   }
 
-  QNetworkRequest request(address);
-  request.setRawHeader("Content-Type", "text/html");
-  request.setRawHeader("Accept", "text/html, */*");
-  // The body as sent, so that its length can be checked against the announced one.
-  request.setRawHeader("Accept-Encoding", "identity");
-  request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Mozilla/3.0 (compatible; Indy Library)"));
-  request.setMaximumRedirectsAllowed(10);
-  // A server that stops sending fails the fetch instead of holding the wizard for ever.
-  request.setTransferTimeout(60000);
-  QNetworkReply* reply = IdHTTP->get(request);
-  std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> owned(
-      reply, [](QNetworkReply* r) { r->deleteLater(); });
-  // The network layer stops reading the socket while this much waits: an endless answer is
-  // read at the pace the wizard writes it, in small pieces between which the window is served.
-  reply->setReadBufferSize(kReadBufferSize);
-  transfer_ = reply;
-
-  qint64 received = 0;
-  bool tooLarge = false, fileError = false, begun = false;
-  int writeError = 0;
-  auto drain = [&] {
-    while (!tooLarge && !fileError && reply->bytesAvailable() > 0) {
-      const QByteArray chunk = reply->read(kReadBufferSize);
-      if (chunk.isEmpty()) break;
-      received += chunk.size();
-      if (received > limit) {
-        tooLarge = true;
-      } else if (temp.write(chunk) != chunk.size()) {
-        writeError = errno;
-        fileError = true;
-      }
-    }
-    if (tooLarge || fileError) reply->abort();
+  // The request of the program this wizard stands in for.
+  const THttpGet::THeaders headers = {
+      {"Content-Type", "text/html"},
+      {"Accept", "text/html, */*"},
+      // The body as sent, so that its length can be checked against the announced one.
+      {"Accept-Encoding", "identity"},
+      {"User-Agent", "Mozilla/3.0 (compatible; Indy Library)"},
   };
-  connect(reply, &QNetworkReply::readyRead, this, drain);
-  connect(reply, &QNetworkReply::redirected, this, [&] {
+  bool begun = false;
+  IdHTTP->OnConnecting = [this](const QString& host) {
+    IdHTTPStatus(IdHTTP, 0, QStringLiteral("Connexion à ") + host + QStringLiteral("."));
+  };
+  IdHTTP->OnStatus = [this](int code, const QString& reason) {
+    IdHTTPStatus(IdHTTP, code, QStringLiteral("Réponse du serveur : %1 %2.").arg(code).arg(reason));
+  };
+  IdHTTP->OnBodyBegin = [&](qint64 total) {
+    begun = true;
+    IdHTTPWorkBegin(IdHTTP, TWorkMode::wmRead, total);
+  };
+  IdHTTP->OnBody = [&](const QByteArray& piece, qint64 count) {
+    if (temp.write(piece) != piece.size()) return WriteFailure(errno);
+    IdHTTPWork(IdHTTP, TWorkMode::wmRead, count);
+    return QString();
+  };
+  IdHTTP->OnRedirected = [&] {
     // Only the final answer's body is the file.
     temp.resize(0);
     temp.seek(0);
-    received = 0;
-  });
-  connect(reply, &QNetworkReply::downloadProgress, this, [&](qint64 count, qint64 total) {
-    if (!begun) {
-      begun = true;
-      IdHTTPWorkBegin(IdHTTP, TWorkMode::wmRead, total);
-    }
-    IdHTTPWork(IdHTTP, TWorkMode::wmRead, count);
-  });
-  connect(reply, &QNetworkReply::socketStartedConnecting, this, [&] {
-    IdHTTPStatus(IdHTTP, 0, QStringLiteral("Connexion à ") + reply->url().host() + QStringLiteral("."));
-  });
-  connect(reply, &QNetworkReply::metaDataChanged, this, [&] {
-    const int code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (code != 0)
-      IdHTTPStatus(IdHTTP, code,
-                   QStringLiteral("Réponse du serveur : %1 %2.")
-                       .arg(code)
-                       .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
-    // An announced length over the limit is refused before a byte of it is read.
-    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (code == 200 && length.isValid() && length.toLongLong() > limit && !tooLarge) {
-      tooLarge = true;
-      reply->abort();
-    }
-  });
-
-  QEventLoop loop;
-  connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-  if (!reply->isFinished()) loop.exec();
-  transfer_ = nullptr;
-  if (reply->error() == QNetworkReply::NoError) drain();
+  };
+  // Only a whole answer is a file: status 200 and a body as long as announced, or chunks up to
+  // the last one. An installer is only started when its length was announced.
+  result.failure = IdHTTP->Run(address, headers, limit, installer);
+  IdHTTP->OnBodyBegin = nullptr;
+  IdHTTP->OnBody = nullptr;
+  IdHTTP->OnRedirected = nullptr;
   if (begun) IdHTTPWorkEnd(IdHTTP, TWorkMode::wmRead);
   temp.close();
-  if (closing_) return result;
-
-  // Only a whole answer is a file: status 200 and a body as long as announced. The network
-  // layer ends a chunked body cut by a closed connection as if it were whole, so the end of one
-  // cannot be checked: a chunked script is read (at worst cut, it fails its own checks), but
-  // only an installer of announced length is started.
-  const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-  const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-  const bool chunked = reply->rawHeader("Transfer-Encoding").toLower().contains("chunked");
-  if (tooLarge)
-    result.failure = QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit >> 20);
-  else if (fileError)
-    result.failure = WriteFailure(writeError);
-  else if (reply->error() == QNetworkReply::TooManyRedirectsError ||
-           reply->error() == QNetworkReply::InsecureRedirectError)
-    result.failure = NetworkFailure(reply->error());
-  else if (status != 0 && status != 200)
-    result.failure = QStringLiteral("le serveur a répondu %1 %2")
-                         .arg(status)
-                         .arg(Cut(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
-  else if (reply->error() == QNetworkReply::RemoteHostClosedError && status == 200)
-    result.failure = QStringLiteral("le fichier reçu est incomplet (connexion fermée par le serveur)");
-  else if (reply->error() != QNetworkReply::NoError)
-    result.failure = NetworkFailure(reply->error());
-  else if (status != 200)
-    result.failure = QStringLiteral("le serveur n'a pas donné de réponse valable");
-  else if (length.isValid() && received != length.toLongLong())
-    result.failure = QStringLiteral("le fichier reçu est incomplet");
-  else if (!length.isValid() && (installer || !chunked))
-    result.failure = QStringLiteral("le serveur n'a pas annoncé la longueur du fichier, qui pourrait être incomplet");
+  if (closing_ || IdHTTP->Aborted()) return TFetch();
+  if (result.failure.isEmpty() && IdHTTP->Status() != 200)
+    result.failure = QStringLiteral("le serveur a répondu %1 %2").arg(IdHTTP->Status()).arg(Cut(IdHTTP->Reason()));
   if (!result.failure.isEmpty()) return result;
   folder.setAutoRemove(false);
   result.path = path;
   result.folder = folder.path();
-  result.secure = reply->url().scheme().toLower() == u"https";
+  result.secure = IdHTTP->Url().scheme().toLower() == u"https";
   return result;
 }
 
 void TUpdWiz::done(int result) {
   // A close during a transfer stops it now rather than when it ends.
   closing_ = true;
-  if (transfer_) transfer_->abort();
+  IdHTTP->Abort();
   QDialog::done(result);
 }
 

@@ -6,17 +6,16 @@
 #include "VYXWizard.h"
 
 #include <QDialog>
-#include <QPointer>
 
 class QFrame;
 class QLabel;
-class QNetworkAccessManager;
-class QNetworkReply;
 class QProgressBar;
 class QPushButton;
 class QScrollArea;
 
 namespace vyx {
+
+class THttpGet;
 
 enum class TWorkMode { wmRead, wmWrite };
 
@@ -53,7 +52,7 @@ class TUpdWiz : public QDialog {
   QPushButton* PrevButton;
   QPushButton* NextButton;
   QPushButton* CancelButton;
-  QNetworkAccessManager* IdHTTP;
+  THttpGet* IdHTTP;
 
   QString AppProductName, AppExeName, AppFileVersion, AppProductVersion, SiteURL, ScriptURL;
   int State = 0;
@@ -87,7 +86,6 @@ class TUpdWiz : public QDialog {
   QString OriginalFilename() const;
 
   QString exePath_;
-  QPointer<QNetworkReply> transfer_;
   bool scriptSecure_ = false;  // the script came over https: the installer must too
   QString scriptProblem_;      // what the script lacks for a download
   bool closing_ = false;

@@ -28,7 +28,11 @@ void TUpdateScript::LoadFromText(const QByteArray& text) {
   // Section names, not pointers: the table rehashes as sections are added.
   QString current;
   bool inSection = false;
-  for (const QByteArray& raw : text.split('\n')) {
+  // Lines end in CR, LF or CR LF, as in the settings file; the empty line between CR and LF
+  // is skipped with the others.
+  QByteArray lines = text;
+  lines.replace('\r', '\n');
+  for (const QByteArray& raw : lines.split('\n')) {
     const QString line = QString::fromUtf8(raw).trimmed();
     if (line.isEmpty() || line.startsWith(u';')) continue;
     if (line.startsWith(u'[')) {

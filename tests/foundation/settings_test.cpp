@@ -8,6 +8,7 @@
 #include <csignal>
 #include <pwd.h>
 #include <sys/resource.h>
+#include <sys/sysmacros.h>
 
 using platform::IniFile;
 using platform::IniFileError;
@@ -191,10 +192,22 @@ TEST_F(Settings, DamagedFilesGiveTheDefaults)
 
 TEST_F(Settings, AFileThatCannotBeReadIsNeverReplaced)
 {
+    // Too large to be read: kept whole under a name that says why, never over an earlier one,
+    // and a fresh file takes the key; the user is told once.
     const std::string big = "[Liste]\r\nDossier=/big\r\n" + std::string(3 << 20, ';');
+    const std::string earlier = t.file("Sonoverne.ini.trop-grand", "kept");
+    std::vector<std::string> told;
+    ini.OnSetAside = [&](const std::string& movedTo) { told.push_back(movedTo); };
     put(big);
-    EXPECT_THROW(ini.WriteString("Liste", "Dossier", "/new"), IniFileError);
-    EXPECT_TRUE(text() == big) << "the large file was changed";
+    ini.WriteString("Liste", "Dossier", "/new");
+    ini.WriteString("Rip", "Format", "%1");
+    EXPECT_EQ(told, std::vector<std::string>{path + ".trop-grand-2"});
+    EXPECT_TRUE(TempTree::read(path + ".trop-grand-2") == big) << "the large file was changed";
+    EXPECT_EQ(TempTree::read(earlier), "kept");
+    EXPECT_EQ(text(), "[Liste]\r\nDossier=/new\r\n\r\n[Rip]\r\nFormat=%1\r\n");
+    std::filesystem::remove(earlier);
+    std::filesystem::remove(path + ".trop-grand-2");
+    ini.OnSetAside = nullptr;
 
     // Write-only for the user, in a folder the user may write.
     const std::string secret = "[Liste]\r\nDossier=/secret\r\n";
@@ -319,6 +332,41 @@ TEST_F(Settings, AFifoOrDeviceInPlaceOfTheFileHoldsNothingUp)
     // A link to a device gives the defaults too.
     IniFile device("/dev/zero");
     EXPECT_EQ(device.ReadString("Liste", "Dossier", "def"), "def");
+
+    // A write through a link to a FIFO or a device is refused before anything is made, beside
+    // the link or beside what it leads to.
+    std::filesystem::remove(path);
+    const std::string elsewhere = t.dir("elsewhere");
+    std::vector<std::string> nodes{elsewhere + "/fifo"};
+    ASSERT_EQ(mkfifo(nodes[0].c_str(), 0600), 0);
+    if (geteuid() == 0) {
+        nodes.push_back(elsewhere + "/zero");
+        ASSERT_EQ(mknod(nodes[1].c_str(), S_IFCHR | 0600, makedev(1, 5)), 0);
+    }
+    for (const std::string& node : nodes) {
+        SCOPED_TRACE(node);
+        std::filesystem::remove(path);
+        std::filesystem::create_symlink(node, path);
+        EXPECT_EQ(inChild([&] {
+                      alarm(20);
+                      try {
+                          ini.WriteString("Liste", "Dossier", "/m");
+                      } catch (const IniFileError&) {
+                          return 0;
+                      }
+                      return 1;
+                  }),
+                  0);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere), {}), long(nodes.size()));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.root()), {}), 2);
+    }
+
+    // The lock is never taken through a link planted under its name.
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink(elsewhere + "/planted", path + ".lock");
+    EXPECT_THROW(ini.WriteString("Liste", "Dossier", "/m"), IniFileError);
+    EXPECT_FALSE(std::filesystem::exists(elsewhere + "/planted"));
+    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST_F(Settings, WithoutHomeTheHomeComesFromThePasswordDatabase)
@@ -351,6 +399,9 @@ TEST_F(Settings, ASymbolicLinkStaysALinkAndItsTargetIsWritten)
     EXPECT_TRUE(std::filesystem::is_symlink(t.path("hop.ini")));
     EXPECT_EQ(TempTree::read(real), "[Liste]\r\nDossier=/m\r\n\r\n[Rip]\r\nDossier=/r\r\n");
     EXPECT_EQ(ini.ReadString("Rip", "Dossier", "?"), "/r");
+    // The writers' lock stays beside the path given; none is made where the link leads.
+    EXPECT_TRUE(std::filesystem::is_regular_file(path + ".lock"));
+    EXPECT_FALSE(std::filesystem::exists(real + ".lock"));
 
     // A dangling link: the file it names is made.
     std::filesystem::remove(path);

@@ -2,6 +2,7 @@
 // windows, the walk of the music folder, its stop, and the reloads.
 // The settings folder and the program folder are temporary, set before anything reads them.
 #include "Dialogs.h"
+#include "Display.h"
 #include "FileSystem.h"
 #include "AppTestMain.h"
 #include "Program.h"
@@ -408,6 +409,24 @@ TEST_F(Startup, GeneralOptionsApplyWritesTheMusicFolder)
     EXPECT_EQ(settingsText(), text);
     ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
     EXPECT_EQ(ui::Dialogs::shown()[0].flags & 0xF0, unsigned(ui::MB_ICONERROR));
+}
+
+TEST_F(Startup, ASettingsFileTooLargeIsSetAsideOnceAndSavingWorksAgain)
+{
+    const std::string big = "[Liste]\r\nDossier=/big\r\n" + std::string(2 << 20, ';');
+    writeSettings(big);
+    Form1->Rafraichir1Click();
+    const std::string music = musicFolder("music-after-big", 1);
+    Form2->DirectoryListBox1->setDirectory(music);
+    Form2->Button1->click();
+    Form2->Button1->click();
+    EXPECT_EQ(settingsText(), "[Liste]\r\nDossier=" + music + "\r\n");
+    const std::string aside = SettingsFilePath() + ".trop-grand";
+    EXPECT_TRUE(TempTree::read(aside) == big);
+    ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+    EXPECT_EQ(ui::Dialogs::shown()[0].flags & 0xF0, unsigned(ui::MB_ICONWARNING));
+    EXPECT_TRUE(ui::Dialogs::shown()[0].text.contains(platform::toDisplay(aside))) << ui::Dialogs::shown()[0].text.toStdString();
+    std::filesystem::remove(aside);
 }
 
 TEST_F(Startup, TheWinampOptionsSearchForThePlayer)

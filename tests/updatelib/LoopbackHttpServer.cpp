@@ -50,11 +50,13 @@ void LoopbackHttpServer::answer(QTcpSocket* socket) {
   const Response r = routes_.value(path, Response{404, "not found", {}, false});
   if (r.hang) return;
   if (!r.raw.isEmpty()) {
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, path](qint64 n) { taken_[path] += n; });
     socket->write(r.raw);
     // The filler goes out a few blocks at a time, as the client takes it.
     auto left = std::make_shared<qint64>(r.stream);
-    auto pump = [socket, left] {
-      static const QByteArray block(64 * 1024, 'x');
+    const QByteArray unit = r.filler.isEmpty() ? QByteArray("x") : r.filler;
+    const QByteArray block = unit.repeated(std::max<qsizetype>(1, 64 * 1024 / unit.size()));
+    auto pump = [socket, left, block] {
       while (*left > 0 && socket->bytesToWrite() < 4 * block.size()) {
         const qint64 n = std::min<qint64>(*left, block.size());
         socket->write(block.constData(), n);

@@ -21,9 +21,10 @@ struct Response {
   bool hang = false;  // never answer: the client waits until it gives up
   // A hostile answer: these bytes as they are (status line, headers and body) instead of the
   // answer built from the fields above, followed by stream filler bytes sent as fast as the
-  // client reads them; then the connection closes.
+  // client reads them; then the connection closes. The filler repeats filler ('x' when empty).
   QByteArray raw;
   qint64 stream = 0;
+  QByteArray filler;
 };
 
 class LoopbackHttpServer : public QObject {
@@ -40,6 +41,8 @@ class LoopbackHttpServer : public QObject {
   // Paths asked for, in order.
   QStringList requests() const { return requests_; }
   QHash<QByteArray, QByteArray> lastHeaders() const { return lastHeaders_; }
+  // Bytes of a hostile answer the client's side took, over all its requests.
+  qint64 taken(const QString& path) const { return taken_.value(path); }
 
  private:
   void answer(QTcpSocket* socket);
@@ -49,6 +52,7 @@ class LoopbackHttpServer : public QObject {
   QStringList requests_;
   QHash<QByteArray, QByteArray> lastHeaders_;
   QHash<QTcpSocket*, QByteArray> pending_;
+  QHash<QString, qint64> taken_;
 };
 
 // A port on 127.0.0.1 that refuses connections (bound once, then released).

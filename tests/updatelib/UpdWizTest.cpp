@@ -64,6 +64,12 @@ Response Raw(const QByteArray& bytes, qint64 stream = 0) {
   return r;
 }
 
+// The filler a hostile answer may send, and what the client may take of it at most: one read
+// piece and what the sockets of both sides hold, never the whole.
+constexpr qint64 kFiller = qint64(64) << 20;
+constexpr qint64 kMostTaken = qint64(8) << 20;
+const QByteArray kOneHugeChunk = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n7fffffffffffffff\r\n";
+
 // A head and body sent as chunks, ended (complete) or not.
 QByteArray Chunked(const QByteArray& body, bool complete) {
   QByteArray out = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
@@ -243,6 +249,19 @@ TEST_F(Wizard, MarkupInTheAnnouncedVersionIsShownAsText) {
   EXPECT_TRUE(Page(*w).contains("est : 1.6.0.0 linkfile:///etc/passwd/link.")) << Page(*w).toStdString();
 }
 
+// A 1 MB announced version is cut on the page like any text from outside.
+TEST_F(Wizard, ALongAnnouncedVersionIsCut) {
+  server.serve("/long.ini", Script("9.0.0.0 " + QString(1000000, u'v'), server.url("/setup")));
+  auto w = Make(server.url("/long.ini"));
+  w->NextButton->click();
+  ASSERT_EQ(w->State, 3);
+  EXPECT_TRUE(w->NewVersion);
+  const QString online = Page(*w).section("La version en ligne du module est : ", 1).section(u'\n', 0, 0);
+  EXPECT_TRUE(online.startsWith("9.0.0.0 vvv")) << online.left(300).toStdString();
+  EXPECT_TRUE(online.endsWith("v….")) << online.left(300).toStdString();
+  EXPECT_LE(online.size(), 210);
+}
+
 TEST_F(Wizard, EqualOrOlderOnlineVersionsAreNotOffered) {
   // 1.4.9.0 is older than the installed 1.5.0.0: the places are compared in order.
   for (const char* online : {"1.5.0.0", "1.4.9.0", "0.9.9.9"}) {
@@ -366,6 +385,9 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed) {
   server.route("/cut-chunks", Raw(Chunked(installer, false)));
   server.route("/chunks", Raw(Chunked(installer, true)));
   server.route("/huge", Raw(ok + "Content-Length: 536870913\r\n\r\n" + installer));
+  // Without an announced length the installer is refused at its headers, however it is framed.
+  server.route("/one-chunk", Raw(kOneHugeChunk, kFiller));
+  server.route("/endless", Raw(ok + "\r\n", kFiller));
   server.serve("/garbage", QByteArray("\x7f" "ELF\x01\x02 not a program", 20));
   const QString section = QStringLiteral("[Setup]\r\nDownLoad=%1\r\n").arg(server.url("/setup"));
   const struct {
@@ -384,6 +406,8 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed) {
       {Script("2.0.0.0", server.url("/cut-chunks")), "Cause : le"},
       {Script("2.0.0.0", server.url("/chunks")), "n'a pas annoncé la longueur"},
       {Script("2.0.0.0", server.url("/huge")), "dépasse la taille permise (512 Mo)"},
+      {Script("2.0.0.0", server.url("/one-chunk")), "n'a pas annoncé la longueur"},
+      {Script("2.0.0.0", server.url("/endless")), "n'a pas annoncé la longueur"},
       // An address from the script that names a local file is never renamed nor run.
       {Script("2.0.0.0", localFile), "adresse non valide"},
       {Script("2.0.0.0", QUrl::fromLocalFile(localFile).toString()), "adresse non valide"},
@@ -416,6 +440,7 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed) {
     EXPECT_EQ(w->State, 0);
     EXPECT_TRUE(w->NextButton->isEnabled());
   }
+  for (const char* path : {"/one-chunk", "/endless"}) EXPECT_LT(server.taken(path), kMostTaken) << path;
   EXPECT_TRUE(QFileInfo(localFile).isFile());
   EXPECT_FALSE(QFileInfo(localFile).isExecutable());
   EXPECT_FALSE(QFileInfo::exists(marker));
@@ -463,28 +488,45 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole) {
   ASSERT_EQ(full.size(), 1 << 20);
   server.serve("/full.ini", full);
   server.serve("/over.ini", full + ";");
-  server.route("/endless.ini", Raw("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + full, qint64(64) << 20));
+  server.route("/endless.ini", Raw("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + full, kFiller));
   server.route("/short.ini", Raw("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\nConnection: close\r\n\r\n" +
                                  Script("1.6.0.0", server.url("/setup"))));
   server.route("/partial.ini", Response{206, Script("1.6.0.0", server.url("/setup")), {}, false});
   // A server that talks for ever in its status line: a short piece of it reaches the page.
   server.route("/talker.ini", Raw("HTTP/1.1 404 " + QByteArray(6000, 'y') + "\r\nContent-Length: 0\r\n\r\n"));
+  server.route("/one-chunk.ini", Raw(kOneHugeChunk, kFiller));
+  // Lines end in CR, LF or CR LF.
+  server.serve("/cr.ini", Script("1.6.0.0", server.url("/setup")).replace("\r\n", "\r"));
+  server.serve("/lf.ini", Script("1.6.0.0", server.url("/setup")).replace("\r\n", "\n"));
+  // A header line that never ends, and header lines without end.
+  server.route("/endless-line.ini", Raw("HTTP/1.1 200 OK\r\nX-Filler: ", kFiller));
+  Response lines = Raw("HTTP/1.1 200 OK\r\n", kFiller);
+  lines.filler = "X-Filler: " + QByteArray(100, 'x') + "\r\n";
+  server.route("/endless-headers.ini", lines);
   const struct {
     const char* path;
     const char* cause;  // nullptr: the script is read
   } cases[] = {
       {"/full.ini", nullptr},
+      {"/cr.ini", nullptr},
+      {"/lf.ini", nullptr},
       {"/over.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
       {"/endless.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
       {"/short.ini", "Cause : le fichier reçu est incomplet"},
       {"/partial.ini", "Cause : le serveur a répondu 206"},
       {"/talker.ini", "Cause : le serveur a répondu 404"},
+      {"/one-chunk.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
+      {"/endless-line.ini", "Cause : les en-têtes de la réponse du serveur sont trop longs."},
+      {"/endless-headers.ini", "Cause : les en-têtes de la réponse du serveur sont trop longs."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
+    // A script taken for a wrong one answers its boxes and fails the row instead of waiting.
+    answers = {QMessageBox::No, QMessageBox::Ok};
     auto w = Make(server.url(QString::fromUtf8(c.path)));
     w->NextButton->click();
     const QString page = Page(*w);
+    EXPECT_LT(server.taken(QString::fromUtf8(c.path)), kMostTaken);
     if (!c.cause) {
       EXPECT_EQ(w->State, 3);
       EXPECT_TRUE(w->NewVersion);
