@@ -1,6 +1,9 @@
 #include "TagFields.h"
 
+#include "FileSystem.h"
 #include "tagtext.h"
+
+#include <QString>
 
 #include <algorithm>
 
