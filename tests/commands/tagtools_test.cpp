@@ -76,7 +76,7 @@ class TagTools : public Collection {
 protected:
     void TearDown() override
     {
-        RenameSeparator = "-";
+        RenameSeparator = std::string("-");
         Collection::TearDown();
     }
     // A file whose tag mutagen writes (see tag_probe.py "write"): frames as a JSON list.
