@@ -32,8 +32,6 @@ public:
     // byte by its code. Selections follow their rows.
     void sortByColumn(int column);
 
-    static int compareTexts(const std::string& a, const std::string& b);
-
 private:
     // List positions in the order of one field's texts, as sortByColumn puts them.
     std::vector<int> sortedOrder(int field) const;

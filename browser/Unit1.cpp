@@ -19,7 +19,6 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <unordered_set>
 
 TForm1* Form1 = nullptr;
 Tid3v2tag MainTag;
@@ -389,74 +388,39 @@ void TForm1::ClearTreeAndList()
 void TForm1::BuildDistinctLists()
 {
     pathRows_.clear();
-    // First-seen order with a hash of the values seen, in place of a search of the list; one
-    // pass over the table fills the three lists.
+    // One pass over the table fills the three lists.
     struct Distinct {
         int field;
         OneBasedTable<std::string>& names;
         int& count;
-        // Views of the entries: table entries never move once made.
-        std::unordered_set<std::string_view> seen;
-        std::string_view previous;
+        DistinctValues values;
     };
-    Distinct lists[3] = {{fArtist, ArtistNames, ArtistCount, {}, {}},
-                         {fGenre, GenreNames, GenreCount, {}, {}},
-                         {fAlbum, AlbumNames, AlbumCount, {}, {}}};
-    for (Distinct& list : lists) {
-        list.count = 1;
-        list.names[1] = FileCount > 0 ? FileTable.at(1)[list.field] : std::string();
-        list.seen.insert(list.names[1]);
-        list.previous = list.names[1];
-    }
+    const auto first = [](int field) { return FileCount > 0 ? std::string_view(FileTable.at(1)[field]) : std::string_view(); };
+    Distinct lists[3] = {{fArtist, ArtistNames, ArtistCount, DistinctValues(first(fArtist))},
+                         {fGenre, GenreNames, GenreCount, DistinctValues(first(fGenre))},
+                         {fAlbum, AlbumNames, AlbumCount, DistinctValues(first(fAlbum))}};
     for (int pos = 1; pos <= FileCount; ++pos) {
         const FileRow& row = FileTable.at(pos);
-        for (Distinct& list : lists) {
-            const std::string& value = row[list.field];
-            // Files of one album lie side by side: a value like the row before's is no news.
-            if (value == list.previous) continue;
-            list.previous = value;
-            if (list.seen.insert(value).second) list.names[++list.count] = value;
-        }
+        for (Distinct& list : lists) list.values.add(row[list.field]);
+    }
+    for (Distinct& list : lists) {
+        list.count = 0;
+        for (std::string_view value : list.values.values()) list.names[++list.count].assign(value);
     }
     BuildArtistTree();
 }
 
-std::vector<TForm1::TreeChild> TForm1::collectChildren(const OneBasedTable<std::string>& names, int count,
-                                                       int matchField, int collectField) const
+std::vector<TreeChild> TForm1::collectChildren(const OneBasedTable<std::string>& names, int count, int matchField,
+                                               int collectField) const
 {
-    std::vector<TreeChild> children(static_cast<size_t>(count));
-    std::unordered_map<std::string_view, size_t> childOf;
-    childOf.reserve(size_t(count));
-    for (int i = 1; i <= count; ++i) {
-        children[size_t(i - 1)].text = names.at(i);
-        childOf.emplace(names.at(i), size_t(i - 1));
-    }
-    // A child's few values are searched in its list; a set takes over past a handful.
-    constexpr size_t FewValues = 16;
-    std::vector<std::unordered_set<std::string_view>> seen(children.size());
-    // Files of one album lie side by side: a row like the one before adds nothing.
-    std::string_view previousMatch, previousValue;
-    bool previousCounted = false;
+    std::vector<std::string_view> texts(static_cast<size_t>(count));
+    for (int i = 1; i <= count; ++i) texts[size_t(i - 1)] = names.at(i);
+    TreeChildren children(texts);
     for (int pos = 1; pos <= FileCount; ++pos) {
         const FileRow& row = FileTable.at(pos);
-        const std::string& match = row[matchField];
-        const std::string& value = row[collectField];
-        if (previousCounted && match == previousMatch && value == previousValue) continue;
-        auto child = childOf.find(match);
-        previousCounted = child != childOf.end();
-        previousMatch = match;
-        previousValue = value;
-        if (!previousCounted) continue;
-        std::vector<std::string_view>& values = children[child->second].grandchildren;
-        std::unordered_set<std::string_view>& set = seen[child->second];
-        if (values.size() < FewValues) {
-            if (std::find(values.begin(), values.end(), std::string_view(value)) == values.end()) values.push_back(value);
-        } else {
-            if (set.empty()) set.insert(values.begin(), values.end());
-            if (set.insert(value).second) values.push_back(value);
-        }
+        children.add(row[matchField], row[collectField]);
     }
-    return children;
+    return children.take();
 }
 
 void TForm1::BuildTree(const QString& root, int rootImage, const OneBasedTable<std::string>& names, int count,

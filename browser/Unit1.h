@@ -2,6 +2,7 @@
 // commands of the menus.
 #pragma once
 
+#include "CollectionLists.h"
 #include "FileListModel.h"
 #include "Form.h"
 #include "ListBox.h"
@@ -205,10 +206,6 @@ private:
     void handSelectedRows(class ui::ListBox* list);
     void showModelessHidingMain(ui::Form* form);
 
-    struct TreeChild {
-        std::string text;
-        std::vector<std::string_view> grandchildren;
-    };
     // Children of a tree: the list's entries, each with the distinct values of collectField of
     // the rows whose matchField equals it, in table order.
     std::vector<TreeChild> collectChildren(const OneBasedTable<std::string>& names, int count, int matchField,

@@ -6,6 +6,7 @@
 #include "Display.h"
 #include "FileSystem.h"
 #include "Guard.h"
+#include "Playlist.h"
 #include "Shell.h"
 #include "Unit11.h"
 #include "Unit12.h"
@@ -217,14 +218,13 @@ void TForm1::CrerunePlaylist1Click()
 
 void TForm1::StartPlaylist()
 {
-    PlaylistText = "#EXTM3U\r\n";
+    PlaylistText = PlaylistHeader;
     PlaylistLeftOut.clear();
 }
 
 void TForm1::AddPlaylistEntry(const std::string& path)
 {
-    // A line end in the name would add entries of its own to the list.
-    if (path.find_first_of("\r\n") != std::string::npos) {
+    if (!FitsPlaylistLine(path)) {
         PlaylistLeftOut.push_back(path);
         return;
     }
@@ -237,8 +237,7 @@ void TForm1::AddPlaylistEntry(const std::string& path)
         cutTagText(PlaylistTitle);
         cutTagText(PlaylistArtist);
     }
-    PlaylistText += "#EXTINF:" + PlaylistArtist + " - " + PlaylistTitle + "\r\n";
-    PlaylistText += path + "\r\n";
+    AppendPlaylistEntry(PlaylistText, PlaylistArtist, PlaylistTitle, path);
 }
 
 void TForm1::SavePlaylist()

@@ -1,10 +1,6 @@
 #include "TagFields.h"
 
-#include "Display.h"
-#include "FileSystem.h"
 #include "tagtext.h"
-
-#include <QString>
 
 #include <algorithm>
 
@@ -65,9 +61,4 @@ TagField readTagComment(Tid3v2tag& tag)
   field.text = std::move(comment.Text);
   cutTagText(field.text);
   return field;
-}
-
-std::string localText(std::string_view latin1)
-{
-  return platform::fromDisplay(QString::fromLatin1(latin1.data(), qsizetype(latin1.size())));
 }

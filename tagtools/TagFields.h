@@ -24,9 +24,6 @@ void writeTagField(Tid3v2tag& tag, const char* frameID, const std::string& text)
 // The first comment of a loaded tag, any language and description "".
 TagField readTagComment(Tid3v2tag& tag);
 
-// A tag text (ISO-8859-1) in the local 8-bit encoding of file names and text files.
-std::string localText(std::string_view latin1);
-
 // Whether `value` may replace the field: always when the field was read whole, otherwise only
 // when the value is not the partial text that was shown.
 inline bool mayWrite(const TagField& field, const std::string& value)

@@ -15,7 +15,6 @@
 #include <QVBoxLayout>
 
 TForm14* Form14 = nullptr;
-std::string ReplacementText;
 
 namespace {
 
@@ -31,21 +30,6 @@ PickerVariant variant()
 const char* const TextFrames[] = {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK"};
 
 }  // namespace
-
-std::string FilterTagChars(std::string text)
-{
-    for (const char bad : {'"', '|', '\\', '/', ':', '?', '*'}) {
-        if (text.find(bad) == std::string::npos) continue;
-        std::string out;
-        out.reserve(text.size() + ReplacementText.size() * 4);
-        for (const char c : text) {
-            if (c == bad) out += ReplacementText;
-            else out += c;
-        }
-        text = std::move(out);
-    }
-    return text;
-}
 
 TForm14::TForm14() : PickerForm(variant(), &Mp3Folder)
 {

@@ -3,19 +3,12 @@
 #pragma once
 
 #include "FilePicker.h"
+#include "TagChars.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <string>
-
-// What FilterTagChars puts in place of each character; set at the start of each run.
-extern std::string ReplacementText;
-
-// Replaces " | \ / : ? * by ReplacementText, one character after the other, each pass over the
-// text the pass before produced.
-std::string FilterTagChars(std::string text);
 
 class TForm14 : public PickerForm {
 public:

@@ -3,29 +3,15 @@
 #pragma once
 
 #include "FilePicker.h"
+#include "TextList.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <string>
-#include <string_view>
 
 // The text of the last build (local 8-bit encoding, CR LF line ends).
 extern std::string ListText;
-
-struct ListOptions {
-    bool folders = false;  // "Ajouter les dossiers"
-    bool albums = false;   // "Ajouter le nom de l'album"
-    bool paths = false;    // "Ajouter les chemins complets des fichiers"
-    bool spacer = false;   // "Sauter une ligne entre les fichiers"
-};
-
-// Appends the pieces of one file whose tag was loaded. `previousPath` is the path of the list
-// entry just before it, loaded or not (null for the first entry); `previousAlbum` is the album
-// of the last header and is updated. Tag texts are ISO-8859-1, cut at their first 0; paths are bytes.
-void AppendListEntry(std::string& text, const ListOptions& options, std::string& previousAlbum,
-                     const std::string* previousPath, const std::string& path, std::string_view artist,
-                     std::string_view title, std::string_view album);
 
 class TForm9 : public PickerForm {
 public:

@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "AppTestMain.h"
+#include "ListOrder.h"
 #include "Program.h"
 #include "Unit1.h"
 #include "Unit3.h"
@@ -732,7 +733,7 @@ TEST_F(List, TheArtistHeaderFoldsOnlyAToZAndKeepsEqualRowsInOrder)
     Form1->ListView1ColumnClick(0);
     Strings expected;
     for (const std::string& path : before)
-        if (FileListModel::compareTexts(rowOf(path)[fArtist], "same") == 0) expected.push_back(path);
+        if (CompareFolded(rowOf(path)[fArtist], "same") == 0) expected.push_back(path);
     const Strings after = listPaths();
     EXPECT_EQ(Strings(after.begin() + 3, after.begin() + 6), expected);
 }
@@ -759,7 +760,7 @@ TEST_F(List, LongTextsAndPathsSortAsTheFoldingCompareOrdersThem)
         Strings expected = before;
         const int field = FileListModel::ColumnField[column];
         std::stable_sort(expected.begin(), expected.end(), [&](const std::string& x, const std::string& y) {
-            return FileListModel::compareTexts(rowOf(x)[field], rowOf(y)[field]) < 0;
+            return CompareFolded(rowOf(x)[field], rowOf(y)[field]) < 0;
         });
         Form1->ListView1ColumnClick(column);
         EXPECT_EQ(listPaths(), expected);

@@ -1,0 +1,16 @@
+// The lines of a playlist in the M3U format, as the main window writes it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The first line of every playlist.
+inline constexpr const char* PlaylistHeader = "#EXTM3U\r\n";
+
+// Whether a path can stand on one line: a line end in the name would add entries of its own.
+bool FitsPlaylistLine(const std::string& path);
+
+// Appends the two lines of one entry: "#EXTINF:" with the artist and title (ISO-8859-1, as the
+// tag holds them, cut at their first 0; empty when the tag could not be read), then the path's
+// bytes.
+void AppendPlaylistEntry(std::string& text, std::string_view artist, std::string_view title, const std::string& path);

@@ -1,0 +1,36 @@
+#include "RenameName.h"
+
+#include "LocalText.h"
+
+std::string StripNameChars(std::string text)
+{
+    for (const char bad : {'"', '|', '\\', '/', ':', '?', '*'}) std::erase(text, bad);
+    return text;
+}
+
+std::string RenameFileName(RenameFields fields, const std::array<int, 5>& chosen, const std::string& separator)
+{
+    if (fields.track.size() == 1) fields.track.insert(0, 1, '0');
+    const std::string parts[] = {
+        {},
+        localText(StripNameChars(std::move(fields.artist))),
+        localText(StripNameChars(std::move(fields.title))),
+        localText(StripNameChars(std::move(fields.album))),
+        localText(StripNameChars(std::move(fields.track))),
+        localText(StripNameChars(std::move(fields.year))),
+    };
+    std::string name;
+    for (size_t slot = 0; slot < chosen.size(); ++slot) {
+        const int item = chosen[slot];
+        if (item < 1 || item > 5) continue;
+        if (slot == 0) name = parts[item];
+        else name += " " + separator + " " + parts[item];
+    }
+    return name + ".mp3";
+}
+
+bool IsPlainFileName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}

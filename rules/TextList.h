@@ -1,0 +1,20 @@
+// The pieces of the text list "Artiste - Titre" that the window "Création de liste" makes of
+// the chosen files, optionally under folder and album headers.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct ListOptions {
+    bool folders = false;  // "Ajouter les dossiers"
+    bool albums = false;   // "Ajouter le nom de l'album"
+    bool paths = false;    // "Ajouter les chemins complets des fichiers"
+    bool spacer = false;   // "Sauter une ligne entre les fichiers"
+};
+
+// Appends the pieces of one file whose tag was loaded. `previousPath` is the path of the list
+// entry just before it, loaded or not (null for the first entry); `previousAlbum` is the album
+// of the last header and is updated. Tag texts are ISO-8859-1, cut at their first 0; paths are bytes.
+void AppendListEntry(std::string& text, const ListOptions& options, std::string& previousAlbum,
+                     const std::string* previousPath, const std::string& path, std::string_view artist,
+                     std::string_view title, std::string_view album);
