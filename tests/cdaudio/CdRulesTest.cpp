@@ -3,15 +3,18 @@
 #include "CddbCache.h"
 #include "CddbReply.h"
 #include "RipName.h"
+#include "WavHeader.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <tuple>
 
 namespace {
 
 using Strings = std::vector<std::string>;
+using namespace std::string_literals;
 
 std::string errorOf(const std::function<void()>& f)
 {
@@ -180,6 +183,65 @@ TEST(CddbCache, EntriesAsTheyAreFound)
     cdaudio::ReadCddbCacheEntry(text, read);
     EXPECT_EQ(std::tie(read.DiscId, read.Artist, read.Count, read.Titles, read.Category, read.Album),
               std::tie(written.DiscId, written.Artist, written.Count, written.Titles, written.Category, written.Album));
+}
+
+// Little-endian fields and chunks of a WAV file.
+std::string le(uint32_t v, int bytes)
+{
+    std::string b;
+    for (int i = 0; i < bytes; ++i) b += char(v >> (8 * i));
+    return b;
+}
+std::string chunk(const char* id, const std::string& body, uint32_t size)
+{
+    return id + le(size, 4) + body;
+}
+std::string fmt(uint16_t tag, uint32_t rate = 44100, uint16_t subFormat = 1)
+{
+    std::string b = le(tag, 2) + le(2, 2) + le(rate, 4) + le(rate * 4, 4) + le(4, 2) + le(16, 2);
+    if (tag == 0xFFFE) b += le(22, 2) + le(16, 2) + le(3, 4) + le(subFormat, 2) + std::string(14, 'g');
+    return chunk("fmt ", b, uint32_t(b.size()));
+}
+std::string riff(const std::string& chunks) { return "RIFF" + le(uint32_t(chunks.size() + 4), 4) + "WAVE" + chunks; }
+
+TEST(WavHeader, WhereTheAudioLies)
+{
+    const std::string pcm(8, 'p'), data = chunk("data", pcm, 8);
+    struct Case {
+        const char* name;
+        std::string file;
+        bool ok;
+        uint64_t offset, length;
+        bool wave;
+    } cases[] = {
+        {"canonical", riff(fmt(1) + data), true, 44, 8, true},
+        {"an odd chunk first, padded", riff(chunk("LIST", "abc", 3) + "\0"s + fmt(1) + data), true, 56, 8, true},
+        {"a chunk after the data", riff(fmt(1) + data + chunk("id3 ", "xy", 2)), true, 44, 8, true},
+        {"data claims more than the file", riff(fmt(1) + chunk("data", pcm, 1000)), true, 44, 8, true},
+        {"bytes after the data that are no chunk", riff(fmt(1) + data + "\x01\x02\x03\x04\0\0\0\0"s), true, 44, 16, true},
+        {"a chunk after the data larger than the file", riff(fmt(1) + data + chunk("id3 ", "", 99)), true, 44, 16, true},
+        {"extensible PCM", riff(fmt(0xFFFE) + data), true, 68, 8, true},
+        {"extensible float", riff(fmt(0xFFFE, 44100, 3) + data), false, 0, 0, true},
+        {"float", riff(fmt(3) + data), false, 0, 0, true},
+        {"a rate no encoder takes", riff(fmt(1, 7999) + data), false, 0, 0, true},
+        {"the data before the format", riff(data + fmt(1)), false, 0, 0, true},
+        {"no data", riff(fmt(1)), false, 0, 0, true},
+        {"raw PCM", pcm + pcm, true, 0, 16, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string bytes = c.file;
+        FILE* f = fmemopen(bytes.data(), bytes.size(), "rb");
+        ASSERT_NE(f, nullptr);
+        cdaudio::TWavAudio audio;
+        EXPECT_EQ(cdaudio::ReadWavHeader(f, bytes.size(), audio), c.ok);
+        std::fclose(f);
+        EXPECT_EQ(audio.wave, c.wave);
+        if (!c.ok) continue;
+        EXPECT_EQ(audio.offset, c.offset);
+        EXPECT_EQ(audio.length, c.length);
+        EXPECT_EQ(audio.channels, c.wave ? 2 : 0);
+    }
 }
 
 }  // namespace
