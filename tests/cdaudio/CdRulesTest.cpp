@@ -196,9 +196,10 @@ std::string chunk(const char* id, const std::string& body, uint32_t size)
 {
     return id + le(size, 4) + body;
 }
-std::string fmt(uint16_t tag, uint32_t rate = 44100, uint16_t subFormat = 1)
+std::string fmt(uint16_t tag, uint32_t rate = 44100, uint16_t subFormat = 1, uint16_t channels = 2)
 {
-    std::string b = le(tag, 2) + le(2, 2) + le(rate, 4) + le(rate * 4, 4) + le(4, 2) + le(16, 2);
+    std::string b = le(tag, 2) + le(channels, 2) + le(rate, 4) + le(rate * 2 * channels, 4) + le(2 * channels, 2) +
+                    le(16, 2);
     if (tag == 0xFFFE) b += le(22, 2) + le(16, 2) + le(3, 4) + le(subFormat, 2) + std::string(14, 'g');
     return chunk("fmt ", b, uint32_t(b.size()));
 }
@@ -223,7 +224,14 @@ TEST(WavHeader, WhereTheAudioLies)
         {"extensible PCM", riff(fmt(0xFFFE) + data), true, 68, 8, true},
         {"extensible float", riff(fmt(0xFFFE, 44100, 3) + data), false, 0, 0, true},
         {"float", riff(fmt(3) + data), false, 0, 0, true},
-        {"a rate no encoder takes", riff(fmt(1, 7999) + data), false, 0, 0, true},
+        // The rates and channels the encoder takes in.
+        {"7999 Hz", riff(fmt(1, 7999) + data), false, 0, 0, true},
+        {"1 Hz", riff(fmt(1, 1) + data), false, 0, 0, true},
+        {"8000 Hz", riff(fmt(1, 8000) + data), true, 44, 8, true},
+        {"192000 Hz", riff(fmt(1, 192000) + data), true, 44, 8, true},
+        {"192001 Hz", riff(fmt(1, 192001) + data), false, 0, 0, true},
+        {"no channel", riff(fmt(1, 44100, 1, 0) + data), false, 0, 0, true},
+        {"3 channels", riff(fmt(1, 44100, 1, 3) + data), false, 0, 0, true},
         {"the data before the format", riff(data + fmt(1)), false, 0, 0, true},
         {"no data", riff(fmt(1)), false, 0, 0, true},
         {"raw PCM", pcm + pcm, true, 0, 16, false},
