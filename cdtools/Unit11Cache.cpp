@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QStringDecoder>
 
-#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 #include <unistd.h>

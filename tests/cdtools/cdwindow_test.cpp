@@ -470,6 +470,8 @@ TEST_F(CdWindow, FileNamesStayInTheRipFolder)
         {"%1\\%2\\%4 - %6", "T", "/A/B/03 - T"},
         {"..\\..\\%6", "..\\..\\etc\\x", "/_/_/_/_/etc/x"},
         {"%6 \xC3\xA9t\xC3\xA9", "x", "/x \xC3\xA9t\xC3\xA9"},
+        {"\\%6", "T", "//T"},
+        {"%6", "", "/"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tmpl + std::string(" / ") + c.title);
