@@ -1,6 +1,7 @@
 #include "CDDBConnect.h"
 
 #include "CDInfo.h"
+#include "CddbReply.h"
 #include "Input.h"
 
 #include <QCoreApplication>
@@ -19,50 +20,9 @@
 
 namespace {
 
-std::string trim(const std::string& s)
-{
-    size_t a = 0, b = s.size();
-    while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
-    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
-    return s.substr(a, b - a);
-}
-
-std::string upper6(const std::string& s)
-{
-    std::string u = s.substr(0, 6);
-    for (char& c : u) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return u;
-}
-
-std::vector<std::string> splitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t from = 0;
-    while (from < text.size()) {
-        size_t end = text.find_first_of("\r\n", from);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(from));
-            break;
-        }
-        lines.push_back(text.substr(from, end - from));
-        from = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
-    }
-    return lines;
-}
-
 std::string encode(const std::string& v)
 {
     return QUrl::toPercentEncoding(QString::fromStdString(v)).toStdString();
-}
-
-// The integer conversion of the reply code: decimal digits, an optional sign.
-int32_t replyCode(const std::string& s)
-{
-    size_t i = s[0] == '-' || s[0] == '+' ? 1 : 0;
-    bool ok = i < s.size();
-    for (size_t k = i; k < s.size(); ++k) ok = ok && std::isdigit(static_cast<unsigned char>(s[k]));
-    if (!ok) throw std::runtime_error("'" + platform::printable(s) + "' n'est pas une valeur entière correcte");
-    return std::stoi(s);
 }
 
 // What the HTTP client's failures say to a French reader: the failures of the system's own
@@ -208,7 +168,7 @@ std::string TCDDBConnect::SendCommand(const std::string& command)
         if (zero >= 0) body.truncate(zero);
         reply = QString::fromLatin1(body).toStdString();
         received = true;
-        LastCode = replyCode(reply.substr(0, 3));
+        LastCode = cdaudio::CddbReplyCode(reply);
     } catch (...) {
         if (OnReceiveData) OnReceiveData(this, LastCode, received ? reply : std::string());
         throw;
@@ -231,86 +191,27 @@ std::string TCDDBConnect::Query(char drive, int32_t& code)
         command += "+" + std::to_string(MsfToFrames(p));
     }
     command += "+" + std::to_string(DiscSeconds);
-    std::string result = trim(SendCommand(command));
+    std::string result = SendCommand(command);
     code = LastCode;
-    if (code == 200) {
-        size_t blank = result.find(' ');
-        result = Read(blank == std::string::npos ? std::string() : result.substr(blank + 1));
-    }
+    result = code == 200 ? Read(cdaudio::CddbExactMatch(result)) : cdaudio::CddbTrim(result);
     info.Destroy();
     return result;
 }
 
 std::string TCDDBConnect::Read(const std::string& matchLine)
 {
-    std::string line = matchLine;
-    if (line.compare(0, 3, "210") == 0 || line.compare(0, 3, "200") == 0) line = trim(line.substr(3, 999));
     std::string category, discId;
-    size_t first = line.find(' ');
-    if (first != std::string::npos) {
-        category = line.substr(0, first);
-        size_t second = line.find(' ', first + 1);
-        if (second != std::string::npos) discId = line.substr(first + 1, second - first - 1);
-    }
+    cdaudio::CddbMatchParts(matchLine, category, discId);
     std::string reply = SendCommand("cddb+read+" + encode(category) + "+" + encode(discId) + "+");
     EntryText = reply;
-    EntryLines = splitLines(reply);
+    EntryLines = cdaudio::CddbLines(reply);
     return reply;
 }
 
-void TCDDBConnect::GetTrackTitles(std::vector<std::string>& list) const
-{
-    list.clear();
-    std::string lastKey;
-    for (const std::string& line : splitLines(EntryText)) {
-        if (upper6(line) != "TTITLE") continue;
-        size_t eq = line.find('=');
-        std::string key = eq == std::string::npos ? line : line.substr(0, eq);
-        for (char& c : key) c = char(std::toupper(static_cast<unsigned char>(c)));
-        std::string title = eq == std::string::npos ? line : line.substr(eq + 1);
-        if (!list.empty() && key == lastKey) list.back() += title;  // a continued title
-        else list.push_back(title);
-        lastKey = key;
-    }
-}
+void TCDDBConnect::GetTrackTitles(std::vector<std::string>& list) const { list = cdaudio::CddbTrackTitles(EntryText); }
 
-bool TCDDBConnect::discTitle(std::string& key, std::string& value) const
-{
-    bool found = false;
-    value.clear();
-    for (const std::string& line : EntryLines) {
-        if (upper6(line) != "DTITLE") continue;
-        size_t eq = line.find('=');
-        if (!found) key = eq == std::string::npos ? std::string() : line.substr(0, eq + 1);
-        value += eq == std::string::npos ? line : line.substr(eq + 1);
-        found = true;
-    }
-    return found;
-}
+std::string TCDDBConnect::GetArtist() const { return cdaudio::CddbArtist(EntryLines); }
 
-std::string TCDDBConnect::GetArtist() const
-{
-    std::string key, value;
-    if (!discTitle(key, value)) return {};
-    size_t slash = value.find('/');
-    return slash == std::string::npos ? std::string() : trim(value.substr(0, slash));
-}
+std::string TCDDBConnect::GetAlbumTitle() const { return cdaudio::CddbAlbumTitle(EntryLines); }
 
-std::string TCDDBConnect::GetAlbumTitle() const
-{
-    std::string key, value;
-    if (!discTitle(key, value)) return {};
-    size_t slash = value.find('/');
-    return slash == std::string::npos ? trim(key + value) : trim(value.substr(slash + 1));
-}
-
-std::string TCDDBConnect::GetCategory() const
-{
-    if (EntryLines.empty()) throw std::out_of_range("Index de liste hors limites (0)");
-    const std::string& line = EntryLines[0];
-    size_t first = line.find(' ');
-    if (first == std::string::npos) return {};
-    size_t second = line.find(' ', first + 1);
-    if (second == std::string::npos) return {};
-    return line.substr(first + 1, second - first - 1);
-}
+std::string TCDDBConnect::GetCategory() const { return cdaudio::CddbCategory(EntryLines); }

@@ -66,9 +66,6 @@ public:
     virtual void ApplySettings();
 
 private:
-    // The disc title: every DTITLE line joined, and the key as the first line spells it.
-    bool discTitle(std::string& key, std::string& value) const;
-
     char drive_ = 0;
     std::unique_ptr<QNetworkAccessManager> http_;
     // The HTTP client's settings, as ApplySettings copied them.

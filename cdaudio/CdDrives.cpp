@@ -99,20 +99,16 @@ void namedFiles(const std::string& line, std::vector<std::string>& names)
 
 }  // namespace
 
-std::string imageFault(const std::string& source)
+std::vector<std::string> imageDataPaths(const std::string& source, const std::string& sheet)
 {
-    if (!isImageSource(source)) return {};
-    std::string text;
-    std::string fault = readSheet(source, text);
-    if (!fault.empty()) return fault;
     const size_t slash = source.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : source.substr(0, slash + 1);
     std::vector<std::string> names;
     size_t from = 0;
-    while (from < text.size()) {
-        size_t end = text.find_first_of("\r\n", from);
-        if (end == std::string::npos) end = text.size();
-        namedFiles(text.substr(from, end - from), names);
+    while (from < sheet.size()) {
+        size_t end = sheet.find_first_of("\r\n", from);
+        if (end == std::string::npos) end = sheet.size();
+        namedFiles(sheet.substr(from, end - from), names);
         from = end + 1;
     }
     // A name without a folder is looked for beside the sheet and, as libcdio does for a TOC
@@ -127,7 +123,16 @@ std::string imageFault(const std::string& source)
     // place of its extension.
     if (endsWithNoCase(source, ".cue"))
         for (const char* extension : {"bin", "BIN"}) paths.push_back(source.substr(0, source.size() - 3) + extension);
-    for (const std::string& path : paths) {
+    return paths;
+}
+
+std::string imageFault(const std::string& source)
+{
+    if (!isImageSource(source)) return {};
+    std::string text;
+    std::string fault = readSheet(source, text);
+    if (!fault.empty()) return fault;
+    for (const std::string& path : imageDataPaths(source, text)) {
         const int fd = platform::openForReading(path);
         if (fd >= 0) close(fd);
         else if (errno != ENOENT && errno != ENOTDIR) return readFault(path, errno);

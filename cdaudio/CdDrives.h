@@ -26,6 +26,10 @@ bool isImageSource(const std::string& source);
 // file that can be read, else the French text of the first that is not, naming it. A device
 // source is not looked at.
 std::string imageFault(const std::string& source);
+// The files a disc image's sheet makes libcdio open, besides the sheet: each data file it names
+// (a name without a folder both beside the sheet and in the current folder), and for a CUE
+// sheet the ".bin" (or ".BIN") of its own name.
+std::vector<std::string> imageDataPaths(const std::string& source, const std::string& sheet);
 
 // Opens a device or a disc image with libcdio, an image only once imageFault found nothing
 // (its text then goes to fault); null when it cannot.

@@ -148,9 +148,6 @@ extern TForm11* Form11;
 // The tag object the run writes the new MP3 files' tags with.
 extern Tid3v2tag* RipTag;
 
-// The text without the characters a file name may not hold: " | / : ? *
-QString CleanFileNameChars(QString text);
-
 // What a box or a row shows of a text from a server or the cache file: control characters
 // become blanks, as in every field that feeds a tag.
 QString tagLine(const std::string& text);

@@ -2,32 +2,27 @@
 // program, so that a disc looked up once needs no network afterwards.
 #include "Unit11.h"
 
+#include "CddbCache.h"
 #include "FileSystem.h"
 #include "Input.h"
 
 #include <QFile>
-#include <QRegularExpression>
+#include <QStringDecoder>
 
-#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 #include <unistd.h>
 
 namespace {
 
-// A decimal integer as the settings and cache files hold it: blanks before it, a sign, digits.
-int toInteger(const QString& text)
-{
-    QString digits = text;
-    while (digits.startsWith(QLatin1Char(' '))) digits.remove(0, 1);
-    bool ok = false;
-    const int value = digits.toInt(&ok, 10);
-    if (!ok || digits.isEmpty() || digits.back().isSpace())
-        throw std::runtime_error("'" + platform::printable(text.toStdString()) + "' n'est pas une valeur entière correcte");
-    return value;
-}
-
 QString textOf(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// A line of an entry as the whole text held it: a byte order mark that opens it stays.
+QString lineOf(const std::string& utf8)
+{
+    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decode(QByteArrayView(utf8.data(), qsizetype(utf8.size())));
+}
 
 constexpr qint64 MaxEntryBytes = 1 << 20;
 
@@ -45,19 +40,19 @@ std::string TForm11::CacheFileName() const { return CacheFolder() + DiscIdText +
 void TForm11::writeCacheFile(const QString& artist, int count, const QStringList& titles, const QString& category,
                              const QString& album)
 {
-    QString text;
-    auto line = [&text](const QString& value) { text += value + QStringLiteral("\r\n"); };
-    line(QString::fromStdString(DiscIdText));
-    line(artist);
-    line(QString::number(count));
-    for (const QString& title : titles) line(title);
-    line(category);
-    line(album);
+    cdaudio::TCddbCacheEntry entry;
+    entry.DiscId = DiscIdText;
+    entry.Artist = artist.toStdString();
+    entry.Count = count;
+    for (const QString& title : titles) entry.Titles.push_back(title.toStdString());
+    entry.Category = category.toStdString();
+    entry.Album = album.toStdString();
+    const std::string text = cdaudio::CddbCacheEntryText(entry);
     const std::string folder = CacheFolder();
     const std::string name = CacheFileName();
     int error = 0;
     if (!platform::folderExists(folder) && !platform::makeFolders(folder)) error = errno;
-    if (!error) error = platform::writeFileAside(name, text.toStdString());
+    if (!error) error = platform::writeFileAside(name, text);
     if (error)
         throw std::runtime_error("Impossible d'écrire le fichier " + platform::printable(name) + " : " + platform::errorText(error));
 }
@@ -99,7 +94,7 @@ void TForm11::LoadLocalCddbEntry()
     // Read whole, then closed: a bad line below leaves no file open. A FIFO in the entry's place
     // is not waited on, and an entry far larger than any disc's is refused like an over-long
     // reply of the server.
-    QStringList lines;
+    std::string text;
     {
         const int fd = platform::openForReading(name);
         if (fd < 0) throw std::runtime_error(cannotRead(name, platform::errorText(errno)));
@@ -112,19 +107,22 @@ void TForm11::LoadLocalCddbEntry()
         if (bytes.size() > MaxEntryBytes)
             throw std::runtime_error("Le fichier " + platform::printable(name) + " dépasse " +
                                      std::to_string(MaxEntryBytes / 1024) + " Kio : il est refusé.");
-        lines = textOf(bytes.toStdString()).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
-        if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+        // As text: a byte order mark that opens the file goes, bytes that are no UTF-8 become
+        // replacement characters.
+        text = textOf(bytes.toStdString()).toStdString();
     }
-    qsizetype at = 0;
-    auto next = [&] { return at < lines.size() ? lines[at++] : QString(); };
-    next();
-    CachedArtist = next();
-    TitleCount = toInteger(next());
-    // Past the end every line is empty; a count far beyond what a disc holds is not taken.
-    TitleCount = std::min<qsizetype>(TitleCount, std::max<qsizetype>(99, lines.size()));
-    for (int i = 0; i < TitleCount; ++i) ListBox2.append(tagLine(next().toStdString()));
-    CachedCategory = next();
-    CachedAlbum = next();
+    cdaudio::TCddbCacheEntry entry;
+    try {
+        cdaudio::ReadCddbCacheEntry(text, entry);
+    } catch (...) {
+        CachedArtist = lineOf(entry.Artist);
+        throw;
+    }
+    CachedArtist = lineOf(entry.Artist);
+    TitleCount = entry.Count;
+    for (const std::string& title : entry.Titles) ListBox2.append(tagLine(title));
+    CachedCategory = lineOf(entry.Category);
+    CachedAlbum = lineOf(entry.Album);
     BuildRows();
     Edit1->clear();
     Edit2->clear();

@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 #include "Display.h"
 #include "FileSystem.h"
+#include "RipName.h"
 #include "RunReport.h"
 #include "TagFailure.h"
 #include "Unit1.h"
@@ -83,31 +84,12 @@ struct RunFlag {
 
 Tid3v2tag* RipTag = &RipTagObject;
 
-QString CleanFileNameChars(QString text)
-{
-    for (const QChar c : {u'"', u'|', u'/', u':', u'?', u'*'}) text.remove(c);
-    return text;
-}
-
 std::string TForm11::BuildRipFileName(const std::string& folder, const QString& title, int track,
                                       const QString& artist, const QString& album, int rowCount)
 {
-    QString name = Form19->Edit1->text();
-    const QString number = QString::number(track);
-    name.replace(QStringLiteral("%1"), artist);
-    name.replace(QStringLiteral("%2"), album);
-    name.replace(QStringLiteral("%3"), number);
-    name.replace(QStringLiteral("%4"), number.size() < 2 ? QStringLiteral("0") + number : number);
-    name.replace(QStringLiteral("%5"), QString::number(rowCount));
-    name.replace(QStringLiteral("%6"), title);
-    name = CleanFileNameChars(name);
-    // A text ends at its first 0; a part "." or ".." would leave the rip folder.
-    const qsizetype zero = name.indexOf(QChar(0));
-    if (zero >= 0) name.truncate(zero);
-    QStringList parts = name.split(QLatin1Char('\\'));
-    for (QString& part : parts)
-        if (part == QLatin1String(".") || part == QLatin1String("..")) part = QStringLiteral("_");
-    const std::string path = folder + platform::fromDisplay(parts.join(QLatin1Char('/')));
+    using platform::fromDisplay;
+    const std::string path = folder + cdaudio::RipFileName(fromDisplay(Form19->Edit1->text()), fromDisplay(title), track,
+                                                           fromDisplay(artist), fromDisplay(album), rowCount);
     const std::string parent = platform::folderPart(path);
     if (!parent.empty() && !platform::folderExists(parent)) platform::makeFolders(parent);
     return path;

@@ -100,14 +100,11 @@ TEST_F(CDDB, QueryAndReadSendTheProtocolsRequests)
         sent.clear();
         received.clear();
     }
-    // Match lines as the chooser gives them back.
+    // Match lines as the chooser gives them back (their parts: cdaudio_rules_test).
     server.answers["read"] = {CddbServer::http(Entry)};
     struct { const char* line; const char* command; } reads[] = {
-        {"rock 0c012a02 Artist / Title", "cddb+read+rock+0c012a02+"},
         {"210 rock 0c012a02 Artist / Title", "cddb+read+rock+0c012a02+"},
-        {"200 rock 0c012a02 Artist / Title", "cddb+read+rock+0c012a02+"},
         {"rock", "cddb+read+++"},
-        {"rock 0c012a02", "cddb+read+rock++"},
         {"r&b 0c012a02 x", "cddb+read+r%26b+0c012a02+"},
     };
     for (auto& r : reads) {
@@ -118,6 +115,7 @@ TEST_F(CDDB, QueryAndReadSendTheProtocolsRequests)
     }
 }
 
+// The server's ISO-8859-1 reaches the parsers as UTF-8.
 TEST_F(CDDB, EntryParsers)
 {
     EXPECT_THROW(cddb.GetCategory(), std::out_of_range);
@@ -131,19 +129,7 @@ TEST_F(CDDB, EntryParsers)
     EXPECT_EQ(cddb.GetCategory(), "rock");
     EXPECT_EQ(cddb.LastCode, 210);
 
-    struct { const char* entry; const char* artist; const char* album; const char* category; } rows[] = {
-        {"210 jazz 1 x\nDTITLE=Some Artist / Some Album\n", "Some Artist", "Some Album", "jazz"},
-        {"210 jazz 1 x\ndtitle=No Slash\n", "", "dtitle=No Slash", "jazz"},
-        {"210 jazz\rDTITLE=A / B\rDTITLE=C\r", "A", "BC", ""},
-        {"210\n", "", "", ""},
-    };
-    for (auto& r : rows) {
-        server.answers["read"] = {CddbServer::http(r.entry)};
-        cddb.Read("rock 0c012a02 x");
-        EXPECT_EQ(cddb.GetArtist(), r.artist) << r.entry;
-        EXPECT_EQ(cddb.GetAlbumTitle(), r.album) << r.entry;
-        EXPECT_EQ(cddb.GetCategory(), r.category) << r.entry;
-    }
+    // The other entries: cdaudio_rules_test.
 }
 
 TEST_F(CDDB, MisbehavingServersEndInErrors)

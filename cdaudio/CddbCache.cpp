@@ -1,0 +1,72 @@
+#include "CddbCache.h"
+
+#include "Input.h"
+
+#include <algorithm>
+#include <climits>
+#include <stdexcept>
+
+namespace cdaudio {
+
+namespace {
+
+bool asciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+}  // namespace
+
+int CacheInteger(const std::string& text)
+{
+    // Blanks, then any white space, before the sign; nothing after the digits.
+    size_t at = text.find_first_not_of(' ');
+    while (at < text.size() && asciiSpace(text[at])) ++at;
+    const bool negative = at < text.size() && text[at] == '-';
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+    long long value = 0;
+    bool ok = at < text.size();
+    for (; ok && at < text.size(); ++at) {
+        ok = text[at] >= '0' && text[at] <= '9';
+        value = std::min(value * 10 + (text[at] - '0'), 1LL << 32);
+    }
+    if (negative) value = -value;
+    if (!ok || value < INT_MIN || value > INT_MAX)
+        throw std::runtime_error("'" + platform::printable(text) + "' n'est pas une valeur entière correcte");
+    return int(value);
+}
+
+void ReadCddbCacheEntry(const std::string& text, TCddbCacheEntry& entry)
+{
+    std::vector<std::string> lines;
+    for (size_t from = 0; from <= text.size();) {
+        size_t end = text.find_first_of("\r\n", from);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(from, end - from));
+        from = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    if (lines.back().empty()) lines.pop_back();
+    size_t at = 0;
+    auto next = [&] { return at < lines.size() ? lines[at++] : std::string(); };
+    entry = TCddbCacheEntry();
+    entry.DiscId = next();
+    entry.Artist = next();
+    entry.Count = CacheInteger(next());
+    // A count far beyond what a disc holds is not taken.
+    entry.Count = int(std::min<long long>(entry.Count, std::max<long long>(99, (long long)lines.size())));
+    for (int i = 0; i < entry.Count; ++i) entry.Titles.push_back(next());
+    entry.Category = next();
+    entry.Album = next();
+}
+
+std::string CddbCacheEntryText(const TCddbCacheEntry& entry)
+{
+    std::string text;
+    auto line = [&text](const std::string& value) { text += value + "\r\n"; };
+    line(entry.DiscId);
+    line(entry.Artist);
+    line(std::to_string(entry.Count));
+    for (const std::string& title : entry.Titles) line(title);
+    line(entry.Category);
+    line(entry.Album);
+    return text;
+}
+
+}  // namespace cdaudio

@@ -1,0 +1,30 @@
+// The replies of a CDDB server taken apart: the reply code, the match line of a query, and the
+// fields of a read entry. Texts as the client holds them (the server's ISO-8859-1 in UTF-8).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cdaudio {
+
+// Without the blanks and control characters at either end.
+std::string CddbTrim(const std::string& text);
+// The lines of a reply; CR LF, CR or LF ends one.
+std::vector<std::string> CddbLines(const std::string& text);
+// The code that starts a reply: raises on a reply that starts with no integer.
+int32_t CddbReplyCode(const std::string& reply);
+// What an exact match (200) names for the read: the trimmed reply past its first blank.
+std::string CddbExactMatch(const std::string& reply);
+// The category and the disc id of a match line ("[200 |210 ]category discid ...").
+void CddbMatchParts(const std::string& line, std::string& category, std::string& discId);
+
+// One title per track of an entry: lines continuing a title (the same TTITLEn key) are joined.
+std::vector<std::string> CddbTrackTitles(const std::string& entry);
+// The artist and the album title of an entry's DTITLE lines, taken as "artist / album".
+std::string CddbArtist(const std::vector<std::string>& lines);
+std::string CddbAlbumTitle(const std::vector<std::string>& lines);
+// The category of the entry's first line; raises on an entry with no line.
+std::string CddbCategory(const std::vector<std::string>& lines);
+
+}  // namespace cdaudio
