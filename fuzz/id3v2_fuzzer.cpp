@@ -1,30 +1,16 @@
 // libFuzzer target: any bytes as a file, loaded as an ID3v2 tag, then every text and comment
 // read the program makes; then, as the tag tools do, one text changed and the tag saved and
 // loaded again. Whatever the bytes, each call must end with a status or a result.
+#include "ScratchFile.h"
 #include "id3v2.h"
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
-namespace {
-
-std::string ScratchFile() {
-  const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  return std::string(dir) + "/sonoverne-fuzz-" + std::to_string(getpid()) + ".mp3";
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string path = ScratchFile();
+  const std::string& path = ScratchFile(".mp3");
   static Tid3v2tag tag;  // reused, as the program reuses its tag objects
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  if (!WriteScratchFile(path, data, size)) return 0;
 
   tag.LoadFromFile(path, 0);
   std::string text;

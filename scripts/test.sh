@@ -2,7 +2,7 @@
 # Installs what is missing, builds everything and runs every test; then builds the tag library
 # and the codecs alone under AddressSanitizer and UndefinedBehaviorSanitizer and runs their tests
 # (leaks included); then the whole program the same way, leaks aside (Qt keeps caches for the
-# life of the process).
+# life of the process); then a few seconds of every fuzz target.
 set -e
 cd "$(dirname "$0")/.."
 scripts/setup.sh build
@@ -16,3 +16,5 @@ ctest --test-dir build-sanitize --output-on-failure -j "$(nproc)"
 cmake -S . -B build-sanitize-app -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSONOVERNE_SANITIZE=ON
 cmake --build build-sanitize-app
 ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-sanitize-app --output-on-failure -j "$(nproc)"
+
+scripts/fuzz-smoke.sh
