@@ -3,7 +3,7 @@
 # builds. Usage: scripts/setup.sh [build folder [cmake options...]]   (default: build)
 set -e
 cd "$(dirname "$0")/.."
-PACKAGES="cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
+PACKAGES="cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-format
   qt6-base-dev libgl-dev zlib1g-dev libgtest-dev libgmock-dev
   libcdio-dev libcdio-paranoia-dev libmp3lame-dev lame mp3gain
   libcddb2-dev cd-paranoia
