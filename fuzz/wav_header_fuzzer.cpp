@@ -10,15 +10,16 @@
 #include <stdexcept>
 #include <string>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string& path = ScratchFile(".wav");
-  if (!WriteScratchFile(path, data, size)) return 0;
-  TLameCoder coder;
-  coder.SetInputFiles({path});
-  try {
-    coder.Encode();
-  } catch (const std::runtime_error&) {
-  }
-  unlink(coder.OutputFiles()[0].c_str());
-  return 0;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string& path = ScratchFile(".wav");
+    if (!WriteScratchFile(path, data, size)) return 0;
+    TLameCoder coder;
+    coder.SetInputFiles({path});
+    try {
+        coder.Encode();
+    } catch (const std::runtime_error&) {
+    }
+    unlink(coder.OutputFiles()[0].c_str());
+    return 0;
 }
