@@ -14,6 +14,7 @@
 namespace {
 
 std::vector<std::string> devices;
+constexpr std::size_t kMaxList = 4096;  // the target's largest input
 
 }  // namespace
 
@@ -27,7 +28,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string list(reinterpret_cast<const char*>(data), strnlen(reinterpret_cast<const char*>(data), size));
-    setenv("SONOVERNE_CD_IMAGES", list.c_str(), 1);
+    // One buffer for the variable: setenv would keep every value it was given.
+    static char variable[sizeof "SONOVERNE_CD_IMAGES=" + kMaxList] = "SONOVERNE_CD_IMAGES=";
+    if (list.size() > kMaxList) return 0;
+    std::memcpy(variable + sizeof "SONOVERNE_CD_IMAGES=" - 1, list.c_str(), list.size() + 1);
+    putenv(variable);
     const std::vector<std::string> all = cdaudio::cdSources();
     if (all.size() > 23) __builtin_trap();  // D to Z
     for (std::size_t i = 0; i < all.size(); ++i) {

@@ -1,9 +1,9 @@
 #!/bin/sh
 # Installs what the build, the program and the tests need on Debian 12, then configures and
-# builds. Usage: scripts/setup.sh [build folder]   (default: build)
+# builds. Usage: scripts/setup.sh [build folder [cmake options...]]   (default: build)
 set -e
 cd "$(dirname "$0")/.."
-PACKAGES="cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
+PACKAGES="cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-format
   qt6-base-dev libgl-dev zlib1g-dev libgtest-dev libgmock-dev
   libcdio-dev libcdio-paranoia-dev libmp3lame-dev lame mp3gain
   libcddb2-dev cd-paranoia
@@ -19,5 +19,6 @@ if [ -n "$missing" ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
 fi
 BUILD="${1:-build}"
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+[ $# -gt 0 ] && shift
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 cmake --build "$BUILD"
