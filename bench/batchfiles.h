@@ -71,7 +71,8 @@ inline Collection MakeCollection(const std::filesystem::path& folder, int files)
 }
 
 // Whether a file holds its audio unchanged at its end, at its old length, and text in its tag.
-inline bool OnlyTagChanged(const std::string& now, std::size_t oldSize, const std::string& audio, const std::string& text)
+inline bool OnlyTagChanged(const std::string& now, std::size_t oldSize, const std::string& audio,
+                           const std::string& text)
 {
     return now.size() == oldSize && now.size() >= audio.size() &&
            now.compare(now.size() - audio.size(), audio.size(), audio) == 0 && now.find(text) != std::string::npos;

@@ -88,7 +88,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string collection = argv[1];
-    const std::string work = std::filesystem::temp_directory_path() / ("sonoverne-bench-browser-" + std::to_string(getpid()));
+    const std::string work =
+        std::filesystem::temp_directory_path() / ("sonoverne-bench-browser-" + std::to_string(getpid()));
     std::filesystem::create_directories(work + "/config");
     std::filesystem::create_directories(work + "/prog");
     setenv("XDG_CONFIG_HOME", (work + "/config").c_str(), 1);

@@ -40,13 +40,23 @@ int main(int argc, char** argv)
                 seed = seed * 1664525u + 1013904223u;
                 int v = int16_t(pcm[i] | pcm[i + 1] << 8) + int(int16_t(seed >> 16) / 16);
                 v = v > 32767 ? 32767 : v < -32768 ? -32768 : v;
-                pcm[i] = uint8_t(v); pcm[i + 1] = uint8_t(uint16_t(v) >> 8);
+                pcm[i] = uint8_t(v);
+                pcm[i + 1] = uint8_t(uint16_t(v) >> 8);
             }
             std::vector<uint8_t> h(44);
-            auto p32 = [&](size_t at, uint32_t v) { for (int k = 0; k < 4; ++k) h[at + size_t(k)] = uint8_t(v >> (8 * k)); };
-            std::memcpy(h.data(), "RIFF", 4); p32(4, uint32_t(pcm.size() + 36)); std::memcpy(&h[8], "WAVEfmt ", 8);
-            p32(16, 16); p32(20, 1 | 2 << 16); p32(24, 44100); p32(28, 176400); p32(32, 4 | 16 << 16);
-            std::memcpy(&h[36], "data", 4); p32(40, uint32_t(pcm.size()));
+            auto p32 = [&](size_t at, uint32_t v) {
+                for (int k = 0; k < 4; ++k) h[at + size_t(k)] = uint8_t(v >> (8 * k));
+            };
+            std::memcpy(h.data(), "RIFF", 4);
+            p32(4, uint32_t(pcm.size() + 36));
+            std::memcpy(&h[8], "WAVEfmt ", 8);
+            p32(16, 16);
+            p32(20, 1 | 2 << 16);
+            p32(24, 44100);
+            p32(28, 176400);
+            p32(32, 4 | 16 << 16);
+            std::memcpy(&h[36], "data", 4);
+            p32(40, uint32_t(pcm.size()));
             h.insert(h.end(), pcm.begin(), pcm.end());
             cdtest::writeFile(argv[2], h);
         } else if (what == "disc" && argc >= 5) {

@@ -14,11 +14,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -106,8 +106,8 @@ int main(int argc, char** argv)
                 edit, edit / load);
     std::printf("library alone (load, set, save) %.3f s, ratio %.2f\n", library, library / load);
     std::printf("floor (load, then one write of the tag bytes in place) %.3f s, ratio %.2f\n", floor, floor / load);
-    std::printf("written %lld bytes, tags %lld bytes; files changed in size or audio or missing the album: %d\n", written,
-                tagBytes, wrong);
+    std::printf("written %lld bytes, tags %lld bytes; files changed in size or audio or missing the album: %d\n",
+                written, tagBytes, wrong);
     DestroyForms();
     fs::remove_all(folder);
     return wrong == 0 ? 0 : 1;

@@ -173,7 +173,6 @@ int main(int argc, char** argv)
     const double memo = Seconds(start);
     Form10->Hide();
 
-
     std::printf("text list, %zu files, folder and album headers (%zu bytes%s)\n", large.size(), bytes,
                 text == ListText ? "" : ", DIFFERS from the window's");
     std::printf("  load only          %8.3f s\n", load100k);

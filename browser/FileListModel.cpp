@@ -5,14 +5,14 @@
 #include "ListOrder.h"
 #include "variable.h"
 
-const int FileListModel::ColumnField[ColumnCount] = {
-    fArtist, fTitle, fTrack, fAlbum, fPath, fFolder, fDuration, fSizeMo, fGenre, fComment, fYear};
+const int FileListModel::ColumnField[ColumnCount] = {fArtist,   fTitle,  fTrack, fAlbum,   fPath, fFolder,
+                                                     fDuration, fSizeMo, fGenre, fComment, fYear};
 
 namespace {
 
-const char* const ColumnCaption[FileListModel::ColumnCount] = {
-    "Artiste", "Titre", "Piste", "Album", "Nom du fichier", "Répertoire",
-    "Durée", "Taille (Mo)", "Genre", "Commentaires", "Année"};
+const char* const ColumnCaption[FileListModel::ColumnCount] = {"Artiste",        "Titre",        "Piste", "Album",
+                                                               "Nom du fichier", "Répertoire",   "Durée", "Taille (Mo)",
+                                                               "Genre",          "Commentaires", "Année"};
 
 bool isPathField(int field) { return field == fPath || field == fFolder; }
 
@@ -20,15 +20,9 @@ bool isPathField(int field) { return field == fPath || field == fFolder; }
 
 FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-int FileListModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(rows_.size());
-}
+int FileListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
 
-int FileListModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
-}
+int FileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
 const std::string& FileListModel::cell(int listRow, int column) const
 {
@@ -57,10 +51,7 @@ void FileListModel::setRows(std::vector<int> rows)
     endResetModel();
 }
 
-void FileListModel::refreshRow(int listRow)
-{
-    emit dataChanged(index(listRow, 0), index(listRow, ColumnCount - 1));
-}
+void FileListModel::refreshRow(int listRow) { emit dataChanged(index(listRow, 0), index(listRow, ColumnCount - 1)); }
 
 std::vector<int> FileListModel::sortedOrder(int field) const
 {
@@ -85,8 +76,7 @@ void FileListModel::sortByColumn(int column)
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());
-    for (const QModelIndex& old : before)
-        after.append(index(newPosition[size_t(old.row())], old.column()));
+    for (const QModelIndex& old : before) after.append(index(newPosition[size_t(old.row())], old.column()));
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace ui { class Form; }
+namespace ui {
+class Form;
+}
 
 // The application's help file: a fixed absolute path ending in "Aide/index.htm".
 extern std::string ApplicationHelpFile;

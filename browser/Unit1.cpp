@@ -31,10 +31,7 @@ const QString RootAlbums = QStringLiteral("Albums");
 const QString RootGenres = QStringLiteral("Genres");
 const char* const Nothing = "<Rien>";
 
-bool isRootText(const std::string& text)
-{
-    return text == "Artistes" || text == "Albums" || text == "Genres";
-}
+bool isRootText(const std::string& text) { return text == "Artistes" || text == "Albums" || text == "Genres"; }
 
 QString nodeText(std::string_view value)
 {
@@ -102,8 +99,7 @@ protected:
 
 class TreeNode : public QTreeWidgetItem {
 public:
-    TreeNode(QTreeWidgetItem* parent, const QString& text, int image, const QIcon& icon)
-        : QTreeWidgetItem(parent)
+    TreeNode(QTreeWidgetItem* parent, const QString& text, int image, const QIcon& icon) : QTreeWidgetItem(parent)
     {
         setText(0, text);
         setIcon(0, icon);
@@ -322,10 +318,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     return ui::Form::eventFilter(watched, event);
 }
 
-void TForm1::Rafraichir1Click()
-{
-    FormShortCut(Qt::Key_F5, Qt::NoModifier);
-}
+void TForm1::Rafraichir1Click() { FormShortCut(Qt::Key_F5, Qt::NoModifier); }
 
 void TForm1::ScruteDossier1Fichier(TScruteDossier*, const std::string& Nom)
 {
@@ -395,7 +388,9 @@ void TForm1::BuildDistinctLists()
         int& count;
         DistinctValues values;
     };
-    const auto first = [](int field) { return FileCount > 0 ? std::string_view(FileTable.at(1)[field]) : std::string_view(); };
+    const auto first = [](int field) {
+        return FileCount > 0 ? std::string_view(FileTable.at(1)[field]) : std::string_view();
+    };
     Distinct lists[3] = {{fArtist, ArtistNames, ArtistCount, DistinctValues(first(fArtist))},
                          {fGenre, GenreNames, GenreCount, DistinctValues(first(fGenre))},
                          {fAlbum, AlbumNames, AlbumCount, DistinctValues(first(fAlbum))}};
@@ -539,10 +534,7 @@ void TForm1::TreeView1Click()
     showNodeStatus(node->text(0));
 }
 
-void TForm1::TreeView1KeyUp(int)
-{
-    TreeView1Click();
-}
+void TForm1::TreeView1KeyUp(int) { TreeView1Click(); }
 
 void TForm1::TreeView1Expanding(QTreeWidgetItem* node)
 {
@@ -557,10 +549,7 @@ void TForm1::ListView1ColumnClick(int column)
     ListModel->sortByColumn(SortColumn);
 }
 
-void TForm1::Slectionnertout1Click()
-{
-    ListView1->selectAll();
-}
+void TForm1::Slectionnertout1Click() { ListView1->selectAll(); }
 
 std::vector<std::string> TForm1::SelectedPaths() const
 {
@@ -601,4 +590,3 @@ void TForm1::Rafraichir3Click()
         ListModel->refreshRow(i);
     }
 }
-

@@ -15,7 +15,9 @@ TForm18::TForm18()
     setCaption(QStringLiteral("Options - Winamp"));
     setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
-    Label2 = new QLabel(QStringLiteral("Pour que Sonoverne puisse utiliser Winamp pour lire vos fichiers, veuillez indiquer le répertoire dans lequel il est installé"), this);
+    Label2 = new QLabel(QStringLiteral("Pour que Sonoverne puisse utiliser Winamp pour lire vos fichiers, veuillez "
+                                       "indiquer le répertoire dans lequel il est installé"),
+                        this);
     Label2->setWordWrap(true);
     DriveComboBox2 = new ui::DriveComboBox(this);
     DirectoryListBox2 = new ui::DirectoryListBox(this);
@@ -38,15 +40,9 @@ TForm18::TForm18()
     ui::on(Button2, &QPushButton::clicked, this, &TForm18::Button2Click);
 }
 
-void TForm18::DriveComboBox2Change()
-{
-    DirectoryListBox2->setDrive(DriveComboBox2->Drive());
-}
+void TForm18::DriveComboBox2Change() { DirectoryListBox2->setDrive(DriveComboBox2->Drive()); }
 
-void TForm18::DirectoryListBox2Change()
-{
-    FileListBox1->setDirectory(DirectoryListBox2->Directory());
-}
+void TForm18::DirectoryListBox2Change() { FileListBox1->setDirectory(DirectoryListBox2->Directory()); }
 
 void TForm18::FileListBox1Change()
 {
@@ -77,7 +73,4 @@ void TForm18::Button1Click()
     Close();
 }
 
-void TForm18::Button2Click()
-{
-    Close();
-}
+void TForm18::Button2Click() { Close(); }

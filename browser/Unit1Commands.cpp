@@ -64,7 +64,8 @@ void TForm1::createMenus()
     ImporterlestagsID3V1versID3V21 = item(operations, "Importer les tags ID3V1 vers ID3V2");
     operations->addSeparator();
     Formaterlestags1 = item(operations, "Formater les tags (Majuscules / Minuscules)");
-    Validerlestassupprimelescaractresincorrects1 = item(operations, "Valider les tags (supprime les caractères incorrects)");
+    Validerlestassupprimelescaractresincorrects1 =
+        item(operations, "Valider les tags (supprime les caractères incorrects)");
     Incrmenterlespistes1 = item(operations, "Incrémenter les pistes");
     Normaliserlevolume1 = item(operations, "Normaliser le volume");
     operations->addSeparator();
@@ -107,7 +108,8 @@ void TForm1::createMenus()
     Renommerlesfichiers1 = item(PopupMenu1, "Renommage intelligent");
     Crerunelisteauformattxt1 = item(PopupMenu1, "Créer une liste");
     FormaterlestagsMajusculesMinuscules1 = item(PopupMenu1, "Formater les tags (Majuscules / Minuscules)");
-    Validerlestagssupprimelescaractresincorectes1 = item(PopupMenu1, "Valider les tags (supprime les caractères incorrects)");
+    Validerlestagssupprimelescaractresincorectes1 =
+        item(PopupMenu1, "Valider les tags (supprime les caractères incorrects)");
     PopupMenu1->addSeparator();
     Normaliserlevolume2 = item(PopupMenu1, "Normaliser le volume");
     ConvertirenWAV1 = item(PopupMenu1, "Convertir en WAV");
@@ -176,14 +178,46 @@ void TForm1::showModelessHidingMain(ui::Form* form)
     Hide();
 }
 
-void TForm1::Modificationsdestags1Click() { handSelectedRows(Form6->ListBox1); Form6->ShowModal(); }
-void TForm1::Renommerlesfichiers1Click() { handSelectedRows(Form8->ListBox1); Form8->ShowModal(); }
-void TForm1::Crerunelisteauformattxt1Click() { handSelectedRows(Form9->ListBox1); showModelessHidingMain(Form9); }
-void TForm1::FormaterlestagsMajusculesMinuscules1Click() { handSelectedRows(Form13->ListBox1); Form13->ShowModal(); }
-void TForm1::Validerlestagssupprimelescaractresincorectes1Click() { handSelectedRows(Form14->ListBox1); Form14->ShowModal(); }
-void TForm1::Normaliserlevolume2Click() { handSelectedRows(Form15->ListBox1); showModelessHidingMain(Form15); }
-void TForm1::ConvertirenWAV1Click() { handSelectedRows(Form21->ListBox1); showModelessHidingMain(Form21); }
-void TForm1::Convertir1Click() { handSelectedRows(Form12->ListBox1); Form12->ShowModal(); }
+void TForm1::Modificationsdestags1Click()
+{
+    handSelectedRows(Form6->ListBox1);
+    Form6->ShowModal();
+}
+void TForm1::Renommerlesfichiers1Click()
+{
+    handSelectedRows(Form8->ListBox1);
+    Form8->ShowModal();
+}
+void TForm1::Crerunelisteauformattxt1Click()
+{
+    handSelectedRows(Form9->ListBox1);
+    showModelessHidingMain(Form9);
+}
+void TForm1::FormaterlestagsMajusculesMinuscules1Click()
+{
+    handSelectedRows(Form13->ListBox1);
+    Form13->ShowModal();
+}
+void TForm1::Validerlestagssupprimelescaractresincorectes1Click()
+{
+    handSelectedRows(Form14->ListBox1);
+    Form14->ShowModal();
+}
+void TForm1::Normaliserlevolume2Click()
+{
+    handSelectedRows(Form15->ListBox1);
+    showModelessHidingMain(Form15);
+}
+void TForm1::ConvertirenWAV1Click()
+{
+    handSelectedRows(Form21->ListBox1);
+    showModelessHidingMain(Form21);
+}
+void TForm1::Convertir1Click()
+{
+    handSelectedRows(Form12->ListBox1);
+    Form12->ShowModal();
+}
 
 void TForm1::Quitter1Click() { QApplication::quit(); }
 void TForm1::Gnral1Click() { Form2->ShowModal(); }
@@ -242,8 +276,8 @@ void TForm1::AddPlaylistEntry(const std::string& path)
 
 void TForm1::SavePlaylist()
 {
-    const QString chosen = ui::Dialogs::SaveFileName(this, SaveDialog1DefaultExt, SaveDialog1Filter,
-                                                     platform::toDisplay(Mp3Folder));
+    const QString chosen =
+        ui::Dialogs::SaveFileName(this, SaveDialog1DefaultExt, SaveDialog1Filter, platform::toDisplay(Mp3Folder));
     if (chosen.isEmpty()) return;
     const std::string name = platform::fromDisplay(chosen);
 
@@ -259,7 +293,9 @@ void TForm1::SavePlaylist()
             names += QStringLiteral("\r\n(et %1 autre(s))").arg(PlaylistLeftOut.size() - 10);
         ui::Dialogs::MessageBox(
             this,
-            QStringLiteral("Ces fichiers n'ont pas été mis dans la liste, car leur nom contient un retour à la ligne :") + names,
+            QStringLiteral(
+                "Ces fichiers n'ont pas été mis dans la liste, car leur nom contient un retour à la ligne :") +
+                names,
             QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
     }
 
@@ -310,7 +346,8 @@ void TForm1::Editerlestags1Click()
 {
     const std::vector<std::string> paths = SelectedPaths();
     if (paths.empty()) {
-        ui::Dialogs::MessageBox(this, QStringLiteral("Veuillez choisir un fichier"), QStringLiteral("Sonoverne"), ui::MB_OK);
+        ui::Dialogs::MessageBox(this, QStringLiteral("Veuillez choisir un fichier"), QStringLiteral("Sonoverne"),
+                                ui::MB_OK);
         return;
     }
     if (paths.size() > 1) {

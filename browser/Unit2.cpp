@@ -28,10 +28,7 @@ TForm2::TForm2()
     ui::on(Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
 }
 
-void TForm2::DriveComboBox1Change()
-{
-    DirectoryListBox1->setDrive(DriveComboBox1->Drive());
-}
+void TForm2::DriveComboBox1Change() { DirectoryListBox1->setDrive(DriveComboBox1->Drive()); }
 
 void TForm2::ShowSettings()
 {
@@ -48,7 +45,4 @@ void TForm2::Button1Click()
     Close();
 }
 
-void TForm2::Button2Click()
-{
-    Close();
-}
+void TForm2::Button2Click() { Close(); }

@@ -15,8 +15,7 @@ TForm26::TForm26()
     setStayOnTop(true);
     setFixedSize(185, 40);
 
-    const auto button = [this](int left, QStyle::StandardPixmap icon, const QString& hint,
-                               void (TForm26::*handler)()) {
+    const auto button = [this](int left, QStyle::StandardPixmap icon, const QString& hint, void (TForm26::*handler)()) {
         auto* b = new QPushButton(this);
         b->setGeometry(left, 7, 25, 25);
         b->setIcon(style()->standardIcon(icon));

@@ -19,13 +19,13 @@ public:
     void BitBtn3Click();
     void BitBtn4Click();
 
-    QPushButton* BitBtn6;   // previous
-    QPushButton* BitBtn8;   // back 5 s
-    QPushButton* BitBtn9;   // stop
-    QPushButton* BitBtn1;   // pause
-    QPushButton* BitBtn2;   // play
-    QPushButton* BitBtn3;   // forward 5 s
-    QPushButton* BitBtn4;   // next
+    QPushButton* BitBtn6;  // previous
+    QPushButton* BitBtn8;  // back 5 s
+    QPushButton* BitBtn9;  // stop
+    QPushButton* BitBtn1;  // pause
+    QPushButton* BitBtn2;  // play
+    QPushButton* BitBtn3;  // forward 5 s
+    QPushButton* BitBtn4;  // next
 };
 
 extern TForm26* Form26;

@@ -16,9 +16,9 @@ public:
     TForm3();
 
     void Button1Click();
-    // Label2 := the name (bytes) of the file being read, elided in the middle when too long. The label takes it at most every few
-    // hundredths of a second, and always before the box is hidden, so that a walk does not
-    // spend its time converting and drawing names nobody could read.
+    // Label2 := the name (bytes) of the file being read, elided in the middle when too long. The label takes it at most
+    // every few hundredths of a second, and always before the box is hidden, so that a walk does not spend its time
+    // converting and drawing names nobody could read.
     void ShowFileName(const std::string& name);
     // The name the box is showing or about to show.
     const std::string& FileNameShown() const { return name_; }

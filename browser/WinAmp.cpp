@@ -62,8 +62,7 @@ QString connectionOf(TWindowHandle handle)
 TWindowHandle findPlayerWindow(const std::string& className)
 {
     // Window classes compare without regard to case.
-    if (QString::fromStdString(className).compare(QStringLiteral("Winamp v1.x"), Qt::CaseInsensitive) != 0)
-        return 0;
+    if (QString::fromStdString(className).compare(QStringLiteral("Winamp v1.x"), Qt::CaseInsensitive) != 0) return 0;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()) return 0;
     const QDBusReply<QStringList> names = bus.interface()->registeredServiceNames();
@@ -74,8 +73,7 @@ TWindowHandle findPlayerWindow(const std::string& className)
     for (const QString& name : names.value()) {
         if (!name.startsWith(PlayerPrefix)) continue;
         const QString player = name.mid(PlayerPrefix.size());
-        if (wanted.isEmpty() || player == wanted || player.startsWith(wanted + QLatin1Char('.')))
-            players << name;
+        if (wanted.isEmpty() || player == wanted || player.startsWith(wanted + QLatin1Char('.'))) players << name;
     }
     players.sort();
     // A player may leave between the listing and the look-up: take the first still there.
@@ -118,10 +116,8 @@ bool clearQueue(const QString& connection)
     QVariant tracks;
     if (!readProperty(connection, TrackListInterface, QStringLiteral("Tracks"), tracks)) return stopped;
     QList<QDBusObjectPath> ids;
-    if (tracks.canConvert<QDBusArgument>())
-        ids = qdbus_cast<QList<QDBusObjectPath>>(tracks.value<QDBusArgument>());
-    else
-        ids = tracks.value<QList<QDBusObjectPath>>();
+    if (tracks.canConvert<QDBusArgument>()) ids = qdbus_cast<QList<QDBusObjectPath>>(tracks.value<QDBusArgument>());
+    else ids = tracks.value<QList<QDBusObjectPath>>();
     for (const QDBusObjectPath& id : ids)
         callPlayer(connection, TrackListInterface, QStringLiteral("RemoveTrack"), {QVariant::fromValue(id)});
     return stopped;
@@ -225,4 +221,3 @@ void TWinAmpControl::AddFile(const char* FileName)
     SendCommand(WM_COPYDATA, 0, reinterpret_cast<std::intptr_t>(&WinAmpCopyData));
     WinAmpCopyData.lpData = nullptr;
 }
-

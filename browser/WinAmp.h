@@ -48,7 +48,7 @@ public:
     void SetAboutComponent(bool Value);
     bool StartAndFindWinAmp = false;
     bool CloseWinAmpOnExit = false;
-    std::int32_t DelayAfterLoadWinAmp = 3000;   // milliseconds
+    std::int32_t DelayAfterLoadWinAmp = 3000;  // milliseconds
     // Kept as the player's traditional place; the program never starts the player itself.
     std::string WAmpPath = "C:\\Program Files\\WinAmp\\WinAmp.exe";
 
@@ -82,4 +82,3 @@ private:
     TWindowHandle WinAmpHandle = 0;
     bool FFound = false;
 };
-

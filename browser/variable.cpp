@@ -78,8 +78,9 @@ void LoadSettings()
     SettingsFile->OnSetAside = [](const std::string& movedTo) {
         ui::Dialogs::MessageBox(
             Form1,
-            QStringLiteral("Le fichier de réglages était trop grand pour être lu. Il a été mis de côté sous le nom %1, "
-                           "et un nouveau fichier de réglages a été commencé : vos réglages peuvent de nouveau être enregistrés.")
+            QStringLiteral(
+                "Le fichier de réglages était trop grand pour être lu. Il a été mis de côté sous le nom %1, "
+                "et un nouveau fichier de réglages a été commencé : vos réglages peuvent de nouveau être enregistrés.")
                 .arg(platform::toDisplay(movedTo)),
             QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
     };

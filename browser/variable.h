@@ -13,8 +13,17 @@
 
 // Fields of a FileTable row.
 enum FileField : int {
-    fArtist = 1, fTitle = 2, fYear = 3, fAlbum = 4, fTrack = 5, fComment = 6, fGenre = 7,
-    fFolder = 8, fDuration = 9, fSizeMo = 10, fPath = 11
+    fArtist = 1,
+    fTitle = 2,
+    fYear = 3,
+    fAlbum = 4,
+    fTrack = 5,
+    fComment = 6,
+    fGenre = 7,
+    fFolder = 8,
+    fDuration = 9,
+    fSizeMo = 10,
+    fPath = 11
 };
 constexpr int FileFieldCount = 11;
 
@@ -80,9 +89,21 @@ extern std::unique_ptr<platform::IniFile> SettingsFile;
 
 // Every key of the settings file, named once with its default; a text without a default falls
 // back to the program's folder.
-struct TextSetting { const char* section; const char* key; const char* fallback; };
-struct NumberSetting { const char* section; const char* key; int fallback; };
-struct FlagSetting { const char* section; const char* key; bool fallback; };
+struct TextSetting {
+    const char* section;
+    const char* key;
+    const char* fallback;
+};
+struct NumberSetting {
+    const char* section;
+    const char* key;
+    int fallback;
+};
+struct FlagSetting {
+    const char* section;
+    const char* key;
+    bool fallback;
+};
 namespace Setting {
 inline constexpr TextSetting Mp3Folder{"Liste", "Dossier", nullptr};
 inline constexpr TextSetting WinampExe{"Winamp", "EXE", nullptr};

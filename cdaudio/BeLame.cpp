@@ -120,9 +120,9 @@ BE_ERR beEncodeChunk(HBE_STREAM stream, uint32_t samples, const int16_t* pcm, ui
     Stream& s = it->second;
     int frames = int(samples / uint32_t(s.channels));
     int n = frames == 0 ? 0
-          : s.channels == 2
-              ? lame_encode_buffer_interleaved(s.lame, const_cast<short*>(pcm), frames, output, int(s.bufferSize))
-              : lame_encode_buffer(s.lame, pcm, pcm, frames, output, int(s.bufferSize));
+            : s.channels == 2
+                ? lame_encode_buffer_interleaved(s.lame, const_cast<short*>(pcm), frames, output, int(s.bufferSize))
+                : lame_encode_buffer(s.lame, pcm, pcm, frames, output, int(s.bufferSize));
     if (n < 0) {
         *outputBytes = 0;
         return n == -1 ? BE_ERR_BUFFER_TOO_SMALL : BE_ERR_INVALID_FORMAT_PARAMETERS;
@@ -154,15 +154,14 @@ BE_ERR beWriteVBRHeader(HBE_STREAM stream, const char* fileName)
     // The reserved frame comes first in the stream's bytes, behind an ID3v2 tag if one precedes.
     uint8_t head[10] = {};
     off_t at = 0;
-    if (::pread(fd, head, sizeof head, 0) == ssize_t(sizeof head) && !std::memcmp(head, "ID3", 3) &&
-        head[3] != 0xFF && head[4] != 0xFF && !((head[6] | head[7] | head[8] | head[9]) & 0x80))
+    if (::pread(fd, head, sizeof head, 0) == ssize_t(sizeof head) && !std::memcmp(head, "ID3", 3) && head[3] != 0xFF &&
+        head[4] != 0xFF && !((head[6] | head[7] | head[8] | head[9]) & 0x80))
         at = 10 + (off_t(head[6]) << 21 | off_t(head[7]) << 14 | off_t(head[8]) << 7 | off_t(head[9])) +
              ((head[5] & 0x10) ? 10 : 0);
     // Only a frame the library left blank is filled: its header, then nothing but zeros.
     std::vector<uint8_t> reserved(tag.size());
-    bool blank = ::pread(fd, reserved.data(), reserved.size(), at) == ssize_t(reserved.size()) &&
-                 reserved[0] == 0xFF && (reserved[1] & 0xE0) == 0xE0 && reserved[1] == tag[1] &&
-                 (reserved[2] & 0xFC) == (tag[2] & 0xFC);
+    bool blank = ::pread(fd, reserved.data(), reserved.size(), at) == ssize_t(reserved.size()) && reserved[0] == 0xFF &&
+                 (reserved[1] & 0xE0) == 0xE0 && reserved[1] == tag[1] && (reserved[2] & 0xFC) == (tag[2] & 0xFC);
     for (size_t i = 4; blank && i < reserved.size(); ++i) blank = reserved[i] == 0;
     bool written = blank && ::pwrite(fd, tag.data(), tag.size(), at) == ssize_t(tag.size());
     written = ::close(fd) == 0 && written;

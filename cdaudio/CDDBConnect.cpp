@@ -20,10 +20,7 @@
 
 namespace {
 
-std::string encode(const std::string& v)
-{
-    return QUrl::toPercentEncoding(QString::fromStdString(v)).toStdString();
-}
+std::string encode(const std::string& v) { return QUrl::toPercentEncoding(QString::fromStdString(v)).toStdString(); }
 
 // What the HTTP client's failures say to a French reader: the failures of the system's own
 // sockets in the words of the system's error texts, the others here.
@@ -65,8 +62,14 @@ bool sameServer(const QUrl& a, const QUrl& b)
 
 struct BusyCursor {
     bool shown = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-    BusyCursor() { if (shown) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~BusyCursor() { if (shown) QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor()
+    {
+        if (shown) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    }
+    ~BusyCursor()
+    {
+        if (shown) QGuiApplication::restoreOverrideCursor();
+    }
 };
 
 }  // namespace
@@ -118,7 +121,10 @@ std::string TCDDBConnect::SendCommand(const std::string& command)
         QEventLoop loop;
         QTimer timer;
         timer.setSingleShot(true);
-        QObject::connect(&timer, &QTimer::timeout, &loop, [&] { state = TimedOut; r->abort(); });
+        QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+            state = TimedOut;
+            r->abort();
+        });
         QObject::connect(r, &QNetworkReply::redirected, &loop, [&](const QUrl& to) {
             const QUrl target = request.url().resolved(to);
             if (sameServer(target, request.url())) {
@@ -149,9 +155,11 @@ std::string TCDDBConnect::SendCommand(const std::string& command)
         timer.stop();
         std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> owned(r, [](QNetworkReply* p) { p->deleteLater(); });
         if (state == TimedOut)
-            throw std::runtime_error("Le serveur CDDB n'a pas répondu dans les " + std::to_string(TimeoutMs / 1000) + " s.");
+            throw std::runtime_error("Le serveur CDDB n'a pas répondu dans les " + std::to_string(TimeoutMs / 1000) +
+                                     " s.");
         if (state == TooLong)
-            throw std::runtime_error("La réponse du serveur CDDB dépasse " + std::to_string(MaxReplyBytes / 1024) + " Kio : elle est refusée.");
+            throw std::runtime_error("La réponse du serveur CDDB dépasse " + std::to_string(MaxReplyBytes / 1024) +
+                                     " Kio : elle est refusée.");
         if (state == Redirected)
             throw std::runtime_error("Le serveur CDDB renvoie vers un autre serveur (" +
                                      platform::printable(elsewhere.toDisplayString().toStdString()) + ") : refusé.");
@@ -159,7 +167,8 @@ std::string TCDDBConnect::SendCommand(const std::string& command)
         if (r->error() != QNetworkReply::NoError) {
             if (status >= 400) {
                 const QString reason = r->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-                throw std::runtime_error("HTTP/1.1 " + std::to_string(status) + " " + platform::printable(reason.toStdString()));
+                throw std::runtime_error("HTTP/1.1 " + std::to_string(status) + " " +
+                                         platform::printable(reason.toStdString()));
             }
             throw std::runtime_error("Échec de la requête CDDB : " + networkErrorText(r->error()));
         }

@@ -3,10 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
-uint32_t MsfToFrames(const TMsfTime& t)
-{
-    return uint32_t(t.Minutes * 4500 + t.Seconds * 75 + t.Frames);
-}
+uint32_t MsfToFrames(const TMsfTime& t) { return uint32_t(t.Minutes * 4500 + t.Seconds * 75 + t.Frames); }
 
 void FramesToMsf(uint32_t n, TMsfTime& t)
 {
@@ -49,8 +46,7 @@ void TCDInfo::Open(char drive)
     openParams_.ElementName = elementName_.c_str();
     openParams_.DeviceId = 0;
     SendCommand(cdaudio::CmdOpen,
-                cdaudio::OpenType | cdaudio::OpenTypeId | cdaudio::OpenElement | cdaudio::OpenShareable,
-                &openParams_);
+                cdaudio::OpenType | cdaudio::OpenTypeId | cdaudio::OpenElement | cdaudio::OpenShareable, &openParams_);
     cdaudio::SetParams set;
     set.TimeFormat = cdaudio::FormatMsf;
     SendCommand(cdaudio::CmdSet, cdaudio::SetTimeFormat, &set);
@@ -63,10 +59,7 @@ uint32_t TCDInfo::GetStatus(uint32_t item)
     return statusParams_.Return;
 }
 
-uint32_t TCDInfo::GetTrackCount()
-{
-    return GetStatus(cdaudio::ItemNumberOfTracks);
-}
+uint32_t TCDInfo::GetTrackCount() { return GetStatus(cdaudio::ItemNumberOfTracks); }
 
 void TCDInfo::GetTrackPosition(uint32_t track, TMsfTime& t)
 {

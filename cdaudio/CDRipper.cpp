@@ -43,13 +43,18 @@ std::string withExtension(const std::string& name, const std::string& ext)
     return name + ext;
 }
 
-void put16(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
-void put32(uint8_t* p, uint32_t v) { put16(p, v); put16(p + 2, v >> 16); }
-
-std::string nameOf(const char (&name)[256])
+void put16(uint8_t* p, uint32_t v)
 {
-    return std::string(name, strnlen(name, sizeof name));
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
 }
+void put32(uint8_t* p, uint32_t v)
+{
+    put16(p, v);
+    put16(p + 2, v >> 16);
+}
+
+std::string nameOf(const char (&name)[256]) { return std::string(name, strnlen(name, sizeof name)); }
 
 }  // namespace
 
@@ -91,10 +96,7 @@ TCDRipper::~TCDRipper()
     coder_ = nullptr;
 }
 
-std::string TCDRipper::CdRomName() const
-{
-    return nameOf(cdRomName_);
-}
+std::string TCDRipper::CdRomName() const { return nameOf(cdRomName_); }
 
 void TCDRipper::ScanDrives()
 {
@@ -133,7 +135,8 @@ void TCDRipper::SetActiveCdRomNum(int32_t v)
 {
     if (Drives.Count() == 0) throw ECDRIPError("Aucun lecteur CD Rom trouvé sur ce système");
     if (v < 0 || v > Drives.Count() - 1)
-        throw ECDRIPError("Le N° de lecteur de CD Rom doit être compris entre 0 et " + std::to_string(Drives.Count() - 1));
+        throw ECDRIPError("Le N° de lecteur de CD Rom doit être compris entre 0 et " +
+                          std::to_string(Drives.Count() - 1));
     if (v != activeCdRomNum_) {
         SelectDrive(v);
         activeCdRomNum_ = v;
@@ -235,8 +238,8 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
     };
 
     const Format format = formatOf(outputFormat_);
-    std::vector<uint8_t> rip;       // R: the chunk, behind the carry of the last one
-    std::vector<int16_t> staging;   // one block for the coder
+    std::vector<uint8_t> rip;      // R: the chunk, behind the carry of the last one
+    std::vector<int16_t> staging;  // one block for the coder
     uint8_t* mp3 = nullptr;
     size_t block = 0, carry = 0;
     bool streaming = false;
@@ -246,10 +249,19 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
             const uint32_t c = uint32_t(format.channels), r = uint32_t(format.rate);
             const uint32_t d = uint32_t(std::llround(double(last - first) * c * r * 2 / 75.0));
             uint8_t h[44];
-            std::memcpy(h, "RIFF", 4); put32(h + 4, d + 36); std::memcpy(h + 8, "WAVE", 4);
-            std::memcpy(h + 12, "fmt ", 4); put32(h + 16, 16); put16(h + 20, 1); put16(h + 22, c);
-            put32(h + 24, r); put32(h + 28, r * c * 2); put16(h + 32, c * 2); put16(h + 34, 16);
-            std::memcpy(h + 36, "data", 4); put32(h + 40, d);
+            std::memcpy(h, "RIFF", 4);
+            put32(h + 4, d + 36);
+            std::memcpy(h + 8, "WAVE", 4);
+            std::memcpy(h + 12, "fmt ", 4);
+            put32(h + 16, 16);
+            put16(h + 20, 1);
+            put16(h + 22, c);
+            put32(h + 24, r);
+            put32(h + 28, r * c * 2);
+            put16(h + 32, c * 2);
+            put16(h + 34, 16);
+            std::memcpy(h + 36, "data", 4);
+            put32(h + 40, d);
             write(h, sizeof h);
         }
         if (encode) {

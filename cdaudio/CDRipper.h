@@ -21,10 +21,10 @@ public:
 };
 
 struct TTrack {
-    int32_t Number = 0;       // 1-based
+    int32_t Number = 0;  // 1-based
     int32_t StartSector = 0;
-    int32_t EndSector = 0;    // last sector of the track
-    std::string Kind;         // "Audio" or "Data"
+    int32_t EndSector = 0;  // last sector of the track
+    std::string Kind;       // "Audio" or "Data"
 };
 
 struct TDriveInfo {

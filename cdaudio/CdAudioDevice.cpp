@@ -35,8 +35,7 @@ uint32_t openDevice(uint32_t flags, OpenParams* p)
 {
     if (!p) return ErrMissingParameter;
     if (!(flags & OpenElement) || !p->ElementName || !p->ElementName[0]) return ErrMissingParameter;
-    if ((flags & OpenType) && (flags & OpenTypeId) && p->DeviceType != DeviceTypeCdAudio)
-        return ErrInvalidDeviceName;
+    if ((flags & OpenType) && (flags & OpenTypeId) && p->DeviceType != DeviceTypeCdAudio) return ErrInvalidDeviceName;
     std::string source = cdSourceOfLetter(p->ElementName[0]);
     if (source.empty()) return ErrInvalidDeviceName;
     CdIo_t* cd = openCdSource(source, &lastFileFault());
@@ -108,10 +107,8 @@ uint32_t sendDeviceCommand(uint32_t deviceId, uint32_t message, uint32_t flags, 
         it->second.timeFormat = p->TimeFormat;
         return 0;
     }
-    case CmdStatus:
-        return status(it->second, flags, static_cast<StatusParams*>(params));
-    default:
-        return ErrUnrecognizedCommand;
+    case CmdStatus: return status(it->second, flags, static_cast<StatusParams*>(params));
+    default: return ErrUnrecognizedCommand;
     }
 }
 

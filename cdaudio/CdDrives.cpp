@@ -180,9 +180,6 @@ std::string cdSourceOfLetter(char letter)
     return i < all.size() ? all[i] : std::string();
 }
 
-unsigned driveType(char letter)
-{
-    return cdSourceOfLetter(letter).empty() ? 0 : DriveCdRom;
-}
+unsigned driveType(char letter) { return cdSourceOfLetter(letter).empty() ? 0 : DriveCdRom; }
 
 }  // namespace cdaudio

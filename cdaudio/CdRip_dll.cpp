@@ -31,8 +31,8 @@ struct Rip {
     cdrom_paranoia_t* paranoia = nullptr;
     int32_t first = 0, last = 0, next = 0;
     TOutputFormat format = STEREO44100;
-    bool verify = true;              // through paranoia, or straight reads
-    std::vector<int16_t> scratch;    // straight reads for another format
+    bool verify = true;            // through paranoia, or straight reads
+    std::vector<int16_t> scratch;  // straight reads for another format
     // Paranoia's repair events, counted over the rip and located within the chunk under way.
     int32_t jitterErrors = 0;
     bool chunkJitter = false;
@@ -80,10 +80,7 @@ TCDROMParams defaults(const std::string& source)
     return p;
 }
 
-bool validDrive()
-{
-    return active >= 0 && size_t(active) < drives.size();
-}
+bool validDrive() { return active >= 0 && size_t(active) < drives.size(); }
 
 // Paranoia tells its repairs through a plain function.
 void repairEvent(long position, paranoia_cb_mode_t event)
@@ -104,8 +101,7 @@ void repairEvent(long position, paranoia_cb_mode_t event)
         ++rip.jitterErrors;
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -140,10 +136,7 @@ size_t convert(const int16_t* in, uint8_t* out, TOutputFormat format)
 
 }  // namespace
 
-int32_t CR_GetCDRipVersion()
-{
-    return 200;
-}
+int32_t CR_GetCDRipVersion() { return 200; }
 
 int32_t CR_Init()
 {
@@ -160,15 +153,9 @@ int32_t CR_Init()
     return CDEX_OK;
 }
 
-int32_t CR_GetNumCDROM()
-{
-    return int32_t(drives.size());
-}
+int32_t CR_GetNumCDROM() { return int32_t(drives.size()); }
 
-int32_t CR_GetActiveCDROM()
-{
-    return active;
-}
+int32_t CR_GetActiveCDROM() { return active; }
 
 int32_t CR_SetActiveCDROM(int32_t drive)
 {
@@ -213,10 +200,7 @@ int32_t CR_ReadToc()
     return CDEX_OK;
 }
 
-int32_t CR_GetNumTocEntries()
-{
-    return toc.empty() ? 0 : int32_t(toc.size() - 1);
-}
+int32_t CR_GetNumTocEntries() { return toc.empty() ? 0 : int32_t(toc.size() - 1); }
 
 uint64_t CR_GetTocEntry(int32_t index)
 {
@@ -293,7 +277,8 @@ int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytes)
         size_t n = size_t(count) * SectorBytes;
         if (!direct) {
             n = 0;
-            for (int32_t k = 0; k < count; ++k) n += convert(rip.scratch.data() + size_t(k) * CD_FRAMEWORDS, buffer + n, rip.format);
+            for (int32_t k = 0; k < count; ++k)
+                n += convert(rip.scratch.data() + size_t(k) * CD_FRAMEWORDS, buffer + n, rip.format);
         }
         *bytes = int32_t(n);
         return rip.next > rip.last ? CDEX_RIPPING_DONE : CDEX_OK;
@@ -323,16 +308,10 @@ void CR_GetLastJitterErrorPosition(uint32_t* first, uint32_t* second)
     if (second) *second = rip.jitterLast;
 }
 
-int32_t CR_GetNumberOfJitterErrors()
-{
-    return rip.jitterErrors;
-}
+int32_t CR_GetNumberOfJitterErrors() { return rip.jitterErrors; }
 
 #ifdef SONOVERNE_READ_FAULTS
-void CR_SetReadFault(CR_ReadFault fault)
-{
-    readFault = std::move(fault);
-}
+void CR_SetReadFault(CR_ReadFault fault) { readFault = std::move(fault); }
 #endif
 
 int32_t CR_CloseRipper()

@@ -7,8 +7,26 @@
 #include <cstdint>
 
 enum TDriveType : uint8_t {
-    GENERIC, TOSHIBA, TOSHIBANEW, IBM, NEC, DEC, IMS, KODAK, RICOH, HP, PHILIPS, PLASMON,
-    GRUNDIGCDR100IPW, MITSUMICDR, PLEXTOR, SONY, YAMAHA, NRC, IMSCDD5, CUSTOMDRIVE
+    GENERIC,
+    TOSHIBA,
+    TOSHIBANEW,
+    IBM,
+    NEC,
+    DEC,
+    IMS,
+    KODAK,
+    RICOH,
+    HP,
+    PHILIPS,
+    PLASMON,
+    GRUNDIGCDR100IPW,
+    MITSUMICDR,
+    PLEXTOR,
+    SONY,
+    YAMAHA,
+    NRC,
+    IMSCDD5,
+    CUSTOMDRIVE
 };
 enum TReadMethod : uint8_t { READMMC, READ10, READNEC, READSONY, READMMC2, READMMC3, READC1, READC2, READC3 };
 enum TSetSpeed : uint8_t { SPEEDNONE, SPEEDMMC, SPEEDSONY, SPEEDYAMAHA, SPEEDTOSHIBA, SPEEDPHILIPS, SPEEDNEC };
@@ -77,7 +95,4 @@ void CR_GetLastJitterErrorPosition(uint32_t* first, uint32_t* second);
 int32_t CR_GetNumberOfJitterErrors();
 int32_t CR_CloseRipper();
 
-inline TTocEntry CR_TocEntryOf(uint64_t v)
-{
-    return TTocEntry{uint32_t(v), uint8_t(v >> 32), uint8_t(v >> 40)};
-}
+inline TTocEntry CR_TocEntryOf(uint64_t v) { return TTocEntry{uint32_t(v), uint8_t(v >> 32), uint8_t(v >> 40)}; }

@@ -33,10 +33,7 @@ void TCoderSettings::assignSettings(const TCoderSettings& from)
     VBRQuality = from.VBRQuality;
 }
 
-BE_ERR TCoderSettings::InitStream()
-{
-    return InitStream(0, 0);
-}
+BE_ERR TCoderSettings::InitStream() { return InitStream(0, 0); }
 
 BE_ERR TCoderSettings::InitStream(uint32_t inChannels, uint32_t inRate)
 {

@@ -30,7 +30,11 @@ public:
 
     bool EnableVBR() const { return enableVBR_; }
     // Turns the VBR header on or off with it.
-    void SetEnableVBR(bool v) { enableVBR_ = v; WriteVBRHeader = v; }
+    void SetEnableVBR(bool v)
+    {
+        enableVBR_ = v;
+        WriteVBRHeader = v;
+    }
 
     const std::vector<std::string>& InputFiles() const { return inputFiles_; }
     // Also names the outputs: each input with its extension replaced by DefaultExt.

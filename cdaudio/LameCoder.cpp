@@ -15,7 +15,10 @@
 namespace {
 
 struct FileCloser {
-    void operator()(FILE* f) const { if (f) std::fclose(f); }
+    void operator()(FILE* f) const
+    {
+        if (f) std::fclose(f);
+    }
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
@@ -70,8 +73,9 @@ bool TLameCoder::encodeFile(size_t index)
     if (started != BE_ERR_SUCCESSFUL) throw ELameError("beInitStream failed " + std::to_string(started));
 
     const uint32_t samples = SamplesPerChunk();
-    uint16_t chunk = audio.wave ? uint16_t(samples * audio.blockAlign)
-                   : Mode() == TLameMode::MONO ? uint16_t(samples) : uint16_t(2 * samples);
+    uint16_t chunk = audio.wave                  ? uint16_t(samples * audio.blockAlign)
+                     : Mode() == TLameMode::MONO ? uint16_t(samples)
+                                                 : uint16_t(2 * samples);
     std::vector<int16_t> pcm(chunk / 2 + 1);
     uint8_t* mp3 = OutputBuffer();
     uint64_t position = 0;

@@ -21,9 +21,24 @@ constexpr uint32_t BE_CONFIG_LAME = 256;
 // The stream configuration record: 331 packed little-endian bytes, read at these offsets.
 struct BE_CONFIG {
     enum Offset : uint32_t {
-        Kind = 0, StructVersion = 4, StructSize = 8, SampleRate = 12, ReSampleRate = 16, Mode = 20,
-        Bitrate = 24, MaxBitrate = 28, Preset = 32, MpegVersion = 36, PsyModel = 40, Emphasis = 44,
-        Private = 48, CRC = 52, Copyright = 56, Original = 60, WriteVBRHeader = 64, EnableVBR = 68,
+        Kind = 0,
+        StructVersion = 4,
+        StructSize = 8,
+        SampleRate = 12,
+        ReSampleRate = 16,
+        Mode = 20,
+        Bitrate = 24,
+        MaxBitrate = 28,
+        Preset = 32,
+        MpegVersion = 36,
+        PsyModel = 40,
+        Emphasis = 44,
+        Private = 48,
+        CRC = 52,
+        Copyright = 56,
+        Original = 60,
+        WriteVBRHeader = 64,
+        EnableVBR = 68,
         VBRQuality = 72
     };
     uint8_t bytes[331] = {};

@@ -6,8 +6,8 @@ namespace wnaspi32 {
 
 namespace {
 void* library = nullptr;
-void* sendCommand = nullptr;   // SendASPI32Command
-void* supportInfo = nullptr;   // GetASPI32SupportInfo
+void* sendCommand = nullptr;  // SendASPI32Command
+void* supportInfo = nullptr;  // GetASPI32SupportInfo
 }  // namespace
 
 void Load()
@@ -26,9 +26,6 @@ void Unload()
     library = sendCommand = supportInfo = nullptr;
 }
 
-bool Loaded()
-{
-    return library != nullptr;
-}
+bool Loaded() { return library != nullptr; }
 
 }  // namespace wnaspi32

@@ -429,15 +429,9 @@ void TForm11::ListView1KeyUp(int key)
     if (key == 13) ListView1DblClick();
 }
 
-void TForm11::Button4Click()
-{
-    openEditor(QStringLiteral("Changement du nom de l'album"), 1, Edit1->text());
-}
+void TForm11::Button4Click() { openEditor(QStringLiteral("Changement du nom de l'album"), 1, Edit1->text()); }
 
-void TForm11::Button5Click()
-{
-    openEditor(QStringLiteral("Changement du nom de l'artiste"), 2, Edit2->text());
-}
+void TForm11::Button5Click() { openEditor(QStringLiteral("Changement du nom de l'artiste"), 2, Edit2->text()); }
 
 void TForm11::CheckBox1Click()
 {

@@ -133,8 +133,8 @@ public:
 
 private:
     // The new MP3's tag; the status of its load when that failed, else of its save.
-    TTagStatus tagRippedFile(const std::string& name, const QString& title, const QString& artist,
-                             const QString& album, const QString& track);
+    TTagStatus tagRippedFile(const std::string& name, const QString& title, const QString& artist, const QString& album,
+                             const QString& track);
     void clearIdentity();
     void writeCacheFile(const QString& artist, int count, const QStringList& titles, const QString& category,
                         const QString& album);

@@ -54,7 +54,8 @@ void TForm11::writeCacheFile(const QString& artist, int count, const QStringList
     if (!platform::folderExists(folder) && !platform::makeFolders(folder)) error = errno;
     if (!error) error = platform::writeFileAside(name, text);
     if (error)
-        throw std::runtime_error("Impossible d'écrire le fichier " + platform::printable(name) + " : " + platform::errorText(error));
+        throw std::runtime_error("Impossible d'écrire le fichier " + platform::printable(name) + " : " +
+                                 platform::errorText(error));
 }
 
 void TForm11::SaveLocalCddbEntry()

@@ -33,9 +33,7 @@ void fitWavHeader(const std::string& name)
     if (std::fread(head, 1, sizeof head, f) == sizeof head && std::string(head, 4) == "RIFF" &&
         std::string(head + 8, 4) == "WAVE" && std::string(head + 36, 4) == "data" && std::fseek(f, 0, SEEK_END) == 0) {
         const long size = std::ftell(f);
-        auto le32 = [](uint32_t v) {
-            return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-        };
+        auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
         if (size >= 44) {
             const std::string riff = le32(uint32_t(size - 8)), data = le32(uint32_t(size - 44));
             if (std::fseek(f, 4, SEEK_SET) == 0) std::fwrite(riff.data(), 1, 4, f);
@@ -58,7 +56,8 @@ struct LinksAside {
     platform::SetAside output, log;
     LinksAside(const std::string& outputName, const std::string& logName)
     {
-        if (!output.take(outputName, true)) throw std::runtime_error("Impossible de remplacer le fichier " + outputName);
+        if (!output.take(outputName, true))
+            throw std::runtime_error("Impossible de remplacer le fichier " + outputName);
         if (!log.take(logName, true)) {
             output.settle();
             throw std::runtime_error("Impossible de remplacer le fichier " + logName);
@@ -84,12 +83,12 @@ struct RunFlag {
 
 Tid3v2tag* RipTag = &RipTagObject;
 
-std::string TForm11::BuildRipFileName(const std::string& folder, const QString& title, int track,
-                                      const QString& artist, const QString& album, int rowCount)
+std::string TForm11::BuildRipFileName(const std::string& folder, const QString& title, int track, const QString& artist,
+                                      const QString& album, int rowCount)
 {
     using platform::fromDisplay;
-    const std::string path = folder + cdaudio::RipFileName(fromDisplay(Form19->Edit1->text()), fromDisplay(title), track,
-                                                           fromDisplay(artist), fromDisplay(album), rowCount);
+    const std::string path = folder + cdaudio::RipFileName(fromDisplay(Form19->Edit1->text()), fromDisplay(title),
+                                                           track, fromDisplay(artist), fromDisplay(album), rowCount);
     const std::string parent = platform::folderPart(path);
     if (!parent.empty() && !platform::folderExists(parent)) platform::makeFolders(parent);
     return path;
@@ -132,7 +131,8 @@ void TForm11::Button1Click()
         RipSelectedCount = countSelected();
     }
     if (RipSelectedCount == 0) {
-        ui::Dialogs::MessageBox(this, QStringLiteral("Aucune piste à extraire"), QStringLiteral("Sonoverne"), ui::MB_OK);
+        ui::Dialogs::MessageBox(this, QStringLiteral("Aucune piste à extraire"), QStringLiteral("Sonoverne"),
+                                ui::MB_OK);
         return;
     }
     // A cache file or a server's entry may hold more titles than the disc has tracks: the rows
@@ -170,7 +170,8 @@ void TForm11::Button1Click()
             if (!tagOk(tagged)) report.add(mp3, tagFailureReason(tagged));
         } else if (CDRipper1->WriteWav) fitWavHeader(name);
     }
-    report.show(this, QStringLiteral("Sonoverne"), QStringLiteral("Extraction des pistes terminée"), tagsNotSavedIntro());
+    report.show(this, QStringLiteral("Sonoverne"), QStringLiteral("Extraction des pistes terminée"),
+                tagsNotSavedIntro());
     Form1->Rafraichir1Click();
     Close();
     Label13->clear();

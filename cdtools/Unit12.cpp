@@ -62,8 +62,10 @@ TForm12::TForm12() : PickerForm(variant(), &Mp3Folder)
     CheckBox8 = new QCheckBox(QStringLiteral("Private"), this);
 
     auto* settings = new QGridLayout;
-    const std::pair<const char*, QComboBox*> boxes[] = {{"Sample Rate", ComboBox1}, {"BitRate", ComboBox2},
-                                                        {"Max BitRate", ComboBox3}, {"Mode", ComboBox4},
+    const std::pair<const char*, QComboBox*> boxes[] = {{"Sample Rate", ComboBox1},
+                                                        {"BitRate", ComboBox2},
+                                                        {"Max BitRate", ComboBox3},
+                                                        {"Mode", ComboBox4},
                                                         {"Qualité", ComboBox5}};
     int column = 0;
     for (const auto& [label, box] : boxes) {
@@ -229,7 +231,8 @@ void TForm12::LameCoder1BeginProcess(TLameCoder*)
 void TForm12::LameCoder1BeginFile(TLameCoder* Sender, uint16_t Num, const std::string&)
 {
     CurrentFileIndex = CurrentFileIndex + 1;
-    Label5->setText(QStringLiteral("Conversion en cours du fichier %1 sur %2").arg(partStart_ + Num + 1).arg(runCount_));
+    Label5->setText(
+        QStringLiteral("Conversion en cours du fichier %1 sur %2").arg(partStart_ + Num + 1).arg(runCount_));
     setAside.keepNew();
     // Settings the encoder refused leave it without a stream: nothing of this file can be made.
     if (!Sender->OutputBuffer()) throw ELameError("Réglages refusés par l'encodeur");

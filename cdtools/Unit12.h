@@ -18,26 +18,26 @@ class TForm12 : public PickerForm {
 public:
     TForm12();
 
-    QLabel* Label14;          // what to do, in one sentence
-    QComboBox* ComboBox1;     // "Sample Rate"
-    QComboBox* ComboBox2;     // "BitRate"
-    QComboBox* ComboBox3;     // "Max BitRate"
-    QComboBox* ComboBox4;     // "Mode"
-    QComboBox* ComboBox5;     // "Qualité"
-    QSlider* TrackBar1;       // "Qualité VBR" 0-9
-    QLabel* Label7;           // its position
-    QCheckBox* CheckBox6;     // "VBR"
-    QCheckBox* CheckBox7;     // "Ecrire le header VBR"
-    QCheckBox* CheckBox3;     // "Copyright"
-    QCheckBox* CheckBox4;     // "Original"
-    QCheckBox* CheckBox5;     // "CRC"
-    QCheckBox* CheckBox8;     // "Private"
-    QLabel* Label5;           // the status line of the file under way
-    QLabel* Label9;           // "Piste en cours"
-    QLabel* Label6;           // "Total"
+    QLabel* Label14;       // what to do, in one sentence
+    QComboBox* ComboBox1;  // "Sample Rate"
+    QComboBox* ComboBox2;  // "BitRate"
+    QComboBox* ComboBox3;  // "Max BitRate"
+    QComboBox* ComboBox4;  // "Mode"
+    QComboBox* ComboBox5;  // "Qualité"
+    QSlider* TrackBar1;    // "Qualité VBR" 0-9
+    QLabel* Label7;        // its position
+    QCheckBox* CheckBox6;  // "VBR"
+    QCheckBox* CheckBox7;  // "Ecrire le header VBR"
+    QCheckBox* CheckBox3;  // "Copyright"
+    QCheckBox* CheckBox4;  // "Original"
+    QCheckBox* CheckBox5;  // "CRC"
+    QCheckBox* CheckBox8;  // "Private"
+    QLabel* Label5;        // the status line of the file under way
+    QLabel* Label9;        // "Piste en cours"
+    QLabel* Label6;        // "Total"
     ui::ProgressBar* ProgressBar2;
-    QPushButton* Button7;     // "Convertir"
-    QPushButton* Button5;     // "Annuler"
+    QPushButton* Button7;  // "Convertir"
+    QPushButton* Button5;  // "Annuler"
     TLameCoder LameCoder1;
 
     // -1 before the first file of a run, then the index of the file being encoded.

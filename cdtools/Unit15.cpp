@@ -1,5 +1,6 @@
 #include "Unit15.h"
 
+#include "ButtonRow.h"
 #include "Controls.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
@@ -8,7 +9,6 @@
 #include "Unit1.h"
 #include "Unit16.h"
 #include "variable.h"
-#include "ButtonRow.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -90,10 +90,7 @@ void TForm15::NormaliseFiles(const std::vector<std::string>& paths)
 
 void TForm15::FormClose() { Form1->Show(); }
 
-void TForm15::TrackBar1Change()
-{
-    Label1->setText(QStringLiteral("Nouveau volume : %1/10").arg(TrackBar1->value()));
-}
+void TForm15::TrackBar1Change() { Label1->setText(QStringLiteral("Nouveau volume : %1/10").arg(TrackBar1->value())); }
 
 void TForm15::Button7Click()
 {
@@ -104,8 +101,7 @@ void TForm15::Button7Click()
     Form16->runAlone(this, [&] {
         if (RadioButton2->isChecked())
             for (const std::string& path : paths) NormaliseFile(path);
-        else
-            NormaliseFiles(paths);
+        else NormaliseFiles(paths);
     });
     const ui::RunReport failures = std::move(failures_);
     failures_ = {};

@@ -16,13 +16,13 @@ class TForm15 : public PickerForm {
 public:
     TForm15();
 
-    QLabel* Label14;            // what normalising means
-    QSlider* TrackBar1;         // target level 0-10
-    QLabel* Label1;             // "Nouveau volume : 5/10"
-    QRadioButton* RadioButton2; // "Normalisation par Fichier"
-    QRadioButton* RadioButton1; // "Normalisation par Album"
-    QPushButton* Button7;       // "Normaliser"
-    QPushButton* Button5;       // "Annuler"
+    QLabel* Label14;             // what normalising means
+    QSlider* TrackBar1;          // target level 0-10
+    QLabel* Label1;              // "Nouveau volume : 5/10"
+    QRadioButton* RadioButton2;  // "Normalisation par Fichier"
+    QRadioButton* RadioButton1;  // "Normalisation par Album"
+    QPushButton* Button7;        // "Normaliser"
+    QPushButton* Button5;        // "Annuler"
 
     // The normaliser's parameters: one file, or all files of an album.
     static std::string FileParameters(int level, const std::string& path);

@@ -1,14 +1,14 @@
 #include "Unit21.h"
 
+#include "ButtonRow.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "Guard.h"
+#include "RunReport.h"
 #include "Shell.h"
 #include "Unit1.h"
-#include "RunReport.h"
 #include "Unit16.h"
 #include "variable.h"
-#include "ButtonRow.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -40,8 +40,7 @@ std::string TForm21::OutputName(const std::string& entry)
 
 std::string TForm21::DecodeParameters(const std::string& entry)
 {
-    return "--decode " + platform::quotedParameter(entry) + " " +
-           platform::quotedParameter(OutputName(entry), false);
+    return "--decode " + platform::quotedParameter(entry) + " " + platform::quotedParameter(OutputName(entry), false);
 }
 
 void TForm21::FormClose() { Form1->Show(); }

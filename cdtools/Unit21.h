@@ -11,8 +11,8 @@ class TForm21 : public PickerForm {
 public:
     TForm21();
 
-    QPushButton* Button7;   // "Convertir"
-    QPushButton* Button5;   // "Annuler"
+    QPushButton* Button7;  // "Convertir"
+    QPushButton* Button5;  // "Annuler"
 
     // The WAV beside an entry: its last three characters replaced by "wav".
     static std::string OutputName(const std::string& entry);

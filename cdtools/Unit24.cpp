@@ -11,24 +11,12 @@ TForm24* Form24 = nullptr;
 // The first entry is a mirror of the first service's data that still answers CDDB over HTTP, so
 // that the default look-up works; the others are its historical mirrors, then the second service.
 const char* const CddbServers[18] = {
-    "http://freedb.dbpoweramp.com/~cddb",
-    "http://freedb.freedb.org/~cddb",
-    "http://at.freedb.org/~cddb",
-    "http://au.freedb.org/~cddb",
-    "http://ca.freedb.org/~cddb",
-    "http://de.freedb.org/~cddb",
-    "http://es.freedb.org/~cddb",
-    "http://fi.freedb.org/~cddb",
-    "http://fr.freedb.org/~cddb",
-    "http://jp.freedb.org/~cddb",
-    "http://ru.freedb.org/~cddb",
-    "http://us.freedb.org/~cddb",
-    "http://gnudb.gnudb.org/~cddb",
-    "http://gnudb.gnudb.org/~cddb",
-    "http://eu.gnudb.org/~cddb",
-    "http://us.gnudb.org/~cddb",
-    "http://asia.gnudb.org/~cddb",
-    "http://www.gnudb.org/~cddb",
+    "http://freedb.dbpoweramp.com/~cddb", "http://freedb.freedb.org/~cddb", "http://at.freedb.org/~cddb",
+    "http://au.freedb.org/~cddb",         "http://ca.freedb.org/~cddb",     "http://de.freedb.org/~cddb",
+    "http://es.freedb.org/~cddb",         "http://fi.freedb.org/~cddb",     "http://fr.freedb.org/~cddb",
+    "http://jp.freedb.org/~cddb",         "http://ru.freedb.org/~cddb",     "http://us.freedb.org/~cddb",
+    "http://gnudb.gnudb.org/~cddb",       "http://gnudb.gnudb.org/~cddb",   "http://eu.gnudb.org/~cddb",
+    "http://us.gnudb.org/~cddb",          "http://asia.gnudb.org/~cddb",    "http://www.gnudb.org/~cddb",
 };
 
 TForm24::TForm24()

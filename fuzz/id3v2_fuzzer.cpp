@@ -7,26 +7,27 @@
 #include <cstdint>
 #include <string>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string& path = ScratchFile(".mp3");
-  static Tid3v2tag tag;  // reused, as the program reuses its tag objects
-  if (!WriteScratchFile(path, data, size)) return 0;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string& path = ScratchFile(".mp3");
+    static Tid3v2tag tag;  // reused, as the program reuses its tag objects
+    if (!WriteScratchFile(path, data, size)) return 0;
 
-  tag.LoadFromFile(path, 0);
-  std::string text;
-  for (const char* id : {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK"}) tag.GetTextFrame(id, text);
-  TCommentFrame comment;
-  tag.GetComment(comment, "", "None");
-  tag.GetComment(comment, "", "eng");
+    tag.LoadFromFile(path, 0);
+    std::string text;
+    for (const char* id : {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK"}) tag.GetTextFrame(id, text);
+    TCommentFrame comment;
+    tag.GetComment(comment, "", "None");
+    tag.GetComment(comment, "", "eng");
 
-  const bool titleSet = tag.SetTextFrame("TIT2", "Fuzz") == 0;
-  // A comment frame that cannot be decoded stops the search, and the comment is not set.
-  const bool commentSet = tag.SetComment({0, "ENG", "", "Saved"}, "", "None") == 0;
-  if (tagOk(tag.SaveToFile("=", 255, 255, -1))) {
-    // What the library wrote, it reads back as written.
-    if (!tagOk(tag.LoadFromFile(path, 0))) __builtin_trap();
-    if (titleSet && (tag.GetTextFrame("TIT2", text) != 0 || text != "Fuzz")) __builtin_trap();
-    if (commentSet && (tag.GetComment(comment, "", "ENG") != 0 || comment.Text != "Saved")) __builtin_trap();
-  }
-  return 0;
+    const bool titleSet = tag.SetTextFrame("TIT2", "Fuzz") == 0;
+    // A comment frame that cannot be decoded stops the search, and the comment is not set.
+    const bool commentSet = tag.SetComment({0, "ENG", "", "Saved"}, "", "None") == 0;
+    if (tagOk(tag.SaveToFile("=", 255, 255, -1))) {
+        // What the library wrote, it reads back as written.
+        if (!tagOk(tag.LoadFromFile(path, 0))) __builtin_trap();
+        if (titleSet && (tag.GetTextFrame("TIT2", text) != 0 || text != "Fuzz")) __builtin_trap();
+        if (commentSet && (tag.GetComment(comment, "", "ENG") != 0 || comment.Text != "Saved")) __builtin_trap();
+    }
+    return 0;
 }

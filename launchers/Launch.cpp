@@ -56,10 +56,8 @@ int runTool(const std::vector<std::string>& argv, std::string* output)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (output)
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    else
-        posix_spawn_file_actions_adddup2(&actions, 2, 1);
+    if (output) posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    else posix_spawn_file_actions_adddup2(&actions, 2, 1);
     pid_t pid = -1;
     const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -86,10 +84,7 @@ int runTool(const std::vector<std::string>& argv, std::string* output)
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 127;
 }
 
-std::string asOperand(const std::string& name)
-{
-    return !name.empty() && name[0] == '-' ? "./" + name : name;
-}
+std::string asOperand(const std::string& name) { return !name.empty() && name[0] == '-' ? "./" + name : name; }
 
 bool readAt(int fd, std::string& out, std::size_t count, off_t at)
 {

@@ -10,8 +10,8 @@
 #include "Launch.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -95,12 +95,11 @@ int main(int argc, char** argv)
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
 
-    const int code = launch::runTool({"lame", "--decode", "--quiet", launch::asOperand(input), launch::asOperand(part)});
+    const int code =
+        launch::runTool({"lame", "--decode", "--quiet", launch::asOperand(input), launch::asOperand(part)});
     std::string failure;
-    if (code != 0)
-        failure = input + ": lame could not decode it (exit code " + std::to_string(code) + ")";
-    else if (!isWholeWav(fd))
-        failure = output + ": lame wrote only part of it (disk full, or a file size limit)";
+    if (code != 0) failure = input + ": lame could not decode it (exit code " + std::to_string(code) + ")";
+    else if (!isWholeWav(fd)) failure = output + ": lame wrote only part of it (disk full, or a file size limit)";
     if (const int error = launch::syncAndClose(fd); error && failure.empty())
         failure = output + ": " + std::strerror(error);
     if (failure.empty() && !renameNoReplace(part, output))

@@ -85,8 +85,8 @@ bool readTags(int fd, Tags& tags)
     if (st.st_size >= off_t(tags.head.size()) + 128 && readAt(fd, v1, 128, st.st_size - 128) &&
         v1.compare(0, 3, "TAG") == 0) {
         std::string extended;
-        if (st.st_size >= off_t(tags.head.size()) + 128 + 227 &&
-            readAt(fd, extended, 227, st.st_size - 128 - 227) && extended.compare(0, 4, "TAG+") == 0)
+        if (st.st_size >= off_t(tags.head.size()) + 128 + 227 && readAt(fd, extended, 227, st.st_size - 128 - 227) &&
+            extended.compare(0, 4, "TAG+") == 0)
             v1 = extended + v1;
         tags.tail = v1;
     }
@@ -129,9 +129,9 @@ bool stillAsItWas(const Entry& e)
 {
     struct stat now;
     return ::fstatat(e.folder, e.base.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == e.was.st_dev &&
-           now.st_ino == e.was.st_ino && now.st_size == e.was.st_size &&
-           now.st_mtim.tv_sec == e.was.st_mtim.tv_sec && now.st_mtim.tv_nsec == e.was.st_mtim.tv_nsec &&
-           now.st_ctim.tv_sec == e.was.st_ctim.tv_sec && now.st_ctim.tv_nsec == e.was.st_ctim.tv_nsec;
+           now.st_ino == e.was.st_ino && now.st_size == e.was.st_size && now.st_mtim.tv_sec == e.was.st_mtim.tv_sec &&
+           now.st_mtim.tv_nsec == e.was.st_mtim.tv_nsec && now.st_ctim.tv_sec == e.was.st_ctim.tv_sec &&
+           now.st_ctim.tv_nsec == e.was.st_ctim.tv_nsec;
 }
 
 void dropCopy(Entry& e)
@@ -200,13 +200,13 @@ int main(int argc, char** argv)
         if (a == "/r") album = false;
         else if (a == "/a") album = true;
         else if (a == "/c") clip = true;
-        else if (a.compare(0, 2, "/m") == 0 && a.size() > 2 && a.find_first_not_of("0123456789", 2) == std::string::npos) {
+        else if (a.compare(0, 2, "/m") == 0 && a.size() > 2 &&
+                 a.find_first_not_of("0123456789", 2) == std::string::npos) {
             if (!parseLevel(a.c_str() + 2, level)) {
                 launch::complain(Me, "the level " + a.substr(2) + " is not between 0 and 10");
                 return 2;
             }
-        } else
-            break;
+        } else break;
     }
     // A write past a file size limit then fails (and is cleaned up) instead of killing us midway.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -226,8 +226,9 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    std::vector<std::string> command{"mp3gain", album ? "-a" : "-r", clip ? "-c" : "-k",
-                                     "-m", std::to_string(level - 5), "-s", "s", "-T", "-q", "-o"};
+    std::vector<std::string> command{
+        "mp3gain", album ? "-a" : "-r", clip ? "-c" : "-k", "-m", std::to_string(level - 5), "-s", "s", "-T", "-q",
+        "-o"};
     const std::size_t options = command.size();
     for (std::size_t i = 0; i < entries.size(); ++i) {
         Entry& e = entries[i];

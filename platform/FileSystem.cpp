@@ -29,7 +29,8 @@ bool wildcardMatch(std::string_view name, std::string_view mask)
     size_t n = 0, m = 0, starM = std::string_view::npos, starN = 0;
     while (n < name.size()) {
         if (m < mask.size() && (mask[m] == '?' || foldAscii(mask[m]) == foldAscii(name[n]))) {
-            ++n; ++m;
+            ++n;
+            ++m;
         } else if (m < mask.size() && mask[m] == '*') {
             starM = m++;
             starN = n;
@@ -80,7 +81,8 @@ std::vector<std::string_view> splitMasks(std::string_view masks)
     size_t start = 0;
     while (true) {
         const size_t semicolon = masks.find(';', start);
-        out.push_back(masks.substr(start, semicolon == std::string_view::npos ? std::string_view::npos : semicolon - start));
+        out.push_back(
+            masks.substr(start, semicolon == std::string_view::npos ? std::string_view::npos : semicolon - start));
         if (semicolon == std::string_view::npos) return out;
         start = semicolon + 1;
     }
@@ -140,10 +142,7 @@ FolderSnapshot::FolderSnapshot(const std::string& folder)
     }
 }
 
-FolderSnapshot::~FolderSnapshot()
-{
-    close();
-}
+FolderSnapshot::~FolderSnapshot() { close(); }
 
 void FolderSnapshot::close()
 {
@@ -186,10 +185,7 @@ bool isHidden(const std::string& path)
     return !name.empty() && name[0] == '.';
 }
 
-bool isReadOnly(const std::string& path)
-{
-    return access(path.c_str(), W_OK) != 0 && errno != ENOENT;
-}
+bool isReadOnly(const std::string& path) { return access(path.c_str(), W_OK) != 0 && errno != ENOENT; }
 
 bool isLink(const std::string& path)
 {
@@ -363,10 +359,8 @@ std::string programFolder()
         // The executable's own path, as bytes: a folder name that is not valid UTF-8 survives.
         char buf[4096];
         ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
-        if (n > 0 && size_t(n) < sizeof buf)
-            folder = folderPart(std::string(buf, size_t(n)));
-        else if (programFolderFallback)
-            folder = programFolderFallback();
+        if (n > 0 && size_t(n) < sizeof buf) folder = folderPart(std::string(buf, size_t(n)));
+        else if (programFolderFallback) folder = programFolderFallback();
         folder = withTrailingSeparator(folder);
     }
     return folder;

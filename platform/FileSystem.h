@@ -52,11 +52,11 @@ std::vector<std::string_view> splitMasks(std::string_view masks);
 // Size and DOS date-time stamp (local time) of a file; false when it cannot be found.
 bool fileSizeAndTime(const std::string& path, int64_t& size, int32_t& dosTime);
 
-bool fileExists(const std::string& path);       // any entry but a folder
+bool fileExists(const std::string& path);  // any entry but a folder
 bool folderExists(const std::string& path);
-bool isHidden(const std::string& path);         // the name begins with "."
-bool isReadOnly(const std::string& path);       // the user may not write it
-bool isLink(const std::string& path);           // a symbolic link, dangling or not
+bool isHidden(const std::string& path);    // the name begins with "."
+bool isReadOnly(const std::string& path);  // the user may not write it
+bool isLink(const std::string& path);      // a symbolic link, dangling or not
 
 // Creates or truncates a file and writes the bytes; 0, or the error number of the failure (the
 // file is then left as far as it was written).

@@ -158,9 +158,14 @@ public:
         }
         // Another instance holds it for one short write; one that never lets go is given up on.
         for (int tries = 0; tries < 1000; ++tries) {
-            if (flock(fd_, LOCK_EX | LOCK_NB) == 0) { held_ = true; return; }
+            if (flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+                held_ = true;
+                return;
+            }
             if (errno != EWOULDBLOCK && errno != EINTR) break;
-            const struct timespec pause{0, 5000000};
+            const struct timespec pause {
+                0, 5000000
+            };
             nanosleep(&pause, nullptr);
         }
         release();
@@ -258,8 +263,13 @@ int IniFile::ReadInteger(const std::string& section, const std::string& key, int
     bool negative = false;
     if (*p == '-' || *p == '+') negative = *p++ == '-';
     int base = 10;
-    if (*p == '$') { base = 16; ++p; }
-    else if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) { base = 16; p += 2; }
+    if (*p == '$') {
+        base = 16;
+        ++p;
+    } else if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        base = 16;
+        p += 2;
+    }
     if (!*p) return def;
     char* end = nullptr;
     errno = 0;
@@ -284,8 +294,7 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
     // Whatever the path leads to is looked at before anything is made: a device, a FIFO or a
     // folder is no settings file, and nothing is created beside it.
     struct stat st;
-    if (lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        throw IniFileError("Impossible de lire " + path_);
+    if (lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw IniFileError("Impossible de lire " + path_);
     makeParentFolders(target);
     auto lock = std::make_unique<WriteLock>(path_);
     if (!lock->held()) throw IniFileError("Impossible de verrouiller " + path_);
@@ -305,7 +314,10 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
         std::string name, k, v;
         if (sectionName(lines[size_t(i)], name)) {
             inSection = sameName(name, section);
-            if (inSection && sectionLine < 0) { sectionLine = i; lastInSection = i; }
+            if (inSection && sectionLine < 0) {
+                sectionLine = i;
+                lastInSection = i;
+            }
         } else if (inSection && sectionLine >= 0) {
             if (!trim(lines[size_t(i)]).empty()) lastInSection = i;
             if (keyLine < 0 && keyValue(lines[size_t(i)], k, v) && sameName(k, key)) keyLine = i;

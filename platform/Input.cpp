@@ -66,8 +66,7 @@ std::string printable(std::string_view text)
     for (size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         // U+0080 to U+009F, the second set of control characters, as UTF-8 gives them.
-        const bool secondSet = c == 0xC2 && i + 1 < text.size() &&
-                               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+        const bool secondSet = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
                                static_cast<unsigned char>(text[i + 1]) <= 0x9F;
         if (c < 0x20 || c == 0x7F || secondSet) {
             out += '?';

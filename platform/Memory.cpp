@@ -17,9 +17,6 @@ void* allocateLargeBlock(std::size_t bytes)
     return block;
 }
 
-void freeLargeBlock(void* block)
-{
-    std::free(block);
-}
+void freeLargeBlock(void* block) { std::free(block); }
 
 }  // namespace platform

@@ -140,9 +140,6 @@ bool openDocument(const std::string& pathOrUrl)
     return QDesktopServices::openUrl(url);
 }
 
-void setOpenDocumentHandler(std::function<bool(const std::string&)> handler)
-{
-    openHandler() = std::move(handler);
-}
+void setOpenDocumentHandler(std::function<bool(const std::string&)> handler) { openHandler() = std::move(handler); }
 
 }  // namespace platform

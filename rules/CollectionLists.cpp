@@ -17,8 +17,7 @@ void DistinctValues::add(std::string_view value)
     if (seen_.insert(value).second) values_.push_back(value);
 }
 
-TreeChildren::TreeChildren(const std::vector<std::string_view>& names)
-    : children_(names.size()), seen_(names.size())
+TreeChildren::TreeChildren(const std::vector<std::string_view>& names) : children_(names.size()), seen_(names.size())
 {
     childOf_.reserve(names.size());
     for (size_t i = 0; i < names.size(); ++i) {

@@ -83,7 +83,8 @@ std::vector<int> FoldedOrder(const std::vector<const std::string*>& texts)
         const std::string& text = *texts[i];
         size_t same = 0;
         const size_t most = std::min(common, text.size());
-        while (same < most && FoldTable[(unsigned char)text[same]] == FoldTable[(unsigned char)(*texts[0])[same]]) ++same;
+        while (same < most && FoldTable[(unsigned char)text[same]] == FoldTable[(unsigned char)(*texts[0])[same]])
+            ++same;
         common = same;
     }
     // Digits are read from the texts themselves, folded as they are read: the sort compares

@@ -1,9 +1,6 @@
 #include "Playlist.h"
 
-bool FitsPlaylistLine(const std::string& path)
-{
-    return path.find_first_of("\r\n") == std::string::npos;
-}
+bool FitsPlaylistLine(const std::string& path) { return path.find_first_of("\r\n") == std::string::npos; }
 
 void AppendPlaylistEntry(std::string& text, std::string_view artist, std::string_view title, const std::string& path)
 {

@@ -19,12 +19,19 @@ char upperLatin1(char c)
 bool capitalAfter(char c, bool apostrophe)
 {
     switch (c) {
-    case ' ': case '(': case '-': case '#': case '{': case '[': case '_': case '=': case '~': case ';': case '.':
-        return true;
-    case '\'':
-        return apostrophe;
-    default:
-        return false;
+    case ' ':
+    case '(':
+    case '-':
+    case '#':
+    case '{':
+    case '[':
+    case '_':
+    case '=':
+    case '~':
+    case ';':
+    case '.': return true;
+    case '\'': return apostrophe;
+    default: return false;
     }
 }
 

@@ -14,7 +14,11 @@ void TScruteDossier::Execute()
     running_ = true;
     struct Reset {
         TScruteDossier* self;
-        ~Reset() { self->running_ = false; self->visited_.clear(); }
+        ~Reset()
+        {
+            self->running_ = false;
+            self->visited_.clear();
+        }
     } reset{this};
 
     if (OnExecute) OnExecute(this);
@@ -98,9 +102,8 @@ void TScruteDossier::fetchSizeAndTime() const
 {
     if (current_.known) return;
     current_.known = true;
-    const bool found = current_.listing
-                           ? current_.listing->sizeAndTime(*current_.name, current_.size, current_.date)
-                           : platform::fileSizeAndTime(current_.path, current_.size, current_.date);
+    const bool found = current_.listing ? current_.listing->sizeAndTime(*current_.name, current_.size, current_.date)
+                                        : platform::fileSizeAndTime(current_.path, current_.size, current_.date);
     if (!found) current_.size = current_.date = 0;
     current_.listing = nullptr;
     current_.name = nullptr;

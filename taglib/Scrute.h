@@ -9,7 +9,9 @@
 #include <string>
 #include <utility>
 
-namespace platform { class FolderSnapshot; }
+namespace platform {
+class FolderSnapshot;
+}
 
 class TScruteDossier;
 
@@ -26,8 +28,16 @@ public:
     std::string FichierCourant;
     std::string DossierCourant;
     // Size in bytes and DOS date-time stamp of FichierCourant, as its folder listing gives them.
-    int32_t TailleFichier() const { fetchSizeAndTime(); return int32_t(current_.size); }
-    int32_t DateFichier() const { fetchSizeAndTime(); return current_.date; }
+    int32_t TailleFichier() const
+    {
+        fetchSizeAndTime();
+        return int32_t(current_.size);
+    }
+    int32_t DateFichier() const
+    {
+        fetchSizeAndTime();
+        return current_.date;
+    }
     int32_t Profondeur = 0;
 
     // Published properties.

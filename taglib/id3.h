@@ -16,29 +16,30 @@
 
 class Tid3tag {
 public:
-  bool HasTrack = false;
-  bool FileProtected = false;
-  std::string FileName;
-  std::string Title = std::string(30, '\0');
-  std::string Artist = std::string(30, '\0');
-  std::string Album = std::string(30, '\0');
-  std::string Year = std::string(4, '\0');
-  std::string Comment = std::string(30, '\0');
-  std::uint8_t Genre = 255;
-  std::uint8_t Track = 0;
+    bool HasTrack = false;
+    bool FileProtected = false;
+    std::string FileName;
+    std::string Title = std::string(30, '\0');
+    std::string Artist = std::string(30, '\0');
+    std::string Album = std::string(30, '\0');
+    std::string Year = std::string(4, '\0');
+    std::string Comment = std::string(30, '\0');
+    std::uint8_t Genre = 255;
+    std::uint8_t Track = 0;
 
-  TTagStatus ReadFromFile(const std::string& FileName);
-  TTagStatus WriteToFile(const std::string& FileName);
+    TTagStatus ReadFromFile(const std::string& FileName);
+    TTagStatus WriteToFile(const std::string& FileName);
 
-  void SetTitle(const std::string& Value) { Title = Value.substr(0, 30); }
-  void SetArtist(const std::string& Value) { Artist = Value.substr(0, 30); }
-  void SetAlbum(const std::string& Value) { Album = Value.substr(0, 30); }
-  void SetYear(const std::string& Value) { Year = Value.substr(0, 4); }
-  void SetComment(const std::string& Value) { Comment = Value.substr(0, 30); }
-  void SetTrack(std::uint8_t Value) {
-    Track = Value;
-    HasTrack = Value != 0;
-  }
+    void SetTitle(const std::string& Value) { Title = Value.substr(0, 30); }
+    void SetArtist(const std::string& Value) { Artist = Value.substr(0, 30); }
+    void SetAlbum(const std::string& Value) { Album = Value.substr(0, 30); }
+    void SetYear(const std::string& Value) { Year = Value.substr(0, 4); }
+    void SetComment(const std::string& Value) { Comment = Value.substr(0, 30); }
+    void SetTrack(std::uint8_t Value)
+    {
+        Track = Value;
+        HasTrack = Value != 0;
+    }
 };
 
 // Position of a genre in the tag windows' genre list (an empty item, then the 148 names in

@@ -13,15 +13,15 @@
 
 class EZLibError : public std::runtime_error {
 public:
-  using std::runtime_error::runtime_error;
+    using std::runtime_error::runtime_error;
 };
 class EZCompressionError : public EZLibError {
 public:
-  using EZLibError::EZLibError;
+    using EZLibError::EZLibError;
 };
 class EZDecompressionError : public EZLibError {
 public:
-  using EZLibError::EZLibError;
+    using EZLibError::EZLibError;
 };
 
 // The message for a negative zlib code ("data error" for -3, ...).

@@ -20,8 +20,8 @@
 
 #include <array>
 #include <cstdint>
-#include <stdexcept>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -79,7 +79,7 @@ constexpr TFrameResult Deleted = 255;
 
 class ERangeError : public std::out_of_range {
 public:
-  ERangeError() : std::out_of_range("Array range out of bounds.") {}
+    ERangeError() : std::out_of_range("Array range out of bounds.") {}
 };
 
 // Flag bits, ID3v2.4 positions whatever the tag version. The format byte of ReadFlags is also
@@ -96,81 +96,81 @@ constexpr std::uint8_t DataLengthIndicator = 0x01;
 }  // namespace frameflag
 
 struct TFrameRecord {
-  std::uint8_t Modified = 1;
-  std::uint32_t FrameOffset = 0;
-  std::uint32_t RawSize = 0;
-  std::uint32_t HeaderLength = 0;
-  std::string FrameID;
-  std::array<std::uint8_t, 2> ReadFlags{};   // [0] status, [1] format (= state of Data)
-  std::array<std::uint8_t, 2> WriteFlags{};  // [0] status, [1] format wanted on disk
-  std::uint32_t DataLength = 0;
-  std::uint8_t EncryptionMethod = 0;
-  std::uint8_t GroupID = 0;
-  TBytes Data;
+    std::uint8_t Modified = 1;
+    std::uint32_t FrameOffset = 0;
+    std::uint32_t RawSize = 0;
+    std::uint32_t HeaderLength = 0;
+    std::string FrameID;
+    std::array<std::uint8_t, 2> ReadFlags{};   // [0] status, [1] format (= state of Data)
+    std::array<std::uint8_t, 2> WriteFlags{};  // [0] status, [1] format wanted on disk
+    std::uint32_t DataLength = 0;
+    std::uint8_t EncryptionMethod = 0;
+    std::uint8_t GroupID = 0;
+    TBytes Data;
 };
 
 class TFrameIndex {
 public:
-  std::uint32_t Count() const { return std::uint32_t(Records.size()); }
+    std::uint32_t Count() const { return std::uint32_t(Records.size()); }
 
-  // New index, or 0 when the identifier is not 4 characters A-Z / 0-9 (after upper-casing).
-  std::uint32_t AddFrame(const std::string& FrameID);
-  // 1 when deleted, 0 for an index outside the list.
-  int DeleteFrame(std::uint32_t Index);
-  void Clear();
+    // New index, or 0 when the identifier is not 4 characters A-Z / 0-9 (after upper-casing).
+    std::uint32_t AddFrame(const std::string& FrameID);
+    // 1 when deleted, 0 for an index outside the list.
+    int DeleteFrame(std::uint32_t Index);
+    void Clear();
 
-  TFrameRecord& Record(std::uint32_t Index);
-  const TFrameRecord& Record(std::uint32_t Index) const;
-  TBytes& Data(std::uint32_t Index) { return Record(Index).Data; }
+    TFrameRecord& Record(std::uint32_t Index);
+    const TFrameRecord& Record(std::uint32_t Index) const;
+    TBytes& Data(std::uint32_t Index) { return Record(Index).Data; }
 
-  std::string GetFrameID(std::uint32_t Index) const { return Record(Index).FrameID; }
-  std::uint32_t GetDataSize(std::uint32_t Index) const { return std::uint32_t(Record(Index).Data.size()); }
-  std::uint32_t GetDataLength(std::uint32_t Index) const { return Record(Index).DataLength; }
-  void SetDataLength(std::uint32_t Index, std::uint32_t Value) { Record(Index).DataLength = Value; }
-  std::uint8_t GetEncryptionMethod(std::uint32_t Index) const { return Record(Index).EncryptionMethod; }
-  void SetEncryptionMethod(std::uint32_t Index, std::uint8_t Value);
-  std::uint8_t GetGroupID(std::uint32_t Index) const { return Record(Index).GroupID; }
-  void SetGroupID(std::uint32_t Index, std::uint8_t Value);
-  std::uint32_t GetFrameOffset(std::uint32_t Index) const { return Record(Index).FrameOffset; }
-  void SetFrameOffset(std::uint32_t Index, std::uint32_t Value) { Record(Index).FrameOffset = Value; }
-  void SetHeaderLength(std::uint32_t Index, std::uint32_t Value) { Record(Index).HeaderLength = Value; }
-  std::uint32_t GetRawSize(std::uint32_t Index) const { return Record(Index).RawSize; }
-  // Which: 1 status, 2 format; anything else raises ERangeError.
-  std::uint8_t GetReadFlags(std::uint32_t Index, int Which) const;
-  void SetReadFlags(std::uint32_t Index, int Which, std::uint8_t Value);
-  std::uint8_t GetWriteFlags(std::uint32_t Index, int Which) const;
-  void SetWriteFlags(std::uint32_t Index, int Which, std::uint8_t Value);  // sets Modified
+    std::string GetFrameID(std::uint32_t Index) const { return Record(Index).FrameID; }
+    std::uint32_t GetDataSize(std::uint32_t Index) const { return std::uint32_t(Record(Index).Data.size()); }
+    std::uint32_t GetDataLength(std::uint32_t Index) const { return Record(Index).DataLength; }
+    void SetDataLength(std::uint32_t Index, std::uint32_t Value) { Record(Index).DataLength = Value; }
+    std::uint8_t GetEncryptionMethod(std::uint32_t Index) const { return Record(Index).EncryptionMethod; }
+    void SetEncryptionMethod(std::uint32_t Index, std::uint8_t Value);
+    std::uint8_t GetGroupID(std::uint32_t Index) const { return Record(Index).GroupID; }
+    void SetGroupID(std::uint32_t Index, std::uint8_t Value);
+    std::uint32_t GetFrameOffset(std::uint32_t Index) const { return Record(Index).FrameOffset; }
+    void SetFrameOffset(std::uint32_t Index, std::uint32_t Value) { Record(Index).FrameOffset = Value; }
+    void SetHeaderLength(std::uint32_t Index, std::uint32_t Value) { Record(Index).HeaderLength = Value; }
+    std::uint32_t GetRawSize(std::uint32_t Index) const { return Record(Index).RawSize; }
+    // Which: 1 status, 2 format; anything else raises ERangeError.
+    std::uint8_t GetReadFlags(std::uint32_t Index, int Which) const;
+    void SetReadFlags(std::uint32_t Index, int Which, std::uint8_t Value);
+    std::uint8_t GetWriteFlags(std::uint32_t Index, int Which) const;
+    void SetWriteFlags(std::uint32_t Index, int Which, std::uint8_t Value);  // sets Modified
 
-  bool GetTagAlterPreservation(std::uint32_t Index) const { return GetWriteFlags(Index, 1) & 0x40; }
-  bool GetFileAlterPreservation(std::uint32_t Index) const { return GetWriteFlags(Index, 1) & 0x20; }
-  bool GetReadOnly(std::uint32_t Index) const { return GetWriteFlags(Index, 1) & 0x10; }
-  bool GetGrouping(std::uint32_t Index) const { return GetWriteFlags(Index, 2) & 0x40; }
-  bool GetCompression(std::uint32_t Index) const { return GetWriteFlags(Index, 2) & 0x08; }
-  bool GetEncryption(std::uint32_t Index) const { return GetWriteFlags(Index, 2) & 0x04; }
-  bool GetUnsynchronisation(std::uint32_t Index) const { return GetWriteFlags(Index, 2) & 0x02; }
-  bool GetDataLengthIndicator(std::uint32_t Index) const { return GetWriteFlags(Index, 2) & 0x01; }
-  bool IsGrouped(std::uint32_t Index) const { return GetReadFlags(Index, 2) & 0x40; }
-  bool IsCompressed(std::uint32_t Index) const { return GetReadFlags(Index, 2) & 0x08; }
-  bool IsEncrypted(std::uint32_t Index) const { return GetReadFlags(Index, 2) & 0x04; }
-  bool IsUnsynchronised(std::uint32_t Index) const { return GetReadFlags(Index, 2) & 0x02; }
+    bool GetTagAlterPreservation(std::uint32_t Index) const { return GetWriteFlags(Index, 1) & 0x40; }
+    bool GetFileAlterPreservation(std::uint32_t Index) const { return GetWriteFlags(Index, 1) & 0x20; }
+    bool GetReadOnly(std::uint32_t Index) const { return GetWriteFlags(Index, 1) & 0x10; }
+    bool GetGrouping(std::uint32_t Index) const { return GetWriteFlags(Index, 2) & 0x40; }
+    bool GetCompression(std::uint32_t Index) const { return GetWriteFlags(Index, 2) & 0x08; }
+    bool GetEncryption(std::uint32_t Index) const { return GetWriteFlags(Index, 2) & 0x04; }
+    bool GetUnsynchronisation(std::uint32_t Index) const { return GetWriteFlags(Index, 2) & 0x02; }
+    bool GetDataLengthIndicator(std::uint32_t Index) const { return GetWriteFlags(Index, 2) & 0x01; }
+    bool IsGrouped(std::uint32_t Index) const { return GetReadFlags(Index, 2) & 0x40; }
+    bool IsCompressed(std::uint32_t Index) const { return GetReadFlags(Index, 2) & 0x08; }
+    bool IsEncrypted(std::uint32_t Index) const { return GetReadFlags(Index, 2) & 0x04; }
+    bool IsUnsynchronised(std::uint32_t Index) const { return GetReadFlags(Index, 2) & 0x02; }
 
-  // Data transforms. 0 done, -1 nothing to do, 1 refused (encrypted), 2 refused
-  // (unsynchronised), -2 (Decompress) inflated size differs from DataLength, 4 failed
-  // (frame unchanged).
-  int Compress(std::uint32_t Index, int LevelIndex);
-  int Decompress(std::uint32_t Index);
-  int Unsynchronise(std::uint32_t Index);
-  int Resynchronise(std::uint32_t Index);
+    // Data transforms. 0 done, -1 nothing to do, 1 refused (encrypted), 2 refused
+    // (unsynchronised), -2 (Decompress) inflated size differs from DataLength, 4 failed
+    // (frame unchanged).
+    int Compress(std::uint32_t Index, int LevelIndex);
+    int Decompress(std::uint32_t Index);
+    int Unsynchronise(std::uint32_t Index);
+    int Resynchronise(std::uint32_t Index);
 
 private:
-  std::vector<TFrameRecord> Records;
+    std::vector<TFrameRecord> Records;
 };
 
 struct TCommentFrame {
-  std::uint8_t Encoding = 0;
-  std::string Language;
-  std::string Description;
-  std::string Text;
+    std::uint8_t Encoding = 0;
+    std::string Language;
+    std::string Description;
+    std::string Text;
 };
 
 struct TagReader;
@@ -178,115 +178,114 @@ struct TagWriter;
 
 class Tid3v2tag {
 public:
-  Tid3v2tag() = default;
-  Tid3v2tag(const Tid3v2tag&) = delete;
-  Tid3v2tag& operator=(const Tid3v2tag&) = delete;
+    Tid3v2tag() = default;
+    Tid3v2tag(const Tid3v2tag&) = delete;
+    Tid3v2tag& operator=(const Tid3v2tag&) = delete;
 
-  std::uint8_t MajorVersion = 3;
-  std::uint8_t Revision = 0;
-  std::uint32_t TagSize = 0;
-  std::uint8_t Flags = 0;
-  std::uint8_t ExtFlags = 0;
-  std::uint32_t PaddingSize = 0;
-  std::uint32_t ExtHeaderSize = 0;
-  std::uint32_t CRC = 0;
-  std::uint8_t Restrictions = 0;
-  TTagStatus Status = 0;
-  bool Modified = false;
-  bool FileProtected = false;
-  std::string FileName;
-  // Size in bytes of FileName as the last load found it; -1 when it could not be opened.
-  std::int64_t LoadedFileSize = -1;
-  std::int32_t TagOffset = 0;
-  bool Done = true;
-  std::uint8_t Progress = 0;
-  std::string ProgressText;
-  TFrameIndex Frames;
-  bool AcceptRevisions = true;
-  bool FixFlagConflicts = false;
-  bool TidyFrames = true;
-  std::uint8_t CompressionLevel = 2;
-  std::uint8_t PaddingMode = 1;
-  std::uint32_t PaddingBlock = 4096;
-  std::uint32_t PaddingLimit = 4096;
-  // For tools that load a file and save it straight away: the load keeps its file open,
-  // writable where it may be, until the next load or save, and a save of "=" that finds the
-  // name still leading to that file, unchanged, writes through it without opening it again.
-  bool HoldFileForSave = false;
+    std::uint8_t MajorVersion = 3;
+    std::uint8_t Revision = 0;
+    std::uint32_t TagSize = 0;
+    std::uint8_t Flags = 0;
+    std::uint8_t ExtFlags = 0;
+    std::uint32_t PaddingSize = 0;
+    std::uint32_t ExtHeaderSize = 0;
+    std::uint32_t CRC = 0;
+    std::uint8_t Restrictions = 0;
+    TTagStatus Status = 0;
+    bool Modified = false;
+    bool FileProtected = false;
+    std::string FileName;
+    // Size in bytes of FileName as the last load found it; -1 when it could not be opened.
+    std::int64_t LoadedFileSize = -1;
+    std::int32_t TagOffset = 0;
+    bool Done = true;
+    std::uint8_t Progress = 0;
+    std::string ProgressText;
+    TFrameIndex Frames;
+    bool AcceptRevisions = true;
+    bool FixFlagConflicts = false;
+    bool TidyFrames = true;
+    std::uint8_t CompressionLevel = 2;
+    std::uint8_t PaddingMode = 1;
+    std::uint32_t PaddingBlock = 4096;
+    std::uint32_t PaddingLimit = 4096;
+    // For tools that load a file and save it straight away: the load keeps its file open,
+    // writable where it may be, until the next load or save, and a save of "=" that finds the
+    // name still leading to that file, unchanged, writes through it without opening it again.
+    bool HoldFileForSave = false;
 
-  bool GetUnsynchronisation() const { return Flags & 0x80; }
-  void SetUnsynchronisation(bool On) { SetBit(Flags, 0x80, On); }
-  bool GetExtendedHeader() const { return Flags & 0x40; }
-  void SetExtendedHeader(bool On) { SetBit(Flags, 0x40, On); }
-  void SetExperimental(bool On) { SetBit(Flags, 0x20, On); }
-  void SetFooter(bool On) { SetBit(Flags, 0x10, On); }
-  bool GetTagIsUpdate() const { return ExtFlags & 0x40; }
-  void SetTagIsUpdate(bool On) { SetBit(ExtFlags, 0x40, On); }
-  bool GetCRCPresent() const { return ExtFlags & 0x20; }
-  void SetCRCPresent(bool On) { SetBit(ExtFlags, 0x20, On); }
-  bool GetRestrictions() const { return ExtFlags & 0x10; }
-  void SetRestrictions(bool On) { SetBit(ExtFlags, 0x10, On); }
+    bool GetUnsynchronisation() const { return Flags & 0x80; }
+    void SetUnsynchronisation(bool On) { SetBit(Flags, 0x80, On); }
+    bool GetExtendedHeader() const { return Flags & 0x40; }
+    void SetExtendedHeader(bool On) { SetBit(Flags, 0x40, On); }
+    void SetExperimental(bool On) { SetBit(Flags, 0x20, On); }
+    void SetFooter(bool On) { SetBit(Flags, 0x10, On); }
+    bool GetTagIsUpdate() const { return ExtFlags & 0x40; }
+    void SetTagIsUpdate(bool On) { SetBit(ExtFlags, 0x40, On); }
+    bool GetCRCPresent() const { return ExtFlags & 0x20; }
+    void SetCRCPresent(bool On) { SetBit(ExtFlags, 0x20, On); }
+    bool GetRestrictions() const { return ExtFlags & 0x10; }
+    void SetRestrictions(bool On) { SetBit(ExtFlags, 0x10, On); }
 
-  // Reads the tag at Offset (callers pass 0).
-  TTagStatus LoadFromFile(const std::string& FileName, std::int64_t Offset);
-  // Writes the tag into FileName ("=": the file last loaded or saved). Version / Revision 255
-  // keep the current ones; a negative Offset is TagOffset for "=", else 0.
-  TTagStatus SaveToFile(const std::string& FileName, std::uint8_t Version, std::uint8_t Revision,
-                        std::int64_t Offset);
+    // Reads the tag at Offset (callers pass 0).
+    TTagStatus LoadFromFile(const std::string& FileName, std::int64_t Offset);
+    // Writes the tag into FileName ("=": the file last loaded or saved). Version / Revision 255
+    // keep the current ones; a negative Offset is TagOffset for "=", else 0.
+    TTagStatus SaveToFile(const std::string& FileName, std::uint8_t Version, std::uint8_t Revision,
+                          std::int64_t Offset);
 
-  // Text of the first frame FrameID ("TIT2", ...) that holds one; texts are ISO-8859-1 bytes.
-  TFrameResult GetTextFrame(const std::string& FrameID, std::string& Text);
-  // Replaces the first FrameID frame (encoding 0) or adds one; an empty Text deletes it (255).
-  TFrameResult SetTextFrame(const std::string& FrameID, const std::string& Text);
-  // The year, as GetTextFrame gives texts. An ID3v2.3 tag keeps it in "TYER"; an ID3v2.4 tag in
-  // the time stamp "TDRC" ("1999-05-12"), of which the year is the first four characters, unless
-  // it has a "TYER" with a year of its own, which is read instead.
-  TFrameResult GetYear(std::string& Year);
-  // The frame GetYear reads: "TYER" or "TDRC".
-  std::string YearFrameID();
-  // Sets the year so that GetYear reads Year. ID3v2.3: SetTextFrame("TYER", Year). ID3v2.4:
-  // "TDRC" := Year, left as it is when its year is Year already (a full date is kept); a "TYER"
-  // that GetYear would read in its place is removed unless it says Year; an empty Year removes both.
-  TFrameResult SetYear(const std::string& Year);
-  // First "COMM" frame with this description and, when Language has 3 characters, language.
-  TFrameResult GetComment(TCommentFrame& Comment, const std::string& Description,
-                          const std::string& Language);
-  TFrameResult SetComment(const TCommentFrame& Comment, const std::string& Description,
-                          const std::string& Language);
-  // Decodes the text at Position of Data; Length gets the bytes taken, terminator included.
-  TFrameResult DecodeText(const TBytes& Data, std::uint32_t Position, bool AllowLineBreaks,
-                          std::string& Text, std::uint8_t Encoding, std::uint32_t& Length);
+    // Text of the first frame FrameID ("TIT2", ...) that holds one; texts are ISO-8859-1 bytes.
+    TFrameResult GetTextFrame(const std::string& FrameID, std::string& Text);
+    // Replaces the first FrameID frame (encoding 0) or adds one; an empty Text deletes it (255).
+    TFrameResult SetTextFrame(const std::string& FrameID, const std::string& Text);
+    // The year, as GetTextFrame gives texts. An ID3v2.3 tag keeps it in "TYER"; an ID3v2.4 tag in
+    // the time stamp "TDRC" ("1999-05-12"), of which the year is the first four characters, unless
+    // it has a "TYER" with a year of its own, which is read instead.
+    TFrameResult GetYear(std::string& Year);
+    // The frame GetYear reads: "TYER" or "TDRC".
+    std::string YearFrameID();
+    // Sets the year so that GetYear reads Year. ID3v2.3: SetTextFrame("TYER", Year). ID3v2.4:
+    // "TDRC" := Year, left as it is when its year is Year already (a full date is kept); a "TYER"
+    // that GetYear would read in its place is removed unless it says Year; an empty Year removes both.
+    TFrameResult SetYear(const std::string& Year);
+    // First "COMM" frame with this description and, when Language has 3 characters, language.
+    TFrameResult GetComment(TCommentFrame& Comment, const std::string& Description, const std::string& Language);
+    TFrameResult SetComment(const TCommentFrame& Comment, const std::string& Description, const std::string& Language);
+    // Decodes the text at Position of Data; Length gets the bytes taken, terminator included.
+    TFrameResult DecodeText(const TBytes& Data, std::uint32_t Position, bool AllowLineBreaks, std::string& Text,
+                            std::uint8_t Encoding, std::uint32_t& Length);
 
 private:
-  friend struct TagReader;
-  friend struct TagWriter;
-  void SetBit(std::uint8_t& field, std::uint8_t bit, bool on) {
-    field = on ? std::uint8_t(field | bit) : std::uint8_t(field & ~bit);
-    Modified = true;
-  }
-  TTagStatus ReadTag(TagReader& reader);
-  // Buffers a load needs, kept from one load to the next: a scan loads thousands of tags.
-  struct ReadBuffers {
-    std::unique_ptr<std::uint8_t[]> blocks[4];
-    std::unique_ptr<std::uint8_t[]> ahead;
-    std::size_t aheadSize = 0;
-  };
-  ReadBuffers readBuffers_;
-  // What the last load found at the tag's offset (its first 10 bytes) and which file it found
-  // them in (tagio::File::Id). A save into that file, unchanged since, takes the old tag's
-  // length from them instead of reading them again; any other save reads the file.
-  struct LoadedHead {
-    bool valid = false;
-    std::uint64_t offset = 0;
-    tagio::File::Identity file{};
-    std::array<std::uint8_t, 10> bytes{};
-  };
-  LoadedHead loadedHead_;
-  tagio::File held_;  // the last load's file, while HoldFileForSave keeps it
-  TTagStatus WriteTag(TagWriter& writer, std::uint8_t Version, std::uint8_t Revision);
-  TFrameResult PrepareFrame(std::uint32_t Index);
-  // The frame GetTextFrame reads its text from (Index 0: none).
-  TFrameResult FindTextFrame(const std::string& FrameID, std::string& Text, std::uint32_t& Index);
-  TFrameResult FindComment(const std::string& Description, const std::string& Language,
-                           TCommentFrame& Found, std::uint32_t& Index);
+    friend struct TagReader;
+    friend struct TagWriter;
+    void SetBit(std::uint8_t& field, std::uint8_t bit, bool on)
+    {
+        field = on ? std::uint8_t(field | bit) : std::uint8_t(field & ~bit);
+        Modified = true;
+    }
+    TTagStatus ReadTag(TagReader& reader);
+    // Buffers a load needs, kept from one load to the next: a scan loads thousands of tags.
+    struct ReadBuffers {
+        std::unique_ptr<std::uint8_t[]> blocks[4];
+        std::unique_ptr<std::uint8_t[]> ahead;
+        std::size_t aheadSize = 0;
+    };
+    ReadBuffers readBuffers_;
+    // What the last load found at the tag's offset (its first 10 bytes) and which file it found
+    // them in (tagio::File::Id). A save into that file, unchanged since, takes the old tag's
+    // length from them instead of reading them again; any other save reads the file.
+    struct LoadedHead {
+        bool valid = false;
+        std::uint64_t offset = 0;
+        tagio::File::Identity file{};
+        std::array<std::uint8_t, 10> bytes{};
+    };
+    LoadedHead loadedHead_;
+    tagio::File held_;  // the last load's file, while HoldFileForSave keeps it
+    TTagStatus WriteTag(TagWriter& writer, std::uint8_t Version, std::uint8_t Revision);
+    TFrameResult PrepareFrame(std::uint32_t Index);
+    // The frame GetTextFrame reads its text from (Index 0: none).
+    TFrameResult FindTextFrame(const std::string& FrameID, std::string& Text, std::uint32_t& Index);
+    TFrameResult FindComment(const std::string& Description, const std::string& Language, TCommentFrame& Found,
+                             std::uint32_t& Index);
 };

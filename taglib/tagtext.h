@@ -9,14 +9,11 @@
 #include <string>
 #include <string_view>
 
-inline std::string_view tagText(std::string_view text)
-{
-  return text.substr(0, text.find('\0'));
-}
+inline std::string_view tagText(std::string_view text) { return text.substr(0, text.find('\0')); }
 
 // Cuts a text in place at its first 0.
 inline void cutTagText(std::string& text)
 {
-  const std::size_t zero = text.find('\0');
-  if (zero != std::string::npos) text.resize(zero);
+    const std::size_t zero = text.find('\0');
+    if (zero != std::string::npos) text.resize(zero);
 }

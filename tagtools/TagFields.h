@@ -12,8 +12,8 @@
 #include <string_view>
 
 struct TagField {
-  std::string text;    // cut at its first 0
-  bool whole = true;   // false: the frame holds more than `text` says
+    std::string text;   // cut at its first 0
+    bool whole = true;  // false: the frame holds more than `text` says
 };
 
 // A text field of a loaded tag, named by its frame in an ID3v2.3 tag ("TIT2", ...): "TYER" is the
@@ -26,7 +26,4 @@ TagField readTagComment(Tid3v2tag& tag);
 
 // Whether `value` may replace the field: always when the field was read whole, otherwise only
 // when the value is not the partial text that was shown.
-inline bool mayWrite(const TagField& field, const std::string& value)
-{
-  return field.whole || value != field.text;
-}
+inline bool mayWrite(const TagField& field, const std::string& value) { return field.whole || value != field.text; }

@@ -1,11 +1,11 @@
 #include "Unit10.h"
 
+#include "ButtonRow.h"
 #include "Dialogs.h"
 #include "Display.h"
 #include "FileSystem.h"
 #include "Guard.h"
 #include "Unit1.h"
-#include "ButtonRow.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

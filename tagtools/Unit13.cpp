@@ -1,5 +1,6 @@
 #include "Unit13.h"
 
+#include "ButtonRow.h"
 #include "Dialogs.h"
 #include "Guard.h"
 #include "RunReport.h"
@@ -7,7 +8,6 @@
 #include "TagFields.h"
 #include "id3v2.h"
 #include "variable.h"
-#include "ButtonRow.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

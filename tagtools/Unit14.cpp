@@ -1,5 +1,6 @@
 #include "Unit14.h"
 
+#include "ButtonRow.h"
 #include "Controls.h"
 #include "Dialogs.h"
 #include "Guard.h"
@@ -9,7 +10,6 @@
 #include "TagTextInput.h"
 #include "id3v2.h"
 #include "variable.h"
-#include "ButtonRow.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -39,12 +39,14 @@ TForm14::TForm14() : PickerForm(variant(), &Mp3Folder)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picker, 1);
 
-    Label14 = ui::noteLabel(this, QStringLiteral(
-        "Cette étape valide les tags en supprimant les caractères considérés comme invalides, "
-        "qui entraîneraient des erreurs lors du renommage intelligent des fichiers."));
+    Label14 = ui::noteLabel(
+        this, QStringLiteral("Cette étape valide les tags en supprimant les caractères considérés comme invalides, "
+                             "qui entraîneraient des erreurs lors du renommage intelligent des fichiers."));
     Label1 = new QLabel(QStringLiteral("Ces caractères sont : \" | \\ / : * ?"), this);
     Label3 = new QLabel(QStringLiteral("Les caractères seront remplacés par un espace"), this);
-    Label2 = new QLabel(QStringLiteral("Lorsque les numéros de pistes sont de la forme XX / YY, ils seront exprimés sous la forme XX"), this);
+    Label2 = new QLabel(
+        QStringLiteral("Lorsque les numéros de pistes sont de la forme XX / YY, ils seront exprimés sous la forme XX"),
+        this);
     Label2->setWordWrap(true);
     CheckBox1 = new QCheckBox(QStringLiteral("Autre caractère de remplacement :"), this);
     Edit1 = new QLineEdit(QStringLiteral("_"), this);

@@ -14,13 +14,17 @@ TForm20::TForm20()
     setCaption(QStringLiteral("Options - Tags"));
     setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
-    Label1 = ui::noteLabel(this, QStringLiteral(
-        "Un tag existe sous deux formes : ID3V1 et ID3V2.\n"
-        "Sonoverne utilise partout la forme ID3V2, sauf si vous lui demandez le contraire ci-dessous.\n"
-        "La forme ID3V1 ne peut être écrite que lors de la modification des tags d'un seul fichier, "
-        "et elle ralentit cette modification.\n"
-        "Les tags ID3V1 ne servent à rien d'autre (lecture, renommage, enregistrement, validation, formatage)."));
-    CheckBox1 = new QCheckBox(QStringLiteral("Enregistrer aussi les tags au format ID3V1 lors de la modification des tags d'un seul fichier"), this);
+    Label1 = ui::noteLabel(
+        this,
+        QStringLiteral(
+            "Un tag existe sous deux formes : ID3V1 et ID3V2.\n"
+            "Sonoverne utilise partout la forme ID3V2, sauf si vous lui demandez le contraire ci-dessous.\n"
+            "La forme ID3V1 ne peut être écrite que lors de la modification des tags d'un seul fichier, "
+            "et elle ralentit cette modification.\n"
+            "Les tags ID3V1 ne servent à rien d'autre (lecture, renommage, enregistrement, validation, formatage)."));
+    CheckBox1 = new QCheckBox(
+        QStringLiteral("Enregistrer aussi les tags au format ID3V1 lors de la modification des tags d'un seul fichier"),
+        this);
     layout->addWidget(Label1);
     layout->addWidget(CheckBox1);
     ui::addOptionFoot(this, layout, Label3, Button1, Button2);

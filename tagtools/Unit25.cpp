@@ -1,11 +1,11 @@
 #include "Unit25.h"
 
+#include "ButtonRow.h"
 #include "Dialogs.h"
 #include "Guard.h"
 #include "RunReport.h"
 #include "TagFailure.h"
 #include "variable.h"
-#include "ButtonRow.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -35,7 +35,11 @@ TForm25::TForm25() : PickerForm(variant(), &Mp3Folder)
     Tag2.HoldFileForSave = true;  // each file is saved as soon as it is loaded
     setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
-    Label1 = new QLabel(QStringLiteral("Cette fenêtre remplit le tag \"piste\" des fichiers MP3 placés dans la liste, par ordre croissant : 1, 2, 3... dans l'ordre de la liste. Pratique, par exemple, pour un album dont les tags \"piste\" sont vides."), this);
+    Label1 = new QLabel(
+        QStringLiteral(
+            "Cette fenêtre remplit le tag \"piste\" des fichiers MP3 placés dans la liste, par ordre croissant : 1, 2, "
+            "3... dans l'ordre de la liste. Pratique, par exemple, pour un album dont les tags \"piste\" sont vides."),
+        this);
     Label1->setWordWrap(true);
     layout->addWidget(Label1);
     layout->addWidget(Picker, 1);
@@ -65,8 +69,8 @@ void TForm25::Button2Click()
         const TTagStatus saved = Tag2.SaveToFile("=", 255, 255, -1);
         if (!tagOk(saved)) report.add(path, tagFailureReason(saved));
     }
-    report.show(this, QStringLiteral("Terminé"), QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !"),
-                tagsNotSavedIntro());
+    report.show(this, QStringLiteral("Terminé"),
+                QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !"), tagsNotSavedIntro());
     Close();
 }
 

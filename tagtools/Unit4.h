@@ -4,8 +4,8 @@
 
 #include "ElidedLabel.h"
 #include "Form.h"
-#include "TagFields.h"
 #include "RichEdit.h"
+#include "TagFields.h"
 #include "id3.h"
 #include "id3v2.h"
 

@@ -1,13 +1,13 @@
 #include "Unit6.h"
 
+#include "ButtonRow.h"
 #include "Controls.h"
 #include "Dialogs.h"
 #include "Guard.h"
 #include "RunReport.h"
 #include "TagFailure.h"
-#include "variable.h"
-#include "ButtonRow.h"
 #include "TagFields.h"
+#include "variable.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -24,9 +24,9 @@ struct Field {
     const char* frame;  // nullptr: the comment
 };
 constexpr Field Fields[] = {
-    {&TForm6::CheckBox1, &TForm6::id3title, "TIT2"},  {&TForm6::CheckBox2, &TForm6::id3artist, "TPE1"},
-    {&TForm6::CheckBox3, &TForm6::id3album, "TALB"},  {&TForm6::CheckBox4, &TForm6::id3year, "TYER"},
-    {&TForm6::CheckBox6, &TForm6::id3genre, "TCON"},  {&TForm6::CheckBox5, &TForm6::id3track, "TRCK"},
+    {&TForm6::CheckBox1, &TForm6::id3title, "TIT2"},    {&TForm6::CheckBox2, &TForm6::id3artist, "TPE1"},
+    {&TForm6::CheckBox3, &TForm6::id3album, "TALB"},    {&TForm6::CheckBox4, &TForm6::id3year, "TYER"},
+    {&TForm6::CheckBox6, &TForm6::id3genre, "TCON"},    {&TForm6::CheckBox5, &TForm6::id3track, "TRCK"},
     {&TForm6::CheckBox7, &TForm6::id3comment, nullptr},
 };
 
@@ -75,7 +75,11 @@ TForm6::TForm6() : PickerForm(PickerVariant(), &Mp3Folder)
     grid->setColumnStretch(3, 2);
     layout->addLayout(grid);
 
-    Label2 = ui::noteLabel(this, QStringLiteral("Ajoutez les fichiers à modifier dans la liste du haut, en cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez les tags à modifier et comment les modifier, puis cliquez sur Modifier"));
+    Label2 = ui::noteLabel(
+        this,
+        QStringLiteral(
+            "Ajoutez les fichiers à modifier dans la liste du haut, en cliquant sur ajouter ou en double-cliquant sur "
+            "le fichier, puis choisissez les tags à modifier et comment les modifier, puis cliquez sur Modifier"));
     layout->addWidget(Label2);
     const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Modifier"), QStringLiteral("Annuler")});
     Button5 = row[0];
@@ -139,7 +143,8 @@ void TForm6::Button5Click()
 
     report.show(this, QStringLiteral("Sonoverne"),
                 report.empty() ? QStringLiteral("Modification terminée\r\nPensez à rafraîchir la liste")
-                               : QStringLiteral("Modification terminée\r\nCertains tags n'ont pu etres correctement enregistrés\r\nPensez à rafraîchir la liste"),
+                               : QStringLiteral("Modification terminée\r\nCertains tags n'ont pu etres correctement "
+                                                "enregistrés\r\nPensez à rafraîchir la liste"),
                 tagsNotSavedIntro());
     ListBox1->Clear();
     Close();

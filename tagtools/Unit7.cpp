@@ -17,26 +17,154 @@ namespace {
 
 // The genre list's items after its empty first one, in the order GenreToIndex counts.
 const char* const GenreListNames[] = {
-    "A Cappella", "Acid", "Acid Jazz", "Acid Punk", "Acoustic", "Alt. Rock", "Alternative",
-    "Ambient", "Anime", "Avantgarde", "Ballad", "Bass", "Beat", "Bebob", "Big Band", "Black Metal",
-    "Bluegrass", "Blues", "Booty Bass", "BritPop", "Cabaret", "Celtic", "Chamber Music", "Chanson",
-    "Chorus", "Christian Gangsta", "Christian Rap", "Christian Rock", "Classic Rock", "Classical",
-    "Club", "Club-House", "Comedy", "Contemporary Christian", "Country", "Crossover", "Cult",
-    "Dance", "Dance Hall", "Darkwave", "Death Metal", "Disco", "Dream", "Drum & Base", "Drum Solo",
-    "Duet", "Easy Listening", "Electronic", "Ethnic", "Eurodance", "Euro-House", "Euro-Techno",
-    "Fast-Fusion", "Folk", "Folk/Rock", "Folklore", "Freestyle", "Funk", "Fusion", "Game",
-    "Gangsta Rap", "Goa", "Gospel", "Gothic", "Gothic Rock", "Grunge", "Hard Rock", "Hardcore",
-    "Heavy Metal", "Hip-Hop", "House", "Humour", "Indie", "Industrial", "Instrumental",
-    "Instrumental Pop", "Instrumental Rock", "Jazz", "Jazz+Funk", "JPop", "Jungle", "Latin",
-    "Lo-Fi", "Meditative", "Merengue", "Metal", "Musical", "National Folk", "Native American",
-    "Negerpunk", "New Age", "New Wave", "Noise", "Oldies", "Opera", "Other", "Polka", "Polsk Punk",
-    "Pop", "Pop/Funk", "Pop-Folk", "Porn Groove", "Power Ballad", "Pranks", "Primus",
-    "Progressive Rock", "Psychedelic", "Psychedelic Rock", "Punk", "Punk Rock", "R&B", "Rap",
-    "Rave", "Reggae", "Retro", "Revival", "Rhythmic Soul", "Rock", "Rock & Roll", "Salsa", "Samba",
-    "Satire", "Showtunes", "Ska", "Slow Jam", "Slow Rock", "Sonata", "Soul", "Sound Clip",
-    "Soundtrack", "Southern Rock", "Space", "Speech", "Swing", "Symphonic Rock", "Symphony",
-    "Synthpop", "Tango", "Techno", "Techno-Industrial", "Terror", "Thrash Metal", "Top 40",
-    "Trailer", "Trance", "Tribal", "Trip-Hop", "Vocal",
+    "A Cappella",
+    "Acid",
+    "Acid Jazz",
+    "Acid Punk",
+    "Acoustic",
+    "Alt. Rock",
+    "Alternative",
+    "Ambient",
+    "Anime",
+    "Avantgarde",
+    "Ballad",
+    "Bass",
+    "Beat",
+    "Bebob",
+    "Big Band",
+    "Black Metal",
+    "Bluegrass",
+    "Blues",
+    "Booty Bass",
+    "BritPop",
+    "Cabaret",
+    "Celtic",
+    "Chamber Music",
+    "Chanson",
+    "Chorus",
+    "Christian Gangsta",
+    "Christian Rap",
+    "Christian Rock",
+    "Classic Rock",
+    "Classical",
+    "Club",
+    "Club-House",
+    "Comedy",
+    "Contemporary Christian",
+    "Country",
+    "Crossover",
+    "Cult",
+    "Dance",
+    "Dance Hall",
+    "Darkwave",
+    "Death Metal",
+    "Disco",
+    "Dream",
+    "Drum & Base",
+    "Drum Solo",
+    "Duet",
+    "Easy Listening",
+    "Electronic",
+    "Ethnic",
+    "Eurodance",
+    "Euro-House",
+    "Euro-Techno",
+    "Fast-Fusion",
+    "Folk",
+    "Folk/Rock",
+    "Folklore",
+    "Freestyle",
+    "Funk",
+    "Fusion",
+    "Game",
+    "Gangsta Rap",
+    "Goa",
+    "Gospel",
+    "Gothic",
+    "Gothic Rock",
+    "Grunge",
+    "Hard Rock",
+    "Hardcore",
+    "Heavy Metal",
+    "Hip-Hop",
+    "House",
+    "Humour",
+    "Indie",
+    "Industrial",
+    "Instrumental",
+    "Instrumental Pop",
+    "Instrumental Rock",
+    "Jazz",
+    "Jazz+Funk",
+    "JPop",
+    "Jungle",
+    "Latin",
+    "Lo-Fi",
+    "Meditative",
+    "Merengue",
+    "Metal",
+    "Musical",
+    "National Folk",
+    "Native American",
+    "Negerpunk",
+    "New Age",
+    "New Wave",
+    "Noise",
+    "Oldies",
+    "Opera",
+    "Other",
+    "Polka",
+    "Polsk Punk",
+    "Pop",
+    "Pop/Funk",
+    "Pop-Folk",
+    "Porn Groove",
+    "Power Ballad",
+    "Pranks",
+    "Primus",
+    "Progressive Rock",
+    "Psychedelic",
+    "Psychedelic Rock",
+    "Punk",
+    "Punk Rock",
+    "R&B",
+    "Rap",
+    "Rave",
+    "Reggae",
+    "Retro",
+    "Revival",
+    "Rhythmic Soul",
+    "Rock",
+    "Rock & Roll",
+    "Salsa",
+    "Samba",
+    "Satire",
+    "Showtunes",
+    "Ska",
+    "Slow Jam",
+    "Slow Rock",
+    "Sonata",
+    "Soul",
+    "Sound Clip",
+    "Soundtrack",
+    "Southern Rock",
+    "Space",
+    "Speech",
+    "Swing",
+    "Symphonic Rock",
+    "Symphony",
+    "Synthpop",
+    "Tango",
+    "Techno",
+    "Techno-Industrial",
+    "Terror",
+    "Thrash Metal",
+    "Top 40",
+    "Trailer",
+    "Trance",
+    "Tribal",
+    "Trip-Hop",
+    "Vocal",
 };
 static_assert(std::size(GenreListNames) == 148);
 
@@ -48,7 +176,9 @@ Tform7::Tform7()
     Tag2.HoldFileForSave = true;  // each file is saved as soon as it is loaded
     setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
-    Label1 = ui::noteLabel(this, QStringLiteral("Choisissez le dossier contenant les fichiers à prendre en compte, puis choisissez si le programme doit explorer les sous-dossiers, et enfin cliquez sur Importer"));
+    Label1 = ui::noteLabel(
+        this, QStringLiteral("Choisissez le dossier contenant les fichiers à prendre en compte, puis choisissez si le "
+                             "programme doit explorer les sous-dossiers, et enfin cliquez sur Importer"));
     layout->addWidget(Label1);
     DriveComboBox1 = new ui::DriveComboBox(this);
     DirectoryListBox1 = new ui::DirectoryListBox(this);
@@ -79,8 +209,8 @@ Tform7::Tform7()
     ID3genre = new QComboBox(this);
     ID3genre->addItem(QString());
     for (const char* name : GenreListNames) ID3genre->addItem(QString::fromLatin1(name));
-    for (QWidget* hidden : std::initializer_list<QWidget*>{ListBox1, id3title, id3artist, id3album, id3year,
-                                                           id3comment, id3track, ID3genre})
+    for (QWidget* hidden : std::initializer_list<QWidget*>{ListBox1, id3title, id3artist, id3album, id3year, id3comment,
+                                                           id3track, ID3genre})
         hidden->hide();
     resize(440, 420);
     centreOnScreen();
@@ -164,15 +294,18 @@ void Tform7::ScruteDossier1FinExecute(TScruteDossier*)
     }
     const bool stopped = ImportStopFlag;
     ImportStopFlag = false;
-    report.show(this, QStringLiteral("Sonoverne"), stopped ? QStringLiteral("Annulé") : QStringLiteral("Importation Terminée"),
-                tagsNotSavedIntro(),
-                QStringLiteral("Dans ces fichiers, les champs ID3V2 qui n'ont pas pu être lus entièrement ont été gardés tels quels"));
+    report.show(
+        this, QStringLiteral("Sonoverne"), stopped ? QStringLiteral("Annulé") : QStringLiteral("Importation Terminée"),
+        tagsNotSavedIntro(),
+        QStringLiteral(
+            "Dans ces fichiers, les champs ID3V2 qui n'ont pas pu être lus entièrement ont été gardés tels quels"));
     if (!stopped) Close();
 }
 
 TTagStatus Tform7::LoadId3v1Fields(const std::string& path)
 {
-    for (ui::TagEdit* field : {id3title, id3artist, id3album, id3year, id3comment, id3track}) field->setText(std::string());
+    for (ui::TagEdit* field : {id3title, id3artist, id3album, id3year, id3comment, id3track})
+        field->setText(std::string());
     ID3genre->setCurrentIndex(0);
     const TTagStatus status = Tag1.ReadFromFile(path);
     if (!tagOk(status)) return status;

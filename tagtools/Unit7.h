@@ -60,7 +60,7 @@ public:
     bool ImportStopFlag = false;
 
 private:
-    bool running_ = false;  // between "Importer" and the end of its import
+    bool running_ = false;        // between "Importer" and the end of its import
     bool closeWhenDone_ = false;  // "Annuler" was pressed during the run
 };
 

@@ -1,5 +1,6 @@
 #include "Unit8.h"
 
+#include "ButtonRow.h"
 #include "Controls.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
@@ -7,7 +8,6 @@
 #include "TagFields.h"
 #include "id3v2.h"
 #include "variable.h"
-#include "ButtonRow.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -46,7 +46,10 @@ TForm8::TForm8() : PickerForm(PickerVariant(), &Mp3Folder)
     }
     layout->addLayout(slotRow);
 
-    Label14 = ui::noteLabel(this, QStringLiteral("Ajoutez à la liste du haut les fichiers à renommer, en cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez les paramètres de renommage, et enfin cliquez sur Renommer"));
+    Label14 = ui::noteLabel(
+        this, QStringLiteral(
+                  "Ajoutez à la liste du haut les fichiers à renommer, en cliquant sur ajouter ou en double-cliquant "
+                  "sur le fichier, puis choisissez les paramètres de renommage, et enfin cliquez sur Renommer"));
     layout->addWidget(Label14);
 
     const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Renommer"), QStringLiteral("Annuler")});
@@ -88,8 +91,11 @@ void TForm8::Button6Click()
         // again is no change at all.
         if (target == path) continue;
         if (!IsPlainFileName(name) || !platform::renameNoReplace(path, target))
-            ui::Dialogs::MessageBox(this, QStringLiteral("Vous avez essayé de créer un fichier dont le nom comporte des caractères invalides\r\nEssayez l'utilitaire de validation des tags"),
-                                    QStringLiteral("Erreur"), ui::MB_OK);
+            ui::Dialogs::MessageBox(
+                this,
+                QStringLiteral("Vous avez essayé de créer un fichier dont le nom comporte des caractères "
+                               "invalides\r\nEssayez l'utilitaire de validation des tags"),
+                QStringLiteral("Erreur"), ui::MB_OK);
     }
     ListBox1->Clear();
     FileListBox1->Update();

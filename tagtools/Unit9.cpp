@@ -1,5 +1,6 @@
 #include "Unit9.h"
 
+#include "ButtonRow.h"
 #include "Controls.h"
 #include "Guard.h"
 #include "TagFields.h"
@@ -7,7 +8,6 @@
 #include "Unit10.h"
 #include "id3v2.h"
 #include "variable.h"
-#include "ButtonRow.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -35,7 +35,8 @@ TForm9::TForm9() : PickerForm(variant(), &Mp3Folder)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picker, 1);
 
-    Label1 = new QLabel(QStringLiteral("La liste qui sera crée de vos fichiers sera de la forme : Artiste - Titre"), this);
+    Label1 =
+        new QLabel(QStringLiteral("La liste qui sera crée de vos fichiers sera de la forme : Artiste - Titre"), this);
     layout->addWidget(Label1);
     CheckBox6 = new QCheckBox(QStringLiteral("Ajouter le nom de l'album"), this);
     CheckBox1 = new QCheckBox(QStringLiteral("Ajouter les durées des fichiers"), this);
@@ -44,7 +45,10 @@ TForm9::TForm9() : PickerForm(variant(), &Mp3Folder)
     CheckBox4 = new QCheckBox(QStringLiteral("Ajouter les dossiers"), this);
     CheckBox5 = new QCheckBox(QStringLiteral("Sauter une ligne entre les fichiers"), this);
     for (QCheckBox* box : {CheckBox6, CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5}) layout->addWidget(box);
-    Label14 = ui::noteLabel(this, QStringLiteral("Ajoutez à la liste du haut les fichiers à mettre dans la liste, en cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez les différents paramètres, et enfin cliquez sur Créer la Liste"));
+    Label14 =
+        ui::noteLabel(this, QStringLiteral("Ajoutez à la liste du haut les fichiers à mettre dans la liste, en "
+                                           "cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez "
+                                           "les différents paramètres, et enfin cliquez sur Créer la Liste"));
     layout->addWidget(Label14);
 
     const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Créer la Liste"), QStringLiteral("Annuler")});

@@ -72,9 +72,7 @@ int askUser(QWidget* owner, const QString& text, const QString& caption, unsigne
         add(QStringLiteral("Non"), QMessageBox::NoRole, IDNO);
         add(QStringLiteral("Annuler"), QMessageBox::RejectRole, IDCANCEL);
         break;
-    default:
-        add(QStringLiteral("OK"), QMessageBox::AcceptRole, IDOK);
-        break;
+    default: add(QStringLiteral("OK"), QMessageBox::AcceptRole, IDOK); break;
     }
     box.setDefaultButton(buttons.front().first);
     box.exec();

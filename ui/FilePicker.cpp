@@ -143,9 +143,8 @@ void FilePicker::showEntry(int i)
     constexpr int ShortRun = 50;
     constexpr qint64 HighlightEveryMs = 100;
     const int count = ListBox1->Count();
-    const bool highlight = variant_.selectEntry &&
-                           (count <= ShortRun || i >= count - 1 || !highlighted_.isValid() ||
-                            highlighted_.elapsed() >= HighlightEveryMs);
+    const bool highlight = variant_.selectEntry && (count <= ShortRun || i >= count - 1 || !highlighted_.isValid() ||
+                                                    highlighted_.elapsed() >= HighlightEveryMs);
     // The highlight first: the bar's paint then brings it to the screen with itself, in one go.
     if (highlight) {
         highlighted_.start();
@@ -156,13 +155,9 @@ void FilePicker::showEntry(int i)
 }
 
 PickerForm::PickerForm(const PickerVariant& variant, const std::string* startFolder)
-    : Picker(new FilePicker(this, variant, startFolder)),
-      DriveComboBox1(Picker->DriveComboBox1),
-      DirectoryListBox1(Picker->DirectoryListBox1),
-      FileListBox1(Picker->FileListBox1),
-      ListBox1(Picker->ListBox1),
-      ProgressBar1(Picker->ProgressBar1),
-      ScruteDossier1(Picker->ScruteDossier1)
+    : Picker(new FilePicker(this, variant, startFolder)), DriveComboBox1(Picker->DriveComboBox1),
+      DirectoryListBox1(Picker->DirectoryListBox1), FileListBox1(Picker->FileListBox1), ListBox1(Picker->ListBox1),
+      ProgressBar1(Picker->ProgressBar1), ScruteDossier1(Picker->ScruteDossier1)
 {
     OnShow = [this] { FormShow(); };
     OnHide = [this] { FormHide(); };

@@ -34,15 +34,15 @@
 struct PickerVariant {
     std::string mask = "*.mp3";
     bool sorted = false;
-    bool addAll = true;         // "Tout Ajouter"
-    QString walkerCaption;      // the folder-tree button; none when empty
+    bool addAll = true;     // "Tout Ajouter"
+    QString walkerCaption;  // the folder-tree button; none when empty
     QString clearCaption = QStringLiteral("Tout Enlever");
     bool clearOnShow = false;
     bool clearOnHide = true;
-    int bars = 1;               // progress bars: 0, 1, or 2 (ProgressBar2 too)
+    int bars = 1;  // progress bars: 0, 1, or 2 (ProgressBar2 too)
     Qt::Orientation barOrientation = Qt::Horizontal;
-    bool maxIsCount = false;    // a run's Max is the count (else count - 1)
-    bool selectEntry = true;    // a run selects the entry it works on
+    bool maxIsCount = false;  // a run's Max is the count (else count - 1)
+    bool selectEntry = true;  // a run selects the entry it works on
 
     // The sorted list with the button that adds a whole folder tree, as most tools have it.
     static PickerVariant SortedWithWalker()
@@ -75,11 +75,11 @@ public:
     ui::DirectoryListBox* DirectoryListBox1;
     ui::FileListBox* FileListBox1;
     ui::ListBox* ListBox1;
-    QPushButton* Button1;   // "Ajouter"
-    QPushButton* Button2;   // "Tout Ajouter"; nullptr when the variant has none
-    QPushButton* Button3;   // "Enlever"
-    QPushButton* Button4;   // "Tout Enlever" / "Vider la liste"
-    QPushButton* Button6;   // the walker's button; nullptr when the variant has none
+    QPushButton* Button1;  // "Ajouter"
+    QPushButton* Button2;  // "Tout Ajouter"; nullptr when the variant has none
+    QPushButton* Button3;  // "Enlever"
+    QPushButton* Button4;  // "Tout Enlever" / "Vider la liste"
+    QPushButton* Button6;  // the walker's button; nullptr when the variant has none
     ui::ProgressBar* ProgressBar1 = nullptr;
     ui::ProgressBar* ProgressBar2 = nullptr;
     TScruteDossier ScruteDossier1;
@@ -131,9 +131,11 @@ public:
     void Button3Click() { Picker->Button3Click(); }
     void Button4Click() { Picker->Button4Click(); }
     void Button6Click() { Picker->Button6Click(); }
-    void ScruteDossier1Fichier(TScruteDossier* Sender, const std::string& Nom) { Picker->ScruteDossier1Fichier(Sender, Nom); }
+    void ScruteDossier1Fichier(TScruteDossier* Sender, const std::string& Nom)
+    {
+        Picker->ScruteDossier1Fichier(Sender, Nom);
+    }
     // Bound to OnShow / OnHide; a window that does more overrides them and calls these.
     virtual void FormShow() { Picker->FormShow(); }
     virtual void FormHide() { Picker->FormHide(); }
 };
-

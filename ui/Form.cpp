@@ -8,10 +8,7 @@
 
 namespace ui {
 
-Form::Form(QWidget* parent) : QWidget(parent, Qt::Window)
-{
-    setAttribute(Qt::WA_DeleteOnClose, false);
-}
+Form::Form(QWidget* parent) : QWidget(parent, Qt::Window) { setAttribute(Qt::WA_DeleteOnClose, false); }
 
 void Form::Show()
 {
@@ -47,10 +44,7 @@ void Form::setModalResult(int result)
     if (result != mrNone && inModalLoop_) hide();
 }
 
-void Form::setStayOnTop(bool on)
-{
-    setWindowFlag(Qt::WindowStaysOnTopHint, on);
-}
+void Form::setStayOnTop(bool on) { setWindowFlag(Qt::WindowStaysOnTopHint, on); }
 
 void Form::setCloseBox(bool on)
 {

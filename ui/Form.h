@@ -32,8 +32,8 @@ public:
     // known once the window is shown: the size is fitted again at the showings until then.
     void setOuterSize(int width, int height, bool fixed = false);
     void setStayOnTop(bool on);
-    void setCloseBox(bool on);          // a window without a close box has only its frame
-    void setSystemMenuOnly();           // title, system menu and close box: no minimise/maximise
+    void setCloseBox(bool on);  // a window without a close box has only its frame
+    void setSystemMenuOnly();   // title, system menu and close box: no minimise/maximise
     void centreOnScreen();
 
     int Tag = 0;

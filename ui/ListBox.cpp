@@ -15,7 +15,9 @@ namespace {
 class Entry : public QListWidgetItem {
 public:
     static constexpr int Kind = QListWidgetItem::UserType + 1;
-    explicit Entry(const std::string& bytes) : QListWidgetItem(platform::toDisplay(bytes), nullptr, Kind), bytes_(bytes) {}
+    explicit Entry(const std::string& bytes) : QListWidgetItem(platform::toDisplay(bytes), nullptr, Kind), bytes_(bytes)
+    {
+    }
     QListWidgetItem* clone() const override { return new Entry(*this); }
     const NameKey& key() const
     {
@@ -67,10 +69,7 @@ int ListBox::Add(const std::string& text)
 
 std::string ListBox::Item(int i) const { return bytesOf(item(i)); }
 
-void ListBox::Delete(int i)
-{
-    delete takeItem(i);
-}
+void ListBox::Delete(int i) { delete takeItem(i); }
 
 int ListBox::IndexOf(const std::string& text) const
 {

@@ -41,7 +41,8 @@ int compareFolded(const std::string& a, const std::string& b)
 
 NameKey::NameKey(std::string_view name)
 {
-    QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder decode(QStringConverter::Utf8,
+                          QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     QString text = decode(QByteArrayView(name.data(), qsizetype(name.size())));
     if (decode.hasError()) {
         bytes_ = name;

@@ -34,7 +34,8 @@ QString RunReport::message(const QString& done, const QString& failedIntro, cons
         text = QStringLiteral("Le programme « %1 » est introuvable ou n'a pas pu être lancé.\n\n")
                    .arg(platform::toDisplay(missingProgram));
     } else {
-        const bool ended = done.endsWith(QLatin1Char('.')) || done.endsWith(QLatin1Char('!')) || done.endsWith(QLatin1Char('?'));
+        const bool ended =
+            done.endsWith(QLatin1Char('.')) || done.endsWith(QLatin1Char('!')) || done.endsWith(QLatin1Char('?'));
         text = done + (ended ? QString() : QStringLiteral(".")) + QStringLiteral("\n\n");
     }
     if (!failed_.empty()) appendList(text, failedIntro, failed_);
@@ -46,7 +47,8 @@ QString RunReport::message(const QString& done, const QString& failedIntro, cons
 void RunReport::show(QWidget* owner, const QString& caption, const QString& done, const QString& failedIntro,
                      const QString& notedIntro) const
 {
-    Dialogs::MessageBox(owner, message(done, failedIntro, notedIntro), caption, empty() ? MB_OK : MB_OK | MB_ICONWARNING);
+    Dialogs::MessageBox(owner, message(done, failedIntro, notedIntro), caption,
+                        empty() ? MB_OK : MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace ui

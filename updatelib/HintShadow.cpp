@@ -6,19 +6,18 @@
 
 namespace vyx {
 
-void TShadowedHintWindow::ActivateHint(QWidget* control, const QPoint& globalPos,
-                                       const QString& text) {
-  if (text.isEmpty())
-    QToolTip::hideText();
-  else
-    QToolTip::showText(globalPos, text, control);
+void TShadowedHintWindow::ActivateHint(QWidget* control, const QPoint& globalPos, const QString& text)
+{
+    if (text.isEmpty()) QToolTip::hideText();
+    else QToolTip::showText(globalPos, text, control);
 }
 
-QWidget* TShadowedHintWindow::Current() {
-  if (!QToolTip::isVisible()) return nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->isVisible() && w->windowType() == Qt::ToolTip) return w;
-  return nullptr;
+QWidget* TShadowedHintWindow::Current()
+{
+    if (!QToolTip::isVisible()) return nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowType() == Qt::ToolTip) return w;
+    return nullptr;
 }
 
 }  // namespace vyx

@@ -10,11 +10,11 @@ class QWidget;
 namespace vyx {
 
 class TShadowedHintWindow {
- public:
-  // Shows text as the hint of control at a global position; an empty text hides the hint.
-  static void ActivateHint(QWidget* control, const QPoint& globalPos, const QString& text);
-  // The hint window on screen, or null.
-  static QWidget* Current();
+public:
+    // Shows text as the hint of control at a global position; an empty text hides the hint.
+    static void ActivateHint(QWidget* control, const QPoint& globalPos, const QString& text);
+    // The hint window on screen, or null.
+    static QWidget* Current();
 };
 
 }  // namespace vyx

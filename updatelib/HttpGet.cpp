@@ -20,332 +20,328 @@ const char* const kUnsized = "le serveur n'a pas annoncé la longueur du fichier
 
 QString Text(const char* text) { return QString::fromUtf8(text); }
 
-QString SocketFailure(QAbstractSocket::SocketError error) {
-  switch (error) {
-    case QAbstractSocket::ConnectionRefusedError:
-      return QStringLiteral("le serveur a refusé la connexion");
-    case QAbstractSocket::HostNotFoundError:
-      return QStringLiteral("le serveur est introuvable");
-    case QAbstractSocket::SocketTimeoutError:
-      return QStringLiteral("le serveur ne répond plus");
+QString SocketFailure(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError: return QStringLiteral("le serveur a refusé la connexion");
+    case QAbstractSocket::HostNotFoundError: return QStringLiteral("le serveur est introuvable");
+    case QAbstractSocket::SocketTimeoutError: return QStringLiteral("le serveur ne répond plus");
     case QAbstractSocket::SslHandshakeFailedError:
-      return QStringLiteral("la connexion sécurisée a échoué (certificat refusé)");
-    default:
-      return QStringLiteral("erreur du réseau");
-  }
+        return QStringLiteral("la connexion sécurisée a échoué (certificat refusé)");
+    default: return QStringLiteral("erreur du réseau");
+    }
 }
 
-bool IsRedirect(int status) {
-  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+bool IsRedirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
 }  // namespace
 
-THttpGet::THttpGet(QObject* parent) : QObject(parent) {
-  idle_.setSingleShot(true);
-  idle_.setInterval(kIdleTimeoutMs);
-  connect(&idle_, &QTimer::timeout, this, [this] { Finish(QStringLiteral("le serveur ne répond plus")); });
-  headClock_.setSingleShot(true);
-  headClock_.setInterval(kHeadTimeoutMs);
-  connect(&headClock_, &QTimer::timeout, this,
-          [this] { Finish(QStringLiteral("le serveur n'a pas fini d'envoyer les en-têtes de sa réponse")); });
+THttpGet::THttpGet(QObject* parent) : QObject(parent)
+{
+    idle_.setSingleShot(true);
+    idle_.setInterval(kIdleTimeoutMs);
+    connect(&idle_, &QTimer::timeout, this, [this] { Finish(QStringLiteral("le serveur ne répond plus")); });
+    headClock_.setSingleShot(true);
+    headClock_.setInterval(kHeadTimeoutMs);
+    connect(&headClock_, &QTimer::timeout, this,
+            [this] { Finish(QStringLiteral("le serveur n'a pas fini d'envoyer les en-têtes de sa réponse")); });
 }
 
 THttpGet::~THttpGet() { DropSocket(); }
 
-QString THttpGet::Run(const QUrl& url, const THeaders& headers, qint64 limit, bool lengthRequired) {
-  request_ = headers;
-  limit_ = limit;
-  lengthRequired_ = lengthRequired;
-  aborted_ = false;
-  failure_.clear();
-  redirects_ = 0;
-  QEventLoop loop;
-  loop_ = &loop;
-  Open(url);
-  // Finish may have come already: a quit before exec would be lost.
-  if (phase_ != TPhase::Done) loop.exec();
-  loop_ = nullptr;
-  return failure_;
+QString THttpGet::Run(const QUrl& url, const THeaders& headers, qint64 limit, bool lengthRequired)
+{
+    request_ = headers;
+    limit_ = limit;
+    lengthRequired_ = lengthRequired;
+    aborted_ = false;
+    failure_.clear();
+    redirects_ = 0;
+    QEventLoop loop;
+    loop_ = &loop;
+    Open(url);
+    // Finish may have come already: a quit before exec would be lost.
+    if (phase_ != TPhase::Done) loop.exec();
+    loop_ = nullptr;
+    return failure_;
 }
 
-void THttpGet::Abort() {
-  if (phase_ == TPhase::Done) return;
-  aborted_ = true;
-  Finish(QString());
+void THttpGet::Abort()
+{
+    if (phase_ == TPhase::Done) return;
+    aborted_ = true;
+    Finish(QString());
 }
 
-void THttpGet::Open(const QUrl& url) {
-  url_ = url;
-  phase_ = TPhase::Head;
-  line_.clear();
-  head_.clear();
-  headBytes_ = 0;
-  status_ = 0;
-  reason_.clear();
-  length_ = -1;
-  received_ = 0;
-  chunkLeft_ = 0;
-  chunked_ = answered_ = false;
-
-  const QString scheme = url.scheme().toLower();
-  const bool secure = scheme == u"https";
-  if ((scheme != u"http" && !secure) || url.host().isEmpty() || (secure && !QSslSocket::supportsSsl()))
-    return Finish(QStringLiteral("adresse non prise en charge"));
-  if (OnConnecting) OnConnecting(url.host());
-  if (phase_ == TPhase::Done) return;
-
-  QAbstractSocket* s = secure ? static_cast<QAbstractSocket*>(new QSslSocket(this)) : new QTcpSocket(this);
-  s->setProxy(QNetworkProxy::NoProxy);
-  // The socket holds no more than one piece: the server waits while the wizard writes.
-  s->setReadBufferSize(kPiece);
-  socket_ = s;
-
-  auto send = [this, s] {
-    if (s != socket_) return;
-    QByteArray target = url_.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
-    if (!target.startsWith('/')) target.prepend('/');
-    QByteArray host = url_.host(QUrl::FullyEncoded).toUtf8();
-    if (host.contains(':')) host = '[' + host + ']';
-    if (url_.port() != -1) host += ':' + QByteArray::number(url_.port());
-    QByteArray out = "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\n";
-    for (const auto& [name, value] : request_) out += name + ": " + value + "\r\n";
-    QList<QByteArray> cookies;
-    for (const QNetworkCookie& c : cookies_.cookiesForUrl(url_)) cookies << c.toRawForm(QNetworkCookie::NameAndValueOnly);
-    if (!cookies.isEmpty()) out += "Cookie: " + cookies.join("; ") + "\r\n";
-    out += "Connection: close\r\n\r\n";
-    s->write(out);
-    idle_.start();
-    headClock_.start();
-  };
-  if (secure)
-    connect(static_cast<QSslSocket*>(s), &QSslSocket::encrypted, this, send);
-  else
-    connect(s, &QAbstractSocket::connected, this, send);
-  connect(s, &QIODevice::readyRead, this, [this, s] {
-    if (s == socket_) Read();
-  });
-  connect(s, &QIODevice::bytesWritten, this, [this, s] {
-    if (s == socket_) idle_.start();
-  });
-  connect(s, &QAbstractSocket::disconnected, this, [this, s] {
-    if (s == socket_) Closed();
-  });
-  connect(s, &QAbstractSocket::errorOccurred, this, [this, s](QAbstractSocket::SocketError error) {
-    if (s != socket_) return;
-    if (error == QAbstractSocket::RemoteHostClosedError) return Closed();
-    Finish(SocketFailure(error));
-  });
-  idle_.start();
-  const quint16 port = quint16(url.port(secure ? 443 : 80));
-  if (secure)
-    static_cast<QSslSocket*>(s)->connectToHostEncrypted(url.host(), port);
-  else
-    s->connectToHost(url.host(), port);
-}
-
-bool THttpGet::ReadLine(QByteArray& line, qint64 budget) {
-  const QByteArray seen = socket_->peek(std::min(socket_->bytesAvailable(), kPiece));
-  const qsizetype end = seen.indexOf('\n');
-  const qint64 take = std::min<qint64>(end < 0 ? seen.size() : end + 1, budget - headBytes_ + 1);
-  line_ += socket_->read(take);
-  headBytes_ += take;
-  if (headBytes_ > budget) {
-    Finish(phase_ == TPhase::Head || phase_ == TPhase::Trailer
-               ? QStringLiteral("les en-têtes de la réponse du serveur sont trop longs")
-               : Text(kInvalid));
-    return false;
-  }
-  if (!line_.endsWith('\n')) return false;
-  line_.chop(line_.endsWith("\r\n") ? 2 : 1);
-  line = line_;
-  line_.clear();
-  return true;
-}
-
-void THttpGet::Read() {
-  // A page refreshed from a callback may bring the next readyRead here: the loop below takes it.
-  if (reading_) return;
-  reading_ = true;
-  idle_.start();
-  QByteArray line;
-  while (socket_ && phase_ != TPhase::Done && socket_->bytesAvailable() > 0) {
-    answered_ = true;
-    switch (phase_) {
-      case TPhase::Head:
-        if (!ReadLine(line, kMaxHeadSize)) break;
-        if (!line.isEmpty())
-          head_ << line;
-        else if (!head_.isEmpty())
-          HeadEnded();
-        break;
-      case TPhase::Trailer:
-        if (ReadLine(line, kMaxHeadSize) && line.isEmpty()) Finish(QString());
-        break;
-      case TPhase::Body: {
-        qint64 n = std::min(socket_->bytesAvailable(), kPiece);
-        if (length_ >= 0) n = std::min(n, length_ - received_);
-        Deliver(socket_->read(n));
-        break;
-      }
-      case TPhase::ChunkSize: {
-        if (!ReadLine(line, kMaxChunkLine)) break;
-        headBytes_ = 0;
-        const QByteArray digits = line.split(';').front().trimmed();
-        bool ok = !digits.isEmpty() && digits.size() <= 16 &&
-                  std::all_of(digits.begin(), digits.end(), [](char c) { return std::isxdigit(uchar(c)); });
-        const qulonglong size = ok ? digits.toULongLong(&ok, 16) : 0;
-        if (!ok) {
-          Finish(Text(kInvalid));
-        } else if (size == 0) {
-          phase_ = TPhase::Trailer;
-        } else if (size > qulonglong(limit_ - received_)) {
-          // Refused as announced: not a byte of a chunk longer than what is left is read.
-          Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20));
-        } else {
-          chunkLeft_ = qint64(size);
-          phase_ = TPhase::ChunkData;
-        }
-        break;
-      }
-      case TPhase::ChunkData: {
-        const QByteArray piece = socket_->read(std::min({socket_->bytesAvailable(), kPiece, chunkLeft_}));
-        chunkLeft_ -= piece.size();
-        if (chunkLeft_ == 0) phase_ = TPhase::ChunkEnd;
-        Deliver(piece);
-        break;
-      }
-      case TPhase::ChunkEnd:
-        if (!ReadLine(line, kMaxChunkLine)) break;
-        headBytes_ = 0;
-        if (line.isEmpty())
-          phase_ = TPhase::ChunkSize;
-        else
-          Finish(Text(kInvalid));
-        break;
-      case TPhase::Done:
-        break;
-    }
-  }
-  reading_ = false;
-}
-
-void THttpGet::HeadEnded() {
-  const QByteArray statusLine = head_.value(0);
-  const QList<QByteArray> parts = statusLine.split(' ');
-  bool ok = statusLine.startsWith("HTTP/1.") && parts.size() >= 2 && parts[1].size() == 3;
-  const int status = ok ? parts[1].toInt(&ok) : 0;
-  if (!ok || status < 100) return Finish(Text(kInvalid));
-  if (status < 200) {
-    // An interim answer: the real one follows, within the same time for the head.
+void THttpGet::Open(const QUrl& url)
+{
+    url_ = url;
+    phase_ = TPhase::Head;
+    line_.clear();
     head_.clear();
     headBytes_ = 0;
-    return;
-  }
-  headClock_.stop();
-  status_ = status;
-  reason_ = QString::fromUtf8(statusLine.mid(parts[0].size() + 5)).trimmed();
+    status_ = 0;
+    reason_.clear();
+    length_ = -1;
+    received_ = 0;
+    chunkLeft_ = 0;
+    chunked_ = answered_ = false;
 
-  QByteArray location, encoding;
-  QList<QByteArray> lengths;
-  for (qsizetype i = 1; i < head_.size(); ++i) {
-    const qsizetype colon = head_[i].indexOf(':');
-    if (colon <= 0) continue;
-    const QByteArray name = head_[i].left(colon).trimmed().toLower();
-    const QByteArray value = head_[i].mid(colon + 1).trimmed();
-    if (name == "location")
-      location = value;
-    else if (name == "transfer-encoding")
-      encoding += value.toLower();
-    else if (name == "content-length")
-      lengths << value;
-    else if (name == "set-cookie")
-      cookies_.setCookiesFromUrl(QNetworkCookie::parseCookies(value), url_);
-  }
-  head_.clear();
-  if (OnStatus) OnStatus(status_, reason_);
-  if (phase_ == TPhase::Done) return;
-
-  if (IsRedirect(status_) && !location.isEmpty()) {
-    const QUrl next = url_.resolved(QUrl::fromEncoded(location));
-    if (++redirects_ > kMaxRedirects) return Finish(QStringLiteral("trop de redirections"));
-    if (url_.scheme().toLower() == u"https" && next.scheme().toLower() != u"https")
-      return Finish(QStringLiteral("redirection refusée : elle quitte https pour http"));
-    DropSocket();
-    if (OnRedirected) OnRedirected();
+    const QString scheme = url.scheme().toLower();
+    const bool secure = scheme == u"https";
+    if ((scheme != u"http" && !secure) || url.host().isEmpty() || (secure && !QSslSocket::supportsSsl()))
+        return Finish(QStringLiteral("adresse non prise en charge"));
+    if (OnConnecting) OnConnecting(url.host());
     if (phase_ == TPhase::Done) return;
-    return Open(next);
-  }
-  // Another status ends the fetch; the caller tells it.
-  if (status_ != 200) return Finish(QString());
 
-  chunked_ = encoding.contains("chunked");
-  if (!chunked_ && !lengths.isEmpty()) {
-    const QByteArray first = lengths[0];
-    ok = !first.isEmpty() && first.size() <= 18 &&
-         std::all_of(first.begin(), first.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
-         std::all_of(lengths.begin(), lengths.end(), [&](const QByteArray& l) { return l == first; });
-    if (!ok) return Finish(Text(kInvalid));
-    length_ = first.toLongLong();
-  }
-  if (length_ > limit_) return Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20));
-  if (length_ < 0 && lengthRequired_) return Finish(Text(kUnsized));
-  phase_ = chunked_ ? TPhase::ChunkSize : TPhase::Body;
-  headBytes_ = 0;
-  if (OnBodyBegin) OnBodyBegin(length_);
-  if (length_ == 0 && phase_ != TPhase::Done) Finish(QString());
-}
+    QAbstractSocket* s = secure ? static_cast<QAbstractSocket*>(new QSslSocket(this)) : new QTcpSocket(this);
+    s->setProxy(QNetworkProxy::NoProxy);
+    // The socket holds no more than one piece: the server waits while the wizard writes.
+    s->setReadBufferSize(kPiece);
+    socket_ = s;
 
-void THttpGet::Deliver(const QByteArray& piece) {
-  if (piece.isEmpty()) return;
-  received_ += piece.size();
-  if (received_ > limit_) return Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20));
-  if (OnBody) {
-    const QString failure = OnBody(piece, received_);
-    if (!failure.isEmpty()) return Finish(failure);
-  }
-  if (phase_ == TPhase::Body && received_ == length_) Finish(QString());
-}
-
-void THttpGet::Closed() {
-  if (phase_ == TPhase::Done) return;
-  if (reading_) {
-    // Closed while a callback ran inside Read: what the socket still holds is read first.
-    QTimer::singleShot(0, this, [this, s = socket_] {
-      if (s && s == socket_) Closed();
+    auto send = [this, s] {
+        if (s != socket_) return;
+        QByteArray target = url_.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+        if (!target.startsWith('/')) target.prepend('/');
+        QByteArray host = url_.host(QUrl::FullyEncoded).toUtf8();
+        if (host.contains(':')) host = '[' + host + ']';
+        if (url_.port() != -1) host += ':' + QByteArray::number(url_.port());
+        QByteArray out = "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\n";
+        for (const auto& [name, value] : request_) out += name + ": " + value + "\r\n";
+        QList<QByteArray> cookies;
+        for (const QNetworkCookie& c : cookies_.cookiesForUrl(url_))
+            cookies << c.toRawForm(QNetworkCookie::NameAndValueOnly);
+        if (!cookies.isEmpty()) out += "Cookie: " + cookies.join("; ") + "\r\n";
+        out += "Connection: close\r\n\r\n";
+        s->write(out);
+        idle_.start();
+        headClock_.start();
+    };
+    if (secure) connect(static_cast<QSslSocket*>(s), &QSslSocket::encrypted, this, send);
+    else connect(s, &QAbstractSocket::connected, this, send);
+    connect(s, &QIODevice::readyRead, this, [this, s] {
+        if (s == socket_) Read();
     });
-    return;
-  }
-  Read();
-  if (phase_ == TPhase::Done) return;
-  if (!answered_)
-    Finish(QStringLiteral("le serveur a fermé la connexion sans répondre"));
-  else if (phase_ == TPhase::Head)
-    Finish(Text(kInvalid));
-  else if (phase_ == TPhase::Body && length_ < 0)
-    // The end of a body without length cannot be told from a cut.
-    Finish(Text(kUnsized));
-  else
-    Finish(QStringLiteral("le fichier reçu est incomplet (connexion fermée par le serveur)"));
+    connect(s, &QIODevice::bytesWritten, this, [this, s] {
+        if (s == socket_) idle_.start();
+    });
+    connect(s, &QAbstractSocket::disconnected, this, [this, s] {
+        if (s == socket_) Closed();
+    });
+    connect(s, &QAbstractSocket::errorOccurred, this, [this, s](QAbstractSocket::SocketError error) {
+        if (s != socket_) return;
+        if (error == QAbstractSocket::RemoteHostClosedError) return Closed();
+        Finish(SocketFailure(error));
+    });
+    idle_.start();
+    const quint16 port = quint16(url.port(secure ? 443 : 80));
+    if (secure) static_cast<QSslSocket*>(s)->connectToHostEncrypted(url.host(), port);
+    else s->connectToHost(url.host(), port);
 }
 
-void THttpGet::Finish(const QString& failure) {
-  if (phase_ == TPhase::Done) return;
-  phase_ = TPhase::Done;
-  failure_ = failure;
-  idle_.stop();
-  headClock_.stop();
-  DropSocket();
-  if (loop_) loop_->quit();
+bool THttpGet::ReadLine(QByteArray& line, qint64 budget)
+{
+    const QByteArray seen = socket_->peek(std::min(socket_->bytesAvailable(), kPiece));
+    const qsizetype end = seen.indexOf('\n');
+    const qint64 take = std::min<qint64>(end < 0 ? seen.size() : end + 1, budget - headBytes_ + 1);
+    line_ += socket_->read(take);
+    headBytes_ += take;
+    if (headBytes_ > budget) {
+        Finish(phase_ == TPhase::Head || phase_ == TPhase::Trailer
+                   ? QStringLiteral("les en-têtes de la réponse du serveur sont trop longs")
+                   : Text(kInvalid));
+        return false;
+    }
+    if (!line_.endsWith('\n')) return false;
+    line_.chop(line_.endsWith("\r\n") ? 2 : 1);
+    line = line_;
+    line_.clear();
+    return true;
 }
 
-void THttpGet::DropSocket() {
-  if (!socket_) return;
-  QAbstractSocket* s = socket_;
-  socket_ = nullptr;
-  disconnect(s, nullptr, this, nullptr);
-  s->abort();
-  s->deleteLater();
+void THttpGet::Read()
+{
+    // A page refreshed from a callback may bring the next readyRead here: the loop below takes it.
+    if (reading_) return;
+    reading_ = true;
+    idle_.start();
+    QByteArray line;
+    while (socket_ && phase_ != TPhase::Done && socket_->bytesAvailable() > 0) {
+        answered_ = true;
+        switch (phase_) {
+        case TPhase::Head:
+            if (!ReadLine(line, kMaxHeadSize)) break;
+            if (!line.isEmpty()) head_ << line;
+            else if (!head_.isEmpty()) HeadEnded();
+            break;
+        case TPhase::Trailer:
+            if (ReadLine(line, kMaxHeadSize) && line.isEmpty()) Finish(QString());
+            break;
+        case TPhase::Body: {
+            qint64 n = std::min(socket_->bytesAvailable(), kPiece);
+            if (length_ >= 0) n = std::min(n, length_ - received_);
+            Deliver(socket_->read(n));
+            break;
+        }
+        case TPhase::ChunkSize: {
+            if (!ReadLine(line, kMaxChunkLine)) break;
+            headBytes_ = 0;
+            const QByteArray digits = line.split(';').front().trimmed();
+            bool ok = !digits.isEmpty() && digits.size() <= 16 &&
+                      std::all_of(digits.begin(), digits.end(), [](char c) { return std::isxdigit(uchar(c)); });
+            const qulonglong size = ok ? digits.toULongLong(&ok, 16) : 0;
+            if (!ok) {
+                Finish(Text(kInvalid));
+            } else if (size == 0) {
+                phase_ = TPhase::Trailer;
+            } else if (size > qulonglong(limit_ - received_)) {
+                // Refused as announced: not a byte of a chunk longer than what is left is read.
+                Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20));
+            } else {
+                chunkLeft_ = qint64(size);
+                phase_ = TPhase::ChunkData;
+            }
+            break;
+        }
+        case TPhase::ChunkData: {
+            const QByteArray piece = socket_->read(std::min({socket_->bytesAvailable(), kPiece, chunkLeft_}));
+            chunkLeft_ -= piece.size();
+            if (chunkLeft_ == 0) phase_ = TPhase::ChunkEnd;
+            Deliver(piece);
+            break;
+        }
+        case TPhase::ChunkEnd:
+            if (!ReadLine(line, kMaxChunkLine)) break;
+            headBytes_ = 0;
+            if (line.isEmpty()) phase_ = TPhase::ChunkSize;
+            else Finish(Text(kInvalid));
+            break;
+        case TPhase::Done: break;
+        }
+    }
+    reading_ = false;
+}
+
+void THttpGet::HeadEnded()
+{
+    const QByteArray statusLine = head_.value(0);
+    const QList<QByteArray> parts = statusLine.split(' ');
+    bool ok = statusLine.startsWith("HTTP/1.") && parts.size() >= 2 && parts[1].size() == 3;
+    const int status = ok ? parts[1].toInt(&ok) : 0;
+    if (!ok || status < 100) return Finish(Text(kInvalid));
+    if (status < 200) {
+        // An interim answer: the real one follows, within the same time for the head.
+        head_.clear();
+        headBytes_ = 0;
+        return;
+    }
+    headClock_.stop();
+    status_ = status;
+    reason_ = QString::fromUtf8(statusLine.mid(parts[0].size() + 5)).trimmed();
+
+    QByteArray location, encoding;
+    QList<QByteArray> lengths;
+    for (qsizetype i = 1; i < head_.size(); ++i) {
+        const qsizetype colon = head_[i].indexOf(':');
+        if (colon <= 0) continue;
+        const QByteArray name = head_[i].left(colon).trimmed().toLower();
+        const QByteArray value = head_[i].mid(colon + 1).trimmed();
+        if (name == "location") location = value;
+        else if (name == "transfer-encoding") encoding += value.toLower();
+        else if (name == "content-length") lengths << value;
+        else if (name == "set-cookie") cookies_.setCookiesFromUrl(QNetworkCookie::parseCookies(value), url_);
+    }
+    head_.clear();
+    if (OnStatus) OnStatus(status_, reason_);
+    if (phase_ == TPhase::Done) return;
+
+    if (IsRedirect(status_) && !location.isEmpty()) {
+        const QUrl next = url_.resolved(QUrl::fromEncoded(location));
+        if (++redirects_ > kMaxRedirects) return Finish(QStringLiteral("trop de redirections"));
+        if (url_.scheme().toLower() == u"https" && next.scheme().toLower() != u"https")
+            return Finish(QStringLiteral("redirection refusée : elle quitte https pour http"));
+        DropSocket();
+        if (OnRedirected) OnRedirected();
+        if (phase_ == TPhase::Done) return;
+        return Open(next);
+    }
+    // Another status ends the fetch; the caller tells it.
+    if (status_ != 200) return Finish(QString());
+
+    chunked_ = encoding.contains("chunked");
+    if (!chunked_ && !lengths.isEmpty()) {
+        const QByteArray first = lengths[0];
+        ok = !first.isEmpty() && first.size() <= 18 &&
+             std::all_of(first.begin(), first.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+             std::all_of(lengths.begin(), lengths.end(), [&](const QByteArray& l) { return l == first; });
+        if (!ok) return Finish(Text(kInvalid));
+        length_ = first.toLongLong();
+    }
+    if (length_ > limit_)
+        return Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20));
+    if (length_ < 0 && lengthRequired_) return Finish(Text(kUnsized));
+    phase_ = chunked_ ? TPhase::ChunkSize : TPhase::Body;
+    headBytes_ = 0;
+    if (OnBodyBegin) OnBodyBegin(length_);
+    if (length_ == 0 && phase_ != TPhase::Done) Finish(QString());
+}
+
+void THttpGet::Deliver(const QByteArray& piece)
+{
+    if (piece.isEmpty()) return;
+    received_ += piece.size();
+    if (received_ > limit_)
+        return Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20));
+    if (OnBody) {
+        const QString failure = OnBody(piece, received_);
+        if (!failure.isEmpty()) return Finish(failure);
+    }
+    if (phase_ == TPhase::Body && received_ == length_) Finish(QString());
+}
+
+void THttpGet::Closed()
+{
+    if (phase_ == TPhase::Done) return;
+    if (reading_) {
+        // Closed while a callback ran inside Read: what the socket still holds is read first.
+        QTimer::singleShot(0, this, [this, s = socket_] {
+            if (s && s == socket_) Closed();
+        });
+        return;
+    }
+    Read();
+    if (phase_ == TPhase::Done) return;
+    if (!answered_) Finish(QStringLiteral("le serveur a fermé la connexion sans répondre"));
+    else if (phase_ == TPhase::Head) Finish(Text(kInvalid));
+    else if (phase_ == TPhase::Body && length_ < 0)
+        // The end of a body without length cannot be told from a cut.
+        Finish(Text(kUnsized));
+    else Finish(QStringLiteral("le fichier reçu est incomplet (connexion fermée par le serveur)"));
+}
+
+void THttpGet::Finish(const QString& failure)
+{
+    if (phase_ == TPhase::Done) return;
+    phase_ = TPhase::Done;
+    failure_ = failure;
+    idle_.stop();
+    headClock_.stop();
+    DropSocket();
+    if (loop_) loop_->quit();
+}
+
+void THttpGet::DropSocket()
+{
+    if (!socket_) return;
+    QAbstractSocket* s = socket_;
+    socket_ = nullptr;
+    disconnect(s, nullptr, this, nullptr);
+    s->abort();
+    s->deleteLater();
 }
 
 }  // namespace vyx

@@ -20,76 +20,76 @@ class QEventLoop;
 namespace vyx {
 
 class THttpGet : public QObject {
- public:
-  using THeaders = QList<QPair<QByteArray, QByteArray>>;
+public:
+    using THeaders = QList<QPair<QByteArray, QByteArray>>;
 
-  explicit THttpGet(QObject* parent = nullptr);
-  ~THttpGet() override;
+    explicit THttpGet(QObject* parent = nullptr);
+    ~THttpGet() override;
 
-  // Each connection begins (also after a redirect).
-  std::function<void(const QString& host)> OnConnecting;
-  // Each answer's status line.
-  std::function<void(int status, const QString& reason)> OnStatus;
-  // The final answer's body begins; total is -1 when its length is not announced.
-  std::function<void(qint64 total)> OnBodyBegin;
-  // A piece of the body (at most kPiece bytes); a non-empty result stops the fetch with it.
-  std::function<QString(const QByteArray& piece, qint64 received)> OnBody;
-  // A redirect is followed: what the body gave so far is not the file.
-  std::function<void()> OnRedirected;
+    // Each connection begins (also after a redirect).
+    std::function<void(const QString& host)> OnConnecting;
+    // Each answer's status line.
+    std::function<void(int status, const QString& reason)> OnStatus;
+    // The final answer's body begins; total is -1 when its length is not announced.
+    std::function<void(qint64 total)> OnBodyBegin;
+    // A piece of the body (at most kPiece bytes); a non-empty result stops the fetch with it.
+    std::function<QString(const QByteArray& piece, qint64 received)> OnBody;
+    // A redirect is followed: what the body gave so far is not the file.
+    std::function<void()> OnRedirected;
 
-  // Fetches url (http or https) in a local event loop. limit bounds the body; lengthRequired
-  // refuses a body of unannounced length as soon as its headers arrive. The result is empty
-  // when the body came whole with status 200, or when Abort was called; otherwise it says why.
-  // A final status other than 200 gives an empty result too: see Status.
-  QString Run(const QUrl& url, const THeaders& headers, qint64 limit, bool lengthRequired);
-  void Abort();
-  bool Running() const { return loop_ != nullptr; }
-  bool Aborted() const { return aborted_; }
-  int Status() const { return status_; }
-  QString Reason() const { return reason_; }
-  QUrl Url() const { return url_; }
+    // Fetches url (http or https) in a local event loop. limit bounds the body; lengthRequired
+    // refuses a body of unannounced length as soon as its headers arrive. The result is empty
+    // when the body came whole with status 200, or when Abort was called; otherwise it says why.
+    // A final status other than 200 gives an empty result too: see Status.
+    QString Run(const QUrl& url, const THeaders& headers, qint64 limit, bool lengthRequired);
+    void Abort();
+    bool Running() const { return loop_ != nullptr; }
+    bool Aborted() const { return aborted_; }
+    int Status() const { return status_; }
+    QString Reason() const { return reason_; }
+    QUrl Url() const { return url_; }
 
-  static constexpr qint64 kPiece = 64 * 1024;
-  // The whole head of an answer (status line and headers), and of a chunk trailer.
-  static constexpr qint64 kMaxHeadSize = 64 * 1024;
-  // From the request to the end of the head; a server that stops sending fails sooner.
-  static constexpr int kHeadTimeoutMs = 30000;
-  static constexpr int kIdleTimeoutMs = 60000;
-  static constexpr int kMaxRedirects = 10;
+    static constexpr qint64 kPiece = 64 * 1024;
+    // The whole head of an answer (status line and headers), and of a chunk trailer.
+    static constexpr qint64 kMaxHeadSize = 64 * 1024;
+    // From the request to the end of the head; a server that stops sending fails sooner.
+    static constexpr int kHeadTimeoutMs = 30000;
+    static constexpr int kIdleTimeoutMs = 60000;
+    static constexpr int kMaxRedirects = 10;
 
- private:
-  enum class TPhase { Head, Body, ChunkSize, ChunkData, ChunkEnd, Trailer, Done };
+private:
+    enum class TPhase { Head, Body, ChunkSize, ChunkData, ChunkEnd, Trailer, Done };
 
-  void Open(const QUrl& url);
-  void Read();
-  bool ReadLine(QByteArray& line, qint64 budget);
-  void HeadEnded();
-  void Deliver(const QByteArray& piece);
-  void Closed();
-  void Finish(const QString& failure);
-  void DropSocket();
+    void Open(const QUrl& url);
+    void Read();
+    bool ReadLine(QByteArray& line, qint64 budget);
+    void HeadEnded();
+    void Deliver(const QByteArray& piece);
+    void Closed();
+    void Finish(const QString& failure);
+    void DropSocket();
 
-  THeaders request_;
-  qint64 limit_ = 0;
-  bool lengthRequired_ = false;
-  QNetworkCookieJar cookies_;
+    THeaders request_;
+    qint64 limit_ = 0;
+    bool lengthRequired_ = false;
+    QNetworkCookieJar cookies_;
 
-  QUrl url_;
-  QPointer<QAbstractSocket> socket_;
-  QEventLoop* loop_ = nullptr;
-  QTimer idle_, headClock_;
-  QString failure_;
-  bool aborted_ = false, reading_ = false, answered_ = false;
-  int redirects_ = 0;
+    QUrl url_;
+    QPointer<QAbstractSocket> socket_;
+    QEventLoop* loop_ = nullptr;
+    QTimer idle_, headClock_;
+    QString failure_;
+    bool aborted_ = false, reading_ = false, answered_ = false;
+    int redirects_ = 0;
 
-  TPhase phase_ = TPhase::Head;
-  QByteArray line_;       // the line being read
-  qint64 headBytes_ = 0;  // of the head being read
-  QList<QByteArray> head_;
-  int status_ = 0;
-  QString reason_;
-  qint64 length_ = -1, received_ = 0, chunkLeft_ = 0;
-  bool chunked_ = false;
+    TPhase phase_ = TPhase::Head;
+    QByteArray line_;       // the line being read
+    qint64 headBytes_ = 0;  // of the head being read
+    QList<QByteArray> head_;
+    int status_ = 0;
+    QString reason_;
+    qint64 length_ = -1, received_ = 0, chunkLeft_ = 0;
+    bool chunked_ = false;
 };
 
 }  // namespace vyx

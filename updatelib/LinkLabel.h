@@ -12,31 +12,31 @@ class QScrollArea;
 namespace vyx {
 
 class TLinkLabel : public QLabel {
-  Q_OBJECT
- public:
-  // Fills the text of <dynamic> tag number tagNumber (numbered from 0 in order of appearance).
-  using DynamicTagInitEvent = std::function<void(QObject* sender, QString& text, int tagNumber)>;
-  using LinkClickEvent = std::function<void(QObject* sender, int linkNumber, const QString& linkText)>;
+    Q_OBJECT
+public:
+    // Fills the text of <dynamic> tag number tagNumber (numbered from 0 in order of appearance).
+    using DynamicTagInitEvent = std::function<void(QObject* sender, QString& text, int tagNumber)>;
+    using LinkClickEvent = std::function<void(QObject* sender, int linkNumber, const QString& linkText)>;
 
-  explicit TLinkLabel(QWidget* parent = nullptr);
+    explicit TLinkLabel(QWidget* parent = nullptr);
 
-  // Setting the caption renders it at once, asking for every <dynamic> tag.
-  void setCaption(const QString& markup);
-  QString caption() const { return caption_; }
-  // The text as the user reads it.
-  QString plainText() const;
-  // The plain texts of the links, in order.
-  QStringList links() const { return links_; }
+    // Setting the caption renders it at once, asking for every <dynamic> tag.
+    void setCaption(const QString& markup);
+    QString caption() const { return caption_; }
+    // The text as the user reads it.
+    QString plainText() const;
+    // The plain texts of the links, in order.
+    QStringList links() const { return links_; }
 
-  DynamicTagInitEvent OnDynamicTagInit;
-  LinkClickEvent OnLinkClick;
+    DynamicTagInitEvent OnDynamicTagInit;
+    LinkClickEvent OnLinkClick;
 
- private:
-  void render();
-  void linkActivatedHandler(const QString& href);
+private:
+    void render();
+    void linkActivatedHandler(const QString& href);
 
-  QString caption_;
-  QStringList links_;
+    QString caption_;
+    QStringList links_;
 };
 
 // Fills a borderless scroll box placed at rect with a link label aligned to its top, as high as

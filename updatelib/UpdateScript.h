@@ -8,14 +8,14 @@
 namespace vyx {
 
 class TUpdateScript {
- public:
-  // Reads at most 1 MiB; any bytes are accepted (a text that is not INI has no sections).
-  bool LoadFromFile(const QString& path);
-  void LoadFromText(const QByteArray& text);
-  QString ReadString(const QString& section, const QString& key, const QString& fallback) const;
+public:
+    // Reads at most 1 MiB; any bytes are accepted (a text that is not INI has no sections).
+    bool LoadFromFile(const QString& path);
+    void LoadFromText(const QByteArray& text);
+    QString ReadString(const QString& section, const QString& key, const QString& fallback) const;
 
- private:
-  QHash<QString, QHash<QString, QString>> sections_;
+private:
+    QHash<QString, QHash<QString, QString>> sections_;
 };
 
 }  // namespace vyx

@@ -32,29 +32,35 @@
 #ifdef __cplusplus
 /* The version-block value that GetFileInfos reads; each name is the key it reads. One byte. */
 enum class TInfo : uint8_t {
-  CompanyName = 0,
-  FileDescription = 1,
-  FileVersion = 2,
-  InternalName = 3,
-  LegalCopyright = 4,
-  OriginalFilename = 5,
-  ProductName = 6,
-  ProductVersion = 7
+    CompanyName = 0,
+    FileDescription = 1,
+    FileVersion = 2,
+    InternalName = 3,
+    LegalCopyright = 4,
+    OriginalFilename = 5,
+    ProductName = 6,
+    ProductVersion = 7
 };
 extern "C" {
 #else
 typedef uint8_t TInfo;
 enum {
-  CompanyName = 0, FileDescription = 1, FileVersion = 2, InternalName = 3,
-  LegalCopyright = 4, OriginalFilename = 5, ProductName = 6, ProductVersion = 7
+    CompanyName = 0,
+    FileDescription = 1,
+    FileVersion = 2,
+    InternalName = 3,
+    LegalCopyright = 4,
+    OriginalFilename = 5,
+    ProductName = 6,
+    ProductVersion = 7
 };
 #endif
 
 typedef struct TVersion {
-  int32_t Major;
-  int32_t Minor;
-  int32_t Release;
-  int32_t Build;
+    int32_t Major;
+    int32_t Minor;
+    int32_t Release;
+    int32_t Build;
 } TVersion;
 
 /* Called by the Details button of the message dialog with the text "c". */
@@ -64,23 +70,23 @@ typedef void (*TVyxDetailsProc)(const char* Text);
  * caption hides its button (or the check box); a nil OnDetails disables Details. Icon is the
  * address of a QIcon that the caller keeps alive during the call, or 0 (custom kinds only). */
 typedef struct TVyxMsgInfoIn {
-  uint8_t Kind;
-  const char* Title;
-  const char* Description;
-  const char* ActionText;
-  const char* NeverPromptCaption;
-  const char* ContinueCaption;
-  const char* CancelCaption;
-  const char* DetailsCaption;
-  TVyxDetailsProc OnDetails;
-  uintptr_t Icon;
-  const char* Caption;
+    uint8_t Kind;
+    const char* Title;
+    const char* Description;
+    const char* ActionText;
+    const char* NeverPromptCaption;
+    const char* ContinueCaption;
+    const char* CancelCaption;
+    const char* DetailsCaption;
+    TVyxDetailsProc OnDetails;
+    uintptr_t Icon;
+    const char* Caption;
 } TVyxMsgInfoIn;
 
 /* ModalResult: 1 Continue, 2 Cancel or the close box. */
 typedef struct TVyxMsgInfoOut {
-  int32_t ModalResult;
-  uint8_t NeverPromptAgainChecked;
+    int32_t ModalResult;
+    uint8_t NeverPromptAgainChecked;
 } TVyxMsgInfoOut;
 
 /* Closes the wait window shown by ShowWaitMessage; nothing when none is shown. */

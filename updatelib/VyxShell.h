@@ -25,9 +25,8 @@ QString ApplicationTitle();
 bool GuiAvailable();
 
 // A modal message box; the answer is the button pressed.
-QMessageBox::StandardButton ShowMessageBox(QWidget* owner, QMessageBox::Icon icon,
-                                           const QString& title, const QString& text,
-                                           QMessageBox::StandardButtons buttons);
+QMessageBox::StandardButton ShowMessageBox(QWidget* owner, QMessageBox::Icon icon, const QString& title,
+                                           const QString& text, QMessageBox::StandardButtons buttons);
 // Called with each box just before it runs, so that tests can read and answer it.
 using MessageBoxObserver = std::function<void(QMessageBox*)>;
 void SetMessageBoxObserver(MessageBoxObserver observer);

@@ -12,34 +12,36 @@
 namespace vyx {
 namespace {
 
-QPointer<TWaitForm>& Shown() {
-  static QPointer<TWaitForm> form;
-  return form;
+QPointer<TWaitForm>& Shown()
+{
+    static QPointer<TWaitForm> form;
+    return form;
 }
 
-void CloseShown() {
-  if (TWaitForm* form = Shown().data()) {
-    Shown() = nullptr;
-    form->close();
-    delete form;
-  }
+void CloseShown()
+{
+    if (TWaitForm* form = Shown().data()) {
+        Shown() = nullptr;
+        form->close();
+        delete form;
+    }
 }
 
 }  // namespace
 
-TWaitForm::TWaitForm(QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
-  setObjectName(QStringLiteral("WaitForm"));
-  setFont(FormFont(font(), "MS Sans Serif", 11));
-  resize(206, 48);
-  InfoPanel = new QLabel(this);
-  InfoPanel->setObjectName(QStringLiteral("InfoPanel"));
-  InfoPanel->setTextFormat(Qt::PlainText);
-  InfoPanel->setAlignment(Qt::AlignCenter);
-  InfoPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(InfoPanel);
+TWaitForm::TWaitForm(QWidget* owner) : QWidget(owner, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("WaitForm"));
+    setFont(FormFont(font(), "MS Sans Serif", 11));
+    resize(206, 48);
+    InfoPanel = new QLabel(this);
+    InfoPanel->setObjectName(QStringLiteral("InfoPanel"));
+    InfoPanel->setTextFormat(Qt::PlainText);
+    InfoPanel->setAlignment(Qt::AlignCenter);
+    InfoPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(InfoPanel);
 }
 
 TWaitForm* WaitForm() { return Shown().data(); }
@@ -48,32 +50,34 @@ TWaitForm* WaitForm() { return Shown().data(); }
 
 using namespace vyx;
 
-extern "C" void ShowWaitMessage(uintptr_t AppHandle, const char* Text) {
-  try {
-    if (!GuiAvailable()) return;
-    SetApplicationWindow(AppHandle);
-    // Only one wait window is remembered, so an older one is closed rather than orphaned.
-    CloseShown();
-    auto* form = new TWaitForm(ApplicationWindow());
-    Shown() = form;
-    const QString text = QString::fromUtf8(Text ? Text : "");
-    form->InfoPanel->setText(text);
-    form->resize(QFontMetrics(form->font()).horizontalAdvance(text) + 60, form->height());
-    QScreen* screen = ApplicationWindow() ? ApplicationWindow()->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-      QRect frame = form->geometry();
-      frame.moveCenter(screen->geometry().center());
-      form->move(frame.topLeft());
+extern "C" void ShowWaitMessage(uintptr_t AppHandle, const char* Text)
+{
+    try {
+        if (!GuiAvailable()) return;
+        SetApplicationWindow(AppHandle);
+        // Only one wait window is remembered, so an older one is closed rather than orphaned.
+        CloseShown();
+        auto* form = new TWaitForm(ApplicationWindow());
+        Shown() = form;
+        const QString text = QString::fromUtf8(Text ? Text : "");
+        form->InfoPanel->setText(text);
+        form->resize(QFontMetrics(form->font()).horizontalAdvance(text) + 60, form->height());
+        QScreen* screen = ApplicationWindow() ? ApplicationWindow()->screen() : QGuiApplication::primaryScreen();
+        if (screen) {
+            QRect frame = form->geometry();
+            frame.moveCenter(screen->geometry().center());
+            form->move(frame.topLeft());
+        }
+        form->show();
+        form->repaint();
+    } catch (...) {
     }
-    form->show();
-    form->repaint();
-  } catch (...) {
-  }
 }
 
-extern "C" void CloseWaitMessage() {
-  try {
-    CloseShown();
-  } catch (...) {
-  }
+extern "C" void CloseWaitMessage()
+{
+    try {
+        CloseShown();
+    } catch (...) {
+    }
 }

@@ -9,11 +9,11 @@ class QLabel;
 namespace vyx {
 
 class TWaitForm : public QWidget {
-  Q_OBJECT
- public:
-  explicit TWaitForm(QWidget* owner);
+    Q_OBJECT
+public:
+    explicit TWaitForm(QWidget* owner);
 
-  QLabel* InfoPanel;
+    QLabel* InfoPanel;
 };
 
 // The wait window shown, or null.

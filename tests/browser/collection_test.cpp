@@ -3,9 +3,9 @@
 // refresh of selected rows. Every collection is written by the independent MP3 writer at test
 // time; mutagen rewrites a tag behind the program's back. Settings and program folders are
 // temporary.
+#include "AppTestMain.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
-#include "AppTestMain.h"
 #include "ListOrder.h"
 #include "Program.h"
 #include "Unit1.h"
@@ -237,7 +237,9 @@ TEST_F(Scan, AnEmptyFirstWalkGivesOneNothingArtist)
 
 TEST_F(Scan, ElevenFieldsOfARowAndTheListColumns)
 {
-    gen::TagTexts t = tags("B\xe9" "atrice", "Plein \xe9t\xe9", "Chanson", "Jazz");
+    gen::TagTexts t = tags("B\xe9"
+                           "atrice",
+                           "Plein \xe9t\xe9", "Chanson", "Jazz");
     t.year = "1987";
     t.track = "3/12";
     t.comment = "Tr\xe8s bien";
@@ -246,9 +248,10 @@ TEST_F(Scan, ElevenFieldsOfARowAndTheListColumns)
     walk();
     ASSERT_EQ(FileCount, 1);
     const std::string size = SizeInMegabytes(int64_t(fs::file_size(path)));
-    EXPECT_THAT(FileTable.at(1).fields,
-                ElementsAre("B\xe9" "atrice", "Chanson", "1987", "Plein \xe9t\xe9", "3/12", "Tr\xe8s bien", "Jazz",
-                            folder_ + "/Sous dossier/", "", size, path));
+    EXPECT_THAT(FileTable.at(1).fields, ElementsAre("B\xe9"
+                                                    "atrice",
+                                                    "Chanson", "1987", "Plein \xe9t\xe9", "3/12", "Tr\xe8s bien",
+                                                    "Jazz", folder_ + "/Sous dossier/", "", size, path));
     EXPECT_EQ(FilePaths.at(1), path);
     EXPECT_EQ(size, "2.5");
 
@@ -256,16 +259,17 @@ TEST_F(Scan, ElevenFieldsOfARowAndTheListColumns)
     ASSERT_EQ(Form1->ListModel->rowCount(), 1);
     Strings cells;
     for (int c = 0; c < FileListModel::ColumnCount; ++c) cells.push_back(Form1->ListModel->cell(0, c));
-    EXPECT_THAT(cells, ElementsAre("B\xe9" "atrice", "Chanson", "3/12", "Plein \xe9t\xe9", path,
-                                   folder_ + "/Sous dossier/", "", size, "Jazz", "Tr\xe8s bien", "1987"));
+    EXPECT_THAT(cells, ElementsAre("B\xe9"
+                                   "atrice",
+                                   "Chanson", "3/12", "Plein \xe9t\xe9", path, folder_ + "/Sous dossier/", "", size,
+                                   "Jazz", "Tr\xe8s bien", "1987"));
     Strings captions;
     for (int c = 0; c < FileListModel::ColumnCount; ++c)
         captions.push_back(display(Form1->ListModel->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()));
     EXPECT_THAT(captions, ElementsAre("Artiste", "Titre", "Piste", "Album", "Nom du fichier", "Répertoire", "Durée",
                                       "Taille (Mo)", "Genre", "Commentaires", "Année"));
     // Tag texts are ISO-8859-1 and show as such.
-    EXPECT_EQ(display(Form1->ListModel->data(Form1->ListModel->index(0, 0), Qt::DisplayRole).toString()),
-              "Béatrice");
+    EXPECT_EQ(display(Form1->ListModel->data(Form1->ListModel->index(0, 0), Qt::DisplayRole).toString()), "Béatrice");
 }
 
 TEST_F(Scan, OnlyACommentWithAnEmptyDescriptionIsTaken)
@@ -309,8 +313,8 @@ TEST_F(Scan, SizesInMegabytesWithTheUsersSeparatorHalfToEven)
 {
     // Byte counts whose hundredths of a MiB end exactly on a half: 0.125, 0.375, 0.625 MiB.
     const std::vector<std::pair<int64_t, std::pair<std::string, std::string>>> cases = {
-        {1572864, {"1,5", "1.5"}},     {1048576, {"1", "1"}},         {131072, {"0,12", "0.12"}},
-        {393216, {"0,38", "0.38"}},    {655360, {"0,62", "0.62"}},    {10485760, {"10", "10"}},
+        {1572864, {"1,5", "1.5"}},          {1048576, {"1", "1"}},        {131072, {"0,12", "0.12"}},
+        {393216, {"0,38", "0.38"}},         {655360, {"0,62", "0.62"}},   {10485760, {"10", "10"}},
         {1048576 + 5243, {"1,01", "1.01"}}, {1048576 + 5242, {"1", "1"}}, {3 * 1048576 + 524288, {"3,5", "3.5"}},
     };
     std::vector<std::string> paths;
@@ -383,7 +387,9 @@ TEST_F(Scan, TheWaitBoxNamesEachFileAsItIsRead)
 
 TEST_F(Scan, TheWaitBoxElidesALongNameInTheMiddle)
 {
-    const std::string name = "D\xc3\xa9" "but " + std::string(200, 'x') + " fin.mp3";
+    const std::string name = "D\xc3\xa9"
+                             "but " +
+                             std::string(200, 'x') + " fin.mp3";
     Form3->Show();
     Form3->ShowFileName(name);
     Form3->Hide();  // the box takes the name before it goes
@@ -587,8 +593,7 @@ TEST_F(Tree, NothingNodesListTheFilesWithAnEmptyValue)
     QTreeWidgetItem* x = child(treeRoot(), "X");
     EXPECT_THAT(childTexts(x), ::testing::UnorderedElementsAre("<Rien>", "Disque"));
     click(child(x, "<Rien>"));
-    EXPECT_EQ(listPaths(),
-              tablePathsWhere([](const FileRow& r) { return r[fArtist] == "X" && r[fAlbum].empty(); }));
+    EXPECT_EQ(listPaths(), tablePathsWhere([](const FileRow& r) { return r[fArtist] == "X" && r[fAlbum].empty(); }));
     EXPECT_EQ(listPaths().size(), 1u);
     // An album under "<Rien>": the files with no artist on that album.
     click(child(nothing, "Disque"));
@@ -649,7 +654,8 @@ TEST_F(Tree, AGenreNodeListsEachFileOnce)
     EXPECT_EQ(panel(1), "3 fichier(s)");
     // An album under a genre: that album's files of the genre.
     click(child(child(treeRoot(), "Rock"), "Deux"));
-    EXPECT_EQ(listPaths(), tablePathsWhere([](const FileRow& r) { return r[fGenre] == "Rock" && r[fAlbum] == "Deux"; }));
+    EXPECT_EQ(listPaths(),
+              tablePathsWhere([](const FileRow& r) { return r[fGenre] == "Rock" && r[fAlbum] == "Deux"; }));
     EXPECT_EQ(panel(1), "1 fichier(s)");
 }
 
@@ -711,7 +717,16 @@ TEST_F(List, TheSizeHeaderSortsAsText)
 
 TEST_F(List, TheArtistHeaderFoldsOnlyAToZAndKeepsEqualRowsInOrder)
 {
-    const char* const artists[] = {"beta", "\xc9mile", "alpha2", "SAME", "zed", "\xe9" "a", "Alpha", "same", "Same"};
+    const char* const artists[] = {"beta",
+                                   "\xc9mile",
+                                   "alpha2",
+                                   "SAME",
+                                   "zed",
+                                   "\xe9"
+                                   "a",
+                                   "Alpha",
+                                   "same",
+                                   "Same"};
     for (size_t i = 0; i < std::size(artists); ++i)
         put("d" + std::to_string(i % 3) + "/" + std::to_string(i) + ".mp3",
             mp3(tags(artists[i], "Album", "t" + std::to_string(9 - i))));
@@ -721,7 +736,9 @@ TEST_F(List, TheArtistHeaderFoldsOnlyAToZAndKeepsEqualRowsInOrder)
     const Strings sorted = listColumn(0);
     // Letters a-z without regard to case; É (0xC9) and é (0xE9) by their byte, after z.
     EXPECT_THAT(Strings(sorted.begin(), sorted.begin() + 3), ElementsAre("Alpha", "alpha2", "beta"));
-    EXPECT_THAT(Strings(sorted.begin() + 6, sorted.end()), ElementsAre("zed", "\xc9mile", "\xe9" "a"));
+    EXPECT_THAT(Strings(sorted.begin() + 6, sorted.end()), ElementsAre("zed", "\xc9mile",
+                                                                       "\xe9"
+                                                                       "a"));
     // Equal keys ("SAME", "same", "Same") keep the order they had: table order here.
     const Strings paths = listPaths();
     EXPECT_EQ(Strings(paths.begin() + 3, paths.begin() + 6), tablePathsWhere([](const FileRow& r) {
@@ -743,13 +760,27 @@ TEST_F(List, TheArtistHeaderFoldsOnlyAToZAndKeepsEqualRowsInOrder)
 TEST_F(List, LongTextsAndPathsSortAsTheFoldingCompareOrdersThem)
 {
     const std::string a26 = "abcdefghijklmnopqrstuvwxyz";
-    const std::string titles[] = {a26 + "-1", "ABCDEFGHIJKLMNOPQRSTUVWXYZ-1", a26, "abcdefghijklmnop", "abcdefghijklmno",
-                                  "abcdefghijklmnopq", "ABCDEFGHIJKLMNOPQ", a26 + "-0", a26 + "-1\xe9", "abcdefghijklmnopQRSTUVWXYZ-1 plus",
-                                  "abcdefghijklmnop\xc9", "a", "A", a26 + a26 + "!", a26 + a26, a26 + "-1"};
+    const std::string titles[] = {a26 + "-1",
+                                  "ABCDEFGHIJKLMNOPQRSTUVWXYZ-1",
+                                  a26,
+                                  "abcdefghijklmnop",
+                                  "abcdefghijklmno",
+                                  "abcdefghijklmnopq",
+                                  "ABCDEFGHIJKLMNOPQ",
+                                  a26 + "-0",
+                                  a26 + "-1\xe9",
+                                  "abcdefghijklmnopQRSTUVWXYZ-1 plus",
+                                  "abcdefghijklmnop\xc9",
+                                  "a",
+                                  "A",
+                                  a26 + a26 + "!",
+                                  a26 + a26,
+                                  a26 + "-1"};
     for (size_t i = 0; i < std::size(titles); ++i) {
         // Names that agree on 16 bytes and more past the common folder, in two folders.
         const std::string name = std::string(i % 2 ? "Un dossier au nom long/" : "un dossier au nom long/") +
-                                 (i % 3 ? "Le même début de nom, " : "le même début de nom, ") + titles[(i * 7) % std::size(titles)] + ".mp3";
+                                 (i % 3 ? "Le même début de nom, " : "le même début de nom, ") +
+                                 titles[(i * 7) % std::size(titles)] + ".mp3";
         put(name, mp3(tags("Artiste", "Album", titles[i])));
     }
     walk();
@@ -770,7 +801,8 @@ TEST_F(List, LongTextsAndPathsSortAsTheFoldingCompareOrdersThem)
 TEST_F(List, SelectionFollowsItsRowsAndSelectAllTakesEveryRow)
 {
     std::vector<std::string> paths;
-    for (int i = 0; i < 8; ++i) paths.push_back(put(std::to_string(i) + ".mp3", mp3(tags("Artiste " + std::to_string(7 - i)))));
+    for (int i = 0; i < 8; ++i)
+        paths.push_back(put(std::to_string(i) + ".mp3", mp3(tags("Artiste " + std::to_string(7 - i)))));
     walk();
     const std::string wanted1 = paths[2], wanted2 = paths[5];
     selectListRows({listRowOf(wanted1), listRowOf(wanted2)});
@@ -825,8 +857,8 @@ TEST_F(Refresh, ASelectedRowWhoseFileWentAwayKeepsItsValues)
     EXPECT_EQ(rowOf(gone).fields, before.fields);
     Strings cells;
     for (int c = 0; c < FileListModel::ColumnCount; ++c) cells.push_back(Form1->ListModel->cell(row, c));
-    EXPECT_THAT(cells, ElementsAre("Parti", "Titre", "", "Disque", gone, folder_ + "/", "", before[fSizeMo], "Pop", "",
-                                   ""));
+    EXPECT_THAT(cells,
+                ElementsAre("Parti", "Titre", "", "Disque", gone, folder_ + "/", "", before[fSizeMo], "Pop", "", ""));
 }
 
 }  // namespace

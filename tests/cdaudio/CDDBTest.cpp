@@ -16,22 +16,21 @@ namespace {
 using cdtest::Answer;
 using cdtest::CddbServer;
 
-const char* const Entry =
-    "210 rock 0c012a02 CD database entry follows (until terminating `.')\r\n"
-    "# xmcd\r\n"
-    "# Track frame offsets:\r\n"
-    "#\t150\r\n"
-    "DISCID=0c012a02\r\n"
-    "DTITLE=Les Rita Mitsouko / Marc et Robert, \xE9\r\n"
-    "DTITLE=dition remasteris\xE9\x65\r\n"
-    "DYEAR=1988\r\n"
-    "ttitle0=Le petit train\r\n"
-    "TTITLE1=a=b, the first part of a long title \r\n"
-    "TTITLE1=and its continuation\r\n"
-    "TTITLE2=\r\n"
-    "EXTT0=extended\r\n"
-    "EXTD=\r\n"
-    ".\r\n";
+const char* const Entry = "210 rock 0c012a02 CD database entry follows (until terminating `.')\r\n"
+                          "# xmcd\r\n"
+                          "# Track frame offsets:\r\n"
+                          "#\t150\r\n"
+                          "DISCID=0c012a02\r\n"
+                          "DTITLE=Les Rita Mitsouko / Marc et Robert, \xE9\r\n"
+                          "DTITLE=dition remasteris\xE9\x65\r\n"
+                          "DYEAR=1988\r\n"
+                          "ttitle0=Le petit train\r\n"
+                          "TTITLE1=a=b, the first part of a long title \r\n"
+                          "TTITLE1=and its continuation\r\n"
+                          "TTITLE2=\r\n"
+                          "EXTT0=extended\r\n"
+                          "EXTD=\r\n"
+                          ".\r\n";
 
 struct CDDB : ::testing::Test {
     static cdtest::DiscSet& discs()
@@ -47,11 +46,17 @@ struct CDDB : ::testing::Test {
     {
         cddb.Server = server.base().toStdString();
         cddb.OnSendData = [this](TCDDBConnect*, const std::string& url) { sent.push_back(url); };
-        cddb.OnReceiveData = [this](TCDDBConnect*, int32_t code, const std::string& text) { received.emplace_back(code, text); };
+        cddb.OnReceiveData = [this](TCDDBConnect*, int32_t code, const std::string& text) {
+            received.emplace_back(code, text);
+        };
     }
     std::string error(const std::function<void()>& f)
     {
-        try { f(); } catch (const std::exception& e) { return e.what(); }
+        try {
+            f();
+        } catch (const std::exception& e) {
+            return e.what();
+        }
         return "no error";
     }
 };
@@ -63,10 +68,10 @@ TEST_F(CDDB, QueryAndReadSendTheProtocolsRequests)
     cddb.UserName = "Jean Dupont&Co";
     cddb.ClientName = "Sonoverne";
     struct Case {
-        const char* query;    // the query's reply
+        const char* query;  // the query's reply
         int32_t code;
-        const char* read;     // the read command expected, or none
-        const char* result;   // start of what Query returns
+        const char* read;    // the read command expected, or none
+        const char* result;  // start of what Query returns
     } cases[] = {
         {"200 rock 0c012a02 Artist / Title\r\n", 200, "cddb+read+rock+0c012a02+", "210 rock"},
         {"211 close matches found\r\nrock 0c012a02 A / B\r\njazz 0c012a03 C / D\r\n.\r\n", 211, nullptr,
@@ -93,16 +98,17 @@ TEST_F(CDDB, QueryAndReadSendTheProtocolsRequests)
         EXPECT_EQ(server.targets[0], expectedQuery);
         EXPECT_EQ(sent[0], cddb.Server + expectedQuery.substr(6));
         ASSERT_EQ(server.targets.size(), c.read ? 2u : 1u);
-        if (c.read) {
-            EXPECT_EQ(server.targets[1], std::string("/~cddb/cddb.cgi?cmd=") + c.read + hello);
-        }
+        if (c.read) { EXPECT_EQ(server.targets[1], std::string("/~cddb/cddb.cgi?cmd=") + c.read + hello); }
         EXPECT_EQ(received.size(), server.targets.size()) << "one report per request";
         sent.clear();
         received.clear();
     }
     // Match lines as the chooser gives them back (their parts: cdaudio_rules_test).
     server.answers["read"] = {CddbServer::http(Entry)};
-    struct { const char* line; const char* command; } reads[] = {
+    struct {
+        const char* line;
+        const char* command;
+    } reads[] = {
         {"210 rock 0c012a02 Artist / Title", "cddb+read+rock+0c012a02+"},
         {"rock", "cddb+read+++"},
         {"r&b 0c012a02 x", "cddb+read+r%26b+0c012a02+"},
@@ -123,7 +129,8 @@ TEST_F(CDDB, EntryParsers)
     cddb.Read("rock 0c012a02 x");
     std::vector<std::string> titles{"stale"};
     cddb.GetTrackTitles(titles);
-    EXPECT_EQ(titles, (std::vector<std::string>{"Le petit train", "a=b, the first part of a long title and its continuation", ""}));
+    EXPECT_EQ(titles, (std::vector<std::string>{"Le petit train",
+                                                "a=b, the first part of a long title and its continuation", ""}));
     EXPECT_EQ(cddb.GetArtist(), "Les Rita Mitsouko");
     EXPECT_EQ(cddb.GetAlbumTitle(), "Marc et Robert, édition remasterisée");
     EXPECT_EQ(cddb.GetCategory(), "rock");
@@ -200,7 +207,8 @@ TEST_F(CDDB, RedirectsStayOnTheServerAsked)
     const QByteArray here = server.base().toLatin1();
     const QByteArray port = QByteArray::number(QUrl(server.base()).port());
     auto moved = [](const QByteArray& location) {
-        return Answer{"HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"};
+        return Answer{"HTTP/1.1 302 Found\r\nLocation: " + location +
+                      "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"};
     };
     struct Case {
         const char* name;

@@ -35,9 +35,11 @@ std::string libcddbId(const cdtest::Disc& d)
 
 TEST(CDInfo, MsfArithmetic)
 {
-    struct { uint32_t frames; int m, s, f; } rows[] = {
-        {0, 0, 0, 0}, {74, 0, 0, 74}, {75, 0, 1, 0}, {4499, 0, 59, 74}, {4500, 1, 0, 0},
-        {22500, 5, 0, 0}, {14270, 3, 10, 20}, {99 * 4500 + 59 * 75 + 74, 99, 59, 74}};
+    struct {
+        uint32_t frames;
+        int m, s, f;
+    } rows[] = {{0, 0, 0, 0},    {74, 0, 0, 74},   {75, 0, 1, 0},      {4499, 0, 59, 74},
+                {4500, 1, 0, 0}, {22500, 5, 0, 0}, {14270, 3, 10, 20}, {99 * 4500 + 59 * 75 + 74, 99, 59, 74}};
     for (auto& r : rows) {
         TMsfTime t;
         FramesToMsf(r.frames, t);
@@ -98,7 +100,11 @@ TEST(CDInfo, FailuresCarryTheDeviceText)
 {
     auto& set = discs();
     auto message = [](auto&& f) {
-        try { f(); } catch (const std::runtime_error& e) { return std::string(e.what()); }
+        try {
+            f();
+        } catch (const std::runtime_error& e) {
+            return std::string(e.what());
+        }
         return std::string("no error");
     };
     {

@@ -11,8 +11,8 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace cdtest {
@@ -28,8 +28,8 @@ struct TrackPlan {
 
 struct Disc {
     std::string cue, bin;
-    std::vector<uint8_t> image;        // every sector of the BIN file
-    std::vector<uint32_t> starts;      // sector of INDEX 01 of each track, then the lead-out
+    std::vector<uint8_t> image;    // every sector of the BIN file
+    std::vector<uint32_t> starts;  // sector of INDEX 01 of each track, then the lead-out
     std::vector<bool> audio;
     // Bytes of the image a rip of track t (1-based) must give: its INDEX 01 up to the next one.
     std::vector<uint8_t> trackBytes(size_t t) const
@@ -68,8 +68,10 @@ inline void appendAudio(std::vector<uint8_t>& out, const TrackPlan& t, uint32_t 
             l = int16_t(seed >> 16);
             r = int16_t(seed);
         }
-        out.push_back(uint8_t(l)); out.push_back(uint8_t(uint16_t(l) >> 8));
-        out.push_back(uint8_t(r)); out.push_back(uint8_t(uint16_t(r) >> 8));
+        out.push_back(uint8_t(l));
+        out.push_back(uint8_t(uint16_t(l) >> 8));
+        out.push_back(uint8_t(r));
+        out.push_back(uint8_t(uint16_t(r) >> 8));
     }
 }
 
@@ -80,7 +82,9 @@ inline void appendData(std::vector<uint8_t>& out, uint32_t sectors, uint32_t fir
         for (int i = 1; i < 11; ++i) sector[size_t(i)] = 0xFF;  // sync pattern
         uint32_t lba = firstLba + s + 150;
         auto bcd = [](uint32_t v) { return uint8_t((v / 10) << 4 | (v % 10)); };
-        sector[12] = bcd(lba / 4500); sector[13] = bcd((lba / 75) % 60); sector[14] = bcd(lba % 75);
+        sector[12] = bcd(lba / 4500);
+        sector[13] = bcd((lba / 75) % 60);
+        sector[14] = bcd(lba % 75);
         sector[15] = 1;  // mode 1
         for (size_t i = 16; i < 2064; ++i) sector[i] = uint8_t(i * 7 + s);
         out.insert(out.end(), sector.begin(), sector.end());
@@ -146,7 +150,9 @@ inline Decoded decode(const std::string& mp3)
     r.rate = uint32_t(d[24] | d[25] << 8 | d[26] << 16 | d[27] << 24);
     if (r.channels < 1) return r;
     r.frames = long(d.size() - 44) / (2 * r.channels);
-    auto sample = [&](long k) { return int16_t(d[44 + size_t(k) * 2 * size_t(r.channels)] | d[45 + size_t(k) * 2 * size_t(r.channels)] << 8); };
+    auto sample = [&](long k) {
+        return int16_t(d[44 + size_t(k) * 2 * size_t(r.channels)] | d[45 + size_t(k) * 2 * size_t(r.channels)] << 8);
+    };
     long from = r.frames / 10, to = r.frames - r.frames / 10, rises = 0;
     for (long k = from + 1; k < to; ++k)
         if (sample(k - 1) < 0 && sample(k) >= 0) ++rises;
@@ -161,9 +167,12 @@ struct DiscSet {
     explicit DiscSet(const std::vector<std::pair<std::string, std::vector<TrackPlan>>>& extra = {})
     {
         using T = TrackPlan;
-        discs.push_back(makeDisc(folder, "tones", {{T::Tone, 300, 0, 440}, {T::Noise, 451, 0, 0}, {T::Tone, 200, 0, 1000}}));
-        discs.push_back(makeDisc(folder, "pregap", {{T::Noise, 160, 0, 0}, {T::Tone, 300, 150, 660}, {T::Noise, 77, 33, 0}}));
-        discs.push_back(makeDisc(folder, "mixed", {{T::Data, 600, 0, 0}, {T::Tone, 250, 150, 220}, {T::Noise, 99, 0, 0}}));
+        discs.push_back(
+            makeDisc(folder, "tones", {{T::Tone, 300, 0, 440}, {T::Noise, 451, 0, 0}, {T::Tone, 200, 0, 1000}}));
+        discs.push_back(
+            makeDisc(folder, "pregap", {{T::Noise, 160, 0, 0}, {T::Tone, 300, 150, 660}, {T::Noise, 77, 33, 0}}));
+        discs.push_back(
+            makeDisc(folder, "mixed", {{T::Data, 600, 0, 0}, {T::Tone, 250, 150, 220}, {T::Noise, 99, 0, 0}}));
         discs.push_back(makeDisc(folder, "single", {{T::Noise, 1234, 0, 0}}));
         std::vector<T> many;
         for (int i = 0; i < 99; ++i) many.push_back({i % 2 ? T::Noise : T::Tone, uint32_t(20 + i), 0, 100.0 + i * 10});
@@ -173,7 +182,11 @@ struct DiscSet {
         for (auto& d : discs) env += (env.empty() ? "" : ":") + d.cue;
         setenv("SONOVERNE_CD_IMAGES", env.c_str(), 1);
     }
-    ~DiscSet() { std::string cmd = "rm -rf '" + folder + "'"; if (std::system(cmd.c_str())) {} }
+    ~DiscSet()
+    {
+        std::string cmd = "rm -rf '" + folder + "'";
+        if (std::system(cmd.c_str())) {}
+    }
     // The letter of disc i: after the machine's own CD devices, if any.
     char letter(size_t i) const
     {

@@ -18,7 +18,11 @@ using namespace std::string_literals;
 
 std::string errorOf(const std::function<void()>& f)
 {
-    try { f(); } catch (const std::exception& e) { return e.what(); }
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
     return "no error";
 }
 
@@ -60,7 +64,12 @@ TEST(RipName, TemplatesGiveNamesThatStayInTheRipFolder)
 
 TEST(CddbReply, CodesAndMatchLines)
 {
-    struct { const char* reply; int32_t code; const char* error; const char* exact; } replies[] = {
+    struct {
+        const char* reply;
+        int32_t code;
+        const char* error;
+        const char* exact;
+    } replies[] = {
         {"200 rock 0c012a02 Artist / Title\r\n", 200, nullptr, "rock 0c012a02 Artist / Title"},
         {"211 close matches found\r\n", 211, nullptr, "close matches found"},
         {"-12", -12, nullptr, ""},
@@ -75,7 +84,11 @@ TEST(CddbReply, CodesAndMatchLines)
         else EXPECT_EQ(cdaudio::CddbReplyCode(r.reply), r.code);
         EXPECT_EQ(cdaudio::CddbExactMatch(r.reply), r.exact);
     }
-    struct { const char* line; const char* category; const char* discId; } matches[] = {
+    struct {
+        const char* line;
+        const char* category;
+        const char* discId;
+    } matches[] = {
         {"rock 0c012a02 Artist / Title", "rock", "0c012a02"},
         {"210 rock 0c012a02 Artist / Title", "rock", "0c012a02"},
         {"200 rock 0c012a02 Artist / Title", "rock", "0c012a02"},
@@ -93,27 +106,34 @@ TEST(CddbReply, CodesAndMatchLines)
 
 TEST(CddbReply, EntryFields)
 {
-    const std::string entry =
-        "210 rock 0c012a02 CD database entry follows (until terminating `.')\r\n"
-        "# xmcd\r\n"
-        "#\t150\r\n"
-        "DTITLE=Les Rita Mitsouko / Marc et Robert, \xC3\xA9\r\n"
-        "DTITLE=dition remasteris\xC3\xA9\x65\r\n"
-        "ttitle0=Le petit train\r\n"
-        "TTITLE1=a=b, the first part of a long title \r\n"
-        "TTITLE1=and its continuation\r\n"
-        "TTITLE2=\r\n"
-        "EXTT0=extended\r\n"
-        ".\r\n";
+    const std::string entry = "210 rock 0c012a02 CD database entry follows (until terminating `.')\r\n"
+                              "# xmcd\r\n"
+                              "#\t150\r\n"
+                              "DTITLE=Les Rita Mitsouko / Marc et Robert, \xC3\xA9\r\n"
+                              "DTITLE=dition remasteris\xC3\xA9\x65\r\n"
+                              "ttitle0=Le petit train\r\n"
+                              "TTITLE1=a=b, the first part of a long title \r\n"
+                              "TTITLE1=and its continuation\r\n"
+                              "TTITLE2=\r\n"
+                              "EXTT0=extended\r\n"
+                              ".\r\n";
     const Strings lines = cdaudio::CddbLines(entry);
     EXPECT_EQ(cdaudio::CddbTrackTitles(entry),
               (Strings{"Le petit train", "a=b, the first part of a long title and its continuation", ""}));
     EXPECT_EQ(cdaudio::CddbArtist(lines), "Les Rita Mitsouko");
-    EXPECT_EQ(cdaudio::CddbAlbumTitle(lines), "Marc et Robert, \xC3\xA9" "dition remasteris\xC3\xA9" "e");
+    EXPECT_EQ(cdaudio::CddbAlbumTitle(lines), "Marc et Robert, \xC3\xA9"
+                                              "dition remasteris\xC3\xA9"
+                                              "e");
     EXPECT_EQ(cdaudio::CddbCategory(lines), "rock");
     EXPECT_THROW(cdaudio::CddbCategory({}), std::out_of_range);
 
-    struct { const char* entry; const char* artist; const char* album; const char* category; Strings titles; } rows[] = {
+    struct {
+        const char* entry;
+        const char* artist;
+        const char* album;
+        const char* category;
+        Strings titles;
+    } rows[] = {
         {"210 jazz 1 x\nDTITLE=Some Artist / Some Album\n", "Some Artist", "Some Album", "jazz", {}},
         {"210 jazz 1 x\ndtitle=No Slash\n", "", "dtitle=No Slash", "jazz", {}},
         {"210 jazz\rDTITLE=A / B\rDTITLE=C\r", "A", "BC", "", {}},
@@ -147,8 +167,14 @@ TEST(CddbCache, EntriesAsTheyAreFound)
         const char* album;
         const char* error;
     } cases[] = {
-        {"short", "x\r\nArt\r\n12\r\n" + ten, "Art", 12, {"T1", "T2", "T3", "T4", "T5", "T6", "T7", "T8", "T9", "T10", "", ""},
-         "", "", nullptr},
+        {"short",
+         "x\r\nArt\r\n12\r\n" + ten,
+         "Art",
+         12,
+         {"T1", "T2", "T3", "T4", "T5", "T6", "T7", "T8", "T9", "T10", "", ""},
+         "",
+         "",
+         nullptr},
         {"no titles", "x\r\nArt\r\n0\r\nblues\r\nAlb\r\n", "Art", 0, {}, "blues", "Alb", nullptr},
         {"surplus titles", "x\nArt\n1\nA\nB\nC\n", "Art", 1, {"A"}, "B", "C", nullptr},
         {"CR ends", "x\rArt\r2\rt\x01\x31\rt2\rc\rAl\r", "Art", 2, {"t\x01\x31", "t2"}, "c", "Al", nullptr},
@@ -156,11 +182,32 @@ TEST(CddbCache, EntriesAsTheyAreFound)
         {"blanks and a sign", "x\r\nArt\r\n  \t+2\r\na\r\nb\r\n", "Art", 2, {"a", "b"}, "", "", nullptr},
         {"a count far beyond a disc's", "x\nArt\n100000\nA\n", "Art", 99, far, "", "", nullptr},
         {"negative", "x\nArt\n-3\nc\nAl\n", "Art", -3, {}, "c", "Al", nullptr},
-        {"bad count", "x\r\nArt\r\ntwelve\r\nT1\r\n", "Art", 0, {}, "", "", "'twelve' n'est pas une valeur entière correcte"},
+        {"bad count",
+         "x\r\nArt\r\ntwelve\r\nT1\r\n",
+         "Art",
+         0,
+         {},
+         "",
+         "",
+         "'twelve' n'est pas une valeur entière correcte"},
         {"empty", "", "", 0, {}, "", "", "'' n'est pas une valeur entière correcte"},
-        {"control bytes in the count", "x\r\nArt\r\n\x1b[2J\t1\r\n", "Art", 0, {}, "", "", "'?[2J?1' n'est pas une valeur entière correcte"},
+        {"control bytes in the count",
+         "x\r\nArt\r\n\x1b[2J\t1\r\n",
+         "Art",
+         0,
+         {},
+         "",
+         "",
+         "'?[2J?1' n'est pas une valeur entière correcte"},
         {"blank after the count", "x\nArt\n2 \n", "Art", 0, {}, "", "", "'2 ' n'est pas une valeur entière correcte"},
-        {"over an int", "x\nArt\n2147483648\n", "Art", 0, {}, "", "", "'2147483648' n'est pas une valeur entière correcte"},
+        {"over an int",
+         "x\nArt\n2147483648\n",
+         "Art",
+         0,
+         {},
+         "",
+         "",
+         "'2147483648' n'est pas une valeur entière correcte"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -176,7 +223,8 @@ TEST(CddbCache, EntriesAsTheyAreFound)
     }
     EXPECT_EQ(cdaudio::CacheInteger("-2147483648"), -2147483647 - 1);
     // What is written reads back the same, in the file's layout.
-    const cdaudio::TCddbCacheEntry written{"0c012a02", "Les \xC3\x89toiles", 3, {"Ouverture", "", ".."}, "rock", "Nuit"};
+    const cdaudio::TCddbCacheEntry written{"0c012a02", "Les \xC3\x89toiles", 3, {"Ouverture", "", ".."}, "rock",
+                                           "Nuit"};
     const std::string text = cdaudio::CddbCacheEntryText(written);
     EXPECT_EQ(text, "0c012a02\r\nLes \xC3\x89toiles\r\n3\r\nOuverture\r\n\r\n..\r\nrock\r\nNuit\r\n");
     cdaudio::TCddbCacheEntry read;
@@ -192,14 +240,11 @@ std::string le(uint32_t v, int bytes)
     for (int i = 0; i < bytes; ++i) b += char(v >> (8 * i));
     return b;
 }
-std::string chunk(const char* id, const std::string& body, uint32_t size)
-{
-    return id + le(size, 4) + body;
-}
+std::string chunk(const char* id, const std::string& body, uint32_t size) { return id + le(size, 4) + body; }
 std::string fmt(uint16_t tag, uint32_t rate = 44100, uint16_t subFormat = 1, uint16_t channels = 2)
 {
-    std::string b = le(tag, 2) + le(channels, 2) + le(rate, 4) + le(rate * 2 * channels, 4) + le(2 * channels, 2) +
-                    le(16, 2);
+    std::string b =
+        le(tag, 2) + le(channels, 2) + le(rate, 4) + le(rate * 2 * channels, 4) + le(2 * channels, 2) + le(16, 2);
     if (tag == 0xFFFE) b += le(22, 2) + le(16, 2) + le(3, 4) + le(subFormat, 2) + std::string(14, 'g');
     return chunk("fmt ", b, uint32_t(b.size()));
 }
@@ -219,8 +264,10 @@ TEST(WavHeader, WhereTheAudioLies)
         {"an odd chunk first, padded", riff(chunk("LIST", "abc", 3) + "\0"s + fmt(1) + data), true, 56, 8, true},
         {"a chunk after the data", riff(fmt(1) + data + chunk("id3 ", "xy", 2)), true, 44, 8, true},
         {"data claims more than the file", riff(fmt(1) + chunk("data", pcm, 1000)), true, 44, 8, true},
-        {"bytes after the data that are no chunk", riff(fmt(1) + data + "\x01\x02\x03\x04\0\0\0\0"s), true, 44, 16, true},
-        {"a chunk after the data larger than the file", riff(fmt(1) + data + chunk("id3 ", "", 99)), true, 44, 16, true},
+        {"bytes after the data that are no chunk", riff(fmt(1) + data + "\x01\x02\x03\x04\0\0\0\0"s), true, 44, 16,
+         true},
+        {"a chunk after the data larger than the file", riff(fmt(1) + data + chunk("id3 ", "", 99)), true, 44, 16,
+         true},
         {"extensible PCM", riff(fmt(0xFFFE) + data), true, 68, 8, true},
         {"extensible float", riff(fmt(0xFFFE, 44100, 3) + data), false, 0, 0, true},
         {"float", riff(fmt(3) + data), false, 0, 0, true},

@@ -1,8 +1,8 @@
 // The encoders: the configuration record, the settings, and whole files encoded by TLameCoder,
 // decoded back with lame --decode.
+#include "CdImages.h"
 #include "LameCoder.h"
 #include "MP3Coder.h"
-#include "CdImages.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +14,20 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void put16(Bytes& b, uint16_t v) { b.push_back(uint8_t(v)); b.push_back(uint8_t(v >> 8)); }
-void put32(Bytes& b, uint32_t v) { put16(b, uint16_t(v)); put16(b, uint16_t(v >> 16)); }
-void tag(Bytes& b, const char* t) { for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i])); }
+void put16(Bytes& b, uint16_t v)
+{
+    b.push_back(uint8_t(v));
+    b.push_back(uint8_t(v >> 8));
+}
+void put32(Bytes& b, uint32_t v)
+{
+    put16(b, uint16_t(v));
+    put16(b, uint16_t(v >> 16));
+}
+void tag(Bytes& b, const char* t)
+{
+    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i]));
+}
 
 // 440 Hz on the left; the right channel 110 Hz higher, or the same tone when spread is 0.
 Bytes tone(size_t frames, int channels, uint32_t rate = 44100, int spread = 110)
@@ -29,15 +40,24 @@ Bytes tone(size_t frames, int channels, uint32_t rate = 44100, int spread = 110)
 }
 
 // A WAV file: fmt fields, chunks before and after the data.
-Bytes wav(const Bytes& pcm, uint16_t channels, uint16_t bits = 16, uint16_t format = 1,
-          const Bytes& before = {}, const Bytes& after = {}, uint32_t rate = 44100)
+Bytes wav(const Bytes& pcm, uint16_t channels, uint16_t bits = 16, uint16_t format = 1, const Bytes& before = {},
+          const Bytes& after = {}, uint32_t rate = 44100)
 {
     Bytes b;
-    tag(b, "RIFF"); put32(b, 0); tag(b, "WAVE");
-    tag(b, "fmt "); put32(b, 16); put16(b, format); put16(b, channels); put32(b, rate);
-    put32(b, rate * channels * bits / 8); put16(b, uint16_t(channels * bits / 8)); put16(b, bits);
+    tag(b, "RIFF");
+    put32(b, 0);
+    tag(b, "WAVE");
+    tag(b, "fmt ");
+    put32(b, 16);
+    put16(b, format);
+    put16(b, channels);
+    put32(b, rate);
+    put32(b, rate * channels * bits / 8);
+    put16(b, uint16_t(channels * bits / 8));
+    put16(b, bits);
     for (uint8_t x : before) b.push_back(x);
-    tag(b, "data"); put32(b, uint32_t(pcm.size()));
+    tag(b, "data");
+    put32(b, uint32_t(pcm.size()));
     for (uint8_t x : pcm) b.push_back(x);
     for (uint8_t x : after) b.push_back(x);
     uint32_t riff = uint32_t(b.size() - 8);
@@ -48,7 +68,8 @@ Bytes wav(const Bytes& pcm, uint16_t channels, uint16_t bits = 16, uint16_t form
 Bytes chunk(const char* id, size_t size)
 {
     Bytes b;
-    tag(b, id); put32(b, uint32_t(size));
+    tag(b, id);
+    put32(b, uint32_t(size));
     for (size_t i = 0; i < size; ++i) b.push_back(uint8_t('a' + i % 26));
     if (size & 1) b.push_back(0);  // chunks are padded to an even length
     return b;
@@ -77,7 +98,11 @@ std::string firstFrameTag(const std::string& mp3)
 
 struct Folder {
     std::string path = cdtest::tempFolder();
-    ~Folder() { std::string cmd = "rm -rf '" + path + "'"; if (std::system(cmd.c_str())) {} }
+    ~Folder()
+    {
+        std::string cmd = "rm -rf '" + path + "'";
+        if (std::system(cmd.c_str())) {}
+    }
     std::string file(const std::string& name, const Bytes& bytes) const
     {
         cdtest::writeFile(path + "/" + name, bytes);
@@ -98,13 +123,26 @@ TEST(Coder, ConfigurationRecordAndSettings)
     c.SetEnableVBR(true);
     ASSERT_EQ(c.InitStream(), BE_ERR_SUCCESSFUL);
     const BE_CONFIG& r = c.Config();
-    struct { BE_CONFIG::Offset at; uint32_t value; } rows[] = {
-        {BE_CONFIG::Kind, 256}, {BE_CONFIG::StructVersion, 1}, {BE_CONFIG::StructSize, 331},
-        {BE_CONFIG::SampleRate, 22050}, {BE_CONFIG::ReSampleRate, 0}, {BE_CONFIG::Mode, 1},
-        {BE_CONFIG::Bitrate, 160}, {BE_CONFIG::MaxBitrate, 256}, {BE_CONFIG::Preset, 2},
-        {BE_CONFIG::MpegVersion, 1}, {BE_CONFIG::Private, 0}, {BE_CONFIG::CRC, 0xFFFFFFFF},
-        {BE_CONFIG::Copyright, 0xFFFFFFFF}, {BE_CONFIG::Original, 0}, {BE_CONFIG::WriteVBRHeader, 0xFFFFFFFF},
-        {BE_CONFIG::EnableVBR, 0xFFFFFFFF}, {BE_CONFIG::VBRQuality, 2}};
+    struct {
+        BE_CONFIG::Offset at;
+        uint32_t value;
+    } rows[] = {{BE_CONFIG::Kind, 256},
+                {BE_CONFIG::StructVersion, 1},
+                {BE_CONFIG::StructSize, 331},
+                {BE_CONFIG::SampleRate, 22050},
+                {BE_CONFIG::ReSampleRate, 0},
+                {BE_CONFIG::Mode, 1},
+                {BE_CONFIG::Bitrate, 160},
+                {BE_CONFIG::MaxBitrate, 256},
+                {BE_CONFIG::Preset, 2},
+                {BE_CONFIG::MpegVersion, 1},
+                {BE_CONFIG::Private, 0},
+                {BE_CONFIG::CRC, 0xFFFFFFFF},
+                {BE_CONFIG::Copyright, 0xFFFFFFFF},
+                {BE_CONFIG::Original, 0},
+                {BE_CONFIG::WriteVBRHeader, 0xFFFFFFFF},
+                {BE_CONFIG::EnableVBR, 0xFFFFFFFF},
+                {BE_CONFIG::VBRQuality, 2}};
     for (auto& row : rows) EXPECT_EQ(r.get(row.at), row.value) << "offset " << row.at;
     for (size_t i = 76; i < 331; ++i) EXPECT_EQ(r.bytes[i], 0) << i;
     EXPECT_EQ(c.SamplesPerChunk() % 2304, 0u);
@@ -145,20 +183,21 @@ TEST(Coder, EncodesWhatTheInputHolds)
         Bytes file;
         int channels;
         TLameMode mode;
-        long frames;         // -1: expect an error
+        long frames;  // -1: expect an error
         const char* error;
     } cases[] = {
         {"canonical.wav", wav(tone(odd, 2), 2), 2, TLameMode::STEREO, long(odd), nullptr},
         {"mono.wav", wav(tone(odd, 1), 1), 1, TLameMode::MONO, long(odd), nullptr},
-        {"chunks.wav", wav(tone(odd, 2), 2, 16, 1, chunk("LIST", 40001), chunk("id3 ", 3000)), 2,
-         TLameMode::STEREO, long(odd), nullptr},
+        {"chunks.wav", wav(tone(odd, 2), 2, 16, 1, chunk("LIST", 40001), chunk("id3 ", 3000)), 2, TLameMode::STEREO,
+         long(odd), nullptr},
         {"fact.wav", wav(tone(odd, 2), 2, 16, 1, chunk("fact", 4)), 2, TLameMode::STEREO, long(odd), nullptr},
         {"raw.pcm", tone(odd, 2), 2, TLameMode::STEREO, long(odd), nullptr},
         {"empty.wav", wav({}, 2), 2, TLameMode::STEREO, 0, nullptr},
         {"8bit.wav", wav(Bytes(8000, 0x80), 2, 8), 2, TLameMode::STEREO, -1, "PCM 16 bits"},
         {"24bit.wav", wav(Bytes(9000, 0), 2, 24), 2, TLameMode::STEREO, -1, "PCM 16 bits"},
         {"float.wav", wav(Bytes(8000, 0), 2, 32, 3), 2, TLameMode::STEREO, -1, "PCM 16 bits"},
-        {"nodata.wav", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}, 2, TLameMode::STEREO, -1, "PCM 16 bits"},
+        {"nodata.wav", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}, 2, TLameMode::STEREO, -1,
+         "PCM 16 bits"},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -201,28 +240,30 @@ TEST(Coder, KeepsTheLengthAndPitchOfTheInput)
         const char* name;
         Bytes file;
         TLameMode mode;
-        uint32_t setting;   // SampleRate
+        uint32_t setting;  // SampleRate
         bool vbr, header;
-        uint32_t rate;      // of the decoded MP3
-        int channels;       // 0: as the library chooses
+        uint32_t rate;  // of the decoded MP3
+        int channels;   // 0: as the library chooses
         long frames;
-        const char* tag;    // in the first frame
-        long slack;         // decoded length against frames: within [-slack, +slack]; -1: codec delay
+        const char* tag;  // in the first frame
+        long slack;       // decoded length against frames: within [-slack, +slack]; -1: codec delay
         uint32_t bitrate = 128;
     } cases[] = {
         {"vbr.wav", wav(tone(odd, 2), 2), TLameMode::STEREO, 44100, true, true, 44100, 2, long(odd), "Xing", 0},
         {"cbrheader.wav", wav(tone(odd, 2), 2), TLameMode::JSTEREO, 44100, false, true, 44100, 2, long(odd), "Info", 0},
         {"noheader.wav", wav(tone(odd, 2), 2), TLameMode::STEREO, 44100, true, false, 44100, 2, long(odd), "", -1},
-        {"stereo-mono.wav", wav(tone(odd, 2, 44100, 0), 2), TLameMode::MONO, 44100, false, false, 44100, 1, long(odd), "", -1},
+        {"stereo-mono.wav", wav(tone(odd, 2, 44100, 0), 2), TLameMode::MONO, 44100, false, false, 44100, 1, long(odd),
+         "", -1},
         {"mono-stereo.wav", wav(tone(odd, 1), 1), TLameMode::STEREO, 44100, false, false, 44100, 0, long(odd), "", -1},
-        {"mono-dual.wav", wav(tone(odd, 1), 1), TLameMode::DUALCHANNEL, 44100, false, false, 44100, 0, long(odd), "", -1},
+        {"mono-dual.wav", wav(tone(odd, 1), 1), TLameMode::DUALCHANNEL, 44100, false, false, 44100, 0, long(odd), "",
+         -1},
         {"48k.wav", wav(tone(odd, 2, 48000), 2, 16, 1, {}, {}, 48000), TLameMode::STEREO, 44100, false, false, 44100, 2,
          long(odd * 44100 / 48000), "", -1},
         {"22k-up.wav", wav(tone(odd, 1, 22050), 1, 16, 1, {}, {}, 22050), TLameMode::JSTEREO, 44100, false, false,
          44100, 0, long(odd * 2), "", -1},
         // Five and a half times the samples out of every chunk: the output buffer holds them.
-        {"8k-up.wav", wav(tone(odd / 4, 1, 8000), 1, 16, 1, {}, {}, 8000), TLameMode::MONO, 44100, false, false,
-         44100, 1, long(odd / 4 * 44100 / 8000), "", -1, 320},
+        {"8k-up.wav", wav(tone(odd / 4, 1, 8000), 1, 16, 1, {}, {}, 8000), TLameMode::MONO, 44100, false, false, 44100,
+         1, long(odd / 4 * 44100 / 8000), "", -1, 320},
         {"48k-mono-vbr.wav", wav(tone(odd, 2, 48000, 0), 2, 16, 1, {}, {}, 48000), TLameMode::MONO, 32000, true, true,
          32000, 1, long(odd * 32000 / 48000), "Xing", 0},
     };
@@ -240,9 +281,7 @@ TEST(Coder, KeepsTheLengthAndPitchOfTheInput)
         EXPECT_EQ(firstFrameTag(mp3), c.tag);
         cdtest::Decoded d = cdtest::decode(mp3);
         EXPECT_EQ(d.rate, c.rate);
-        if (c.channels) {
-            EXPECT_EQ(d.channels, c.channels);
-        }
+        if (c.channels) { EXPECT_EQ(d.channels, c.channels); }
         if (c.slack < 0) {
             EXPECT_GE(d.frames, c.frames - 1152);
             EXPECT_LE(d.frames, c.frames + 2 * 1152);
@@ -273,8 +312,16 @@ TEST(Coder, VBRHeaderFillsTheReservedFrame)
     mp3.insert(mp3.end(), c.OutputBuffer(), c.OutputBuffer() + n);
     ASSERT_GT(mp3.size(), 4000u);
     auto id3 = [](uint8_t version, uint8_t flags, uint32_t size) {
-        Bytes b{'I', 'D', '3', version, 0, flags, uint8_t(size >> 21 & 0x7F), uint8_t(size >> 14 & 0x7F),
-                uint8_t(size >> 7 & 0x7F), uint8_t(size & 0x7F)};
+        Bytes b{'I',
+                'D',
+                '3',
+                version,
+                0,
+                flags,
+                uint8_t(size >> 21 & 0x7F),
+                uint8_t(size >> 14 & 0x7F),
+                uint8_t(size >> 7 & 0x7F),
+                uint8_t(size & 0x7F)};
         b.resize(10 + size, 0);
         return b;
     };
@@ -286,9 +333,21 @@ TEST(Coder, VBRHeaderFillsTheReservedFrame)
     } cases[] = {
         {"bare", {}, 0, true},
         {"id3v23", id3(3, 0, 300), 310, true},
-        {"id3v24 footer", [&] { Bytes b = id3(4, 0x10, 129); b.resize(b.size() + 10, 0); return b; }(), 149, true},
+        {"id3v24 footer",
+         [&] {
+             Bytes b = id3(4, 0x10, 129);
+             b.resize(b.size() + 10, 0);
+             return b;
+         }(),
+         149, true},
         // The tag claims less than it holds: what follows it is no blank frame.
-        {"wrong tag size", [&] { Bytes b = id3(3, 0, 40); b.resize(60, 0x55); return b; }(), 60, false},
+        {"wrong tag size",
+         [&] {
+             Bytes b = id3(3, 0, 40);
+             b.resize(60, 0x55);
+             return b;
+         }(),
+         60, false},
     };
     for (auto& k : cases) {
         SCOPED_TRACE(k.name);
@@ -301,9 +360,7 @@ TEST(Coder, VBRHeaderFillsTheReservedFrame)
         EXPECT_TRUE(std::equal(file.begin(), file.begin() + long(k.frameAt), after.begin()));
         std::string frame(after.begin() + long(k.frameAt), after.begin() + long(k.frameAt) + 64);
         EXPECT_EQ(frame.find("Xing") != std::string::npos, k.filled);
-        if (!k.filled) {
-            EXPECT_EQ(after, file);
-        }
+        if (!k.filled) { EXPECT_EQ(after, file); }
         // Once filled, the frame is no longer blank: a second call changes nothing.
         if (k.filled) {
             EXPECT_NE(c.WriteVBRHeaderFrame(name), BE_ERR_SUCCESSFUL);
@@ -321,8 +378,12 @@ TEST(Coder, EventsAbortAndErrorsEndTheRun)
     TLameCoder coder;
     std::string log;
     coder.OnBeginProcess = [&](TLameCoder*) { log += "<"; };
-    coder.OnBeginFile = [&](TLameCoder*, uint16_t n, const std::string& f) { log += "b" + std::to_string(n) + (f == a || f == b ? "" : "?"); };
-    coder.OnEndFile = [&](TLameCoder*, uint16_t n, const std::string& f) { log += "e" + std::to_string(n) + (f.ends_with(".mp3") ? "" : "?"); };
+    coder.OnBeginFile = [&](TLameCoder*, uint16_t n, const std::string& f) {
+        log += "b" + std::to_string(n) + (f == a || f == b ? "" : "?");
+    };
+    coder.OnEndFile = [&](TLameCoder*, uint16_t n, const std::string& f) {
+        log += "e" + std::to_string(n) + (f.ends_with(".mp3") ? "" : "?");
+    };
     coder.OnEndProcess = [&](TLameCoder*) { log += ">"; };
     coder.Encode();
     EXPECT_EQ(log, "<>");
@@ -346,7 +407,10 @@ TEST(Coder, EventsAbortAndErrorsEndTheRun)
     coder.Encode();
     const long full = long(cdtest::readFile(dir.path + "/a.mp3").size());
     std::signal(SIGXFSZ, SIG_IGN);
-    struct { rlim_t limit; const char* error; } rows[] = {{1000, "Write Error"}, {rlim_t(full - 1), "Write error"}};
+    struct {
+        rlim_t limit;
+        const char* error;
+    } rows[] = {{1000, "Write Error"}, {rlim_t(full - 1), "Write error"}};
     for (auto& row : rows) {
         log.clear();
         rlimit old;
@@ -355,7 +419,11 @@ TEST(Coder, EventsAbortAndErrorsEndTheRun)
         small.rlim_cur = row.limit;
         setrlimit(RLIMIT_FSIZE, &small);
         std::string what = "no error";
-        try { coder.Encode(); } catch (const ELameError& e) { what = e.what(); }
+        try {
+            coder.Encode();
+        } catch (const ELameError& e) {
+            what = e.what();
+        }
         setrlimit(RLIMIT_FSIZE, &old);
         EXPECT_EQ(what, row.error);
         EXPECT_EQ(log, "<b0");

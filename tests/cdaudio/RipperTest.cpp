@@ -2,8 +2,8 @@
 // audio written into the image byte for byte.
 #include "CDInfo.h"
 #include "CDRipper.h"
-#include "CdRipTesting.h"
 #include "CdImages.h"
+#include "CdRipTesting.h"
 #include "FifoWatchdog.h"
 #include "MP3Coder.h"
 #include "wnaspi32.h"
@@ -25,7 +25,11 @@ cdtest::DiscSet& discs()
 
 std::string errorOf(const std::function<void()>& f)
 {
-    try { f(); } catch (const std::exception& e) { return e.what(); }
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
     return "no error";
 }
 
@@ -125,10 +129,15 @@ TEST(Ripper, WavHeaderAndOutputFormats)
     const cdtest::Disc& d = set.discs[0];
     const std::vector<uint8_t> pcm = d.trackBytes(2);
     const uint32_t sectors = d.starts[2] - d.starts[1];
-    auto sample = [&](size_t frame, int ch) { return int16_t(pcm[frame * 4 + size_t(ch) * 2] | pcm[frame * 4 + size_t(ch) * 2 + 1] << 8); };
-    struct { TOutputFormat format; uint16_t channels; uint32_t rate; } rows[] = {
-        {STEREO44100, 2, 44100}, {MONO44100, 1, 44100}, {STEREO22050, 2, 22050},
-        {MONO22050, 1, 22050}, {STEREO11025, 2, 11025}, {MONO11025, 1, 11025}};
+    auto sample = [&](size_t frame, int ch) {
+        return int16_t(pcm[frame * 4 + size_t(ch) * 2] | pcm[frame * 4 + size_t(ch) * 2 + 1] << 8);
+    };
+    struct {
+        TOutputFormat format;
+        uint16_t channels;
+        uint32_t rate;
+    } rows[] = {{STEREO44100, 2, 44100}, {MONO44100, 1, 44100},   {STEREO22050, 2, 22050},
+                {MONO22050, 1, 22050},   {STEREO11025, 2, 11025}, {MONO11025, 1, 11025}};
     TCDRipper r;
     r.SetActiveCdRomNum(driveOf(r, 0));
     r.WriteWav = true;
@@ -138,7 +147,9 @@ TEST(Ripper, WavHeaderAndOutputFormats)
         std::string out = set.folder + "/rip.wav";
         r.RipTrack(2, out);
         std::vector<uint8_t> f = cdtest::readFile(out);
-        auto u32 = [&](size_t at) { return uint32_t(f[at] | f[at + 1] << 8 | f[at + 2] << 16 | uint32_t(f[at + 3]) << 24); };
+        auto u32 = [&](size_t at) {
+            return uint32_t(f[at] | f[at + 1] << 8 | f[at + 2] << 16 | uint32_t(f[at + 3]) << 24);
+        };
         auto u16 = [&](size_t at) { return uint16_t(f[at] | f[at + 1] << 8); };
         const uint32_t step = 44100 / row.rate;
         const uint32_t data = (sectors - 1) * 588 / step * row.channels * 2;  // the header counts last - first
@@ -158,8 +169,12 @@ TEST(Ripper, WavHeaderAndOutputFormats)
         // The samples are the image's, averaged over the channels and frames they merge.
         for (size_t k : {size_t(0), size_t(1000), size_t(sectors) * 588 / step - 1}) {
             int32_t l = 0, rr = 0;
-            for (uint32_t s = 0; s < step; ++s) { l += sample(k * step + s, 0); rr += sample(k * step + s, 1); }
-            l /= int32_t(step); rr /= int32_t(step);
+            for (uint32_t s = 0; s < step; ++s) {
+                l += sample(k * step + s, 0);
+                rr += sample(k * step + s, 1);
+            }
+            l /= int32_t(step);
+            rr /= int32_t(step);
             const uint8_t* p = f.data() + 44 + k * row.channels * 2;
             if (row.channels == 1) EXPECT_EQ(int16_t(p[0] | p[1] << 8), int16_t((l + rr) / 2)) << k;
             else EXPECT_EQ(int16_t(p[0] | p[1] << 8), int16_t(l)) << k;
@@ -176,9 +191,15 @@ TEST(Ripper, EncodesWholeTracks)
     r.SetCoder(&coder);
     r.Encode = true;
     r.WriteWav = true;  // ignored when encoding
-    struct { size_t disc, track; TOutputFormat format; int channels; bool vbr; } rows[] = {
-        {0, 2, STEREO44100, 2, false}, {0, 3, MONO44100, 1, false}, {3, 1, STEREO44100, 2, false},
-        {0, 2, STEREO44100, 2, true}};
+    struct {
+        size_t disc, track;
+        TOutputFormat format;
+        int channels;
+        bool vbr;
+    } rows[] = {{0, 2, STEREO44100, 2, false},
+                {0, 3, MONO44100, 1, false},
+                {3, 1, STEREO44100, 2, false},
+                {0, 2, STEREO44100, 2, true}};
     for (auto& row : rows) {
         SCOPED_TRACE(row.track);
         r.SetActiveCdRomNum(driveOf(r, row.disc));
@@ -217,7 +238,8 @@ TEST(Ripper, EncodesUnderEverySetting)
     coder.CRC = false;
     r.SetCoder(&coder);
     r.Encode = true;
-    for (TMP3CoderMode mode : {TMP3CoderMode::STEREO, TMP3CoderMode::JSTEREO, TMP3CoderMode::DUALCHANNEL, TMP3CoderMode::MONO})
+    for (TMP3CoderMode mode :
+         {TMP3CoderMode::STEREO, TMP3CoderMode::JSTEREO, TMP3CoderMode::DUALCHANNEL, TMP3CoderMode::MONO})
         for (uint32_t rate : {44100u, 32000u, 22050u})
             for (bool vbr : {false, true}) {
                 SCOPED_TRACE(std::to_string(int(mode)) + " " + std::to_string(rate) + (vbr ? " vbr" : " cbr"));
@@ -258,7 +280,9 @@ TEST(Ripper, EventsAbortAndShortWrites)
 
     log.clear();
     int chunks = 0;
-    r.OnProgress = [&](TCDRipper* s, uint16_t) { if (++chunks == 2) s->Abort(); };
+    r.OnProgress = [&](TCDRipper* s, uint16_t) {
+        if (++chunks == 2) s->Abort();
+    };
     r.RipTrack(1, out);
     EXPECT_EQ(log, "b1e1");
     EXPECT_EQ(chunks, 2);
@@ -308,10 +332,13 @@ TEST(Ripper, JitterLogBesideTheFile)
         return std::string(b.begin(), b.end());
     };
     const std::string dir = damaged.folder + "/";
-    struct { const char* name; bool fault, encode; const char* audio; } rips[] = {
-        {"01 - Intro.wav", true, false, "01 - Intro.wav"},
-        {"02 - Clean.wav", false, false, "02 - Clean.wav"},
-        {"03 - Again.wav", true, true, "03 - Again.mp3"}};
+    struct {
+        const char* name;
+        bool fault, encode;
+        const char* audio;
+    } rips[] = {{"01 - Intro.wav", true, false, "01 - Intro.wav"},
+                {"02 - Clean.wav", false, false, "02 - Clean.wav"},
+                {"03 - Again.wav", true, true, "03 - Again.mp3"}};
     TMP3Coder coder;
     r.SetCoder(&coder);
     std::string firstLog;
@@ -339,9 +366,7 @@ TEST(Ripper, JitterLogBesideTheFile)
         ASSERT_EQ(std::sscanf(r.JitterLog[0].c_str(), "%u %u", &a, &b), 2);
         EXPECT_LE(a, b);
         EXPECT_LE(b, 130u);  // within the read that slipped
-        if (!rip.encode) {
-            EXPECT_TRUE(cdtest::readFile(dir + rip.audio) == damaged.discs.back().trackBytes(1));
-        }
+        if (!rip.encode) { EXPECT_TRUE(cdtest::readFile(dir + rip.audio) == damaged.discs.back().trackBytes(1)); }
         if (firstLog.empty()) firstLog = log;
         else EXPECT_EQ(log, firstLog) << "each log holds its own rip";
     }
@@ -353,14 +378,19 @@ TEST(Ripper, JitterLogBesideTheFile)
 TEST(Ripper, ImageFilesThatAreNoRegularFilesAreNotWaitedOn)
 {
     using T = cdtest::TrackPlan;
-    cdtest::DiscSet set({{"sheet", {{T::Noise, 100}}}, {"data", {{T::Noise, 100}}}, {"named", {{T::Noise, 100}}},
-                         {"folder", {{T::Noise, 100}}}, {"late", {{T::Noise, 100}}}});
+    cdtest::DiscSet set({{"sheet", {{T::Noise, 100}}},
+                         {"data", {{T::Noise, 100}}},
+                         {"named", {{T::Noise, 100}}},
+                         {"folder", {{T::Noise, 100}}},
+                         {"late", {{T::Noise, 100}}}});
     const std::string dir = set.folder + "/";
     const std::string toc = dir + "disc.toc";
     std::ofstream(toc) << "CD_DA\n\nTRACK AUDIO\nFILE \"disc.raw\" 0 00:01:00\n";
     setenv("SONOVERNE_CD_IMAGES", (std::string(getenv("SONOVERNE_CD_IMAGES")) + ":" + toc).c_str(), 1);
-    std::ofstream(dir + "named.cue", std::ios::trunc) << "FILE \"named data.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
-    const std::vector<std::string> fifos = {dir + "sheet.cue", dir + "data.bin", dir + "named data.bin", dir + "disc.raw"};
+    std::ofstream(dir + "named.cue", std::ios::trunc)
+        << "FILE \"named data.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    const std::vector<std::string> fifos = {dir + "sheet.cue", dir + "data.bin", dir + "named data.bin",
+                                            dir + "disc.raw"};
     std::remove(fifos[0].c_str());
     std::remove(fifos[1].c_str());
     for (const std::string& f : fifos) ASSERT_EQ(mkfifo(f.c_str(), 0600), 0) << f;

@@ -8,8 +8,8 @@
 #include "Dialogs.h"
 #include "FifoWatchdog.h"
 #include "FileSystem.h"
-#include "IniFile.h"
 #include "Guard.h"
+#include "IniFile.h"
 #include "Unit1.h"
 #include "Unit11.h"
 #include "Unit19.h"
@@ -20,8 +20,8 @@
 
 #include <gmock/gmock.h>
 
-#include <QApplication>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -106,14 +106,13 @@ void grab(QWidget* window, const char* name)
         }
 }
 
-const char* const Entry =
-    "210 rock %1 CD database entry follows (until terminating `.')\r\n"
-    "# xmcd\r\n"
-    "DTITLE=Les \xC9toiles / Nuit \xE0 Paris\r\n"
-    "TTITLE0=Ouverture\r\n"
-    "TTITLE1=AC/DC: Live?\r\n"
-    "TTITLE2=..\r\n"
-    ".\r\n";
+const char* const Entry = "210 rock %1 CD database entry follows (until terminating `.')\r\n"
+                          "# xmcd\r\n"
+                          "DTITLE=Les \xC9toiles / Nuit \xE0 Paris\r\n"
+                          "TTITLE0=Ouverture\r\n"
+                          "TTITLE1=AC/DC: Live?\r\n"
+                          "TTITLE2=..\r\n"
+                          ".\r\n";
 
 class CdWindow : public ::testing::Test {
 protected:
@@ -250,23 +249,60 @@ TEST_F(CdWindow, LookUpsThroughTheServerAndTheCache)
 {
     struct Case {
         const char* name;
-        QByteArray query;       // the query's reply; %1 is the disc id
-        int choose;             // line to pick in the chooser, or -1 when none is shown
-        Strings matches;        // the chooser's lines
+        QByteArray query;  // the query's reply; %1 is the disc id
+        int choose;        // line to pick in the chooser, or -1 when none is shown
+        Strings matches;   // the chooser's lines
         Strings rows;
         const char* artist;
         const char* album;
-        Strings boxes;          // message boxes
+        Strings boxes;  // message boxes
         bool cached;
     } cases[] = {
-        {"exact", "200 rock %1 Les Etoiles / Nuit\r\n", -1, {}, Titles, "Les \xC3\x89toiles", "Nuit \xC3\xA0 Paris", {}, true},
-        {"several", "210 Found exact matches\r\nrock %1 A / B\r\njazz %1 C / D\r\nfolk %1 E / F\r\n.\r\n", 1,
-         {"rock %1 A / B", "jazz %1 C / D", "folk %1 E / F"}, Titles, "Les \xC3\x89toiles", "Nuit \xC3\xA0 Paris", {}, true},
-        {"inexact", "211 close matches found\r\nrock %1 A / B\r\njazz %1 C / D\r\n.\r\n", 0,
-         {"rock %1 A / B", "jazz %1 C / D"}, Titles, "Les \xC3\x89toiles", "Nuit \xC3\xA0 Paris", {}, true},
-        {"no match", "202 No match for disc ID %1.\r\n", -1, {}, Defaults, "Inconnu", "Inconnu",
-         {"Erreur|Aucun CD éxistant n'a été trouvé"}, false},
-        {"server error", "", -1, {}, Defaults, "Inconnu", "Inconnu", {"Sonoverne|HTTP/1.1 500 Internal Server Error."}, false},
+        {"exact",
+         "200 rock %1 Les Etoiles / Nuit\r\n",
+         -1,
+         {},
+         Titles,
+         "Les \xC3\x89toiles",
+         "Nuit \xC3\xA0 Paris",
+         {},
+         true},
+        {"several",
+         "210 Found exact matches\r\nrock %1 A / B\r\njazz %1 C / D\r\nfolk %1 E / F\r\n.\r\n",
+         1,
+         {"rock %1 A / B", "jazz %1 C / D", "folk %1 E / F"},
+         Titles,
+         "Les \xC3\x89toiles",
+         "Nuit \xC3\xA0 Paris",
+         {},
+         true},
+        {"inexact",
+         "211 close matches found\r\nrock %1 A / B\r\njazz %1 C / D\r\n.\r\n",
+         0,
+         {"rock %1 A / B", "jazz %1 C / D"},
+         Titles,
+         "Les \xC3\x89toiles",
+         "Nuit \xC3\xA0 Paris",
+         {},
+         true},
+        {"no match",
+         "202 No match for disc ID %1.\r\n",
+         -1,
+         {},
+         Defaults,
+         "Inconnu",
+         "Inconnu",
+         {"Erreur|Aucun CD éxistant n'a été trouvé"},
+         false},
+        {"server error",
+         "",
+         -1,
+         {},
+         Defaults,
+         "Inconnu",
+         "Inconnu",
+         {"Sonoverne|HTTP/1.1 500 Internal Server Error."},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -278,14 +314,17 @@ TEST_F(CdWindow, LookUpsThroughTheServerAndTheCache)
         const std::string category = c.choose == 1 ? "jazz" : "rock";
         answer(QByteArray(c.query).replace("%1", id), entry(category.c_str()));
         if (QByteArray(c.name) == "server error")
-            server_.answers["query"] = {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"};
+            server_.answers["query"] = {
+                "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"};
         Form11->Button3->click();
         EXPECT_EQ(Form22->isVisible(), c.choose >= 0);
         if (c.choose >= 0) {
             Strings lines;
-            for (int i = 0; i < Form22->ListBox1->count(); ++i) lines.push_back(Form22->ListBox1->item(i)->text().toStdString());
+            for (int i = 0; i < Form22->ListBox1->count(); ++i)
+                lines.push_back(Form22->ListBox1->item(i)->text().toStdString());
             Strings expected;
-            for (const std::string& m : c.matches) expected.push_back(QString::fromStdString(m).replace("%1", QString(id)).toStdString());
+            for (const std::string& m : c.matches)
+                expected.push_back(QString::fromStdString(m).replace("%1", QString(id)).toStdString());
             EXPECT_EQ(lines, expected);
             EXPECT_EQ(server_.targets.size(), 1u);
             if (c.matches.size() == 3) grab(Form22, "cd-chooser");
@@ -356,8 +395,15 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
         const char* error;
     } cases[] = {
         {"control characters", "x\rA\tB\r2\rt\x01\x31\rt2\rc\rAl\r", {"t 1", "t2"}, "A B", "Al", "c", nullptr},
-        {"byte order marks", "\xEF\xBB\xBF" "x\r\n\xEF\xBB\xBF" "Art\r\n1\r\nA\r\n\xEF\xBB\xBF\x63\r\nAl\xFF\r\n", {"A"},
-         "Art", "Al\xEF\xBF\xBD", "\xEF\xBB\xBF\x63", nullptr},
+        {"byte order marks",
+         "\xEF\xBB\xBF"
+         "x\r\n\xEF\xBB\xBF"
+         "Art\r\n1\r\nA\r\n\xEF\xBB\xBF\x63\r\nAl\xFF\r\n",
+         {"A"},
+         "Art",
+         "Al\xEF\xBF\xBD",
+         "\xEF\xBB\xBF\x63",
+         nullptr},
         {"bad count", "x\r\nArt\r\ntwelve\r\nT1\r\n", {}, "", "", "", "'twelve' n'est pas une valeur entière correcte"},
         {"1 MiB", padded(1 << 20), {"A"}, "Art", "Al", "c", nullptr},
         {"over 1 MiB", padded((1 << 20) + 1), {}, "", "", "", "Le fichier %f dépasse 1024 Kio : il est refusé"},
@@ -378,7 +424,8 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
         EXPECT_EQ(Form11->Edit2->text().toStdString(), c.artist);
         EXPECT_EQ(Form11->Edit1->text().toStdString(), c.album);
         EXPECT_EQ(Form11->CachedCategory.toStdString(), c.category);
-        const QString error = QString::fromUtf8(c.error ? c.error : "").replace("%f", QString::fromStdString(cacheFile()));
+        const QString error =
+            QString::fromUtf8(c.error ? c.error : "").replace("%f", QString::fromStdString(cacheFile()));
         EXPECT_EQ(boxTexts(), c.error ? Strings{"Sonoverne|" + error.toStdString() + "."} : Strings{});
         EXPECT_FALSE(heldOpen(cacheFile()));
     }
@@ -402,23 +449,61 @@ TEST_F(CdWindow, IdentityEditorRewritesTheCache)
         const char* name;
         std::function<void()> open;
         const char* caption;
-        const char* shown;     // the editor's text when it opens
+        const char* shown;  // the editor's text when it opens
         const char* typed;
         bool ok;
         Strings titles;
         const char* album;
-        int selected;          // the selected row after it, or -1
+        int selected;  // the selected row after it, or -1
     } steps[] = {
-        {"first title", [] { Form11->ListView1->topLevelItem(0)->setSelected(true); Form11->ListView1KeyUp(13); },
-         "Changement de titre de piste", "Ouverture", "Prologue", true, {"Prologue", Titles[1], Titles[2]}, "Nuit \xC3\xA0 Paris", 1},
-        {"next title by Enter", [] { QTest::keyRelease(Form11->ListView1, Qt::Key_Enter); }, "Changement de titre de piste", "AC/DC: Live?", "Deux",
-         true, {"Prologue", "Deux", Titles[2]}, "Nuit \xC3\xA0 Paris", 2},
-        {"last title", [] { Form11->ListView1DblClick(); }, "Changement de titre de piste", "..", "Fin", true,
-         {"Prologue", "Deux", "Fin"}, "Nuit \xC3\xA0 Paris", 2},
-        {"album, cancelled", [] { Form11->Button4Click(); }, "Changement du nom de l'album", "Nuit \xC3\xA0 Paris", "Jour",
-         false, {"Prologue", "Deux", "Fin"}, "Nuit \xC3\xA0 Paris", 2},
-        {"album", [] { Form11->Button4Click(); }, "Changement du nom de l'album", "Nuit \xC3\xA0 Paris", "Jour", true,
-         {"Prologue", "Deux", "Fin"}, "Jour", 2},
+        {"first title",
+         [] {
+             Form11->ListView1->topLevelItem(0)->setSelected(true);
+             Form11->ListView1KeyUp(13);
+         },
+         "Changement de titre de piste",
+         "Ouverture",
+         "Prologue",
+         true,
+         {"Prologue", Titles[1], Titles[2]},
+         "Nuit \xC3\xA0 Paris",
+         1},
+        {"next title by Enter",
+         [] { QTest::keyRelease(Form11->ListView1, Qt::Key_Enter); },
+         "Changement de titre de piste",
+         "AC/DC: Live?",
+         "Deux",
+         true,
+         {"Prologue", "Deux", Titles[2]},
+         "Nuit \xC3\xA0 Paris",
+         2},
+        {"last title",
+         [] { Form11->ListView1DblClick(); },
+         "Changement de titre de piste",
+         "..",
+         "Fin",
+         true,
+         {"Prologue", "Deux", "Fin"},
+         "Nuit \xC3\xA0 Paris",
+         2},
+        {"album, cancelled",
+         [] { Form11->Button4Click(); },
+         "Changement du nom de l'album",
+         "Nuit \xC3\xA0 Paris",
+         "Jour",
+         false,
+         {"Prologue", "Deux", "Fin"},
+         "Nuit \xC3\xA0 Paris",
+         2},
+        {"album",
+         [] { Form11->Button4Click(); },
+         "Changement du nom de l'album",
+         "Nuit \xC3\xA0 Paris",
+         "Jour",
+         true,
+         {"Prologue", "Deux", "Fin"},
+         "Jour",
+         2},
     };
     std::string before = read(cacheFile());
     for (const Step& s : steps) {
@@ -560,7 +645,10 @@ TEST_F(CdWindow, ExtractionToMp3AndWav)
         const std::vector<uint8_t> pcm = disc.trackBytes(t);
         ASSERT_EQ(bytes.size(), pcm.size() + 44);
         EXPECT_EQ(bytes.substr(44), std::string(pcm.begin(), pcm.end()));
-        auto le32 = [&](size_t at) { return uint32_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 | uint8_t(bytes[at + 2]) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24); };
+        auto le32 = [&](size_t at) {
+            return uint32_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 | uint8_t(bytes[at + 2]) << 16 |
+                            uint32_t(uint8_t(bytes[at + 3])) << 24);
+        };
         EXPECT_EQ(le32(4), bytes.size() - 8);
         EXPECT_EQ(le32(40), pcm.size());
     }
@@ -574,7 +662,7 @@ TEST_F(CdWindow, RowsBeyondTheDiscAreNotRipped)
         const char* name;
         std::vector<int> selected;  // rows; none: every row
         Strings files;
-        int total;                  // the overall bar at the end
+        int total;  // the overall bar at the end
     } cases[] = {
         {"every row", {}, {"01.wav", "02.wav", "03.wav"}, 100},
         {"rows 2 and 5", {1, 4}, {"02.wav"}, 100},
@@ -615,9 +703,9 @@ TEST_F(CdWindow, RipsReplaceLinksAndOverwriteFiles)
         bool encode;
         const char* planted;  // the name in the way
         enum { Link, Dangling, File } kind;
-        bool jitter;          // the drive slips: a jitter log is written
+        bool jitter;  // the drive slips: a jitter log is written
         bool replaced;
-        Strings files;        // the rip folder afterwards
+        Strings files;  // the rip folder afterwards
     } cases[] = {
         {"link, MP3", true, "01.mp3", Case::Link, false, true, {"01.mp3"}},
         {"link, WAV", false, "01.wav", Case::Link, false, true, {"01.wav"}},
@@ -650,9 +738,7 @@ TEST_F(CdWindow, RipsReplaceLinksAndOverwriteFiles)
         CR_SetReadFault(nullptr);
         EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée"});
         EXPECT_EQ(fs::is_symlink(folder + c.planted), !c.replaced);
-        if (c.replaced) {
-            EXPECT_GT(fs::file_size(folder + c.planted), 3u);
-        }
+        if (c.replaced) { EXPECT_GT(fs::file_size(folder + c.planted), 3u); }
         if (c.kind == Case::Link) EXPECT_EQ(read(victim), "keep");
         else EXPECT_FALSE(fs::exists(victim));
         Strings made;  // nothing left aside
@@ -748,7 +834,10 @@ TEST_F(CdWindow, StopsAndEmptyLists)
     const std::string bytes = read(rip_ + "/01.wav");
     ASSERT_GE(bytes.size(), 44u);
     EXPECT_LT(bytes.size(), Discs->discs[3].trackBytes(1).size() + 44);
-    auto le32 = [&](size_t at) { return uint32_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 | uint8_t(bytes[at + 2]) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24); };
+    auto le32 = [&](size_t at) {
+        return uint32_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 | uint8_t(bytes[at + 2]) << 16 |
+                        uint32_t(uint8_t(bytes[at + 3])) << 24);
+    };
     EXPECT_EQ(le32(4), bytes.size() - 8);
     EXPECT_EQ(le32(40), bytes.size() - 44);
 
@@ -771,9 +860,7 @@ TEST_F(CdWindow, OptionWindowsWriteOnlyTheirKeys)
     EXPECT_EQ(Form24->ComboBox1->itemText(12), Form24->ComboBox1->itemText(13));
     for (int i = 0; i < 18; ++i) {
         EXPECT_THAT(CddbServers[i], ::testing::MatchesRegex("http://[a-z.]+/~cddb"));
-        if (i > 0) {
-            EXPECT_EQ(Form24->ComboBox1->itemText(i), QString::fromLatin1(CddbServers[i]));
-        }
+        if (i > 0) { EXPECT_EQ(Form24->ComboBox1->itemText(i), QString::fromLatin1(CddbServers[i])); }
     }
     auto ini = [] { return platform::IniFile(SettingsFilePath()); };
     // Entry 5 applied: 4 is written, and the next look-up goes to the fifth address.

@@ -1,9 +1,9 @@
 #include "CommandsTest.h"
 
+#include "AppTestMain.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "MprisTestBus.h"
-#include "AppTestMain.h"
 #include "Program.h"
 #include "Shell.h"
 #include "Unit1.h"
@@ -65,8 +65,8 @@ void writeRecordingScript(const std::string& script, const std::string& log)
 {
     std::ofstream out(script, std::ios::binary | std::ios::trunc);
     // Written aside, then renamed: the log appears whole.
-    out << "#!/bin/sh\n{ cat '" << log << "' 2>/dev/null; printf '%s\\n' \"$#\" \"$@\"; } > '" << log
-        << ".tmp' && mv '" << log << ".tmp' '" << log << "'\n";
+    out << "#!/bin/sh\n{ cat '" << log << "' 2>/dev/null; printf '%s\\n' \"$#\" \"$@\"; } > '" << log << ".tmp' && mv '"
+        << log << ".tmp' '" << log << "'\n";
     out.close();
     ::chmod(script.c_str(), 0755);
 }

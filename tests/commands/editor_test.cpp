@@ -63,7 +63,7 @@ Read latin1(const std::string& text) { return {0, QString::fromLatin1(text.data(
 
 std::vector<ui::RichEdit*> fields()
 {
-    return {Form4->titreEdit, Form4->artisteEdit, Form4->albumEdit, Form4->genreEdit,
+    return {Form4->titreEdit, Form4->artisteEdit,     Form4->albumEdit, Form4->genreEdit,
             Form4->anneeEdit, Form4->commentaireEdit, Form4->pisteEdit};
 }
 
@@ -71,10 +71,8 @@ std::vector<ui::RichEdit*> fields()
 void type(QWidget* widget, const QString& text)
 {
     for (const QChar c : text) {
-        if (c.unicode() < 0x80)
-            QTest::keyClick(widget, c.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        if (c.unicode() < 0x80) QTest::keyClick(widget, c.toLatin1());
+        else QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
 }
 
@@ -100,11 +98,12 @@ protected:
     {
         select({path});
         bool opened = false;
-        const auto seen = whileModal([] { Form1->Editerlestags1->trigger(); }, [&](ui::Form* form) {
-            if (form != Form4) return;
-            opened = true;
-            inEditor();
-        });
+        const auto seen = whileModal([] { Form1->Editerlestags1->trigger(); },
+                                     [&](ui::Form* form) {
+                                         if (form != Form4) return;
+                                         opened = true;
+                                         inEditor();
+                                     });
         return opened && seen.size() == 1;
     }
     // Sets the editor's fields, then clicks "OK".
@@ -299,7 +298,9 @@ TEST_F(Editor, EnterInAnyFieldSavesLikeOk)
     walk();
     for (size_t i = 0; i < fields().size(); ++i) {
         SCOPED_TRACE(i);
-        const std::string artist = "Entr\xe9" "e " + std::to_string(i);
+        const std::string artist = "Entr\xe9"
+                                   "e " +
+                                   std::to_string(i);
         bool openAfterOtherKey = false;
         ASSERT_TRUE(edit(path, [&] {
             ui::RichEdit* field = fields()[i];
@@ -519,17 +520,20 @@ TEST_F(Editor, AFailedSaveIsToldAndTheEditorKeepsTheInput)
     // An encrypted title (ID3v2.3, method 0x80) the user retypes: its frame cannot be rewritten.
     const std::string data = std::string(1, '\x80') + std::string(1, '\0') + "Secret";
     const std::string frame = "TIT2" + std::string(3, '\0') + char(data.size()) + std::string("\x00\x40", 2) + data;
-    const std::string tag = std::string("ID3\x03\x00\x00\x00\x00\x00", 9) + char(frame.size() + 20) + frame +
-                            std::string(20, '\0');
+    const std::string tag =
+        std::string("ID3\x03\x00\x00\x00\x00\x00", 9) + char(frame.size() + 20) + frame + std::string(20, '\0');
     gen::Mp3Spec plain = spec;
     plain.id3v2.reset();
     const std::string encrypted = put("chiffre.mp3", tag + gen::Mp3Bytes(plain));
     std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     walk("[ID3V1]\r\nUtiliser=1\r\n");
     const std::pair<std::string, std::string> cases[] = {
-        {readOnly, "prot\xc3\xa9g\xc3\xa9 en \xc3\xa9" "criture"},
+        {readOnly, "prot\xc3\xa9g\xc3\xa9 en \xc3\xa9"
+                   "criture"},
         {revision, "version de tag"},
-        {encrypted, "chiffr\xc3\xa9" "e ou group\xc3\xa9" "e"},
+        {encrypted, "chiffr\xc3\xa9"
+                    "e ou group\xc3\xa9"
+                    "e"},
     };
     for (const auto& [path, why] : cases) {
         SCOPED_TRACE(path);
@@ -661,21 +665,23 @@ TEST_F(Editor, TagOptionsApplyWritesTheSettingAndCancelWritesNothing)
     walk();
     const std::string settings = SettingsFilePath();
     for (const bool on : {true, false}) {
-        whileModal([] { Form1->ags1->trigger(); }, [&](ui::Form* form) {
-            ASSERT_EQ(form, Form20);
-            Form20->CheckBox1->setChecked(on);
-            Form20->Button1->click();
-        });
+        whileModal([] { Form1->ags1->trigger(); },
+                   [&](ui::Form* form) {
+                       ASSERT_EQ(form, Form20);
+                       Form20->CheckBox1->setChecked(on);
+                       Form20->Button1->click();
+                   });
         EXPECT_EQ(UseId3v1, on);
         const std::string text = readBytes(settings);
         EXPECT_NE(text.find("[ID3V1]\r\nUtiliser=" + std::string(on ? "1" : "0") + "\r\n"), std::string::npos) << text;
     }
 
     const std::string before = readBytes(settings);
-    whileModal([] { Form1->ags1->trigger(); }, [](ui::Form*) {
-        Form20->CheckBox1->setChecked(true);
-        Form20->Button2->click();
-    });
+    whileModal([] { Form1->ags1->trigger(); },
+               [](ui::Form*) {
+                   Form20->CheckBox1->setChecked(true);
+                   Form20->Button2->click();
+               });
     EXPECT_FALSE(Form20->isVisible());
     EXPECT_FALSE(UseId3v1);
     EXPECT_EQ(readBytes(settings), before);
@@ -701,12 +707,14 @@ TEST_F(Editor, TheEnterThatClosedTheEditorDoesNotOpenItAgain)
             QTest::keyRelease(list, Qt::Key_Return);
         },
         [](ui::Form*) {
-            Form4->artisteEdit->setText("Par Entr\xe9" "e");
+            Form4->artisteEdit->setText("Par Entr\xe9"
+                                        "e");
             QTest::keyClick(Form4->titreEdit, Qt::Key_Return);
         });
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].form, Form4);
-    EXPECT_EQ(frame(probe(path), "TPE1"), latin1("Par Entr\xe9" "e"));
+    EXPECT_EQ(frame(probe(path), "TPE1"), latin1("Par Entr\xe9"
+                                                 "e"));
 
     // The release of that Enter reaches the list without its press.
     EXPECT_THAT(whileModal([&] { QTest::keyRelease(list, Qt::Key_Return); }), IsEmpty());
@@ -777,11 +785,14 @@ TEST_F(Editor, PictureOfTheEditorOverTheMainWindow)
     EXPECT_TRUE(label.contains(QChar(0x2026))) << label.toStdString();
 
     // The Winamp options, for the eye too.
-    whileModal([] { Form1->Winamp1Click(); }, [](ui::Form* form) {
-        EXPECT_TRUE(form->grab().save(QFileInfo(QStringLiteral(SCREENSHOT_COPY)).dir().filePath("form18.png")));
-    });
+    whileModal([] { Form1->Winamp1Click(); },
+               [](ui::Form* form) {
+                   EXPECT_TRUE(
+                       form->grab().save(QFileInfo(QStringLiteral(SCREENSHOT_COPY)).dir().filePath("form18.png")));
+               });
 
-    for (ui::Form* form : {static_cast<ui::Form*>(Form4), static_cast<ui::Form*>(Form18), static_cast<ui::Form*>(Form20)}) {
+    for (ui::Form* form :
+         {static_cast<ui::Form*>(Form4), static_cast<ui::Form*>(Form18), static_cast<ui::Form*>(Form20)}) {
         SCOPED_TRACE(form->Caption().toStdString());
         const Qt::WindowFlags flags = form->windowFlags();
         EXPECT_TRUE(flags.testFlags(Qt::CustomizeWindowHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint));
@@ -790,4 +801,3 @@ TEST_F(Editor, PictureOfTheEditorOverTheMainWindow)
 }
 
 }  // namespace
-

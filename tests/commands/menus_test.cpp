@@ -88,9 +88,8 @@ protected:
     // The selected files in list order.
     Strings inListOrder(Strings paths) const
     {
-        std::sort(paths.begin(), paths.end(), [](const std::string& x, const std::string& y) {
-            return listRowOf(x) < listRowOf(y);
-        });
+        std::sort(paths.begin(), paths.end(),
+                  [](const std::string& x, const std::string& y) { return listRowOf(x) < listRowOf(y); });
         return paths;
     }
     std::string a_, b_, c_;
@@ -188,19 +187,37 @@ TEST_F(Menus, MainMenuItemsOpenTheirWindowsWithoutHandingRows)
     const QString ops = QStringLiteral("Opérations sur les MP3");
     const WindowCommand commands[] = {
         {{"Options", "Général"}, &TForm1::Gnral1, Form2, nullptr, true},
-        {{"Options", "Renommage intelligent des fichiers"}, &TForm1::Renommageintelligentdesfichiers2, Form17, nullptr, true},
+        {{"Options", "Renommage intelligent des fichiers"},
+         &TForm1::Renommageintelligentdesfichiers2,
+         Form17,
+         nullptr,
+         true},
         {{"Options", "Extraction des pistes d'un CD"}, &TForm1::ExatrctiondespistesdunCD1, Form19, nullptr, true},
         {{"Options", "Tags"}, &TForm1::ags1, Form20, nullptr, true},
         {{"Options", "CDDB"}, &TForm1::CDDB1, Form24, nullptr, true},
-        {{ops, "Modification des tags de plusieurs fichiers"}, &TForm1::Modificationsdetagsdeplusieursfichiers1, Form6,
-         Form6->ListBox1, true},
+        {{ops, "Modification des tags de plusieurs fichiers"},
+         &TForm1::Modificationsdetagsdeplusieursfichiers1,
+         Form6,
+         Form6->ListBox1,
+         true},
         {{ops, "Importer les tags ID3V1 vers ID3V2"}, &TForm1::ImporterlestagsID3V1versID3V21, Form7, nullptr, true},
-        {{ops, "Formater les tags (Majuscules / Minuscules)"}, &TForm1::Formaterlestags1, Form13, Form13->ListBox1, true},
+        {{ops, "Formater les tags (Majuscules / Minuscules)"},
+         &TForm1::Formaterlestags1,
+         Form13,
+         Form13->ListBox1,
+         true},
         {{ops, "Valider les tags (supprime les caractères incorrects)"},
-         &TForm1::Validerlestassupprimelescaractresincorrects1, Form14, Form14->ListBox1, true},
+         &TForm1::Validerlestassupprimelescaractresincorrects1,
+         Form14,
+         Form14->ListBox1,
+         true},
         {{ops, "Incrémenter les pistes"}, &TForm1::Incrmenterlespistes1, Form25, nullptr, true},
         {{ops, "Normaliser le volume"}, &TForm1::Normaliserlevolume1, Form15, Form15->ListBox1, false},
-        {{ops, "Renommage intelligent des fichiers"}, &TForm1::Renommageintelligentdesfichiers1, Form8, Form8->ListBox1, true},
+        {{ops, "Renommage intelligent des fichiers"},
+         &TForm1::Renommageintelligentdesfichiers1,
+         Form8,
+         Form8->ListBox1,
+         true},
         {{ops, "Créer une liste"}, &TForm1::Faireunelisteauformattxt1, Form9, Form9->ListBox1, false},
         {{"Convertir", "Convertir WAV > MP3"}, &TForm1::ConvertirReconvertir1, Form12, Form12->ListBox1, true},
         {{"Convertir", "Convertir MP3 > WAV"}, &TForm1::ConvertirMP3Wav1, Form21, Form21->ListBox1, false},
@@ -238,9 +255,7 @@ TEST_F(Menus, MainMenuItemsOpenTheirWindowsWithoutHandingRows)
             command.form->Close();
             EXPECT_TRUE(Form1->isVisible());
         }
-        if (command.list) {
-            EXPECT_EQ(command.list->Count(), 0);
-        }
+        if (command.list) { EXPECT_EQ(command.list->Count(), 0); }
     }
 
     // The Winamp options' own handler, which no menu item is bound to.
@@ -252,7 +267,7 @@ TEST_F(Menus, MainMenuItemsOpenTheirWindowsWithoutHandingRows)
 TEST_F(Menus, EveryOtherItemHasItsCaption)
 {
     const QString ops = QStringLiteral("Opérations sur les MP3");
-    const std::pair<QStringList, QAction* TForm1::*> main[] = {
+    const std::pair<QStringList, QAction * TForm1::*> main[] = {
         {{"Fichier", "Quitter"}, &TForm1::Quitter1},
         {{"Liste", "Trier la liste de gauche par", "Artistes"}, &TForm1::Artistes2},
         {{"Liste", "Trier la liste de gauche par", "Albums"}, &TForm1::Albums1},
@@ -274,7 +289,7 @@ TEST_F(Menus, EveryOtherItemHasItsCaption)
     }
     EXPECT_TRUE(Form1->OuvrirlepanneaudecontrledeWinamp1->isCheckable());
 
-    const std::pair<const char*, QAction* TForm1::*> popup[] = {
+    const std::pair<const char*, QAction * TForm1::*> popup[] = {
         {"Créer une Playlist compatible Winamp", &TForm1::CrerunePlaylistWinamp1},
         {"Ecouter avec Winamp", &TForm1::JouerdansWinamp1},
         {"Rafraichir (les éléments sélectionnés)", &TForm1::Rafraichir3},
@@ -316,8 +331,8 @@ protected:
     struct Run {
         int wizards = 0;
         QWidget* owner = nullptr;
-        QStringList pages;     // each click: "next", or the caption of the closing button
-        QStringList boxes;     // message boxes the library showed
+        QStringList pages;  // each click: "next", or the caption of the closing button
+        QStringList boxes;  // message boxes the library showed
     };
     // Runs the command, driving the wizard: "Suivant" while it is offered (twice at most), the
     // closing button once the check has ended without anything to download.
@@ -414,9 +429,9 @@ TEST_F(UpdateCheck, AStartedInstallerClosesTheMainWindow)
     ASSERT_TRUE(server_.isListening());
     const std::string marker = tempRoot + "/installer-ran";
     // Written aside, then renamed: the marker appears with its text.
-    server_.serve(QStringLiteral("/setup"), QByteArray::fromStdString("#!/bin/sh\necho \"$0\" > '" + marker +
-                                                                      ".tmp' && mv '" + marker + ".tmp' '" + marker +
-                                                                      "'\n"));
+    server_.serve(QStringLiteral("/setup"),
+                  QByteArray::fromStdString("#!/bin/sh\necho \"$0\" > '" + marker + ".tmp' && mv '" + marker +
+                                            ".tmp' '" + marker + "'\n"));
     announce(QStringLiteral("1.6.0.0"));
     const Run run = check();
     EXPECT_EQ(run.wizards, 1);

@@ -51,7 +51,8 @@ TEST_F(Player, EachSelectedFileReplacesThePreviousOneAndTheLastPlays)
         command->trigger();
         QStringList expected;
         for (const std::string& path : paths_)
-            expected << "Stop" << "OpenUri file://" + QString::fromStdString(path) << "Play";
+            expected << "Stop"
+                     << "OpenUri file://" + QString::fromStdString(path) << "Play";
         EXPECT_EQ(player.record().mid(before), expected);
         EXPECT_THAT(ui::Dialogs::shown(), IsEmpty());
     }

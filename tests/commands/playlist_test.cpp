@@ -16,7 +16,8 @@ using ::testing::IsEmpty;
 
 namespace {
 
-const QString Question = QStringLiteral("Création de liste terminée\r\nVoulez-vous l'écouter immédiatement avec Winamp ?");
+const QString Question =
+    QStringLiteral("Création de liste terminée\r\nVoulez-vous l'écouter immédiatement avec Winamp ?");
 
 class Playlist : public Collection {
 protected:
@@ -45,7 +46,8 @@ protected:
         std::sort(entries.begin(), entries.end(),
                   [](const auto& x, const auto& y) { return listRowOf(x[2]) < listRowOf(y[2]); });
         std::string text = "#EXTM3U\r\n";
-        for (const auto& [artist, title, path] : entries) text += "#EXTINF:" + artist + " - " + title + "\r\n" + path + "\r\n";
+        for (const auto& [artist, title, path] : entries)
+            text += "#EXTINF:" + artist + " - " + title + "\r\n" + path + "\r\n";
         return text;
     }
     static void expectOneQuestion()

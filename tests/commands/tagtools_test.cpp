@@ -32,9 +32,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const QString RenameError = QStringLiteral(
-    "Vous avez essayé de créer un fichier dont le nom comporte des caractères invalides\r\n"
-    "Essayez l'utilitaire de validation des tags");
+const QString RenameError =
+    QStringLiteral("Vous avez essayé de créer un fichier dont le nom comporte des caractères invalides\r\n"
+                   "Essayez l'utilitaire de validation des tags");
 
 QStringList boxTexts()
 {
@@ -66,7 +66,8 @@ QStringList commentsOf(const QJsonObject& dump)
     QStringList out;
     for (const QJsonValue& c : dump.value("comments").toArray()) {
         const QJsonArray a = c.toArray();
-        out << QString::number(a.at(0).toInt()) + ' ' + a.at(1).toString() + ' ' + a.at(2).toString() + ' ' + a.at(3).toString();
+        out << QString::number(a.at(0).toInt()) + ' ' + a.at(1).toString() + ' ' + a.at(2).toString() + ' ' +
+                   a.at(3).toString();
     }
     out.sort();
     return out;
@@ -104,7 +105,7 @@ TEST_F(TagTools, RenamingBuildsNamesInTheFilesFolder)
         std::array<int, 5> chosen;
         const char* separator;
         gen::TagTexts tags;
-        Strings after;   // the folder's names afterwards
+        Strings after;  // the folder's names afterwards
         int errors;
     };
     auto tags = [](const char* artist, const char* title, const char* track) {
@@ -155,7 +156,8 @@ TEST_F(TagTools, RenamingNeverReplacesAFileAndSkipsUntaggedOnes)
     const std::string bare = putUntagged("bare.mp3");
     // A tagger's terminating 0 ends the text, also in a file name.
     gen::Mp3Spec spec;
-    spec.id3v2 = gen::Id3v2Spec{{}, {{"TPE1", std::string("\0Nina\0", 6)}, {"TIT2", std::string("\0Sinnerman\0", 11)}}, 0};
+    spec.id3v2 =
+        gen::Id3v2Spec{{}, {{"TPE1", std::string("\0Nina\0", 6)}, {"TIT2", std::string("\0Sinnerman\0", 11)}}, 0};
     spec.audio = gen::SilentFrames(4);
     const std::string nina = put("n.mp3", gen::Mp3Bytes(spec));
     const std::string in_the_way = put("C - z.mp3", "not an mp3, and not to lose");
@@ -165,8 +167,9 @@ TEST_F(TagTools, RenamingNeverReplacesAFileAndSkipsUntaggedOnes)
     fill(Form8->ListBox1, {one, two});
     for (QComboBox* slot : Form8->slotBoxes()) slot->setCurrentIndex(0);
     Form8->Button6Click();
-    EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral("Erreur: ") + RenameError,
-                                        QStringLiteral("Sonoverne: Renommage terminé\r\nPensez à rafraîchir la liste")));
+    EXPECT_THAT(boxTexts(),
+                ElementsAre(QStringLiteral("Erreur: ") + RenameError,
+                            QStringLiteral("Sonoverne: Renommage terminé\r\nPensez à rafraîchir la liste")));
     EXPECT_TRUE(exists(folder_ + "/.mp3"));
     EXPECT_TRUE(exists(two));
 
@@ -199,23 +202,25 @@ TEST_F(TagTools, RenameOptionsShowTheExampleAndApplyTheSeparator)
     walk();
     const std::string settings = SettingsFilePath();
     std::string example;
-    const auto seen = whileModal([] { Form1->Renommageintelligentdesfichiers2->trigger(); }, [&](ui::Form*) {
-        example = Form17->Label8->text().toStdString();
-        Form17->Edit1->clear();
-        QTest::keyClicks(Form17->Edit1, QStringLiteral("~"));
-        example += "|" + Form17->Label8->text().toStdString();
-        Form17->Button2->click();
-    });
+    const auto seen = whileModal([] { Form1->Renommageintelligentdesfichiers2->trigger(); },
+                                 [&](ui::Form*) {
+                                     example = Form17->Label8->text().toStdString();
+                                     Form17->Edit1->clear();
+                                     QTest::keyClicks(Form17->Edit1, QStringLiteral("~"));
+                                     example += "|" + Form17->Label8->text().toStdString();
+                                     Form17->Button2->click();
+                                 });
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(example, "Exemple : Lorvane - Music - 07 - Don't Tell Me|Exemple : Lorvane ~ Music ~ 07 ~ Don't Tell Me");
     EXPECT_EQ(RenameSeparator, "-");
     EXPECT_EQ(SettingsFile->ReadString("Renommage", "Separateur", "absent"), "absent");
     EXPECT_EQ(Form17->Edit1->text(), QStringLiteral("~"));
 
-    whileModal([] { Form1->Renommageintelligentdesfichiers2->trigger(); }, [&](ui::Form*) {
-        Form17->Edit1->setText(QStringLiteral("+~"));
-        Form17->Button1->click();
-    });
+    whileModal([] { Form1->Renommageintelligentdesfichiers2->trigger(); },
+               [&](ui::Form*) {
+                   Form17->Edit1->setText(QStringLiteral("+~"));
+                   Form17->Button1->click();
+               });
     EXPECT_EQ(RenameSeparator, "+~");
     EXPECT_EQ(SettingsFile->ReadString("Renommage", "Separateur", "absent"), "+~");
     walk();
@@ -233,11 +238,12 @@ TEST_F(TagTools, FormattingRewritesTheFourFramesOfEachFile)
     const std::string a = putTagged("a.mp3", t);
     const std::string bare = putUntagged("bare.mp3");
     // Frames the library cannot read whole: a character beyond ISO-8859-1, several values.
-    const std::string odd = putByMutagen("odd.mp3", 4, QJsonArray{
-        QJsonArray{"TIT2", 1, QJsonArray{QStringLiteral("\u03a9 mega")}},
-        QJsonArray{"TCON", 0, QJsonArray{"rock", "pop"}},
-        QJsonArray{"TPE1", 1, QJsonArray{QStringLiteral("\u00e9T\u00c9")}},
-    });
+    const std::string odd = putByMutagen("odd.mp3", 4,
+                                         QJsonArray{
+                                             QJsonArray{"TIT2", 1, QJsonArray{QStringLiteral("\u03a9 mega")}},
+                                             QJsonArray{"TCON", 0, QJsonArray{"rock", "pop"}},
+                                             QJsonArray{"TPE1", 1, QJsonArray{QStringLiteral("\u00e9T\u00c9")}},
+                                         });
     const std::string bareBytes = readBytes(bare);
     walk();
     select({a, bare, odd});
@@ -261,20 +267,23 @@ TEST_F(TagTools, FormattingRewritesTheFourFramesOfEachFile)
         SCOPED_TRACE(run.radio);
         ui::Dialogs::clearScript();
         bool closed = false;
-        whileModal([] { Form1->FormaterlestagsMajusculesMinuscules1->trigger(); }, [&](ui::Form*) {
-            for (QRadioButton* radio : radios) {
-                radio->setAutoExclusive(false);
-                radio->setChecked(false);
-                radio->setAutoExclusive(true);
-            }
-            if (run.radio) radios[run.radio - 1]->setChecked(true);
-            Form13->CheckBox1->setChecked(run.apostrophe);
-            Form13->Button7->click();
-            closed = !Form13->isVisible();
-        });
+        whileModal([] { Form1->FormaterlestagsMajusculesMinuscules1->trigger(); },
+                   [&](ui::Form*) {
+                       for (QRadioButton* radio : radios) {
+                           radio->setAutoExclusive(false);
+                           radio->setChecked(false);
+                           radio->setAutoExclusive(true);
+                       }
+                       if (run.radio) radios[run.radio - 1]->setChecked(true);
+                       Form13->CheckBox1->setChecked(run.apostrophe);
+                       Form13->Button7->click();
+                       closed = !Form13->isVisible();
+                   });
         EXPECT_TRUE(closed);
-        EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral(
-            "Sonoverne: Formatage Terminé\r\nPensez à la validation des tags\r\nPensez à rafraîchir la liste")));
+        EXPECT_THAT(
+            boxTexts(),
+            ElementsAre(QStringLiteral(
+                "Sonoverne: Formatage Terminé\r\nPensez à la validation des tags\r\nPensez à rafraîchir la liste")));
         const QJsonObject dump = probe(a);
         EXPECT_EQ(frameOf(dump, "TIT2"), l1(run.title));
         EXPECT_EQ(frameOf(dump, "TPE1"), l1(run.artist));
@@ -300,15 +309,17 @@ TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
     t.comment = "c:d";
     const std::string a = putTagged("a.mp3", t);
     const std::string bare = putUntagged("bare.mp3");
-    const std::string other = putByMutagen("other.mp3", 3, QJsonArray{
-        QJsonArray{"TIT2", 1, QJsonArray{QStringLiteral("\u03a9/mega")}},
-        QJsonArray{"COMM", 1, "fra", "", QStringLiteral("\u00e9t\u00e9")},
-        QJsonArray{"COMM", 0, "eng", "desc", "a/b"},
-    });
-    const std::string unread = putByMutagen("unread.mp3", 3, QJsonArray{
-        QJsonArray{"COMM", 1, "fra", "", QStringLiteral("\u03a9/2")},
-        QJsonArray{"TPE1", 0, QJsonArray{"a/b"}},
-    });
+    const std::string other = putByMutagen("other.mp3", 3,
+                                           QJsonArray{
+                                               QJsonArray{"TIT2", 1, QJsonArray{QStringLiteral("\u03a9/mega")}},
+                                               QJsonArray{"COMM", 1, "fra", "", QStringLiteral("\u00e9t\u00e9")},
+                                               QJsonArray{"COMM", 0, "eng", "desc", "a/b"},
+                                           });
+    const std::string unread = putByMutagen("unread.mp3", 3,
+                                            QJsonArray{
+                                                QJsonArray{"COMM", 1, "fra", "", QStringLiteral("\u03a9/2")},
+                                                QJsonArray{"TPE1", 0, QJsonArray{"a/b"}},
+                                            });
     const std::string bareBytes = readBytes(bare);
     const struct {
         bool other;
@@ -330,7 +341,8 @@ TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
         EXPECT_EQ(Form14->Edit1->isEnabled(), run.other);
         Form14->Edit1->setText(QString::fromLatin1(run.replacement));
         Form14->Button7Click();
-        EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral("Sonoverne: Validation des tags Terminée\r\nPensez à rafraîchir la liste")));
+        EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral(
+                                    "Sonoverne: Validation des tags Terminée\r\nPensez à rafraîchir la liste")));
         const QJsonObject dump = probe(a);
         EXPECT_EQ(frameOf(dump, "TIT2"), l1(run.title));
         EXPECT_EQ(frameOf(dump, "TRCK"), l1(run.track));
@@ -363,10 +375,12 @@ TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
     Form14->CheckBox1->setChecked(true);
     Form14->Edit1->setText(QString());
     Form14->Button7Click();
-    EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral(
-        "Sonoverne: Validation des tags Terminée\r\nPensez à rafraîchir la liste.\n\n"
-        "Les tags de ces fichiers n'ont pas pu être enregistrés :\n") + QString::fromStdString(emptied) +
-        QStringLiteral(" (un tag sans aucune information ne peut pas être enregistré)")));
+    EXPECT_THAT(
+        boxTexts(),
+        ElementsAre(QStringLiteral("Sonoverne: Validation des tags Terminée\r\nPensez à rafraîchir la liste.\n\n"
+                                   "Les tags de ces fichiers n'ont pas pu être enregistrés :\n") +
+                    QString::fromStdString(emptied) +
+                    QStringLiteral(" (un tag sans aucune information ne peut pas être enregistré)")));
     EXPECT_EQ(readBytes(emptied), emptiedBytes);
 
     // An empty list: no message.
@@ -397,8 +411,8 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     Form9->CheckBox4->setChecked(true);
     Form9->CheckBox6->setChecked(true);
     Form9->Button7->click();
-    const std::string expected =
-        "\r\n     DOSSIER " + folder_ + "/a/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\nArt - Un\r\nArt - Deux\r\nBis - Trois\r\n";
+    const std::string expected = "\r\n     DOSSIER " + folder_ +
+                                 "/a/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\nArt - Un\r\nArt - Deux\r\nBis - Trois\r\n";
     EXPECT_EQ(ListText, expected);
     EXPECT_FALSE(Form9->isVisible());
     EXPECT_EQ(Form9->ListBox1->Count(), 0);
@@ -466,12 +480,13 @@ TEST_F(TagTools, PicturesOfTheWindows)
     const std::string one = putTagged("a/1.mp3", texts("Nina Simone", "Sinnerman", "Pastel Blues"));
     const std::string two = putTagged("a/2.mp3", texts("Nina Simone", "Be My Husband", "Pastel Blues"));
     walk();
-    ListText = "\r\n     DOSSIER " + folder_ + "/a/ :\r\n\r\n\r\n     ALBUM Pastel Blues :\r\n\r\n"
+    ListText = "\r\n     DOSSIER " + folder_ +
+               "/a/ :\r\n\r\n\r\n     ALBUM Pastel Blues :\r\n\r\n"
                "Nina Simone - Sinnerman\r\nNina Simone - Be My Husband\r\n";
     Form10->setMemoText(ListText);
     const std::pair<ui::Form*, const char*> windows[] = {
-        {Form8, "renaming"}, {Form17, "renaming-options"}, {Form9, "list"},
-        {Form10, "list-shown"}, {Form13, "case"}, {Form14, "validation"},
+        {Form8, "renaming"}, {Form17, "renaming-options"}, {Form9, "list"}, {Form10, "list-shown"},
+        {Form13, "case"},    {Form14, "validation"},
     };
     for (const auto& [form, name] : windows) {
         SCOPED_TRACE(name);

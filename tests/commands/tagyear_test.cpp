@@ -66,15 +66,34 @@ TEST_F(TagYear, EveryWindowSeesAndSetsTheYearMutagenReads)
     const Case cases[] = {
         {"list row, a full time stamp", 4, {title, stamp}, Window::List, nullptr, "1999", "3:1999-05-12", "-"},
         {"list row, an ID3v2.3 tag", 3, {title, text("TYER", 0, "1987")}, Window::List, nullptr, "1987", "-", "0:1987"},
-        {"editor, the same year keeps the date", 4, {title, stamp}, Window::Editor, nullptr, "1999", "3:1999-05-12", "-"},
+        {"editor, the same year keeps the date",
+         4,
+         {title, stamp},
+         Window::Editor,
+         nullptr,
+         "1999",
+         "3:1999-05-12",
+         "-"},
         {"editor, a new year replaces it", 4, {title, stamp}, Window::Editor, "2004", "1999", "0:2004", "-"},
         {"editor, an empty year removes it", 4, {title, stamp}, Window::Editor, "", "1999", "-", "-"},
         // What an earlier save of this program left: the user's year in "TYER", the old one in "TDRC".
-        {"editor, a TYER beside the stamp is the year", 4, {title, stamp, text("TYER", 3, "2004")}, Window::Editor,
-         nullptr, "2004", "0:2004", "3:2004"},
+        {"editor, a TYER beside the stamp is the year",
+         4,
+         {title, stamp, text("TYER", 3, "2004")},
+         Window::Editor,
+         nullptr,
+         "2004",
+         "0:2004",
+         "3:2004"},
         {"editor, an ID3v2.3 tag", 3, {title, text("TYER", 0, "1987")}, Window::Editor, "2004", "1987", "-", "0:2004"},
-        {"multi-file editor, a contradicting TYER goes", 4, {title, stamp, text("TYER", 3, "1998")}, Window::Multi,
-         "2004", "-", "0:2004", "-"},
+        {"multi-file editor, a contradicting TYER goes",
+         4,
+         {title, stamp, text("TYER", 3, "1998")},
+         Window::Multi,
+         "2004",
+         "-",
+         "0:2004",
+         "-"},
         {"import of the ID3v1 year", 4, {title, stamp}, Window::Import, "2004", "-", "0:2004", "-"},
         {"renaming by year", 4, {title, stamp}, Window::Renaming, nullptr, "1999", "3:1999-05-12", "-"},
         {"validation keeps the date", 4, {title, stamp}, Window::Validation, nullptr, "-", "3:1999-05-12", "-"},
@@ -92,20 +111,22 @@ TEST_F(TagYear, EveryWindowSeesAndSetsTheYearMutagenReads)
         switch (c.window) {
         case Window::List: {
             walk();
-            const int column = int(std::find(std::begin(FileListModel::ColumnField), std::end(FileListModel::ColumnField), fYear) -
-                                   std::begin(FileListModel::ColumnField));
+            const int column =
+                int(std::find(std::begin(FileListModel::ColumnField), std::end(FileListModel::ColumnField), fYear) -
+                    std::begin(FileListModel::ColumnField));
             seen = Form1->ListModel->cell(listRowOf(path), column);
             break;
         }
         case Window::Editor:
             walk();
             select({path});
-            whileModal([] { Form1->Editerlestags1->trigger(); }, [&](ui::Form* form) {
-                if (form != Form4) return;
-                seen = Form4->anneeEdit->Text();
-                if (c.set) Form4->anneeEdit->setText(c.set);
-                Form4->Button1->click();
-            });
+            whileModal([] { Form1->Editerlestags1->trigger(); },
+                       [&](ui::Form* form) {
+                           if (form != Form4) return;
+                           seen = Form4->anneeEdit->Text();
+                           if (c.set) Form4->anneeEdit->setText(c.set);
+                           Form4->Button1->click();
+                       });
             break;
         case Window::Multi:
             Form6->Show();

@@ -69,8 +69,8 @@ struct Variant {
     PickerForm* form;
     const char* mask;
     bool sorted;
-    QString addAll;   // "-": none
-    QString walker;   // "-": none
+    QString addAll;  // "-": none
+    QString walker;  // "-": none
     QString clear;
     bool clearedByHide;
     bool clearedByShow;
@@ -89,8 +89,8 @@ std::vector<Variant> variants()
         {Form13, "*.mp3", true, all, Walker, clear, true, false, 1},
         {Form14, "*.mp3", true, all, Walker, clear, true, false, 1},
         {Form25, "*.mp3", false, none, none, QStringLiteral("Vider la liste"), false, true, 1},
-        {Form12, "*.wav", true, all, QStringLiteral("Ajouter tous les fichiers + les fichiers des sous-dossiers"), clear,
-         true, false, 2},
+        {Form12, "*.wav", true, all, QStringLiteral("Ajouter tous les fichiers + les fichiers des sous-dossiers"),
+         clear, true, false, 2},
         {Form15, "*.mp3", true, all, Walker, clear, false, false, 0},
         {Form21, "*.mp3", true, all, Walker, clear, false, false, 0},
     };
@@ -141,9 +141,7 @@ TEST_F(Tools, EveryPickerWindowBuildsItsListWithItsVariant)
         EXPECT_EQ(t.form->DriveComboBox1->Drive(), '/');
         EXPECT_EQ(fileBox(t.form->FileListBox1), (wav ? Strings{"c.wav"} : Strings{"A.MP3", "b.mp3"}));
         EXPECT_EQ(t.form->ListBox1->Count(), t.clearedByShow ? 0 : 1);
-        if (p->ProgressBar1) {
-            EXPECT_EQ(p->ProgressBar1->Position(), 0);
-        }
+        if (p->ProgressBar1) { EXPECT_EQ(p->ProgressBar1->Position(), 0); }
         t.form->Button4Click();
         EXPECT_EQ(t.form->ListBox1->Count(), 0);
 
@@ -163,9 +161,9 @@ TEST_F(Tools, EveryPickerWindowBuildsItsListWithItsVariant)
             const Strings box = wav ? Strings{w} : Strings{a, b};
             for (int twice = 0; twice < 2; ++twice) expected.insert(expected.end(), box.begin(), box.end());
         }
-        if (t.sorted) std::stable_sort(expected.begin(), expected.end(), [](auto& x, auto& y) {
-            return strcasecmp(x.c_str(), y.c_str()) < 0;
-        });
+        if (t.sorted)
+            std::stable_sort(expected.begin(), expected.end(),
+                             [](auto& x, auto& y) { return strcasecmp(x.c_str(), y.c_str()) < 0; });
         EXPECT_THAT(items(t.form->ListBox1), ElementsAreArray(expected));
 
         // "Enlever": nothing without a selection, else the selected entry.
@@ -225,7 +223,8 @@ bool passesAsUserOf(const std::string& locale)
         localedef.setProcessChannelMode(QProcess::MergedChannels);
         localedef.start(QStringLiteral("localedef"),
                         {QStringLiteral("-i"), QString::fromStdString(locale.substr(0, dot)), QStringLiteral("-f"),
-                         QString::fromStdString(locale.substr(dot + 1)), QString::fromStdString(folder + "/" + locale)});
+                         QString::fromStdString(locale.substr(dot + 1)),
+                         QString::fromStdString(folder + "/" + locale)});
         if (!localedef.waitForFinished(-1) || localedef.exitCode() != 0) {
             ADD_FAILURE() << "localedef: " << localedef.readAll().toStdString();
             return false;
@@ -237,7 +236,8 @@ bool passesAsUserOf(const std::string& locale)
     run.setProcessEnvironment(env);
     run.setProcessChannelMode(QProcess::MergedChannels);
     run.start(QCoreApplication::applicationFilePath(),
-              {QStringLiteral("--gtest_filter=%1.%2").arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name()))});
+              {QStringLiteral("--gtest_filter=%1.%2")
+                   .arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name()))});
     // A watchdog: a run that hangs fails instead.
     const bool ended = run.waitForFinished(300000);
     if (!ended) {
@@ -280,7 +280,8 @@ TEST_F(Tools, ListsSortAsTheUsersLocaleDoes)
             std::filesystem::create_directories(folder_ + "/" + name);
         }
         const Strings odd = {"\xc9MILE.mp3", "\xc9mile.mp3", "\xe9ric.mp3"};  // ISO-8859-1 names
-        for (const std::string& name : Strings{odd[2], odd[1], "eddy.mp3", odd[0]}) putTagged(name, texts("Eddy", "Titre"));
+        for (const std::string& name : Strings{odd[2], odd[1], "eddy.mp3", odd[0]})
+            putTagged(name, texts("Eddy", "Titre"));
         walk();
         Strings tree;
         const QTreeWidgetItem* root = Form1->TreeView1->topLevelItem(0);
@@ -310,7 +311,6 @@ TEST_F(Tools, ListsSortAsTheUsersLocaleDoes)
         Form9->Hide();
     }
 }
-
 
 // --- What the runs wrote --------------------------------------------------------------------------
 
@@ -380,8 +380,8 @@ gen::TagTexts fullTexts(const std::string& title)
     return t;
 }
 
-const Strings Full = {"COMM=eng//Remarque", "TALB=Album", "TCON=Rock", "TIT2=Titre", "TPE1=Artiste",
-                      "TRCK=3/12", "TYER=1999"};
+const Strings Full = {"COMM=eng//Remarque", "TALB=Album", "TCON=Rock", "TIT2=Titre",
+                      "TPE1=Artiste",       "TRCK=3/12",  "TYER=1999"};
 
 // --- The multi-file tag editor ------------------------------------------------------------------
 
@@ -403,8 +403,8 @@ TEST_F(Tools, ModifierGivesTheTickedFieldsToEveryFileOfTheList)
         {"three fields, a file twice, a tag-less file, an unread title kept",
          {{3, "Neuf"}, {4, "2004"}, {7, "Note"}},
          {"tagged", "utf16", "bare", "tagged"},
-         {{"tagged", {"COMM=ENG//Note", "TALB=Neuf", "TCON=Rock", "TIT2=Titre", "TPE1=Artiste",
-                      "TRCK=3/12", "TYER=2004"}},
+         {{"tagged",
+           {"COMM=ENG//Note", "TALB=Neuf", "TCON=Rock", "TIT2=Titre", "TPE1=Artiste", "TRCK=3/12", "TYER=2004"}},
           {"utf16", {"COMM=ENG//Note", "TALB=Neuf", "TIT2=\u03a9mega~1", "TPE1=Artiste", "TYER=2004"}},
           {"bare", {"COMM=ENG//Note", "TALB=Neuf", "TYER=2004"}}},
          {}},
@@ -427,15 +427,16 @@ TEST_F(Tools, ModifierGivesTheTickedFieldsToEveryFileOfTheList)
         {"a tag that cannot be read and a missing file are not written",
          {{1, "Neuf"}},
          {"unreadable", "missing", "tagged"},
-         {{"unreadable", {"same"}}, {"missing", {"none"}},
-          {"tagged", {"COMM=eng//Remarque", "TALB=Album", "TCON=Rock", "TIT2=Neuf", "TPE1=Artiste", "TRCK=3/12",
-                      "TYER=1999"}}},
+         {{"unreadable", {"same"}},
+          {"missing", {"none"}},
+          {"tagged",
+           {"COMM=eng//Remarque", "TALB=Album", "TCON=Rock", "TIT2=Neuf", "TPE1=Artiste", "TRCK=3/12", "TYER=1999"}}},
          {"unreadable", "missing"}},
     };
     QCheckBox* TForm6::*const boxes[] = {&TForm6::CheckBox1, &TForm6::CheckBox2, &TForm6::CheckBox3, &TForm6::CheckBox4,
                                          &TForm6::CheckBox5, &TForm6::CheckBox6, &TForm6::CheckBox7};
-    ui::TagEdit* TForm6::*const edits[] = {&TForm6::id3title, &TForm6::id3artist, &TForm6::id3album, &TForm6::id3year,
-                                           &TForm6::id3track, &TForm6::id3genre, &TForm6::id3comment};
+    ui::TagEdit* TForm6::*const edits[] = {&TForm6::id3title, &TForm6::id3artist, &TForm6::id3album,  &TForm6::id3year,
+                                           &TForm6::id3track, &TForm6::id3genre,  &TForm6::id3comment};
     int serial = 0;
     for (const EditCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -475,7 +476,8 @@ TEST_F(Tools, ModifierGivesTheTickedFieldsToEveryFileOfTheList)
         EXPECT_EQ(box.flags, unsigned(c.failed.empty() ? ui::MB_OK : ui::MB_OK | ui::MB_ICONWARNING));
         EXPECT_TRUE(box.text.startsWith(
             c.failed.empty() ? QStringLiteral("Modification terminée\r\nPensez à rafraîchir la liste")
-                             : QStringLiteral("Modification terminée\r\nCertains tags n'ont pu etres correctement enregistrés\r\nPensez à rafraîchir la liste")))
+                             : QStringLiteral("Modification terminée\r\nCertains tags n'ont pu etres correctement "
+                                              "enregistrés\r\nPensez à rafraîchir la liste")))
             << box.text.toStdString();
         // The message names the files that failed, and those only.
         for (const std::string& kind : c.list) {
@@ -496,13 +498,9 @@ TEST_F(Tools, ModifierGivesTheTickedFieldsToEveryFileOfTheList)
         }
         // The title that could not be read whole stays byte for byte unless ticked.
         const bool titleTicked = std::any_of(c.ticked.begin(), c.ticked.end(), [](auto& t) { return t.first == 1; });
-        if (!titleTicked && c.expected.count("utf16")) {
-            EXPECT_EQ(frameBytes(paths["utf16"], "TIT2"), utf16Title);
-        }
+        if (!titleTicked && c.expected.count("utf16")) { EXPECT_EQ(frameBytes(paths["utf16"], "TIT2"), utf16Title); }
         for (const char* kind : {"tagged", "utf16", "bare"}) {
-            if (!c.expected.count(kind)) {
-                EXPECT_EQ(readBytes(paths[kind]), before[kind]);
-            }
+            if (!c.expected.count(kind)) { EXPECT_EQ(readBytes(paths[kind]), before[kind]); }
         }
     }
 
@@ -530,7 +528,10 @@ TEST_F(Tools, ValueFieldsTakeOnlyWhatATagTextHolds)
         std::string result;
     };
     const Case cases[] = {
-        {Form6->id3title, "", "", QStringLiteral("a\tb\nc\x7f" "d"), "a b c d"},
+        {Form6->id3title, "", "",
+         QStringLiteral("a\tb\nc\x7f"
+                        "d"),
+         "a b c d"},
         {Form6->id3title, "abc", "", QStringLiteral("\u03a9"), "abc"},
         {Form6->id3artist, "", QStringLiteral("\u00e9t\u00e9"), QStringLiteral("\u20ac"), "\xe9t\xe9"},
         {Form6->id3year, "", QStringLiteral("198765"), "", "1987"},
@@ -556,7 +557,6 @@ TEST_F(Tools, ValueFieldsTakeOnlyWhatATagTextHolds)
     }
     Form6->Hide();
 }
-
 
 // --- The ID3v1 import -----------------------------------------------------------------------------
 
@@ -616,15 +616,20 @@ TEST_F(Import, EachFileGetsItsId3v1TextsInItsId3v2Tag)
         Strings expected;  // {"same"}: byte-identical
     };
     const Case cases[] = {
-        {"ID3v1.1 over a whole tag", withTags(gen::Id3v2Spec{fullTexts("Ancien"), {}, 0}, full),
+        {"ID3v1.1 over a whole tag",
+         withTags(gen::Id3v2Spec{fullTexts("Ancien"), {}, 0}, full),
          {"COMM=ENG//Com", "TCON=Blues", "TIT2=Titre1", "TPE1=Art Titre1", "TRCK=5", "TYER=1999"}},
-        {"ID3v1.0 and no genre, no ID3v2 tag", withTags(std::nullopt, v1("Deux")),
+        {"ID3v1.0 and no genre, no ID3v2 tag",
+         withTags(std::nullopt, v1("Deux")),
          {"COMM=ENG//Com", "TIT2=Deux", "TPE1=Art Deux", "TRCK=0", "TYER=1999"}},
-        {"no ID3v1 tag", withTags(gen::Id3v2Spec{fullTexts("Titre"), {{"TCOM", std::string(1, '\0') + "Auteur"}}, 0}, std::nullopt),
+        {"no ID3v1 tag",
+         withTags(gen::Id3v2Spec{fullTexts("Titre"), {{"TCOM", std::string(1, '\0') + "Auteur"}}, 0}, std::nullopt),
          {"same"}},
-        {"a title not read whole is kept", withTags(gen::Id3v2Spec{texts("A", ""), {utf16Title()}, 0}, v1("Omega", 2, 17)),
+        {"a title not read whole is kept",
+         withTags(gen::Id3v2Spec{texts("A", ""), {utf16Title()}, 0}, v1("Omega", 2, 17)),
          {"COMM=ENG//Com", "TCON=Rock", "TIT2=\u03a9mega~1", "TPE1=Art Omega", "TRCK=2", "TYER=1999"}},
-        {"genre 147, past the list", withTags(std::nullopt, v1("G", 1, 147)),
+        {"genre 147, past the list",
+         withTags(std::nullopt, v1("G", 1, 147)),
          {"COMM=ENG//Com", "TCON=Synthpop", "TIT2=G", "TPE1=Art G", "TRCK=1", "TYER=1999"}},
     };
     std::filesystem::create_directories(folder_ + "/sous");
@@ -822,13 +827,15 @@ TEST_F(Tools, GoNumbersTheListInItsOrder)
     EXPECT_FALSE(Form25->isVisible());
 }
 
-
 // --- Progress during a run --------------------------------------------------------------------------
 
 // Records, at each paint of a widget, what `state` says then.
 class PaintLog : public QObject {
 public:
-    PaintLog(QWidget* widget, std::function<int()> state) : state_(std::move(state)) { widget->installEventFilter(this); }
+    PaintLog(QWidget* widget, std::function<int()> state) : state_(std::move(state))
+    {
+        widget->installEventFilter(this);
+    }
     std::vector<int> seen;
 
 protected:
@@ -927,22 +934,30 @@ TEST_F(Tools, BatchRunsNameEveryFileTheyCouldNotSave)
         QString caption, head;
     };
     const Tool tools[] = {
-        {"formatting", Form13, [] { Form13->RadioButton2->setChecked(true); Form13->Button7Click(); }, true, false,
-         "TIT2=TITRE", QStringLiteral("Sonoverne"),
+        {"formatting", Form13,
+         [] {
+             Form13->RadioButton2->setChecked(true);
+             Form13->Button7Click();
+         },
+         true, false, "TIT2=TITRE", QStringLiteral("Sonoverne"),
          QStringLiteral("Formatage Terminé\r\nPensez à la validation des tags\r\nPensez à rafraîchir la liste.\n\n")},
-        {"validation", Form14, [] {
+        {"validation", Form14,
+         [] {
              Form14->CheckBox1->setChecked(true);
              Form14->Edit1->setText(QStringLiteral("__"));
              Form14->Button7Click();
-         }, true, true, "TIT2=a__b", QStringLiteral("Sonoverne"),
+         },
+         true, true, "TIT2=a__b", QStringLiteral("Sonoverne"),
          QStringLiteral("Validation des tags Terminée\r\nPensez à rafraîchir la liste.\n\n")},
         {"renumbering", Form25, [] { Form25->Button2Click(); }, false, true, "TRCK=1", QStringLiteral("Terminé"),
          QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !\n\n")},
-        {"multi-file editor", Form6, [] {
+        {"multi-file editor", Form6,
+         [] {
              Form6->CheckBox1->setChecked(true);
              Form6->id3title->setText("Neuf");
              Form6->Button5Click();
-         }, false, true, "TIT2=Neuf", QStringLiteral("Sonoverne"),
+         },
+         false, true, "TIT2=Neuf", QStringLiteral("Sonoverne"),
          QStringLiteral("Modification terminée\r\nCertains tags n'ont pu etres correctement enregistrés\r\n"
                         "Pensez à rafraîchir la liste.\n\n")},
         {"import", nullptr, [] { Form7->Button2Click(); }, false, true, "TIT2=Un", QStringLiteral("Sonoverne"),
@@ -1038,8 +1053,9 @@ TEST_F(Tools, BatchRunsNameEveryFileTheyCouldNotSave)
             setrlimit(RLIMIT_FSIZE, &saved);
             hook.reset();
             Form7->ScruteDossier1.OnFichier = walked;
-            if (f.fault == ReadOnly) std::filesystem::permissions(bad, std::filesystem::perms::owner_write,
-                                                                  std::filesystem::perm_options::add);
+            if (f.fault == ReadOnly)
+                std::filesystem::permissions(bad, std::filesystem::perms::owner_write,
+                                             std::filesystem::perm_options::add);
 
             ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
             const ui::ShownBox& box = ui::Dialogs::shown()[0];

@@ -4,8 +4,8 @@
 // fails.
 #include "AppTestMain.h"
 #include "Dialogs.h"
-#include "FifoWatchdog.h"
 #include "Display.h"
+#include "FifoWatchdog.h"
 #include "FileSystem.h"
 #include "Shell.h"
 #include "TempTree.h"
@@ -27,15 +27,15 @@
 
 #include <cmath>
 #include <csignal>
-#include <fcntl.h>
 #include <cstdlib>
+#include <fcntl.h>
 #include <functional>
 #include <map>
-#include <sys/stat.h>
-#include <tuple>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <tuple>
 
 namespace gen = sonoverne::mp3gen;
 using Strings = std::vector<std::string>;
@@ -48,8 +48,8 @@ namespace {
 const std::string Launchers = SONOVERNE_PROGRAM_DIR;
 
 // Names no shell or option parser may split or take for something else.
-const Strings HostileNames = {"q\"uote\" with  blanks.mp3", "-dash.mp3", "back\\slash\\\\.mp3",
-                              "\xe9t\xe9 latin-1.mp3", "tab\there\\\"x.mp3"};
+const Strings HostileNames = {"q\"uote\" with  blanks.mp3", "-dash.mp3", "back\\slash\\\\.mp3", "\xe9t\xe9 latin-1.mp3",
+                              "tab\there\\\"x.mp3"};
 
 std::string bytesOf(const QString& text) { return text.toStdString(); }
 
@@ -188,8 +188,9 @@ protected:
     {
         std::vector<ModalState> seen;
         QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout,
-                         [&] { seen.push_back({Form16->isVisible(), Form1->isVisible(), tool->isVisible()}); });
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            seen.push_back({Form16->isVisible(), Form1->isVisible(), tool->isVisible()});
+        });
         watch.start(5);
         button->click();
         return seen;
@@ -345,7 +346,8 @@ TEST(ConvertLaunchers, TheNormalisedCopyTakesOnlyTheNamedFilesPlaceAndMode)
         {"mode 0604, named through a link", 0604, ThroughALink, "", true},
         {"with a second name", 0644, WithAHardLink, "", false},
         {"set-id, of another owner (as root only)", 06755, OthersOwn, "", true},
-        {"written to meanwhile, same size", 0644, Plain, "printf x | dd of=\"$F\" bs=1 seek=100 conv=notrunc status=none", false},
+        {"written to meanwhile, same size", 0644, Plain,
+         "printf x | dd of=\"$F\" bs=1 seek=100 conv=notrunc status=none", false},
         {"replaced by a link meanwhile", 0644, Plain, "mv \"$F\" \"$F.old\" && ln -s \"$F.other\" \"$F\"", false},
     };
     const std::string path = std::getenv("PATH");
@@ -359,19 +361,13 @@ TEST(ConvertLaunchers, TheNormalisedCopyTakesOnlyTheNamedFilesPlaceAndMode)
         spec.audio = gen::ToneFrames({{440, 0.3}});
         gen::WriteMp3(file, spec);
         platform::writeFile(other, "not to be touched");
-        if (c.name == OthersOwn) {
-            ASSERT_EQ(::chown(file.c_str(), 4321, 4322), 0);
-        }
+        if (c.name == OthersOwn) { ASSERT_EQ(::chown(file.c_str(), 4321, 4322), 0); }
         ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
         const timespec old[2] = {{946684800, 0}, {946684800, 0}};  // so that any write shows
         ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), old, 0), 0);
         std::string name = file;
-        if (c.name == ThroughALink) {
-            ASSERT_EQ(::symlink(file.c_str(), (name = dir + "/link.mp3").c_str()), 0);
-        }
-        if (c.name == WithAHardLink) {
-            ASSERT_EQ(::link(file.c_str(), (dir + "/b.mp3").c_str()), 0);
-        }
+        if (c.name == ThroughALink) { ASSERT_EQ(::symlink(file.c_str(), (name = dir + "/link.mp3").c_str()), 0); }
+        if (c.name == WithAHardLink) { ASSERT_EQ(::link(file.c_str(), (dir + "/b.mp3").c_str()), 0); }
         const std::string before = TempTree::read(file);
         std::string changed = before;
         changed[300] = 'Z';
@@ -404,12 +400,8 @@ TEST(ConvertLaunchers, TheNormalisedCopyTakesOnlyTheNamedFilesPlaceAndMode)
             EXPECT_TRUE(S_ISLNK(st.st_mode));
             EXPECT_TRUE(TempTree::read(file + ".old") == before);
         }
-        if (c.name == ThroughALink) {
-            EXPECT_TRUE(::lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode));
-        }
-        if (c.name == WithAHardLink) {
-            EXPECT_TRUE(TempTree::read(dir + "/b.mp3") == before);
-        }
+        if (c.name == ThroughALink) { EXPECT_TRUE(::lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode)); }
+        if (c.name == WithAHardLink) { EXPECT_TRUE(TempTree::read(dir + "/b.mp3") == before); }
         const platform::FolderSnapshot listing(dir);
         for (const platform::DirEntry& e : listing.entries()) EXPECT_NE(e.name[0], '.') << e.name;
     }
@@ -432,8 +424,8 @@ TEST(ConvertLaunchers, RunToolsFromTheAbsoluteFoldersOfPathOnly)
         std::string path;
         int exitCode;  // of both launchers
     } cases[] = {
-        {":" + path, 0}, {path + ":", 0}, {"/nowhere::" + path, 0}, {".:" + path, 0},
-        {"bin:" + path, 0}, {"bin:.:", 1}, {"", 1},
+        {":" + path, 0}, {path + ":", 0}, {"/nowhere::" + path, 0}, {".:" + path, 0}, {"bin:" + path, 0},
+        {"bin:.:", 1},   {"", 1},
     };
     char* cwd = ::getcwd(nullptr, 0);
     ASSERT_EQ(::chdir(here.c_str()), 0);
@@ -474,16 +466,29 @@ TEST_F(Convert, RunsStartTheLaunchersWithTheListInItsSortedOrderEachWaitedFor)
         std::function<std::vector<Strings>()> expected;
         QString message;
     } cases[] = {
-        {"by file, level 0", Form15, Form15->ListBox1, Form15->Button7, [] { Form15->TrackBar1->setValue(0); },
+        {"by file, level 0",
+         Form15,
+         Form15->ListBox1,
+         Form15->Button7,
+         [] { Form15->TrackBar1->setValue(0); },
          {c, a, b},
-         [&] { return std::vector<Strings>{{"/r", "/c", "/m0", a}, {"/r", "/c", "/m0", b}, {"/r", "/c", "/m0", c}}; },
+         [&] {
+             return std::vector<Strings>{{"/r", "/c", "/m0", a}, {"/r", "/c", "/m0", b}, {"/r", "/c", "/m0", c}};
+         },
          "Normalisation terminée"},
-        {"by album, level 10", Form15, Form15->ListBox1, Form15->Button7,
+        {"by album, level 10",
+         Form15,
+         Form15->ListBox1,
+         Form15->Button7,
          [] {
              Form15->TrackBar1->setValue(10);
              Form15->RadioButton1->setChecked(true);
          },
-         {b, c, a}, [&] { return std::vector<Strings>{{"/a", "/c", "/m10", a, b, c}}; }, "Normalisation terminée"},
+         {b, c, a},
+         [&] {
+             return std::vector<Strings>{{"/a", "/c", "/m10", a, b, c}};
+         },
+         "Normalisation terminée"},
         {"by album, names that are not plain", Form15, Form15->ListBox1, Form15->Button7,
          [] { Form15->RadioButton1->setChecked(true); }, hostile,
          [&] {
@@ -492,7 +497,12 @@ TEST_F(Convert, RunsStartTheLaunchersWithTheListInItsSortedOrderEachWaitedFor)
              return std::vector<Strings>{args};
          },
          "Normalisation terminée"},
-        {"decoding", Form21, Form21->ListBox1, Form21->Button7, [] {}, {c, b},
+        {"decoding",
+         Form21,
+         Form21->ListBox1,
+         Form21->Button7,
+         [] {},
+         {c, b},
          [&] {
              return std::vector<Strings>{{"--decode", b, music_ + "/B.wav"}, {"--decode", c, music_ + "/c.wav"}};
          },
@@ -587,8 +597,8 @@ TEST_F(Convert, PickersStartInTheMusicFolderAndAddItsMp3FilesInSortedOrder)
         form->Picker->Button6->click();
         Strings listed;
         for (int i = 0; i < form->ListBox1->Count(); ++i) listed.push_back(form->ListBox1->Item(i));
-        EXPECT_THAT(listed, ElementsAreArray({music_ + "/A.MP3", music_ + "/b.mp3", music_ + "/from the main window.mp3",
-                                              music_ + "/sub/c.mp3"}));
+        EXPECT_THAT(listed, ElementsAreArray({music_ + "/A.MP3", music_ + "/b.mp3",
+                                              music_ + "/from the main window.mp3", music_ + "/sub/c.mp3"}));
         form->Close();
         resetWindows();
     }
@@ -734,7 +744,8 @@ TEST_F(Convert, AWriteTheDiskRefusesLeavesTheFilesAsTheyWereAndIsNamed)
         const std::size_t room = before.size() / 2;
         struct statvfs disk;
         ASSERT_EQ(::statvfs(dir.c_str(), &disk), 0);
-        if (c.fault == FullDisk) platform::writeFile(dir + "/filler", std::string(disk.f_bavail * disk.f_bsize - room, 'x'));
+        if (c.fault == FullDisk)
+            platform::writeFile(dir + "/filler", std::string(disk.f_bavail * disk.f_bsize - room, 'x'));
         ui::Dialogs::clearScript();
         c.form->ListBox1->Add(file);
         Form15->TrackBar1->setValue(10);  // a gain to change, whatever the tone
@@ -771,18 +782,48 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
         Strings absent;
         bool badIsFifo = false;  // bad.mp3 a FIFO rather than a file
     } cases[] = {
-        {"normaliser missing", Form15, Form15->ListBox1, Form15->Button7, false, "", {"a.mp3", "bad.mp3"},
+        {"normaliser missing",
+         Form15,
+         Form15->ListBox1,
+         Form15->Button7,
+         false,
+         "",
+         {"a.mp3", "bad.mp3"},
          {"Normalisation terminée"}},
-        {"decoder missing", Form21, Form21->ListBox1, Form21->Button7, false, "", {"a.mp3", "bad.mp3"},
+        {"decoder missing",
+         Form21,
+         Form21->ListBox1,
+         Form21->Button7,
+         false,
+         "",
+         {"a.mp3", "bad.mp3"},
          {"Conversion terminée"}},
-        {"album with a file that is no MP3", Form15, Form15->ListBox1, Form15->Button7, true, Launchers,
-         {"bad.mp3"}, {"/a.mp3"}},
-        {"by file with a file that is no MP3", Form15, Form15->ListBox1, Form15->Button7, false, Launchers,
-         {"bad.mp3"}, {"/a.mp3"}},
-        {"normalising a FIFO", Form15, Form15->ListBox1, Form15->Button7, false, Launchers, {"bad.mp3"}, {"/a.mp3"},
+        {"album with a file that is no MP3",
+         Form15,
+         Form15->ListBox1,
+         Form15->Button7,
+         true,
+         Launchers,
+         {"bad.mp3"},
+         {"/a.mp3"}},
+        {"by file with a file that is no MP3",
+         Form15,
+         Form15->ListBox1,
+         Form15->Button7,
+         false,
+         Launchers,
+         {"bad.mp3"},
+         {"/a.mp3"}},
+        {"normalising a FIFO",
+         Form15,
+         Form15->ListBox1,
+         Form15->Button7,
+         false,
+         Launchers,
+         {"bad.mp3"},
+         {"/a.mp3"},
          true},
-        {"decoding a FIFO", Form21, Form21->ListBox1, Form21->Button7, false, Launchers, {"bad.mp3"}, {"/a.mp3"},
-         true},
+        {"decoding a FIFO", Form21, Form21->ListBox1, Form21->Button7, false, Launchers, {"bad.mp3"}, {"/a.mp3"}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -791,9 +832,7 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
         (c.album ? Form15->RadioButton1 : Form15->RadioButton2)->setChecked(true);
         c.list->Add(mp3("a.mp3", 440));
         const std::string bad = music_ + "/bad.mp3";
-        if (c.badIsFifo) {
-            ASSERT_EQ(::mkfifo(bad.c_str(), 0600), 0);
-        }
+        if (c.badIsFifo) { ASSERT_EQ(::mkfifo(bad.c_str(), 0600), 0); }
         c.list->Add(c.badIsFifo ? bad : tree_.file("music/bad.mp3", "ID3 but nothing else"));
         {
             const testutil::FifoWatchdog watchdog({bad});
@@ -804,9 +843,7 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
         ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
         const std::string text = bytesOf(ui::Dialogs::shown()[0].text);
         EXPECT_EQ(ui::Dialogs::shown()[0].flags, ui::MB_ICONWARNING);
-        if (c.launchers.empty()) {
-            EXPECT_THAT(text, HasSubstr(program_ + "/"));
-        }
+        if (c.launchers.empty()) { EXPECT_THAT(text, HasSubstr(program_ + "/")); }
         for (const std::string& name : c.failing) EXPECT_THAT(text, HasSubstr(music_ + "/" + name));
         for (const std::string& absent : c.absent) EXPECT_THAT(text, Not(HasSubstr(absent)));
         EXPECT_TRUE(Form1->isVisible());
@@ -905,55 +942,144 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         std::vector<std::pair<std::string, std::string>> files;  // name, bytes; added in this order
         std::map<std::string, std::string> before;               // files already there
         std::function<void(int file, int percent)> during;
-        Strings order;                                           // empty: the list's own
+        Strings order;  // empty: the list's own
         std::vector<QString> statuses;
         std::vector<int> totals;
-        QString message;                                         // empty: none
+        QString message;  // empty: none
         Strings failed, made, absent;
         std::map<std::string, std::string> after;
-        Strings links = {};                                      // dangling links already there
+        Strings links = {};  // dangling links already there
     } cases[] = {
-        {"sorted, Convertir pressed again during the run", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {},
+        {"sorted, Convertir pressed again during the run",
+         {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}},
+         {},
          [&](int file, int percent) {
              if (file == 0 && percent == 50) f->Button7Click();
          },
          {"a.wav", "B.wav", "c.wav"},
-         ofThree, {16, 33, 50, 66, 83, 100}, done, {}, {"a.mp3", "B.mp3", "c.mp3"}, {}, {}},
-        {"list emptied during the run", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {},
+         ofThree,
+         {16, 33, 50, 66, 83, 100},
+         done,
+         {},
+         {"a.mp3", "B.mp3", "c.mp3"},
+         {},
+         {}},
+        {"list emptied during the run",
+         {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}},
+         {},
          [&](int file, int percent) {
              if (file == 0 && percent == 50) f->Button4Click();
          },
-         {"a.wav", "B.wav", "c.wav"}, ofThree, {16, 33, 50, 66, 83, 100}, done, {}, {"a.mp3", "B.mp3", "c.mp3"}, {}, {}},
-        {"a file that is no 16-bit WAV, its MP3 kept", {{"a.wav", wav}, {"bad.wav", notPcm16}, {"c.wav", wav}},
-         {{"bad.mp3", "mine"}}, {}, {"a.wav", "bad.wav", "c.wav"}, ofThree, {16, 33, 83, 100}, done + ".",
-         {"bad.wav"}, {"a.mp3", "c.mp3"}, {}, {{"bad.mp3", "mine"}}},
-        {"the last file fails, nothing of it left", {{"a.wav", wav}, {"z.wav", notPcm16}}, {}, {}, {"a.wav", "z.wav"},
-         {status(1, 2), status(2, 2)}, {25, 50}, done + ".", {"z.wav"}, {"a.mp3"}, {"z.mp3"}, {}},
-        {"an MP3 handed over is never written over", {{"a.wav", wav}, {"song.mp3", "ID3 tagged audio"}}, {}, {},
-         {"a.wav", "song.mp3"}, {status(1, 2), status(2, 2)}, {25, 50}, done + ".", {"song.mp3"}, {"a.mp3"}, {},
-         {{"song.mp3", "ID3 tagged audio"}}},
-        {"names that are not plain", {{hostile[0], wav}, {hostile[1], wav}, {hostile[2], wav}}, {}, {}, {}, ofThree,
-         {16, 33, 50, 66, 83, 100}, done, {}, {"q\"uote\" with  blanks.mp3", "-dash.mp3", "\xe9t\xe9 latin-1.mp3"}, {},
+         {"a.wav", "B.wav", "c.wav"},
+         ofThree,
+         {16, 33, 50, 66, 83, 100},
+         done,
+         {},
+         {"a.mp3", "B.mp3", "c.mp3"},
+         {},
          {}},
-        {"a dangling link where the MP3 goes, replaced", {{"a.wav", wav}}, {}, {}, {}, {status(1, 1)}, {50, 100}, done, {},
-         {"a.mp3"}, {}, {}, {"a.mp3"}},
+        {"a file that is no 16-bit WAV, its MP3 kept",
+         {{"a.wav", wav}, {"bad.wav", notPcm16}, {"c.wav", wav}},
+         {{"bad.mp3", "mine"}},
+         {},
+         {"a.wav", "bad.wav", "c.wav"},
+         ofThree,
+         {16, 33, 83, 100},
+         done + ".",
+         {"bad.wav"},
+         {"a.mp3", "c.mp3"},
+         {},
+         {{"bad.mp3", "mine"}}},
+        {"the last file fails, nothing of it left",
+         {{"a.wav", wav}, {"z.wav", notPcm16}},
+         {},
+         {},
+         {"a.wav", "z.wav"},
+         {status(1, 2), status(2, 2)},
+         {25, 50},
+         done + ".",
+         {"z.wav"},
+         {"a.mp3"},
+         {"z.mp3"},
+         {}},
+        {"an MP3 handed over is never written over",
+         {{"a.wav", wav}, {"song.mp3", "ID3 tagged audio"}},
+         {},
+         {},
+         {"a.wav", "song.mp3"},
+         {status(1, 2), status(2, 2)},
+         {25, 50},
+         done + ".",
+         {"song.mp3"},
+         {"a.mp3"},
+         {},
+         {{"song.mp3", "ID3 tagged audio"}}},
+        {"names that are not plain",
+         {{hostile[0], wav}, {hostile[1], wav}, {hostile[2], wav}},
+         {},
+         {},
+         {},
+         ofThree,
+         {16, 33, 50, 66, 83, 100},
+         done,
+         {},
+         {"q\"uote\" with  blanks.mp3", "-dash.mp3", "\xe9t\xe9 latin-1.mp3"},
+         {},
+         {}},
+        {"a dangling link where the MP3 goes, replaced",
+         {{"a.wav", wav}},
+         {},
+         {},
+         {},
+         {status(1, 1)},
+         {50, 100},
+         done,
+         {},
+         {"a.mp3"},
+         {},
+         {},
+         {"a.mp3"}},
         // Which rates and channels the encoder takes in: cdaudio_rules_test.
         {"a rate the encoder does not take in, a FIFO",
          {{"r1.wav", atRate(1)}, {"r8000.wav", atRate(8000)}, {"c3.wav", atRate(44100, 3)}, {"fifo.wav", fifo}},
-         {}, {}, {"c3.wav", "fifo.wav", "r1.wav", "r8000.wav"}, ofFour, {100}, done + ".",
+         {},
+         {},
+         {"c3.wav", "fifo.wav", "r1.wav", "r8000.wav"},
+         ofFour,
+         {100},
+         done + ".",
          {"c3.wav (" + unsupported, "fifo.wav (Impossible d'ouvrir le fichier", "r1.wav (" + unsupported},
-         {"r8000.mp3"}, {"c3.mp3", "fifo.mp3", "r1.mp3"}, {}, {}},
-        {"Annuler", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}}, {},
+         {"r8000.mp3"},
+         {"c3.mp3", "fifo.mp3", "r1.mp3"},
+         {},
+         {}},
+        {"Annuler",
+         {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}},
+         {},
          [&](int file, int percent) {
              if (file == 1 && percent == 50) f->Button5->click();
          },
-         {"a.wav", "B.wav"}, {status(1, 3), status(2, 3)}, {16, 33, 50}, "", {}, {"a.mp3", "B.mp3"}, {"c.mp3"}, {}},
-        {"close box, the MP3 in the way given back", {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}},
+         {"a.wav", "B.wav"},
+         {status(1, 3), status(2, 3)},
+         {16, 33, 50},
+         "",
+         {},
+         {"a.mp3", "B.mp3"},
+         {"c.mp3"},
+         {}},
+        {"close box, the MP3 in the way given back",
+         {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}},
          {{"B.mp3", "mine"}},
          [&](int file, int percent) {
              if (file == 1 && percent == 50) f->Close();
          },
-         {"a.wav", "B.wav"}, {status(1, 3), status(2, 3)}, {16, 33, 50}, "", {}, {"a.mp3"}, {"c.mp3"},
+         {"a.wav", "B.wav"},
+         {status(1, 3), status(2, 3)},
+         {16, 33, 50},
+         "",
+         {},
+         {"a.mp3"},
+         {"c.mp3"},
          {{"B.mp3", "mine"}}},
     };
     TLameCoder& coder = f->LameCoder1;
@@ -964,7 +1090,8 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         TempTree tree;
         const std::string dir = tree.dir("wav");
         for (const auto& [name, bytes] : t.before) platform::writeFile(dir + "/" + name, bytes);
-        for (const std::string& name : t.links) ASSERT_EQ(::symlink((dir + "/gone").c_str(), (dir + "/" + name).c_str()), 0);
+        for (const std::string& name : t.links)
+            ASSERT_EQ(::symlink((dir + "/gone").c_str(), (dir + "/" + name).c_str()), 0);
         f->Show();
         std::vector<std::string> fifos;
         for (const auto& [name, bytes] : t.files) {
@@ -979,7 +1106,8 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         const testutil::FifoWatchdog watchdog(fifos);
         Strings order = t.order;
         if (order.empty())
-            for (int i = 0; i < f->ListBox1->Count(); ++i) order.push_back(platform::fileNamePart(f->ListBox1->Item(i)));
+            for (int i = 0; i < f->ListBox1->Count(); ++i)
+                order.push_back(platform::fileNamePart(f->ListBox1->Item(i)));
 
         Strings begun;
         std::vector<QString> statuses;
@@ -1012,9 +1140,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
             ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
             const ui::ShownBox& box = ui::Dialogs::shown()[0];
             EXPECT_EQ(box.caption, "Sonoverne");
-            if (t.failed.empty()) {
-                EXPECT_EQ(box.text, t.message);
-            }
+            if (t.failed.empty()) { EXPECT_EQ(box.text, t.message); }
             EXPECT_THAT(bytesOf(box.text), HasSubstr(bytesOf(t.message)));
             for (const std::string& name : t.failed) EXPECT_THAT(bytesOf(box.text), HasSubstr(dir + "/" + name));
             for (const std::string& name : t.made) EXPECT_THAT(bytesOf(box.text), Not(HasSubstr(name)));
@@ -1030,9 +1156,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         }
         for (const std::string& name : t.absent) EXPECT_FALSE(exists(dir + "/" + name)) << name;
         for (const auto& [name, bytes] : t.after) EXPECT_EQ(TempTree::read(dir + "/" + name), bytes) << name;
-        if (!t.links.empty()) {
-            EXPECT_FALSE(exists(dir + "/gone"));
-        }
+        if (!t.links.empty()) { EXPECT_FALSE(exists(dir + "/gone")); }
         // Nothing set aside is left behind.
         const platform::FolderSnapshot listing(dir);
         for (const platform::DirEntry& e : listing.entries()) EXPECT_NE(e.name[0], '.') << e.name;
@@ -1110,7 +1234,7 @@ TEST_F(Convert, WavToMp3ToWavKeepsTheLengthAndFrequencyOfATone)
         const char* what;
         std::function<void()> settings;
         double hz;
-        int extra;  // frames of lead-in and padding a decoder may add
+        int extra;              // frames of lead-in and padding a decoder may add
         uint32_t rate = 44100;  // of the WAV; the MP3 is at the window's 44100
         uint16_t channels = 2;  // of the WAV
         int outChannels = 2;
@@ -1118,11 +1242,13 @@ TEST_F(Convert, WavToMp3ToWavKeepsTheLengthAndFrequencyOfATone)
         {"defaults", [] {}, 1000, 2 * 1152 + 576},
         // The header frame tells the decoder what to trim: the tone's own length.
         {"VBR", [] { Form12->CheckBox6->setChecked(true); }, 440, 0},
-        {"192 kbit/s, joint stereo, high", [] {
+        {"192 kbit/s, joint stereo, high",
+         [] {
              Form12->ComboBox2->setCurrentText("192");
              Form12->ComboBox4->setCurrentIndex(1);
              Form12->ComboBox5->setCurrentIndex(2);
-         }, 3000, 2 * 1152 + 576},
+         },
+         3000, 2 * 1152 + 576},
         // The two channels mixed to one, not read as one channel of twice the length.
         {"stereo WAV as mono", [] { Form12->ComboBox4->setCurrentIndex(3); }, 440, 2 * 1152 + 576, 44100, 2, 1},
         {"mono WAV as stereo", [] {}, 440, 2 * 1152 + 576, 44100, 1, 0},
@@ -1147,9 +1273,7 @@ TEST_F(Convert, WavToMp3ToWavKeepsTheLengthAndFrequencyOfATone)
         const Decoded d = decodedTone(TempTree::read(tree.path("back.wav")));
         const auto frames = std::size_t(int64_t(Frames) * 44100 / c.rate);
         EXPECT_EQ(d.rate, 44100u);
-        if (c.outChannels) {
-            EXPECT_EQ(d.channels, c.outChannels);
-        }
+        if (c.outChannels) { EXPECT_EQ(d.channels, c.outChannels); }
         EXPECT_GE(d.frames, frames);
         EXPECT_LE(d.frames, frames + std::size_t(c.extra));
         EXPECT_NEAR(d.hz, c.hz, c.hz * 0.01);
@@ -1167,8 +1291,8 @@ TEST_F(Convert, WindowsWithFilesInTheirLists)
     }
     // A folder of recordings for the WAV window, half of them chosen.
     const std::string recordings = tree_.dir("Enregistrements du salon");
-    const char* takes[] = {"01 - Ouverture.wav", "02 - Valse lente.wav", "03 - Nocturne en ré.wav",
-                           "04 - Final (prise 2).wav", "05 - Rappel.wav", "06 - Bis.wav"};
+    const char* takes[] = {"01 - Ouverture.wav",       "02 - Valse lente.wav", "03 - Nocturne en ré.wav",
+                           "04 - Final (prise 2).wav", "05 - Rappel.wav",      "06 - Bis.wav"};
     for (std::size_t i = 0; i < std::size(takes); ++i) {
         const std::string path = tree_.file(std::string("Enregistrements du salon/") + takes[i], toneWav(10));
         if (i % 2 == 0) Form12->ListBox1->Add(path);
@@ -1176,7 +1300,8 @@ TEST_F(Convert, WindowsWithFilesInTheirLists)
     struct Shot {
         ui::Form* form;
         const char* file;
-    } shots[] = {{Form15, "normalise.png"}, {Form16, "waitbox.png"}, {Form21, "mp3towav.png"}, {Form12, "wavtomp3.png"}};
+    } shots[] = {
+        {Form15, "normalise.png"}, {Form16, "waitbox.png"}, {Form21, "mp3towav.png"}, {Form12, "wavtomp3.png"}};
     for (const Shot& s : shots) {
         Mp3Folder = s.form == Form12 ? recordings : album;
         s.form->Show();

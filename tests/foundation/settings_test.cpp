@@ -38,7 +38,10 @@ class EnvironmentGuard {
 public:
     explicit EnvironmentGuard(const char* name) : name_(name)
     {
-        if (const char* v = getenv(name)) { had_ = true; value_ = v; }
+        if (const char* v = getenv(name)) {
+            had_ = true;
+            value_ = v;
+        }
     }
     ~EnvironmentGuard()
     {
@@ -85,8 +88,8 @@ TEST_F(Settings, AValueCannotAddLinesToTheFile)
     // A folder name may hold a line end here; written as it is, it would add keys of its own.
     ini.WriteString("Liste", "Dossier", "/m");
     const std::string before = text();
-    for (const std::string& value : {std::string("/m/a\r\n[Winamp]\r\nEXE=/tmp/evil"), std::string("/m/a\nb"),
-                                     std::string("/m/a\rb")})
+    for (const std::string& value :
+         {std::string("/m/a\r\n[Winamp]\r\nEXE=/tmp/evil"), std::string("/m/a\nb"), std::string("/m/a\rb")})
         EXPECT_THROW(ini.WriteString("Liste", "Dossier", value), IniFileError);
     EXPECT_EQ(text(), before);
     EXPECT_EQ(ini.ReadString("Winamp", "EXE", "none"), "none");
@@ -140,12 +143,8 @@ TEST_F(Settings, WrittenWithCrLfReadWithAnyLineEnd)
     ini.WriteString("Liste", "Autre", "x");
     const std::string s = text();
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\n') {
-            EXPECT_TRUE(i > 0 && s[i - 1] == '\r') << "lone LF at " << i;
-        }
-        if (s[i] == '\r') {
-            EXPECT_TRUE(i + 1 < s.size() && s[i + 1] == '\n') << "lone CR at " << i;
-        }
+        if (s[i] == '\n') { EXPECT_TRUE(i > 0 && s[i - 1] == '\r') << "lone LF at " << i; }
+        if (s[i] == '\r') { EXPECT_TRUE(i + 1 < s.size() && s[i + 1] == '\n') << "lone CR at " << i; }
     }
     ASSERT_GE(s.size(), 2u);
     EXPECT_EQ(s.substr(s.size() - 2), "\r\n");
@@ -262,10 +261,10 @@ TEST_F(Settings, AFailedWriteRaisesAndKeepsTheFile)
 TEST_F(Settings, ValuesKeepTheirBlanksAndQuotes)
 {
     // Each value comes back exactly, however it begins or ends.
-    for (const std::string& value : {std::string("/music/x "), std::string(" /music/x"), std::string("\t"),
-                                     std::string(" "), std::string("\"q\""), std::string("'a'"),
-                                     std::string("\"open"), std::string("close'"), std::string(" \"both\" "),
-                                     std::string("in \"the\" middle"), std::string("")}) {
+    for (const std::string& value :
+         {std::string("/music/x "), std::string(" /music/x"), std::string("\t"), std::string(" "), std::string("\"q\""),
+          std::string("'a'"), std::string("\"open"), std::string("close'"), std::string(" \"both\" "),
+          std::string("in \"the\" middle"), std::string("")}) {
         SCOPED_TRACE("[" + value + "]");
         ini.WriteString("Liste", "Dossier", value);
         EXPECT_EQ(ini.ReadString("Liste", "Dossier", "def"), value);

@@ -1,10 +1,10 @@
 // The program's start-up: its windows, the settings read into the values and the option
 // windows, the walk of the music folder, its stop, and the reloads.
 // The settings folder and the program folder are temporary, set before anything reads them.
+#include "AppTestMain.h"
 #include "Dialogs.h"
 #include "Display.h"
 #include "FileSystem.h"
-#include "AppTestMain.h"
 #include "Program.h"
 #include "TempTree.h"
 #include "Unit1.h"
@@ -102,9 +102,9 @@ protected:
 TEST_F(Startup, TheWindowsInCreationOrder)
 {
     const std::vector<ui::Form*>& forms = CreateForms();  // a second call creates nothing
-    const std::vector<ui::Form*> globals = {
-        Form1,  Form2,  Form3,  Form4,  Form5,  Form6,  Form7,  Form8,  Form9,  Form10, Form11, Form12, Form13,
-        Form14, Form15, Form16, Form17, Form18, Form19, Form20, Form21, Form22, Form23, Form24, Form25, Form26};
+    const std::vector<ui::Form*> globals = {Form1,  Form2,  Form3,  Form4,  Form5,  Form6,  Form7,  Form8,  Form9,
+                                            Form10, Form11, Form12, Form13, Form14, Form15, Form16, Form17, Form18,
+                                            Form19, Form20, Form21, Form22, Form23, Form24, Form25, Form26};
     const char* const captions[26] = {
         nullptr,
         "Options générales",
@@ -137,9 +137,7 @@ TEST_F(Startup, TheWindowsInCreationOrder)
     EXPECT_TRUE(forms[0]->Caption().startsWith(QStringLiteral("Sonoverne"))) << forms[0]->Caption().toStdString();
     for (size_t i = 0; i < 26; ++i) {
         EXPECT_EQ(forms[i], globals[i]) << "Form" << i + 1;
-        if (captions[i]) {
-            EXPECT_EQ(forms[i]->Caption(), QString::fromUtf8(captions[i])) << "Form" << i + 1;
-        }
+        if (captions[i]) { EXPECT_EQ(forms[i]->Caption(), QString::fromUtf8(captions[i])) << "Form" << i + 1; }
         EXPECT_FALSE(forms[i]->isVisible()) << "Form" << i + 1;
     }
     EXPECT_EQ(QApplication::applicationName(), QStringLiteral("Sonoverne"));
@@ -158,15 +156,32 @@ TEST_F(Startup, EveryWindowHasItsBorderIconsAndSize)
         QSize outer, inner;
     };
     const Row rows[] = {
-        {Form1, All, {}, {}},         {Form2, All, {}, {}},           {Form3, NoButton, {}, {}},
-        {Form4, SystemMenu, {}, {}},  {Form5, All, {}, {}},           {Form6, SystemMenu, {}, {}},
-        {Form7, SystemMenu, {}, {}},  {Form8, SystemMenu, {}, {}},    {Form9, SystemMenu, {}, {}},
-        {Form10, SystemMenu, {}, {}}, {Form11, SystemMenu, {}, {}},   {Form12, SystemMenu, {681, 594}, {}},
-        {Form13, SystemMenu, {}, {}}, {Form14, SystemMenu, {}, {}},   {Form15, SystemMenu, {682, 549}, {}},
-        {Form16, NoButton, {230, 91}, {}}, {Form17, SystemMenu, {}, {}}, {Form18, SystemMenu, {}, {}},
-        {Form19, SystemMenu, {}, {}}, {Form20, SystemMenu, {}, {}},   {Form21, SystemMenu, {677, 545}, {}},
-        {Form22, NoButton, {}, {}},   {Form23, NoButton, {}, {}},     {Form24, SystemMenu, {}, {}},
-        {Form25, SystemMenu, {}, {}}, {Form26, NoButton, {}, {185, 40}},
+        {Form1, All, {}, {}},
+        {Form2, All, {}, {}},
+        {Form3, NoButton, {}, {}},
+        {Form4, SystemMenu, {}, {}},
+        {Form5, All, {}, {}},
+        {Form6, SystemMenu, {}, {}},
+        {Form7, SystemMenu, {}, {}},
+        {Form8, SystemMenu, {}, {}},
+        {Form9, SystemMenu, {}, {}},
+        {Form10, SystemMenu, {}, {}},
+        {Form11, SystemMenu, {}, {}},
+        {Form12, SystemMenu, {681, 594}, {}},
+        {Form13, SystemMenu, {}, {}},
+        {Form14, SystemMenu, {}, {}},
+        {Form15, SystemMenu, {682, 549}, {}},
+        {Form16, NoButton, {230, 91}, {}},
+        {Form17, SystemMenu, {}, {}},
+        {Form18, SystemMenu, {}, {}},
+        {Form19, SystemMenu, {}, {}},
+        {Form20, SystemMenu, {}, {}},
+        {Form21, SystemMenu, {677, 545}, {}},
+        {Form22, NoButton, {}, {}},
+        {Form23, NoButton, {}, {}},
+        {Form24, SystemMenu, {}, {}},
+        {Form25, SystemMenu, {}, {}},
+        {Form26, NoButton, {}, {185, 40}},
     };
     ASSERT_EQ(std::size(rows), CreateForms().size());
     for (const Row& r : rows) {
@@ -324,7 +339,9 @@ TEST_F(Startup, F5AndRefreshReadTheFileAgain)
     EXPECT_EQ(FileCount, 2);
 
     // Edited by hand between two reloads.
-    writeSettings("[Liste]\n" "Dossier=" + programDir + "\n[Renommage]\nSeparateur=+\n");
+    writeSettings("[Liste]\n"
+                  "Dossier=" +
+                  programDir + "\n[Renommage]\nSeparateur=+\n");
     Form1->FormShortCut(Qt::Key_F5, Qt::ShiftModifier);
     EXPECT_EQ(walks, 2);
     EXPECT_EQ(RenameSeparator, "+");
@@ -425,7 +442,8 @@ TEST_F(Startup, ASettingsFileTooLargeIsSetAsideOnceAndSavingWorksAgain)
     EXPECT_TRUE(TempTree::read(aside) == big);
     ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
     EXPECT_EQ(ui::Dialogs::shown()[0].flags & 0xF0, unsigned(ui::MB_ICONWARNING));
-    EXPECT_TRUE(ui::Dialogs::shown()[0].text.contains(platform::toDisplay(aside))) << ui::Dialogs::shown()[0].text.toStdString();
+    EXPECT_TRUE(ui::Dialogs::shown()[0].text.contains(platform::toDisplay(aside)))
+        << ui::Dialogs::shown()[0].text.toStdString();
     std::filesystem::remove(aside);
 }
 
@@ -484,8 +502,7 @@ TEST_F(Startup, StopAndOkKeepTheFilesFoundSoFar)
     // The user presses "Arrêter" once ten files are listed: the click arrives while the walker
     // processes pending messages.
     afterEachFile([] {
-        if (FileCount == 10)
-            QMetaObject::invokeMethod(Form3->Button1, &QPushButton::click, Qt::QueuedConnection);
+        if (FileCount == 10) QMetaObject::invokeMethod(Form3->Button1, &QPushButton::click, Qt::QueuedConnection);
     });
     LoadSettings();
     EXPECT_EQ(FileCount, 10);
@@ -496,7 +513,8 @@ TEST_F(Startup, StopAndOkKeepTheFilesFoundSoFar)
     EXPECT_FALSE(QuitAfterScan);
     ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
     const ui::ShownBox& box = ui::Dialogs::shown()[0];
-    EXPECT_EQ(box.text, QStringLiteral("Annuler = Quitter, OK = Arrêter la recherche des fichiers mais ouvrir Sonoverne"));
+    EXPECT_EQ(box.text,
+              QStringLiteral("Annuler = Quitter, OK = Arrêter la recherche des fichiers mais ouvrir Sonoverne"));
     EXPECT_EQ(box.caption, QStringLiteral("Sonoverne"));
     EXPECT_EQ(box.flags & 0xF, unsigned(ui::MB_OKCANCEL));
 
@@ -544,8 +562,7 @@ TEST_F(Startup, StopAndCancelEndTheProgramAfterTheWalk)
     writeSettings("[Liste]\r\nDossier=" + music + "\r\n");
     ui::Dialogs::pushAnswer(ui::IDCANCEL);
     afterEachFile([] {
-        if (FileCount == 3)
-            QMetaObject::invokeMethod(Form3->Button1, &QPushButton::click, Qt::QueuedConnection);
+        if (FileCount == 3) QMetaObject::invokeMethod(Form3->Button1, &QPushButton::click, Qt::QueuedConnection);
     });
     QTimer::singleShot(0, [] { LoadSettings(); });
     // Only a guard against a loop that never ends; the answer is in the exit code.

@@ -305,7 +305,8 @@ TEST_F(Walker, SizesAskedForSomeFilesOnlyAreThoseFiles)
     // Distinct sizes in several folders; only every other report asks for its size.
     std::map<std::string, int32_t> sizeOf;
     for (int i = 0; i < 12; ++i) {
-        const std::string name = "f" + std::to_string(i % 3) + "/g" + std::to_string(i % 2) + "/s" + std::to_string(i) + ".mp3";
+        const std::string name =
+            "f" + std::to_string(i % 3) + "/g" + std::to_string(i % 2) + "/s" + std::to_string(i) + ".mp3";
         sizeOf[t.file(name, std::string(size_t(100 + 37 * i), 'x'))] = 100 + 37 * i;
     }
     t.dir("f0/zz-no-files/deeper");

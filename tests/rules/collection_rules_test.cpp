@@ -32,7 +32,9 @@ TEST(CollectionRules, DistinctValuesInFirstSeenOrder)
     const Case cases[] = {
         {"no row: one empty value", {}, {""}},
         {"side by side and again later", {"b", "b", "a", "b", "a", "c"}, {"b", "a", "c"}},
-        {"case and terminators apart", {"A", "a", std::string("a\0", 2), ""}, {"A", "a", std::string_view("a\0", 2), ""}},
+        {"case and terminators apart",
+         {"A", "a", std::string("a\0", 2), ""},
+         {"A", "a", std::string_view("a\0", 2), ""}},
         {"empty first row", {"", "x", ""}, {"", "x"}},
     };
     for (const Case& c : cases) {
@@ -74,14 +76,35 @@ TEST(CollectionRules, FoldedOrderIsTheStableOrderOfTheFoldingCompare)
 {
     EXPECT_EQ(CompareFolded("Alpha", "alpha"), 0);
     EXPECT_LT(CompareFolded("zed", "\xc9mile"), 0);
-    EXPECT_LT(CompareFolded("\xc9mile", "\xe9" "a"), 0);
+    EXPECT_LT(CompareFolded("\xc9mile", "\xe9"
+                                        "a"),
+              0);
     EXPECT_LT(CompareFolded("abc", "abcd"), 0);
     EXPECT_GT(CompareFolded("b", "ABC"), 0);
     const std::string a26 = "abcdefghijklmnopqrstuvwxyz";
-    const std::string tails[] = {a26 + "-1", "ABCDEFGHIJKLMNOPQRSTUVWXYZ-1", a26, "abcdefghijklmnop", "abcdefghijklmno",
-                                 "abcdefghijklmnopq", "ABCDEFGHIJKLMNOPQ", a26 + "-0", a26 + "-1\xe9", "", "a", "A",
-                                 "abcdefghijklmnop\xc9", a26 + a26 + "!", a26 + a26, "[", "_", "@"};
-    for (const std::string start : {"", "/Music/Le m\xeame d\xe9" "but/", "/music/le m\xeame d\xe9" "but/"}) {
+    const std::string tails[] = {a26 + "-1",
+                                 "ABCDEFGHIJKLMNOPQRSTUVWXYZ-1",
+                                 a26,
+                                 "abcdefghijklmnop",
+                                 "abcdefghijklmno",
+                                 "abcdefghijklmnopq",
+                                 "ABCDEFGHIJKLMNOPQ",
+                                 a26 + "-0",
+                                 a26 + "-1\xe9",
+                                 "",
+                                 "a",
+                                 "A",
+                                 "abcdefghijklmnop\xc9",
+                                 a26 + a26 + "!",
+                                 a26 + a26,
+                                 "[",
+                                 "_",
+                                 "@"};
+    for (const std::string start : {"",
+                                    "/Music/Le m\xeame d\xe9"
+                                    "but/",
+                                    "/music/le m\xeame d\xe9"
+                                    "but/"}) {
         SCOPED_TRACE(start);
         std::vector<std::string> texts;
         for (size_t i = 0; i < 3 * std::size(tails); ++i) texts.push_back(start + tails[(i * 7) % std::size(tails)]);

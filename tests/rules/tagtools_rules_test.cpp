@@ -118,7 +118,7 @@ TEST(TagToolRules, ListPieces)
         {"/m/a/2.mp3", true, "Art", "Deux", "Alb"},
     };
     const Entry mixed[] = {
-        {"/m/a/0.mp3", false, "", "", ""},   // no tag: no line, and no folder header for /m/a/
+        {"/m/a/0.mp3", false, "", "", ""},  // no tag: no line, and no folder header for /m/a/
         {"/m/a/1.mp3", true, "", "", ""},
         {"/m/b/2.mp3", true, "\xc9t\xe9", "T", "Alb"},
         {"/m/B/3.mp3", true, "X", "Y", "Alb"},
@@ -134,12 +134,18 @@ TEST(TagToolRules, ListPieces)
     ListOptions all = both;
     all.paths = all.spacer = true;
     const Case cases[] = {
-        {"example", {std::begin(example), std::end(example)}, both,
+        {"example",
+         {std::begin(example), std::end(example)},
+         both,
          "\r\n     DOSSIER /m/a/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\nArt - Un\r\nArt - Deux\r\n"},
         {"plain", {std::begin(example), std::end(example)}, {}, "Art - Un\r\nArt - Deux\r\n"},
-        {"paths and spacer", {std::begin(example), std::begin(example) + 1}, all,
+        {"paths and spacer",
+         {std::begin(example), std::begin(example) + 1},
+         all,
          "\r\n     DOSSIER /m/a/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\nArt - Un\r\n/m/a/1.mp3\r\n\r\n"},
-        {"mixed", {std::begin(mixed), std::end(mixed)}, both,
+        {"mixed",
+         {std::begin(mixed), std::end(mixed)},
+         both,
          "\r\n     ALBUM <Sans Nom> :\r\n\r\n - \r\n"
          "\r\n     DOSSIER /m/b/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\n\xc3\x89t\xc3\xa9 - T\r\n"
          "\r\n     DOSSIER /m/B/ :\r\n\r\nX - Y\r\n"},

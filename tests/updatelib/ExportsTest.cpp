@@ -23,90 +23,96 @@ static_assert(offsetof(TVersion, Build) == 12);
 
 namespace {
 
-QWidget* Modal(const char* name) {
-  QWidget* w = QApplication::activeModalWidget();
-  return w && w->objectName() == QLatin1String(name) ? w : nullptr;
+QWidget* Modal(const char* name)
+{
+    QWidget* w = QApplication::activeModalWidget();
+    return w && w->objectName() == QLatin1String(name) ? w : nullptr;
 }
 
-void Click(QWidget* window, const char* button) {
-  if (auto* b = window->findChild<QAbstractButton*>(QLatin1String(button))) b->click();
+void Click(QWidget* window, const char* button)
+{
+    if (auto* b = window->findChild<QAbstractButton*>(QLatin1String(button))) b->click();
 }
 
-TEST(Exports, OnlyTheSevenFunctionsAreExported) {
-  QProcess nm;
-  nm.start("nm", {"-D", "--defined-only", VYX_LIBRARY_PATH});
-  ASSERT_TRUE(nm.waitForFinished(-1));
-  ASSERT_EQ(nm.exitCode(), 0);
-  QSet<QString> defined;
-  for (const QByteArray& line : nm.readAllStandardOutput().split('\n')) {
-    const QList<QByteArray> fields = line.simplified().split(' ');
-    if (fields.size() == 3) defined << QString::fromLatin1(fields[2]);
-  }
-  EXPECT_EQ(defined, (QSet<QString>{"CloseWaitMessage", "ShowWaitMessage", "VyxMessageDlg", "VyxInitVyxMsgInfoIn",
-                                    "GetFileInfos", "DispatchVersionInfos", "DownLoadNewVersion"}));
+TEST(Exports, OnlyTheSevenFunctionsAreExported)
+{
+    QProcess nm;
+    nm.start("nm", {"-D", "--defined-only", VYX_LIBRARY_PATH});
+    ASSERT_TRUE(nm.waitForFinished(-1));
+    ASSERT_EQ(nm.exitCode(), 0);
+    QSet<QString> defined;
+    for (const QByteArray& line : nm.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() == 3) defined << QString::fromLatin1(fields[2]);
+    }
+    EXPECT_EQ(defined, (QSet<QString>{"CloseWaitMessage", "ShowWaitMessage", "VyxMessageDlg", "VyxInitVyxMsgInfoIn",
+                                      "GetFileInfos", "DispatchVersionInfos", "DownLoadNewVersion"}));
 }
 
-TEST(Exports, VersionFunctions) {
-  const QByteArray self = QCoreApplication::applicationFilePath().toUtf8();
-  ASSERT_NE(GetFileInfos(TInfo::ProductVersion, self.constData()), nullptr);
-  EXPECT_STREQ(GetFileInfos(TInfo::ProductVersion, self.constData()), "3.0");
-  EXPECT_STREQ(GetFileInfos(TInfo::InternalName, self.constData()), "exports");
-  EXPECT_EQ(GetFileInfos(TInfo::CompanyName, self.constData()), nullptr);
-  TVersion v{};
-  EXPECT_TRUE(DispatchVersionInfos("3.0.1.22", &v));
-  EXPECT_EQ(v.Build, 22);
-  EXPECT_FALSE(DispatchVersionInfos("3.0", &v));
-  EXPECT_EQ(v.Major, 3);
+TEST(Exports, VersionFunctions)
+{
+    const QByteArray self = QCoreApplication::applicationFilePath().toUtf8();
+    ASSERT_NE(GetFileInfos(TInfo::ProductVersion, self.constData()), nullptr);
+    EXPECT_STREQ(GetFileInfos(TInfo::ProductVersion, self.constData()), "3.0");
+    EXPECT_STREQ(GetFileInfos(TInfo::InternalName, self.constData()), "exports");
+    EXPECT_EQ(GetFileInfos(TInfo::CompanyName, self.constData()), nullptr);
+    TVersion v{};
+    EXPECT_TRUE(DispatchVersionInfos("3.0.1.22", &v));
+    EXPECT_EQ(v.Build, 22);
+    EXPECT_FALSE(DispatchVersionInfos("3.0", &v));
+    EXPECT_EQ(v.Major, 3);
 }
 
-TEST(Exports, WaitWindowAndMessageDialog) {
-  ShowWaitMessage(0, "Patientez");
-  int waitWindows = 0;
-  for (QWidget* w : QApplication::topLevelWidgets()) waitWindows += w->objectName() == "WaitForm" && w->isVisible();
-  EXPECT_EQ(waitWindows, 1);
-  CloseWaitMessage();
-  for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(w->objectName() == "WaitForm" && w->isVisible());
+TEST(Exports, WaitWindowAndMessageDialog)
+{
+    ShowWaitMessage(0, "Patientez");
+    int waitWindows = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) waitWindows += w->objectName() == "WaitForm" && w->isVisible();
+    EXPECT_EQ(waitWindows, 1);
+    CloseWaitMessage();
+    for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(w->objectName() == "WaitForm" && w->isVisible());
 
-  TVyxMsgInfoIn in;
-  VyxInitVyxMsgInfoIn(&in);
-  EXPECT_EQ(in.Kind, 2);
-  EXPECT_STREQ(in.ContinueCaption, "&Continuer");
-  in.Title = "Question";
-  QTimer::singleShot(0, [] {
-    if (QWidget* d = Modal("VYXMessage")) Click(d, "Continue");
-  });
-  TVyxMsgInfoOut out{};
-  VyxMessageDlg(&out, 0, in);
-  EXPECT_EQ(out.ModalResult, 1);
-  EXPECT_EQ(out.NeverPromptAgainChecked, 0);
+    TVyxMsgInfoIn in;
+    VyxInitVyxMsgInfoIn(&in);
+    EXPECT_EQ(in.Kind, 2);
+    EXPECT_STREQ(in.ContinueCaption, "&Continuer");
+    in.Title = "Question";
+    QTimer::singleShot(0, [] {
+        if (QWidget* d = Modal("VYXMessage")) Click(d, "Continue");
+    });
+    TVyxMsgInfoOut out{};
+    VyxMessageDlg(&out, 0, in);
+    EXPECT_EQ(out.ModalResult, 1);
+    EXPECT_EQ(out.NeverPromptAgainChecked, 0);
 }
 
 // How a caller's test drives the wizard: find it as the active modal window and click its buttons.
-TEST(Exports, DownLoadNewVersionIsDrivenThroughItsButtons) {
-  QTcpServer probe;
-  probe.listen(QHostAddress::LocalHost, 0);
-  const QByteArray script = QStringLiteral("http://127.0.0.1:%1/update.ini").arg(probe.serverPort()).toUtf8();
-  probe.close();
-  QWidget caller;
-  caller.show();
-  int clicks = 0;
-  QTimer driver;
-  QObject::connect(&driver, &QTimer::timeout, [&] {
-    QWidget* wizard = Modal("UpdWiz");
-    if (!wizard) return;
-    EXPECT_EQ(wizard->parentWidget(), &caller);
-    auto* next = wizard->findChild<QAbstractButton*>("NextButton");
-    auto* prev = wizard->findChild<QAbstractButton*>("PrevButton");
-    if (prev->isEnabled()) {
-      Click(wizard, "CancelButton");  // the connection was refused: failure page
-    } else if (next->isEnabled() && clicks == 0) {
-      ++clicks;
-      next->click();
-    }
-  });
-  driver.start(10);
-  EXPECT_FALSE(DownLoadNewVersion(static_cast<uintptr_t>(caller.winId()), script.constData(), "http://site/"));
-  EXPECT_EQ(clicks, 1);
+TEST(Exports, DownLoadNewVersionIsDrivenThroughItsButtons)
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const QByteArray script = QStringLiteral("http://127.0.0.1:%1/update.ini").arg(probe.serverPort()).toUtf8();
+    probe.close();
+    QWidget caller;
+    caller.show();
+    int clicks = 0;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget* wizard = Modal("UpdWiz");
+        if (!wizard) return;
+        EXPECT_EQ(wizard->parentWidget(), &caller);
+        auto* next = wizard->findChild<QAbstractButton*>("NextButton");
+        auto* prev = wizard->findChild<QAbstractButton*>("PrevButton");
+        if (prev->isEnabled()) {
+            Click(wizard, "CancelButton");  // the connection was refused: failure page
+        } else if (next->isEnabled() && clicks == 0) {
+            ++clicks;
+            next->click();
+        }
+    });
+    driver.start(10);
+    EXPECT_FALSE(DownLoadNewVersion(static_cast<uintptr_t>(caller.winId()), script.constData(), "http://site/"));
+    EXPECT_EQ(clicks, 1);
 }
 
 }  // namespace

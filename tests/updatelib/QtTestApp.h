@@ -12,26 +12,27 @@
 namespace vyxtest {
 
 class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    privateTemp_ = std::make_unique<QTemporaryDir>();
-    qputenv("TMPDIR", QFile::encodeName(privateTemp_->path()));
-    static int argc = 1;
-    static char name[] = "updatelib_test";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override {
-    app_.reset();
-    privateTemp_.reset();
-  }
+public:
+    void SetUp() override
+    {
+        privateTemp_ = std::make_unique<QTemporaryDir>();
+        qputenv("TMPDIR", QFile::encodeName(privateTemp_->path()));
+        static int argc = 1;
+        static char name[] = "updatelib_test";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override
+    {
+        app_.reset();
+        privateTemp_.reset();
+    }
 
- private:
-  std::unique_ptr<QTemporaryDir> privateTemp_;
-  std::unique_ptr<QApplication> app_;
+private:
+    std::unique_ptr<QTemporaryDir> privateTemp_;
+    std::unique_ptr<QApplication> app_;
 };
 
-inline ::testing::Environment* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+inline ::testing::Environment* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 }  // namespace vyxtest

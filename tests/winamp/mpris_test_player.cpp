@@ -40,14 +40,13 @@ public:
         QStringList line{message.member()};
         for (const QVariant& argument : message.arguments())
             line << (argument.canConvert<QDBusObjectPath>() ? argument.value<QDBusObjectPath>().path()
-                                                             : argument.toString());
+                                                            : argument.toString());
         write(line.join(QLatin1Char(' ')));
 
         if (message.member() == QLatin1String("RemoveTrack") && !message.arguments().isEmpty())
             tracks_.removeAll(message.arguments().constFirst().value<QDBusObjectPath>());
         connection.send(message.createReply());
-        if (message.member() == QLatin1String("Quit"))
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        if (message.member() == QLatin1String("Quit")) QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         return true;
     }
 

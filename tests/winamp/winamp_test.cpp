@@ -1,11 +1,11 @@
 // The player remote control against test players on a private session bus started here.
 #include "Dialogs.h"
+#include "MprisTestBus.h"
 #include "Program.h"
+#include "Shell.h"
 #include "Unit1.h"
 #include "Unit26.h"
-#include "MprisTestBus.h"
 #include "WinAmp.h"
-#include "Shell.h"
 
 #include <gtest/gtest.h>
 
@@ -76,8 +76,8 @@ TEST_F(WinAmpTest, TransportCommandsReachThePlayer)
     control.Next();
     control.Forward5s();
     control.Rewind5s();
-    EXPECT_EQ(player.record(), (QStringList{"Play", "Pause", "Stop", "Previous", "Next", "Seek 5000000",
-                                            "Seek -5000000"}));
+    EXPECT_EQ(player.record(),
+              (QStringList{"Play", "Pause", "Stop", "Previous", "Next", "Seek 5000000", "Seek -5000000"}));
 
     // The raw messages: a handled one answers 1, one the player does not know is lost.
     EXPECT_EQ(control.SendCommand(WM_COMMAND, 40045, 0), 1);
@@ -347,8 +347,8 @@ TEST_F(WinAmpTest, PanelButtonsDriveTheMainWindowsControl)
     ASSERT_TRUE(earlier.ready());
 
     for (QPushButton* button : row) button->click();
-    EXPECT_EQ(player.record(), (QStringList{"Previous", "Seek -5000000", "Stop", "Pause", "Play",
-                                            "Seek 5000000", "Next"}));
+    EXPECT_EQ(player.record(),
+              (QStringList{"Previous", "Seek -5000000", "Stop", "Pause", "Play", "Seek 5000000", "Next"}));
     EXPECT_EQ(earlier.record(), NoCalls);
 }
 
