@@ -2,6 +2,7 @@
 // local cache's entries.
 #include "CddbCache.h"
 #include "CddbReply.h"
+#include "ErrorOf.h"
 #include "RipName.h"
 #include "WavHeader.h"
 
@@ -15,16 +16,6 @@ namespace {
 
 using Strings = std::vector<std::string>;
 using namespace std::string_literals;
-
-std::string errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "no error";
-}
 
 TEST(RipName, TemplatesGiveNamesThatStayInTheRipFolder)
 {

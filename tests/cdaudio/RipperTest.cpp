@@ -4,6 +4,7 @@
 #include "CDRipper.h"
 #include "CdImages.h"
 #include "CdRipTesting.h"
+#include "ErrorOf.h"
 #include "FifoWatchdog.h"
 #include "MP3Coder.h"
 #include "wnaspi32.h"
@@ -21,16 +22,6 @@ cdtest::DiscSet& discs()
 {
     static cdtest::DiscSet set;
     return set;
-}
-
-std::string errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "no error";
 }
 
 // The drive index of disc i in the ripper's list.
