@@ -15,9 +15,10 @@ TForm18::TForm18()
     setCaption(QStringLiteral("Options - Winamp"));
     setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
-    Label2 = new QLabel(QStringLiteral("Pour que Sonoverne puisse utiliser Winamp pour lire vos fichiers, veuillez "
-                                       "indiquer le répertoire dans lequel il est installé"),
-                        this);
+    Label2 = new QLabel(
+        QStringLiteral(
+            "Pour que Sonoverne puisse utiliser Winamp pour lire vos fichiers, veuillez indiquer le répertoire dans lequel il est installé"),
+        this);
     Label2->setWordWrap(true);
     DriveComboBox2 = new ui::DriveComboBox(this);
     DirectoryListBox2 = new ui::DirectoryListBox(this);

@@ -21,9 +21,10 @@ TForm19::TForm19()
     DirectoryListBox3 = new ui::DirectoryListBox(this);
     Label1 = new QLabel(QStringLiteral("Format du nom de fichier :"), this);
     Edit1 = new QLineEdit(QStringLiteral("%1\\%2\\%4 - %6"), this);
-    Label2 = new QLabel(QStringLiteral("Choisissez ici le format qu'auront les noms de fichiers extraits en "
-                                       "l'indiquant ci-dessus à partir des symboles suivants :"),
-                        this);
+    Label2 = new QLabel(
+        QStringLiteral(
+            "Choisissez ici le format qu'auront les noms de fichiers extraits en l'indiquant ci-dessus à partir des symboles suivants :"),
+        this);
     Label2->setWordWrap(true);
     Label4 = new QLabel(QStringLiteral("%1 : Artiste"), this);
     Label5 = new QLabel(QStringLiteral("%2 : Album"), this);
@@ -31,9 +32,10 @@ TForm19::TForm19()
     Label7 = new QLabel(QStringLiteral("%4 : Piste avec \"0\""), this);
     Label8 = new QLabel(QStringLiteral("%5 : Nombre total de pistes"), this);
     Label11 = new QLabel(QStringLiteral("%6 : Titre de la piste"), this);
-    Label9 = new QLabel(QStringLiteral("Utilisez le caractère '\\' pour indiquer une séparation de dossier\n\nNE PAS "
-                                       "COMMENCER PAR UN TEL CARACTERE"),
-                        this);
+    Label9 = new QLabel(
+        QStringLiteral(
+            "Utilisez le caractère '\\' pour indiquer une séparation de dossier\n\nNE PAS COMMENCER PAR UN TEL CARACTERE"),
+        this);
     layout->addWidget(Label10);
     layout->addWidget(DriveComboBox3);
     layout->addWidget(DirectoryListBox3, 1);

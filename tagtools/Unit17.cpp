@@ -16,12 +16,14 @@ TForm17::TForm17()
     setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     Label6 = new QLabel(QStringLiteral("Caractère de séparation dans le renommage intelligent de fichiers :"), this);
-    Label7 = new QLabel(QStringLiteral("Choisissez ici quel caractère sera utilisé pour séparer les différentes "
-                                       "parties desn noms de fichiers lors d'un renommage intelligent :"),
-                        this);
-    Label9 = new QLabel(QStringLiteral("Attention : certains caractères ne sont pas valides et entraineront des "
-                                       "disfonctionnements : ? / : * par exemple"),
-                        this);
+    Label7 = new QLabel(
+        QStringLiteral(
+            "Choisissez ici quel caractère sera utilisé pour séparer les différentes parties desn noms de fichiers lors d'un renommage intelligent :"),
+        this);
+    Label9 = new QLabel(
+        QStringLiteral(
+            "Attention : certains caractères ne sont pas valides et entraineront des disfonctionnements : ? / : * par exemple"),
+        this);
     Edit1 = new QLineEdit(QStringLiteral("-"), this);
     Label8 = new QLabel(QStringLiteral("Exemple"), this);
     for (QLabel* label : {Label6, Label7, Label9}) label->setWordWrap(true);

@@ -37,8 +37,7 @@ TForm25::TForm25() : PickerForm(variant(), &Mp3Folder)
     auto* layout = new QVBoxLayout(this);
     Label1 = new QLabel(
         QStringLiteral(
-            "Cette fenêtre remplit le tag \"piste\" des fichiers MP3 placés dans la liste, par ordre croissant : 1, 2, "
-            "3... dans l'ordre de la liste. Pratique, par exemple, pour un album dont les tags \"piste\" sont vides."),
+            "Cette fenêtre remplit le tag \"piste\" des fichiers MP3 placés dans la liste, par ordre croissant : 1, 2, 3... dans l'ordre de la liste. Pratique, par exemple, pour un album dont les tags \"piste\" sont vides."),
         this);
     Label1->setWordWrap(true);
     layout->addWidget(Label1);

@@ -59,8 +59,10 @@ TForm4::TForm4()
     // Room the fields do not take goes below them, never above the file's path.
     layout->addStretch(1);
 
-    Label2 = ui::noteLabel(this, QStringLiteral("Sonoverne enregistre les tags aux formats ID3V1 et ID3V2, les "
-                                                "caractères en bleu ne seront enregistrés qu'au format ID3V2"));
+    Label2 = ui::noteLabel(
+        this,
+        QStringLiteral(
+            "Sonoverne enregistre les tags aux formats ID3V1 et ID3V2, les caractères en bleu ne seront enregistrés qu'au format ID3V2"));
     layout->addWidget(Label2);
     const auto row = ui::addButtonRow(this, layout, {QStringLiteral("OK"), QStringLiteral("Annuler")});
     Button1 = row[0];

@@ -78,8 +78,7 @@ TForm6::TForm6() : PickerForm(PickerVariant(), &Mp3Folder)
     Label2 = ui::noteLabel(
         this,
         QStringLiteral(
-            "Ajoutez les fichiers à modifier dans la liste du haut, en cliquant sur ajouter ou en double-cliquant sur "
-            "le fichier, puis choisissez les tags à modifier et comment les modifier, puis cliquez sur Modifier"));
+            "Ajoutez les fichiers à modifier dans la liste du haut, en cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez les tags à modifier et comment les modifier, puis cliquez sur Modifier"));
     layout->addWidget(Label2);
     const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Modifier"), QStringLiteral("Annuler")});
     Button5 = row[0];
@@ -141,11 +140,13 @@ void TForm6::Button5Click()
         if (!tagOk(saved)) report.add(path, tagFailureReason(saved));
     }
 
-    report.show(this, QStringLiteral("Sonoverne"),
-                report.empty() ? QStringLiteral("Modification terminée\r\nPensez à rafraîchir la liste")
-                               : QStringLiteral("Modification terminée\r\nCertains tags n'ont pu etres correctement "
-                                                "enregistrés\r\nPensez à rafraîchir la liste"),
-                tagsNotSavedIntro());
+    report.show(
+        this, QStringLiteral("Sonoverne"),
+        report.empty()
+            ? QStringLiteral("Modification terminée\r\nPensez à rafraîchir la liste")
+            : QStringLiteral(
+                  "Modification terminée\r\nCertains tags n'ont pu etres correctement enregistrés\r\nPensez à rafraîchir la liste"),
+        tagsNotSavedIntro());
     ListBox1->Clear();
     Close();
 }

@@ -177,8 +177,9 @@ Tform7::Tform7()
     setSystemMenuOnly();
     auto* layout = new QVBoxLayout(this);
     Label1 = ui::noteLabel(
-        this, QStringLiteral("Choisissez le dossier contenant les fichiers à prendre en compte, puis choisissez si le "
-                             "programme doit explorer les sous-dossiers, et enfin cliquez sur Importer"));
+        this,
+        QStringLiteral(
+            "Choisissez le dossier contenant les fichiers à prendre en compte, puis choisissez si le programme doit explorer les sous-dossiers, et enfin cliquez sur Importer"));
     layout->addWidget(Label1);
     DriveComboBox1 = new ui::DriveComboBox(this);
     DirectoryListBox1 = new ui::DirectoryListBox(this);

@@ -47,9 +47,9 @@ TForm8::TForm8() : PickerForm(PickerVariant(), &Mp3Folder)
     layout->addLayout(slotRow);
 
     Label14 = ui::noteLabel(
-        this, QStringLiteral(
-                  "Ajoutez à la liste du haut les fichiers à renommer, en cliquant sur ajouter ou en double-cliquant "
-                  "sur le fichier, puis choisissez les paramètres de renommage, et enfin cliquez sur Renommer"));
+        this,
+        QStringLiteral(
+            "Ajoutez à la liste du haut les fichiers à renommer, en cliquant sur ajouter ou en double-cliquant sur le fichier, puis choisissez les paramètres de renommage, et enfin cliquez sur Renommer"));
     layout->addWidget(Label14);
 
     const auto row = ui::addButtonRow(this, layout, {QStringLiteral("Renommer"), QStringLiteral("Annuler")});
@@ -93,8 +93,8 @@ void TForm8::Button6Click()
         if (!IsPlainFileName(name) || !platform::renameNoReplace(path, target))
             ui::Dialogs::MessageBox(
                 this,
-                QStringLiteral("Vous avez essayé de créer un fichier dont le nom comporte des caractères "
-                               "invalides\r\nEssayez l'utilitaire de validation des tags"),
+                QStringLiteral(
+                    "Vous avez essayé de créer un fichier dont le nom comporte des caractères invalides\r\nEssayez l'utilitaire de validation des tags"),
                 QStringLiteral("Erreur"), ui::MB_OK);
     }
     ListBox1->Clear();

@@ -9,9 +9,10 @@ namespace ui {
 
 void addOptionFoot(QWidget* form, QBoxLayout* layout, QLabel*& warning, QPushButton*& apply, QPushButton*& cancel)
 {
-    warning = new QLabel(QStringLiteral("Attention : si vous fermez cette fenêtre sans cliquer sur Appliquer, les "
-                                        "modifications ne seront pas prises en compte..."),
-                         form);
+    warning = new QLabel(
+        QStringLiteral(
+            "Attention : si vous fermez cette fenêtre sans cliquer sur Appliquer, les modifications ne seront pas prises en compte..."),
+        form);
     warning->setWordWrap(true);
     layout->addWidget(warning);
     const auto row = addButtonRow(form, layout, {QStringLiteral("Appliquer"), QStringLiteral("Annuler")});

@@ -32,25 +32,11 @@ namespace vyx {
 namespace {
 
 const char* const kPages[5] = {
-    "<b>Initialisation</b><br>L'assistant de mise à jour va se connecter à internet afin de vérifier la disponibilité "
-    "d'une version plus récente de <dynamic>.<br><br><b>Version actuelle de <dynamic> :</b><dynamic><br><br>Vérifiez "
-    "que votre modem est convenablement installé et que vous êtes connecté à Internet, puis cliquez sur "
-    "<b>Suivant</b>.<br><br>Le programme se connectera alors au site <link><dynamic></link> pour vérifier la "
-    "disponibilité d'une mise à jour",
-    "<b>Connexion</b><br>Connexion au site <link><dynamic></link> et recherche d'une nouvelle version de "
-    "<dynamic>...<br><br><br>Ceci peut prendre plusieurs minutes, selon l'état du réseau et votre vitesse de "
-    "connexion. Veuillez patienter...<br>",
-    "<b>Echec lors de la connexion :</b><br>L'assistant n'a pas réussi à se connecter à Internet. La mise à jour à été "
-    "annulée.<br><br><b>Si vous n'arivez pas à vous connecter :</b><br>Vérifiez que votre modem est bien relié à votre "
-    "ligne téléphonique. Si votre modem est un modèle externe, vérifiez qu'il est convenablement alimenté. Si la "
-    "connexion échoue, et que toutes les conditions précédentes sont réalisées, contactez votre administrateur réseau, "
-    "ou le constructeur de votre modem.<br><br>Cliquez sur <b>Précédent</b> pour rééssayer, ou sur <b>Annuler</b> pour "
-    "quitter l'assistant de mise à jour.",
-    "<b>Vérification terminé.</b><br>L'assistant de mise à jour à terminé sa connexion avec le site "
-    "<dynamic>.<br><br><b>Résultat de la recherche :</b><br><dynamic><br><br><dynamic>",
-    "<b>Téléchargement</b><br>Connexion au site <link><dynamic></link> et téléchargement de la nouvelle version de "
-    "<dynamic>...<br><br><br>Ceci peut prendre plusieurs minutes, selon l'état du réseau et votre vitesse de "
-    "connexion. Veuillez patienter...",
+    "<b>Initialisation</b><br>L'assistant de mise à jour va se connecter à internet afin de vérifier la disponibilité d'une version plus récente de <dynamic>.<br><br><b>Version actuelle de <dynamic> :</b><dynamic><br><br>Vérifiez que votre modem est convenablement installé et que vous êtes connecté à Internet, puis cliquez sur <b>Suivant</b>.<br><br>Le programme se connectera alors au site <link><dynamic></link> pour vérifier la disponibilité d'une mise à jour",
+    "<b>Connexion</b><br>Connexion au site <link><dynamic></link> et recherche d'une nouvelle version de <dynamic>...<br><br><br>Ceci peut prendre plusieurs minutes, selon l'état du réseau et votre vitesse de connexion. Veuillez patienter...<br>",
+    "<b>Echec lors de la connexion :</b><br>L'assistant n'a pas réussi à se connecter à Internet. La mise à jour à été annulée.<br><br><b>Si vous n'arivez pas à vous connecter :</b><br>Vérifiez que votre modem est bien relié à votre ligne téléphonique. Si votre modem est un modèle externe, vérifiez qu'il est convenablement alimenté. Si la connexion échoue, et que toutes les conditions précédentes sont réalisées, contactez votre administrateur réseau, ou le constructeur de votre modem.<br><br>Cliquez sur <b>Précédent</b> pour rééssayer, ou sur <b>Annuler</b> pour quitter l'assistant de mise à jour.",
+    "<b>Vérification terminé.</b><br>L'assistant de mise à jour à terminé sa connexion avec le site <dynamic>.<br><br><b>Résultat de la recherche :</b><br><dynamic><br><br><dynamic>",
+    "<b>Téléchargement</b><br>Connexion au site <link><dynamic></link> et téléchargement de la nouvelle version de <dynamic>...<br><br><br>Ceci peut prendre plusieurs minutes, selon l'état du réseau et votre vitesse de connexion. Veuillez patienter...",
 };
 
 // Largest answers accepted; anything longer is refused as it arrives.
@@ -59,10 +45,10 @@ constexpr qint64 kMaxInstallerSize = qint64(512) << 20;
 // A text from outside added to a page.
 constexpr qsizetype kMaxStatusLength = 200;
 
-const char* const kDownloadFailureHead = "<b>Echec du téléchargement :</b><br>L'assistant n'a pas réussi à télécharger "
-                                         "la nouvelle version. La mise à jour a été annulée.<br><br><b>Cause :</b> ";
-const char* const kDownloadFailureTail = "<br><br>Cliquez sur <b>Précédent</b> pour réessayer, ou sur <b>Annuler</b> "
-                                         "pour quitter l'assistant de mise à jour.";
+const char* const kDownloadFailureHead =
+    "<b>Echec du téléchargement :</b><br>L'assistant n'a pas réussi à télécharger la nouvelle version. La mise à jour a été annulée.<br><br><b>Cause :</b> ";
+const char* const kDownloadFailureTail =
+    "<br><br>Cliquez sur <b>Précédent</b> pour réessayer, ou sur <b>Annuler</b> pour quitter l'assistant de mise à jour.";
 
 QString Info(TInfo info, const QString& file)
 {
@@ -281,9 +267,10 @@ void TUpdWiz::JvLinkLabelDynamicTagInit(QObject*, QString& text, int tagNumber)
                    Cut(WithoutMarkup(OnlineFullVersion)) + QStringLiteral("</b>.");
         if (tagNumber == 2) {
             if (NewVersion) {
-                text = QStringLiteral("<b>Une nouvelle version est disponible en téléchargement. Il est recommandé de "
-                                      "procéder à son téléchargement et de mettre à jour ") +
-                       AppProductName + QStringLiteral(".</b>");
+                text =
+                    QStringLiteral(
+                        "<b>Une nouvelle version est disponible en téléchargement. Il est recommandé de procéder à son téléchargement et de mettre à jour ") +
+                    AppProductName + QStringLiteral(".</b>");
             } else {
                 text = QStringLiteral(
                     "<b>La version en ligne n'a pas été mise à jour. Il n'est pas nécéssaire de la télécharger.</b>");
@@ -334,9 +321,10 @@ void TUpdWiz::CheckScript()
                     QStringLiteral("le script de mise à jour ne nomme pas, dans sa section [Modules], la section de ") +
                     Cut(AppExeName);
             else if (DownloadURL.isEmpty())
-                scriptProblem_ = QStringLiteral("le script de mise à jour ne donne pas d'adresse de téléchargement "
-                                                "(DownLoad) dans sa section [") +
-                                 Cut(section) + QStringLiteral("]");
+                scriptProblem_ =
+                    QStringLiteral(
+                        "le script de mise à jour ne donne pas d'adresse de téléchargement (DownLoad) dans sa section [") +
+                    Cut(section) + QStringLiteral("]");
             NewVersion = true;
             NextButton->setEnabled(true);
         }
@@ -344,19 +332,18 @@ void TUpdWiz::CheckScript()
         return;
     }
 
-    const auto answer =
-        ShowMessageBox(ApplicationWindow(), QMessageBox::Question, QStringLiteral("Mise à jour"),
-                       QStringLiteral("Le fichier de mise à jour contient des erreurs.\r\nSouhaitez vous envoyer un "
-                                      "message d'information à la personne chargée de la maintenance de ce fichier ?"),
-                       QMessageBox::Yes | QMessageBox::No);
+    const auto answer = ShowMessageBox(
+        ApplicationWindow(), QMessageBox::Question, QStringLiteral("Mise à jour"),
+        QStringLiteral(
+            "Le fichier de mise à jour contient des erreurs.\r\nSouhaitez vous envoyer un message d'information à la personne chargée de la maintenance de ce fichier ?"),
+        QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::Yes) {
         // Each value is percent-encoded: an "&" or "?" in it must not cut the body or add fields.
         auto value = [](const QString& s) { return QString::fromLatin1(QUrl::toPercentEncoding(s, "@")); };
         const QString email = script.ReadString(QStringLiteral("General"), QStringLiteral("EMail"), QString());
         const QString webmaster = script.ReadString(QStringLiteral("General"), QStringLiteral("Webmaster"), QString());
         const QString mail = Format(
-            "mailto:%s?subject=Rapport d'anomalie de M.A.J.&body=A l'attention de %s : La mise à jour de %s (%s) pas "
-            "VyxPravomel est impossible en raison d'une erreur dans le script de %s. Merci de corriger cette erreur.",
+            "mailto:%s?subject=Rapport d'anomalie de M.A.J.&body=A l'attention de %s : La mise à jour de %s (%s) pas VyxPravomel est impossible en raison d'une erreur dans le script de %s. Merci de corriger cette erreur.",
             value(email), value(webmaster), value(AppExeName), value(AppProductName), value(ScriptURL));
         OpenUrl(QUrl(mail, QUrl::TolerantMode));
     }

@@ -475,9 +475,10 @@ TEST_F(Tools, ModifierGivesTheTickedFieldsToEveryFileOfTheList)
         EXPECT_EQ(box.caption, QStringLiteral("Sonoverne"));
         EXPECT_EQ(box.flags, unsigned(c.failed.empty() ? ui::MB_OK : ui::MB_OK | ui::MB_ICONWARNING));
         EXPECT_TRUE(box.text.startsWith(
-            c.failed.empty() ? QStringLiteral("Modification terminée\r\nPensez à rafraîchir la liste")
-                             : QStringLiteral("Modification terminée\r\nCertains tags n'ont pu etres correctement "
-                                              "enregistrés\r\nPensez à rafraîchir la liste")))
+            c.failed.empty()
+                ? QStringLiteral("Modification terminée\r\nPensez à rafraîchir la liste")
+                : QStringLiteral(
+                      "Modification terminée\r\nCertains tags n'ont pu etres correctement enregistrés\r\nPensez à rafraîchir la liste")))
             << box.text.toStdString();
         // The message names the files that failed, and those only.
         for (const std::string& kind : c.list) {

@@ -316,8 +316,9 @@ TEST_F(Wizard, AScriptWithoutFullVersionOffersTheReportAndFails)
     EXPECT_EQ(w->result(), 2);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].title, "Mise à jour");
-    EXPECT_EQ(boxes[0].text, "Le fichier de mise à jour contient des erreurs.\r\nSouhaitez vous envoyer un message "
-                             "d'information à la personne chargée de la maintenance de ce fichier ?");
+    EXPECT_EQ(
+        boxes[0].text,
+        "Le fichier de mise à jour contient des erreurs.\r\nSouhaitez vous envoyer un message d'information à la personne chargée de la maintenance de ce fichier ?");
     EXPECT_EQ(boxes[1].title, "Erreur");
     EXPECT_EQ(boxes[1].text, "Echec de la mise à jour.");
     ASSERT_EQ(opened.size(), 1u);
