@@ -220,7 +220,8 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
     // Each log tells of its own rip.
     JitterLog.clear();
     int32_t chunkSize = 0;
-    if (CR_OpenRipper(&chunkSize, first, last) == CDEX_ERROR) return;
+    trackOpened_ = CR_OpenRipper(&chunkSize, first, last) != CDEX_ERROR;
+    if (!trackOpened_) return;
     const bool encode = Encode && coder_;
     const std::string name = encode ? withExtension(fileName, ".mp3") : fileName;
     FILE* file = std::fopen(name.c_str(), "wb");

@@ -99,8 +99,10 @@ public:
     TProcessTrackEvent OnEndTrack;
     TProgressEvent OnProgress;
 
-    // Track n (1-based position in Tracks) into fileName (".mp3" when encoding).
+    // Track n (1-based position in Tracks) into fileName (".mp3" when encoding). A track whose
+    // sectors the drive cannot open is left without a file or an error: TrackOpened says so.
     void RipTrack(int32_t n, const std::string& fileName);
+    bool TrackOpened() const { return trackOpened_; }
     // Stops the rip under way before its next chunk.
     void Abort() { AbortRequested = true; }
 
@@ -112,6 +114,7 @@ public:
     bool AbortRequested = false;
 
 private:
+    bool trackOpened_ = false;
     void ScanDrives();
     void SelectDrive(int32_t n);
     void ReadToc();

@@ -164,6 +164,11 @@ void TForm11::Button1Click()
             if (!encode && CDRipper1->WriteWav) fitWavHeader(name);
             throw;
         }
+        // The disc may have gone since its table was read: the track is named, not reported done.
+        if (!CDRipper1->TrackOpened()) {
+            report.add(encode ? base + ".mp3" : name, QStringLiteral("la piste n'a pas pu être lue sur le disque"));
+            continue;
+        }
         if (encode) {
             const std::string mp3 = name.substr(0, name.size() - 3) + "mp3";
             const TTagStatus tagged = tagRippedFile(mp3, title, artist, album, track);
@@ -171,7 +176,7 @@ void TForm11::Button1Click()
         } else if (CDRipper1->WriteWav) fitWavHeader(name);
     }
     report.show(this, QStringLiteral("Sonoverne"), QStringLiteral("Extraction des pistes terminée"),
-                tagsNotSavedIntro());
+                QStringLiteral("Ces fichiers n'ont pas pu être extraits ou étiquetés"));
     Form1->Rafraichir1Click();
     Close();
     Label13->clear();

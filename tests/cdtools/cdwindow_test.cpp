@@ -768,6 +768,29 @@ TEST_F(CdWindow, AnUnreadableDiscLeavesNothingToRip)
     run();
     EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Aucune piste à extraire"});
     EXPECT_TRUE(fs::is_empty(rip_));
+
+    // A disc whose data went after its table was read: each track is named, none said done.
+    const std::string bin = Discs->discs[0].bin;
+    for (bool encode : {false, true}) {
+        SCOPED_TRACE(encode ? "MP3" : "WAV");
+        ui::Dialogs::clearScript();
+        RipFolder = rip_;
+        Form19->Edit1->setText(QStringLiteral("%4"));
+        Form11->Show();
+        useDisc(0);
+        (encode ? Form11->CheckBox1 : Form11->CheckBox2)->setChecked(true);
+        ASSERT_GT(Form11->ListView1->topLevelItemCount(), 0);
+        Form11->ListView1->topLevelItem(0)->setSelected(true);
+        fs::rename(bin, bin + ".gone");
+        run();
+        fs::rename(bin + ".gone", bin);
+        const std::string file = rip_ + "/01." + (encode ? "mp3" : "wav");
+        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée.\n\nCes fichiers n'ont pas pu être "
+                                      "extraits ou étiquetés :\n" +
+                                      file + " (la piste n'a pas pu être lue sur le disque)"});
+        EXPECT_FALSE(fs::exists(file));
+    }
+    Form11->CheckBox1->setChecked(true);
 }
 
 // A new MP3 whose tag could not be written, the file removed or made read-only while it was
@@ -807,7 +830,7 @@ TEST_F(CdWindow, ATrackWhoseTagCouldNotBeWrittenIsNamed)
         timer.stop();
         EXPECT_TRUE(done);
         const QString text = QStringLiteral("Extraction des pistes terminée.\n\n"
-                                            "Les tags de ces fichiers n'ont pas pu être enregistrés :\n") +
+                                            "Ces fichiers n'ont pas pu être extraits ou étiquetés :\n") +
                              QString::fromStdString(first) + " (" + c.why + ")";
         EXPECT_EQ(boxTexts(), Strings{"Sonoverne|" + text.toStdString()});
         EXPECT_EQ(ui::Dialogs::shown().at(0).flags, unsigned(ui::MB_OK | ui::MB_ICONWARNING));
