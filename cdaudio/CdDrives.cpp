@@ -42,33 +42,12 @@ bool endsWithNoCase(const std::string& s, const char* suffix)
 // A sheet larger than this is no sheet: it is refused before libcdio parses it.
 constexpr size_t MaxSheetBytes = 1 << 20;
 
-std::string readFault(const std::string& name, int error)
-{
-    return "Impossible de lire le fichier " + platform::printable(name) + " : " + platform::errorText(error);
-}
-
 // The sheet's bytes, or a fault.
 std::string readSheet(const std::string& sheet, std::string& text)
 {
-    const int fd = platform::openForReading(sheet);
-    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? std::string() : readFault(sheet, errno);
-    char buffer[16384];
-    int error = 0;
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n < 0) error = errno;
-            break;
-        }
-        text.append(buffer, size_t(n));
-        if (text.size() > MaxSheetBytes) {
-            error = EFBIG;
-            break;
-        }
-    }
-    close(fd);
-    return error ? readFault(sheet, error) : std::string();
+    const int error = platform::readWholeFile(sheet, MaxSheetBytes, text);
+    if (error == ENOENT || error == ENOTDIR) return std::string();
+    return error ? platform::cannotReadText(sheet, error) : std::string();
 }
 
 // The data files a line of a sheet may name: FILE in a CUE sheet, FILE, AUDIOFILE and DATAFILE
@@ -135,7 +114,7 @@ std::string imageFault(const std::string& source)
     for (const std::string& path : imageDataPaths(source, text)) {
         const int fd = platform::openForReading(path);
         if (fd >= 0) close(fd);
-        else if (errno != ENOENT && errno != ENOTDIR) return readFault(path, errno);
+        else if (errno != ENOENT && errno != ENOTDIR) return platform::cannotReadText(path, errno);
     }
     return {};
 }

@@ -6,12 +6,10 @@
 #include "FileSystem.h"
 #include "Input.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
 #include <cerrno>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace {
 
@@ -24,12 +22,7 @@ QString lineOf(const std::string& utf8)
     return decode(QByteArrayView(utf8.data(), qsizetype(utf8.size())));
 }
 
-constexpr qint64 MaxEntryBytes = 1 << 20;
-
-std::string cannotRead(const std::string& name, const std::string& why)
-{
-    return "Impossible de lire le fichier " + platform::printable(name) + " : " + why;
-}
+constexpr std::size_t MaxEntryBytes = 1 << 20;
 
 }  // namespace
 
@@ -96,22 +89,13 @@ void TForm11::LoadLocalCddbEntry()
     // is not waited on, and an entry far larger than any disc's is refused like an over-long
     // reply of the server.
     std::string text;
-    {
-        const int fd = platform::openForReading(name);
-        if (fd < 0) throw std::runtime_error(cannotRead(name, platform::errorText(errno)));
-        QFile in;
-        if (!in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-            ::close(fd);
-            throw std::runtime_error(cannotRead(name, platform::errorText(EIO)));
-        }
-        const QByteArray bytes = in.read(MaxEntryBytes + 1);
-        if (bytes.size() > MaxEntryBytes)
-            throw std::runtime_error("Le fichier " + platform::printable(name) + " dépasse " +
-                                     std::to_string(MaxEntryBytes / 1024) + " Kio : il est refusé.");
-        // As text: a byte order mark that opens the file goes, bytes that are no UTF-8 become
-        // replacement characters.
-        text = textOf(bytes.toStdString()).toStdString();
-    }
+    if (const int error = platform::readWholeFile(name, MaxEntryBytes, text); error == EFBIG)
+        throw std::runtime_error("Le fichier " + platform::printable(name) + " dépasse " +
+                                 std::to_string(MaxEntryBytes / 1024) + " Kio : il est refusé.");
+    else if (error) throw std::runtime_error(platform::cannotReadText(name, error));
+    // As text: a byte order mark that opens the file goes, bytes that are no UTF-8 become
+    // replacement characters.
+    text = textOf(text).toStdString();
     cdaudio::TCddbCacheEntry entry;
     try {
         cdaudio::ReadCddbCacheEntry(text, entry);

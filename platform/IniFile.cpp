@@ -24,35 +24,13 @@ namespace {
 // A settings file larger than this is not a settings file: it gives the defaults.
 constexpr size_t MaxSettingsFileSize = 1 << 20;
 
-// False when the file is missing or cannot be read; missing then tells which.
-bool readWholeFile(const std::string& path, std::string& out, bool* missing = nullptr)
+// False when the file is missing or cannot be read; missing then tells which. A FIFO or a device
+// in the file's place must not hold the start.
+bool readSettingsText(const std::string& path, std::string& out, bool* missing = nullptr)
 {
-    out.clear();
-    if (missing) *missing = false;
-    // A FIFO or a device in the file's place must not hold the start.
-    int fd = openForReading(path);
-    if (fd < 0) {
-        if (missing) *missing = errno == ENOENT || errno == ENOTDIR;
-        return false;
-    }
-    struct stat st;
-    bool ok = fstat(fd, &st) == 0 && size_t(st.st_size) <= MaxSettingsFileSize;
-    char buf[16384];
-    while (ok) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-        } else if (n == 0) {
-            break;
-        } else {
-            out.append(buf, size_t(n));
-            if (out.size() > MaxSettingsFileSize) ok = false;
-        }
-    }
-    close(fd);
-    if (!ok) out.clear();
-    return ok;
+    const int error = readWholeFile(path, MaxSettingsFileSize, out);
+    if (missing) *missing = error == ENOENT || error == ENOTDIR;
+    return error == 0;
 }
 
 std::vector<std::string> splitLines(const std::string& text)
@@ -251,7 +229,7 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 std::string IniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const
 {
     std::string text, value;
-    if (readWholeFile(path_, text) && findValue(text, section, key, value)) return value;
+    if (readSettingsText(path_, text) && findValue(text, section, key, value)) return value;
     return def;
 }
 
@@ -302,7 +280,7 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
     bool missing = false;
     // A file that exists but cannot be read is never replaced by one holding only this key;
     // one that is only too large is kept under another name and a fresh one is begun.
-    if (!readWholeFile(target, text, &missing) && !missing) {
+    if (!readSettingsText(target, text, &missing) && !missing) {
         if (!oversized(target) || (movedTo = setAside(target)).empty())
             throw IniFileError("Impossible de lire " + path_);
     }

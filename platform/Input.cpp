@@ -24,6 +24,36 @@ int openForReading(const std::string& path)
     return fd;
 }
 
+int readWholeFile(const std::string& path, std::size_t limit, std::string& out)
+{
+    out.clear();
+    const int fd = openForReading(path);
+    if (fd < 0) return errno;
+    int error = 0;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n < 0) error = errno;
+            break;
+        }
+        out.append(buffer, std::size_t(n));
+        if (out.size() > limit) {
+            error = EFBIG;
+            break;
+        }
+    }
+    close(fd);
+    if (error) out.clear();
+    return error;
+}
+
+std::string cannotReadText(const std::string& path, int error)
+{
+    return "Impossible de lire le fichier " + printable(path) + " : " + errorText(error);
+}
+
 std::string errorText(int error)
 {
     switch (error) {

@@ -3,6 +3,7 @@
 // Qt-free build too.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,13 @@ constexpr int NotRegularFile = 0x10000;
 // read. The descriptor (close-on-exec; on a regular file O_NONBLOCK changes nothing), or -1
 // with errno set: EISDIR for a folder, NotRegularFile for the rest.
 int openForReading(const std::string& path);
+
+// Reads the whole file through openForReading, at most limit bytes: 0, or the error number
+// (EFBIG when it holds more than limit; out is then empty).
+int readWholeFile(const std::string& path, std::size_t limit, std::string& out);
+
+// "Impossible de lire le fichier <path> : <why>", the path made printable.
+std::string cannotReadText(const std::string& path, int error);
 
 // The French text of an error number (errno, or NotRegularFile), without a final full stop.
 std::string errorText(int error);
