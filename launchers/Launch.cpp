@@ -121,16 +121,6 @@ int syncAndClose(int fd)
     return error;
 }
 
-std::string notARegularFile(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
-    struct stat st;
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    return regular ? std::string() : "not a regular file";
-}
-
 void complain(const char* program, const std::string& message)
 {
     std::fprintf(stderr, "%s: %s\n", program, message.c_str());

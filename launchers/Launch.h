@@ -32,10 +32,6 @@ int hiddenFileBeside(int folder, const std::string& path, std::string& name);
 // write the disk could not take in the end shows here, before the file takes its real name.
 int syncAndClose(int fd);
 
-// Empty when path leads to a regular file, else why not. The file is opened without waiting,
-// so that a FIFO in the list never holds the launcher (and the window waiting for it).
-std::string notARegularFile(const std::string& path);
-
 // "program: message" on standard error.
 void complain(const char* program, const std::string& message);
 

@@ -7,6 +7,7 @@
 // is seen to be a whole WAV flushed to the disk, with a rename that fails rather than replace;
 // a failed run leaves nothing behind.
 // Exit code: 0 decoded, 1 not decoded (the reason on standard error), 2 wrong arguments.
+#include "Input.h"
 #include "Launch.h"
 
 #include <cerrno>
@@ -79,9 +80,12 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    if (const std::string why = launch::notARegularFile(input); !why.empty()) {
-        launch::complain(Me, input + ": " + why);
+    // A FIFO in the list would hold lame's open, and the window waiting for dec with it.
+    if (const int in = platform::openForReading(input); in < 0) {
+        launch::complain(Me, input + ": " + platform::errorText(errno));
         return 1;
+    } else {
+        ::close(in);
     }
 
     std::string part;
