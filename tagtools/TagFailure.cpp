@@ -1,5 +1,7 @@
 #include "TagFailure.h"
 
+#include "RunReport.h"
+
 QString tagFailureReason(TTagStatus status)
 {
     switch (status & 0xFF00) {
@@ -26,3 +28,17 @@ QString tagFailureReason(TTagStatus status)
 }
 
 QString tagsNotSavedIntro() { return QStringLiteral("Les tags de ces fichiers n'ont pas pu être enregistrés"); }
+
+void rewriteTag(Tid3v2tag& tag, const std::string& path, ui::RunReport& report, const std::function<void()>& change)
+{
+    const TTagStatus loaded = tag.LoadFromFile(path, 0);
+    if (!tagOk(loaded)) {
+        if (!noTag(loaded)) report.add(path, tagFailureReason(loaded));
+        return;
+    }
+    const bool hadFrames = tag.Frames.Count() > 0;
+    change();
+    const TTagStatus saved = tag.SaveToFile("=", 255, 255, -1);
+    if (!tagOk(saved) && (hadFrames || (saved & 0xFF00) != tagstatus::NoFrames))
+        report.add(path, tagFailureReason(saved));
+}

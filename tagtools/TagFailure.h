@@ -5,7 +5,19 @@
 
 #include <QString>
 
+#include <functional>
+#include <string>
+
+namespace ui {
+class RunReport;
+}
+
 // Why a load or save of a tag failed (lower case, no final stop).
 QString tagFailureReason(TTagStatus status);
 // The heading, in a batch tool's closing message, of the files whose tag could not be written.
 QString tagsNotSavedIntro();
+// One file of a batch tool that rewrites tags: loads its tag, lets change alter it, saves it. A
+// file without a tag has nothing to rewrite; one whose tag cannot be read is left as it is, and
+// told; so is a failed save. A tag that held no frame had nothing to rewrite, but one whose frames
+// were all emptied is refused by the library and keeps its old texts: that is a failure.
+void rewriteTag(Tid3v2tag& tag, const std::string& path, ui::RunReport& report, const std::function<void()>& change);

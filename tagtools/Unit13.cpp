@@ -74,30 +74,18 @@ void TForm13::Button7Click()
     ui::RunReport report;
     for (int i = 0; i < count; ++i) {
         Picker->showEntry(i);
-        const std::string path = ListBox1->Item(i);
-        // A file without a tag has nothing to format; one whose tag cannot be read is left as
-        // it is, and told.
-        const TTagStatus loaded = Tag13.LoadFromFile(path, 0);
-        if (!tagOk(loaded)) {
-            if (!noTag(loaded)) report.add(path, tagFailureReason(loaded));
-            continue;
-        }
-        const bool hadFrames = Tag13.Frames.Count() > 0;
-        for (const char* frame : {"TIT2", "TPE1", "TALB", "TCON"}) {
-            const TagField field = readTagField(Tag13, frame);
-            // A text not read whole would lose what could not be read.
-            if (!field.whole) continue;
-            std::string text = field.text;
-            if (RadioButton1->isChecked()) text = lowerTagText(std::move(text));
-            else if (RadioButton2->isChecked()) text = upperTagText(std::move(text));
-            else if (RadioButton3->isChecked()) text = FormatTagCase(std::move(text), apostrophe);
-            Tag13.SetTextFrame(frame, text);
-        }
-        // A tag that held no frame had nothing to rewrite; one whose frames were all emptied is
-        // refused by the library and keeps its old texts: that is a failure.
-        const TTagStatus saved = Tag13.SaveToFile("=", 255, 255, -1);
-        if (!tagOk(saved) && (hadFrames || (saved & 0xFF00) != tagstatus::NoFrames))
-            report.add(path, tagFailureReason(saved));
+        rewriteTag(Tag13, ListBox1->Item(i), report, [&] {
+            for (const char* frame : {"TIT2", "TPE1", "TALB", "TCON"}) {
+                const TagField field = readTagField(Tag13, frame);
+                // A text not read whole would lose what could not be read.
+                if (!field.whole) continue;
+                std::string text = field.text;
+                if (RadioButton1->isChecked()) text = lowerTagText(std::move(text));
+                else if (RadioButton2->isChecked()) text = upperTagText(std::move(text));
+                else if (RadioButton3->isChecked()) text = FormatTagCase(std::move(text), apostrophe);
+                Tag13.SetTextFrame(frame, text);
+            }
+        });
     }
     report.show(this, QStringLiteral("Sonoverne"),
                 QStringLiteral("Formatage Terminé\r\nPensez à la validation des tags\r\nPensez à rafraîchir la liste"),

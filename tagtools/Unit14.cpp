@@ -91,33 +91,21 @@ void TForm14::Button7Click()
     ui::RunReport report;
     for (int i = 0; i < count; ++i) {
         Picker->showEntry(i);
-        const std::string path = ListBox1->Item(i);
-        // A file without a tag has nothing to validate; one whose tag cannot be read is left as
-        // it is, and told.
-        const TTagStatus loaded = Tag14.LoadFromFile(path, 0);
-        if (!tagOk(loaded)) {
-            if (!noTag(loaded)) report.add(path, tagFailureReason(loaded));
-            continue;
-        }
-        const bool hadFrames = Tag14.Frames.Count() > 0;
-        for (const char* frame : TextFrames) {
-            const TagField field = readTagField(Tag14, frame);
-            // A text not read whole would lose what could not be read.
-            if (field.whole) writeTagField(Tag14, frame, FilterTagChars(field.text));
-        }
-        const TagField text = readTagComment(Tag14);
-        if (text.whole) {
-            TCommentFrame comment;
-            comment.Encoding = 0;
-            comment.Language = "ENG";
-            comment.Text = FilterTagChars(text.text);
-            Tag14.SetComment(comment, "", "None");
-        }
-        // A tag that held no frame had nothing to rewrite; one whose frames were all emptied is
-        // refused by the library and keeps its old texts: that is a failure.
-        const TTagStatus saved = Tag14.SaveToFile("=", 255, 255, -1);
-        if (!tagOk(saved) && (hadFrames || (saved & 0xFF00) != tagstatus::NoFrames))
-            report.add(path, tagFailureReason(saved));
+        rewriteTag(Tag14, ListBox1->Item(i), report, [&] {
+            for (const char* frame : TextFrames) {
+                const TagField field = readTagField(Tag14, frame);
+                // A text not read whole would lose what could not be read.
+                if (field.whole) writeTagField(Tag14, frame, FilterTagChars(field.text));
+            }
+            const TagField text = readTagComment(Tag14);
+            if (text.whole) {
+                TCommentFrame comment;
+                comment.Encoding = 0;
+                comment.Language = "ENG";
+                comment.Text = FilterTagChars(text.text);
+                Tag14.SetComment(comment, "", "None");
+            }
+        });
     }
     report.show(this, QStringLiteral("Sonoverne"),
                 QStringLiteral("Validation des tags Terminée\r\nPensez à rafraîchir la liste"), tagsNotSavedIntro());
