@@ -13,9 +13,13 @@ class QProgressBar;
 class QPushButton;
 class QScrollArea;
 
+namespace net {
+class THttpGet;
+}
+
 namespace vyx {
 
-class THttpGet;
+using net::THttpGet;
 
 enum class TWorkMode { wmRead, wmWrite };
 

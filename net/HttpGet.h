@@ -1,6 +1,7 @@
 // One HTTP GET done on Qt Network's sockets, read a bounded piece at a time: the network access
 // manager of this Qt holds a header without end, or one chunk announcing any length, in memory
-// whole, so the wizard reads its answers itself and holds every part of them to a limit.
+// whole, so the update wizard and the CDDB client read their answers themselves and hold every
+// part of them to a limit.
 #pragma once
 
 #include <QByteArray>
@@ -17,7 +18,7 @@
 class QAbstractSocket;
 class QEventLoop;
 
-namespace vyx {
+namespace net {
 
 class THttpGet : public QObject {
 public:
@@ -92,4 +93,4 @@ private:
     bool chunked_ = false;
 };
 
-}  // namespace vyx
+}  // namespace net

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace vyx {
+namespace net {
 namespace {
 
 // A chunk-size line, or the line end after a chunk's data.
@@ -344,4 +344,4 @@ void THttpGet::DropSocket()
     s->deleteLater();
 }
 
-}  // namespace vyx
+}  // namespace net
