@@ -318,8 +318,15 @@ void TForm1::JoueravecWinamp1Click()
     // Each file replaces the previous one: the player ends with the last one playing.
     for (const std::string& path : SelectedPaths()) {
         WinAmpControl1.ClearPlaylist();
-        WinAmpControl1.AddFile(path.c_str());
-        WinAmpControl1.Play();
+        if (WinAmpControl1.Answering()) WinAmpControl1.AddFile(path.c_str());
+        if (WinAmpControl1.Answering()) WinAmpControl1.Play();
+        if (!WinAmpControl1.Answering()) {
+            ui::Dialogs::MessageBox(this,
+                                    QStringLiteral("Winamp ne répond pas : les fichiers sélectionnés n'ont pas "
+                                                   "tous pu lui être envoyés."),
+                                    QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
+            return;
+        }
     }
 }
 

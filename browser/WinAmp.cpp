@@ -11,8 +11,10 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusPendingCall>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QStringList>
@@ -58,6 +60,38 @@ QString connectionOf(TWindowHandle handle)
     return players[static_cast<std::size_t>(handle) - 1];
 }
 
+// A player that does not answer must not hold the window: each call waits 2 s at most, and the
+// calls of one command share that time, so that the first call lost ends the command.
+constexpr int AnswerTimeoutMs = 2000;
+
+struct TCallBudget {
+    QDeadlineTimer deadline{AnswerTimeoutMs};
+    bool lost = false;  // a call got no answer in time
+};
+
+bool isTimeout(const QDBusMessage& answer)
+{
+    return answer.type() == QDBusMessage::ErrorMessage &&
+           (answer.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
+            answer.errorName() == QLatin1String("org.freedesktop.DBus.Error.Timeout"));
+}
+
+QDBusMessage playerCall(const QString& connection, const QString& interface, const QString& method,
+                        const QVariantList& arguments)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(connection, PlayerPath, interface, method);
+    message.setArguments(arguments);
+    return message;
+}
+
+// Whether the root interface's SupportedUriSchemes of an answer holds "file".
+bool opensFiles(const QDBusMessage& answer)
+{
+    if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty()) return false;
+    const QStringList schemes = qvariant_cast<QDBusVariant>(answer.arguments().constFirst()).variant().toStringList();
+    return schemes.contains(QStringLiteral("file"), Qt::CaseInsensitive);
+}
+
 // The player standing for a window of the given class, or 0.
 TWindowHandle findPlayerWindow(const std::string& className)
 {
@@ -76,29 +110,50 @@ TWindowHandle findPlayerWindow(const std::string& className)
         if (wanted.isEmpty() || player == wanted || player.startsWith(wanted + QLatin1Char('.'))) players << name;
     }
     players.sort();
-    // A player may leave between the listing and the look-up: take the first still there.
+    // A player may leave between the listing and the look-up: only those still there count.
+    QStringList owners;
     for (const QString& name : players) {
         const QDBusReply<QString> owner = bus.interface()->serviceOwner(name);
-        if (owner.isValid() && !owner.value().isEmpty()) return handleOf(owner.value());
+        if (owner.isValid() && !owner.value().isEmpty()) owners << owner.value();
     }
-    return 0;
+    if (owners.isEmpty()) return 0;
+    // A browser's media session names itself too, often before the player: the first player that
+    // opens files is the one, else the first. The questions go out together, so that players that
+    // do not answer cost 2 s in all.
+    std::vector<QDBusPendingCall> questions;
+    for (const QString& owner : owners)
+        questions.push_back(bus.asyncCall(playerCall(owner, PropertiesInterface, QStringLiteral("Get"),
+                                                     {RootInterface, QStringLiteral("SupportedUriSchemes")}),
+                                          AnswerTimeoutMs));
+    for (std::size_t i = 0; i < questions.size(); ++i) {
+        questions[i].waitForFinished();
+        if (opensFiles(questions[i].reply())) return handleOf(owners[static_cast<qsizetype>(i)]);
+    }
+    return handleOf(owners.constFirst());
 }
 
 // One synchronous call, as a window message waits for the window; false when it was lost.
-bool callPlayer(const QString& connection, const QString& interface, const QString& method,
+bool callPlayer(TCallBudget& budget, const QString& connection, const QString& interface, const QString& method,
                 const QVariantList& arguments = {}, QDBusMessage* reply = nullptr)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(connection, PlayerPath, interface, method);
-    message.setArguments(arguments);
-    const QDBusMessage answer = QDBusConnection::sessionBus().call(message, QDBus::Block);
+    if (budget.lost) return false;
+    const qint64 left = budget.deadline.remainingTime();
+    if (left <= 0) {
+        budget.lost = true;
+        return false;
+    }
+    const QDBusMessage answer = QDBusConnection::sessionBus().call(playerCall(connection, interface, method, arguments),
+                                                                   QDBus::Block, static_cast<int>(left));
+    if (isTimeout(answer)) budget.lost = true;
     if (reply) *reply = answer;
     return answer.type() == QDBusMessage::ReplyMessage;
 }
 
-bool readProperty(const QString& connection, const QString& interface, const QString& name, QVariant& value)
+bool readProperty(TCallBudget& budget, const QString& connection, const QString& interface, const QString& name,
+                  QVariant& value)
 {
     QDBusMessage reply;
-    if (!callPlayer(connection, PropertiesInterface, QStringLiteral("Get"), {interface, name}, &reply) ||
+    if (!callPlayer(budget, connection, PropertiesInterface, QStringLiteral("Get"), {interface, name}, &reply) ||
         reply.arguments().isEmpty())
         return false;
     value = qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant();
@@ -107,24 +162,27 @@ bool readProperty(const QString& connection, const QString& interface, const QSt
 
 // There is no "clear" in the player interface: stop, then remove every track when the player
 // lets its track list be edited. A player without one keeps its queue.
-bool clearQueue(const QString& connection)
+// The whole clear shares one call's time.
+bool clearQueue(TCallBudget& budget, const QString& connection)
 {
-    const bool stopped = callPlayer(connection, PlayerInterface, QStringLiteral("Stop"));
+    const bool stopped = callPlayer(budget, connection, PlayerInterface, QStringLiteral("Stop"));
     QVariant canEdit;
-    if (!readProperty(connection, TrackListInterface, QStringLiteral("CanEditTracks"), canEdit) || !canEdit.toBool())
+    if (!readProperty(budget, connection, TrackListInterface, QStringLiteral("CanEditTracks"), canEdit) ||
+        !canEdit.toBool())
         return stopped;
     QVariant tracks;
-    if (!readProperty(connection, TrackListInterface, QStringLiteral("Tracks"), tracks)) return stopped;
+    if (!readProperty(budget, connection, TrackListInterface, QStringLiteral("Tracks"), tracks)) return stopped;
     QList<QDBusObjectPath> ids;
     if (tracks.canConvert<QDBusArgument>()) ids = qdbus_cast<QList<QDBusObjectPath>>(tracks.value<QDBusArgument>());
     else ids = tracks.value<QList<QDBusObjectPath>>();
+    // Once a call is lost the others return at once.
     for (const QDBusObjectPath& id : ids)
-        callPlayer(connection, TrackListInterface, QStringLiteral("RemoveTrack"), {QVariant::fromValue(id)});
+        callPlayer(budget, connection, TrackListInterface, QStringLiteral("RemoveTrack"), {QVariant::fromValue(id)});
     return stopped;
 }
 
 // The file named by a WM_COPYDATA record, opened as a file URL that keeps its bytes.
-bool openFile(const QString& connection, const TCopyDataStruct* data)
+bool openFile(TCallBudget& budget, const QString& connection, const TCopyDataStruct* data)
 {
     if (!data || data->dwData != OpenFileRequest || data->cbData == 0 || !data->lpData) return false;
     const char* bytes = static_cast<const char*>(data->lpData);
@@ -132,20 +190,20 @@ bool openFile(const QString& connection, const TCopyDataStruct* data)
     if (path.isEmpty()) return false;
     if (!path.startsWith('/')) path = QFile::encodeName(QDir::currentPath()) + '/' + path;
     const QByteArray uri = "file://" + path.toPercentEncoding("/");
-    return callPlayer(connection, PlayerInterface, QStringLiteral("OpenUri"), {QString::fromLatin1(uri)});
+    return callPlayer(budget, connection, PlayerInterface, QStringLiteral("OpenUri"), {QString::fromLatin1(uri)});
 }
 
-bool runCommand(const QString& connection, std::uintptr_t command)
+bool runCommand(TCallBudget& budget, const QString& connection, std::uintptr_t command)
 {
     switch (command) {
-    case 40045: return callPlayer(connection, PlayerInterface, QStringLiteral("Play"));
-    case 40046: return callPlayer(connection, PlayerInterface, QStringLiteral("Pause"));
-    case 40047: return callPlayer(connection, PlayerInterface, QStringLiteral("Stop"));
-    case 40044: return callPlayer(connection, PlayerInterface, QStringLiteral("Previous"));
-    case 40048: return callPlayer(connection, PlayerInterface, QStringLiteral("Next"));
-    case 40060: return callPlayer(connection, PlayerInterface, QStringLiteral("Seek"), {FiveSeconds});
-    case 40061: return callPlayer(connection, PlayerInterface, QStringLiteral("Seek"), {-FiveSeconds});
-    case 40001: return callPlayer(connection, RootInterface, QStringLiteral("Quit"));
+    case 40045: return callPlayer(budget, connection, PlayerInterface, QStringLiteral("Play"));
+    case 40046: return callPlayer(budget, connection, PlayerInterface, QStringLiteral("Pause"));
+    case 40047: return callPlayer(budget, connection, PlayerInterface, QStringLiteral("Stop"));
+    case 40044: return callPlayer(budget, connection, PlayerInterface, QStringLiteral("Previous"));
+    case 40048: return callPlayer(budget, connection, PlayerInterface, QStringLiteral("Next"));
+    case 40060: return callPlayer(budget, connection, PlayerInterface, QStringLiteral("Seek"), {FiveSeconds});
+    case 40061: return callPlayer(budget, connection, PlayerInterface, QStringLiteral("Seek"), {-FiveSeconds});
+    case 40001: return callPlayer(budget, connection, RootInterface, QStringLiteral("Quit"));
     default: return false;
     }
 }
@@ -182,6 +240,7 @@ TWindowHandle TWinAmpControl::GoFindWinAmp()
     if (StartAndFindWinAmp && StartWinAmp(WAmpPath))
         QThread::msleep(static_cast<unsigned long>(std::max<std::int32_t>(0, DelayAfterLoadWinAmp)));
     FFound = false;
+    FAnswering = true;
     WinAmpHandle = findPlayerWindow(WinAmpClassName);
     FFound = WinAmpHandle != 0;
     return WinAmpHandle;
@@ -192,13 +251,15 @@ std::intptr_t TWinAmpControl::SendCommand(unsigned Message, std::uintptr_t WPara
     if (WinAmpHandle == -1) return 0;
     const QString connection = connectionOf(WinAmpHandle);
     if (connection.isEmpty()) return 0;
+    TCallBudget budget;
     bool handled = false;
     switch (Message) {
-    case WM_COMMAND: handled = runCommand(connection, WParam); break;
-    case WM_USER: handled = LParam == ClearRequest && clearQueue(connection); break;
-    case WM_COPYDATA: handled = openFile(connection, reinterpret_cast<const TCopyDataStruct*>(LParam)); break;
+    case WM_COMMAND: handled = runCommand(budget, connection, WParam); break;
+    case WM_USER: handled = LParam == ClearRequest && clearQueue(budget, connection); break;
+    case WM_COPYDATA: handled = openFile(budget, connection, reinterpret_cast<const TCopyDataStruct*>(LParam)); break;
     default: break;
     }
+    FAnswering = !budget.lost;
     return handled ? 1 : 0;
 }
 

@@ -3,9 +3,11 @@
 // Here a player is an MPRIS player on the D-Bus session bus: it stands for the player's main
 // window of class "Winamp v1.x", and the window messages become MPRIS calls (see SendCommand).
 //
-// Which player: the first bus name "org.mpris.MediaPlayer2.*" in sorted order; the environment
-// variable SONOVERNE_MPRIS_PLAYER (e.g. "vlc") narrows the choice to that player's names, for a
-// desktop where a browser also offers MPRIS.
+// Which player: among the bus names "org.mpris.MediaPlayer2.*" in sorted order, the first whose
+// SupportedUriSchemes holds "file" (a browser's media session opens no files), else the first;
+// the environment variable SONOVERNE_MPRIS_PLAYER (e.g. "vlc") narrows the choice to that
+// player's names.
+// A player that does not answer a call within 2 s loses it (see Answering).
 // The handle: a small positive number standing for the player's unique bus connection (":1.42"),
 // given once per connection for the life of the program. A player that quits and comes back is a
 // new connection, so an old handle stays stale and what is sent to it is lost, as with a window.
@@ -65,6 +67,9 @@ public:
     // handled it, 0 when it was lost (no player, a player gone, a message it does not know).
     // A handle of -1 sends nothing.
     std::intptr_t SendCommand(unsigned Message, std::uintptr_t WParam, std::intptr_t LParam);
+    // False when a call of the last message got no answer in time: a caller sending more
+    // stops there rather than wait again for each.
+    bool Answering() const { return FAnswering; }
 
     void Play();
     void Pause();
@@ -81,4 +86,5 @@ public:
 private:
     TWindowHandle WinAmpHandle = 0;
     bool FFound = false;
+    bool FAnswering = true;
 };

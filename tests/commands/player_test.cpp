@@ -16,8 +16,9 @@ namespace {
 
 // The test player, recording into the run's folder.
 struct TestPlayer : sonoverne::test::TestPlayer {
-    explicit TestPlayer(const QString& name)
-        : sonoverne::test::TestPlayer(QStringLiteral(MPRIS_TEST_PLAYER), name, QString::fromStdString(tempRoot))
+    explicit TestPlayer(const QString& name, const QString& options = QString())
+        : sonoverne::test::TestPlayer(QStringLiteral(MPRIS_TEST_PLAYER), name, QString::fromStdString(tempRoot), 0,
+                                      options)
     {
     }
 };
@@ -56,6 +57,20 @@ TEST_F(Player, EachSelectedFileReplacesThePreviousOneAndTheLastPlays)
         EXPECT_EQ(player.record().mid(before), expected);
         EXPECT_THAT(ui::Dialogs::shown(), IsEmpty());
     }
+}
+
+TEST_F(Player, APlayerThatDoesNotAnswerEndsTheCommandWithOneMessage)
+{
+    TestPlayer player(QStringLiteral("asleep"), QStringLiteral("silent"));
+    ASSERT_TRUE(player.ready());
+    select(paths_);
+    Form1->JoueravecWinamp1->trigger();
+    // The first call lost ends the command: nothing more is sent, and the user is told once.
+    EXPECT_EQ(player.record(), QStringList{"Stop"});
+    ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+    EXPECT_EQ(ui::Dialogs::shown().front().text,
+              QStringLiteral("Winamp ne répond pas : les fichiers sélectionnés n'ont pas tous pu lui être envoyés."));
+    EXPECT_EQ(ui::Dialogs::shown().front().flags, unsigned(ui::MB_OK | ui::MB_ICONWARNING));
 }
 
 TEST_F(Player, WithoutAPlayerNothingHappens)

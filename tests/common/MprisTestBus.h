@@ -37,14 +37,17 @@ struct SessionBus {
 };
 
 // One test player process under org.mpris.MediaPlayer2.<name>, and the calls it received, one
-// line per call ("Seek -5000000"). With a number of tracks it has an editable track list.
+// line per call ("Seek -5000000"). With a number of tracks it has an editable track list; the
+// options are the test player's ("silent", "files", "web").
 class TestPlayer {
 public:
-    TestPlayer(const QString& program, const QString& name, const QString& recordFolder, int tracks = 0)
+    TestPlayer(const QString& program, const QString& name, const QString& recordFolder, int tracks = 0,
+               const QString& options = QString())
         : record_(QStringLiteral("%1/%2-%3.log").arg(recordFolder, name).arg(++serial_))
     {
         QStringList arguments{name, record_};
-        if (tracks > 0) arguments << QString::number(tracks);
+        if (tracks > 0 || !options.isEmpty()) arguments << QString::number(tracks);
+        if (!options.isEmpty()) arguments << options;
         process_.start(program, arguments);
         // The player says "ready" once its bus name is taken.
         while (process_.state() != QProcess::NotRunning && !process_.canReadLine()) process_.waitForReadyRead(1000);

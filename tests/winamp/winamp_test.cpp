@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -34,8 +35,8 @@ QTemporaryDir* scratch = nullptr;
 // The shared test player, recording into this run's scratch folder.
 class TestPlayer : public sonoverne::test::TestPlayer {
 public:
-    explicit TestPlayer(const QString& name, int tracks = 0)
-        : sonoverne::test::TestPlayer(QStringLiteral(MPRIS_TEST_PLAYER), name, scratch->path(), tracks)
+    explicit TestPlayer(const QString& name, int tracks = 0, const QString& options = QString())
+        : sonoverne::test::TestPlayer(QStringLiteral(MPRIS_TEST_PLAYER), name, scratch->path(), tracks, options)
     {
     }
 };
@@ -241,6 +242,73 @@ TEST_F(WinAmpTest, AmongSeveralPlayersTheFirstNameOrTheChosenOne)
     EXPECT_EQ(alpha.record(), (QStringList{"Next", "Previous"}));
     qputenv("SONOVERNE_MPRIS_PLAYER", "alph");
     EXPECT_EQ(control.GoFindWinAmp(), 0);
+}
+
+TEST_F(WinAmpTest, APlayerThatOpensFilesIsPreferredToABrowserBeforeIt)
+{
+    struct Case {
+        const char* name;
+        QStringList firstOptions;  // of the players "aaa", "bbb", "ccc"
+        const char* chosen;
+    };
+    const Case cases[] = {
+        {"browser, then a player", {"web", "", "files"}, "ccc"},
+        {"a player that does not answer, then one that does", {"silent,files", "web", "files"}, "ccc"},
+        {"no player says: the first", {"", "web", ""}, "aaa"},
+        {"two that open files: the first of them", {"web", "files", "files"}, "bbb"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestPlayer a(QStringLiteral("aaa"), 0, c.firstOptions[0]), b(QStringLiteral("bbb"), 0, c.firstOptions[1]),
+            cc(QStringLiteral("ccc"), 0, c.firstOptions[2]);
+        ASSERT_TRUE(a.ready() && b.ready() && cc.ready());
+        TWinAmpControl control;
+        ASSERT_NE(control.GoFindWinAmp(), 0);
+        control.Next();
+        EXPECT_TRUE(control.Answering());
+        for (const TestPlayer* player : {&a, &b, &cc}) {
+            const bool chosen = player == (c.chosen[0] == 'a' ? &a : c.chosen[0] == 'b' ? &b : &cc);
+            EXPECT_EQ(player->record(), chosen ? QStringList{"Next"} : NoCalls);
+        }
+    }
+}
+
+TEST_F(WinAmpTest, ACallWithoutAnswerIsLostAndTheClearStopsThere)
+{
+    TestPlayer asleep(QStringLiteral("asleep"), 3, QStringLiteral("silent"));
+    ASSERT_TRUE(asleep.ready());
+    TWinAmpControl control;
+    ASSERT_NE(control.GoFindWinAmp(), 0);
+    EXPECT_TRUE(control.Answering());
+    QElapsedTimer clock;
+    clock.start();
+    control.ClearPlaylist();
+    // Two seconds, not the bus's 25: a bound on the freeze, far from the time it takes.
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_FALSE(control.Answering());
+    EXPECT_EQ(asleep.record(), QStringList{"Stop"});
+    // The next message is sent again (the panel sends without a new search), and lost again.
+    EXPECT_EQ(control.SendCommand(WM_COMMAND, 40045, 0), 0);
+    EXPECT_EQ(asleep.record(), (QStringList{"Stop", "Play"}));
+    asleep.quit();
+
+    // A player that answers all but the removals: the first one lost ends the clear.
+    TestPlayer stuck(QStringLiteral("stuck"), 3, QStringLiteral("silent=RemoveTrack"));
+    ASSERT_TRUE(stuck.ready());
+    ASSERT_NE(control.GoFindWinAmp(), 0);
+    control.ClearPlaylist();
+    EXPECT_FALSE(control.Answering());
+    EXPECT_EQ(stuck.record(), (QStringList{"Stop", "RemoveTrack /org/mpris/MediaPlayer2/Track/1"}));
+    stuck.quit();
+
+    // A clear that answers keeps its whole share of time for every entry.
+    TestPlayer awake(QStringLiteral("awake"), 40);
+    ASSERT_TRUE(awake.ready());
+    ASSERT_NE(control.GoFindWinAmp(), 0);
+    EXPECT_TRUE(control.Answering());
+    control.ClearPlaylist();
+    EXPECT_TRUE(control.Answering());
+    EXPECT_EQ(awake.record().size(), 41);
 }
 
 TEST_F(WinAmpTest, AboutComponentShowsItsBoxOnceAndReadsFalse)
