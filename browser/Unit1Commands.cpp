@@ -287,8 +287,7 @@ void TForm1::SavePlaylist()
     if (!PlaylistLeftOut.empty()) {
         QString names;
         for (size_t i = 0; i < PlaylistLeftOut.size() && i < 10; ++i)
-            names += QStringLiteral("\r\n") +
-                     platform::toDisplay(PlaylistLeftOut[i]).replace(u'\r', u'\x23CE').replace(u'\n', u'\x23CE');
+            names += QStringLiteral("\r\n") + platform::toDisplayLine(PlaylistLeftOut[i]);
         if (PlaylistLeftOut.size() > 10)
             names += QStringLiteral("\r\n(et %1 autre(s))").arg(PlaylistLeftOut.size() - 10);
         ui::Dialogs::MessageBox(

@@ -23,6 +23,14 @@ QString toDisplay(const std::string& path)
     return QFile::decodeName(QByteArray(path.data(), qsizetype(path.size())));
 }
 
+QString toDisplayLine(const std::string& path)
+{
+    QString text = toDisplay(path);
+    for (QChar& c : text)
+        if (c.category() == QChar::Other_Control) c = QChar(0x23CE);
+    return text;
+}
+
 std::string fromDisplay(const QString& path)
 {
     QByteArray bytes = QFile::encodeName(path);

@@ -8,6 +8,9 @@
 namespace platform {
 
 QString toDisplay(const std::string& path);
+// The same on one line of a message: each control character (a line break in a name) shows as
+// "⏎".
+QString toDisplayLine(const std::string& path);
 std::string fromDisplay(const QString& path);
 
 }  // namespace platform

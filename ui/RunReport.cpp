@@ -14,10 +14,10 @@ void appendList(QString& text, const QString& intro, const std::vector<RunReport
     // A long list would make a box taller than the screen: the first names and a count.
     constexpr std::size_t Shown = 15;
     for (std::size_t i = 0; i < entries.size() && i < Shown; ++i) {
-        text += QStringLiteral("\n") + platform::toDisplay(entries[i].file);
+        text += QStringLiteral("\r\n") + platform::toDisplayLine(entries[i].file);
         if (!entries[i].why.isEmpty()) text += QStringLiteral(" (") + entries[i].why + QLatin1Char(')');
     }
-    if (entries.size() > Shown) text += QStringLiteral("\n… et %1 autres").arg(entries.size() - Shown);
+    if (entries.size() > Shown) text += QStringLiteral("\r\n… et %1 autres").arg(entries.size() - Shown);
 }
 
 }  // namespace
@@ -29,17 +29,14 @@ void RunReport::addNote(const std::string& file, const QString& what) { noted_.p
 QString RunReport::message(const QString& done, const QString& failedIntro, const QString& notedIntro) const
 {
     if (empty()) return done;
+    // The window's own text stands as it is; what follows ends its lines as it does, in CR LF.
     QString text;
-    if (!missingProgram.empty() && !failed_.empty()) {
-        text = QStringLiteral("Le programme « %1 » est introuvable ou n'a pas pu être lancé.\n\n")
-                   .arg(platform::toDisplay(missingProgram));
-    } else {
-        const bool ended =
-            done.endsWith(QLatin1Char('.')) || done.endsWith(QLatin1Char('!')) || done.endsWith(QLatin1Char('?'));
-        text = done + (ended ? QString() : QStringLiteral(".")) + QStringLiteral("\n\n");
-    }
+    if (!missingProgram.empty() && !failed_.empty())
+        text = QStringLiteral("Le programme « %1 » est introuvable ou n'a pas pu être lancé.\r\n\r\n")
+                   .arg(platform::toDisplayLine(missingProgram));
+    else text = done + QStringLiteral("\r\n\r\n");
     if (!failed_.empty()) appendList(text, failedIntro, failed_);
-    if (!failed_.empty() && !noted_.empty()) text += QStringLiteral("\n\n");
+    if (!failed_.empty() && !noted_.empty()) text += QStringLiteral("\r\n\r\n");
     if (!noted_.empty()) appendList(text, notedIntro, noted_);
     return text;
 }

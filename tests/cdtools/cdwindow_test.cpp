@@ -785,8 +785,8 @@ TEST_F(CdWindow, AnUnreadableDiscLeavesNothingToRip)
         run();
         fs::rename(bin + ".gone", bin);
         const std::string file = rip_ + "/01." + (encode ? "mp3" : "wav");
-        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée.\n\nCes fichiers n'ont pas pu être "
-                                      "extraits ou étiquetés :\n" +
+        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée\r\n\r\nCes fichiers n'ont pas pu être "
+                                      "extraits ou étiquetés :\r\n" +
                                       file + " (la piste n'a pas pu être lue sur le disque)"});
         EXPECT_FALSE(fs::exists(file));
     }
@@ -829,8 +829,8 @@ TEST_F(CdWindow, ATrackWhoseTagCouldNotBeWrittenIsNamed)
         Form11->Button1->click();
         timer.stop();
         EXPECT_TRUE(done);
-        const QString text = QStringLiteral("Extraction des pistes terminée.\n\n"
-                                            "Ces fichiers n'ont pas pu être extraits ou étiquetés :\n") +
+        const QString text = QStringLiteral("Extraction des pistes terminée\r\n\r\n"
+                                            "Ces fichiers n'ont pas pu être extraits ou étiquetés :\r\n") +
                              QString::fromStdString(first) + " (" + c.why + ")";
         EXPECT_EQ(boxTexts(), Strings{"Sonoverne|" + text.toStdString()});
         EXPECT_EQ(ui::Dialogs::shown().at(0).flags, unsigned(ui::MB_OK | ui::MB_ICONWARNING));

@@ -377,8 +377,8 @@ TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
     Form14->Button7Click();
     EXPECT_THAT(
         boxTexts(),
-        ElementsAre(QStringLiteral("Sonoverne: Validation des tags Terminée\r\nPensez à rafraîchir la liste.\n\n"
-                                   "Les tags de ces fichiers n'ont pas pu être enregistrés :\n") +
+        ElementsAre(QStringLiteral("Sonoverne: Validation des tags Terminée\r\nPensez à rafraîchir la liste\r\n\r\n"
+                                   "Les tags de ces fichiers n'ont pas pu être enregistrés :\r\n") +
                     QString::fromStdString(emptied) +
                     QStringLiteral(" (un tag sans aucune information ne peut pas être enregistré)")));
     EXPECT_EQ(readBytes(emptied), emptiedBytes);

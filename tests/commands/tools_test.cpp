@@ -644,9 +644,10 @@ TEST_F(Import, EachFileGetsItsId3v1TextsInItsId3v2Tag)
     const std::string utf16 = frameBytes(paths[3], "TIT2");
 
     // The file whose title was kept is named.
-    const QString kept = QStringLiteral("Importation Terminée.\n\nDans ces fichiers, les champs ID3V2 qui n'ont pas pu "
-                                        "être lus entièrement ont été gardés tels quels :\n") +
-                         QString::fromStdString(paths[3]) + QStringLiteral(" (titre)");
+    const QString kept =
+        QStringLiteral("Importation Terminée\r\n\r\nDans ces fichiers, les champs ID3V2 qui n'ont pas pu "
+                       "être lus entièrement ont été gardés tels quels :\r\n") +
+        QString::fromStdString(paths[3]) + QStringLiteral(" (titre)");
     EXPECT_EQ(import(folder_, false), kept);
     EXPECT_EQ(ui::Dialogs::shown()[0].caption, QStringLiteral("Sonoverne"));
     EXPECT_FALSE(Form7->isVisible());
@@ -791,7 +792,8 @@ TEST_F(Tools, GoNumbersTheListInItsOrder)
     gen::TagTexts c = fullTexts("C");
     const std::string cPath = putTagged("c.mp3", c);
     const std::string aPath = putUntagged("a.mp3");
-    const std::string bPath = put("b.mp3", unreadableTag());
+    // A name with a line break shows on one line.
+    const std::string bPath = put("b\r\n2.mp3", unreadableTag());
     Strings list{cPath, aPath, bPath};
     for (int i = 4; i <= 10; ++i) list.push_back(putTagged("d" + std::to_string(i) + ".mp3", texts("D", "T")));
     list.push_back(cPath);  // listed twice: it ends with its last number
@@ -804,9 +806,10 @@ TEST_F(Tools, GoNumbersTheListInItsOrder)
     ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
     // The ID3v2.2 tag, which the library does not read, is not replaced, and named.
     EXPECT_EQ(ui::Dialogs::shown()[0].text,
-              QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !\n\n"
-                             "Les tags de ces fichiers n'ont pas pu être enregistrés :\n") +
-                  QString::fromStdString(bPath) + QStringLiteral(" (cette version de tag ne peut pas être remplacée)"));
+              QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !\r\n\r\n"
+                             "Les tags de ces fichiers n'ont pas pu être enregistrés :\r\n") +
+                  QString::fromStdString(bPath).replace(QStringLiteral("\r\n"), QStringLiteral("⏎⏎")) +
+                  QStringLiteral(" (cette version de tag ne peut pas être remplacée)"));
     EXPECT_EQ(ui::Dialogs::shown()[0].caption, QStringLiteral("Terminé"));
     EXPECT_FALSE(Form25->isVisible());
     EXPECT_EQ(Form25->ProgressBar1->Position(), 0);  // closing sets it back
@@ -924,7 +927,7 @@ struct SmallDisk {
 TEST_F(Tools, BatchRunsNameEveryFileTheyCouldNotSave)
 {
     enum Fault { ReadOnly, SizeLimit, FullDisk, Removed };
-    const QString notSaved = QStringLiteral("Les tags de ces fichiers n'ont pas pu être enregistrés :\n");
+    const QString notSaved = QStringLiteral("Les tags de ces fichiers n'ont pas pu être enregistrés :\r\n");
     struct Tool {
         const char* name;
         PickerForm* picker;  // null: the import, which walks its folder
@@ -941,7 +944,8 @@ TEST_F(Tools, BatchRunsNameEveryFileTheyCouldNotSave)
              Form13->Button7Click();
          },
          true, false, "TIT2=TITRE", QStringLiteral("Sonoverne"),
-         QStringLiteral("Formatage Terminé\r\nPensez à la validation des tags\r\nPensez à rafraîchir la liste.\n\n")},
+         QStringLiteral(
+             "Formatage Terminé\r\nPensez à la validation des tags\r\nPensez à rafraîchir la liste\r\n\r\n")},
         {"validation", Form14,
          [] {
              Form14->CheckBox1->setChecked(true);
@@ -949,9 +953,9 @@ TEST_F(Tools, BatchRunsNameEveryFileTheyCouldNotSave)
              Form14->Button7Click();
          },
          true, true, "TIT2=a__b", QStringLiteral("Sonoverne"),
-         QStringLiteral("Validation des tags Terminée\r\nPensez à rafraîchir la liste.\n\n")},
+         QStringLiteral("Validation des tags Terminée\r\nPensez à rafraîchir la liste\r\n\r\n")},
         {"renumbering", Form25, [] { Form25->Button2Click(); }, false, true, "TRCK=1", QStringLiteral("Terminé"),
-         QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !\n\n")},
+         QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !\r\n\r\n")},
         {"multi-file editor", Form6,
          [] {
              Form6->CheckBox1->setChecked(true);
@@ -960,9 +964,9 @@ TEST_F(Tools, BatchRunsNameEveryFileTheyCouldNotSave)
          },
          false, true, "TIT2=Neuf", QStringLiteral("Sonoverne"),
          QStringLiteral("Modification terminée\r\nCertains tags n'ont pu etres correctement enregistrés\r\n"
-                        "Pensez à rafraîchir la liste.\n\n")},
+                        "Pensez à rafraîchir la liste\r\n\r\n")},
         {"import", nullptr, [] { Form7->Button2Click(); }, false, true, "TIT2=Un", QStringLiteral("Sonoverne"),
-         QStringLiteral("Importation Terminée.\n\n")},
+         QStringLiteral("Importation Terminée\r\n\r\n")},
     };
     const struct {
         Fault fault;

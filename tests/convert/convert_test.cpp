@@ -691,7 +691,7 @@ TEST_F(Convert, DecodingWritesA16BitWavOfTheRightLengthAndNeverReplacesOne)
 
     ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
     const std::string text = bytesOf(ui::Dialogs::shown()[0].text);
-    EXPECT_THAT(text, HasSubstr("Conversion terminée."));
+    EXPECT_THAT(text, HasSubstr("Conversion terminée\r\n\r\n"));
     EXPECT_THAT(text, HasSubstr(taken));
     EXPECT_THAT(text, HasSubstr(junk));
     EXPECT_THAT(text, Not(HasSubstr("Tone")));
@@ -985,7 +985,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
          {"a.wav", "bad.wav", "c.wav"},
          ofThree,
          {16, 33, 83, 100},
-         done + ".",
+         done + "\r\n\r\n",
          {"bad.wav"},
          {"a.mp3", "c.mp3"},
          {},
@@ -997,7 +997,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
          {"a.wav", "z.wav"},
          {status(1, 2), status(2, 2)},
          {25, 50},
-         done + ".",
+         done + "\r\n\r\n",
          {"z.wav"},
          {"a.mp3"},
          {"z.mp3"},
@@ -1009,7 +1009,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
          {"a.wav", "song.mp3"},
          {status(1, 2), status(2, 2)},
          {25, 50},
-         done + ".",
+         done + "\r\n\r\n",
          {"song.mp3"},
          {"a.mp3"},
          {},
@@ -1047,7 +1047,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
          {"c3.wav", "fifo.wav", "r1.wav", "r8000.wav"},
          ofFour,
          {100},
-         done + ".",
+         done + "\r\n\r\n",
          {"c3.wav (" + unsupported, "fifo.wav (Impossible d'ouvrir le fichier", "r1.wav (" + unsupported},
          {"r8000.mp3"},
          {"c3.mp3", "fifo.mp3", "r1.mp3"},

@@ -20,6 +20,8 @@ TEST(Paths, DisplayNamesOfUtf8Paths)
     const std::string p = "/m/\xC3\xA9t\xC3\xA9 \xE2\x99\xAA.mp3";
     EXPECT_EQ(platform::toDisplay(p), QString::fromUtf8("/m/été ♪.mp3"));
     EXPECT_EQ(platform::fromDisplay(platform::toDisplay(p)), p);
+    // On one line of a message, every control character shows as one mark; other text is kept.
+    EXPECT_EQ(platform::toDisplayLine("a\r\nb\tc\x1b\x7f\xC2\x85 \xC3\xA9"), QString::fromUtf8("a⏎⏎b⏎c⏎⏎⏎ é"));
 }
 
 // Without /proc the application object finds the program from its first argument; without one,
