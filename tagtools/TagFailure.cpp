@@ -2,6 +2,8 @@
 
 #include "RunReport.h"
 
+#include <string_view>
+
 QString tagFailureReason(TTagStatus status)
 {
     switch (status & 0xFF00) {
@@ -29,7 +31,27 @@ QString tagFailureReason(TTagStatus status)
 
 QString tagsNotSavedIntro() { return QStringLiteral("Les tags de ces fichiers n'ont pas pu être enregistrés"); }
 
-void rewriteTag(Tid3v2tag& tag, const std::string& path, ui::RunReport& report, const std::function<void()>& change)
+QString fieldsKeptIntro()
+{
+    return QStringLiteral(
+        "Dans ces fichiers, les champs ID3V2 qui n'ont pas pu être lus entièrement ont été gardés tels quels");
+}
+
+QString tagFieldName(const char* frameID)
+{
+    static const struct {
+        std::string_view frame;
+        const char* name;
+    } names[] = {{"TIT2", "titre"}, {"TPE1", "artiste"}, {"TALB", "album"},
+                 {"TYER", "année"}, {"TCON", "genre"},   {"TRCK", "piste"}};
+    if (frameID)
+        for (const auto& [frame, name] : names)
+            if (frame == frameID) return QString::fromUtf8(name);
+    return QStringLiteral("commentaire");
+}
+
+void rewriteTag(Tid3v2tag& tag, const std::string& path, ui::RunReport& report,
+                const std::function<QStringList()>& change)
 {
     const TTagStatus loaded = tag.LoadFromFile(path, 0);
     if (!tagOk(loaded)) {
@@ -37,8 +59,11 @@ void rewriteTag(Tid3v2tag& tag, const std::string& path, ui::RunReport& report, 
         return;
     }
     const bool hadFrames = tag.Frames.Count() > 0;
-    change();
+    const QStringList kept = change();
     const TTagStatus saved = tag.SaveToFile("=", 255, 255, -1);
-    if (!tagOk(saved) && (hadFrames || (saved & 0xFF00) != tagstatus::NoFrames))
-        report.add(path, tagFailureReason(saved));
+    if (!tagOk(saved)) {
+        if (hadFrames || (saved & 0xFF00) != tagstatus::NoFrames) report.add(path, tagFailureReason(saved));
+        return;
+    }
+    if (!kept.isEmpty()) report.addNote(path, kept.join(QStringLiteral(", ")));
 }
