@@ -20,10 +20,11 @@ QString tagFailureReason(TTagStatus status)
     case tagstatus::DataLengthOnEncrypted:
         return QStringLiteral("le tag contient une trame chiffrée ou groupée qui ne peut pas être réécrite");
     case tagstatus::NoFrames: return QStringLiteral("un tag sans aucune information ne peut pas être enregistré");
+    // Tags are read at offset 0: only a file without a single byte has nothing there.
+    case tagstatus::OffsetOutsideFile: return QStringLiteral("le fichier est vide");
     case tagstatus::CorruptTag:
     case tagstatus::TagPastEndOfFile:
     case tagstatus::InvalidFrameIdentifier:
-    case tagstatus::OffsetOutsideFile:
         return QStringLiteral("le tag existant n'a pas pu être lu, il n'est pas remplacé");
     default: return QStringLiteral("erreur %1").arg(status, 4, 16, QLatin1Char('0'));
     }
@@ -55,7 +56,7 @@ void rewriteTag(Tid3v2tag& tag, const std::string& path, ui::RunReport& report,
 {
     const TTagStatus loaded = tag.LoadFromFile(path, 0);
     if (!tagOk(loaded)) {
-        if (!noTag(loaded)) report.add(path, tagFailureReason(loaded));
+        if (!mayChangeTag(loaded)) report.add(path, tagFailureReason(loaded));
         return;
     }
     const bool hadFrames = tag.Frames.Count() > 0;

@@ -15,6 +15,9 @@ class RunReport;
 
 // Why a load or save of a tag failed (lower case, no final stop).
 QString tagFailureReason(TTagStatus status);
+// Whether a tool may write the tag of a file it just loaded: the tag was read, or the file has
+// none. Any other file, an empty one included, is left as it is and told with tagFailureReason.
+constexpr bool mayChangeTag(TTagStatus loaded) { return tagOk(loaded) || noTag(loaded); }
 // The heading, in a batch tool's closing message, of the files whose tag could not be written.
 QString tagsNotSavedIntro();
 // The heading of the files in which fields that could not be read whole were kept as they were.

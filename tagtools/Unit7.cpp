@@ -2,6 +2,7 @@
 
 #include "Controls.h"
 #include "Dialogs.h"
+#include "FileSystem.h"
 #include "Guard.h"
 #include "Messages.h"
 #include "TagFailure.h"
@@ -168,6 +169,14 @@ const char* const GenreListNames[] = {
 };
 static_assert(std::size(GenreListNames) == 148);
 
+// A file without a single byte: it has no ID3v1 tag, but unlike a file without one it is no MP3.
+bool emptyFile(const std::string& path)
+{
+    std::int64_t size = -1;
+    std::int32_t time = 0;
+    return platform::fileSizeAndTime(path, size, time) && size == 0;
+}
+
 }  // namespace
 
 Tform7::Tform7()
@@ -292,6 +301,7 @@ void Tform7::ScruteDossier1FinExecute(TScruteDossier*)
         const TTagStatus read = LoadId3v1Fields(path);
         if (tagOk(read)) SaveId3v2Fields(path, report);
         else if (!noTag(read)) report.add(path, tagFailureReason(read));
+        else if (emptyFile(path)) report.add(path, tagFailureReason(tagstatus::OffsetOutsideFile));
     }
     const bool stopped = ImportStopFlag;
     ImportStopFlag = false;
@@ -322,7 +332,7 @@ void Tform7::SaveId3v2Fields(const std::string& path, ui::RunReport& report)
 {
     // A file without an ID3v2 tag receives one; a tag that cannot be read is not replaced.
     const TTagStatus loaded = Tag2.LoadFromFile(path, 0);
-    if (!tagOk(loaded) && !noTag(loaded)) {
+    if (!mayChangeTag(loaded)) {
         report.add(path, tagFailureReason(loaded));
         return;
     }
