@@ -172,7 +172,7 @@ TFrameResult Tid3v2tag::GetTextFrame(const std::string& FrameID, std::string& Te
 
 namespace {
 
-// A "TYER" frame of an ID3v2.4 tag counts when it holds a year, or a text that could not be read.
+// Whether a look-up of a year frame found it: a text, or one that could not be read whole.
 bool HoldsYear(TFrameResult result, const std::string& text)
 {
     return result != NotFound && result != frameresult::Empty && !(result == Success && tagText(text).empty());
@@ -183,7 +183,9 @@ bool HoldsYear(TFrameResult result, const std::string& text)
 std::string Tid3v2tag::YearFrameID()
 {
     if (MajorVersion != 4) return "TYER";
+    // The time stamp is the year, as other taggers read it; a "TYER" only stands in when it is missing.
     std::string text;
+    if (HoldsYear(GetTextFrame("TDRC", text), text)) return "TDRC";
     return HoldsYear(GetTextFrame("TYER", text), text) ? "TYER" : "TDRC";
 }
 
@@ -198,21 +200,14 @@ TFrameResult Tid3v2tag::GetYear(std::string& Year)
 TFrameResult Tid3v2tag::SetYear(const std::string& Year)
 {
     if (MajorVersion != 4) return SetTextFrame("TYER", Year);
-    // A "TYER" read in place of "TDRC" goes unless it says Year; a tag may hold several.
-    for (;;) {
-        std::string text;
-        std::uint32_t index;
-        const TFrameResult r = FindTextFrame("TYER", text, index);
-        if (!index || !HoldsYear(r, text) || (!Year.empty() && tagText(text) == Year)) break;
-        Frames.DeleteFrame(index);
-    }
-    std::string stamp;
-    std::uint32_t index;
-    FindTextFrame("TDRC", stamp, index);
-    // The same year keeps the frame as it is: a full date ("1999-05-12"), or a text not read whole.
-    if (index && !Year.empty() && tagText(stamp).substr(0, 4) == Year) return Success;
-    if (!Year.empty()) return SetTextFrame("TDRC", Year);
+    // The year it holds already: every frame stays as it is, a full date ("1999-05-12") too.
+    std::string current;
+    const TFrameResult read = GetYear(current);
+    if ((read == Success || read == NotFound || read == frameresult::Empty) && tagText(current) == Year) return Success;
+    // Any other year is the time stamp alone; a tag may hold several of either frame.
     TFrameResult deleted = Success;
+    while (SetTextFrame("TYER", "") == Deleted) deleted = Deleted;
+    if (!Year.empty()) return SetTextFrame("TDRC", Year);
     while (SetTextFrame("TDRC", "") == Deleted) deleted = Deleted;
     return deleted;
 }

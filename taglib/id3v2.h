@@ -239,14 +239,14 @@ public:
     // Replaces the first FrameID frame (encoding 0) or adds one; an empty Text deletes it (255).
     TFrameResult SetTextFrame(const std::string& FrameID, const std::string& Text);
     // The year, as GetTextFrame gives texts. An ID3v2.3 tag keeps it in "TYER"; an ID3v2.4 tag in
-    // the time stamp "TDRC" ("1999-05-12"), of which the year is the first four characters, unless
-    // it has a "TYER" with a year of its own, which is read instead.
+    // the time stamp "TDRC" ("1999-05-12"), of which the year is the first four characters, and
+    // only a tag without one in "TYER".
     TFrameResult GetYear(std::string& Year);
     // The frame GetYear reads: "TYER" or "TDRC".
     std::string YearFrameID();
-    // Sets the year so that GetYear reads Year. ID3v2.3: SetTextFrame("TYER", Year). ID3v2.4:
-    // "TDRC" := Year, left as it is when its year is Year already (a full date is kept); a "TYER"
-    // that GetYear would read in its place is removed unless it says Year; an empty Year removes both.
+    // Sets the year so that GetYear reads Year. ID3v2.3: SetTextFrame("TYER", Year). ID3v2.4: the
+    // year GetYear read whole already changes nothing (a full date, a "TYER" beside it stay as
+    // they are); another makes "TDRC" := Year and removes every "TYER"; an empty Year removes both.
     TFrameResult SetYear(const std::string& Year);
     // First "COMM" frame with this description and, when Language has 3 characters, language.
     TFrameResult GetComment(TCommentFrame& Comment, const std::string& Description, const std::string& Language);

@@ -2,6 +2,8 @@
 
 #include "RunReport.h"
 
+#include <string_view>
+
 QString tagFailureReason(TTagStatus status)
 {
     switch (status & 0xFF00) {
@@ -18,10 +20,11 @@ QString tagFailureReason(TTagStatus status)
     case tagstatus::DataLengthOnEncrypted:
         return QStringLiteral("le tag contient une trame chiffrée ou groupée qui ne peut pas être réécrite");
     case tagstatus::NoFrames: return QStringLiteral("un tag sans aucune information ne peut pas être enregistré");
+    // Tags are read at offset 0: only a file without a single byte has nothing there.
+    case tagstatus::OffsetOutsideFile: return QStringLiteral("le fichier est vide");
     case tagstatus::CorruptTag:
     case tagstatus::TagPastEndOfFile:
     case tagstatus::InvalidFrameIdentifier:
-    case tagstatus::OffsetOutsideFile:
         return QStringLiteral("le tag existant n'a pas pu être lu, il n'est pas remplacé");
     default: return QStringLiteral("erreur %1").arg(status, 4, 16, QLatin1Char('0'));
     }
@@ -29,16 +32,39 @@ QString tagFailureReason(TTagStatus status)
 
 QString tagsNotSavedIntro() { return QStringLiteral("Les tags de ces fichiers n'ont pas pu être enregistrés"); }
 
-void rewriteTag(Tid3v2tag& tag, const std::string& path, ui::RunReport& report, const std::function<void()>& change)
+QString fieldsKeptIntro()
+{
+    return QStringLiteral(
+        "Dans ces fichiers, les champs ID3V2 qui n'ont pas pu être lus entièrement ont été gardés tels quels");
+}
+
+QString tagFieldName(const char* frameID)
+{
+    static const struct {
+        std::string_view frame;
+        const char* name;
+    } names[] = {{"TIT2", "titre"}, {"TPE1", "artiste"}, {"TALB", "album"},
+                 {"TYER", "année"}, {"TCON", "genre"},   {"TRCK", "piste"}};
+    if (frameID)
+        for (const auto& [frame, name] : names)
+            if (frame == frameID) return QString::fromUtf8(name);
+    return QStringLiteral("commentaire");
+}
+
+void rewriteTag(Tid3v2tag& tag, const std::string& path, ui::RunReport& report,
+                const std::function<QStringList()>& change)
 {
     const TTagStatus loaded = tag.LoadFromFile(path, 0);
     if (!tagOk(loaded)) {
-        if (!noTag(loaded)) report.add(path, tagFailureReason(loaded));
+        if (!mayChangeTag(loaded)) report.add(path, tagFailureReason(loaded));
         return;
     }
     const bool hadFrames = tag.Frames.Count() > 0;
-    change();
+    const QStringList kept = change();
     const TTagStatus saved = tag.SaveToFile("=", 255, 255, -1);
-    if (!tagOk(saved) && (hadFrames || (saved & 0xFF00) != tagstatus::NoFrames))
-        report.add(path, tagFailureReason(saved));
+    if (!tagOk(saved)) {
+        if (hadFrames || (saved & 0xFF00) != tagstatus::NoFrames) report.add(path, tagFailureReason(saved));
+        return;
+    }
+    if (!kept.isEmpty()) report.addNote(path, kept.join(QStringLiteral(", ")));
 }

@@ -75,20 +75,25 @@ void TForm13::Button7Click()
     for (int i = 0; i < count; ++i) {
         Picker->showEntry(i);
         rewriteTag(Tag13, ListBox1->Item(i), report, [&] {
+            QStringList kept;
             for (const char* frame : {"TIT2", "TPE1", "TALB", "TCON"}) {
                 const TagField field = readTagField(Tag13, frame);
                 // A text not read whole would lose what could not be read.
-                if (!field.whole) continue;
+                if (!field.whole) {
+                    kept << tagFieldName(frame);
+                    continue;
+                }
                 std::string text = field.text;
                 if (RadioButton1->isChecked()) text = lowerTagText(std::move(text));
                 else if (RadioButton2->isChecked()) text = upperTagText(std::move(text));
                 else if (RadioButton3->isChecked()) text = FormatTagCase(std::move(text), apostrophe);
                 Tag13.SetTextFrame(frame, text);
             }
+            return kept;
         });
     }
     report.show(this, QStringLiteral("Sonoverne"),
                 QStringLiteral("Formatage Terminé\r\nPensez à la validation des tags\r\nPensez à rafraîchir la liste"),
-                tagsNotSavedIntro());
+                tagsNotSavedIntro(), fieldsKeptIntro());
     Close();
 }

@@ -92,10 +92,12 @@ void TForm14::Button7Click()
     for (int i = 0; i < count; ++i) {
         Picker->showEntry(i);
         rewriteTag(Tag14, ListBox1->Item(i), report, [&] {
+            QStringList kept;
             for (const char* frame : TextFrames) {
                 const TagField field = readTagField(Tag14, frame);
                 // A text not read whole would lose what could not be read.
                 if (field.whole) writeTagField(Tag14, frame, FilterTagChars(field.text));
+                else kept << tagFieldName(frame);
             }
             const TagField text = readTagComment(Tag14);
             if (text.whole) {
@@ -104,10 +106,14 @@ void TForm14::Button7Click()
                 comment.Language = "ENG";
                 comment.Text = FilterTagChars(text.text);
                 Tag14.SetComment(comment, "", "None");
+            } else {
+                kept << tagFieldName(nullptr);
             }
+            return kept;
         });
     }
     report.show(this, QStringLiteral("Sonoverne"),
-                QStringLiteral("Validation des tags Terminée\r\nPensez à rafraîchir la liste"), tagsNotSavedIntro());
+                QStringLiteral("Validation des tags Terminée\r\nPensez à rafraîchir la liste"), tagsNotSavedIntro(),
+                fieldsKeptIntro());
     Close();
 }

@@ -60,7 +60,7 @@ void TForm25::Button2Click()
         // A file without a tag gets one; a file or tag that failed to load is not written, and
         // is told. Either way the file uses up its number.
         const TTagStatus loaded = Tag2.LoadFromFile(path, 0);
-        if (!tagOk(loaded) && !noTag(loaded)) {
+        if (!mayChangeTag(loaded)) {
             report.add(path, tagFailureReason(loaded));
             continue;
         }

@@ -17,14 +17,6 @@
 
 TForm4* Form4 = nullptr;
 
-namespace {
-
-// A tag that was read, or a file that has none: anything else holds what the editor did not
-// read, and its save would replace it.
-bool readOrAbsent(TTagStatus status) { return tagOk(status) || noTag(status); }
-
-}  // namespace
-
 TForm4::TForm4()
 {
     setCaption(QStringLiteral("Edition des tags"));
@@ -146,7 +138,7 @@ void TForm4::FieldKeyUp(int key)
 void TForm4::Button1Click()
 {
     // A tag that could not be read is not replaced, nor the ID3v1 block beside it.
-    if (!Tag2 || !readOrAbsent(loadStatus_)) {
+    if (!Tag2 || !mayChangeTag(loadStatus_)) {
         saveFailed(false, Tag2 ? loadStatus_ : tagstatus::FileNotFound);
         return;
     }

@@ -124,9 +124,14 @@ void TForm6::Button5Click()
     for (int i = 0; i < count; ++i) {
         Picker->showEntry(i);
         const std::string path = ListBox1->Item(i);
-        if (!tagOk(Tag2.LoadFromFile(path, 0))) {
-            // No tag to keep: the file gets one with the ticked fields only. A tag that failed
-            // to load is not replaced: the library refuses the save below.
+        // A tag that failed to load is not replaced, nor is an empty file given one.
+        const TTagStatus loaded = Tag2.LoadFromFile(path, 0);
+        if (!mayChangeTag(loaded)) {
+            report.add(path, tagFailureReason(loaded));
+            continue;
+        }
+        if (!tagOk(loaded)) {
+            // No tag to keep: the file gets one with the ticked fields only.
             for (const char* frame : {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK"}) writeTagField(Tag2, frame, "");
             setComment(Tag2, "");
         }

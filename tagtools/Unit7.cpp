@@ -2,6 +2,7 @@
 
 #include "Controls.h"
 #include "Dialogs.h"
+#include "FileSystem.h"
 #include "Guard.h"
 #include "Messages.h"
 #include "TagFailure.h"
@@ -168,6 +169,14 @@ const char* const GenreListNames[] = {
 };
 static_assert(std::size(GenreListNames) == 148);
 
+// A file without a single byte: it has no ID3v1 tag, but unlike a file without one it is no MP3.
+bool emptyFile(const std::string& path)
+{
+    std::int64_t size = -1;
+    std::int32_t time = 0;
+    return platform::fileSizeAndTime(path, size, time) && size == 0;
+}
+
 }  // namespace
 
 Tform7::Tform7()
@@ -292,14 +301,13 @@ void Tform7::ScruteDossier1FinExecute(TScruteDossier*)
         const TTagStatus read = LoadId3v1Fields(path);
         if (tagOk(read)) SaveId3v2Fields(path, report);
         else if (!noTag(read)) report.add(path, tagFailureReason(read));
+        else if (emptyFile(path)) report.add(path, tagFailureReason(tagstatus::OffsetOutsideFile));
     }
     const bool stopped = ImportStopFlag;
     ImportStopFlag = false;
-    report.show(
-        this, QStringLiteral("Sonoverne"), stopped ? QStringLiteral("Annulé") : QStringLiteral("Importation Terminée"),
-        tagsNotSavedIntro(),
-        QStringLiteral(
-            "Dans ces fichiers, les champs ID3V2 qui n'ont pas pu être lus entièrement ont été gardés tels quels"));
+    report.show(this, QStringLiteral("Sonoverne"),
+                stopped ? QStringLiteral("Annulé") : QStringLiteral("Importation Terminée"), tagsNotSavedIntro(),
+                fieldsKeptIntro());
     if (!stopped) Close();
 }
 
@@ -324,7 +332,7 @@ void Tform7::SaveId3v2Fields(const std::string& path, ui::RunReport& report)
 {
     // A file without an ID3v2 tag receives one; a tag that cannot be read is not replaced.
     const TTagStatus loaded = Tag2.LoadFromFile(path, 0);
-    if (!tagOk(loaded) && !noTag(loaded)) {
+    if (!mayChangeTag(loaded)) {
         report.add(path, tagFailureReason(loaded));
         return;
     }
@@ -332,21 +340,20 @@ void Tform7::SaveId3v2Fields(const std::string& path, ui::RunReport& report)
     const struct {
         const char* frame;
         std::string text;
-        const char* name;
     } texts[] = {
-        {"TIT2", id3title->Text(), "titre"},
-        {"TPE1", id3artist->Text(), "artiste"},
-        {"TALB", id3album->Text(), "album"},
-        {"TYER", id3year->Text(), "année"},
-        {"TCON", std::string(genre.constData(), size_t(genre.size())), "genre"},
-        {"TRCK", id3track->Text(), "piste"},
+        {"TIT2", id3title->Text()},
+        {"TPE1", id3artist->Text()},
+        {"TALB", id3album->Text()},
+        {"TYER", id3year->Text()},
+        {"TCON", std::string(genre.constData(), size_t(genre.size()))},
+        {"TRCK", id3track->Text()},
     };
     // A frame the library could not read whole is kept as it is: the ID3v1 text is no more than
     // a shortened copy of it. The closing message names what was kept.
     QStringList kept;
-    for (const auto& [frame, text, name] : texts) {
+    for (const auto& [frame, text] : texts) {
         if (readTagField(Tag2, frame).whole) writeTagField(Tag2, frame, text);
-        else kept << QString::fromUtf8(name);
+        else kept << tagFieldName(frame);
     }
     if (readTagComment(Tag2).whole) {
         TCommentFrame comment;
@@ -356,7 +363,7 @@ void Tform7::SaveId3v2Fields(const std::string& path, ui::RunReport& report)
         comment.Text = id3comment->Text();
         Tag2.SetComment(comment, "", "None");
     } else {
-        kept << QStringLiteral("commentaire");
+        kept << tagFieldName(nullptr);
     }
     const TTagStatus saved = Tag2.SaveToFile("=", 255, 255, -1);
     if (!tagOk(saved)) report.add(path, tagFailureReason(saved));

@@ -73,6 +73,9 @@ QStringList commentsOf(const QJsonObject& dump)
     return out;
 }
 QString l1(const char* latin1) { return QStringLiteral("0:") + QString::fromLatin1(latin1); }
+// The heading of the files whose fields a run kept because it could not read them whole.
+const QString Kept = QStringLiteral(
+    "Dans ces fichiers, les champs ID3V2 qui n'ont pas pu être lus entièrement ont été gardés tels quels :\n");
 
 class TagTools : public Collection {
 protected:
@@ -237,13 +240,16 @@ TEST_F(TagTools, FormattingRewritesTheFourFramesOfEachFile)
     t.comment = "laisse MOI";
     const std::string a = putTagged("a.mp3", t);
     const std::string bare = putUntagged("bare.mp3");
-    // Frames the library cannot read whole: a character beyond ISO-8859-1, several values.
-    const std::string odd = putByMutagen("odd.mp3", 4,
-                                         QJsonArray{
-                                             QJsonArray{"TIT2", 1, QJsonArray{QStringLiteral("\u03a9 mega")}},
-                                             QJsonArray{"TCON", 0, QJsonArray{"rock", "pop"}},
-                                             QJsonArray{"TPE1", 1, QJsonArray{QStringLiteral("\u00e9T\u00c9")}},
-                                         });
+    // Frames the library cannot read whole: characters beyond ISO-8859-1 (a dash, curly quotes and
+    // an ellipsis, as mutagen-based taggers write them), several values.
+    const std::string odd =
+        putByMutagen("odd.mp3", 4,
+                     QJsonArray{
+                         QJsonArray{"TIT2", 3, QJsonArray{QStringLiteral("ac/dc \u2013 live")}},
+                         QJsonArray{"TALB", 1, QJsonArray{QStringLiteral("\u201cwait\u2026\u201d")}},
+                         QJsonArray{"TCON", 0, QJsonArray{"rock", "pop"}},
+                         QJsonArray{"TPE1", 1, QJsonArray{QStringLiteral("\u00e9T\u00c9")}},
+                     });
     const std::string bareBytes = readBytes(bare);
     walk();
     select({a, bare, odd});
@@ -280,10 +286,10 @@ TEST_F(TagTools, FormattingRewritesTheFourFramesOfEachFile)
                        closed = !Form13->isVisible();
                    });
         EXPECT_TRUE(closed);
-        EXPECT_THAT(
-            boxTexts(),
-            ElementsAre(QStringLiteral(
-                "Sonoverne: Formatage Terminé\r\nPensez à la validation des tags\r\nPensez à rafraîchir la liste")));
+        EXPECT_THAT(boxTexts(),
+                    ElementsAre(QStringLiteral("Sonoverne: Formatage Terminé\r\nPensez à la validation des "
+                                               "tags\r\nPensez à rafraîchir la liste.\n\n") +
+                                Kept + QString::fromStdString(odd) + QStringLiteral(" (titre, album, genre)")));
         const QJsonObject dump = probe(a);
         EXPECT_EQ(frameOf(dump, "TIT2"), l1(run.title));
         EXPECT_EQ(frameOf(dump, "TPE1"), l1(run.artist));
@@ -292,7 +298,8 @@ TEST_F(TagTools, FormattingRewritesTheFourFramesOfEachFile)
         EXPECT_EQ(frameOf(dump, "TYER"), l1("1999"));
         EXPECT_EQ(commentsOf(dump), QStringList{"0 eng  laisse MOI"});
         const QJsonObject oddDump = probe(odd);
-        EXPECT_EQ(frameOf(oddDump, "TIT2"), QStringLiteral("1:\u03a9 mega"));
+        EXPECT_EQ(frameOf(oddDump, "TIT2"), QStringLiteral("3:ac/dc \u2013 live"));
+        EXPECT_EQ(frameOf(oddDump, "TALB"), QStringLiteral("1:\u201cwait\u2026\u201d"));
         EXPECT_EQ(frameOf(oddDump, "TCON"), QStringLiteral("0:rock/pop"));
         EXPECT_EQ(frameOf(oddDump, "TPE1"), l1(run.oddArtist));  // read whole: rewritten in ISO-8859-1
         EXPECT_EQ(readBytes(bare), bareBytes);
@@ -311,7 +318,7 @@ TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
     const std::string bare = putUntagged("bare.mp3");
     const std::string other = putByMutagen("other.mp3", 3,
                                            QJsonArray{
-                                               QJsonArray{"TIT2", 1, QJsonArray{QStringLiteral("\u03a9/mega")}},
+                                               QJsonArray{"TIT2", 1, QJsonArray{QStringLiteral("\u2018a/b\u2019")}},
                                                QJsonArray{"COMM", 1, "fra", "", QStringLiteral("\u00e9t\u00e9")},
                                                QJsonArray{"COMM", 0, "eng", "desc", "a/b"},
                                            });
@@ -341,8 +348,11 @@ TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
         EXPECT_EQ(Form14->Edit1->isEnabled(), run.other);
         Form14->Edit1->setText(QString::fromLatin1(run.replacement));
         Form14->Button7Click();
-        EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral(
-                                    "Sonoverne: Validation des tags Terminée\r\nPensez à rafraîchir la liste")));
+        EXPECT_THAT(boxTexts(),
+                    ElementsAre(QStringLiteral("Sonoverne: Validation des tags Terminée\r\nPensez à rafraîchir la "
+                                               "liste.\n\n") +
+                                Kept + QString::fromStdString(other) + QStringLiteral(" (titre)\n") +
+                                QString::fromStdString(unread) + QStringLiteral(" (commentaire)")));
         const QJsonObject dump = probe(a);
         EXPECT_EQ(frameOf(dump, "TIT2"), l1(run.title));
         EXPECT_EQ(frameOf(dump, "TRCK"), l1(run.track));
@@ -357,7 +367,7 @@ TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
     EXPECT_EQ(readBytes(bare), bareBytes);
     // The comment read whole comes back in ISO-8859-1 and "ENG"; one with a description stays.
     const QJsonObject dump = probe(other);
-    EXPECT_EQ(frameOf(dump, "TIT2"), QStringLiteral("1:\u03a9/mega"));
+    EXPECT_EQ(frameOf(dump, "TIT2"), QStringLiteral("1:\u2018a/b\u2019"));
     EXPECT_EQ(commentsOf(dump), (QStringList{QStringLiteral("0 ENG  \u00e9t\u00e9"), "0 eng desc a/b"}));
     // A comment not read whole keeps its encoding, language and text.
     const QJsonObject unreadDump = probe(unread);

@@ -63,8 +63,13 @@ TEST_F(TagYear, EveryWindowSeesAndSetsTheYearMutagenReads)
         const char* tdrc;  // afterwards, as frameOf gives it
         const char* tyer;
     };
+    // A time stamp beside a "TYER" of another year, as other taggers may leave them; and a lone "TYER".
+    const QJsonArray both{title, stamp, text("TYER", 3, "2001")};
+    const QJsonArray lone{title, text("TYER", 3, "1987")};
     const Case cases[] = {
         {"list row, a full time stamp", 4, {title, stamp}, Window::List, nullptr, "1999", "3:1999-05-12", "-"},
+        {"list row, the stamp before a TYER", 4, both, Window::List, nullptr, "1999", "3:1999-05-12", "3:2001"},
+        {"list row, a lone TYER", 4, lone, Window::List, nullptr, "1987", "-", "3:1987"},
         {"list row, an ID3v2.3 tag", 3, {title, text("TYER", 0, "1987")}, Window::List, nullptr, "1987", "-", "0:1987"},
         {"editor, the same year keeps the date",
          4,
@@ -76,27 +81,19 @@ TEST_F(TagYear, EveryWindowSeesAndSetsTheYearMutagenReads)
          "-"},
         {"editor, a new year replaces it", 4, {title, stamp}, Window::Editor, "2004", "1999", "0:2004", "-"},
         {"editor, an empty year removes it", 4, {title, stamp}, Window::Editor, "", "1999", "-", "-"},
-        // What an earlier save of this program left: the user's year in "TYER", the old one in "TDRC".
-        {"editor, a TYER beside the stamp is the year",
-         4,
-         {title, stamp, text("TYER", 3, "2004")},
-         Window::Editor,
-         nullptr,
-         "2004",
-         "0:2004",
-         "3:2004"},
+        {"editor, OK without an edit keeps both frames", 4, both, Window::Editor, nullptr, "1999", "3:1999-05-12",
+         "3:2001"},
+        {"editor, another year sets the stamp alone", 4, both, Window::Editor, "2004", "1999", "0:2004", "-"},
+        {"editor, an empty year removes both", 4, both, Window::Editor, "", "1999", "-", "-"},
         {"editor, an ID3v2.3 tag", 3, {title, text("TYER", 0, "1987")}, Window::Editor, "2004", "1987", "-", "0:2004"},
-        {"multi-file editor, a contradicting TYER goes",
-         4,
-         {title, stamp, text("TYER", 3, "1998")},
-         Window::Multi,
-         "2004",
-         "-",
-         "0:2004",
-         "-"},
+        {"multi-file editor, a contradicting TYER goes", 4, both, Window::Multi, "2004", "-", "0:2004", "-"},
+        {"multi-file editor, the year already there keeps both", 4, both, Window::Multi, "1999", "-", "3:1999-05-12",
+         "3:2001"},
         {"import of the ID3v1 year", 4, {title, stamp}, Window::Import, "2004", "-", "0:2004", "-"},
-        {"renaming by year", 4, {title, stamp}, Window::Renaming, nullptr, "1999", "3:1999-05-12", "-"},
-        {"validation keeps the date", 4, {title, stamp}, Window::Validation, nullptr, "-", "3:1999-05-12", "-"},
+        {"import of the year a lone TYER holds", 4, lone, Window::Import, "1987", "-", "-", "3:1987"},
+        {"renaming by year", 4, both, Window::Renaming, nullptr, "1999", "3:1999-05-12", "3:2001"},
+        {"validation keeps the date", 4, both, Window::Validation, nullptr, "-", "3:1999-05-12", "3:2001"},
+        {"validation adds no stamp to a lone TYER", 4, lone, Window::Validation, nullptr, "-", "-", "3:1987"},
     };
     Mp3Folder = folder_;
     for (const Case& c : cases) {
