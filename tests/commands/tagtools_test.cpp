@@ -75,7 +75,7 @@ QStringList commentsOf(const QJsonObject& dump)
 QString l1(const char* latin1) { return QStringLiteral("0:") + QString::fromLatin1(latin1); }
 // The heading of the files whose fields a run kept because it could not read them whole.
 const QString Kept = QStringLiteral(
-    "Dans ces fichiers, les champs ID3V2 qui n'ont pas pu être lus entièrement ont été gardés tels quels :\n");
+    "Dans ces fichiers, les champs ID3V2 qui n'ont pas pu être lus entièrement ont été gardés tels quels :\r\n");
 
 class TagTools : public Collection {
 protected:
@@ -288,7 +288,7 @@ TEST_F(TagTools, FormattingRewritesTheFourFramesOfEachFile)
         EXPECT_TRUE(closed);
         EXPECT_THAT(boxTexts(),
                     ElementsAre(QStringLiteral("Sonoverne: Formatage Terminé\r\nPensez à la validation des "
-                                               "tags\r\nPensez à rafraîchir la liste.\n\n") +
+                                               "tags\r\nPensez à rafraîchir la liste\r\n\r\n") +
                                 Kept + QString::fromStdString(odd) + QStringLiteral(" (titre, album, genre)")));
         const QJsonObject dump = probe(a);
         EXPECT_EQ(frameOf(dump, "TIT2"), l1(run.title));
@@ -350,8 +350,8 @@ TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
         Form14->Button7Click();
         EXPECT_THAT(boxTexts(),
                     ElementsAre(QStringLiteral("Sonoverne: Validation des tags Terminée\r\nPensez à rafraîchir la "
-                                               "liste.\n\n") +
-                                Kept + QString::fromStdString(other) + QStringLiteral(" (titre)\n") +
+                                               "liste\r\n\r\n") +
+                                Kept + QString::fromStdString(other) + QStringLiteral(" (titre)\r\n") +
                                 QString::fromStdString(unread) + QStringLiteral(" (commentaire)")));
         const QJsonObject dump = probe(a);
         EXPECT_EQ(frameOf(dump, "TIT2"), l1(run.title));

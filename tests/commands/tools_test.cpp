@@ -1100,7 +1100,7 @@ TEST_F(Tools, EveryToolGivesOneReasonForAFileItMayNotWrite)
         {"ID3v2.2", unreadableTag() + block, QStringLiteral("cette version de tag ne peut pas être remplacée")},
         {"past the end", past, QStringLiteral("le tag existant n'a pas pu être lu, il n'est pas remplacé")},
     };
-    const QString notSaved = QStringLiteral(".\n\nLes tags de ces fichiers n'ont pas pu être enregistrés :\n");
+    const QString notSaved = QStringLiteral("\r\n\r\nLes tags de ces fichiers n'ont pas pu être enregistrés :\r\n");
     const struct {
         const char* name;
         PickerForm* picker;  // null: the import or the single-file editor
@@ -1113,8 +1113,8 @@ TEST_F(Tools, EveryToolGivesOneReasonForAFileItMayNotWrite)
         {"validation", Form14, [](const std::string&) { Form14->Button7Click(); },
          QStringLiteral("Validation des tags Terminée\r\nPensez à rafraîchir la liste") + notSaved},
         {"renumbering", Form25, [](const std::string&) { Form25->Button2Click(); },
-         QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !\n\n"
-                        "Les tags de ces fichiers n'ont pas pu être enregistrés :\n")},
+         QStringLiteral("Incrémentation terminée, pensez à rafraichir la liste !\r\n\r\n"
+                        "Les tags de ces fichiers n'ont pas pu être enregistrés :\r\n")},
         {"multi-file editor", Form6,
          [](const std::string&) {
              for (QCheckBox* box : {Form6->CheckBox1, Form6->CheckBox2, Form6->CheckBox3, Form6->CheckBox4,
