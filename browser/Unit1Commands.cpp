@@ -6,6 +6,7 @@
 #include "Display.h"
 #include "FileSystem.h"
 #include "Guard.h"
+#include "Input.h"
 #include "Playlist.h"
 #include "Shell.h"
 #include "Unit11.h"
@@ -33,7 +34,6 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <cstring>
 #include <stdexcept>
 
 std::string UpdateScriptURL = "https://www.sonoverne.fr/sonoverne/update.ini";
@@ -281,8 +281,10 @@ void TForm1::SavePlaylist()
     if (chosen.isEmpty()) return;
     const std::string name = platform::fromDisplay(chosen);
 
-    if (const int error = platform::writeFile(name, PlaylistText))
-        throw std::runtime_error("Erreur d'écriture dans le fichier " + name + " : " + std::strerror(error));
+    // Written aside and renamed, as the text list is: a full disk never leaves an earlier
+    // playlist of that name cut short.
+    if (const int error = platform::writeFileAside(name, PlaylistText))
+        throw std::runtime_error("Erreur d'écriture dans le fichier " + name + " : " + platform::errorText(error));
 
     if (!PlaylistLeftOut.empty()) {
         QString names;

@@ -71,10 +71,13 @@ void TForm19::ShowSettings()
 
 void TForm19::Button1Click()
 {
-    RipFolder = DirectoryListBox3->Directory();
-    WriteSetting(Setting::RipFolder, RipFolder);
-    RipFormat = platform::fromDisplay(Edit1->text());
-    WriteSetting(Setting::RipFormat, RipFormat);
+    // Each written first: a value the file could not take is not taken either.
+    const std::string folder = DirectoryListBox3->Directory();
+    WriteSetting(Setting::RipFolder, folder);
+    RipFolder = folder;
+    const std::string format = platform::fromDisplay(Edit1->text());
+    WriteSetting(Setting::RipFormat, format);
+    RipFormat = format;
     Close();
 }
 

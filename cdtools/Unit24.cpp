@@ -45,8 +45,10 @@ void TForm24::ShowSettings() { ComboBox1->setCurrentIndex(CddbServerIndex); }
 
 void TForm24::Button1Click()
 {
-    CddbServerIndex = ComboBox1->currentIndex();
-    WriteSetting(Setting::CddbServer, CddbServerIndex);
+    // Written first: a value the file could not take is not taken either.
+    const int index = ComboBox1->currentIndex();
+    WriteSetting(Setting::CddbServer, index);
+    CddbServerIndex = index;
     Close();
 }
 

@@ -1,5 +1,7 @@
 #include "FileSystem.h"
 
+#include "Input.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -185,7 +187,14 @@ bool isHidden(const std::string& path)
     return !name.empty() && name[0] == '.';
 }
 
-bool isReadOnly(const std::string& path) { return access(path.c_str(), W_OK) != 0 && errno != ENOENT; }
+bool isReadOnly(const std::string& path)
+{
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    // No write permission for anyone is how a user marks a file read-only; the superuser, whom
+    // the system lets write anything, is held to it too.
+    return (st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0;
+}
 
 bool isLink(const std::string& path)
 {
@@ -238,6 +247,8 @@ int writeFileAside(const std::string& path, const std::string& bytes)
         target = real;
         free(real);
     }
+    // Replacing goes by the folder's permissions alone: a file its user may not write is kept.
+    if (isReadOnly(target)) return ReadOnlyFile;
     // A hidden name: a folder walk meanwhile never lists the half-written file.
     std::string temp;
     const int fd = hiddenFileBeside(target, temp);

@@ -55,14 +55,15 @@ bool fileSizeAndTime(const std::string& path, int64_t& size, int32_t& dosTime);
 bool fileExists(const std::string& path);  // any entry but a folder
 bool folderExists(const std::string& path);
 bool isHidden(const std::string& path);    // the name begins with "."
-bool isReadOnly(const std::string& path);  // the user may not write it
+bool isReadOnly(const std::string& path);  // the user may not write it, or nobody may
 bool isLink(const std::string& path);      // a symbolic link, dangling or not
 
 // Creates or truncates a file and writes the bytes; 0, or the error number of the failure (the
 // file is then left as far as it was written).
 int writeFile(const std::string& path, const std::string& bytes);
 // Writes the bytes to a new file beside `path`, then renames it over `path`: the file named is
-// either what it was or the whole new text, never half of it. 0, or the error number.
+// either what it was or the whole new text, never half of it. A file that is read-only to the
+// user (isReadOnly) is not replaced: ReadOnlyFile (Input.h). 0, or the error number.
 int writeFileAside(const std::string& path, const std::string& bytes);
 // Moves an existing file out of the way, to a new hidden name in its folder, and returns that
 // name; empty (errno set) when it cannot, the file then staying where it was.

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <pwd.h>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -23,6 +24,17 @@ namespace {
 
 // A settings file larger than this is not a settings file: it gives the defaults.
 constexpr size_t MaxSettingsFileSize = 1 << 20;
+
+// The byte-order mark some editors put before the first line of a UTF-8 text.
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
+// Drops a leading byte-order mark, which would hide the first section; true when there was one.
+bool dropByteOrderMark(std::string& text)
+{
+    if (text.compare(0, ByteOrderMark.size(), ByteOrderMark) != 0) return false;
+    text.erase(0, ByteOrderMark.size());
+    return true;
+}
 
 // False when the file is missing or cannot be read; missing then tells which. A FIFO or a device
 // in the file's place must not hold the start.
@@ -128,9 +140,14 @@ public:
     explicit WriteLock(const std::string& file)
     {
         fd_ = open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, 0600);
-        if (fd_ < 0) return;
+        if (fd_ < 0) {
+            error_ = errno;
+            return;
+        }
         struct stat st;
-        if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool known = fstat(fd_, &st) == 0;
+        if (!known || !S_ISREG(st.st_mode)) {
+            error_ = known ? NotRegularFile : errno;
             release();
             return;
         }
@@ -140,6 +157,7 @@ public:
                 held_ = true;
                 return;
             }
+            error_ = errno;
             if (errno != EWOULDBLOCK && errno != EINTR) break;
             const struct timespec pause {
                 0, 5000000
@@ -152,6 +170,8 @@ public:
     WriteLock(const WriteLock&) = delete;
     WriteLock& operator=(const WriteLock&) = delete;
     bool held() const { return held_; }
+    // Why it is not held: an error number, EWOULDBLOCK while another writer keeps it.
+    int error() const { return error_; }
 
 private:
     void release()
@@ -162,6 +182,7 @@ private:
     }
     int fd_ = -1;
     bool held_ = false;
+    int error_ = 0;
 };
 
 // Values that begin or end with a blank or a quote are written between double quotes, as the
@@ -171,12 +192,6 @@ std::string quotedIfNeeded(const std::string& value)
     if (value.empty()) return value;
     auto edge = [](char c) { return c == ' ' || c == '\t' || c == '"' || c == '\''; };
     return edge(value.front()) || edge(value.back()) ? "\"" + value + "\"" : value;
-}
-
-void makeParentFolders(const std::string& path)
-{
-    for (size_t i = 1; i < path.size(); ++i)
-        if (path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
 }
 
 // A regular file too large to be settings: never read, so never rewritten either.
@@ -198,28 +213,29 @@ std::string setAside(const std::string& path)
     return std::string();
 }
 
-bool writeWholeFile(const std::string& path, const std::string& text)
+// 0, or the error number of the failure.
+int writeWholeFile(const std::string& path, const std::string& text)
 {
     std::string temp = path + ".XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
     int fd = mkstemp(name.data());
-    if (fd < 0) return false;
+    if (fd < 0) return errno;
     size_t done = 0;
-    bool ok = true;
-    while (ok && done < text.size()) {
+    int error = 0;
+    while (!error && done < text.size()) {
         ssize_t n = write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
+        if (n <= 0) error = n < 0 ? errno : ENOSPC;
         else done += size_t(n);
     }
     struct stat st;
-    if (ok && stat(path.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
-    else if (ok) fchmod(fd, 0644);
-    if (close(fd) != 0) ok = false;
-    if (ok && rename(name.data(), path.c_str()) != 0) ok = false;
-    if (!ok) unlink(name.data());
-    return ok;
+    if (!error && stat(path.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
+    else if (!error) fchmod(fd, 0644);
+    if (close(fd) != 0 && !error) error = errno;
+    if (!error && rename(name.data(), path.c_str()) != 0) error = errno;
+    if (error) unlink(name.data());
+    return error;
 }
 
 }  // namespace
@@ -229,8 +245,9 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 std::string IniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const
 {
     std::string text, value;
-    if (readSettingsText(path_, text) && findValue(text, section, key, value)) return value;
-    return def;
+    if (!readSettingsText(path_, text)) return def;
+    dropByteOrderMark(text);
+    return findValue(text, section, key, value) ? value : def;
 }
 
 int IniFile::ReadInteger(const std::string& section, const std::string& key, int def) const
@@ -273,17 +290,23 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
     // folder is no settings file, and nothing is created beside it.
     struct stat st;
     if (lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw IniFileError("Impossible de lire " + path_);
-    makeParentFolders(target);
+    // A file the user made read-only stays as it is, although its folder would let it be replaced.
+    if (isReadOnly(target)) throw IniFileError("Impossible d'écrire dans " + path_ + " : " + errorText(ReadOnlyFile));
+    const std::string folder = folderPart(target);
+    if (!folder.empty() && !makeFolders(folder))
+        throw IniFileError("Impossible de créer le dossier " + folder + " : " + errorText(errno));
     auto lock = std::make_unique<WriteLock>(path_);
-    if (!lock->held()) throw IniFileError("Impossible de verrouiller " + path_);
+    if (!lock->held())
+        throw IniFileError("Impossible de verrouiller " + path_ + " : " +
+                           (lock->error() == EWOULDBLOCK ? std::string("un autre programme le garde verrouillé")
+                                                         : errorText(lock->error())));
     std::string text, movedTo;
     bool missing = false;
     // A file that exists but cannot be read is never replaced by one holding only this key;
     // one that is only too large is kept under another name and a fresh one is begun.
-    if (!readSettingsText(target, text, &missing) && !missing) {
-        if (!oversized(target) || (movedTo = setAside(target)).empty())
-            throw IniFileError("Impossible de lire " + path_);
-    }
+    const bool unreadable = !readSettingsText(target, text, &missing) && !missing;
+    if (unreadable && !oversized(target)) throw IniFileError("Impossible de lire " + path_);
+    const bool byteOrderMark = dropByteOrderMark(text);
     std::vector<std::string> lines = splitLines(text);
     // Keep only well-formed text; a binary or corrupt file is rebuilt from its readable lines.
     int sectionLine = -1, keyLine = -1, lastInSection = -1;
@@ -312,13 +335,18 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
         lines.push_back("[" + section + "]");
         lines.push_back(key + "=" + quotedIfNeeded(value));
     }
-    std::string out;
+    std::string out = byteOrderMark ? std::string(ByteOrderMark) : std::string();
     for (const std::string& line : lines) out += line + "\r\n";
-    const bool written = writeWholeFile(target, out);
+    // Past the bound the file could not be read back, and every key would be lost with it.
+    if (out.size() > MaxSettingsFileSize)
+        throw IniFileError("Impossible d'écrire dans " + path_ +
+                           " : le fichier de réglages dépasserait sa taille maximale de 1 Mio");
+    if (unreadable && (movedTo = setAside(target)).empty()) throw IniFileError("Impossible de lire " + path_);
+    const int error = writeWholeFile(target, out);
     // Told once the lock is let go: the user may take a while to read it.
     lock.reset();
     if (!movedTo.empty() && OnSetAside) OnSetAside(movedTo);
-    if (!written) throw IniFileError("Impossible d'écrire dans " + path_);
+    if (error) throw IniFileError("Impossible d'écrire dans " + path_ + " : " + errorText(error));
 }
 
 void IniFile::WriteInteger(const std::string& section, const std::string& key, int value)

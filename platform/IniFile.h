@@ -5,7 +5,8 @@
 // so a value edited by hand between two reads is taken up by the second.
 // A file that is missing, unreadable, binary or corrupt simply gives the defaults; a FIFO or a
 // device in its place is not waited on. Values that begin or end with blanks or quotes are
-// written quoted and come back exactly.
+// written quoted and come back exactly. A UTF-8 byte-order mark before the first line is passed
+// over, and kept when the file is written.
 #pragma once
 
 #include <functional>
@@ -35,7 +36,9 @@ public:
     // writing at once lose nothing. A file that is a symbolic link stays one: its target is
     // replaced. A file too large to be settings is moved aside to "<file>.trop-grand" (a number
     // added when that name is taken), OnSetAside is told its new name, and a fresh file is begun.
-    // Anything but a regular file in the file's place is refused before anything is created.
+    // Anything but a regular file in the file's place is refused before anything is created, and
+    // so are a file the user made read-only and a write that would take the file past the size
+    // it is read up to: the file then stays as it was.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int value);
     void WriteBool(const std::string& section, const std::string& key, bool value);

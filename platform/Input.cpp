@@ -58,6 +58,7 @@ std::string errorText(int error)
 {
     switch (error) {
     case NotRegularFile: return "N'est pas un fichier ordinaire";
+    case ReadOnlyFile: return "Fichier protégé en écriture";
     case ENOENT: return "Fichier ou dossier introuvable";
     case EISDIR: return "Est un dossier";
     case ENOTDIR: return "Un élément du chemin n'est pas un dossier";

@@ -12,6 +12,9 @@ namespace platform {
 // The error number of a name that leads to neither a regular file nor a folder: a FIFO, a
 // device, a socket. Outside the system's own numbers.
 constexpr int NotRegularFile = 0x10000;
+// The error number of a file its user made read-only: it is never replaced, even where the
+// system would let it be.
+constexpr int ReadOnlyFile = 0x10001;
 
 // Opens a file to read it without ever waiting: a FIFO or a device in its place would hold the
 // open, or the first read, for ever. Anything but a regular file is refused before a byte is
@@ -26,7 +29,8 @@ int readWholeFile(const std::string& path, std::size_t limit, std::string& out);
 // "Impossible de lire le fichier <path> : <why>", the path made printable.
 std::string cannotReadText(const std::string& path, int error);
 
-// The French text of an error number (errno, or NotRegularFile), without a final full stop.
+// The French text of an error number (errno, NotRegularFile or ReadOnlyFile), without a final
+// full stop.
 std::string errorText(int error);
 
 // A text from a file or a peer, fit for a message box: every control character (line ends

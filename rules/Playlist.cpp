@@ -1,13 +1,16 @@
 #include "Playlist.h"
 
+#include "LocalText.h"
+
 bool FitsPlaylistLine(const std::string& path) { return path.find_first_of("\r\n") == std::string::npos; }
 
 void AppendPlaylistEntry(std::string& text, std::string_view artist, std::string_view title, const std::string& path)
 {
     text += "#EXTINF:";
-    text += artist;
+    // In the encoding of the paths below it: one encoding for the whole file.
+    text += localText(artist);
     text += " - ";
-    text += title;
+    text += localText(title);
     text += "\r\n";
     text += path + "\r\n";
 }

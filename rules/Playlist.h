@@ -11,6 +11,6 @@ inline constexpr const char* PlaylistHeader = "#EXTM3U\r\n";
 bool FitsPlaylistLine(const std::string& path);
 
 // Appends the two lines of one entry: "#EXTINF:" with the artist and title (ISO-8859-1, as the
-// tag holds them, cut at their first 0; empty when the tag could not be read), then the path's
-// bytes.
+// tag holds them, cut at their first 0; empty when the tag could not be read) in the local
+// encoding of text files, then the path's bytes.
 void AppendPlaylistEntry(std::string& text, std::string_view artist, std::string_view title, const std::string& path);

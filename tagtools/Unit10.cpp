@@ -5,12 +5,12 @@
 #include "Display.h"
 #include "FileSystem.h"
 #include "Guard.h"
+#include "Input.h"
 #include "Unit1.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include <cstring>
 #include <stdexcept>
 
 TForm10* Form10 = nullptr;
@@ -70,7 +70,7 @@ void TForm10::Button1Click()
     const std::string name = platform::fromDisplay(chosen);
     // Written aside and renamed: an earlier list under that name is never left half written.
     if (const int error = platform::writeFileAside(name, memoText()))
-        throw std::runtime_error("Erreur d'écriture dans le fichier " + name + " : " + std::strerror(error));
+        throw std::runtime_error("Erreur d'écriture dans le fichier " + name + " : " + platform::errorText(error));
     ui::Dialogs::MessageBox(this, QStringLiteral("Enregistrement effectué"), QStringLiteral("Sonoverne"), ui::MB_OK);
     Form1->Show();
     Hide();

@@ -57,8 +57,10 @@ void TForm17::ShowSettings() { Edit1->setText(platform::toDisplay(RenameSeparato
 
 void TForm17::Button1Click()
 {
-    RenameSeparator = platform::fromDisplay(Edit1->text());
-    WriteSetting(Setting::RenameSeparator, RenameSeparator);
+    // Written first: a value the file could not take is not taken either.
+    const std::string separator = platform::fromDisplay(Edit1->text());
+    WriteSetting(Setting::RenameSeparator, separator);
+    RenameSeparator = separator;
     Close();
 }
 

@@ -39,8 +39,10 @@ void TForm20::ShowSettings() { CheckBox1->setChecked(UseId3v1); }
 
 void TForm20::Button1Click()
 {
-    UseId3v1 = CheckBox1->isChecked();
-    WriteSetting(Setting::UseId3v1, UseId3v1);
+    // Written first: a value the file could not take is not taken either.
+    const bool use = CheckBox1->isChecked();
+    WriteSetting(Setting::UseId3v1, use);
+    UseId3v1 = use;
     Close();
 }
 

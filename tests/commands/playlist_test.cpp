@@ -91,11 +91,12 @@ TEST_F(Playlist, MenuCommandAndTitleWithoutArtist)
     EXPECT_EQ(readBytes(out_ + "/title.m3u"), "#EXTM3U\r\n#EXTINF: - Seul titre\r\n" + t + "\r\n");
     expectOneQuestion();
 
-    // Tag texts are written as their 8-bit bytes.
+    // Tag texts are written in UTF-8, as the paths are: one encoding for the whole file.
     ui::Dialogs::clearScript();
     select({latin});
     make(Form1->CrerunePlaylist1, out_ + "/latin.m3u");
-    EXPECT_EQ(readBytes(out_ + "/latin.m3u"), "#EXTM3U\r\n#EXTINF:Caf\xe9 - \xc9t\xe9\r\n" + latin + "\r\n");
+    EXPECT_EQ(readBytes(out_ + "/latin.m3u"),
+              "#EXTM3U\r\n#EXTINF:Caf\xc3\xa9 - \xc3\x89t\xc3\xa9\r\n" + latin + "\r\n");
 
     // Texts that end with their terminator, as mutagen writes them, stop there.
     ui::Dialogs::clearScript();
@@ -104,6 +105,15 @@ TEST_F(Playlist, MenuCommandAndTitleWithoutArtist)
     select({ended});
     make(Form1->CrerunePlaylist1, out_ + "/ended.m3u");
     EXPECT_EQ(readBytes(out_ + "/ended.m3u"), "#EXTM3U\r\n#EXTINF:Nina Simone - Sinnerman\r\n" + ended + "\r\n");
+    // What mutagen stored, byte for byte in UTF-8.
+    ui::Dialogs::clearScript();
+    const QString artist = QStringLiteral("Céline Dion"), title = QStringLiteral("Pour que tu m'aimes encore ½ ÿ");
+    const std::string accented = putTerminated("c.mp3", artist, title);
+    walk();
+    select({accented});
+    make(Form1->CrerunePlaylist1, out_ + "/accents.m3u");
+    EXPECT_EQ(readBytes(out_ + "/accents.m3u"),
+              "#EXTM3U\r\n#EXTINF:" + artist.toStdString() + " - " + title.toStdString() + "\r\n" + accented + "\r\n");
 }
 
 TEST_F(Playlist, PathsAreWrittenAsTheirBytes)

@@ -4,8 +4,10 @@
 #include "CommandsTest.h"
 
 #include "Dialogs.h"
+#include "Display.h"
 #include "FileSystem.h"
 #include "Unit1.h"
+#include "Unit10.h"
 #include "Unit12.h"
 #include "Unit13.h"
 #include "Unit14.h"
@@ -1170,6 +1172,99 @@ TEST_F(Tools, EveryToolGivesOneReasonForAFileItMayNotWrite)
         }
     }
     Form6->CheckBox1->setChecked(false);
+}
+
+// --- Text files: the playlist and the text list ---------------------------------------------------
+
+// Each saved over an earlier file that a failed save must leave whole: on a full disk, past a
+// file-size limit, or read-only (made so by its user, which holds for the superuser too). The
+// error box gives the French reason; nothing is left beside; the playlist asks no question and
+// the text list stays open.
+TEST_F(Tools, TextFileSavesThatFailKeepTheEarlierFile)
+{
+    enum Fault { FullDisk, SizeLimit, ReadOnly };
+    const struct {
+        Fault fault;
+        const char* name;
+        QString why;
+    } faults[] = {
+        {FullDisk, "full disk", QStringLiteral("Plus de place sur le disque")},
+        {SizeLimit, "file-size limit", QStringLiteral("Fichier trop volumineux")},
+        {ReadOnly, "read-only", QStringLiteral("Fichier protégé en écriture")},
+    };
+    const std::string a = putTagged("a.mp3", texts("X", "Y"));
+    walk();
+    const struct {
+        const char* name;
+        const char* file;
+        std::function<void()> save;
+    } saves[] = {
+        {"playlist", "liste.m3u",
+         [&] {
+             select({a});
+             Form1->CrerunePlaylist1->trigger();
+         }},
+        {"text list", "liste.txt",
+         [] {
+             Form10->Show();
+             Form10->setMemoText("Art - Un\r\nArt - Deux\r\n");
+             Form10->Button1->click();
+         }},
+    };
+    const std::string earlier = "ancienne liste";
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    int serial = 0;
+    for (const auto& save : saves) {
+        for (const auto& f : faults) {
+            if (f.fault == FullDisk && ::geteuid() != 0) continue;  // a small disk is mounted as root only
+            SCOPED_TRACE(std::string(save.name) + ", " + f.name);
+            const std::string dir = tempRoot + "/saves" + std::to_string(++serial);
+            std::filesystem::create_directories(dir);
+            std::optional<SmallDisk> disk;
+            if (f.fault == FullDisk) {
+                disk.emplace(dir);
+                ASSERT_TRUE(disk->mounted);
+            }
+            const std::string target = dir + "/" + save.file;
+            gen::WriteFile(target, earlier);
+            if (disk) disk->fill();
+            if (f.fault == ReadOnly) std::filesystem::permissions(target, std::filesystem::perms::owner_read);
+            const Strings before = [&] {
+                Strings names;
+                for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
+                return names;
+            }();
+
+            ui::Dialogs::clearScript();
+            ui::Dialogs::pushFileName(platform::toDisplay(target));
+            ui::Dialogs::pushAnswer(ui::IDNO);
+            rlimit saved{};
+            getrlimit(RLIMIT_FSIZE, &saved);
+            if (f.fault == SizeLimit) {
+                rlimit small = saved;
+                small.rlim_cur = earlier.size();
+                ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+            }
+            save.save();
+            setrlimit(RLIMIT_FSIZE, &saved);
+
+            ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+            const ui::ShownBox& box = ui::Dialogs::shown()[0];
+            EXPECT_EQ(box.flags, unsigned(ui::MB_OK | ui::MB_ICONERROR));
+            EXPECT_EQ(box.text, QStringLiteral("Erreur d'écriture dans le fichier ") + platform::toDisplay(target) +
+                                    " : " + f.why + ".");
+            EXPECT_EQ(readBytes(target), earlier);
+            Strings after;
+            for (const auto& e : std::filesystem::directory_iterator(dir)) after.push_back(e.path().filename());
+            EXPECT_THAT(after, ::testing::UnorderedElementsAreArray(before));
+            if (f.fault == ReadOnly) {
+                EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms::owner_read);
+            }
+            if (save.file == std::string("liste.txt")) { EXPECT_TRUE(Form10->isVisible()); }
+        }
+    }
+    std::signal(SIGXFSZ, oldSignal);
+    Form10->Hide();
 }
 
 // --- Pictures for the eye ---------------------------------------------------------------------------

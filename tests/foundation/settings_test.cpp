@@ -1,5 +1,6 @@
 // The settings file: names without case, defaults, Booleans, creation, line ends, damaged
 // files, and writes that fail without losing what was there.
+#include "ErrorOf.h"
 #include "IniFile.h"
 #include "TempTree.h"
 
@@ -160,6 +161,12 @@ TEST_F(Settings, WrittenWithCrLfReadWithAnyLineEnd)
         ini.WriteString("Rip", "Format", "%2");
         EXPECT_EQ(text(), "[Liste]\r\nDossier=/a\r\n\r\n[Rip]\r\nDossier = /b \r\nFormat=%2\r\n");
     }
+
+    // A byte-order mark, as some editors save UTF-8, hides no section and is kept.
+    put("\xEF\xBB\xBF[Liste]\r\nDossier=/a\r\n");
+    EXPECT_EQ(ini.ReadString("Liste", "Dossier", "?"), "/a");
+    ini.WriteString("Liste", "Dossier", "/b");
+    EXPECT_EQ(text(), "\xEF\xBB\xBF[Liste]\r\nDossier=/b\r\n");
 }
 
 TEST_F(Settings, DamagedFilesGiveTheDefaults)
@@ -226,6 +233,24 @@ TEST_F(Settings, AFileThatCannotBeReadIsNeverReplaced)
     EXPECT_EQ(code, 0);
     EXPECT_EQ(text(), secret);
     EXPECT_EQ(entriesBesideTheLock(), 1);
+
+    // Read-only: made so by its user (for the superuser too), or not the user's to write, in a
+    // folder that would let it be replaced.
+    const std::string readOnly = "Impossible d'écrire dans " + path + " : Fichier protégé en écriture";
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    EXPECT_EQ(errorOf([&] { ini.WriteString("Rip", "Format", "%1"); }), readOnly);
+    EXPECT_EQ(text(), secret);
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+    if (geteuid() == 0) {
+        std::filesystem::remove(path + ".lock");  // else the lock, not the file, is what stops the user
+        ASSERT_EQ(chmod(t.root().c_str(), 0777), 0);
+        EXPECT_EQ(asOrdinaryUser(
+                      [&] { return errorOf([&] { ini.WriteString("Rip", "Format", "%1"); }) == readOnly ? 0 : 1; }),
+                  0);
+        chmod(t.root().c_str(), 0755);
+        EXPECT_EQ(text(), secret);
+    }
+    EXPECT_EQ(entriesBesideTheLock(), 1);
 }
 
 TEST_F(Settings, AFailedWriteRaisesAndKeepsTheFile)
@@ -251,11 +276,51 @@ TEST_F(Settings, AFailedWriteRaisesAndKeepsTheFile)
     // No half-written copy is left beside it.
     EXPECT_EQ(entriesBesideTheLock(), 1);
 
-    // A folder that cannot be made.
+    // A folder that cannot be made, and why.
     t.file("plain-file");
     IniFile impossible(t.path("plain-file/sub/Sonoverne.ini"));
-    EXPECT_THROW(impossible.WriteString("Liste", "Dossier", "/m"), IniFileError);
+    EXPECT_EQ(errorOf([&] { impossible.WriteString("Liste", "Dossier", "/m"); }),
+              "Impossible de créer le dossier " + t.path("plain-file/sub/") +
+                  " : Un élément du chemin n'est pas un dossier");
     EXPECT_EQ(impossible.ReadString("Liste", "Dossier", "def"), "def");
+}
+
+TEST_F(Settings, AWriteThatWouldPassTheSizeReadIsRefused)
+{
+    // Past 1 MiB the file reads as empty: a write that would take it there is refused whole,
+    // the file kept as it was, an oversized one not set aside either.
+    constexpr size_t bound = 1 << 20;
+    const std::string tooLong =
+        "Impossible d'écrire dans " + path + " : le fichier de réglages dépasserait sa taille maximale de 1 Mio";
+    const std::string nearlyFull = "[Liste]\r\nDossier=/m\r\n[Rip]\r\nFormat=" + std::string(bound - 100, 'x') + "\r\n";
+    const std::string big = "[Liste]\r\nDossier=/big\r\n" + std::string(3 << 20, ';');
+    std::vector<std::string> told;
+    ini.OnSetAside = [&](const std::string& movedTo) { told.push_back(movedTo); };
+    const struct {
+        const char* name;
+        std::string before, value;
+    } rows[] = {
+        {"nearly full", nearlyFull, std::string(200, 'y')},
+        {"a new file", std::string(), std::string(bound, 'y')},
+        {"too large already", big, std::string(bound, 'y')},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(path);
+        if (!row.before.empty()) put(row.before);
+        EXPECT_EQ(errorOf([&] { ini.WriteString("Winamp", "EXE", row.value); }), tooLong);
+        EXPECT_EQ(std::filesystem::exists(path), !row.before.empty());
+        if (!row.before.empty()) { EXPECT_TRUE(text() == row.before); }
+        EXPECT_EQ(entriesBesideTheLock(), row.before.empty() ? 0 : 1);
+    }
+    EXPECT_TRUE(told.empty());
+    // Right at the bound the file is still written, and reads back.
+    put(nearlyFull);
+    const std::string fits(bound - nearlyFull.size() - std::string("\r\n[Winamp]\r\nEXE=\r\n").size(), 'y');
+    ini.WriteString("Winamp", "EXE", fits);
+    EXPECT_EQ(text().size(), bound);
+    EXPECT_EQ(ini.ReadString("Winamp", "EXE", "?"), fits);
+    EXPECT_EQ(ini.ReadString("Liste", "Dossier", "?"), "/m");
 }
 
 TEST_F(Settings, ValuesKeepTheirBlanksAndQuotes)

@@ -428,6 +428,48 @@ TEST_F(Startup, GeneralOptionsApplyWritesTheMusicFolder)
     EXPECT_EQ(ui::Dialogs::shown()[0].flags & 0xF0, unsigned(ui::MB_ICONERROR));
 }
 
+// Each option window writes before it takes the value: after a write that fails, the program
+// keeps what the file holds; once the file can be written, the same click takes it.
+TEST_F(Startup, OptionWindowsTakeOnlyWhatTheFileTook)
+{
+    LoadSettings();
+    const std::string music = musicFolder("music-option", 1);
+    const std::string rip = tree->dir("rip-option");
+    const struct {
+        const char* name;
+        QPushButton* apply;
+        std::function<void()> change;
+        std::function<bool()> taken;  // the value in memory is the new one
+    } windows[] = {
+        {"general", Form2->Button1, [&] { Form2->DirectoryListBox1->setDirectory(music); },
+         [&] { return Mp3Folder == music; }},
+        {"rename", Form17->Button1, [] { Form17->Edit1->setText(QStringLiteral("+")); },
+         [] { return RenameSeparator == "+"; }},
+        {"rip folder", Form19->Button1, [&] { Form19->DirectoryListBox3->setDirectory(rip); },
+         [&] { return RipFolder == rip; }},
+        {"rip format", Form19->Button1, [] { Form19->Edit1->setText(QStringLiteral("%6")); },
+         [] { return RipFormat == "%6"; }},
+        {"tags", Form20->Button1, [] { Form20->CheckBox1->setChecked(true); }, [] { return UseId3v1; }},
+        {"cddb", Form24->Button1, [] { Form24->ComboBox1->setCurrentIndex(5); }, [] { return CddbServerIndex == 5; }},
+    };
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.name);
+        ui::Dialogs::clearScript();
+        std::filesystem::remove(SettingsFilePath());
+        std::filesystem::create_directory(SettingsFilePath());  // no file can be written there
+        w.change();
+        w.apply->click();
+        std::filesystem::remove(SettingsFilePath());
+        ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+        EXPECT_EQ(ui::Dialogs::shown()[0].flags & 0xF0, unsigned(ui::MB_ICONERROR));
+        EXPECT_FALSE(w.taken());
+        w.apply->click();
+        EXPECT_TRUE(w.taken());
+    }
+    std::filesystem::remove(SettingsFilePath());
+    LoadSettings();
+}
+
 TEST_F(Startup, ASettingsFileTooLargeIsSetAsideOnceAndSavingWorksAgain)
 {
     const std::string big = "[Liste]\r\nDossier=/big\r\n" + std::string(2 << 20, ';');
