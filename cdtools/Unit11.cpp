@@ -29,6 +29,14 @@ namespace {
 
 QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
+std::vector<std::pair<int32_t, int32_t>> trackSectors(const TCDRipper& ripper)
+{
+    std::vector<std::pair<int32_t, int32_t>> sectors;
+    for (int32_t i = 0; i < ripper.Tracks.Count(); ++i)
+        sectors.emplace_back(ripper.Tracks.Objects(i)->StartSector, ripper.Tracks.Objects(i)->EndSector);
+    return sectors;
+}
+
 }  // namespace
 
 QString tagLine(const std::string& text)
@@ -267,6 +275,10 @@ void TForm11::ShowDiscIdentity()
     LabelTrackCD->clear();
     DiscIdText.clear();
     Label14->clear();
+    discShown_ = false;
+    // The ripper reads the disc whenever the window does, so that what is shown is what is
+    // ripped; not under a run, which rips from the table it began with.
+    if (CDRipper1 && !running_) CDRipper1->ReadToc();
     TCDInfo info;
     const QString drive = CbBoxActiveCDRom->currentText();
     info.Open(drive.isEmpty() ? '\0' : drive[0].toLatin1());
@@ -275,6 +287,14 @@ void TForm11::ShowDiscIdentity()
     DiscIdText = info.GetDiscIdText();
     Label14->setText(QString::fromStdString(DiscIdText));
     info.Destroy();
+    if (CDRipper1) shownTracks_ = trackSectors(*CDRipper1);
+    discShown_ = true;
+}
+
+bool TForm11::shownDiscInDrive()
+{
+    CDRipper1->ReadToc();
+    return discShown_ && trackSectors(*CDRipper1) == shownTracks_;
 }
 
 void TForm11::BuildRows()

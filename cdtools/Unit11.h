@@ -139,7 +139,12 @@ private:
     void writeCacheFile(const QString& artist, int count, const QStringList& titles, const QString& category,
                         const QString& album);
     void openEditor(const QString& caption, int tag, const QString& text);
+    // Reads the ripper's table again: whether the disc in the drive is still the one shown.
+    bool shownDiscInDrive();
 
+    // The ripper's table of the disc shown, read with it; empty when the disc could not be read.
+    std::vector<std::pair<int32_t, int32_t>> shownTracks_;
+    bool discShown_ = false;
     bool running_ = false;
     QElapsedTimer progressShown_;
 };

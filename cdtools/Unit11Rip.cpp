@@ -135,6 +135,17 @@ void TForm11::Button1Click()
                                 ui::MB_OK);
         return;
     }
+    // Another disc put in since this one was shown would be ripped at its boundaries under its
+    // names.
+    if (!shownDiscInDrive()) {
+        ui::Dialogs::MessageBox(
+            this,
+            QStringLiteral("Le disque du lecteur %1 n'est plus celui qui est affiché : aucune piste "
+                           "n'a été extraite. Choisissez de nouveau le lecteur pour lire ce disque.")
+                .arg(CbBoxActiveCDRom->currentText()),
+            QStringLiteral("Sonoverne"), ui::MB_OK);
+        return;
+    }
     // A cache file or a server's entry may hold more titles than the disc has tracks: the rows
     // beyond them are not ripped, nor counted in the overall progress.
     const int rows = std::min(int(ListView1->topLevelItemCount()), int(CDRipper1->Tracks.Count()));
