@@ -894,6 +894,94 @@ TEST_F(CdWindow, TheDiscInTheDriveNowIsRipped)
     Form11->CheckBox1->setChecked(true);
 }
 
+// During a run, nothing that would change its rows, its disc or its names gets through, whether
+// the new entry has fewer titles than the rows or as many: the controls are off, their handlers
+// refuse, and the run rips every track under the names it began with. What code changes in the
+// window during the run does not reach it either.
+TEST_F(CdWindow, NoClickDuringARunChangesIt)
+{
+    const QByteArray id = QByteArray::fromStdString(Form11->DiscIdText);
+    const QByteArray one = "210 rock " + id +
+                           " CD database entry follows\r\nDTITLE=Solo / Seul\r\n"
+                           "TTITLE0=Unique\r\n.\r\n";
+    struct Control {
+        const char* name;
+        QWidget* control;             // off during the run, when the window has one for it
+        std::function<void()> click;  // what a click calls
+        bool refused;                 // the window still shows what it showed
+    } controls[] = {
+        {"CDDB", Form11->Button3, [] { Form11->Button3Click(); }, true},
+        {"chooser's OK", Form22->Button1, [] { Form22->Button1Click(); }, true},
+        {"chooser's double-click", nullptr, [] { Form22->ListBox1DblClick(); }, true},
+        {"drive box and cache", Form11->CbBoxActiveCDRom, [] { Form11->CbBoxActiveCDRomChange(); }, true},
+        {"album", Form11->Button4, [] { Form11->Button4Click(); }, true},
+        {"artist", Form11->Button5, [] { Form11->Button5Click(); }, true},
+        {"title", nullptr,
+         [] {
+             Form11->ListView1->topLevelItem(0)->setSelected(true);
+             Form11->ListView1KeyUp(13);
+         },
+         true},
+        {"editor's OK", Form23->Button1, [] { Form23->Button1Click(); }, true},
+        {"format", Form11->CheckBox2, [] { Form11->CheckBox2->click(); }, true},
+        {"rows and boxes by code", nullptr,
+         [] {
+             Form11->ListView1->clear();
+             Form11->Edit2->QLineEdit::setText(QStringLiteral("Autre"));
+         },
+         false},
+    };
+    const cdtest::Disc& disc = Discs->discs[0];
+    for (const Control& c : controls)
+        for (const bool single : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (single ? ", 1 title" : ", 3 titles"));
+            ui::Dialogs::clearScript();
+            fs::remove_all(cacheFolder());
+            Form11->Show();
+            useDisc(0);
+            Form11->CheckBox2->setChecked(true);
+            // The chooser and the editor are open beside the window when the run starts.
+            answer("210 Found exact matches\r\nrock " + id + " A / B\r\n.\r\n");
+            Form11->Button3->click();
+            ASSERT_TRUE(Form22->isVisible());
+            Form22->ListBox1->setCurrentRow(0);
+            Form11->Button4Click();
+            Form23->Edit1->QLineEdit::setText(QStringLiteral("Jour"));
+            // What a click would bring: the server's entry, or the cache's.
+            answer("200 rock " + id + " A / B\r\n", single ? one : entry());
+            fs::create_directories(cacheFolder());
+            std::ofstream(cacheFile(), std::ios::binary)
+                << (single ? cacheBytes("Solo", 1, {"Unique"}, "rock", "Seul")
+                           : cacheBytes("Solo", 3, {"Un", "Deux", "Trois"}, "rock", "Seul"));
+            server_.targets.clear();
+            ui::Dialogs::clearScript();
+            const std::string folder = rip_ + "/" + c.name + (single ? " 1" : " 3");
+            RipFolder = folder;
+            Form19->Edit1->setText(QStringLiteral("%1 - %2 - %4 - %6"));
+            bool clicked = false;
+            run([&] {
+                if (c.control) { EXPECT_FALSE(c.control->isEnabled()); }
+                ui::guarded(c.click);
+                clicked = true;
+            });
+            EXPECT_TRUE(clicked);
+            EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée"});
+            Ripped expected;
+            for (size_t t = 1; t <= 3; ++t)
+                expected["Inconnu - Inconnu - 0" + std::to_string(t) + " - Track" + std::to_string(t) + ".wav"] =
+                    disc.trackBytes(t);
+            expectRipped(folder, expected);
+            if (c.control) { EXPECT_TRUE(c.control->isEnabled()); }
+            if (!c.refused) continue;
+            EXPECT_EQ(rowTitles(), Defaults);
+            EXPECT_EQ(Form11->Edit1->text(), QStringLiteral("Inconnu"));
+            EXPECT_EQ(Form11->Edit2->text(), QStringLiteral("Inconnu"));
+            EXPECT_TRUE(server_.targets.empty());
+            EXPECT_EQ(Form23->Caption(), QStringLiteral("Changement du nom de l'album"));
+        }
+    Form11->CheckBox1->setChecked(true);
+}
+
 // A new MP3 whose tag could not be written, the file removed or made read-only while it was
 // ripped, is named at the end with why; the next track is tagged as usual.
 TEST_F(CdWindow, ATrackWhoseTagCouldNotBeWrittenIsNamed)
