@@ -103,6 +103,8 @@ public:
     // sectors the drive cannot open is left without a file or an error: TrackOpened says so.
     void RipTrack(int32_t n, const std::string& fileName);
     bool TrackOpened() const { return trackOpened_; }
+    // Reads the selected drive's table of contents into Tracks again: the disc may have changed.
+    void ReadToc();
     // Stops the rip under way before its next chunk.
     void Abort() { AbortRequested = true; }
 
@@ -117,7 +119,6 @@ private:
     bool trackOpened_ = false;
     void ScanDrives();
     void SelectDrive(int32_t n);
-    void ReadToc();
     void ClearTracks() { Tracks.Clear(); }
     void ClearDrives() { Drives.Clear(); }
     void UpdateCoderFormat();

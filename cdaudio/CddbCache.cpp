@@ -69,4 +69,14 @@ std::string CddbCacheEntryText(const TCddbCacheEntry& entry)
     return text;
 }
 
+TDiscIdentity CddbCacheIdentity(const TCddbCacheEntry& entry)
+{
+    TDiscIdentity identity;
+    identity.Artist = entry.Artist;
+    identity.Album = entry.Album;
+    identity.Category = entry.Category;
+    identity.Titles = entry.Titles;
+    return identity;
+}
+
 }  // namespace cdaudio

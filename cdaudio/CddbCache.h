@@ -3,6 +3,8 @@
 // ended by CR LF. Texts in UTF-8.
 #pragma once
 
+#include "CddbReply.h"
+
 #include <string>
 #include <vector>
 
@@ -21,6 +23,8 @@ struct TCddbCacheEntry {
 // Raises on a count that is no integer, with the fields before it filled.
 void ReadCddbCacheEntry(const std::string& text, TCddbCacheEntry& entry);
 std::string CddbCacheEntryText(const TCddbCacheEntry& entry);
+// The disc's identity an entry holds: its artist, album, category and titles.
+TDiscIdentity CddbCacheIdentity(const TCddbCacheEntry& entry);
 
 // A decimal integer as the settings and cache files hold it: blanks before it, a sign, digits.
 // Raises on any other text.

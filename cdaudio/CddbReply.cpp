@@ -89,6 +89,14 @@ void CddbMatchParts(const std::string& matchLine, std::string& category, std::st
     }
 }
 
+std::vector<std::string> CddbMatchList(const std::string& reply)
+{
+    std::vector<std::string> lines = CddbLines(reply);
+    if (!lines.empty()) lines.erase(lines.begin());
+    if (!lines.empty()) lines.pop_back();
+    return lines;
+}
+
 std::vector<std::string> CddbTrackTitles(const std::string& entry)
 {
     std::vector<std::string> list;
@@ -131,6 +139,17 @@ std::string CddbCategory(const std::vector<std::string>& lines)
     size_t second = line.find(' ', first + 1);
     if (second == std::string::npos) return {};
     return line.substr(first + 1, second - first - 1);
+}
+
+TDiscIdentity CddbEntryIdentity(const std::string& entry)
+{
+    const std::vector<std::string> lines = CddbLines(entry);
+    TDiscIdentity identity;
+    identity.Category = CddbCategory(lines);
+    identity.Artist = CddbArtist(lines);
+    identity.Album = CddbAlbumTitle(lines);
+    identity.Titles = CddbTrackTitles(entry);
+    return identity;
 }
 
 }  // namespace cdaudio

@@ -8,6 +8,15 @@
 
 namespace cdaudio {
 
+// What is known of a disc: from a server's entry, the cache or the defaults, as the extraction
+// window shows it and a run takes it.
+struct TDiscIdentity {
+    std::string Artist;
+    std::string Album;
+    std::string Category;
+    std::vector<std::string> Titles;  // one per track, in track order
+};
+
 // Without the blanks and control characters at either end.
 std::string CddbTrim(const std::string& text);
 // The lines of a reply; CR LF, CR or LF ends one.
@@ -19,6 +28,10 @@ std::string CddbExactMatch(const std::string& reply);
 // The category and the disc id of a match line ("[200 |210 ]category discid ...").
 void CddbMatchParts(const std::string& line, std::string& category, std::string& discId);
 
+// The match lines ("category discid artist / title") of a query's reply of several (210, 211):
+// its lines less the status line and the last one (the terminating ".").
+std::vector<std::string> CddbMatchList(const std::string& reply);
+
 // One title per track of an entry: lines continuing a title (the same TTITLEn key) are joined.
 std::vector<std::string> CddbTrackTitles(const std::string& entry);
 // The artist and the album title of an entry's DTITLE lines, taken as "artist / album".
@@ -26,5 +39,7 @@ std::string CddbArtist(const std::vector<std::string>& lines);
 std::string CddbAlbumTitle(const std::vector<std::string>& lines);
 // The category of the entry's first line; raises on an entry with no line.
 std::string CddbCategory(const std::vector<std::string>& lines);
+// All of these at once; raises as CddbCategory does.
+TDiscIdentity CddbEntryIdentity(const std::string& entry);
 
 }  // namespace cdaudio

@@ -16,7 +16,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QRegularExpression>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -28,6 +27,14 @@ TForm11* Form11 = nullptr;
 namespace {
 
 QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
+
+std::vector<std::pair<int32_t, int32_t>> trackSectors(const TCDRipper& ripper)
+{
+    std::vector<std::pair<int32_t, int32_t>> sectors;
+    for (int32_t i = 0; i < ripper.Tracks.Count(); ++i)
+        sectors.emplace_back(ripper.Tracks.Objects(i)->StartSector, ripper.Tracks.Objects(i)->EndSector);
+    return sectors;
+}
 
 }  // namespace
 
@@ -267,6 +274,10 @@ void TForm11::ShowDiscIdentity()
     LabelTrackCD->clear();
     DiscIdText.clear();
     Label14->clear();
+    discShown_ = false;
+    // The ripper reads the disc whenever the window does, so that what is shown is what is
+    // ripped; not under a run, which rips from the table it began with.
+    if (CDRipper1 && !running_) CDRipper1->ReadToc();
     TCDInfo info;
     const QString drive = CbBoxActiveCDRom->currentText();
     info.Open(drive.isEmpty() ? '\0' : drive[0].toLatin1());
@@ -275,6 +286,42 @@ void TForm11::ShowDiscIdentity()
     DiscIdText = info.GetDiscIdText();
     Label14->setText(QString::fromStdString(DiscIdText));
     info.Destroy();
+    if (CDRipper1) shownTracks_ = trackSectors(*CDRipper1);
+    discShown_ = true;
+}
+
+bool TForm11::shownDiscInDrive()
+{
+    CDRipper1->ReadToc();
+    return discShown_ && trackSectors(*CDRipper1) == shownTracks_;
+}
+
+bool TForm11::RefusedDuringRun() const
+{
+    if (running_) QApplication::beep();
+    return running_;
+}
+
+void TForm11::ShowIdentity(const cdaudio::TDiscIdentity& identity)
+{
+    ListBox2.clear();
+    for (const std::string& t : identity.Titles) ListBox2.append(tagLine(t));
+    BuildRows();
+    Edit1->QLineEdit::setText(tagLine(identity.Album));
+    Edit2->QLineEdit::setText(tagLine(identity.Artist));
+    Edit1->setEnabled(true);
+    Edit2->setEnabled(true);
+}
+
+cdaudio::TDiscIdentity TForm11::ShownIdentity() const
+{
+    cdaudio::TDiscIdentity shown;
+    shown.Artist = Edit2->text().toStdString();
+    shown.Album = Edit1->text().toStdString();
+    shown.Category = CachedCategory.toStdString();
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
+        shown.Titles.push_back(ListView1->topLevelItem(i)->text(1).toStdString());
+    return shown;
 }
 
 void TForm11::BuildRows()
@@ -295,28 +342,18 @@ void TForm11::FillDefaultTracks()
     ListBox2.clear();
     TitleCount = DiscTrackCount;
     CachedArtist = CachedAlbum = CachedCategory = QStringLiteral("Inconnu");
-    for (int n = 1; n <= TitleCount; ++n) ListBox2.append(QStringLiteral("Track") + QString::number(n));
-    BuildRows();
-    Edit1->QLineEdit::setText(QStringLiteral("Inconnu"));
-    Edit2->QLineEdit::setText(QStringLiteral("Inconnu"));
-    Edit1->setEnabled(true);
-    Edit2->setEnabled(true);
+    cdaudio::TDiscIdentity defaults{"Inconnu", "Inconnu", "Inconnu", {}};
+    for (int n = 1; n <= TitleCount; ++n) defaults.Titles.push_back("Track" + std::to_string(n));
+    ShowIdentity(defaults);
 }
 
 void TForm11::FillTracksFromCddb()
 {
-    std::vector<std::string> titles;
-    CDDBConnect1.GetTrackTitles(titles);
-    ListBox2.clear();
-    for (const std::string& t : titles) ListBox2.append(tagLine(t));
+    const cdaudio::TDiscIdentity found = cdaudio::CddbEntryIdentity(CDDBConnect1.EntryText);
     ListView1->clear();
     Edit1->clear();
     Edit2->clear();
-    BuildRows();
-    Edit2->QLineEdit::setText(tagLine(CDDBConnect1.GetArtist()));
-    Edit1->QLineEdit::setText(tagLine(CDDBConnect1.GetAlbumTitle()));
-    Edit1->setEnabled(true);
-    Edit2->setEnabled(true);
+    ShowIdentity(found);
 }
 
 void TForm11::clearIdentity()
@@ -347,7 +384,7 @@ void TForm11::FormShow()
     }
     CbBoxActiveCDRom->setCurrentIndex(0);
     // The ripper follows the box: the first drive is the one shown, so it is the one ripped.
-    if (CDRipper1 && CDRipper1->ActiveCdRomNum() != 0) CDRipper1->SetActiveCdRomNum(0);
+    if (CDRipper1 && !running_ && CDRipper1->ActiveCdRomNum() != 0) CDRipper1->SetActiveCdRomNum(0);
     LoadLocalCddbEntry();
 }
 
@@ -373,6 +410,7 @@ void TForm11::CbBoxActiveCDRomChange()
 
 void TForm11::Button3Click()
 {
+    if (RefusedDuringRun()) return;
     ShowDiscIdentity();
     if (CddbServerIndex < 0 || CddbServerIndex >= Form24->ComboBox1->count())
         throw std::out_of_range("Index de liste hors limites (" + std::to_string(CddbServerIndex) + ")");
@@ -388,12 +426,8 @@ void TForm11::Button3Click()
         FillTracksFromCddb();
         SaveLocalCddbEntry();
     } else if (code == 210 || code == 211) {
-        QStringList lines = fromUtf8(reply).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
-        if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-        if (!lines.isEmpty()) lines.removeFirst();
-        if (!lines.isEmpty()) lines.removeLast();
         Form22->ListBox1->clear();
-        Form22->ListBox1->addItems(lines);
+        for (const std::string& line : cdaudio::CddbMatchList(reply)) Form22->ListBox1->addItem(fromUtf8(line));
         showOver(Form22, this);
     } else {
         FillDefaultTracks();
@@ -412,6 +446,7 @@ void TForm11::openEditor(const QString& caption, int tag, const QString& text)
 
 void TForm11::ListView1DblClick()
 {
+    if (RefusedDuringRun()) return;
     const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
     if (selected.isEmpty()) return;
     // The first selected row in list order.
@@ -429,9 +464,15 @@ void TForm11::ListView1KeyUp(int key)
     if (key == 13) ListView1DblClick();
 }
 
-void TForm11::Button4Click() { openEditor(QStringLiteral("Changement du nom de l'album"), 1, Edit1->text()); }
+void TForm11::Button4Click()
+{
+    if (!RefusedDuringRun()) openEditor(QStringLiteral("Changement du nom de l'album"), 1, Edit1->text());
+}
 
-void TForm11::Button5Click() { openEditor(QStringLiteral("Changement du nom de l'artiste"), 2, Edit2->text()); }
+void TForm11::Button5Click()
+{
+    if (!RefusedDuringRun()) openEditor(QStringLiteral("Changement du nom de l'artiste"), 2, Edit2->text());
+}
 
 void TForm11::CheckBox1Click()
 {

@@ -5,6 +5,7 @@
 
 #include "CDDBConnect.h"
 #include "CDRipper.h"
+#include "CddbReply.h"
 #include "Form.h"
 #include "MP3Coder.h"
 #include "ProgressBar.h"
@@ -33,6 +34,9 @@ public:
     void FillDefaultTracks();
     void FillTracksFromCddb();
     void BuildRows();
+    // The title list, rows and boxes from an identity; what they show as one, for a run.
+    void ShowIdentity(const cdaudio::TDiscIdentity& identity);
+    cdaudio::TDiscIdentity ShownIdentity() const;
 
     // The local cache of disc identities.
     void LoadLocalCddbEntry();
@@ -63,6 +67,8 @@ public:
                                  const QString& album, int rowCount);
 
     bool Running() const { return running_; }
+    // During a run, what would change its rows, its disc or its names is refused: true then.
+    bool RefusedDuringRun() const;
 
     // Values of the shown disc.
     std::string DiscIdText;
@@ -139,7 +145,12 @@ private:
     void writeCacheFile(const QString& artist, int count, const QStringList& titles, const QString& category,
                         const QString& album);
     void openEditor(const QString& caption, int tag, const QString& text);
+    // Reads the ripper's table again: whether the disc in the drive is still the one shown.
+    bool shownDiscInDrive();
 
+    // The ripper's table of the disc shown, read with it; empty when the disc could not be read.
+    std::vector<std::pair<int32_t, int32_t>> shownTracks_;
+    bool discShown_ = false;
     bool running_ = false;
     QElapsedTimer progressShown_;
 };

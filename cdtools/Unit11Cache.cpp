@@ -54,14 +54,12 @@ void TForm11::writeCacheFile(const QString& artist, int count, const QStringList
 void TForm11::SaveLocalCddbEntry()
 {
     ShowDiscIdentity();
-    std::vector<std::string> titles;
-    CDDBConnect1.GetTrackTitles(titles);
+    const cdaudio::TDiscIdentity found = cdaudio::CddbEntryIdentity(CDDBConnect1.EntryText);
     ListBox2.clear();
-    for (const std::string& t : titles) ListBox2.append(tagLine(t));
+    for (const std::string& t : found.Titles) ListBox2.append(tagLine(t));
     // Later edits of this entry keep the server's category.
-    CachedCategory = textOf(CDDBConnect1.GetCategory());
-    writeCacheFile(textOf(CDDBConnect1.GetArtist()), CDDBConnect1.TrackCount, ListBox2, CachedCategory,
-                   textOf(CDDBConnect1.GetAlbumTitle()));
+    CachedCategory = textOf(found.Category);
+    writeCacheFile(textOf(found.Artist), CDDBConnect1.TrackCount, ListBox2, CachedCategory, textOf(found.Album));
 }
 
 void TForm11::SaveEditedCddbEntry()
@@ -105,14 +103,7 @@ void TForm11::LoadLocalCddbEntry()
     }
     CachedArtist = lineOf(entry.Artist);
     TitleCount = entry.Count;
-    for (const std::string& title : entry.Titles) ListBox2.append(tagLine(title));
     CachedCategory = lineOf(entry.Category);
     CachedAlbum = lineOf(entry.Album);
-    BuildRows();
-    Edit1->clear();
-    Edit2->clear();
-    Edit1->QLineEdit::setText(tagLine(CachedAlbum.toStdString()));
-    Edit2->QLineEdit::setText(tagLine(CachedArtist.toStdString()));
-    Edit1->setEnabled(true);
-    Edit2->setEnabled(true);
+    ShowIdentity(cdaudio::CddbCacheIdentity(entry));
 }

@@ -10,6 +10,8 @@
 #include "TagFailure.h"
 #include "Unit1.h"
 #include "Unit19.h"
+#include "Unit22.h"
+#include "Unit23.h"
 #include "id3v2.h"
 #include "variable.h"
 
@@ -17,7 +19,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -70,6 +75,25 @@ struct LinksAside {
     }
     LinksAside(const LinksAside&) = delete;
     LinksAside& operator=(const LinksAside&) = delete;
+};
+
+// Controls that would change a run's rows, disc or names are off while it goes, here and in the
+// chooser and the identity editor, which may be open beside it.
+struct ControlsOff {
+    std::vector<std::pair<QWidget*, bool>> was;
+    explicit ControlsOff(std::initializer_list<QWidget*> controls)
+    {
+        for (QWidget* control : controls) {
+            was.emplace_back(control, control->isEnabled());
+            control->setEnabled(false);
+        }
+    }
+    ~ControlsOff()
+    {
+        for (auto& [control, enabled] : was) control->setEnabled(enabled);
+    }
+    ControlsOff(const ControlsOff&) = delete;
+    ControlsOff& operator=(const ControlsOff&) = delete;
 };
 
 // Clears a flag when the run ends, however it ends.
@@ -135,26 +159,42 @@ void TForm11::Button1Click()
                                 ui::MB_OK);
         return;
     }
+    // Another disc put in since this one was shown would be ripped at its boundaries under its
+    // names.
+    if (!shownDiscInDrive()) {
+        ui::Dialogs::MessageBox(
+            this,
+            QStringLiteral("Le disque du lecteur %1 n'est plus celui qui est affiché : aucune piste "
+                           "n'a été extraite. Choisissez de nouveau le lecteur pour lire ce disque.")
+                .arg(CbBoxActiveCDRom->currentText()),
+            QStringLiteral("Sonoverne"), ui::MB_OK);
+        return;
+    }
     // A cache file or a server's entry may hold more titles than the disc has tracks: the rows
-    // beyond them are not ripped, nor counted in the overall progress.
-    const int rows = std::min(int(ListView1->topLevelItemCount()), int(CDRipper1->Tracks.Count()));
-    RipSelectedCount = 0;
-    for (int i = 0; i < rows; ++i) RipSelectedCount += ListView1->topLevelItem(i)->isSelected();
+    // beyond them are not ripped, nor counted in the overall progress. The run works on the rows
+    // and names as they are now, whatever a click does to the window meanwhile.
+    const int rowCount = ListView1->topLevelItemCount();
+    const int rows = std::min(rowCount, int(CDRipper1->Tracks.Count()));
+    std::vector<int> chosen;
+    for (int i = 0; i < rows; ++i)
+        if (ListView1->topLevelItem(i)->isSelected()) chosen.push_back(i);
+    RipSelectedCount = int(chosen.size());
+    const cdaudio::TDiscIdentity names = ShownIdentity();
+    const QString album = QString::fromStdString(names.Album), artist = QString::fromStdString(names.Artist);
     RunFlag run(running_);
+    const ControlsOff off{Button3,   Button4,   Button5,         CbBoxActiveCDRom,
+                          CheckBox1, CheckBox2, Form22->Button1, Form23->Button1};
     RipStopFlag = false;
     progressShown_.invalidate();
     ui::RunReport report;
-    for (int i = 0; i < rows; ++i) {
+    for (const int i : chosen) {
         if (RipStopFlag) break;
-        QTreeWidgetItem* row = ListView1->topLevelItem(i);
-        if (!row->isSelected()) continue;
         ++RipPosition;
         const std::string folder = platform::withTrailingSeparator(RipFolder);
-        const QString title = row->text(1);
-        const std::string base =
-            BuildRipFileName(folder, title, i + 1, Edit2->text(), Edit1->text(), ListView1->topLevelItemCount());
+        const QString title = QString::fromStdString(names.Titles[size_t(i)]);
+        const std::string base = BuildRipFileName(folder, title, i + 1, artist, album, rowCount);
         RipTrackNumber = i + 1;
-        const QString album = Edit1->text(), artist = Edit2->text(), track = QString::number(i + 1);
+        const QString track = QString::number(i + 1);
         const std::string name = base + ".wav";
         const bool encode = CDRipper1->Encode;
         const LinksAside links(encode ? base + ".mp3" : name, base + ".jitt");

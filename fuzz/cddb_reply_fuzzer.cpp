@@ -1,7 +1,7 @@
 // libFuzzer target: any bytes as a CDDB server's reply, taken apart by the CD layer's parser as
-// a query's reply (its code, the exact match to read, a match line) and as a read entry (its
-// titles, artist, album and category), without the network. Each field must come out trimmed
-// or whole as the parser promises.
+// a query's reply (its code, the exact match to read, a match line, the list of several
+// matches) and as a read entry (its titles, artist, album and category), without the network.
+// Each field must come out trimmed or whole as the parser promises.
 #include "CddbReply.h"
 
 #include <cstdint>
@@ -46,6 +46,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (cdaudio::CddbCategory(lines).find(' ') != std::string::npos) __builtin_trap();
     } catch (const std::out_of_range&) {
         if (!lines.empty()) __builtin_trap();  // only an empty reply has no first line
+    }
+    // As a reply of several matches: every line but the first and the last, whole.
+    const std::vector<std::string> matches = cdaudio::CddbMatchList(reply);
+    if (matches.size() != (lines.size() > 2 ? lines.size() - 2 : 0)) __builtin_trap();
+    for (size_t i = 0; i < matches.size(); ++i)
+        if (matches[i] != lines[i + 1]) __builtin_trap();
+    // As an entry, all at once: the same fields as one by one.
+    try {
+        const cdaudio::TDiscIdentity identity = cdaudio::CddbEntryIdentity(reply);
+        if (identity.Artist != cdaudio::CddbArtist(lines) || identity.Album != cdaudio::CddbAlbumTitle(lines) ||
+            identity.Titles.size() != cdaudio::CddbTrackTitles(reply).size())
+            __builtin_trap();
+    } catch (const std::out_of_range&) {
+        if (!lines.empty()) __builtin_trap();
     }
     return 0;
 }

@@ -93,6 +93,19 @@ TEST(CddbReply, CodesAndMatchLines)
         EXPECT_EQ(category, m.category) << m.line;
         EXPECT_EQ(discId, m.discId) << m.line;
     }
+    // A reply of several matches: the lines between its status line and the terminating ".".
+    struct {
+        const char* reply;
+        Strings lines;
+    } lists[] = {
+        {"210 Found exact matches\r\nrock 0c012a02 A / B\r\njazz 0c012a02 C / D\r\n.\r\n",
+         {"rock 0c012a02 A / B", "jazz 0c012a02 C / D"}},
+        {"211 close\rrock x A\n\n.", {"rock x A", ""}},
+        {"211 close\r\n.", {}},
+        {"210 no list", {}},
+        {"", {}},
+    };
+    for (auto& l : lists) EXPECT_EQ(cdaudio::CddbMatchList(l.reply), l.lines) << l.reply;
 }
 
 TEST(CddbReply, EntryFields)
@@ -138,6 +151,11 @@ TEST(CddbReply, EntryFields)
         EXPECT_EQ(cdaudio::CddbAlbumTitle(l), r.album);
         EXPECT_EQ(cdaudio::CddbCategory(l), r.category);
         EXPECT_EQ(cdaudio::CddbTrackTitles(r.entry), r.titles);
+        const cdaudio::TDiscIdentity identity = cdaudio::CddbEntryIdentity(r.entry);
+        EXPECT_EQ(identity.Artist, r.artist);
+        EXPECT_EQ(identity.Album, r.album);
+        EXPECT_EQ(identity.Category, r.category);
+        EXPECT_EQ(identity.Titles, r.titles);
     }
     EXPECT_EQ(cdaudio::CddbLines("a\r\n\r\rb\n\nc"), (Strings{"a", "", "", "b", "", "c"}));
 }

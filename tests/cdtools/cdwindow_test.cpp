@@ -33,6 +33,7 @@
 #include <dirent.h>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -205,8 +206,7 @@ TEST_F(CdWindow, OpeningShowsTheDrivesAndTheDefaults)
     EXPECT_TRUE(Form11->Edit1->isEnabled() && Form11->Edit1->isReadOnly());
     EXPECT_EQ(Form11->DiscIdText.size(), 8u);
     EXPECT_EQ(Form11->Label14->text().toStdString(), Form11->DiscIdText);
-    // The drive box moves the ripper, and the encoder keeps the settings the window shows; the
-    // same drive again reads no new table.
+    // The drive box moves the ripper, and the encoder keeps the settings the window shows.
     auto choose = [](QComboBox* box, int item) {
         box->setCurrentIndex(item);
         emit box->activated(item);
@@ -221,9 +221,10 @@ TEST_F(CdWindow, OpeningShowsTheDrivesAndTheDefaults)
     EXPECT_EQ(Form11->ListView1->topLevelItemCount(), 99);
     EXPECT_EQ(titleOf(98), QStringLiteral("Track99"));
     EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), 99);
+    // The same drive again reads the disc again, the ripper too: it may have changed.
     Form11->CDRipper1->Tracks.Clear();
     useDisc(4);
-    EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), 0);
+    EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), 99);
     useDisc(3);
     EXPECT_EQ(Form11->CDRipper1->Tracks.Count(), 1);
     // Reopening selects the first drive, and the ripper follows it: what is shown is ripped.
@@ -769,7 +770,8 @@ TEST_F(CdWindow, AnUnreadableDiscLeavesNothingToRip)
     EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Aucune piste à extraire"});
     EXPECT_TRUE(fs::is_empty(rip_));
 
-    // A disc whose data went after its table was read: each track is named, none said done.
+    // A disc whose data went during the run, after its table was read: each track not ripped
+    // is named, none said done.
     const std::string bin = Discs->discs[0].bin;
     for (bool encode : {false, true}) {
         SCOPED_TRACE(encode ? "MP3" : "WAV");
@@ -781,15 +783,202 @@ TEST_F(CdWindow, AnUnreadableDiscLeavesNothingToRip)
         (encode ? Form11->CheckBox1 : Form11->CheckBox2)->setChecked(true);
         ASSERT_GT(Form11->ListView1->topLevelItemCount(), 0);
         Form11->ListView1->topLevelItem(0)->setSelected(true);
-        fs::rename(bin, bin + ".gone");
-        run();
+        Form11->ListView1->topLevelItem(1)->setSelected(true);
+        run([&] { fs::rename(bin, bin + ".gone"); });
         fs::rename(bin + ".gone", bin);
-        const std::string file = rip_ + "/01." + (encode ? "mp3" : "wav");
+        const std::string file = rip_ + "/02." + (encode ? "mp3" : "wav");
         EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée\r\n\r\nCes fichiers n'ont pas pu être "
                                       "extraits ou étiquetés :\r\n" +
                                       file + " (la piste n'a pas pu être lue sur le disque)"});
+        EXPECT_TRUE(fs::exists(rip_ + "/01." + (encode ? "mp3" : "wav")));
         EXPECT_FALSE(fs::exists(file));
     }
+    Form11->CheckBox1->setChecked(true);
+}
+
+// The files of a WAV run, by name, each with the bytes it must hold after its header.
+using Ripped = std::map<std::string, std::vector<uint8_t>>;
+
+void expectRipped(const std::string& folder, const Ripped& expected)
+{
+    Strings names, made;
+    for (const auto& [name, pcm] : expected) {
+        names.push_back(name);
+        const std::string bytes = read(folder + "/" + name);
+        EXPECT_EQ(bytes.size(), pcm.size() + 44) << name;
+        EXPECT_TRUE(bytes.size() >= 44 && bytes.substr(44) == std::string(pcm.begin(), pcm.end())) << name;
+    }
+    if (fs::exists(folder))
+        for (const auto& e : fs::directory_iterator(folder)) made.push_back(e.path().filename().string());
+    std::sort(made.begin(), made.end());
+    EXPECT_EQ(made, names);
+}
+
+// What is ripped is the disc in the drive now: one put in after the ripper last read the drive,
+// or in place of another, is read again whenever the window reads it; one changed while the
+// window shows the other is refused, and nothing is written until the drive is chosen again.
+TEST_F(CdWindow, TheDiscInTheDriveNowIsRipped)
+{
+    using T = cdtest::TrackPlan;
+    const cdtest::Disc original = Discs->discs[0];
+    const std::string sheet = read(original.cue);
+    struct Case {
+        const char* name;
+        std::vector<T> disc;  // what is put in the drive; nothing: the drive is left empty
+        bool emptyFirst;      // the window reads the empty drive before the disc goes in
+        bool reopen;          // the window is shown again before the run
+    } cases[] = {
+        {"inserted after start", {{T::Noise, 120}, {T::Tone, 200, 0, 660}, {T::Noise, 90}}, true, true},
+        {"3 tracks for 3 of other lengths",
+         {{T::Tone, 90, 0, 330}, {T::Noise, 250}, {T::Tone, 75, 0, 880}},
+         false,
+         true},
+        {"3 tracks for 4",
+         {{T::Noise, 80}, {T::Tone, 150, 0, 550}, {T::Noise, 100}, {T::Tone, 75, 0, 990}},
+         false,
+         true},
+        {"swapped while shown", {{T::Noise, 110}, {T::Tone, 300, 0, 440}, {T::Noise, 200}}, false, false},
+        {"taken out while shown", {}, false, false},
+    };
+    Form11->CheckBox2->setChecked(true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui::Dialogs::clearScript();
+        const std::string folder = rip_ + "/" + c.name;
+        auto runInto = [&] {
+            RipFolder = folder;  // the run's reload of the settings sets it and the template back
+            Form19->Edit1->setText(QStringLiteral("%4"));
+            run();
+        };
+        useDisc(0);
+        if (c.emptyFirst) {
+            fs::remove(original.cue);
+            useDisc(0);
+            ASSERT_EQ(Form11->ListView1->topLevelItemCount(), 0);
+        }
+        cdtest::Disc now;
+        if (c.disc.empty()) fs::remove(original.bin);
+        else now = cdtest::makeDisc(Discs->folder, "tones", c.disc);
+        if (c.reopen) {
+            Form11->Hide();
+            Form11->Show();
+        }
+        ASSERT_EQ(Form11->CbBoxActiveCDRom->currentText(), QString(QChar(Discs->letter(0))));
+        ui::Dialogs::clearScript();
+        runInto();
+        Ripped expected;
+        for (size_t t = 1; t <= now.audio.size(); ++t) expected["0" + std::to_string(t) + ".wav"] = now.trackBytes(t);
+        if (c.reopen) {
+            EXPECT_EQ(Form11->ListView1->topLevelItemCount(), int(c.disc.size()));
+            EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée"});
+            expectRipped(folder, expected);
+        } else {
+            EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Le disque du lecteur " + std::string(1, Discs->letter(0)) +
+                                          " n'est plus celui qui est affiché : aucune piste n'a été extraite. "
+                                          "Choisissez de nouveau le lecteur pour lire ce disque."});
+            EXPECT_TRUE(Form11->isVisible());
+            EXPECT_FALSE(fs::exists(folder));
+            // Chosen again, the drive gives the disc in it.
+            if (!c.disc.empty()) {
+                useDisc(0);
+                ui::Dialogs::clearScript();
+                runInto();
+                expectRipped(folder, expected);
+            }
+        }
+        std::ofstream(original.cue, std::ios::binary) << sheet;
+        cdtest::writeFile(original.bin, original.image);
+        Form11->Show();
+        useDisc(0);
+    }
+    Form11->CheckBox1->setChecked(true);
+}
+
+// During a run, nothing that would change its rows, its disc or its names gets through, whether
+// the new entry has fewer titles than the rows or as many: the controls are off, their handlers
+// refuse, and the run rips every track under the names it began with. What code changes in the
+// window during the run does not reach it either.
+TEST_F(CdWindow, NoClickDuringARunChangesIt)
+{
+    const QByteArray id = QByteArray::fromStdString(Form11->DiscIdText);
+    const QByteArray one = "210 rock " + id +
+                           " CD database entry follows\r\nDTITLE=Solo / Seul\r\n"
+                           "TTITLE0=Unique\r\n.\r\n";
+    struct Control {
+        const char* name;
+        QWidget* control;             // off during the run, when the window has one for it
+        std::function<void()> click;  // what a click calls
+        bool refused;                 // the window still shows what it showed
+    } controls[] = {
+        {"CDDB", Form11->Button3, [] { Form11->Button3Click(); }, true},
+        {"chooser's OK", Form22->Button1, [] { Form22->Button1Click(); }, true},
+        {"chooser's double-click", nullptr, [] { Form22->ListBox1DblClick(); }, true},
+        {"drive box and cache", Form11->CbBoxActiveCDRom, [] { Form11->CbBoxActiveCDRomChange(); }, true},
+        {"album", Form11->Button4, [] { Form11->Button4Click(); }, true},
+        {"artist", Form11->Button5, [] { Form11->Button5Click(); }, true},
+        {"title", nullptr,
+         [] {
+             Form11->ListView1->topLevelItem(0)->setSelected(true);
+             Form11->ListView1KeyUp(13);
+         },
+         true},
+        {"editor's OK", Form23->Button1, [] { Form23->Button1Click(); }, true},
+        {"format", Form11->CheckBox2, [] { Form11->CheckBox2->click(); }, true},
+        {"rows and boxes by code", nullptr,
+         [] {
+             Form11->ListView1->clear();
+             Form11->Edit2->QLineEdit::setText(QStringLiteral("Autre"));
+         },
+         false},
+    };
+    const cdtest::Disc& disc = Discs->discs[0];
+    for (const Control& c : controls)
+        for (const bool single : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (single ? ", 1 title" : ", 3 titles"));
+            ui::Dialogs::clearScript();
+            fs::remove_all(cacheFolder());
+            Form11->Show();
+            useDisc(0);
+            Form11->CheckBox2->setChecked(true);
+            // The chooser and the editor are open beside the window when the run starts.
+            answer("210 Found exact matches\r\nrock " + id + " A / B\r\n.\r\n");
+            Form11->Button3->click();
+            ASSERT_TRUE(Form22->isVisible());
+            Form22->ListBox1->setCurrentRow(0);
+            Form11->Button4Click();
+            Form23->Edit1->QLineEdit::setText(QStringLiteral("Jour"));
+            // What a click would bring: the server's entry, or the cache's.
+            answer("200 rock " + id + " A / B\r\n", single ? one : entry());
+            fs::create_directories(cacheFolder());
+            std::ofstream(cacheFile(), std::ios::binary)
+                << (single ? cacheBytes("Solo", 1, {"Unique"}, "rock", "Seul")
+                           : cacheBytes("Solo", 3, {"Un", "Deux", "Trois"}, "rock", "Seul"));
+            server_.targets.clear();
+            ui::Dialogs::clearScript();
+            const std::string folder = rip_ + "/" + c.name + (single ? " 1" : " 3");
+            RipFolder = folder;
+            Form19->Edit1->setText(QStringLiteral("%1 - %2 - %4 - %6"));
+            bool clicked = false;
+            run([&] {
+                if (c.control) { EXPECT_FALSE(c.control->isEnabled()); }
+                ui::guarded(c.click);
+                clicked = true;
+            });
+            EXPECT_TRUE(clicked);
+            EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée"});
+            Ripped expected;
+            for (size_t t = 1; t <= 3; ++t)
+                expected["Inconnu - Inconnu - 0" + std::to_string(t) + " - Track" + std::to_string(t) + ".wav"] =
+                    disc.trackBytes(t);
+            expectRipped(folder, expected);
+            if (c.control) { EXPECT_TRUE(c.control->isEnabled()); }
+            if (!c.refused) continue;
+            EXPECT_EQ(rowTitles(), Defaults);
+            EXPECT_EQ(Form11->Edit1->text(), QStringLiteral("Inconnu"));
+            EXPECT_EQ(Form11->Edit2->text(), QStringLiteral("Inconnu"));
+            EXPECT_TRUE(server_.targets.empty());
+            EXPECT_EQ(Form23->Caption(), QStringLiteral("Changement du nom de l'album"));
+        }
     Form11->CheckBox1->setChecked(true);
 }
 
