@@ -8,6 +8,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,10 +16,12 @@
 namespace cdtest {
 
 // Raw replies by the request's command word ("query", "read", or "moved" for a target that
-// holds "/moved", where tests redirect to): the bytes to send, or no answer at all.
+// holds "/moved", where tests redirect to): the bytes to send, or no answer at all. filler
+// bytes follow as fast as the client takes them, and the connection stays open after them.
 struct Answer {
     QByteArray bytes;
     bool hang = false;
+    qint64 filler = 0;
 };
 
 class CddbServer : public QObject {
@@ -36,6 +39,8 @@ public:
     QString base() const { return QString("http://127.0.0.1:%1/~cddb").arg(server_.serverPort()); }
     std::map<std::string, Answer> answers;
     std::vector<std::string> targets;  // request targets, in order
+    std::vector<QByteArray> heads;     // whole request heads, in order
+    qint64 sent = 0;                   // bytes written to clients
 
     static QByteArray http(const QByteArray& body, int status = 200, const char* reason = "OK")
     {
@@ -50,6 +55,7 @@ private:
         pending_[s] += s->readAll();
         if (!pending_[s].contains("\r\n\r\n")) return;
         QByteArray line = pending_[s].left(pending_[s].indexOf("\r\n"));
+        heads.push_back(pending_[s].left(pending_[s].indexOf("\r\n\r\n") + 4));
         pending_.remove(s);
         std::string target = line.split(' ').value(1).toStdString();
         targets.push_back(target);
@@ -58,9 +64,20 @@ private:
                                                                                 : "read";
         const Answer& a = answers[word];
         if (a.hang) return;
+        connect(s, &QTcpSocket::bytesWritten, this, [this](qint64 n) { sent += n; });
         s->write(a.bytes);
-        s->disconnectFromHost();
+        if (a.filler == 0) return s->disconnectFromHost();
+        auto more = [s, left = a.filler]() mutable {
+            while (left > 0 && s->bytesToWrite() < kBlock) {
+                const qint64 n = std::min(left, kBlock);
+                s->write(QByteArray(n, 'x'));
+                left -= n;
+            }
+        };
+        connect(s, &QTcpSocket::bytesWritten, this, more);
+        more();
     }
+    static constexpr qint64 kBlock = 64 * 1024;
     QTcpServer server_;
     QHash<QTcpSocket*, QByteArray> pending_;
 };
