@@ -154,10 +154,10 @@ TEST_F(CDDB, EntryParsers)
     // The other entries: cdaudio_rules_test.
 }
 
-// What a server that compresses though asked not to sends: 64 MiB of zeros in gzip.
+// What a server that compresses though asked not to sends: 16 MiB of zeros in gzip.
 QByteArray gzipBomb()
 {
-    const QByteArray zeros(64 << 20, '0');
+    const QByteArray zeros(16 << 20, '0');
     QByteArray out(int(compressBound(uLong(zeros.size()))) + 64, '\0');
     z_stream z{};
     deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
@@ -176,9 +176,6 @@ TEST_F(CDDB, MisbehavingServersEndInErrors)
 {
     cddb.MaxReplyBytes = 64 * 1024;
     QByteArray huge = "210 rock 0c012a02 x\r\n" + QByteArray(200 * 1024, 'x');
-    // Its data flows for as long as the client reads it.
-    const Answer hugeChunk{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7fffffff\r\n210 rock", false,
-                           qint64(256) << 20};
     struct Case {
         const char* name;
         Answer answer;
@@ -198,8 +195,6 @@ TEST_F(CDDB, MisbehavingServersEndInErrors)
         {"control bytes", {CddbServer::http("\x1b\r\n")}, "'?\?\?' n'est pas une valeur entière correcte"},
         {"control bytes in the reason", {CddbServer::http("", 503, "Busy\x01\x7f now")}, "HTTP/1.1 503 Busy?? now"},
         {"never answers", {"", true}, "n'a pas répondu"},
-        {"one chunk announced as 0x7fffffff", hugeChunk,
-         "La réponse du serveur CDDB dépasse 64 Kio : elle est refusée."},
         {"compressed", {gzipBomb()}, "compressée alors qu'elle a été demandée telle quelle"},
     };
     for (auto& c : cases) {
@@ -215,10 +210,16 @@ TEST_F(CDDB, MisbehavingServersEndInErrors)
         EXPECT_NE(what.find(c.error), std::string::npos) << what;
         ASSERT_EQ(received.size(), 1u) << "one report, also for a failed request";
         EXPECT_EQ(received[0].first, 0);
-        // Refused as it was announced, long before the server could send it.
-        if (c.answer.filler) { EXPECT_LT(server.sent, c.answer.filler / 4); }
         EXPECT_TRUE(server.heads.back().contains("\r\nAccept-Encoding: identity\r\n"));
-        server.sent = 0;
+    }
+    {
+        // One chunk announced as 0x7fffffff, and not a byte of it: refused as announced,
+        // where a client that holds a chunk before reading it waits for it.
+        cdtest::FloodServer flood("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7fffffff\r\n", 0);
+        cddb.Server = flood.base().toStdString();
+        cddb.TimeoutMs = 60000;
+        EXPECT_EQ(error([&] { cddb.Read("rock 0c012a02 x"); }),
+                  "La réponse du serveur CDDB dépasse 64 Kio : elle est refusée.");
     }
     // Failures before any reply, each in French, whatever Qt's own text.
     QTcpServer closed;
