@@ -90,18 +90,17 @@ std::string TCDDBConnect::SendCommand(const std::string& command)
     bool received = false;
     try {
         if (OnSendData) OnSendData(this, url);
-        auto badPort = [](int32_t port) { return port < 1 || port > 65535; };
-        if (badPort(client_.port) || (!client_.proxyServer.empty() && badPort(client_.proxyPort)))
-            throw std::runtime_error("Échec de la requête CDDB : le port " +
-                                     std::to_string(badPort(client_.port) ? client_.port : client_.proxyPort) +
-                                     " n'est pas valable");
         // The port goes where the address names none.
         QUrl address = QUrl::fromEncoded(QByteArray::fromStdString(url), QUrl::TolerantMode);
+        const bool proxied = !client_.proxyServer.empty();
+        for (const int32_t port : {address.port() == -1 ? client_.port : 1, proxied ? client_.proxyPort : 1})
+            if (port < 1 || port > 65535)
+                throw std::runtime_error("Échec de la requête CDDB : le port " + std::to_string(port) +
+                                         " n'est pas valable");
         if (address.port() == -1) address.setPort(client_.port);
         net::THttpGet http;
         // Clicks wait for the answer, as the window's state is in the middle of a look-up.
         http.LoopFlags = QEventLoop::ExcludeUserInputEvents;
-        const bool proxied = !client_.proxyServer.empty();
         if (proxied)
             http.Proxy = {QString::fromStdString(client_.proxyServer), quint16(client_.proxyPort),
                           QString::fromStdString(client_.proxyUsername), QString::fromStdString(client_.proxyPassword)};
