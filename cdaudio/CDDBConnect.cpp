@@ -2,16 +2,13 @@
 
 #include "CDInfo.h"
 #include "CddbReply.h"
+#include "HttpGet.h"
 #include "Input.h"
 
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
 
@@ -22,32 +19,24 @@ namespace {
 
 std::string encode(const std::string& v) { return QUrl::toPercentEncoding(QString::fromStdString(v)).toStdString(); }
 
-// What the HTTP client's failures say to a French reader: the failures of the system's own
-// sockets in the words of the system's error texts, the others here.
-std::string networkErrorText(QNetworkReply::NetworkError error)
+// What the HTTP client's failures say to a French reader, in the words this client has always
+// used where it had its own; the client's own French text for the others. Connection failures
+// concern the proxy when there is one, as it is the only host connected to.
+std::string failureText(const QString& failure, bool proxied)
 {
-    switch (error) {
-    case QNetworkReply::ConnectionRefusedError: return platform::errorText(ECONNREFUSED);
-    case QNetworkReply::TimeoutError: return platform::errorText(ETIMEDOUT);
-    case QNetworkReply::ProtocolUnknownError: return platform::errorText(EPROTONOSUPPORT);
-    case QNetworkReply::OperationCanceledError: return platform::errorText(ECANCELED);
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError: return platform::errorText(ENETUNREACH);
-    case QNetworkReply::RemoteHostClosedError: return "Connexion fermée par le serveur";
-    case QNetworkReply::HostNotFoundError: return "Serveur introuvable";
-    case QNetworkReply::SslHandshakeFailedError: return "Échec de la connexion sécurisée";
-    case QNetworkReply::TooManyRedirectsError: return "Trop de redirections";
-    case QNetworkReply::InsecureRedirectError: return "Redirection vers une adresse non sécurisée";
-    case QNetworkReply::ProxyConnectionRefusedError: return "Connexion au serveur mandataire refusée";
-    case QNetworkReply::ProxyConnectionClosedError: return "Connexion fermée par le serveur mandataire";
-    case QNetworkReply::ProxyNotFoundError: return "Serveur mandataire introuvable";
-    case QNetworkReply::ProxyTimeoutError: return "Délai d'attente du serveur mandataire dépassé";
-    case QNetworkReply::ProxyAuthenticationRequiredError: return "Le serveur mandataire demande une authentification";
-    case QNetworkReply::AuthenticationRequiredError: return "Le serveur demande une authentification";
-    case QNetworkReply::ProtocolInvalidOperationError: return "Opération non valide pour ce protocole";
-    case QNetworkReply::ProtocolFailure: return "Réponse du serveur illisible";
-    default: return "Erreur réseau n° " + std::to_string(int(error));
-    }
+    const QString f = failure;
+    if (f == u"le serveur a refusé la connexion")
+        return proxied ? "Connexion au serveur mandataire refusée" : platform::errorText(ECONNREFUSED);
+    if (f == u"le serveur est introuvable") return proxied ? "Serveur mandataire introuvable" : "Serveur introuvable";
+    if (f == u"le serveur a fermé la connexion sans répondre")
+        return proxied ? "Connexion fermée par le serveur mandataire" : "Connexion fermée par le serveur";
+    if (f == u"le serveur ne répond plus") return platform::errorText(ETIMEDOUT);
+    if (f == u"adresse non prise en charge") return platform::errorText(EPROTONOSUPPORT);
+    if (f == u"trop de redirections") return "Trop de redirections";
+    if (f.startsWith(u"la connexion sécurisée a échoué")) return "Échec de la connexion sécurisée";
+    if (f.startsWith(u"le fichier reçu est incomplet"))
+        return "Connexion fermée par le serveur avant la fin de la réponse";
+    return platform::printable(f.toStdString());
 }
 
 // A redirect stays on the server asked: same scheme, host and port.
@@ -101,77 +90,74 @@ std::string TCDDBConnect::SendCommand(const std::string& command)
     bool received = false;
     try {
         if (OnSendData) OnSendData(this, url);
-        if (!http_) http_ = std::make_unique<QNetworkAccessManager>();
-        if (client_.proxyServer.empty()) {
-            http_->setProxy(QNetworkProxy::NoProxy);
-        } else {
-            http_->setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QString::fromStdString(client_.proxyServer),
-                                          quint16(client_.proxyPort), QString::fromStdString(client_.proxyUsername),
-                                          QString::fromStdString(client_.proxyPassword)));
-        }
-        // The URL's own port, else the scheme's: the HTTP client always took the port from the
-        // URL, so Port never decided where a request went.
-        QNetworkRequest request(QUrl::fromEncoded(QByteArray::fromStdString(url), QUrl::TolerantMode));
-        request.setHeader(QNetworkRequest::UserAgentHeader, QString::fromStdString(ClientName + "/" + ClientVersion));
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
-        QNetworkReply* r = http_->get(request);
-        QByteArray body;
-        enum { Running, Done, TimedOut, TooLong, Redirected } state = Running;
+        // The port goes where the address names none.
+        QUrl address = QUrl::fromEncoded(QByteArray::fromStdString(url), QUrl::TolerantMode);
+        const bool proxied = !client_.proxyServer.empty();
+        for (const int32_t port : {address.port() == -1 ? client_.port : 1, proxied ? client_.proxyPort : 1})
+            if (port < 1 || port > 65535)
+                throw std::runtime_error("Échec de la requête CDDB : le port " + std::to_string(port) +
+                                         " n'est pas valable");
+        if (address.port() == -1) address.setPort(client_.port);
+        net::THttpGet http;
+        // Clicks wait for the answer, as the window's state is in the middle of a look-up.
+        http.LoopFlags = QEventLoop::ExcludeUserInputEvents;
+        if (proxied)
+            http.Proxy = {QString::fromStdString(client_.proxyServer), quint16(client_.proxyPort),
+                          QString::fromStdString(client_.proxyUsername), QString::fromStdString(client_.proxyPassword)};
+        enum { Running, TimedOut, Redirected, Compressed } state = Running;
         QUrl elsewhere;
-        QEventLoop loop;
         QTimer timer;
         timer.setSingleShot(true);
-        QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        QObject::connect(&timer, &QTimer::timeout, &http, [&] {
             state = TimedOut;
-            r->abort();
+            http.Abort();
         });
-        QObject::connect(r, &QNetworkReply::redirected, &loop, [&](const QUrl& to) {
-            const QUrl target = request.url().resolved(to);
-            if (sameServer(target, request.url())) {
-                emit r->redirectAllowed();
-                return;
-            }
+        // Each connection after a redirect: only the server asked is followed.
+        http.OnConnecting = [&](const QString&) {
+            if (sameServer(http.Url(), address)) return;
             state = Redirected;
-            elsewhere = target;
-            r->abort();
-        });
-        QObject::connect(r, &QNetworkReply::readyRead, &loop, [&] {
-            if (state != Running) return;
-            body += r->read(MaxReplyBytes + 1 - body.size());
-            if (body.size() > MaxReplyBytes) {
-                state = TooLong;
-                r->abort();
+            elsewhere = http.Url();
+            http.Abort();
+        };
+        QByteArray body;
+        http.OnRedirected = [&] { body.clear(); };
+        http.OnBody = [&](const QByteArray& piece, qint64) {
+            const bool first = body.size() < 2;
+            body += piece;
+            // Asked for as it is: a compressed answer is never inflated, and refused at its start.
+            if (first && body.startsWith("\x1f\x8b")) {
+                state = Compressed;
+                http.Abort();
             }
-        });
-        QObject::connect(r, &QNetworkReply::finished, &loop, [&] {
-            if (state == Running) {
-                body += r->read(MaxReplyBytes + 1 - body.size());
-                state = body.size() > MaxReplyBytes ? TooLong : Done;
-            }
-            loop.quit();
-        });
+            return QString();
+        };
+        const net::THttpGet::THeaders headers = {
+            {"User-Agent", QByteArray::fromStdString(ClientName + "/" + ClientVersion)},
+            {"Accept-Encoding", "identity"},
+        };
         timer.start(TimeoutMs);
-        if (!r->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
+        QString failure = http.Run(address, headers, MaxReplyBytes, false);
         timer.stop();
-        std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> owned(r, [](QNetworkReply* p) { p->deleteLater(); });
         if (state == TimedOut)
             throw std::runtime_error("Le serveur CDDB n'a pas répondu dans les " + std::to_string(TimeoutMs / 1000) +
                                      " s.");
-        if (state == TooLong)
-            throw std::runtime_error("La réponse du serveur CDDB dépasse " + std::to_string(MaxReplyBytes / 1024) +
-                                     " Kio : elle est refusée.");
         if (state == Redirected)
             throw std::runtime_error("Le serveur CDDB renvoie vers un autre serveur (" +
                                      platform::printable(elsewhere.toDisplayString().toStdString()) + ") : refusé.");
-        int status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (r->error() != QNetworkReply::NoError) {
-            if (status >= 400) {
-                const QString reason = r->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-                throw std::runtime_error("HTTP/1.1 " + std::to_string(status) + " " +
-                                         platform::printable(reason.toStdString()));
-            }
-            throw std::runtime_error("Échec de la requête CDDB : " + networkErrorText(r->error()));
-        }
+        if (state == Compressed)
+            throw std::runtime_error("La réponse du serveur CDDB est compressée alors qu'elle a été demandée "
+                                     "telle quelle : elle est refusée.");
+        if (failure.startsWith(u"le fichier dépasse la taille permise"))
+            throw std::runtime_error("La réponse du serveur CDDB dépasse " + std::to_string(MaxReplyBytes / 1024) +
+                                     " Kio : elle est refusée.");
+        // A body without length ends where the server closes: the reply ends there.
+        if (failure.startsWith(u"le serveur n'a pas annoncé la longueur")) failure.clear();
+        if (!failure.isEmpty()) throw std::runtime_error("Échec de la requête CDDB : " + failureText(failure, proxied));
+        if (http.Status() == 407)
+            throw std::runtime_error("Échec de la requête CDDB : Le serveur mandataire demande une authentification");
+        if (http.Status() != 200)
+            throw std::runtime_error("HTTP/1.1 " + std::to_string(http.Status()) + " " +
+                                     platform::printable(http.Reason().toStdString()));
         // Level 4 replies are ISO-8859-1; a zero byte ends the text.
         int zero = body.indexOf('\0');
         if (zero >= 0) body.truncate(zero);

@@ -1,16 +1,13 @@
 // TCDDBConnect: looks an audio CD up on a CDDB server over HTTP (protocol level 4 in the query
 // string of GET requests to the server's "/cddb.cgi") and takes the reply apart: track titles,
 // artist, album title, category. Requests are waited on with a local event loop, bounded in
-// time and in size.
+// time, in size and in the memory that any part of an answer takes.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
-
-class QNetworkAccessManager;
 
 class TCDDBConnect {
 public:
@@ -67,7 +64,6 @@ public:
 
 private:
     char drive_ = 0;
-    std::unique_ptr<QNetworkAccessManager> http_;
     // The HTTP client's settings, as ApplySettings copied them.
     struct {
         int32_t port = 0;

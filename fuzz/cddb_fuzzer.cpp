@@ -90,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     server->answers["query"] = {cdtest::CddbServer::http(query)};
     server->answers["read"] = {cdtest::CddbServer::http(zero < 0 ? QByteArray() : bytes.mid(zero + 1))};
     server->targets.clear();
+    server->heads.clear();
 
     static TCDDBConnect cddb;  // one for the window's life, as the CD window has
     cddb.Server = server->base().toStdString();

@@ -64,7 +64,7 @@ QString THttpGet::Run(const QUrl& url, const THeaders& headers, qint64 limit, bo
     loop_ = &loop;
     Open(url);
     // Finish may have come already: a quit before exec would be lost.
-    if (phase_ != TPhase::Done) loop.exec();
+    if (phase_ != TPhase::Done) loop.exec(LoopFlags);
     loop_ = nullptr;
     return failure_;
 }
@@ -94,6 +94,8 @@ void THttpGet::Open(const QUrl& url)
     const bool secure = scheme == u"https";
     if ((scheme != u"http" && !secure) || url.host().isEmpty() || (secure && !QSslSocket::supportsSsl()))
         return Finish(QStringLiteral("adresse non prise en charge"));
+    const bool proxied = !Proxy.host.isEmpty();
+    if (proxied && secure) return Finish(QStringLiteral("le serveur mandataire ne sert que les adresses http"));
     if (OnConnecting) OnConnecting(url.host());
     if (phase_ == TPhase::Done) return;
 
@@ -103,14 +105,21 @@ void THttpGet::Open(const QUrl& url)
     s->setReadBufferSize(kPiece);
     socket_ = s;
 
-    auto send = [this, s] {
+    auto send = [this, s, proxied] {
         if (s != socket_) return;
         QByteArray target = url_.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
         if (!target.startsWith('/')) target.prepend('/');
+        // A proxy is given the address whole.
+        if (proxied)
+            target =
+                url_.toEncoded(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveUserInfo | QUrl::RemoveFragment) +
+                target;
         QByteArray host = url_.host(QUrl::FullyEncoded).toUtf8();
         if (host.contains(':')) host = '[' + host + ']';
         if (url_.port() != -1) host += ':' + QByteArray::number(url_.port());
         QByteArray out = "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\n";
+        if (proxied && !Proxy.user.isEmpty())
+            out += "Proxy-Authorization: Basic " + (Proxy.user + u':' + Proxy.password).toUtf8().toBase64() + "\r\n";
         for (const auto& [name, value] : request_) out += name + ": " + value + "\r\n";
         QList<QByteArray> cookies;
         for (const QNetworkCookie& c : cookies_.cookiesForUrl(url_))
@@ -140,7 +149,7 @@ void THttpGet::Open(const QUrl& url)
     idle_.start();
     const quint16 port = quint16(url.port(secure ? 443 : 80));
     if (secure) static_cast<QSslSocket*>(s)->connectToHostEncrypted(url.host(), port);
-    else s->connectToHost(url.host(), port);
+    else s->connectToHost(proxied ? Proxy.host : url.host(), proxied ? Proxy.port : port);
 }
 
 bool THttpGet::ReadLine(QByteArray& line, qint64 budget)

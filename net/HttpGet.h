@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QEventLoop>
 #include <QList>
 #include <QNetworkCookieJar>
 #include <QObject>
@@ -16,7 +17,6 @@
 #include <functional>
 
 class QAbstractSocket;
-class QEventLoop;
 
 namespace net {
 
@@ -37,6 +37,16 @@ public:
     std::function<QString(const QByteArray& piece, qint64 received)> OnBody;
     // A redirect is followed: what the body gave so far is not the file.
     std::function<void()> OnRedirected;
+
+    // A plain HTTP proxy for http addresses: each request goes to it with the address whole on
+    // its request line, and Basic credentials when a user name is given. No host: no proxy.
+    struct TProxy {
+        QString host;
+        quint16 port = 80;
+        QString user, password;
+    } Proxy;
+    // What the local event loop takes while a fetch waits.
+    QEventLoop::ProcessEventsFlags LoopFlags = QEventLoop::AllEvents;
 
     // Fetches url (http or https) in a local event loop. limit bounds the body; lengthRequired
     // refuses a body of unannounced length as soon as its headers arrive. The result is empty
