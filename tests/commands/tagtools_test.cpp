@@ -122,6 +122,7 @@ TEST_F(TagTools, RenamingBuildsNamesInTheFilesFolder)
         {"separator with a slash", {1, 2, -1, -1, -1}, "/", tags("AB", "Song", ""), {"f.mp3"}, 1},
         {"separator going up", {1, 2, -1, -1, -1}, "/../", tags("AB", "Song", ""), {"f.mp3"}, 1},
         {"its own name", {2, -1, -1, -1, -1}, "-", tags("AB", "f", ""), {"f.mp3"}, 0},
+        {"never hidden", {2, 1, -1, -1, -1}, "-", tags("AB", ".38 Special", ""), {"38 Special - AB.mp3"}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -163,14 +164,14 @@ TEST_F(TagTools, RenamingNeverReplacesAFileAndSkipsUntaggedOnes)
     const std::string in_the_way = put("C - z.mp3", "not an mp3, and not to lose");
     const std::string bareBytes = readBytes(bare), threeBytes = readBytes(three);
 
-    // All slots empty: the first file becomes ".mp3", the next ones cannot take that name.
+    // All slots empty: ".mp3" would be a hidden file; no file takes that name.
     fill(Form8->ListBox1, {one, two});
     for (QComboBox* slot : Form8->slotBoxes()) slot->setCurrentIndex(0);
     Form8->Button6Click();
     EXPECT_THAT(boxTexts(),
-                ElementsAre(QStringLiteral("Erreur: ") + RenameError,
+                ElementsAre(QStringLiteral("Erreur: ") + RenameError, QStringLiteral("Erreur: ") + RenameError,
                             QStringLiteral("Sonoverne: Renommage terminé\r\nPensez à rafraîchir la liste")));
-    EXPECT_TRUE(exists(folder_ + "/.mp3"));
+    EXPECT_TRUE(exists(one));
     EXPECT_TRUE(exists(two));
 
     ui::Dialogs::clearScript();
@@ -189,7 +190,7 @@ TEST_F(TagTools, RenamingNeverReplacesAFileAndSkipsUntaggedOnes)
     EXPECT_EQ(readBytes(three), threeBytes);
     EXPECT_EQ(readBytes(bare), bareBytes);
     EXPECT_TRUE(exists(folder_ + "/Nina - Sinnerman.mp3"));
-    EXPECT_EQ(namesIn(folder_), (Strings{".mp3", "2.mp3", "3.mp3", "C - z.mp3", "Nina - Sinnerman.mp3", "bare.mp3"}));
+    EXPECT_EQ(namesIn(folder_), (Strings{"1.mp3", "2.mp3", "3.mp3", "C - z.mp3", "Nina - Sinnerman.mp3", "bare.mp3"}));
 
     // An empty list: no message at all.
     ui::Dialogs::clearScript();

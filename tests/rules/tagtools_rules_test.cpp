@@ -82,7 +82,7 @@ TEST(TagToolRules, RenameFileName)
     const Case cases[] = {
         {ab, {Artist, Track, Title, None, None}, "-", "AB - 07 - Song.mp3"},
         {ab, {E, Artist, None, None, None}, "-", " - AB.mp3"},
-        {ab, {None, E, None, E, None}, "-", ".mp3"},
+        {ab, {None, E, None, E, None}, "-", ""},
         {ab, {Artist, Artist, None, None, None}, "-", "AB - AB.mp3"},
         {{"AB", "", "", "", ""}, {Artist, Title, None, None, None}, "-", "AB - .mp3"},
         {{"", "A/B: C?", "", "3/12", ""}, {Title, Track, None, None, None}, "-", "AB C - 312.mp3"},
@@ -90,6 +90,16 @@ TEST(TagToolRules, RenameFileName)
         {ab, {Year, Album, None, None, None}, "~~", "1999 ~~ Disque.mp3"},
         {{"\"a|b\\c*d", "", "", "12", ""}, {Artist, Track, None, None, None}, "-", "abcd - 12.mp3"},
         {{"\xc9t\xe9", "", "", "", ""}, {Artist, None, None, None, None}, "-", "\xc3\x89t\xc3\xa9.mp3"},
+        // Never a hidden file: the leading dots go, a part of dots only is an empty slot.
+        {{"AB", "...And Justice for All", "", "", ""},
+         {Title, Artist, None, None, None},
+         "-",
+         "And Justice for All - AB.mp3"},
+        {{".38 Special", "...", "", "", ""}, {Artist, Title, None, None, None}, "-", "38 Special - ....mp3"},
+        {{"AB", "...", "", "", ""}, {Title, Artist, None, None, None}, "-", " - AB.mp3"},
+        {{"AB", "..", "", "", ""}, {Title, None, None, None, None}, "-", ""},
+        {{"AB", "", "", "", ""}, {Title, None, None, None, None}, "-", ""},
+        {{". AB", "", "", "", ""}, {Artist, None, None, None, None}, "-", " AB.mp3"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
