@@ -400,7 +400,7 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     const std::string one = putTagged("a/1.mp3", texts("Art", "Un", "Alb"));
     const std::string two = putTagged("a/2.mp3", texts("Art", "Deux", "Alb"));
     putUntagged("a/3.mp3");
-    // An untagged first entry of a folder: the next one of that folder gets no folder header.
+    // An untagged first entry of a folder: the next one of that folder is listed under it.
     fs::create_directories(folder_ + "/b");
     putUntagged("b/0.mp3");
     const std::string three = putTagged("b/1.mp3", texts("Bis", "Trois", "Alb"));
@@ -413,7 +413,9 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     Form9->CheckBox6->setChecked(true);
     Form9->Button7->click();
     const std::string expected = "\r\n     DOSSIER " + folder_ +
-                                 "/a/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\nArt - Un\r\nArt - Deux\r\nBis - Trois\r\n";
+                                 "/a/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\nArt - Un\r\nArt - Deux\r\n"
+                                 "\r\n     DOSSIER " +
+                                 folder_ + "/b/ :\r\n\r\nBis - Trois\r\n";
     EXPECT_EQ(ListText, expected);
     EXPECT_FALSE(Form9->isVisible());
     EXPECT_EQ(Form9->ListBox1->Count(), 0);

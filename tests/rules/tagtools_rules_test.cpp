@@ -128,7 +128,7 @@ TEST(TagToolRules, ListPieces)
         {"/m/a/2.mp3", true, "Art", "Deux", "Alb"},
     };
     const Entry mixed[] = {
-        {"/m/a/0.mp3", false, "", "", ""},  // no tag: no line, and no folder header for /m/a/
+        {"/m/a/0.mp3", false, "", "", ""},  // no tag: no line; the next file gets the header
         {"/m/a/1.mp3", true, "", "", ""},
         {"/m/b/2.mp3", true, "\xc9t\xe9", "T", "Alb"},
         {"/m/B/3.mp3", true, "X", "Y", "Alb"},
@@ -156,18 +156,17 @@ TEST(TagToolRules, ListPieces)
         {"mixed",
          {std::begin(mixed), std::end(mixed)},
          both,
-         "\r\n     ALBUM <Sans Nom> :\r\n\r\n - \r\n"
+         "\r\n     DOSSIER /m/a/ :\r\n\r\n\r\n     ALBUM <Sans Nom> :\r\n\r\n - \r\n"
          "\r\n     DOSSIER /m/b/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\n\xc3\x89t\xc3\xa9 - T\r\n"
          "\r\n     DOSSIER /m/B/ :\r\n\r\nX - Y\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string text, previousAlbum, previous;
-        for (size_t i = 0; i < c.entries.size(); ++i) {
-            const Entry& e = c.entries[i];
-            if (e.loaded)
-                AppendListEntry(text, c.options, previousAlbum, i == 0 ? nullptr : &previous, e.path, e.artist, e.title,
-                                e.album);
+        for (const Entry& e : c.entries) {
+            if (!e.loaded) continue;
+            AppendListEntry(text, c.options, previousAlbum, previous.empty() ? nullptr : &previous, e.path, e.artist,
+                            e.title, e.album);
             previous = e.path;
         }
         EXPECT_EQ(text, c.text);
