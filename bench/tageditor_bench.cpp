@@ -5,12 +5,21 @@
 // written: no file changes size, the audio of every file is untouched. For scale, the floor of
 // any in-place save (the load, then one write of the tag's own bytes) and the same change through
 // the tag library alone are timed too. HIDDEN=1 runs the editor with its window hidden.
+//
+// bench_tageditor single [characters] [rounds] [keys]: the single-file tag editor with the ID3v1
+// option on, over a file whose comment has 30,000 characters: per round, the opening (shown,
+// laid out and painted) and the median of `keys` keystrokes typed at the comment's end and at
+// its start (each until painted), one line per round.
 #include "Program.h"
+#include "Unit4.h"
 #include "Unit6.h"
 #include "batchfiles.h"
+#include "variable.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -35,10 +44,80 @@ double LoadOnly(const std::vector<std::string>& paths)
     return Since(t0);
 }
 
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// One key typed into a field, until the window has painted it.
+double Keystroke(QWidget* field, Qt::Key key, const QString& text)
+{
+    const auto t0 = Clock::now();
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(field, &press);
+    QApplication::sendEvent(field, &release);
+    QCoreApplication::processEvents();
+    return Since(t0);
+}
+
+int SingleFileEditor(int characters, int rounds, int keys)
+{
+    namespace gen = sonoverne::mp3gen;
+    const fs::path folder = fs::temp_directory_path() / "sonoverne-tageditor1-bench";
+    fs::create_directories(folder);
+    const std::string path = (folder / "long.mp3").string();
+    gen::Mp3Spec spec;
+    spec.audio = gen::SilentFrames(4);
+    gen::TagTexts t;
+    t.title = "Un titre de plus de trente caract\xe8res, pour la couleur";
+    t.artist = "Artiste";
+    std::string comment;
+    while (int(comment.size()) < characters) comment += "Une remarque sans fin, ";
+    comment.resize(size_t(characters));
+    t.comment = comment;
+    spec.id3v2 = gen::Id3v2Spec{t, {}, 0};
+    gen::WriteFile(path, gen::Mp3Bytes(spec));
+    UseId3v1 = true;
+    Form4->setFileName(path);
+    int wrong = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const auto t0 = Clock::now();
+        Form4->Show();
+        QCoreApplication::processEvents();
+        const double open = Since(t0);
+        ui::RichEdit* edit = Form4->commentaireEdit;
+        if (edit->Text() != comment) ++wrong;
+        edit->setFocus();
+        std::vector<double> atEnd, atStart;
+        edit->setCaretPosition(characters);
+        for (int k = 0; k < keys; ++k) atEnd.push_back(Keystroke(edit, Qt::Key_A, QStringLiteral("a")));
+        edit->setCaretPosition(0);
+        for (int k = 0; k < keys; ++k) atStart.push_back(Keystroke(edit, Qt::Key_A, QStringLiteral("a")));
+        if (int(edit->Text().size()) != characters + 2 * keys) ++wrong;
+        Form4->Hide();
+        QCoreApplication::processEvents();
+        std::printf("%d characters: open %.3f s, keystroke at the end %.1f ms, at the start %.1f ms\n", characters,
+                    open, Median(atEnd) * 1000, Median(atStart) * 1000);
+        std::fflush(stdout);
+    }
+    fs::remove_all(folder);
+    return wrong == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::string(argv[1]) == "single") {
+        QApplication app(argc, argv);
+        CreateForms();
+        const int result = SingleFileEditor(argc > 2 ? std::atoi(argv[2]) : 30000, argc > 3 ? std::atoi(argv[3]) : 5,
+                                            argc > 4 ? std::atoi(argv[4]) : 20);
+        DestroyForms();
+        return result;
+    }
     const std::string folder = argc > 1 ? argv[1] : (fs::temp_directory_path() / "sonoverne-tageditor-bench").string();
     const int files = argc > 2 ? std::atoi(argv[2]) : 10000;
     QApplication app(argc, argv);

@@ -42,7 +42,7 @@ std::vector<std::string> Mp3Files(const std::string& root)
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
         if (entry.is_regular_file() && entry.path().extension() == ".mp3") out.push_back(entry.path().string());
     // The list windows keep their entries in this order: filling them then only appends.
-    std::vector<ui::NameKey> keys;
+    std::vector<ui::PathKey> keys;
     keys.reserve(out.size());
     for (const std::string& path : out) keys.emplace_back(path);
     std::vector<size_t> order(out.size());

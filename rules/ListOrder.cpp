@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -38,24 +39,35 @@ void readDigit(Entry& entry, std::string_view key, size_t offset)
 // Sorts entries whose keys agree before `offset`: by the digit at `offset`, a key ending within
 // it before a longer one, equal keys by list position; keys that agree on the whole digit and go
 // on are sorted again by the next one. Each key is read once a digit, not once a comparison.
+// Runs still to sort wait on a list of their own, not on the call stack: keys may share
+// megabytes, one digit for every sixteen bytes.
 template <class KeyOf>
-void sortByDigits(Entry* begin, Entry* end, size_t offset, const KeyOf& keyOf)
+void sortByDigits(Entry* first, Entry* last, const KeyOf& keyOf)
 {
-    for (Entry* e = begin; e != end; ++e) {
-        if (end - e > 8) __builtin_prefetch(keyOf(e[8].at).data());
-        readDigit(*e, keyOf(e->at), offset);
-    }
-    std::sort(begin, end, [](const Entry& x, const Entry& y) {
-        if (x.high != y.high) return x.high < y.high;
-        if (x.low != y.low) return x.low < y.low;
-        if (x.left != y.left) return x.left < y.left;
-        return x.at < y.at;
-    });
-    for (Entry* run = begin; run != end;) {
-        Entry* next = run + 1;
-        while (next != end && next->high == run->high && next->low == run->low && next->left == run->left) ++next;
-        if (run->left == 17 && next - run > 1) sortByDigits(run, next, offset + 16, keyOf);
-        run = next;
+    struct Run {
+        Entry *begin, *end;
+        size_t offset;
+    };
+    std::vector<Run> pending{{first, last, 0}};
+    while (!pending.empty()) {
+        const auto [begin, end, offset] = pending.back();
+        pending.pop_back();
+        for (Entry* e = begin; e != end; ++e) {
+            if (end - e > 8) __builtin_prefetch(keyOf(e[8].at).data());
+            readDigit(*e, keyOf(e->at), offset);
+        }
+        std::sort(begin, end, [](const Entry& x, const Entry& y) {
+            if (x.high != y.high) return x.high < y.high;
+            if (x.low != y.low) return x.low < y.low;
+            if (x.left != y.left) return x.left < y.left;
+            return x.at < y.at;
+        });
+        for (Entry* run = begin; run != end;) {
+            Entry* next = run + 1;
+            while (next != end && next->high == run->high && next->low == run->low && next->left == run->left) ++next;
+            if (run->left == 17 && next - run > 1) pending.push_back({run, next, offset + 16});
+            run = next;
+        }
     }
 }
 
@@ -92,7 +104,7 @@ std::vector<int> FoldedOrder(const std::vector<const std::string*>& texts)
     auto key = [&](uint32_t i) { return std::string_view(*texts[i]).substr(common); };
     std::vector<Entry> entries(n);
     for (size_t i = 0; i < n; ++i) entries[i].at = uint32_t(i);
-    sortByDigits(entries.data(), entries.data() + n, 0, key);
+    sortByDigits(entries.data(), entries.data() + n, key);
     std::vector<int> order(n);
     for (size_t i = 0; i < n; ++i) order[i] = int(entries[i].at);
     return order;

@@ -23,10 +23,19 @@ std::string RenameFileName(RenameFields fields, const std::array<int, 5>& chosen
     for (size_t slot = 0; slot < chosen.size(); ++slot) {
         const int item = chosen[slot];
         if (item < 1 || item > 5) continue;
-        if (slot == 0) name = parts[item];
-        else name += " " + separator + " " + parts[item];
+        if (slot == 0) {
+            // A name that begins with "." is a hidden file, which the tools then refuse to
+            // touch: the first part loses its leading dots, and nothing left is an empty slot.
+            const std::string& part = parts[item];
+            const size_t start = part.find_first_not_of('.');
+            if (start == std::string::npos) continue;
+            name = part.substr(start);
+        } else {
+            name += " " + separator + " " + parts[item];
+        }
     }
-    return name + ".mp3";
+    // ".mp3" alone would be hidden too: no name at all.
+    return name.empty() ? std::string() : name + ".mp3";
 }
 
 bool IsPlainFileName(const std::string& name)

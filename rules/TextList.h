@@ -12,8 +12,8 @@ struct ListOptions {
     bool spacer = false;   // "Sauter une ligne entre les fichiers"
 };
 
-// Appends the pieces of one file whose tag was loaded. `previousPath` is the path of the list
-// entry just before it, loaded or not (null for the first entry); `previousAlbum` is the album
+// Appends the pieces of one file whose tag was loaded. `previousPath` is the path of the last
+// file listed before it (null for the first one); `previousAlbum` is the album
 // of the last header and is updated. Tag texts are ISO-8859-1, cut at their first 0; paths are bytes.
 void AppendListEntry(std::string& text, const ListOptions& options, std::string& previousAlbum,
                      const std::string* previousPath, const std::string& path, std::string_view artist,

@@ -13,6 +13,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <climits>
 #include <cstdlib>
 
 TForm4* Form4 = nullptr;
@@ -120,8 +121,8 @@ void TForm4::colourPast30(ui::RichEdit* edit)
     if (!UseId3v1) return;
     const int caret = edit->caretPosition();
     const QColor text = palette().color(QPalette::WindowText);
-    const int length = int(edit->toPlainText().size());
-    for (int i = 0; i <= length; ++i) edit->setCharColour(i, i >= 30 ? QColor(Qt::blue) : text);
+    edit->setCharColours(0, 30, text);
+    edit->setCharColours(30, INT_MAX, Qt::blue);
     edit->setCaretPosition(caret);
 }
 

@@ -96,15 +96,19 @@ void TForm9::BuildListText()
         options.albums = CheckBox6->isChecked();
         options.paths = CheckBox3->isChecked();
         options.spacer = CheckBox5->isChecked();
-        std::string previousPath, path;
+        // A file whose tag is not read is not listed: the folder header goes by the last file
+        // listed, so that each file stands under its own folder.
+        std::string listedPath, path;
+        bool listed = false;
         for (int i = 0; i < count; ++i) {
             Picker->showEntry(i);
-            previousPath.swap(path);
             path = ListBox1->Item(i);
             if (!tagOk(Tag9.LoadFromFile(path, 0))) continue;
-            AppendListEntry(ListText, options, previousAlbum, i == 0 ? nullptr : &previousPath, path,
+            AppendListEntry(ListText, options, previousAlbum, listed ? &listedPath : nullptr, path,
                             readTagField(Tag9, "TPE1").text, readTagField(Tag9, "TIT2").text,
                             readTagField(Tag9, "TALB").text);
+            listedPath.swap(path);
+            listed = true;
         }
     }
 }

@@ -19,7 +19,7 @@ public:
     {
     }
     QListWidgetItem* clone() const override { return new Entry(*this); }
-    const NameKey& key() const
+    const PathKey& key() const
     {
         if (!key_) key_.emplace(bytes_);
         return *key_;
@@ -27,7 +27,7 @@ public:
     const std::string bytes_;
 
 private:
-    mutable std::optional<NameKey> key_;  // made for sorted lists only
+    mutable std::optional<PathKey> key_;  // made for sorted lists only
 };
 
 const std::string& bytesOf(const QListWidgetItem* it)
@@ -36,9 +36,9 @@ const std::string& bytesOf(const QListWidgetItem* it)
     return it && it->type() == Entry::Kind ? static_cast<const Entry*>(it)->bytes_ : none;
 }
 
-const NameKey& keyOf(const QListWidgetItem* it)
+const PathKey& keyOf(const QListWidgetItem* it)
 {
-    static const NameKey none{std::string_view()};
+    static const PathKey none{std::string()};
     return it && it->type() == Entry::Kind ? static_cast<const Entry*>(it)->key() : none;
 }
 

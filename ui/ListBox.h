@@ -1,5 +1,5 @@
 // A list box of byte strings (paths in the local 8-bit encoding): the items keep their bytes,
-// the box shows them decoded. Sorted boxes insert in the order of ui::NameKey.
+// the box shows them decoded. Sorted boxes insert in the order of ui::PathKey.
 #pragma once
 
 #include <QListWidget>

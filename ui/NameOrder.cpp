@@ -1,5 +1,7 @@
 #include "NameOrder.h"
 
+#include "FileSystem.h"
+
 #include <QCollator>
 #include <QStringDecoder>
 
@@ -60,6 +62,18 @@ int NameKey::compare(const NameKey& other) const
     if (key_ && other.key_) return key_->compare(*other.key_);
     if (key_ || other.key_) return key_ ? -1 : 1;
     return compareFolded(bytes_, other.bytes_);
+}
+
+PathKey::PathKey(const std::string& path)
+    : folder_(platform::folderPart(path)), folderKey_(folder_), nameKey_(platform::fileNamePart(path))
+{
+}
+
+int PathKey::compare(const PathKey& other) const
+{
+    if (const int folders = folderKey_.compare(other.folderKey_)) return folders;
+    if (const int bytes = folder_.compare(other.folder_)) return bytes;
+    return nameKey_.compare(other.nameKey_);
 }
 
 }  // namespace ui

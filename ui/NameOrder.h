@@ -24,4 +24,17 @@ private:
     std::string bytes_;                    // only for those names
 };
 
+// A full path's place in sorted lists: by its folder, then by its name in that folder, so that
+// the files of one folder stand together even beside a folder whose name differs only by accent
+// or case ("Celine", "Céline"); such folders keep apart by their bytes.
+class PathKey {
+public:
+    explicit PathKey(const std::string& path);
+    int compare(const PathKey& other) const;
+
+private:
+    std::string folder_;  // with its trailing "/"
+    NameKey folderKey_, nameKey_;
+};
+
 }  // namespace ui

@@ -10,7 +10,10 @@
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextFragment>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace ui {
 
@@ -55,18 +58,43 @@ void RichEdit::setWordWrap(bool on)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
-void RichEdit::setCharColour(int position, const QColor& colour)
+void RichEdit::setCharColours(int from, int to, const QColor& colour)
 {
-    const int length = toPlainText().size();
-    if (position < 0 || position >= length) return;
+    from = std::max(from, 0);
+    to = std::min(to, document()->characterCount() - 1);
+    if (from >= to) return;
+    // The runs of another colour within the range, found from the document's fragments.
+    std::vector<std::pair<int, int>> runs;
+    const auto consider = [&](int start, int end, const QTextCharFormat& now) {
+        start = std::max(start, from);
+        end = std::min(end, to);
+        const QBrush brush = now.foreground();
+        if (start >= end || (brush.style() == Qt::SolidPattern && brush.color() == colour)) return;
+        if (!runs.empty() && runs.back().second == start) runs.back().second = end;
+        else runs.emplace_back(start, end);
+    };
+    for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() < to;
+         block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            consider(it.fragment().position(), it.fragment().position() + it.fragment().length(),
+                     it.fragment().charFormat());
+        // A line break of a text set from a tag: its format is the next block's own.
+        const int separator = block.position() + block.length() - 1;
+        if (block.next().isValid()) consider(separator, separator + 1, block.next().charFormat());
+    }
+    if (runs.empty()) return;
     const bool was = inChange_;
     inChange_ = true;  // a colour is no change of text
     QTextCursor cursor(document());
-    cursor.setPosition(position);
-    cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+    cursor.beginEditBlock();  // laid out once, after the last run
     QTextCharFormat format;
     format.setForeground(colour);
-    cursor.mergeCharFormat(format);
+    for (const auto& [start, end] : runs) {
+        cursor.setPosition(start);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(format);
+    }
+    cursor.endEditBlock();
     inChange_ = was;
 }
 

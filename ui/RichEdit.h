@@ -20,8 +20,10 @@ public:
     void setMaxLength(int length) { maxLength_ = length; }
     void setWordWrap(bool on);
 
-    // Colours of single characters (0-based); the default colour is the window-text colour.
-    void setCharColour(int position, const QColor& colour);
+    // Colours of characters (0-based); the default colour is the window-text colour. A range is
+    // coloured in one pass, and only where its colour differs: a field recoloured at every
+    // keystroke stays quick at any length.
+    void setCharColours(int from, int to, const QColor& colour);
     QColor charColour(int position) const;
     void setFontColour(const QColor& colour);
     int caretPosition() const;

@@ -598,6 +598,87 @@ TEST_F(Editor, WithTheOptionTheThirtyFirstCharacterAndTheGenreAreBlue)
     EXPECT_TRUE(noteVisible);
 }
 
+// A field's colours as runs ("#000000 x30, #0000ff x2"): short to compare in long fields.
+QString colourRuns(const ui::RichEdit* edit)
+{
+    QStringList runs;
+    QString last;
+    int count = 0;
+    for (const QString& colour : colours(edit)) {
+        if (colour != last && count > 0) {
+            runs << QStringLiteral("%1 x%2").arg(last).arg(count);
+            count = 0;
+        }
+        last = colour;
+        ++count;
+    }
+    if (count > 0) runs << QStringLiteral("%1 x%2").arg(last).arg(count);
+    return runs.join(QStringLiteral(", "));
+}
+
+// Whatever the edit, and in a comment of thousands of characters as in a short title, the first
+// 30 characters keep the default colour and every later one is blue.
+TEST_F(Editor, WithTheOptionEveryEditKeepsTheBlueFromTheThirtyFirstCharacterOn)
+{
+    gen::TagTexts t = full("Artiste", Title30 + "!");
+    t.comment.clear();
+    for (int i = 0; i < 3000; ++i) t.comment += char('a' + i % 26);
+    const std::string path = putTagged("a.mp3", t);
+    walk("[ID3V1]\r\nUtiliser=1\r\n");
+    const auto key = [](Qt::Key k, int times = 1) {
+        return [k, times](ui::RichEdit* e) {
+            for (int i = 0; i < times; ++i) QTest::keyClick(e, k);
+        };
+    };
+    const auto typed = [](const char* text) { return [text](ui::RichEdit* e) { QTest::keyClicks(e, text); }; };
+    const struct Step {
+        const char* name;
+        bool comment;
+        int caret;
+        std::function<void(ui::RichEdit*)> act;
+    } steps[] = {
+        {"typed first", true, 0, typed("Z")},
+        {"two erased before the 30th", true, 2, key(Qt::Key_Backspace, 2)},
+        {"typed at the 30th", true, 29, typed("xy")},
+        {"typed at the end", true, 1 << 20, typed("fin")},
+        {"erased past the 30th", true, 40, key(Qt::Key_Delete, 3)},
+        {"pasted inside", true, 10,
+         [](ui::RichEdit* e) {
+             QApplication::clipboard()->setText(QString(45, QLatin1Char('p')));
+             e->paste();
+         }},
+        {"title erased to 30", false, 31, key(Qt::Key_Backspace)},
+        {"title typed to 32", false, 5, typed("ab")},
+        {"title replaced by one", false, 0,
+         [](ui::RichEdit* e) {
+             e->selectAll();
+             QTest::keyClicks(e, "x");
+         }},
+    };
+    QStringList seen, expected;
+    ASSERT_TRUE(edit(path, [&] {
+        const QString text = Form4->palette().color(QPalette::WindowText).name();
+        const auto wanted = [&](const ui::RichEdit* e) {
+            const int length = int(e->toPlainText().size());
+            QString runs = QStringLiteral("%1 x%2").arg(text).arg(std::min(length, 30));
+            if (length > 30) runs += QStringLiteral(", %1 x%2").arg(Blue).arg(length - 30);
+            return runs;
+        };
+        seen << colourRuns(Form4->commentaireEdit) << colourRuns(Form4->titreEdit);
+        expected << wanted(Form4->commentaireEdit) << wanted(Form4->titreEdit);
+        for (const Step& step : steps) {
+            ui::RichEdit* field = step.comment ? Form4->commentaireEdit : Form4->titreEdit;
+            field->setFocus();
+            field->setCaretPosition(step.caret);
+            step.act(field);
+            seen << QString::fromUtf8(step.name) + ": " + colourRuns(field);
+            expected << QString::fromUtf8(step.name) + ": " + wanted(field);
+        }
+        Form4->Button2->click();
+    }));
+    EXPECT_EQ(seen, expected);
+}
+
 TEST_F(Editor, WithoutTheOptionNothingIsBlueAndTheNoteIsHidden)
 {
     const std::string blueBefore = putTagged("a.mp3", full("Artiste", Title30 + "!"));

@@ -125,6 +125,7 @@ TEST_F(TagTools, RenamingBuildsNamesInTheFilesFolder)
         {"separator with a slash", {1, 2, -1, -1, -1}, "/", tags("AB", "Song", ""), {"f.mp3"}, 1},
         {"separator going up", {1, 2, -1, -1, -1}, "/../", tags("AB", "Song", ""), {"f.mp3"}, 1},
         {"its own name", {2, -1, -1, -1, -1}, "-", tags("AB", "f", ""), {"f.mp3"}, 0},
+        {"never hidden", {2, 1, -1, -1, -1}, "-", tags("AB", ".38 Special", ""), {"38 Special - AB.mp3"}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -166,14 +167,14 @@ TEST_F(TagTools, RenamingNeverReplacesAFileAndSkipsUntaggedOnes)
     const std::string in_the_way = put("C - z.mp3", "not an mp3, and not to lose");
     const std::string bareBytes = readBytes(bare), threeBytes = readBytes(three);
 
-    // All slots empty: the first file becomes ".mp3", the next ones cannot take that name.
+    // All slots empty: ".mp3" would be a hidden file; no file takes that name.
     fill(Form8->ListBox1, {one, two});
     for (QComboBox* slot : Form8->slotBoxes()) slot->setCurrentIndex(0);
     Form8->Button6Click();
     EXPECT_THAT(boxTexts(),
-                ElementsAre(QStringLiteral("Erreur: ") + RenameError,
+                ElementsAre(QStringLiteral("Erreur: ") + RenameError, QStringLiteral("Erreur: ") + RenameError,
                             QStringLiteral("Sonoverne: Renommage terminé\r\nPensez à rafraîchir la liste")));
-    EXPECT_TRUE(exists(folder_ + "/.mp3"));
+    EXPECT_TRUE(exists(one));
     EXPECT_TRUE(exists(two));
 
     ui::Dialogs::clearScript();
@@ -192,7 +193,7 @@ TEST_F(TagTools, RenamingNeverReplacesAFileAndSkipsUntaggedOnes)
     EXPECT_EQ(readBytes(three), threeBytes);
     EXPECT_EQ(readBytes(bare), bareBytes);
     EXPECT_TRUE(exists(folder_ + "/Nina - Sinnerman.mp3"));
-    EXPECT_EQ(namesIn(folder_), (Strings{".mp3", "2.mp3", "3.mp3", "C - z.mp3", "Nina - Sinnerman.mp3", "bare.mp3"}));
+    EXPECT_EQ(namesIn(folder_), (Strings{"1.mp3", "2.mp3", "3.mp3", "C - z.mp3", "Nina - Sinnerman.mp3", "bare.mp3"}));
 
     // An empty list: no message at all.
     ui::Dialogs::clearScript();
@@ -409,7 +410,7 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     const std::string one = putTagged("a/1.mp3", texts("Art", "Un", "Alb"));
     const std::string two = putTagged("a/2.mp3", texts("Art", "Deux", "Alb"));
     putUntagged("a/3.mp3");
-    // An untagged first entry of a folder: the next one of that folder gets no folder header.
+    // An untagged first entry of a folder: the next one of that folder is listed under it.
     fs::create_directories(folder_ + "/b");
     putUntagged("b/0.mp3");
     const std::string three = putTagged("b/1.mp3", texts("Bis", "Trois", "Alb"));
@@ -422,7 +423,9 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     Form9->CheckBox6->setChecked(true);
     Form9->Button7->click();
     const std::string expected = "\r\n     DOSSIER " + folder_ +
-                                 "/a/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\nArt - Un\r\nArt - Deux\r\nBis - Trois\r\n";
+                                 "/a/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\nArt - Un\r\nArt - Deux\r\n"
+                                 "\r\n     DOSSIER " +
+                                 folder_ + "/b/ :\r\n\r\nBis - Trois\r\n";
     EXPECT_EQ(ListText, expected);
     EXPECT_FALSE(Form9->isVisible());
     EXPECT_EQ(Form9->ListBox1->Count(), 0);

@@ -182,10 +182,11 @@ TEST_F(Tools, EveryPickerWindowBuildsItsListWithItsVariant)
         EXPECT_EQ(t.form->ListBox1->Count(), int(expected.size()));
 
         if (p->Button6) {
-            // The walker adds the matching files of the whole tree (every walker window sorts).
+            // The walker adds the matching files of the whole tree (every walker window sorts,
+            // by folder first: a folder's own files before those of the folders in it).
             t.form->Button4Click();
             t.form->Button6Click();
-            const Strings walked = wav ? Strings{w, v} : Strings{a, b, e, d};
+            const Strings walked = wav ? Strings{w, v} : Strings{a, b, d, e};
             EXPECT_THAT(items(t.form->ListBox1), ElementsAreArray(walked));
         }
 
@@ -311,6 +312,27 @@ TEST_F(Tools, ListsSortAsTheUsersLocaleDoes)
         for (const std::string& path : items(Form9->ListBox1)) listed.push_back(platform::fileNamePart(path));
         files.insert(files.begin(), "eddy.mp3");
         EXPECT_EQ(listed, files);
+
+        // Folders whose names differ by accent or case only: each one's files together, so that
+        // the text list names each folder once.
+        Form9->ListBox1->Clear();
+        Strings folders3;
+        for (const char* name : {"Céline", "Celine", "CELINE"}) {
+            std::filesystem::create_directories(folder_ + "/" + name);
+            for (const char* file : {"/b.mp3", "/a.mp3"}) folders3.push_back(std::string(name) + file);
+        }
+        for (const std::string& path : folders3) Form9->ListBox1->Add(putTagged(path, texts("A", "T")));
+        Strings inFolders;
+        for (const std::string& path : items(Form9->ListBox1)) inFolders.push_back(path.substr(folder_.size() + 1));
+        EXPECT_EQ(inFolders, (Strings{"CELINE/a.mp3", "CELINE/b.mp3", "Celine/a.mp3", "Celine/b.mp3", "Céline/a.mp3",
+                                      "Céline/b.mp3"}));
+        Form9->CheckBox4->setChecked(true);
+        Form9->BuildListText();
+        Form9->CheckBox4->setChecked(false);
+        size_t headers = 0;
+        for (size_t at = ListText.find("DOSSIER"); at != std::string::npos; at = ListText.find("DOSSIER", at + 1))
+            ++headers;
+        EXPECT_EQ(headers, 3u);
         Form9->Hide();
     }
 }

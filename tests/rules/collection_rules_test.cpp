@@ -70,8 +70,8 @@ TEST(CollectionRules, TreeChildrenCollectEachValueOnce)
     EXPECT_TRUE(children[2].grandchildren.empty());
 }
 
-// Texts that agree on 16 or 32 bytes past a long common start, end inside each other or differ
-// by case only: the digit sort gives the stable order of the folding compare.
+// Texts that agree on 16 or 32 bytes past a long common start, or on megabytes, end inside each
+// other or differ by case only: the digit sort gives the stable order of the folding compare.
 TEST(CollectionRules, FoldedOrderIsTheStableOrderOfTheFoldingCompare)
 {
     EXPECT_EQ(CompareFolded("Alpha", "alpha"), 0);
@@ -82,6 +82,7 @@ TEST(CollectionRules, FoldedOrderIsTheStableOrderOfTheFoldingCompare)
     EXPECT_LT(CompareFolded("abc", "abcd"), 0);
     EXPECT_GT(CompareFolded("b", "ABC"), 0);
     const std::string a26 = "abcdefghijklmnopqrstuvwxyz";
+    const size_t megabytes = size_t(4) << 20;
     const std::string tails[] = {a26 + "-1",
                                  "ABCDEFGHIJKLMNOPQRSTUVWXYZ-1",
                                  a26,
@@ -99,7 +100,9 @@ TEST(CollectionRules, FoldedOrderIsTheStableOrderOfTheFoldingCompare)
                                  a26 + a26,
                                  "[",
                                  "_",
-                                 "@"};
+                                 "@",
+                                 std::string(megabytes, 'm') + "2",
+                                 std::string(megabytes, 'M') + "1"};
     for (const std::string start : {"",
                                     "/Music/Le m\xeame d\xe9"
                                     "but/",

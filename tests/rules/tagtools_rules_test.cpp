@@ -82,7 +82,7 @@ TEST(TagToolRules, RenameFileName)
     const Case cases[] = {
         {ab, {Artist, Track, Title, None, None}, "-", "AB - 07 - Song.mp3"},
         {ab, {E, Artist, None, None, None}, "-", " - AB.mp3"},
-        {ab, {None, E, None, E, None}, "-", ".mp3"},
+        {ab, {None, E, None, E, None}, "-", ""},
         {ab, {Artist, Artist, None, None, None}, "-", "AB - AB.mp3"},
         {{"AB", "", "", "", ""}, {Artist, Title, None, None, None}, "-", "AB - .mp3"},
         {{"", "A/B: C?", "", "3/12", ""}, {Title, Track, None, None, None}, "-", "AB C - 312.mp3"},
@@ -90,6 +90,16 @@ TEST(TagToolRules, RenameFileName)
         {ab, {Year, Album, None, None, None}, "~~", "1999 ~~ Disque.mp3"},
         {{"\"a|b\\c*d", "", "", "12", ""}, {Artist, Track, None, None, None}, "-", "abcd - 12.mp3"},
         {{"\xc9t\xe9", "", "", "", ""}, {Artist, None, None, None, None}, "-", "\xc3\x89t\xc3\xa9.mp3"},
+        // Never a hidden file: the leading dots go, a part of dots only is an empty slot.
+        {{"AB", "...And Justice for All", "", "", ""},
+         {Title, Artist, None, None, None},
+         "-",
+         "And Justice for All - AB.mp3"},
+        {{".38 Special", "...", "", "", ""}, {Artist, Title, None, None, None}, "-", "38 Special - ....mp3"},
+        {{"AB", "...", "", "", ""}, {Title, Artist, None, None, None}, "-", " - AB.mp3"},
+        {{"AB", "..", "", "", ""}, {Title, None, None, None, None}, "-", ""},
+        {{"AB", "", "", "", ""}, {Title, None, None, None, None}, "-", ""},
+        {{". AB", "", "", "", ""}, {Artist, None, None, None, None}, "-", " AB.mp3"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -118,7 +128,7 @@ TEST(TagToolRules, ListPieces)
         {"/m/a/2.mp3", true, "Art", "Deux", "Alb"},
     };
     const Entry mixed[] = {
-        {"/m/a/0.mp3", false, "", "", ""},  // no tag: no line, and no folder header for /m/a/
+        {"/m/a/0.mp3", false, "", "", ""},  // no tag: no line; the next file gets the header
         {"/m/a/1.mp3", true, "", "", ""},
         {"/m/b/2.mp3", true, "\xc9t\xe9", "T", "Alb"},
         {"/m/B/3.mp3", true, "X", "Y", "Alb"},
@@ -146,18 +156,17 @@ TEST(TagToolRules, ListPieces)
         {"mixed",
          {std::begin(mixed), std::end(mixed)},
          both,
-         "\r\n     ALBUM <Sans Nom> :\r\n\r\n - \r\n"
+         "\r\n     DOSSIER /m/a/ :\r\n\r\n\r\n     ALBUM <Sans Nom> :\r\n\r\n - \r\n"
          "\r\n     DOSSIER /m/b/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\n\xc3\x89t\xc3\xa9 - T\r\n"
          "\r\n     DOSSIER /m/B/ :\r\n\r\nX - Y\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string text, previousAlbum, previous;
-        for (size_t i = 0; i < c.entries.size(); ++i) {
-            const Entry& e = c.entries[i];
-            if (e.loaded)
-                AppendListEntry(text, c.options, previousAlbum, i == 0 ? nullptr : &previous, e.path, e.artist, e.title,
-                                e.album);
+        for (const Entry& e : c.entries) {
+            if (!e.loaded) continue;
+            AppendListEntry(text, c.options, previousAlbum, previous.empty() ? nullptr : &previous, e.path, e.artist,
+                            e.title, e.album);
             previous = e.path;
         }
         EXPECT_EQ(text, c.text);
