@@ -570,6 +570,23 @@ TEST_F(CdWindow, FileNamesStayInTheRipFolder)
         EXPECT_TRUE(platform::folderExists(platform::folderPart(name)));
     }
     EXPECT_FALSE(fs::exists(tempRoot + "/etc"));
+
+    // A title of 300 bytes: its name is cut to fit a folder entry with its extension, at a
+    // character's start, and the track is ripped.
+    std::string e300;
+    for (int i = 0; i < 150; ++i) e300 += "\xC3\xA9";
+    fs::create_directories(cacheFolder());
+    std::ofstream(cacheFile(), std::ios::binary) << cacheBytes("Art", 1, {e300}, "rock", "Alb");
+    Form19->Edit1->setText(QStringLiteral("%4 - %6"));
+    Form11->Show();
+    useDisc(0);
+    Form11->CheckBox2->setChecked(true);
+    Form11->ListView1->topLevelItem(0)->setSelected(true);
+    run();
+    Form11->CheckBox1->setChecked(true);
+    EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée"});
+    EXPECT_GT(fs::file_size(rip_ + "/01 - " + e300.substr(0, 244) + ".wav"), 44u);
+    fs::remove_all(cacheFolder());
     Form19->Edit1->setText(QStringLiteral("%1\\%2\\%4 - %6"));
     Form19->DirectoryListBox3->setDirectory(rip_);
     grab(Form19, "cd-rip-options");
