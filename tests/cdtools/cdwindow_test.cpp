@@ -440,6 +440,18 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
     ui::Dialogs::clearScript();
     Form11->Button3->click();
     EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Impossible d'écrire le fichier " + cacheFile() + " : Est un dossier."});
+    // A link in the entry's place is replaced by the entry; the file it names stays as it was.
+    fs::remove_all(cacheFolder());
+    fs::create_directories(cacheFolder());
+    const std::string victim = tempRoot + "/victim.jbd";
+    std::ofstream(victim) << "keep";
+    fs::create_symlink(victim, cacheFile());
+    ui::Dialogs::clearScript();
+    Form11->Button3->click();
+    EXPECT_EQ(boxTexts(), Strings{});
+    EXPECT_EQ(read(victim), "keep");
+    EXPECT_FALSE(fs::is_symlink(cacheFile()));
+    EXPECT_EQ(read(cacheFile()), cacheBytes("Les \xC3\x89toiles", 3, Titles, "rock", "Nuit \xC3\xA0 Paris"));
 }
 
 TEST_F(CdWindow, IdentityEditorRewritesTheCache)
