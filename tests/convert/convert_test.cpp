@@ -7,6 +7,7 @@
 #include "Display.h"
 #include "FifoWatchdog.h"
 #include "FileSystem.h"
+#include "Input.h"
 #include "Shell.h"
 #include "TempTree.h"
 #include "Unit1.h"
@@ -675,9 +676,20 @@ TEST_F(Convert, DecodingWritesA16BitWavOfTheRightLengthAndNeverReplacesOne)
     const std::string taken = mp3("taken.mp3", 440);
     tree_.file("music/taken.wav", "mine");
     const std::string junk = tree_.file("music/junk.mp3", "not an MP3 at all");
+    // A FIFO or a folder at the WAV's name is left as it is too, and never waited on.
+    const std::string piped = mp3("piped.mp3", 440), folded = mp3("folded.mp3", 440);
+    ASSERT_EQ(::mkfifo((music_ + "/piped.wav").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir((music_ + "/folded.wav").c_str(), 0700), 0);
 
-    for (const std::string& p : {music_ + "/Tone.MP3", tagged, taken, junk}) Form21->ListBox1->Add(p);
-    Form21->Button7->click();
+    for (const std::string& p : {music_ + "/Tone.MP3", tagged, taken, junk, piped, folded}) Form21->ListBox1->Add(p);
+    {
+        const testutil::FifoWatchdog watchdog({music_ + "/piped.wav"}, 20, testutil::FifoWatchdog::Writer);
+        Form21->Button7->click();
+        EXPECT_FALSE(watchdog.fired());
+    }
+    struct stat st;
+    EXPECT_TRUE(::lstat((music_ + "/piped.wav").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(platform::folderExists(music_ + "/folded.wav"));
 
     const std::string wav = TempTree::read(music_ + "/Tone.wav");
     ASSERT_GE(wav.size(), 44u);
@@ -694,6 +706,8 @@ TEST_F(Convert, DecodingWritesA16BitWavOfTheRightLengthAndNeverReplacesOne)
     EXPECT_THAT(text, HasSubstr("Conversion terminée."));
     EXPECT_THAT(text, HasSubstr(taken));
     EXPECT_THAT(text, HasSubstr(junk));
+    EXPECT_THAT(text, HasSubstr(piped));
+    EXPECT_THAT(text, HasSubstr(folded));
     EXPECT_THAT(text, Not(HasSubstr("Tone")));
     EXPECT_EQ(ui::Dialogs::shown()[0].flags, ui::MB_ICONWARNING);
     // Nothing of the failed runs is left behind.
@@ -930,8 +944,8 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
     auto status = [](int i, int n) { return QStringLiteral("Conversion en cours du fichier %1 sur %2").arg(i).arg(n); };
     const std::vector<QString> ofThree = {status(1, 3), status(2, 3), status(3, 3)};
     const Strings hostile = {"q\"uote\" with  blanks.wav", "-dash.wav", "\xe9t\xe9 latin-1.wav"};
-    // Files of this content are made FIFOs.
-    const std::string fifo = "<fifo>";
+    // Files of this content are made FIFOs, or folders.
+    const std::string fifo = "<fifo>", folder = "<folder>";
     const std::string unsupported = "Format WAV non pris en charge";  // a failed file's reason
     auto atRate = [](uint32_t rate, uint16_t channels = 2) { return toneWav(100, 440, rate, channels); };
     std::vector<QString> ofFour;
@@ -948,7 +962,8 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         QString message;  // empty: none
         Strings failed, made, absent;
         std::map<std::string, std::string> after;
-        Strings links = {};  // dangling links already there
+        Strings links = {};     // dangling links already there
+        std::string told = {};  // the box says this too, "%d" standing for the folder
     } cases[] = {
         {"sorted, Convertir pressed again during the run",
          {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}},
@@ -1039,6 +1054,32 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
          {},
          {},
          {"a.mp3"}},
+        {"a FIFO where the MP3 goes, replaced",
+         {{"a.wav", wav}},
+         {{"a.mp3", fifo}},
+         {},
+         {},
+         {status(1, 1)},
+         {50, 100},
+         done,
+         {},
+         {"a.mp3"},
+         {},
+         {}},
+        {"a folder where the MP3 goes, kept",
+         {{"a.wav", wav}, {"b.wav", wav}},
+         {{"a.mp3", folder}},
+         {},
+         {},
+         {status(1, 2), status(2, 2)},
+         {75, 100},
+         done + ".",
+         {"a.wav"},
+         {"b.mp3"},
+         {},
+         {},
+         {},
+         "Impossible de créer le fichier %d/a.mp3 : Est un dossier)"},
         // Which rates and channels the encoder takes in: cdaudio_rules_test.
         {"a rate the encoder does not take in, a FIFO",
          {{"r1.wav", atRate(1)}, {"r8000.wav", atRate(8000)}, {"c3.wav", atRate(44100, 3)}, {"fifo.wav", fifo}},
@@ -1089,7 +1130,13 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         SCOPED_TRACE(t.what);
         TempTree tree;
         const std::string dir = tree.dir("wav");
-        for (const auto& [name, bytes] : t.before) platform::writeFile(dir + "/" + name, bytes);
+        std::vector<std::string> outputFifos;
+        for (const auto& [name, bytes] : t.before) {
+            if (bytes == fifo) outputFifos.push_back(dir + "/" + name);
+            if (bytes == fifo) ASSERT_EQ(mkfifo((dir + "/" + name).c_str(), 0600), 0);
+            else if (bytes == folder) ASSERT_EQ(::mkdir((dir + "/" + name).c_str(), 0700), 0);
+            else platform::writeFile(dir + "/" + name, bytes);
+        }
         for (const std::string& name : t.links)
             ASSERT_EQ(::symlink((dir + "/gone").c_str(), (dir + "/" + name).c_str()), 0);
         f->Show();
@@ -1104,6 +1151,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
             f->ListBox1->Add(dir + "/" + name);
         }
         const testutil::FifoWatchdog watchdog(fifos);
+        const testutil::FifoWatchdog outputWatchdog(outputFifos, 20, testutil::FifoWatchdog::Writer);
         Strings order = t.order;
         if (order.empty())
             for (int i = 0; i < f->ListBox1->Count(); ++i)
@@ -1130,6 +1178,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         coder.OnBeginFile = beginFile;
         coder.OnProgress = progress;
         EXPECT_FALSE(watchdog.fired());
+        EXPECT_FALSE(outputWatchdog.fired());
 
         EXPECT_THAT(begun, ElementsAreArray(order));
         EXPECT_THAT(statuses, ElementsAreArray(t.statuses));
@@ -1144,18 +1193,25 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
             EXPECT_THAT(bytesOf(box.text), HasSubstr(bytesOf(t.message)));
             for (const std::string& name : t.failed) EXPECT_THAT(bytesOf(box.text), HasSubstr(dir + "/" + name));
             for (const std::string& name : t.made) EXPECT_THAT(bytesOf(box.text), Not(HasSubstr(name)));
+            if (!t.told.empty()) {
+                EXPECT_THAT(bytesOf(box.text), HasSubstr(t.told.substr(0, t.told.find("%d")) + dir +
+                                                         t.told.substr(t.told.find("%d") + 2)));
+            }
             EXPECT_EQ(f->ProgressBar2->Position(), 100);
         }
         EXPECT_EQ(f->ListBox1->Count(), 0);
         EXPECT_FALSE(f->isVisible());
         for (const std::string& name : t.made) {
             SCOPED_TRACE(name);
-            const std::string mp3 = TempTree::read(dir + "/" + name);
+            std::string mp3;  // a FIFO left there is not waited on
+            EXPECT_EQ(platform::readWholeFile(dir + "/" + name, 1 << 24, mp3), 0);
             ASSERT_GT(mp3.size(), 400u);
             EXPECT_EQ(uint8_t(mp3[0]), 0xFF);
         }
         for (const std::string& name : t.absent) EXPECT_FALSE(exists(dir + "/" + name)) << name;
         for (const auto& [name, bytes] : t.after) EXPECT_EQ(TempTree::read(dir + "/" + name), bytes) << name;
+        for (const auto& [name, bytes] : t.before)
+            if (bytes == folder) { EXPECT_TRUE(platform::folderExists(dir + "/" + name)) << name; }
         if (!t.links.empty()) { EXPECT_FALSE(exists(dir + "/gone")); }
         // Nothing set aside is left behind.
         const platform::FolderSnapshot listing(dir);
