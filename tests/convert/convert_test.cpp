@@ -325,6 +325,38 @@ TEST(ConvertLaunchers, TagsAMisbehavingGainToolWroteIntoAreWrittenBack)
     EXPECT_TRUE(TempTree::read(file) == before);
 }
 
+// An album whose second file changes while the gain tool works: the first, already in place,
+// gets its old file back, and both are named.
+TEST(ConvertLaunchers, AnAlbumIsChangedWholeOrNotAtAll)
+{
+    TempTree tree;
+    gen::Mp3Spec spec;
+    spec.audio = gen::ToneFrames({{440, 0.3}});
+    const std::string first = tree.path("a.mp3"), second = tree.path("b.mp3");
+    gen::WriteMp3(first, spec);
+    gen::WriteMp3(second, spec);
+    const std::string before = TempTree::read(first);
+    // A tool that reports both read, changes a byte of each copy and touches the second file.
+    const std::string bin = tree.dir("bin");
+    platform::writeFile(bin + "/mp3gain", "#!/bin/sh\nprintf 'File\\tMP3 gain\\n'\nfor f; do case \"$f\" in *.mp3)\n"
+                                          "printf Z | dd of=\"$f\" bs=1 seek=100 conv=notrunc status=none\n"
+                                          "printf '%s\\t1\\n' \"$f\";; esac; done\n"
+                                          "sleep 0.01; touch '" +
+                                              second + "'\n");
+    ::chmod((bin + "/mp3gain").c_str(), 0755);
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+    const platform::ProgramRun run =
+        platform::runAndWait(Launchers + "/mp3norm", "/a \"" + first + "\" \"" + second + "\"");
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.output, first + std::string(1, '\0') + second + std::string(1, '\0'));
+    EXPECT_TRUE(TempTree::read(first) == before);
+    EXPECT_TRUE(TempTree::read(second) == before);
+    const platform::FolderSnapshot listing(tree.path(""));
+    for (const platform::DirEntry& e : listing.entries()) EXPECT_NE(e.name[0], '.') << e.name;
+}
+
 TEST(ConvertLaunchers, TheNormalisedCopyTakesOnlyTheNamedFilesPlaceAndMode)
 {
     TempTree tree;
@@ -726,13 +758,16 @@ TEST_F(Convert, AWriteTheDiskRefusesLeavesTheFilesAsTheyWereAndIsNamed)
         PickerForm* form;
         QPushButton* button;
         Fault fault;
+        bool album = false;  // with a smaller file whose copy fits: one gain for both, so neither changes
     } cases[] = {
         // With SIGXFSZ ignored, lame exits 0 on the cut WAV.
         {"decoding past a file size limit", Form21, Form21->Button7, SizeLimitSignalIgnored},
         {"normalising past a file size limit", Form15, Form15->Button7, SizeLimit},
+        {"normalising an album past a file size limit", Form15, Form15->Button7, SizeLimit, true},
         // Mounting a small disk needs root: these come last and are skipped otherwise.
         {"decoding onto a full disk", Form21, Form21->Button7, FullDisk},
         {"normalising on a full disk", Form15, Form15->Button7, FullDisk},
+        {"normalising an album on a full disk", Form15, Form15->Button7, FullDisk, true},
     };
     int index = 0;
     for (const Case& c : cases) {
@@ -756,12 +791,24 @@ TEST_F(Convert, AWriteTheDiskRefusesLeavesTheFilesAsTheyWereAndIsNamed)
         const std::string before = TempTree::read(file);
         // Room for half of the file: neither its copy nor its WAV fits.
         const std::size_t room = before.size() / 2;
+        const std::string small = music_ + "/" + folder + "/s.mp3";
+        if (c.album) {
+            gen::Mp3Spec spec;
+            spec.audio = gen::ToneFrames({{3000, 0.2}});
+            gen::WriteMp3(small, spec);
+            ASSERT_LT(TempTree::read(small).size(), room / 2);
+        }
+        const std::string smallBefore = c.album ? TempTree::read(small) : std::string();
         struct statvfs disk;
         ASSERT_EQ(::statvfs(dir.c_str(), &disk), 0);
         if (c.fault == FullDisk)
             platform::writeFile(dir + "/filler", std::string(disk.f_bavail * disk.f_bsize - room, 'x'));
         ui::Dialogs::clearScript();
         c.form->ListBox1->Add(file);
+        if (c.album) {
+            c.form->ListBox1->Add(small);
+            Form15->RadioButton1->setChecked(true);
+        }
         Form15->TrackBar1->setValue(10);  // a gain to change, whatever the tone
         rlimit limit{};
         ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
@@ -776,6 +823,10 @@ TEST_F(Convert, AWriteTheDiskRefusesLeavesTheFilesAsTheyWereAndIsNamed)
         EXPECT_THAT(bytesOf(ui::Dialogs::shown()[0].text), HasSubstr(file));
         EXPECT_EQ(ui::Dialogs::shown()[0].flags, ui::MB_ICONWARNING);
         EXPECT_TRUE(TempTree::read(file) == before);
+        if (c.album) {
+            EXPECT_THAT(bytesOf(ui::Dialogs::shown()[0].text), HasSubstr(small));
+            EXPECT_TRUE(TempTree::read(small) == smallBefore);
+        }
         EXPECT_FALSE(exists(TForm21::OutputName(file)));
         const platform::FolderSnapshot listing(dir);
         for (const platform::DirEntry& e : listing.entries()) EXPECT_NE(e.name[0], '.') << e.name;
@@ -812,14 +863,15 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
          "",
          {"a.mp3", "bad.mp3"},
          {"Conversion terminée"}},
+        // One gain for the album: none is changed, and all are named.
         {"album with a file that is no MP3",
          Form15,
          Form15->ListBox1,
          Form15->Button7,
          true,
          Launchers,
-         {"bad.mp3"},
-         {"/a.mp3"}},
+         {"a.mp3", "bad.mp3"},
+         {}},
         {"by file with a file that is no MP3",
          Form15,
          Form15->ListBox1,
