@@ -1331,6 +1331,7 @@ TEST_F(Convert, WavToMp3KeepsAnMp3ItCannotMoveAside)
     Form12->Button7->click();
     ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
     EXPECT_THAT(bytesOf(ui::Dialogs::shown()[0].text), HasSubstr(dir + "/a.wav"));
+    EXPECT_THAT(bytesOf(ui::Dialogs::shown()[0].text), HasSubstr("/a.mp3 : Plus de place sur le disque"));
     EXPECT_EQ(TempTree::read(dir + "/a.mp3"), "mine");
     resetWindows();
 }
