@@ -1,15 +1,39 @@
 #include "CDRipper.h"
 
 #include "CdDrives.h"
+#include "Input.h"
 #include "MP3Coder.h"
 #include "Messages.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <unistd.h>
+
+ECDRIPFileError::ECDRIPFileError(const std::string& file, int error)
+    : std::runtime_error("Impossible de créer le fichier " + platform::printable(file) + " : " +
+                         platform::errorText(error)),
+      File(file), Error(error)
+{
+}
 
 namespace {
+
+// A new file to write, never an open that waits on what stands at the name; null (errno set)
+// when it cannot be had.
+FILE* createFile(const std::string& name)
+{
+    const int fd = platform::openForWriting(name);
+    FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
+    if (fd >= 0 && !file) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
+}
 
 // The selected drive's parameters, shared by every ripper of the program, and the record used
 // while the drives are scanned.
@@ -224,11 +248,12 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
     if (!trackOpened_) return;
     const bool encode = Encode && coder_;
     const std::string name = encode ? withExtension(fileName, ".mp3") : fileName;
-    FILE* file = std::fopen(name.c_str(), "wb");
+    FILE* file = createFile(name);
     if (!file) {
+        const int error = errno;
         JitterErrors = CR_GetNumberOfJitterErrors();
         CR_CloseRipper();
-        throw std::runtime_error("Impossible de créer le fichier " + name);
+        throw ECDRIPFileError(name, error);
     }
     // Every write goes straight to the file, so that a short one is seen where it happens.
     std::setvbuf(file, nullptr, _IONBF, 0);
@@ -331,8 +356,8 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
     if (!stored) throw ECDRIPError("Write error");
     if (!JitterLog.empty()) {
         const std::string logName = withExtension(name, ".jitt");
-        FILE* log = std::fopen(logName.c_str(), "wb");
-        if (!log) throw std::runtime_error("Impossible de créer le fichier " + logName);
+        FILE* log = createFile(logName);
+        if (!log) throw ECDRIPFileError(logName, errno);
         bool ok = true;
         for (const std::string& line : JitterLog)
             ok = std::fputs(line.c_str(), log) >= 0 && std::fputs("\r\n", log) >= 0 && ok;

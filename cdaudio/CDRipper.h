@@ -20,6 +20,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A file the ripper could not create (the track's, or its jitter log): "Impossible de créer le
+// fichier <name> : <why>", with the name and the system's error number apart.
+class ECDRIPFileError : public std::runtime_error {
+public:
+    ECDRIPFileError(const std::string& file, int error);
+    std::string File;
+    int Error;
+};
+
 struct TTrack {
     int32_t Number = 0;  // 1-based
     int32_t StartSector = 0;

@@ -57,8 +57,14 @@ bool TLameCoder::encodeFile(size_t index)
         if (fd >= 0) close(fd);
         throw std::runtime_error("Impossible d'ouvrir le fichier " + input + " : " + platform::errorText(error));
     }
-    File out(std::fopen(output.c_str(), "wb"));
-    if (!out) throw std::runtime_error("Impossible de créer le fichier " + output);
+    // Nor would a FIFO named ".mp3" let the open end.
+    const int outFd = platform::openForWriting(output);
+    File out(outFd < 0 ? nullptr : fdopen(outFd, "wb"));
+    if (!out) {
+        const int error = errno;
+        if (outFd >= 0) close(outFd);
+        throw std::runtime_error("Impossible de créer le fichier " + output + " : " + platform::errorText(error));
+    }
     // One write per encoded chunk, so that a short one is seen where it happens.
     std::setvbuf(out.get(), nullptr, _IONBF, 0);
     struct stat st;

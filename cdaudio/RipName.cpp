@@ -1,5 +1,7 @@
 #include "RipName.h"
 
+#include "FileSystem.h"
+
 #include <string_view>
 
 namespace cdaudio {
@@ -10,6 +12,17 @@ void replaceAll(std::string& text, const std::string& what, const std::string& w
 {
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
         text.replace(at, what.size(), with);
+}
+
+// The part cut to at most `most` bytes, never inside a UTF-8 character (of at most 4 bytes).
+std::string cutPart(std::string part, size_t most)
+{
+    if (part.size() <= most) return part;
+    size_t at = most;
+    while (at > 0 && most - at < 3 && (static_cast<unsigned char>(part[at]) & 0xC0) == 0x80) --at;
+    if ((static_cast<unsigned char>(part[at]) & 0xC0) == 0x80) at = most;  // no UTF-8 there
+    part.resize(at);
+    return part;
 }
 
 }  // namespace
@@ -40,7 +53,9 @@ std::string RipFileName(const std::string& pattern, const std::string& title, in
     size_t from = 0;
     for (;;) {
         const size_t end = name.find('\\', from);
-        const std::string part = name.substr(from, end == std::string::npos ? std::string::npos : end - from);
+        // Each part fits in a folder entry; the last leaves room for the extension the rip adds.
+        const std::string part = cutPart(name.substr(from, end == std::string::npos ? std::string::npos : end - from),
+                                         platform::MaxNameBytes - (end == std::string::npos ? RipExtensionRoom : 0));
         path += part == "." || part == ".." ? "_" : part;
         if (end == std::string::npos) return path;
         path += '/';

@@ -45,7 +45,8 @@ void TForm11::writeCacheFile(const QString& artist, int count, const QStringList
     const std::string name = CacheFileName();
     int error = 0;
     if (!platform::folderExists(folder) && !platform::makeFolders(folder)) error = errno;
-    if (!error) error = platform::writeFileAside(name, text);
+    // A link planted at the entry's name is replaced, never written through.
+    if (!error) error = platform::writeFileAside(name, text, true);
     if (error)
         throw std::runtime_error("Impossible d'écrire le fichier " + platform::printable(name) + " : " +
                                  platform::errorText(error));

@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 #include "Display.h"
 #include "FileSystem.h"
+#include "Input.h"
 #include "RipName.h"
 #include "RunReport.h"
 #include "TagFailure.h"
@@ -18,9 +19,11 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <initializer_list>
 #include <stdexcept>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -32,8 +35,12 @@ Tid3v2tag RipTagObject;
 // by a stop or an error reads as what it is.
 void fitWavHeader(const std::string& name)
 {
-    FILE* f = std::fopen(name.c_str(), "r+b");
-    if (!f) return;
+    const int fd = platform::openForReading(name, true);
+    FILE* f = fd < 0 ? nullptr : fdopen(fd, "r+b");
+    if (!f) {
+        if (fd >= 0) ::close(fd);
+        return;
+    }
     char head[44];
     if (std::fread(head, 1, sizeof head, f) == sizeof head && std::string(head, 4) == "RIFF" &&
         std::string(head + 8, 4) == "WAVE" && std::string(head + 36, 4) == "data" && std::fseek(f, 0, SEEK_END) == 0) {
@@ -54,20 +61,22 @@ std::string latin1(const QString& text)
     return std::string(bytes.constData(), size_t(bytes.size()));
 }
 
-// A symbolic link where a rip writes a file is moved aside first, so that the rip replaces it
-// and never writes through it; a file is overwritten. Once the rip is over the link goes, or
-// comes back where no file took its place.
+// What stands where a rip writes a file and is neither a file nor a folder (a link, a FIFO, a
+// socket, a device) is moved aside first, so that the rip replaces it and never writes through
+// it nor waits on it; a file is overwritten. Once the rip is over it goes, or comes back where no
+// file took its place.
 struct LinksAside {
     platform::SetAside output, log;
-    LinksAside(const std::string& outputName, const std::string& logName)
+    // 0, or the error number of the entry that could not be moved (`failed` names it).
+    int take(const std::string& outputName, const std::string& logName, std::string& failed)
     {
-        if (!output.take(outputName, true))
-            throw std::runtime_error("Impossible de remplacer le fichier " + outputName);
-        if (!log.take(logName, true)) {
-            output.settle();
-            throw std::runtime_error("Impossible de remplacer le fichier " + logName);
-        }
+        failed = outputName;
+        if (!output.take(outputName, true)) return errno;
+        failed = logName;
+        if (!log.take(logName, true)) return errno;
+        return 0;
     }
+    LinksAside() = default;
     ~LinksAside()
     {
         output.settle();
@@ -197,9 +206,20 @@ void TForm11::Button1Click()
         const QString track = QString::number(i + 1);
         const std::string name = base + ".wav";
         const bool encode = CDRipper1->Encode;
-        const LinksAside links(encode ? base + ".mp3" : name, base + ".jitt");
+        const std::string output = encode ? base + ".mp3" : name;
+        LinksAside links;
+        std::string inTheWay;
+        if (const int error = links.take(output, base + ".jitt", inTheWay)) {
+            report.add(inTheWay, platform::toDisplay(platform::errorText(error)));
+            continue;
+        }
         try {
             CDRipper1->RipTrack(i + 1, name);
+        } catch (const ECDRIPFileError& e) {
+            // A file that cannot be created is named with why; the next track follows. Only
+            // the jitter log missing, the track itself is whole.
+            report.add(e.File, platform::toDisplay(platform::errorText(e.Error)));
+            if (e.File == output) continue;
         } catch (...) {
             if (!encode && CDRipper1->WriteWav) fitWavHeader(name);
             throw;

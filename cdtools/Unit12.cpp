@@ -5,6 +5,7 @@
 #include "Display.h"
 #include "FileSystem.h"
 #include "Guard.h"
+#include "Input.h"
 #include "variable.h"
 
 #include <QGridLayout>
@@ -12,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 TForm12* Form12 = nullptr;
@@ -239,7 +241,8 @@ void TForm12::LameCoder1BeginFile(TLameCoder* Sender, uint16_t Num, const std::s
     const std::string& output = Sender->OutputFiles()[Num];
     // A file already named ".mp3" would be written over while it is read.
     if (output == Sender->InputFiles()[Num]) throw ELameError("Le fichier MP3 à créer est ce fichier même");
-    if (!setAside.take(output)) throw std::runtime_error("Impossible de remplacer le fichier " + output);
+    if (!setAside.take(output))
+        throw std::runtime_error("Impossible de remplacer le fichier " + output + " : " + platform::errorText(errno));
 }
 
 void TForm12::LameCoder1Progress(TLameCoder*, uint16_t PercentComplete)

@@ -4,7 +4,8 @@
 //   mp3norm [/r | /a] [/c] [/m<level>] <file> ...
 //
 //   /r        track gain: each file on its own (the default)
-//   /a        album gain: one change for all the files, which keep their differences
+//   /a        album gain: one change for all the files, which keep their differences; when one
+//             of them cannot be normalised, none is
 //   /c        apply the gain even where it clips; without it the gain is lowered so as not to
 //             clip (mp3gain -k) rather than asking: nobody sees this program's questions
 //   /m<level> target level 0 to 10 (default 5). mp3gain changes the gain in steps of 1.5 dB and
@@ -177,6 +178,32 @@ std::string copyAside(Entry& e, std::string& path)
     return failure;
 }
 
+// An album's gain is one change for all of its files: when one of them cannot be normalised,
+// none is. True when some file had failed, every other one then failing with it.
+bool failTogether(std::vector<Entry>& entries)
+{
+    bool any = false;
+    for (const Entry& e : entries) any = any || e.failed;
+    if (!any) return false;
+    for (Entry& e : entries) {
+        if (e.failed || (e.sameAs >= 0 && entries[std::size_t(e.sameAs)].failed)) continue;
+        if (e.sameAs < 0)
+            launch::complain(Me, e.name + ": another file of the album could not be normalised, left as it is");
+        e.failed = true;
+    }
+    return true;
+}
+
+// Swaps the two names, so that a copy that took its file's place can give it back; false (errno
+// set) when it cannot. Where the file system cannot swap, the copy just takes the place.
+bool swapNames(const Entry& e, bool& swapped)
+{
+    swapped = ::renameat2(e.folder, e.copy.c_str(), e.folder, e.base.c_str(), RENAME_EXCHANGE) == 0;
+    if (swapped) return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+    return ::renameat(e.folder, e.copy.c_str(), e.folder, e.base.c_str()) == 0;
+}
+
 bool parseLevel(const char* text, int& level)
 {
     if (!*text) return false;
@@ -260,11 +287,14 @@ int main(int argc, char** argv)
         command.push_back(e.link);
     }
 
+    // An album with a file that cannot be worked on is not worked on at all.
+    const bool albumLeft = album && failTogether(entries);
+
     std::string report;
     // mp3gain exits with 1 when some file was no MP3; a higher code, or a signal, leaves
     // unknown what it did to any copy.
     bool stopped = false;
-    if (command.size() > options) {
+    if (command.size() > options && !albumLeft) {
         const int code = launch::runTool(command, &report);
         stopped = code > 1;
         if (code == 127) launch::complain(Me, "mp3gain could not be started");
@@ -281,25 +311,46 @@ int main(int argc, char** argv)
             e.failed = true;
         }
     }
+    if (album) failTogether(entries);
+    // Every copy whole on the disk with its tags, before any takes its file's place.
+    for (Entry& e : entries) {
+        if (e.copyFd < 0 || e.failed) continue;
+        if (!keepTags(e.copyFd, e.tags)) {
+            launch::complain(Me, e.name + ": its tags could not be kept as they were");
+            e.failed = true;
+        } else if (const int error = launch::syncAndClose(std::exchange(e.copyFd, -1))) {
+            launch::complain(Me, e.name + ": " + std::strerror(error) + ", left as it is");
+            e.failed = true;
+        }
+    }
+    if (album) failTogether(entries);
+    // Each copy takes its file's place. In an album the old file stays under the copy's name until
+    // every copy has taken its place, so that one that cannot gives the others their files back.
+    std::vector<Entry*> swapped;
+    for (Entry& e : entries) {
+        if (e.failed || e.copy.empty() || e.sameAs >= 0) continue;
+        bool swap = false;
+        if (!stillAsItWas(e)) {
+            launch::complain(Me, e.name + ": it was moved or changed meanwhile, left as it is");
+            e.failed = true;
+        } else if (album ? !swapNames(e, swap) : ::renameat(e.folder, e.copy.c_str(), e.folder, e.base.c_str()) != 0) {
+            launch::complain(Me, e.name + ": " + std::strerror(errno) + ", left as it is");
+            e.failed = true;
+        } else if (swap) {
+            swapped.push_back(&e);  // the old file now under the copy's name, removed below
+        } else {
+            e.copy.clear();  // it is the file now
+        }
+        if (album && e.failed) break;
+    }
+    if (album && failTogether(entries))
+        for (Entry* e : swapped) {
+            bool again = false;
+            if (!swapNames(*e, again)) launch::complain(Me, e->name + ": its old file stays as " + e->copy);
+            if (!again) e->copy.clear();  // not to be removed: the old file, or the name is gone
+        }
     for (Entry& e : entries) {
         if (e.sameAs >= 0) e.failed = entries[std::size_t(e.sameAs)].failed;
-        if (e.copyFd >= 0 && !e.failed) {
-            if (!keepTags(e.copyFd, e.tags)) {
-                launch::complain(Me, e.name + ": its tags could not be kept as they were");
-                e.failed = true;
-            } else if (const int error = launch::syncAndClose(std::exchange(e.copyFd, -1))) {
-                launch::complain(Me, e.name + ": " + std::strerror(error) + ", left as it is");
-                e.failed = true;
-            } else if (!stillAsItWas(e)) {
-                launch::complain(Me, e.name + ": it was moved or changed meanwhile, left as it is");
-                e.failed = true;
-            } else if (::renameat(e.folder, e.copy.c_str(), e.folder, e.base.c_str()) != 0) {
-                launch::complain(Me, e.name + ": " + std::strerror(errno) + ", left as it is");
-                e.failed = true;
-            } else {
-                e.copy.clear();  // it is the file now
-            }
-        }
         dropCopy(e);
         if (e.folder >= 0) ::close(e.folder);
         if (e.fd >= 0) ::close(e.fd);

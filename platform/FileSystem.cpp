@@ -239,11 +239,11 @@ int hiddenFileBeside(const std::string& path, std::string& name)
 
 }  // namespace
 
-int writeFileAside(const std::string& path, const std::string& bytes)
+int writeFileAside(const std::string& path, const std::string& bytes, bool replaceLink)
 {
     // A link is written through, so that the file it names gets the text, not the link.
     std::string target = path;
-    if (char* real = realpath(path.c_str(), nullptr)) {
+    if (char* real = replaceLink ? nullptr : realpath(path.c_str(), nullptr)) {
         target = real;
         free(real);
     }
@@ -256,7 +256,9 @@ int writeFileAside(const std::string& path, const std::string& bytes)
     int error = writeAll(fd, bytes);
     // The new file keeps the permissions of the one it replaces, else the usual ones.
     struct stat st;
-    if (!error) fchmod(fd, stat(target.c_str(), &st) == 0 ? st.st_mode & 07777 : 0644 & ~currentUmask());
+    if (!error)
+        fchmod(fd,
+               lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_mode & 07777 : 0644 & ~currentUmask());
     if (close(fd) != 0 && !error) error = errno;
     if (!error && rename(temp.c_str(), target.c_str()) != 0) error = errno;
     if (error) unlink(temp.c_str());
@@ -278,12 +280,13 @@ std::string moveAside(const std::string& path)
     return aside;
 }
 
-bool SetAside::take(const std::string& name, bool linkOnly)
+bool SetAside::take(const std::string& name, bool keepFiles)
 {
     output_ = name;
     aside_.clear();
     // A dangling link is in the way too: writing through it would make the file it names.
-    if (linkOnly ? !isLink(name) : !fileExists(name) && !isLink(name)) return true;
+    struct stat st;
+    if (lstat(name.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || (keepFiles && S_ISREG(st.st_mode))) return true;
     aside_ = moveAside(name);
     if (aside_.empty()) output_.clear();  // what stays there is not ours to remove
     return !aside_.empty();

@@ -12,6 +12,8 @@
 namespace platform {
 
 constexpr char PathSeparator = '/';
+// The longest name of one entry of a folder, in bytes.
+constexpr std::size_t MaxNameBytes = 255;
 
 // One entry of a folder listing.
 struct DirEntry {
@@ -63,8 +65,10 @@ bool isLink(const std::string& path);      // a symbolic link, dangling or not
 int writeFile(const std::string& path, const std::string& bytes);
 // Writes the bytes to a new file beside `path`, then renames it over `path`: the file named is
 // either what it was or the whole new text, never half of it. A file that is read-only to the
-// user (isReadOnly) is not replaced: ReadOnlyFile (Input.h). 0, or the error number.
-int writeFileAside(const std::string& path, const std::string& bytes);
+// user (isReadOnly) is not replaced: ReadOnlyFile (Input.h). A link at `path` is written
+// through, or with `replaceLink` replaced itself, the file it names staying as it was. 0, or the
+// error number.
+int writeFileAside(const std::string& path, const std::string& bytes, bool replaceLink = false);
 // Moves an existing file out of the way, to a new hidden name in its folder, and returns that
 // name; empty (errno set) when it cannot, the file then staying where it was.
 std::string moveAside(const std::string& path);
@@ -73,9 +77,10 @@ std::string moveAside(const std::string& path);
 // replaces it (a link is never written through) and an output that fails can give it back.
 class SetAside {
 public:
-    // Moves the entry at `name` aside: any file, or with `linkOnly` a symbolic link only. False
-    // (errno set) when it cannot, the entry then staying where it was.
-    bool take(const std::string& name, bool linkOnly = false);
+    // Moves the entry at `name` aside: anything but a folder, or with `keepFiles` anything but a
+    // folder or a regular file (a link, a FIFO, a socket, a device). False (errno set) when it
+    // cannot, the entry then staying where it was.
+    bool take(const std::string& name, bool keepFiles = false);
     void keepNew();                 // the new file stays; the old entry goes
     void giveBack(bool removeNew);  // the old entry comes back; a new file that never was whole goes
     void settle();                  // keepNew where a new file stands, else giveBack

@@ -7,15 +7,43 @@
 
 namespace platform {
 
-int openForReading(const std::string& path)
+int openForReading(const std::string& path, bool alsoWrite)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = open(path.c_str(), (alsoWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return -1;
     struct stat st;
     int error = 0;
     if (fstat(fd, &st) != 0) error = errno;
     else if (S_ISDIR(st.st_mode)) error = EISDIR;
     else if (!S_ISREG(st.st_mode)) error = NotRegularFile;
+    if (error) {
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+int openForWriting(const std::string& path)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : NotRegularFile;
+        return -1;
+    }
+    // Should something be planted meanwhile, the open still never waits: a FIFO without a reader
+    // fails (ENXIO), one with a reader opens at once and is refused below.
+    const int fd =
+        open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+        if (errno == ENXIO) errno = NotRegularFile;
+        return -1;
+    }
+    int error = 0;
+    if (fstat(fd, &st) != 0) error = errno;
+    else if (!S_ISREG(st.st_mode)) error = NotRegularFile;
+    else if (const int flags = fcntl(fd, F_GETFL); flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        error = errno;
     if (error) {
         close(fd);
         errno = error;

@@ -19,8 +19,15 @@ constexpr int ReadOnlyFile = 0x10001;
 // Opens a file to read it without ever waiting: a FIFO or a device in its place would hold the
 // open, or the first read, for ever. Anything but a regular file is refused before a byte is
 // read. The descriptor (close-on-exec; on a regular file O_NONBLOCK changes nothing), or -1
-// with errno set: EISDIR for a folder, NotRegularFile for the rest.
-int openForReading(const std::string& path);
+// with errno set: EISDIR for a folder, NotRegularFile for the rest. With `alsoWrite`, opened to
+// be changed in place too.
+int openForReading(const std::string& path, bool alsoWrite = false);
+
+// Creates a file (or empties the one there) to write it without ever waiting: a FIFO or a device
+// at the name would hold the open for ever. Only a regular file, or nothing, is taken; a link is
+// never written through. The descriptor (close-on-exec, blocking), or -1 with errno set: EISDIR
+// for a folder, NotRegularFile for anything else in the way.
+int openForWriting(const std::string& path);
 
 // Reads the whole file through openForReading, at most limit bytes: 0, or the error number
 // (EFBIG when it holds more than limit; out is then empty).

@@ -48,6 +48,26 @@ TEST(RipName, TemplatesGiveNamesThatStayInTheRipFolder)
         SCOPED_TRACE(c.tmpl + std::string(" / ") + c.title);
         EXPECT_EQ(cdaudio::RipFileName(c.tmpl, c.title, c.track, c.artist, c.album, 20), c.expected);
     }
+    // Parts too long for a folder entry (255 bytes) are cut where a character begins; the last
+    // one leaves room for the longest extension a rip adds, ".jitt".
+    const std::string star = "\xF0\x9F\x8C\x9F";  // 4 bytes in UTF-8
+    std::string stars;
+    for (int i = 0; i < 75; ++i) stars += star;
+    const struct {
+        std::string tmpl, title, artist, expected;
+    } longer[] = {
+        {"%6", std::string(300, 'x'), "A", std::string(250, 'x')},
+        {"%1\\%6", "t", std::string(300, 'x'), std::string(255, 'x') + "/t"},
+        {"%4 - %6", "a" + stars, "A", "01 - a" + stars.substr(0, 61 * 4)},
+        {"%6", "a" + stars, "A", "a" + stars.substr(0, 62 * 4)},
+        {"%6", "abc" + stars, "A", "abc" + stars.substr(0, 61 * 4)},
+        {"%6", std::string(300, '\xE9'), "A", std::string(250, '\xE9')},  // Latin-1, no UTF-8
+        {"%6", std::string(300, '\xA9'), "A", std::string(250, '\xA9')},
+    };
+    for (const auto& c : longer) {
+        SCOPED_TRACE(c.tmpl + " / " + c.title.substr(0, 8));
+        EXPECT_EQ(cdaudio::RipFileName(c.tmpl, c.title, 1, c.artist, "B", 20), c.expected);
+    }
     // A text ends at its first 0, and a part ".." left by it is no way out either.
     EXPECT_EQ(cdaudio::RipFileName("%6", std::string("..\0\\x", 5), 1, "A", "B", 20), "_");
     EXPECT_EQ(cdaudio::CleanFileNameChars("a\"b|c/d:e?f*g\\h"), "abcdefg\\h");

@@ -34,7 +34,10 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 
 namespace fs = std::filesystem;
 using cdtest::CddbServer;
@@ -438,6 +441,18 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
     ui::Dialogs::clearScript();
     Form11->Button3->click();
     EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Impossible d'écrire le fichier " + cacheFile() + " : Est un dossier."});
+    // A link in the entry's place is replaced by the entry; the file it names stays as it was.
+    fs::remove_all(cacheFolder());
+    fs::create_directories(cacheFolder());
+    const std::string victim = tempRoot + "/victim.jbd";
+    std::ofstream(victim) << "keep";
+    fs::create_symlink(victim, cacheFile());
+    ui::Dialogs::clearScript();
+    Form11->Button3->click();
+    EXPECT_EQ(boxTexts(), Strings{});
+    EXPECT_EQ(read(victim), "keep");
+    EXPECT_FALSE(fs::is_symlink(cacheFile()));
+    EXPECT_EQ(read(cacheFile()), cacheBytes("Les \xC3\x89toiles", 3, Titles, "rock", "Nuit \xC3\xA0 Paris"));
 }
 
 TEST_F(CdWindow, IdentityEditorRewritesTheCache)
@@ -568,6 +583,23 @@ TEST_F(CdWindow, FileNamesStayInTheRipFolder)
         EXPECT_TRUE(platform::folderExists(platform::folderPart(name)));
     }
     EXPECT_FALSE(fs::exists(tempRoot + "/etc"));
+
+    // A title of 300 bytes: its name is cut to fit a folder entry with its extension, at a
+    // character's start, and the track is ripped.
+    std::string e300;
+    for (int i = 0; i < 150; ++i) e300 += "\xC3\xA9";
+    fs::create_directories(cacheFolder());
+    std::ofstream(cacheFile(), std::ios::binary) << cacheBytes("Art", 1, {e300}, "rock", "Alb");
+    Form19->Edit1->setText(QStringLiteral("%4 - %6"));
+    Form11->Show();
+    useDisc(0);
+    Form11->CheckBox2->setChecked(true);
+    Form11->ListView1->topLevelItem(0)->setSelected(true);
+    run();
+    Form11->CheckBox1->setChecked(true);
+    EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée"});
+    EXPECT_GT(fs::file_size(rip_ + "/01 - " + e300.substr(0, 244) + ".wav"), 44u);
+    fs::remove_all(cacheFolder());
     Form19->Edit1->setText(QStringLiteral("%1\\%2\\%4 - %6"));
     Form19->DirectoryListBox3->setDirectory(rip_);
     grab(Form19, "cd-rip-options");
@@ -696,17 +728,21 @@ TEST_F(CdWindow, RowsBeyondTheDiscAreNotRipped)
 }
 
 // What stands in the rip folder under a rip's name: a file is overwritten, a link is replaced
-// and the file it names stays as it was; a link no rip replaces stays.
+// and the file it names stays as it was; a link no rip replaces stays. A FIFO, a socket or a
+// device is replaced and never waited on nor written through; a folder stays, the track is
+// named with why and the run goes on.
 TEST_F(CdWindow, RipsReplaceLinksAndOverwriteFiles)
 {
     struct Case {
         const char* name;
         bool encode;
         const char* planted;  // the name in the way
-        enum { Link, Dangling, File } kind;
+        enum { Link, Dangling, File, Fifo, Socket, Device, Folder } kind;
         bool jitter;  // the drive slips: a jitter log is written
         bool replaced;
-        Strings files;  // the rip folder afterwards
+        Strings files;              // the rip folder afterwards
+        const char* why = nullptr;  // the planted name is told with this
+        int rows = 1;               // ripped from the first
     } cases[] = {
         {"link, MP3", true, "01.mp3", Case::Link, false, true, {"01.mp3"}},
         {"link, WAV", false, "01.wav", Case::Link, false, true, {"01.wav"}},
@@ -714,32 +750,72 @@ TEST_F(CdWindow, RipsReplaceLinksAndOverwriteFiles)
         {"file", true, "01.mp3", Case::File, false, true, {"01.mp3"}},
         {"link at the jitter log", false, "01.jitt", Case::Link, true, true, {"01.jitt", "01.wav"}},
         {"link at the jitter log, no slip", false, "01.jitt", Case::Link, false, false, {"01.jitt", "01.wav"}},
+        {"FIFO, WAV", false, "01.wav", Case::Fifo, false, true, {"01.wav"}},
+        {"FIFO, MP3", true, "01.mp3", Case::Fifo, false, true, {"01.mp3"}},
+        {"FIFO at the jitter log", false, "01.jitt", Case::Fifo, true, true, {"01.jitt", "01.wav"}},
+        {"socket", true, "01.mp3", Case::Socket, false, true, {"01.mp3"}},
+        {"device", false, "01.wav", Case::Device, false, true, {"01.wav"}},
+        {"folder", false, "01.wav", Case::Folder, false, false, {"01.wav", "02.wav"}, "Est un dossier", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ui::Dialogs::clearScript();
         const std::string folder = rip_ + "/" + c.name + "/", victim = rip_ + "/victim " + c.name;
+        const std::string planted = folder + c.planted;
         fs::create_directories(folder);
-        if (c.kind == Case::File) std::ofstream(folder + c.planted) << "old";
-        else fs::create_symlink(victim, folder + c.planted);
+        if (c.kind == Case::File) std::ofstream(planted) << "old";
+        else if (c.kind == Case::Fifo) ASSERT_EQ(mkfifo(planted.c_str(), 0600), 0);
+        else if (c.kind == Case::Folder) {
+            fs::create_directories(planted);
+            std::ofstream(planted + "/inside") << "keep";
+        } else if (c.kind == Case::Socket) {
+            const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            ASSERT_LT(planted.size(), sizeof address.sun_path);
+            planted.copy(address.sun_path, planted.size());
+            ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+            close(fd);
+        } else if (c.kind == Case::Device) {
+            // The system's null device, which takes every write and keeps none.
+            if (mknod(planted.c_str(), S_IFCHR | 0600, makedev(1, 3)) != 0) {
+                std::printf("[  SKIPPED ] %s: a device is made as root only\n", c.name);
+                continue;
+            }
+        } else fs::create_symlink(victim, planted);
         if (c.kind == Case::Link) std::ofstream(victim) << "keep";
         RipFolder = folder;
         Form19->Edit1->setText(QStringLiteral("%4"));
         Form11->Show();
         useDisc(0);
         (c.encode ? Form11->CheckBox1 : Form11->CheckBox2)->setChecked(true);
-        Form11->ListView1->topLevelItem(0)->setSelected(true);
+        for (int row = 0; row < c.rows; ++row) Form11->ListView1->topLevelItem(row)->setSelected(true);
         int reads = 0;
         if (c.jitter)
             CR_SetReadFault([&](int32_t first, long sectors, int16_t* samples) {
                 if (first <= 100 && first + sectors > 100 && reads++ < 2)
                     std::memmove(samples, samples + 40, size_t(sectors * 2352 - 80));
             });
-        run();
+        {
+            const testutil::FifoWatchdog watchdog({planted}, 20, testutil::FifoWatchdog::Writer);
+            run();
+            EXPECT_FALSE(watchdog.fired());
+        }
         CR_SetReadFault(nullptr);
-        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Extraction des pistes terminée"});
-        EXPECT_EQ(fs::is_symlink(folder + c.planted), !c.replaced);
-        if (c.replaced) { EXPECT_GT(fs::file_size(folder + c.planted), 3u); }
+        EXPECT_EQ(boxTexts(), Strings{c.why ? "Sonoverne|Extraction des pistes terminée\r\n\r\nCes fichiers n'ont pas "
+                                              "pu être extraits ou étiquetés :\r\n" +
+                                                  planted + " (" + c.why + ")"
+                                            : "Sonoverne|Extraction des pistes terminée"});
+        if (c.replaced) {
+            const bool file = fs::is_regular_file(fs::symlink_status(planted));
+            EXPECT_TRUE(file);
+            if (file) { EXPECT_GT(fs::file_size(planted), 3u); }
+        } else if (c.kind == Case::Folder) {
+            EXPECT_EQ(read(planted + "/inside"), "keep");
+            EXPECT_GT(fs::file_size(folder + "02.wav"), 44u);
+        } else {
+            EXPECT_TRUE(fs::is_symlink(planted));
+        }
         if (c.kind == Case::Link) EXPECT_EQ(read(victim), "keep");
         else EXPECT_FALSE(fs::exists(victim));
         Strings made;  // nothing left aside

@@ -7,6 +7,7 @@
 #include "Display.h"
 #include "FifoWatchdog.h"
 #include "FileSystem.h"
+#include "Input.h"
 #include "Shell.h"
 #include "TempTree.h"
 #include "Unit1.h"
@@ -322,6 +323,38 @@ TEST(ConvertLaunchers, TagsAMisbehavingGainToolWroteIntoAreWrittenBack)
     setenv("PATH", path.c_str(), 1);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(TempTree::read(file) == before);
+}
+
+// An album whose second file changes while the gain tool works: the first, already in place,
+// gets its old file back, and both are named.
+TEST(ConvertLaunchers, AnAlbumIsChangedWholeOrNotAtAll)
+{
+    TempTree tree;
+    gen::Mp3Spec spec;
+    spec.audio = gen::ToneFrames({{440, 0.3}});
+    const std::string first = tree.path("a.mp3"), second = tree.path("b.mp3");
+    gen::WriteMp3(first, spec);
+    gen::WriteMp3(second, spec);
+    const std::string before = TempTree::read(first);
+    // A tool that reports both read, changes a byte of each copy and touches the second file.
+    const std::string bin = tree.dir("bin");
+    platform::writeFile(bin + "/mp3gain", "#!/bin/sh\nprintf 'File\\tMP3 gain\\n'\nfor f; do case \"$f\" in *.mp3)\n"
+                                          "printf Z | dd of=\"$f\" bs=1 seek=100 conv=notrunc status=none\n"
+                                          "printf '%s\\t1\\n' \"$f\";; esac; done\n"
+                                          "sleep 0.01; touch '" +
+                                              second + "'\n");
+    ::chmod((bin + "/mp3gain").c_str(), 0755);
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+    const platform::ProgramRun run =
+        platform::runAndWait(Launchers + "/mp3norm", "/a \"" + first + "\" \"" + second + "\"");
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.output, first + std::string(1, '\0') + second + std::string(1, '\0'));
+    EXPECT_TRUE(TempTree::read(first) == before);
+    EXPECT_TRUE(TempTree::read(second) == before);
+    const platform::FolderSnapshot listing(tree.path(""));
+    for (const platform::DirEntry& e : listing.entries()) EXPECT_NE(e.name[0], '.') << e.name;
 }
 
 TEST(ConvertLaunchers, TheNormalisedCopyTakesOnlyTheNamedFilesPlaceAndMode)
@@ -675,9 +708,20 @@ TEST_F(Convert, DecodingWritesA16BitWavOfTheRightLengthAndNeverReplacesOne)
     const std::string taken = mp3("taken.mp3", 440);
     tree_.file("music/taken.wav", "mine");
     const std::string junk = tree_.file("music/junk.mp3", "not an MP3 at all");
+    // A FIFO or a folder at the WAV's name is left as it is too, and never waited on.
+    const std::string piped = mp3("piped.mp3", 440), folded = mp3("folded.mp3", 440);
+    ASSERT_EQ(::mkfifo((music_ + "/piped.wav").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir((music_ + "/folded.wav").c_str(), 0700), 0);
 
-    for (const std::string& p : {music_ + "/Tone.MP3", tagged, taken, junk}) Form21->ListBox1->Add(p);
-    Form21->Button7->click();
+    for (const std::string& p : {music_ + "/Tone.MP3", tagged, taken, junk, piped, folded}) Form21->ListBox1->Add(p);
+    {
+        const testutil::FifoWatchdog watchdog({music_ + "/piped.wav"}, 20, testutil::FifoWatchdog::Writer);
+        Form21->Button7->click();
+        EXPECT_FALSE(watchdog.fired());
+    }
+    struct stat st;
+    EXPECT_TRUE(::lstat((music_ + "/piped.wav").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(platform::folderExists(music_ + "/folded.wav"));
 
     const std::string wav = TempTree::read(music_ + "/Tone.wav");
     ASSERT_GE(wav.size(), 44u);
@@ -694,6 +738,8 @@ TEST_F(Convert, DecodingWritesA16BitWavOfTheRightLengthAndNeverReplacesOne)
     EXPECT_THAT(text, HasSubstr("Conversion terminée\r\n\r\n"));
     EXPECT_THAT(text, HasSubstr(taken));
     EXPECT_THAT(text, HasSubstr(junk));
+    EXPECT_THAT(text, HasSubstr(piped));
+    EXPECT_THAT(text, HasSubstr(folded));
     EXPECT_THAT(text, Not(HasSubstr("Tone")));
     EXPECT_EQ(ui::Dialogs::shown()[0].flags, ui::MB_ICONWARNING);
     // Nothing of the failed runs is left behind.
@@ -712,13 +758,16 @@ TEST_F(Convert, AWriteTheDiskRefusesLeavesTheFilesAsTheyWereAndIsNamed)
         PickerForm* form;
         QPushButton* button;
         Fault fault;
+        bool album = false;  // with a smaller file whose copy fits: one gain for both, so neither changes
     } cases[] = {
         // With SIGXFSZ ignored, lame exits 0 on the cut WAV.
         {"decoding past a file size limit", Form21, Form21->Button7, SizeLimitSignalIgnored},
         {"normalising past a file size limit", Form15, Form15->Button7, SizeLimit},
+        {"normalising an album past a file size limit", Form15, Form15->Button7, SizeLimit, true},
         // Mounting a small disk needs root: these come last and are skipped otherwise.
         {"decoding onto a full disk", Form21, Form21->Button7, FullDisk},
         {"normalising on a full disk", Form15, Form15->Button7, FullDisk},
+        {"normalising an album on a full disk", Form15, Form15->Button7, FullDisk, true},
     };
     int index = 0;
     for (const Case& c : cases) {
@@ -742,12 +791,24 @@ TEST_F(Convert, AWriteTheDiskRefusesLeavesTheFilesAsTheyWereAndIsNamed)
         const std::string before = TempTree::read(file);
         // Room for half of the file: neither its copy nor its WAV fits.
         const std::size_t room = before.size() / 2;
+        const std::string small = music_ + "/" + folder + "/s.mp3";
+        if (c.album) {
+            gen::Mp3Spec spec;
+            spec.audio = gen::ToneFrames({{3000, 0.2}});
+            gen::WriteMp3(small, spec);
+            ASSERT_LT(TempTree::read(small).size(), room / 2);
+        }
+        const std::string smallBefore = c.album ? TempTree::read(small) : std::string();
         struct statvfs disk;
         ASSERT_EQ(::statvfs(dir.c_str(), &disk), 0);
         if (c.fault == FullDisk)
             platform::writeFile(dir + "/filler", std::string(disk.f_bavail * disk.f_bsize - room, 'x'));
         ui::Dialogs::clearScript();
         c.form->ListBox1->Add(file);
+        if (c.album) {
+            c.form->ListBox1->Add(small);
+            Form15->RadioButton1->setChecked(true);
+        }
         Form15->TrackBar1->setValue(10);  // a gain to change, whatever the tone
         rlimit limit{};
         ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
@@ -762,6 +823,10 @@ TEST_F(Convert, AWriteTheDiskRefusesLeavesTheFilesAsTheyWereAndIsNamed)
         EXPECT_THAT(bytesOf(ui::Dialogs::shown()[0].text), HasSubstr(file));
         EXPECT_EQ(ui::Dialogs::shown()[0].flags, ui::MB_ICONWARNING);
         EXPECT_TRUE(TempTree::read(file) == before);
+        if (c.album) {
+            EXPECT_THAT(bytesOf(ui::Dialogs::shown()[0].text), HasSubstr(small));
+            EXPECT_TRUE(TempTree::read(small) == smallBefore);
+        }
         EXPECT_FALSE(exists(TForm21::OutputName(file)));
         const platform::FolderSnapshot listing(dir);
         for (const platform::DirEntry& e : listing.entries()) EXPECT_NE(e.name[0], '.') << e.name;
@@ -798,14 +863,15 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
          "",
          {"a.mp3", "bad.mp3"},
          {"Conversion terminée"}},
+        // One gain for the album: none is changed, and all are named.
         {"album with a file that is no MP3",
          Form15,
          Form15->ListBox1,
          Form15->Button7,
          true,
          Launchers,
-         {"bad.mp3"},
-         {"/a.mp3"}},
+         {"a.mp3", "bad.mp3"},
+         {}},
         {"by file with a file that is no MP3",
          Form15,
          Form15->ListBox1,
@@ -930,8 +996,8 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
     auto status = [](int i, int n) { return QStringLiteral("Conversion en cours du fichier %1 sur %2").arg(i).arg(n); };
     const std::vector<QString> ofThree = {status(1, 3), status(2, 3), status(3, 3)};
     const Strings hostile = {"q\"uote\" with  blanks.wav", "-dash.wav", "\xe9t\xe9 latin-1.wav"};
-    // Files of this content are made FIFOs.
-    const std::string fifo = "<fifo>";
+    // Files of this content are made FIFOs, or folders.
+    const std::string fifo = "<fifo>", folder = "<folder>";
     const std::string unsupported = "Format WAV non pris en charge";  // a failed file's reason
     auto atRate = [](uint32_t rate, uint16_t channels = 2) { return toneWav(100, 440, rate, channels); };
     std::vector<QString> ofFour;
@@ -948,7 +1014,8 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         QString message;  // empty: none
         Strings failed, made, absent;
         std::map<std::string, std::string> after;
-        Strings links = {};  // dangling links already there
+        Strings links = {};     // dangling links already there
+        std::string told = {};  // the box says this too, "%d" standing for the folder
     } cases[] = {
         {"sorted, Convertir pressed again during the run",
          {{"c.wav", wav}, {"a.wav", wav}, {"B.wav", wav}},
@@ -1039,6 +1106,32 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
          {},
          {},
          {"a.mp3"}},
+        {"a FIFO where the MP3 goes, replaced",
+         {{"a.wav", wav}},
+         {{"a.mp3", fifo}},
+         {},
+         {},
+         {status(1, 1)},
+         {50, 100},
+         done,
+         {},
+         {"a.mp3"},
+         {},
+         {}},
+        {"a folder where the MP3 goes, kept",
+         {{"a.wav", wav}, {"b.wav", wav}},
+         {{"a.mp3", folder}},
+         {},
+         {},
+         {status(1, 2), status(2, 2)},
+         {75, 100},
+         done + "\r\n\r\n",
+         {"a.wav"},
+         {"b.mp3"},
+         {},
+         {},
+         {},
+         "Impossible de créer le fichier %d/a.mp3 : Est un dossier)"},
         // Which rates and channels the encoder takes in: cdaudio_rules_test.
         {"a rate the encoder does not take in, a FIFO",
          {{"r1.wav", atRate(1)}, {"r8000.wav", atRate(8000)}, {"c3.wav", atRate(44100, 3)}, {"fifo.wav", fifo}},
@@ -1089,7 +1182,13 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         SCOPED_TRACE(t.what);
         TempTree tree;
         const std::string dir = tree.dir("wav");
-        for (const auto& [name, bytes] : t.before) platform::writeFile(dir + "/" + name, bytes);
+        std::vector<std::string> outputFifos;
+        for (const auto& [name, bytes] : t.before) {
+            if (bytes == fifo) outputFifos.push_back(dir + "/" + name);
+            if (bytes == fifo) ASSERT_EQ(mkfifo((dir + "/" + name).c_str(), 0600), 0);
+            else if (bytes == folder) ASSERT_EQ(::mkdir((dir + "/" + name).c_str(), 0700), 0);
+            else platform::writeFile(dir + "/" + name, bytes);
+        }
         for (const std::string& name : t.links)
             ASSERT_EQ(::symlink((dir + "/gone").c_str(), (dir + "/" + name).c_str()), 0);
         f->Show();
@@ -1104,6 +1203,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
             f->ListBox1->Add(dir + "/" + name);
         }
         const testutil::FifoWatchdog watchdog(fifos);
+        const testutil::FifoWatchdog outputWatchdog(outputFifos, 20, testutil::FifoWatchdog::Writer);
         Strings order = t.order;
         if (order.empty())
             for (int i = 0; i < f->ListBox1->Count(); ++i)
@@ -1130,6 +1230,7 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
         coder.OnBeginFile = beginFile;
         coder.OnProgress = progress;
         EXPECT_FALSE(watchdog.fired());
+        EXPECT_FALSE(outputWatchdog.fired());
 
         EXPECT_THAT(begun, ElementsAreArray(order));
         EXPECT_THAT(statuses, ElementsAreArray(t.statuses));
@@ -1144,18 +1245,25 @@ TEST_F(Convert, WavToMp3RunsTheSortedListWithItsProgressAndReportsWhatFailed)
             EXPECT_THAT(bytesOf(box.text), HasSubstr(bytesOf(t.message)));
             for (const std::string& name : t.failed) EXPECT_THAT(bytesOf(box.text), HasSubstr(dir + "/" + name));
             for (const std::string& name : t.made) EXPECT_THAT(bytesOf(box.text), Not(HasSubstr(name)));
+            if (!t.told.empty()) {
+                EXPECT_THAT(bytesOf(box.text), HasSubstr(t.told.substr(0, t.told.find("%d")) + dir +
+                                                         t.told.substr(t.told.find("%d") + 2)));
+            }
             EXPECT_EQ(f->ProgressBar2->Position(), 100);
         }
         EXPECT_EQ(f->ListBox1->Count(), 0);
         EXPECT_FALSE(f->isVisible());
         for (const std::string& name : t.made) {
             SCOPED_TRACE(name);
-            const std::string mp3 = TempTree::read(dir + "/" + name);
+            std::string mp3;  // a FIFO left there is not waited on
+            EXPECT_EQ(platform::readWholeFile(dir + "/" + name, 1 << 24, mp3), 0);
             ASSERT_GT(mp3.size(), 400u);
             EXPECT_EQ(uint8_t(mp3[0]), 0xFF);
         }
         for (const std::string& name : t.absent) EXPECT_FALSE(exists(dir + "/" + name)) << name;
         for (const auto& [name, bytes] : t.after) EXPECT_EQ(TempTree::read(dir + "/" + name), bytes) << name;
+        for (const auto& [name, bytes] : t.before)
+            if (bytes == folder) { EXPECT_TRUE(platform::folderExists(dir + "/" + name)) << name; }
         if (!t.links.empty()) { EXPECT_FALSE(exists(dir + "/gone")); }
         // Nothing set aside is left behind.
         const platform::FolderSnapshot listing(dir);
@@ -1223,6 +1331,7 @@ TEST_F(Convert, WavToMp3KeepsAnMp3ItCannotMoveAside)
     Form12->Button7->click();
     ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
     EXPECT_THAT(bytesOf(ui::Dialogs::shown()[0].text), HasSubstr(dir + "/a.wav"));
+    EXPECT_THAT(bytesOf(ui::Dialogs::shown()[0].text), HasSubstr("/a.mp3 : Plus de place sur le disque"));
     EXPECT_EQ(TempTree::read(dir + "/a.mp3"), "mine");
     resetWindows();
 }

@@ -195,6 +195,34 @@ TEST(Reading, OnlyRegularFilesAreOpenedAndNothingWaits)
         }
     }
     EXPECT_FALSE(watchdog.fired());
+
+    // Written only where a regular file, or nothing, stands: never through a link, into a FIFO
+    // or a device.
+    const std::string link = t.path("link.mp3");
+    ASSERT_EQ(symlink(t.file("victim", "keep").c_str(), link.c_str()), 0);
+    const std::pair<std::string, int> writes[] = {
+        {t.path("a.wav"), 0},
+        {t.path("new.mp3"), 0},
+        {fifo, platform::NotRegularFile},
+        {"/dev/null", platform::NotRegularFile},
+        {t.path("folder.wav"), EISDIR},
+        {link, platform::NotRegularFile},
+    };
+    const testutil::FifoWatchdog writerWatchdog({fifo}, 20, testutil::FifoWatchdog::Writer);
+    for (const auto& [path, error] : writes) {
+        SCOPED_TRACE(path);
+        errno = 0;
+        const int fd = platform::openForWriting(path);
+        EXPECT_EQ(fd < 0 ? errno : 0, error);
+        if (fd >= 0) {
+            EXPECT_EQ(write(fd, "x", 1), 1);
+            close(fd);
+        }
+    }
+    EXPECT_FALSE(writerWatchdog.fired());
+    EXPECT_EQ(TempTree::read(t.path("a.wav")), "x");
+    EXPECT_EQ(TempTree::read(t.path("new.mp3")), "x");
+    EXPECT_EQ(TempTree::read(t.path("victim")), "keep");
     // What a file or a peer says reaches a message without its control characters.
     EXPECT_EQ(platform::printable("a\r\nb\t\x7f\xc2\x85\xc3\xa9"), "a??b???\xc3\xa9");
 }
