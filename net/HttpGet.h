@@ -63,9 +63,10 @@ private:
 
     void Open(const QUrl& url);
     void Read();
-    bool ReadLine(QByteArray& line, qint64 budget);
+    bool ReadLine(QByteArrayView& line, qint64 budget);
     void HeadEnded();
-    void Deliver(const QByteArray& piece);
+    void Deliver(const char* data, qint64 size);
+    void Flush();
     void Closed();
     void Finish(const QString& failure);
     void DropSocket();
@@ -84,7 +85,11 @@ private:
     int redirects_ = 0;
 
     TPhase phase_ = TPhase::Head;
-    QByteArray line_;       // the line being read
+    QByteArray in_;         // what was taken from the socket
+    qsizetype at_ = 0;      // how far in_ is read
+    QByteArray line_;       // the line being read, when it spans two reads
+    QByteArray joined_;     // such a line once whole
+    QByteArray body_;       // body bytes not yet handed to OnBody
     qint64 headBytes_ = 0;  // of the head being read
     QList<QByteArray> head_;
     int status_ = 0;
