@@ -119,7 +119,10 @@ void THttpGet::Open(const QUrl& url)
 
     const QString scheme = url.scheme().toLower();
     const bool secure = scheme == u"https";
-    if ((scheme != u"http" && !secure) || url.host().isEmpty() || (secure && !QSslSocket::supportsSsl()))
+    // An address Qt finds invalid (a port out of range, characters a host cannot hold) would
+    // still give a host and the default port.
+    if ((scheme != u"http" && !secure) || !url.isValid() || url.host().isEmpty() || url.port() == 0 ||
+        (secure && !QSslSocket::supportsSsl()))
         return Finish(QStringLiteral("adresse non prise en charge"));
     if (OnConnecting) OnConnecting(url.host());
     if (phase_ == TPhase::Done) return;
@@ -314,7 +317,7 @@ void THttpGet::HeadEnded()
     if (phase_ == TPhase::Done) return;
 
     if (IsRedirect(status_) && !location.isEmpty()) {
-        const QUrl next = url_.resolved(QUrl::fromEncoded(location));
+        const QUrl next = url_.resolved(QUrl::fromEncoded(location, QUrl::StrictMode));
         if (++redirects_ > kMaxRedirects) return Finish(QStringLiteral("trop de redirections"));
         if (url_.scheme().toLower() == u"https" && next.scheme().toLower() != u"https")
             return Finish(QStringLiteral("redirection refusée : elle quitte https pour http"));

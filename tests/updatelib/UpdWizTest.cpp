@@ -369,6 +369,35 @@ TEST_F(Wizard, FetchFailuresLeadToTheFailurePage)
     EXPECT_TRUE(boxes.empty());
 }
 
+// An address that is not a valid one is refused before any connection, given first or by a
+// redirect: Qt would still give its host and the default port.
+TEST_F(Wizard, InvalidAddressesAreRefusedBeforeAnyConnection)
+{
+    const QStringList addresses = {
+        QStringLiteral("http://127.0.0.1:99999/ok"),
+        QStringLiteral("http://127.0.0.1:0/ok"),
+        QStringLiteral("http://exa mple.org/ok"),
+        QStringLiteral("http://[::1/ok"),
+        QStringLiteral("http:///ok"),
+        // A path with a blank would reach the server as a valid one.
+        server.url("/a b"),
+    };
+    server.serve("/a b", Script("1.6.0.0", server.url("/setup")));
+    server.serve("/a%20b", Script("1.6.0.0", server.url("/setup")));
+    for (const QString& address : addresses) {
+        for (const bool redirected : {false, true}) {
+            SCOPED_TRACE(address.toStdString() + (redirected ? " (redirect)" : ""));
+            server.redirect("/moved", address);
+            const QStringList before = server.requests();
+            auto w = Make(redirected ? server.url("/moved") : address);
+            w->NextButton->click();
+            EXPECT_EQ(w->State, 2);
+            EXPECT_TRUE(Page(*w).contains("Cause : adresse non prise en charge.")) << Page(*w).toStdString();
+            EXPECT_EQ(server.requests().mid(before.size()), redirected ? QStringList{"/moved"} : QStringList());
+        }
+    }
+}
+
 TEST_F(Wizard, PreviousAfterARefusedConnectionRetries)
 {
     const quint16 port = vyxtest::RefusingPort();
