@@ -300,16 +300,20 @@ void THttpGet::HeadEnded()
     status_ = status;
     reason_ = QString::fromUtf8(statusLine.mid(parts[0].size() + 5)).trimmed();
 
-    QByteArray location, encoding;
-    QList<QByteArray> lengths;
+    QByteArray location;
+    QList<QByteArray> lengths, codings;
+    bool encoded = false;
     for (qsizetype i = 1; i < head_.size(); ++i) {
         const qsizetype colon = head_[i].indexOf(':');
         if (colon <= 0) continue;
         const QByteArray name = head_[i].left(colon).trimmed().toLower();
         const QByteArray value = head_[i].mid(colon + 1).trimmed();
         if (name == "location") location = value;
-        else if (name == "transfer-encoding") encoding += value.toLower();
-        else if (name == "content-length") lengths << value;
+        else if (name == "transfer-encoding") {
+            encoded = true;
+            for (const QByteArray& coding : value.toLower().split(','))
+                if (!coding.trimmed().isEmpty()) codings << coding.trimmed();
+        } else if (name == "content-length") lengths << value;
         else if (name == "set-cookie") cookies_.setCookiesFromUrl(QNetworkCookie::parseCookies(value), url_);
     }
     head_.clear();
@@ -329,7 +333,9 @@ void THttpGet::HeadEnded()
     // Another status ends the fetch; the caller tells it.
     if (status_ != 200) return Finish(QString());
 
-    chunked_ = encoding.contains("chunked");
+    // Chunked alone is the only transfer coding read: a body in any other would be saved coded.
+    chunked_ = encoded;
+    if (encoded && codings != QList<QByteArray>{"chunked"}) return Finish(Text(kInvalid));
     if (!chunked_ && !lengths.isEmpty()) {
         const QByteArray first = lengths[0];
         ok = !first.isEmpty() && first.size() <= 18 &&

@@ -441,6 +441,8 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed)
     server.route("/cut-chunks", Raw(Chunked(installer, false)));
     server.route("/chunks", Raw(Chunked(installer, true)));
     server.route("/huge", Raw(ok + "Content-Length: 536870913\r\n\r\n" + installer));
+    server.route("/gzip", Raw(ok + "Transfer-Encoding: gzip\r\nContent-Length: " +
+                              QByteArray::number(installer.size()) + "\r\n\r\n" + installer));
     // Without an announced length the installer is refused at its headers, however it is framed.
     server.route("/one-chunk", Raw(kOneHugeChunk, kFiller));
     server.route("/endless", Raw(ok + "\r\n", kFiller));
@@ -464,6 +466,8 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed)
         {Script("2.0.0.0", server.url("/cut-chunks")), "Cause : le"},
         {Script("2.0.0.0", server.url("/chunks")), "n'a pas annoncé la longueur"},
         {Script("2.0.0.0", server.url("/huge")), "dépasse la taille permise (512 Mo)"},
+        // Saved as sent, a coded installer would not start.
+        {Script("2.0.0.0", server.url("/gzip")), "le serveur n'a pas donné de réponse valable"},
         {Script("2.0.0.0", server.url("/one-chunk")), "n'a pas annoncé la longueur"},
         {Script("2.0.0.0", server.url("/endless")), "n'a pas annoncé la longueur"},
         // An address from the script that names a local file is never renamed nor run.
@@ -556,6 +560,11 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
     // A server that talks for ever in its status line: a short piece of it reaches the page.
     server.route("/talker.ini", Raw("HTTP/1.1 404 " + QByteArray(6000, 'y') + "\r\nContent-Length: 0\r\n\r\n"));
     server.route("/one-chunk.ini", Raw(kOneHugeChunk, kFiller));
+    // Only chunked alone is a transfer coding the GET reads.
+    const QByteArray chunkedScript = Chunked(Script("1.6.0.0", server.url("/setup")), true);
+    server.route("/gzip-chunked.ini", Raw(QByteArray(chunkedScript).replace("chunked\r\n", "gzip, chunked\r\n")));
+    server.route("/chunked-twice.ini",
+                 Raw(QByteArray(chunkedScript).replace("chunked\r\n", "chunked\r\nTransfer-Encoding: chunked\r\n")));
     // Lines end in CR, LF or CR LF.
     server.serve("/cr.ini", Script("1.6.0.0", server.url("/setup")).replace("\r\n", "\r"));
     server.serve("/lf.ini", Script("1.6.0.0", server.url("/setup")).replace("\r\n", "\n"));
@@ -577,6 +586,8 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
         {"/partial.ini", "Cause : le serveur a répondu 206"},
         {"/talker.ini", "Cause : le serveur a répondu 404"},
         {"/one-chunk.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
+        {"/gzip-chunked.ini", "Cause : le serveur n'a pas donné de réponse valable."},
+        {"/chunked-twice.ini", "Cause : le serveur n'a pas donné de réponse valable."},
         {"/endless-line.ini", "Cause : les en-têtes de la réponse du serveur sont trop longs."},
         {"/endless-headers.ini", "Cause : les en-têtes de la réponse du serveur sont trop longs."},
     };
