@@ -1,4 +1,5 @@
 #include "HttpGet.h"
+#include "Input.h"
 
 #include <QEventLoop>
 #include <QNetworkCookie>
@@ -37,6 +38,11 @@ QString SocketFailure(QAbstractSocket::SocketError error)
 bool IsRedirect(int status)
 {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+bool HasControlByte(const QByteArray& bytes)
+{
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x20 || uchar(c) == 0x7f; });
 }
 
 // The size of a chunk-size line (hexadecimal digits, blanks around them, then maybe extensions
@@ -298,7 +304,8 @@ void THttpGet::HeadEnded()
     }
     headClock_.stop();
     status_ = status;
-    reason_ = QString::fromUtf8(statusLine.mid(parts[0].size() + 5)).trimmed();
+    // Shown to the user: no control character of it reaches a page as it came.
+    reason_ = QString::fromStdString(platform::printable(statusLine.mid(parts[0].size() + 5).trimmed().toStdString()));
 
     QByteArray location;
     QList<QByteArray> lengths, codings;
@@ -314,7 +321,13 @@ void THttpGet::HeadEnded()
             for (const QByteArray& coding : value.toLower().split(','))
                 if (!coding.trimmed().isEmpty()) codings << coding.trimmed();
         } else if (name == "content-length") lengths << value;
-        else if (name == "set-cookie") cookies_.setCookiesFromUrl(QNetworkCookie::parseCookies(value), url_);
+        else if (name == "set-cookie") {
+            // A control byte in a cookie would go out raw in the next request's head.
+            QList<QNetworkCookie> cookies = QNetworkCookie::parseCookies(value);
+            cookies.removeIf(
+                [](const QNetworkCookie& c) { return HasControlByte(c.name()) || HasControlByte(c.value()); });
+            cookies_.setCookiesFromUrl(cookies, url_);
+        }
     }
     head_.clear();
     if (OnStatus) OnStatus(status_, reason_);

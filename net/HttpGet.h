@@ -47,6 +47,7 @@ public:
     bool Running() const { return loop_ != nullptr; }
     bool Aborted() const { return aborted_; }
     int Status() const { return status_; }
+    // The last status line's reason phrase, its control characters made printable.
     QString Reason() const { return reason_; }
     QUrl Url() const { return url_; }
 

@@ -559,6 +559,8 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
     server.route("/partial.ini", Response{206, Script("1.6.0.0", server.url("/setup")), {}, false});
     // A server that talks for ever in its status line: a short piece of it reaches the page.
     server.route("/talker.ini", Raw("HTTP/1.1 404 " + QByteArray(6000, 'y') + "\r\nContent-Length: 0\r\n\r\n"));
+    // Control characters of a reason phrase (a terminal escape, a bell, a C1 one, a bare CR).
+    server.route("/escape.ini", Raw("HTTP/1.1 404 Pas\x1b[2J\x07 trouv\xc2\x9b\rX\r\nContent-Length: 0\r\n\r\n"));
     server.route("/one-chunk.ini", Raw(kOneHugeChunk, kFiller));
     // Only chunked alone is a transfer coding the GET reads.
     const QByteArray chunkedScript = Chunked(Script("1.6.0.0", server.url("/setup")), true);
@@ -585,6 +587,7 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
         {"/short.ini", "Cause : le fichier reçu est incomplet"},
         {"/partial.ini", "Cause : le serveur a répondu 206"},
         {"/talker.ini", "Cause : le serveur a répondu 404"},
+        {"/escape.ini", "Cause : le serveur a répondu 404 Pas?[2J? trouv??X."},
         {"/one-chunk.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
         {"/gzip-chunked.ini", "Cause : le serveur n'a pas donné de réponse valable."},
         {"/chunked-twice.ini", "Cause : le serveur n'a pas donné de réponse valable."},
@@ -686,13 +689,22 @@ TEST_F(Wizard, ALocalScriptIsReadInPlaceAndKept)
 
 TEST_F(Wizard, RedirectsAreFollowedWithinHttp)
 {
-    server.redirect("/update.ini", server.url("/moved/update.ini"));
+    // Cookies go along, but none holding a control byte: it would go out raw in a request's head.
+    server.route("/update.ini", Response{302,
+                                         {},
+                                         {{"Location", server.url("/moved/update.ini").toUtf8()},
+                                          {"Set-Cookie", "session=1"},
+                                          {"Set-Cookie", "cr=x\ry"},
+                                          {"Set-Cookie", "bell=a\x07"
+                                                         "b"}},
+                                         false});
     server.serve("/moved/update.ini", Script("1.6.0.0", server.url("/setup")));
     server.redirect("/setup", server.url("/real-setup"));
     server.serve("/real-setup", installer);
     auto w = Make(server.url("/update.ini"));
     w->NextButton->click();
     ASSERT_EQ(w->State, 3);
+    EXPECT_EQ(server.lastHeaders().value("cookie"), "session=1");
     w->NextButton->click();
     EXPECT_EQ(w->result(), 1);
     EXPECT_TRUE(WaitForFile(marker));
