@@ -26,6 +26,7 @@
 #include <QUrlQuery>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -109,6 +110,59 @@ bool WaitForFile(const QString& path)
     }
     return QFileInfo::exists(path);
 }
+
+// A certificate name.pem and its key name.key in folder, for subject /CN=name and this
+// subjectAltName (none when empty), issued by ca.pem of the same folder, or by itself.
+bool MakeCertificate(const QString& folder, const QString& name, const QString& altName, bool byCa)
+{
+    const QString base = folder + u'/' + name;
+    QStringList args = {"req",         "-x509", "-newkey",    "ec",      "-pkeyopt",    "ec_paramgen_curve:prime256v1",
+                        "-nodes",      "-days", "2",          "-keyout", base + ".key", "-out",
+                        base + ".pem", "-subj", "/CN=" + name};
+    if (!altName.isEmpty())
+        args << "-addext"
+             << "subjectAltName=" + altName;
+    if (byCa)
+        args << "-CA" << folder + "/ca.pem"
+             << "-CAkey" << folder + "/ca.key"
+             << "-addext"
+             << "basicConstraints=critical,CA:FALSE";
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start("openssl", args);
+    return openssl.waitForFinished(-1) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
+}
+
+QSslCertificate ReadCertificate(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QSslCertificate(&file, QSsl::Pem) : QSslCertificate();
+}
+
+// A loopback server that speaks TLS with the certificate base.pem and its key base.key.
+std::unique_ptr<LoopbackHttpServer> TlsServer(const QString& base)
+{
+    QFile key(base + ".key");
+    if (!key.open(QIODevice::ReadOnly)) return nullptr;
+    QSslConfiguration serverSide = QSslConfiguration::defaultConfiguration();
+    serverSide.setLocalCertificate(ReadCertificate(base + ".pem"));
+    serverSide.setPrivateKey(QSslKey(&key, QSsl::Ec, QSsl::Pem));
+    auto* tls = new QSslServer;
+    tls->setSslConfiguration(serverSide);
+    return std::make_unique<LoopbackHttpServer>(0, tls);
+}
+
+// The certificates the client trusts, put back when the test ends.
+struct TrustedCertificates {
+    const QSslConfiguration saved = QSslConfiguration::defaultConfiguration();
+    void Add(const QSslCertificate& certificate)
+    {
+        QSslConfiguration clientSide = QSslConfiguration::defaultConfiguration();
+        clientSide.addCaCertificate(certificate);
+        QSslConfiguration::setDefaultConfiguration(clientSide);
+    }
+    ~TrustedCertificates() { QSslConfiguration::setDefaultConfiguration(saved); }
+};
 
 class Wizard : public ::testing::Test {
 protected:
@@ -562,6 +616,11 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
     // Control characters of a reason phrase (a terminal escape, a bell, a C1 one, a bare CR).
     server.route("/escape.ini", Raw("HTTP/1.1 404 Pas\x1b[2J\x07 trouv\xc2\x9b\rX\r\nContent-Length: 0\r\n\r\n"));
     server.route("/one-chunk.ini", Raw(kOneHugeChunk, kFiller));
+    // One chunk a byte over the bound, then less data than it announced: a client that took a
+    // byte of it would find the answer cut rather than too long.
+    const QByteArray overChunk =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n100001\r\n" + QByteArray(1000, 'z');
+    server.route("/over-chunk.ini", Raw(overChunk));
     // Only chunked alone is a transfer coding the GET reads.
     const QByteArray chunkedScript = Chunked(Script("1.6.0.0", server.url("/setup")), true);
     server.route("/gzip-chunked.ini", Raw(QByteArray(chunkedScript).replace("chunked\r\n", "gzip, chunked\r\n")));
@@ -589,6 +648,7 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
         {"/talker.ini", "Cause : le serveur a répondu 404"},
         {"/escape.ini", "Cause : le serveur a répondu 404 Pas?[2J? trouv??X."},
         {"/one-chunk.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
+        {"/over-chunk.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
         {"/gzip-chunked.ini", "Cause : le serveur n'a pas donné de réponse valable."},
         {"/chunked-twice.ini", "Cause : le serveur n'a pas donné de réponse valable."},
         {"/endless-line.ini", "Cause : les en-têtes de la réponse du serveur sont trop longs."},
@@ -614,6 +674,8 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
         EXPECT_TRUE(w->PrevButton->isEnabled());
     }
     EXPECT_TRUE(boxes.empty());
+    // The server did send the chunk's data: the refusal came before a byte of it was taken.
+    EXPECT_EQ(server.taken("/over-chunk.ini"), overChunk.size());
 }
 
 // An address with a scheme is never a path, whatever the working folder holds.
@@ -765,25 +827,12 @@ TEST_F(Wizard, DownLoadNewVersionRunsModallyOverTheCallersWindow)
 TEST_F(Wizard, AnHttpsDownloadIsNotRedirectedToHttp)
 {
     QTemporaryDir keys;
-    const QString key = keys.filePath("key.pem"), cert = keys.filePath("cert.pem");
-    QProcess openssl;
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-days",
-                              "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
-    const bool made = openssl.waitForFinished(-1) && openssl.exitCode() == 0;
-    if (!made || !QSslSocket::supportsSsl()) GTEST_SKIP() << "no TLS on this machine";
-    QFile certFile(cert), keyFile(key);
-    ASSERT_TRUE(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
-    const QSslCertificate certificate(&certFile, QSsl::Pem);
-    QSslConfiguration serverSide = QSslConfiguration::defaultConfiguration();
-    serverSide.setLocalCertificate(certificate);
-    serverSide.setPrivateKey(QSslKey(&keyFile, QSsl::Rsa, QSsl::Pem));
-    auto* tls = new QSslServer;
-    tls->setSslConfiguration(serverSide);
-    LoopbackHttpServer secure(0, tls);
-    ASSERT_TRUE(secure.isListening());
-    QSslConfiguration clientSide = QSslConfiguration::defaultConfiguration();
-    const QSslConfiguration saved = clientSide;
+    if (!MakeCertificate(keys.path(), "127.0.0.1", "IP:127.0.0.1", false) || !QSslSocket::supportsSsl())
+        GTEST_SKIP() << "no TLS on this machine";
+    const auto tls = TlsServer(keys.filePath("127.0.0.1"));
+    ASSERT_TRUE(tls && tls->isListening());
+    LoopbackHttpServer& secure = *tls;
+    TrustedCertificates trusted;
     const QString httpsBase = QStringLiteral("https://127.0.0.1:%1").arg(secure.port());
 
     // A certificate the client does not trust: said on the failure page.
@@ -795,8 +844,7 @@ TEST_F(Wizard, AnHttpsDownloadIsNotRedirectedToHttp)
         EXPECT_TRUE(Page(*untrusted).contains("Cause : la connexion sécurisée a échoué"))
             << Page(*untrusted).toStdString();
     }
-    clientSide.addCaCertificate(certificate);
-    QSslConfiguration::setDefaultConfiguration(clientSide);
+    trusted.Add(ReadCertificate(keys.filePath("127.0.0.1.pem")));
 
     // A script that came over https does not send the installer over http.
     secure.serve("/update.ini", Script("1.6.0.0", server.url("/installer")));
@@ -830,7 +878,34 @@ TEST_F(Wizard, AnHttpsDownloadIsNotRedirectedToHttp)
     again->NextButton->click();
     EXPECT_EQ(again->result(), 1);
     EXPECT_TRUE(WaitForFile(marker));
-    QSslConfiguration::setDefaultConfiguration(saved);
+}
+
+// A certificate from an authority the client trusts is refused when it names another host.
+TEST_F(Wizard, AnHttpsServerNamedOtherwiseIsRefused)
+{
+    QTemporaryDir keys;
+    if (!MakeCertificate(keys.path(), "ca", QString(), false) || !QSslSocket::supportsSsl())
+        GTEST_SKIP() << "no TLS on this machine";
+    ASSERT_TRUE(MakeCertificate(keys.path(), "127.0.0.1", "IP:127.0.0.1", true));
+    ASSERT_TRUE(MakeCertificate(keys.path(), "autre.example.org", "DNS:autre.example.org", true));
+    TrustedCertificates trusted;
+    trusted.Add(ReadCertificate(keys.filePath("ca.pem")));
+    for (const char* name : {"127.0.0.1", "autre.example.org"}) {
+        SCOPED_TRACE(name);
+        const auto secure = TlsServer(keys.filePath(name));
+        ASSERT_TRUE(secure && secure->isListening());
+        const QString base = QStringLiteral("https://127.0.0.1:%1").arg(secure->port());
+        secure->serve("/update.ini", Script("1.6.0.0", base + "/setup"));
+        auto w = Make(base + "/update.ini");
+        w->NextButton->click();
+        if (QByteArray(name) == "127.0.0.1") {
+            EXPECT_EQ(w->State, 3);
+            continue;
+        }
+        EXPECT_EQ(w->State, 2);
+        EXPECT_TRUE(Page(*w).contains("Cause : la connexion sécurisée a échoué")) << Page(*w).toStdString();
+        EXPECT_EQ(secure->requests(), QStringList());
+    }
 }
 
 }  // namespace
