@@ -607,6 +607,12 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
     ASSERT_EQ(full.size(), 1 << 20);
     server.serve("/full.ini", full);
     server.serve("/over.ini", full + ";");
+    // The whole bound in small chunks, its download address last: chunk lines and line ends fall
+    // across every read of the socket.
+    const QByteArray setup = QStringLiteral("[Setup]\r\nDownLoad=%1\r\n").arg(server.url("/setup")).toUtf8();
+    QByteArray last = Script("1.6.0.0", QString());
+    last += QByteArray((1 << 20) - last.size() - setup.size() - 2, ';') + "\r\n" + setup;
+    server.route("/small-chunks.ini", Raw(Chunked(last, true)));
     server.route("/endless.ini", Raw("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + full, kFiller));
     server.route("/short.ini", Raw("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\nConnection: close\r\n\r\n" +
                                    Script("1.6.0.0", server.url("/setup"))));
@@ -641,6 +647,7 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
         {"/full.ini", nullptr},
         {"/cr.ini", nullptr},
         {"/lf.ini", nullptr},
+        {"/small-chunks.ini", nullptr},
         {"/over.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
         {"/endless.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
         {"/short.ini", "Cause : le fichier reçu est incomplet"},
@@ -665,6 +672,7 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
         if (!c.cause) {
             EXPECT_EQ(w->State, 3);
             EXPECT_TRUE(w->NewVersion);
+            EXPECT_EQ(w->DownloadURL, server.url("/setup"));
             continue;
         }
         EXPECT_EQ(w->State, 2);
