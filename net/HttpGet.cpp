@@ -114,6 +114,7 @@ void THttpGet::Open(const QUrl& url)
     at_ = 0;
     line_.clear();
     body_.clear();
+    bodyFill_ = 0;
     head_.clear();
     headBytes_ = 0;
     status_ = 0;
@@ -372,16 +373,15 @@ void THttpGet::Deliver(const char* data, qint64 size)
     if (received_ + size > limit_)
         return Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20));
     while (size > 0) {
-        const qint64 n = std::min(size, kPiece - body_.size());
         // One piece's room at once: chunks of a byte each are copied, not appended through Qt.
-        if (body_.isEmpty()) body_.reserve(kPiece);
-        const qsizetype at = body_.size();
-        body_.resize(at + n);
-        std::memcpy(body_.data() + at, data, size_t(n));
+        if (body_.isEmpty()) body_.resize(kPiece);
+        const qint64 n = std::min(size, kPiece - bodyFill_);
+        std::memcpy(body_.data() + bodyFill_, data, size_t(n));
+        bodyFill_ += n;
         received_ += n;
         data += n;
         size -= n;
-        if (body_.size() == kPiece) Flush();
+        if (bodyFill_ == kPiece) Flush();
         if (phase_ == TPhase::Done) return;
     }
     if (phase_ == TPhase::Body && received_ == length_) {
@@ -392,7 +392,9 @@ void THttpGet::Deliver(const char* data, qint64 size)
 
 void THttpGet::Flush()
 {
-    if (body_.isEmpty() || phase_ == TPhase::Done) return;
+    if (bodyFill_ == 0 || phase_ == TPhase::Done) return;
+    body_.truncate(bodyFill_);
+    bodyFill_ = 0;
     const QByteArray piece = std::exchange(body_, QByteArray());
     if (!OnBody) return;
     const QString failure = OnBody(piece, received_);
@@ -425,6 +427,7 @@ void THttpGet::Finish(const QString& failure)
     phase_ = TPhase::Done;
     failure_ = failure;
     body_.clear();
+    bodyFill_ = 0;
     idle_.stop();
     headClock_.stop();
     DropSocket();

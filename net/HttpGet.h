@@ -86,11 +86,12 @@ private:
     int redirects_ = 0;
 
     TPhase phase_ = TPhase::Head;
-    QByteArray in_;         // what was taken from the socket
-    qsizetype at_ = 0;      // how far in_ is read
-    QByteArray line_;       // the line being read, when it spans two reads
-    QByteArray joined_;     // such a line once whole
-    QByteArray body_;       // body bytes not yet handed to OnBody
+    QByteArray in_;      // what was taken from the socket
+    qsizetype at_ = 0;   // how far in_ is read
+    QByteArray line_;    // the line being read, when it spans two reads
+    QByteArray joined_;  // such a line once whole
+    QByteArray body_;    // room for a piece, bodyFill_ bytes of it not yet handed to OnBody
+    qsizetype bodyFill_ = 0;
     qint64 headBytes_ = 0;  // of the head being read
     QList<QByteArray> head_;
     int status_ = 0;
