@@ -6,9 +6,13 @@
 // announces 0x7fffffffffffffff bytes), line (a header line that never ends), headers (header
 // lines without end), trickle (a header line that comes one byte a second), version (a whole
 // script whose FullVersion is 1 MB long).
+// Or: bench_update chunks [rounds]: a 1 MiB script sent in 1-byte chunks against the same script
+// as one chunk, read by the GET alone and by the wizard; each round's times, then the median
+// and the spread of each.
 // The server sends at most 16 GiB and stops after 60 s; everything is written under a private
 // temporary folder that is removed at the end.
 #include "DownLoadUpdateUnit.h"
+#include "HttpGet.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <cstdio>
@@ -31,6 +36,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -38,6 +44,8 @@ std::atomic<bool> stopServer{false};
 
 std::string shape = "body";
 std::string versionScript;
+// The chunked answers of "chunks": the script in 1-byte chunks, and as one chunk (asked for as /one).
+std::string smallChunks, oneChunk;
 
 // Answers every connection in the chosen shape: a head, then filler bytes without end.
 void Serve(int listener)
@@ -46,7 +54,7 @@ void Serve(int listener)
     for (size_t i = 0; i < sizeof block; ++i) block[i] = char('A' + i % 26);
     QElapsedTimer life;
     life.start();
-    while (!stopServer && life.elapsed() < 60000) {
+    while (!stopServer && (life.elapsed() < 60000 || shape == "chunks")) {
         pollfd p{listener, POLLIN, 0};
         if (poll(&p, 1, 100) <= 0) continue;
         const int c = accept(listener, nullptr, nullptr);
@@ -60,7 +68,9 @@ void Serve(int listener)
             if (std::string(head, got).find("\r\n\r\n") != std::string::npos) break;
         }
         std::string answer = "HTTP/1.1 200 OK\r\n";
-        if (shape == "chunk") answer += "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n7fffffffffffffff\r\n";
+        if (shape == "chunks") answer = std::string(head, got).find("GET /one ") == 0 ? oneChunk : smallChunks;
+        else if (shape == "chunk")
+            answer += "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n7fffffffffffffff\r\n";
         else if (shape == "line" || shape == "trickle") answer += "X-Filler: ";
         else if (shape == "version")
             answer += "Content-Length: " + std::to_string(versionScript.size()) + "\r\nConnection: close\r\n\r\n" +
@@ -75,7 +85,7 @@ void Serve(int listener)
         while (shape == "trickle" && !stopServer && life.elapsed() < 60000 && send(c, "x", 1, MSG_NOSIGNAL) == 1)
             for (int i = 0; i < 10 && !stopServer; ++i) usleep(100000);
         long long sent = 0;
-        while (shape != "version" && shape != "trickle" && !stopServer && sent < (16LL << 30) &&
+        while (shape != "version" && shape != "trickle" && shape != "chunks" && !stopServer && sent < (16LL << 30) &&
                life.elapsed() < 60000) {
             const ssize_t n = send(c, block, sizeof block, MSG_NOSIGNAL);
             if (n <= 0) break;
@@ -93,6 +103,68 @@ long long FolderBytes(const QString& folder)
     return total;
 }
 
+std::string Chunked(const std::string& body, size_t piece)
+{
+    std::string out = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+    char size[32];
+    for (size_t at = 0; at < body.size(); at += piece) {
+        const size_t n = std::min(piece, body.size() - at);
+        std::snprintf(size, sizeof size, "%zx\r\n", n);
+        out += size + body.substr(at, n) + "\r\n";
+    }
+    return out + "0\r\n\r\n";
+}
+
+double Seconds(const QElapsedTimer& clock) { return double(clock.nsecsElapsed()) / 1e9; }
+
+void Summary(const char* what, std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    std::printf("  %-28s median %7.3f s  (min %7.3f, max %7.3f, %zu rounds)\n", what, times[times.size() / 2],
+                times.front(), times.back(), times.size());
+}
+
+// The script in 1-byte chunks and as one chunk, through the GET alone and through the wizard.
+int RunChunks(const QString& base, int rounds)
+{
+    const std::string exe = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
+    std::string script = "[Modules]\r\n" + exe + "=Setup\r\n[" + exe +
+                         "]\r\nFullVersion=9.0.0.0\r\n[Setup]\r\nDownLoad=http://127.0.0.1/\r\n";
+    script += std::string((size_t(1) << 20) - script.size() - 2, ';') + "\r\n";
+    smallChunks = Chunked(script, 1);
+    oneChunk = Chunked(script, script.size());
+    std::vector<double> times[4];
+    const char* names[4] = {"GET, 1-byte chunks", "GET, one chunk", "wizard, 1-byte chunks", "wizard, one chunk"};
+    for (int round = 0; round < rounds; ++round) {
+        for (int i = 0; i < 4; ++i) {
+            const QString url = base + (i % 2 ? "/one" : "/small");
+            QElapsedTimer clock;
+            bool ok = false;
+            if (i < 2) {
+                net::THttpGet get;
+                qint64 got = 0;
+                get.OnBody = [&](const QByteArray& piece, qint64) {
+                    got += piece.size();
+                    return QString();
+                };
+                clock.start();
+                ok = get.Run(QUrl(url), {}, qint64(1) << 20, false).isEmpty() && got == qint64(script.size());
+            } else {
+                vyx::TUpdWiz wizard(nullptr);
+                wizard.Initialise(url, QStringLiteral("http://127.0.0.1/"));
+                wizard.show();
+                clock.start();
+                wizard.NextButton->click();
+                ok = wizard.State == 3;
+            }
+            times[i].push_back(Seconds(clock));
+            std::printf("round %d  %-24s %7.3f s%s\n", round + 1, names[i], times[i].back(), ok ? "" : "  FAILED");
+        }
+    }
+    for (int i = 0; i < 4; ++i) Summary(names[i], times[i]);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -100,6 +172,7 @@ int main(int argc, char** argv)
     const bool installer = argc > 1 && std::string(argv[1]) == "installer";
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 3;
     if (argc > 3) shape = argv[3];
+    if (argc > 1 && std::string(argv[1]) == "chunks") shape = "chunks";
 
     QTemporaryDir temp(QDir::tempPath() + "/update-bench-XXXXXX");
     if (!temp.isValid()) return 1;
@@ -118,6 +191,15 @@ int main(int argc, char** argv)
         const std::string exe = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
         versionScript = "[Modules]\r\n" + exe + "=Setup\r\n[" + exe + "]\r\nFullVersion=9.0.0.0 " +
                         std::string(1000000, 'v') + "\r\n[Setup]\r\nDownLoad=http://127.0.0.1/\r\n";
+    }
+    if (shape == "chunks") {
+        const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+        std::thread server(Serve, listener);
+        const int result = RunChunks(QStringLiteral("http://127.0.0.1:%1").arg(ntohs(addr.sin_port)), rounds);
+        stopServer = true;
+        server.join();
+        close(listener);
+        return result;
     }
     std::thread server(Serve, listener);
     const QString url = QStringLiteral("http://127.0.0.1:%1/endless").arg(ntohs(addr.sin_port));

@@ -1,4 +1,5 @@
 #include "HttpGet.h"
+#include "Input.h"
 
 #include <QEventLoop>
 #include <QNetworkCookie>
@@ -7,7 +8,9 @@
 #include <QTcpSocket>
 
 #include <algorithm>
-#include <cctype>
+#include <cstring>
+#include <limits>
+#include <utility>
 
 namespace net {
 namespace {
@@ -35,6 +38,33 @@ QString SocketFailure(QAbstractSocket::SocketError error)
 bool IsRedirect(int status)
 {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+bool HasControlByte(const QByteArray& bytes)
+{
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x20 || uchar(c) == 0x7f; });
+}
+
+// The size of a chunk-size line (hexadecimal digits, blanks around them, then maybe extensions
+// after ";"); -1 when it is not one. Sizes past the signed range come out as its largest value:
+// they are only ever refused as too long.
+qint64 ChunkSize(QByteArrayView line)
+{
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    const char *at = line.begin(), *end = line.end();
+    while (at != end && blank(*at)) ++at;
+    const char* digits = at;
+    quint64 size = 0;
+    for (; at != end; ++at) {
+        const char lower = char(*at | 0x20);
+        if (*at >= '0' && *at <= '9') size = size * 16 + quint64(*at - '0');
+        else if (lower >= 'a' && lower <= 'f') size = size * 16 + quint64(lower - 'a' + 10);
+        else break;
+    }
+    const qsizetype count = at - digits;
+    while (at != end && blank(*at)) ++at;
+    if (count == 0 || count > 16 || (at != end && *at != ';')) return -1;
+    return qint64(std::min<quint64>(size, quint64(std::numeric_limits<qint64>::max())));
 }
 
 }  // namespace
@@ -80,7 +110,11 @@ void THttpGet::Open(const QUrl& url)
 {
     url_ = url;
     phase_ = TPhase::Head;
+    in_.clear();
+    at_ = 0;
     line_.clear();
+    body_.clear();
+    bodyFill_ = 0;
     head_.clear();
     headBytes_ = 0;
     status_ = 0;
@@ -92,7 +126,10 @@ void THttpGet::Open(const QUrl& url)
 
     const QString scheme = url.scheme().toLower();
     const bool secure = scheme == u"https";
-    if ((scheme != u"http" && !secure) || url.host().isEmpty() || (secure && !QSslSocket::supportsSsl()))
+    // An address Qt finds invalid (a port out of range, characters a host cannot hold) would
+    // still give a host and the default port.
+    if ((scheme != u"http" && !secure) || !url.isValid() || url.host().isEmpty() || url.port() == 0 ||
+        (secure && !QSslSocket::supportsSsl()))
         return Finish(QStringLiteral("adresse non prise en charge"));
     const bool proxied = !Proxy.host.isEmpty();
     if (proxied && secure) return Finish(QStringLiteral("le serveur mandataire ne sert que les adresses http"));
@@ -152,12 +189,16 @@ void THttpGet::Open(const QUrl& url)
     else s->connectToHost(proxied ? Proxy.host : url.host(), proxied ? Proxy.port : port);
 }
 
-bool THttpGet::ReadLine(QByteArray& line, qint64 budget)
+// The next line from what was read, without its line end: a view into in_ or joined_, valid
+// until the next call. Each byte is looked at once, however the line comes.
+bool THttpGet::ReadLine(QByteArrayView& line, qint64 budget)
 {
-    const QByteArray seen = socket_->peek(std::min(socket_->bytesAvailable(), kPiece));
-    const qsizetype end = seen.indexOf('\n');
-    const qint64 take = std::min<qint64>(end < 0 ? seen.size() : end + 1, budget - headBytes_ + 1);
-    line_ += socket_->read(take);
+    const char* from = in_.constData() + at_;
+    // One byte past the budget tells a line that is too long.
+    const qint64 span = std::min<qint64>(in_.size() - at_, budget - headBytes_ + 1);
+    const char* end = static_cast<const char*>(std::memchr(from, '\n', size_t(span)));
+    const qint64 take = end ? end - from + 1 : span;
+    at_ += take;
     headBytes_ += take;
     if (headBytes_ > budget) {
         Finish(phase_ == TPhase::Head || phase_ == TPhase::Trailer
@@ -165,10 +206,14 @@ bool THttpGet::ReadLine(QByteArray& line, qint64 budget)
                    : Text(kInvalid));
         return false;
     }
-    if (!line_.endsWith('\n')) return false;
-    line_.chop(line_.endsWith("\r\n") ? 2 : 1);
-    line = line_;
-    line_.clear();
+    if (!end || !line_.isEmpty()) line_.append(from, take);
+    if (!end) return false;
+    line = QByteArrayView(from, take);
+    if (!line_.isEmpty()) {
+        joined_ = std::exchange(line_, QByteArray());
+        line = joined_;
+    }
+    line.chop(line.size() > 1 && line[line.size() - 2] == '\r' ? 2 : 1);
     return true;
 }
 
@@ -178,52 +223,71 @@ void THttpGet::Read()
     if (reading_) return;
     reading_ = true;
     idle_.start();
-    QByteArray line;
-    while (socket_ && phase_ != TPhase::Done && socket_->bytesAvailable() > 0) {
+    QByteArrayView line;
+    while (socket_ && phase_ != TPhase::Done) {
+        if (at_ == in_.size()) {
+            // What was read is handed on before the socket is asked for more.
+            if (socket_->bytesAvailable() <= 0) Flush();
+            if (!socket_ || phase_ == TPhase::Done || socket_->bytesAvailable() <= 0) break;
+            in_ = socket_->read(kPiece);
+            at_ = 0;
+            if (in_.isEmpty()) break;
+            continue;
+        }
         answered_ = true;
         switch (phase_) {
         case TPhase::Head:
             if (!ReadLine(line, kMaxHeadSize)) break;
-            if (!line.isEmpty()) head_ << line;
+            if (!line.isEmpty()) head_ << line.toByteArray();
             else if (!head_.isEmpty()) HeadEnded();
             break;
         case TPhase::Trailer:
-            if (ReadLine(line, kMaxHeadSize) && line.isEmpty()) Finish(QString());
+            if (ReadLine(line, kMaxHeadSize) && line.isEmpty()) {
+                Flush();
+                Finish(QString());
+            }
             break;
         case TPhase::Body: {
-            qint64 n = std::min(socket_->bytesAvailable(), kPiece);
+            qint64 n = in_.size() - at_;
             if (length_ >= 0) n = std::min(n, length_ - received_);
-            Deliver(socket_->read(n));
+            const char* from = in_.constData() + at_;
+            at_ += n;
+            Deliver(from, n);
             break;
         }
         case TPhase::ChunkSize: {
             if (!ReadLine(line, kMaxChunkLine)) break;
             headBytes_ = 0;
-            const QByteArray digits = line.split(';').front().trimmed();
-            bool ok = !digits.isEmpty() && digits.size() <= 16 &&
-                      std::all_of(digits.begin(), digits.end(), [](char c) { return std::isxdigit(uchar(c)); });
-            const qulonglong size = ok ? digits.toULongLong(&ok, 16) : 0;
-            if (!ok) {
+            const qint64 size = ChunkSize(line);
+            if (size < 0) {
                 Finish(Text(kInvalid));
             } else if (size == 0) {
                 phase_ = TPhase::Trailer;
-            } else if (size > qulonglong(limit_ - received_)) {
+            } else if (size > limit_ - received_) {
                 // Refused as announced: not a byte of a chunk longer than what is left is read.
                 Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20));
             } else {
-                chunkLeft_ = qint64(size);
+                chunkLeft_ = size;
                 phase_ = TPhase::ChunkData;
             }
             break;
         }
         case TPhase::ChunkData: {
-            const QByteArray piece = socket_->read(std::min({socket_->bytesAvailable(), kPiece, chunkLeft_}));
-            chunkLeft_ -= piece.size();
+            const qint64 n = std::min<qint64>(in_.size() - at_, chunkLeft_);
+            const char* from = in_.constData() + at_;
+            at_ += n;
+            chunkLeft_ -= n;
             if (chunkLeft_ == 0) phase_ = TPhase::ChunkEnd;
-            Deliver(piece);
+            Deliver(from, n);
             break;
         }
         case TPhase::ChunkEnd:
+            // The usual line end after a chunk's data, taken without a line read.
+            if (line_.isEmpty() && in_.size() - at_ >= 2 && in_[at_] == '\r' && in_[at_ + 1] == '\n') {
+                at_ += 2;
+                phase_ = TPhase::ChunkSize;
+                break;
+            }
             if (!ReadLine(line, kMaxChunkLine)) break;
             headBytes_ = 0;
             if (line.isEmpty()) phase_ = TPhase::ChunkSize;
@@ -250,26 +314,37 @@ void THttpGet::HeadEnded()
     }
     headClock_.stop();
     status_ = status;
-    reason_ = QString::fromUtf8(statusLine.mid(parts[0].size() + 5)).trimmed();
+    // Shown to the user: no control character of it reaches a page as it came.
+    reason_ = QString::fromStdString(platform::printable(statusLine.mid(parts[0].size() + 5).trimmed().toStdString()));
 
-    QByteArray location, encoding;
-    QList<QByteArray> lengths;
+    QByteArray location;
+    QList<QByteArray> lengths, codings;
+    bool encoded = false;
     for (qsizetype i = 1; i < head_.size(); ++i) {
         const qsizetype colon = head_[i].indexOf(':');
         if (colon <= 0) continue;
         const QByteArray name = head_[i].left(colon).trimmed().toLower();
         const QByteArray value = head_[i].mid(colon + 1).trimmed();
         if (name == "location") location = value;
-        else if (name == "transfer-encoding") encoding += value.toLower();
-        else if (name == "content-length") lengths << value;
-        else if (name == "set-cookie") cookies_.setCookiesFromUrl(QNetworkCookie::parseCookies(value), url_);
+        else if (name == "transfer-encoding") {
+            encoded = true;
+            for (const QByteArray& coding : value.toLower().split(','))
+                if (!coding.trimmed().isEmpty()) codings << coding.trimmed();
+        } else if (name == "content-length") lengths << value;
+        else if (name == "set-cookie") {
+            // A control byte in a cookie would go out raw in the next request's head.
+            QList<QNetworkCookie> cookies = QNetworkCookie::parseCookies(value);
+            cookies.removeIf(
+                [](const QNetworkCookie& c) { return HasControlByte(c.name()) || HasControlByte(c.value()); });
+            cookies_.setCookiesFromUrl(cookies, url_);
+        }
     }
     head_.clear();
     if (OnStatus) OnStatus(status_, reason_);
     if (phase_ == TPhase::Done) return;
 
     if (IsRedirect(status_) && !location.isEmpty()) {
-        const QUrl next = url_.resolved(QUrl::fromEncoded(location));
+        const QUrl next = url_.resolved(QUrl::fromEncoded(location, QUrl::StrictMode));
         if (++redirects_ > kMaxRedirects) return Finish(QStringLiteral("trop de redirections"));
         if (url_.scheme().toLower() == u"https" && next.scheme().toLower() != u"https")
             return Finish(QStringLiteral("redirection refusée : elle quitte https pour http"));
@@ -281,7 +356,9 @@ void THttpGet::HeadEnded()
     // Another status ends the fetch; the caller tells it.
     if (status_ != 200) return Finish(QString());
 
-    chunked_ = encoding.contains("chunked");
+    // Chunked alone is the only transfer coding read: a body in any other would be saved coded.
+    chunked_ = encoded;
+    if (encoded && codings != QList<QByteArray>{"chunked"}) return Finish(Text(kInvalid));
     if (!chunked_ && !lengths.isEmpty()) {
         const QByteArray first = lengths[0];
         ok = !first.isEmpty() && first.size() <= 18 &&
@@ -299,17 +376,38 @@ void THttpGet::HeadEnded()
     if (length_ == 0 && phase_ != TPhase::Done) Finish(QString());
 }
 
-void THttpGet::Deliver(const QByteArray& piece)
+// Body bytes are handed on a piece at a time, however small the chunks they came in.
+void THttpGet::Deliver(const char* data, qint64 size)
 {
-    if (piece.isEmpty()) return;
-    received_ += piece.size();
-    if (received_ > limit_)
+    if (received_ + size > limit_)
         return Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20));
-    if (OnBody) {
-        const QString failure = OnBody(piece, received_);
-        if (!failure.isEmpty()) return Finish(failure);
+    while (size > 0) {
+        // One piece's room at once: chunks of a byte each are copied, not appended through Qt.
+        if (body_.isEmpty()) body_.resize(kPiece);
+        const qint64 n = std::min(size, kPiece - bodyFill_);
+        std::memcpy(body_.data() + bodyFill_, data, size_t(n));
+        bodyFill_ += n;
+        received_ += n;
+        data += n;
+        size -= n;
+        if (bodyFill_ == kPiece) Flush();
+        if (phase_ == TPhase::Done) return;
     }
-    if (phase_ == TPhase::Body && received_ == length_) Finish(QString());
+    if (phase_ == TPhase::Body && received_ == length_) {
+        Flush();
+        Finish(QString());
+    }
+}
+
+void THttpGet::Flush()
+{
+    if (bodyFill_ == 0 || phase_ == TPhase::Done) return;
+    body_.truncate(bodyFill_);
+    bodyFill_ = 0;
+    const QByteArray piece = std::exchange(body_, QByteArray());
+    if (!OnBody) return;
+    const QString failure = OnBody(piece, received_);
+    if (!failure.isEmpty()) Finish(failure);
 }
 
 void THttpGet::Closed()
@@ -337,6 +435,8 @@ void THttpGet::Finish(const QString& failure)
     if (phase_ == TPhase::Done) return;
     phase_ = TPhase::Done;
     failure_ = failure;
+    body_.clear();
+    bodyFill_ = 0;
     idle_.stop();
     headClock_.stop();
     DropSocket();

@@ -57,6 +57,7 @@ public:
     bool Running() const { return loop_ != nullptr; }
     bool Aborted() const { return aborted_; }
     int Status() const { return status_; }
+    // The last status line's reason phrase, its control characters made printable.
     QString Reason() const { return reason_; }
     QUrl Url() const { return url_; }
 
@@ -73,9 +74,10 @@ private:
 
     void Open(const QUrl& url);
     void Read();
-    bool ReadLine(QByteArray& line, qint64 budget);
+    bool ReadLine(QByteArrayView& line, qint64 budget);
     void HeadEnded();
-    void Deliver(const QByteArray& piece);
+    void Deliver(const char* data, qint64 size);
+    void Flush();
     void Closed();
     void Finish(const QString& failure);
     void DropSocket();
@@ -94,7 +96,12 @@ private:
     int redirects_ = 0;
 
     TPhase phase_ = TPhase::Head;
-    QByteArray line_;       // the line being read
+    QByteArray in_;      // what was taken from the socket
+    qsizetype at_ = 0;   // how far in_ is read
+    QByteArray line_;    // the line being read, when it spans two reads
+    QByteArray joined_;  // such a line once whole
+    QByteArray body_;    // room for a piece, bodyFill_ bytes of it not yet handed to OnBody
+    qsizetype bodyFill_ = 0;
     qint64 headBytes_ = 0;  // of the head being read
     QList<QByteArray> head_;
     int status_ = 0;

@@ -446,8 +446,9 @@ TUpdWiz::TFetch TUpdWiz::FetchToTempFile(const QString& url, bool acceptLocal, q
         else result.path = local;
         return result;
     }
+    // Whether an http or https address is a valid one is the GET's to say, as along a redirect.
     const QUrl address(url, QUrl::StrictMode);
-    if (!address.isValid() || (scheme != u"http" && scheme != u"https") || address.host().isEmpty()) {
+    if (scheme != u"http" && scheme != u"https") {
         result.failure = QStringLiteral("adresse non valide : ") + Cut(url);
         return result;
     }

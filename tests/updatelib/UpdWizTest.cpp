@@ -26,6 +26,7 @@
 #include <QUrlQuery>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -109,6 +110,59 @@ bool WaitForFile(const QString& path)
     }
     return QFileInfo::exists(path);
 }
+
+// A certificate name.pem and its key name.key in folder, for subject /CN=name and this
+// subjectAltName (none when empty), issued by ca.pem of the same folder, or by itself.
+bool MakeCertificate(const QString& folder, const QString& name, const QString& altName, bool byCa)
+{
+    const QString base = folder + u'/' + name;
+    QStringList args = {"req",         "-x509", "-newkey",    "ec",      "-pkeyopt",    "ec_paramgen_curve:prime256v1",
+                        "-nodes",      "-days", "2",          "-keyout", base + ".key", "-out",
+                        base + ".pem", "-subj", "/CN=" + name};
+    if (!altName.isEmpty())
+        args << "-addext"
+             << "subjectAltName=" + altName;
+    if (byCa)
+        args << "-CA" << folder + "/ca.pem"
+             << "-CAkey" << folder + "/ca.key"
+             << "-addext"
+             << "basicConstraints=critical,CA:FALSE";
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start("openssl", args);
+    return openssl.waitForFinished(-1) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
+}
+
+QSslCertificate ReadCertificate(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QSslCertificate(&file, QSsl::Pem) : QSslCertificate();
+}
+
+// A loopback server that speaks TLS with the certificate base.pem and its key base.key.
+std::unique_ptr<LoopbackHttpServer> TlsServer(const QString& base)
+{
+    QFile key(base + ".key");
+    if (!key.open(QIODevice::ReadOnly)) return nullptr;
+    QSslConfiguration serverSide = QSslConfiguration::defaultConfiguration();
+    serverSide.setLocalCertificate(ReadCertificate(base + ".pem"));
+    serverSide.setPrivateKey(QSslKey(&key, QSsl::Ec, QSsl::Pem));
+    auto* tls = new QSslServer;
+    tls->setSslConfiguration(serverSide);
+    return std::make_unique<LoopbackHttpServer>(0, tls);
+}
+
+// The certificates the client trusts, put back when the test ends.
+struct TrustedCertificates {
+    const QSslConfiguration saved = QSslConfiguration::defaultConfiguration();
+    void Add(const QSslCertificate& certificate)
+    {
+        QSslConfiguration clientSide = QSslConfiguration::defaultConfiguration();
+        clientSide.addCaCertificate(certificate);
+        QSslConfiguration::setDefaultConfiguration(clientSide);
+    }
+    ~TrustedCertificates() { QSslConfiguration::setDefaultConfiguration(saved); }
+};
 
 class Wizard : public ::testing::Test {
 protected:
@@ -369,6 +423,35 @@ TEST_F(Wizard, FetchFailuresLeadToTheFailurePage)
     EXPECT_TRUE(boxes.empty());
 }
 
+// An address that is not a valid one is refused before any connection, given first or by a
+// redirect: Qt would still give its host and the default port.
+TEST_F(Wizard, InvalidAddressesAreRefusedBeforeAnyConnection)
+{
+    const QStringList addresses = {
+        QStringLiteral("http://127.0.0.1:99999/ok"),
+        QStringLiteral("http://127.0.0.1:0/ok"),
+        QStringLiteral("http://exa mple.org/ok"),
+        QStringLiteral("http://[::1/ok"),
+        QStringLiteral("http:///ok"),
+        // A path with a blank would reach the server as a valid one.
+        server.url("/a b"),
+    };
+    server.serve("/a b", Script("1.6.0.0", server.url("/setup")));
+    server.serve("/a%20b", Script("1.6.0.0", server.url("/setup")));
+    for (const QString& address : addresses) {
+        for (const bool redirected : {false, true}) {
+            SCOPED_TRACE(address.toStdString() + (redirected ? " (redirect)" : ""));
+            server.redirect("/moved", address);
+            const QStringList before = server.requests();
+            auto w = Make(redirected ? server.url("/moved") : address);
+            w->NextButton->click();
+            EXPECT_EQ(w->State, 2);
+            EXPECT_TRUE(Page(*w).contains("Cause : adresse non prise en charge.")) << Page(*w).toStdString();
+            EXPECT_EQ(server.requests().mid(before.size()), redirected ? QStringList{"/moved"} : QStringList());
+        }
+    }
+}
+
 TEST_F(Wizard, PreviousAfterARefusedConnectionRetries)
 {
     const quint16 port = vyxtest::RefusingPort();
@@ -412,6 +495,8 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed)
     server.route("/cut-chunks", Raw(Chunked(installer, false)));
     server.route("/chunks", Raw(Chunked(installer, true)));
     server.route("/huge", Raw(ok + "Content-Length: 536870913\r\n\r\n" + installer));
+    server.route("/gzip", Raw(ok + "Transfer-Encoding: gzip\r\nContent-Length: " +
+                              QByteArray::number(installer.size()) + "\r\n\r\n" + installer));
     // Without an announced length the installer is refused at its headers, however it is framed.
     server.route("/one-chunk", Raw(kOneHugeChunk, kFiller));
     server.route("/endless", Raw(ok + "\r\n", kFiller));
@@ -435,6 +520,8 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed)
         {Script("2.0.0.0", server.url("/cut-chunks")), "Cause : le"},
         {Script("2.0.0.0", server.url("/chunks")), "n'a pas annoncé la longueur"},
         {Script("2.0.0.0", server.url("/huge")), "dépasse la taille permise (512 Mo)"},
+        // Saved as sent, a coded installer would not start.
+        {Script("2.0.0.0", server.url("/gzip")), "le serveur n'a pas donné de réponse valable"},
         {Script("2.0.0.0", server.url("/one-chunk")), "n'a pas annoncé la longueur"},
         {Script("2.0.0.0", server.url("/endless")), "n'a pas annoncé la longueur"},
         // An address from the script that names a local file is never renamed nor run.
@@ -520,13 +607,31 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
     ASSERT_EQ(full.size(), 1 << 20);
     server.serve("/full.ini", full);
     server.serve("/over.ini", full + ";");
+    // The whole bound in small chunks, its download address last: chunk lines and line ends fall
+    // across every read of the socket.
+    const QByteArray setup = QStringLiteral("[Setup]\r\nDownLoad=%1\r\n").arg(server.url("/setup")).toUtf8();
+    QByteArray last = Script("1.6.0.0", QString());
+    last += QByteArray((1 << 20) - last.size() - setup.size() - 2, ';') + "\r\n" + setup;
+    server.route("/small-chunks.ini", Raw(Chunked(last, true)));
     server.route("/endless.ini", Raw("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + full, kFiller));
     server.route("/short.ini", Raw("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\nConnection: close\r\n\r\n" +
                                    Script("1.6.0.0", server.url("/setup"))));
     server.route("/partial.ini", Response{206, Script("1.6.0.0", server.url("/setup")), {}, false});
     // A server that talks for ever in its status line: a short piece of it reaches the page.
     server.route("/talker.ini", Raw("HTTP/1.1 404 " + QByteArray(6000, 'y') + "\r\nContent-Length: 0\r\n\r\n"));
+    // Control characters of a reason phrase (a terminal escape, a bell, a C1 one, a bare CR).
+    server.route("/escape.ini", Raw("HTTP/1.1 404 Pas\x1b[2J\x07 trouv\xc2\x9b\rX\r\nContent-Length: 0\r\n\r\n"));
     server.route("/one-chunk.ini", Raw(kOneHugeChunk, kFiller));
+    // One chunk a byte over the bound, then less data than it announced: a client that took a
+    // byte of it would find the answer cut rather than too long.
+    const QByteArray overChunk =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n100001\r\n" + QByteArray(1000, 'z');
+    server.route("/over-chunk.ini", Raw(overChunk));
+    // Only chunked alone is a transfer coding the GET reads.
+    const QByteArray chunkedScript = Chunked(Script("1.6.0.0", server.url("/setup")), true);
+    server.route("/gzip-chunked.ini", Raw(QByteArray(chunkedScript).replace("chunked\r\n", "gzip, chunked\r\n")));
+    server.route("/chunked-twice.ini",
+                 Raw(QByteArray(chunkedScript).replace("chunked\r\n", "chunked\r\nTransfer-Encoding: chunked\r\n")));
     // Lines end in CR, LF or CR LF.
     server.serve("/cr.ini", Script("1.6.0.0", server.url("/setup")).replace("\r\n", "\r"));
     server.serve("/lf.ini", Script("1.6.0.0", server.url("/setup")).replace("\r\n", "\n"));
@@ -542,12 +647,17 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
         {"/full.ini", nullptr},
         {"/cr.ini", nullptr},
         {"/lf.ini", nullptr},
+        {"/small-chunks.ini", nullptr},
         {"/over.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
         {"/endless.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
         {"/short.ini", "Cause : le fichier reçu est incomplet"},
         {"/partial.ini", "Cause : le serveur a répondu 206"},
         {"/talker.ini", "Cause : le serveur a répondu 404"},
+        {"/escape.ini", "Cause : le serveur a répondu 404 Pas?[2J? trouv??X."},
         {"/one-chunk.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
+        {"/over-chunk.ini", "Cause : le fichier dépasse la taille permise (1 Mo)."},
+        {"/gzip-chunked.ini", "Cause : le serveur n'a pas donné de réponse valable."},
+        {"/chunked-twice.ini", "Cause : le serveur n'a pas donné de réponse valable."},
         {"/endless-line.ini", "Cause : les en-têtes de la réponse du serveur sont trop longs."},
         {"/endless-headers.ini", "Cause : les en-têtes de la réponse du serveur sont trop longs."},
     };
@@ -562,6 +672,7 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
         if (!c.cause) {
             EXPECT_EQ(w->State, 3);
             EXPECT_TRUE(w->NewVersion);
+            EXPECT_EQ(w->DownloadURL, server.url("/setup"));
             continue;
         }
         EXPECT_EQ(w->State, 2);
@@ -571,6 +682,8 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
         EXPECT_TRUE(w->PrevButton->isEnabled());
     }
     EXPECT_TRUE(boxes.empty());
+    // The server did send the chunk's data: the refusal came before a byte of it was taken.
+    EXPECT_EQ(server.taken("/over-chunk.ini"), overChunk.size());
 }
 
 // An address with a scheme is never a path, whatever the working folder holds.
@@ -646,13 +759,22 @@ TEST_F(Wizard, ALocalScriptIsReadInPlaceAndKept)
 
 TEST_F(Wizard, RedirectsAreFollowedWithinHttp)
 {
-    server.redirect("/update.ini", server.url("/moved/update.ini"));
+    // Cookies go along, but none holding a control byte: it would go out raw in a request's head.
+    server.route("/update.ini", Response{302,
+                                         {},
+                                         {{"Location", server.url("/moved/update.ini").toUtf8()},
+                                          {"Set-Cookie", "session=1"},
+                                          {"Set-Cookie", "cr=x\ry"},
+                                          {"Set-Cookie", "bell=a\x07"
+                                                         "b"}},
+                                         false});
     server.serve("/moved/update.ini", Script("1.6.0.0", server.url("/setup")));
     server.redirect("/setup", server.url("/real-setup"));
     server.serve("/real-setup", installer);
     auto w = Make(server.url("/update.ini"));
     w->NextButton->click();
     ASSERT_EQ(w->State, 3);
+    EXPECT_EQ(server.lastHeaders().value("cookie"), "session=1");
     w->NextButton->click();
     EXPECT_EQ(w->result(), 1);
     EXPECT_TRUE(WaitForFile(marker));
@@ -713,25 +835,12 @@ TEST_F(Wizard, DownLoadNewVersionRunsModallyOverTheCallersWindow)
 TEST_F(Wizard, AnHttpsDownloadIsNotRedirectedToHttp)
 {
     QTemporaryDir keys;
-    const QString key = keys.filePath("key.pem"), cert = keys.filePath("cert.pem");
-    QProcess openssl;
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-days",
-                              "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
-    const bool made = openssl.waitForFinished(-1) && openssl.exitCode() == 0;
-    if (!made || !QSslSocket::supportsSsl()) GTEST_SKIP() << "no TLS on this machine";
-    QFile certFile(cert), keyFile(key);
-    ASSERT_TRUE(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
-    const QSslCertificate certificate(&certFile, QSsl::Pem);
-    QSslConfiguration serverSide = QSslConfiguration::defaultConfiguration();
-    serverSide.setLocalCertificate(certificate);
-    serverSide.setPrivateKey(QSslKey(&keyFile, QSsl::Rsa, QSsl::Pem));
-    auto* tls = new QSslServer;
-    tls->setSslConfiguration(serverSide);
-    LoopbackHttpServer secure(0, tls);
-    ASSERT_TRUE(secure.isListening());
-    QSslConfiguration clientSide = QSslConfiguration::defaultConfiguration();
-    const QSslConfiguration saved = clientSide;
+    if (!MakeCertificate(keys.path(), "127.0.0.1", "IP:127.0.0.1", false) || !QSslSocket::supportsSsl())
+        GTEST_SKIP() << "no TLS on this machine";
+    const auto tls = TlsServer(keys.filePath("127.0.0.1"));
+    ASSERT_TRUE(tls && tls->isListening());
+    LoopbackHttpServer& secure = *tls;
+    TrustedCertificates trusted;
     const QString httpsBase = QStringLiteral("https://127.0.0.1:%1").arg(secure.port());
 
     // A certificate the client does not trust: said on the failure page.
@@ -743,8 +852,7 @@ TEST_F(Wizard, AnHttpsDownloadIsNotRedirectedToHttp)
         EXPECT_TRUE(Page(*untrusted).contains("Cause : la connexion sécurisée a échoué"))
             << Page(*untrusted).toStdString();
     }
-    clientSide.addCaCertificate(certificate);
-    QSslConfiguration::setDefaultConfiguration(clientSide);
+    trusted.Add(ReadCertificate(keys.filePath("127.0.0.1.pem")));
 
     // A script that came over https does not send the installer over http.
     secure.serve("/update.ini", Script("1.6.0.0", server.url("/installer")));
@@ -778,7 +886,34 @@ TEST_F(Wizard, AnHttpsDownloadIsNotRedirectedToHttp)
     again->NextButton->click();
     EXPECT_EQ(again->result(), 1);
     EXPECT_TRUE(WaitForFile(marker));
-    QSslConfiguration::setDefaultConfiguration(saved);
+}
+
+// A certificate from an authority the client trusts is refused when it names another host.
+TEST_F(Wizard, AnHttpsServerNamedOtherwiseIsRefused)
+{
+    QTemporaryDir keys;
+    if (!MakeCertificate(keys.path(), "ca", QString(), false) || !QSslSocket::supportsSsl())
+        GTEST_SKIP() << "no TLS on this machine";
+    ASSERT_TRUE(MakeCertificate(keys.path(), "127.0.0.1", "IP:127.0.0.1", true));
+    ASSERT_TRUE(MakeCertificate(keys.path(), "autre.example.org", "DNS:autre.example.org", true));
+    TrustedCertificates trusted;
+    trusted.Add(ReadCertificate(keys.filePath("ca.pem")));
+    for (const char* name : {"127.0.0.1", "autre.example.org"}) {
+        SCOPED_TRACE(name);
+        const auto secure = TlsServer(keys.filePath(name));
+        ASSERT_TRUE(secure && secure->isListening());
+        const QString base = QStringLiteral("https://127.0.0.1:%1").arg(secure->port());
+        secure->serve("/update.ini", Script("1.6.0.0", base + "/setup"));
+        auto w = Make(base + "/update.ini");
+        w->NextButton->click();
+        if (QByteArray(name) == "127.0.0.1") {
+            EXPECT_EQ(w->State, 3);
+            continue;
+        }
+        EXPECT_EQ(w->State, 2);
+        EXPECT_TRUE(Page(*w).contains("Cause : la connexion sécurisée a échoué")) << Page(*w).toStdString();
+        EXPECT_EQ(secure->requests(), QStringList());
+    }
 }
 
 }  // namespace
