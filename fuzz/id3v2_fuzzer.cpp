@@ -32,8 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!tagOk(tag.LoadFromFile(path, 0))) __builtin_trap();
     if (titleSet && (tag.GetTextFrame("TIT2", text) != 0 || text != "Fuzz")) __builtin_trap();
     if (commentSet && (tag.GetComment(comment, "", "ENG") != 0 || comment.Text != "Saved")) __builtin_trap();
-    // A year nobody touched reads the same after the save.
-    if (tag.GetYear(text) != yearBeforeResult || (yearBeforeResult == 0 && tagText(text) != tagText(yearBefore)))
+    // A year nobody touched reads the same after the save (an empty year frame the save drops
+    // reads as no year, as before).
+    const TFrameResult yearAfterResult = tag.GetYear(text);
+    if ((yearAfterResult == 0 ? tagText(text) : "") != (yearBeforeResult == 0 ? tagText(yearBefore) : ""))
         __builtin_trap();
 
     // Whatever year frames the tag held, the year set is the one read back.
