@@ -32,10 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!tagOk(tag.LoadFromFile(path, 0))) __builtin_trap();
     if (titleSet && (tag.GetTextFrame("TIT2", text) != 0 || text != "Fuzz")) __builtin_trap();
     if (commentSet && (tag.GetComment(comment, "", "ENG") != 0 || comment.Text != "Saved")) __builtin_trap();
-    // A year nobody touched reads the same after the save (an empty year frame the save drops
-    // reads as no year, as before).
+    // A year nobody touched reads the same after the save. A year frame that could not be read
+    // may be one without data, which the save drops, letting another be read: not compared.
+    const bool yearRead = yearBeforeResult == frameresult::Success || yearBeforeResult == frameresult::NotFound;
     const TFrameResult yearAfterResult = tag.GetYear(text);
-    if ((yearAfterResult == 0 ? tagText(text) : "") != (yearBeforeResult == 0 ? tagText(yearBefore) : ""))
+    if (yearRead && (yearAfterResult == 0 ? tagText(text) : "") != (yearBeforeResult == 0 ? tagText(yearBefore) : ""))
         __builtin_trap();
 
     // Whatever year frames the tag held, the year set is the one read back.
