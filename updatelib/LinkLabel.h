@@ -3,7 +3,7 @@
 #pragma once
 
 #include <QHash>
-#include <QLabel>
+#include <QLabel>  // the forms that place a link label use labels beside it
 #include <QStringList>
 #include <QTextDocument>
 #include <QWidget>
