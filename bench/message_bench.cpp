@@ -1,9 +1,11 @@
 // The message dialog with large descriptions: how long VyxMessageDlg takes until its dialog is
-// shown (its modal loop running), for plain text with line breaks and for link markup, 100 KB
-// and 1 MB. Only the library's exports are used, so the same source measures any build of it.
+// shown (its modal loop running). Only the library's exports are used, so the same source
+// measures any build of it.
 // Usage: QT_QPA_PLATFORM=offscreen bench_message [rounds] [case...]
-// Cases: text-100k text-1m links-100k links-1m bold-1m (default: all). A case that passes
-// 120 s is reported as such and not run again.
+// A case is <kind>-<size>: kinds text (lines), words (no line break), bold (bold markup and
+// <br>), links (links between words), linkrun (links with nothing between them), blob (one
+// word); sizes 100k, 300k, 1m. Default: text-100k text-1m links-100k links-1m bold-1m
+// linkrun-1m blob-1m. A case that passes 120 s is not run again.
 #include "VyxPravomel.h"
 
 #include <QAbstractButton>
@@ -64,7 +66,7 @@ int main(int argc, char** argv)
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     std::vector<std::string> cases;
     for (int i = 2; i < argc; ++i) cases.emplace_back(argv[i]);
-    if (cases.empty()) cases = {"text-100k", "text-1m", "links-100k", "links-1m", "bold-1m"};
+    if (cases.empty()) cases = {"text-100k", "text-1m", "links-100k", "links-1m", "bold-1m", "linkrun-1m", "blob-1m"};
     for (const std::string& c : cases) {
         const std::size_t dash = c.find('-');
         const std::string kind = c.substr(0, dash);
