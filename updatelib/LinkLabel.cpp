@@ -1,9 +1,17 @@
 #include "LinkLabel.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTextDocument>
+#include <QStyleOption>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QVBoxLayout>
+#include <QtMath>
+
+#include <algorithm>
 
 namespace vyx {
 namespace {
@@ -78,6 +86,9 @@ TLinkLabel* PlaceInScrollBox(QScrollArea* box, const QRect& rect, const QString&
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     box->verticalScrollBar()->setTracking(true);
     auto* content = new QWidget;
+    // Sized by the box from the start: shown unsized, it would first be laid out at its own
+    // preferred width, once more over a long text.
+    content->resize(rect.size());
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
     auto* label = new TLinkLabel(content);
@@ -88,16 +99,22 @@ TLinkLabel* PlaceInScrollBox(QScrollArea* box, const QRect& rect, const QString&
     return label;
 }
 
-TLinkLabel::TLinkLabel(QWidget* parent) : QLabel(parent)
+TLinkLabel::TLinkLabel(QWidget* parent) : QWidget(parent), document_(new QTextDocument(this))
 {
-    setTextFormat(Qt::RichText);
-    setWordWrap(true);
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setContentsMargins(0, 0, 0, 0);
-    setMargin(0);
-    setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    setOpenExternalLinks(false);
-    connect(this, &QLabel::linkActivated, this, &TLinkLabel::linkActivatedHandler);
+    // A word-wrapped label's size policy, mouse-only links as QLabel keeps them.
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred, QSizePolicy::Label);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+    setMouseTracking(true);
+    document_->setUndoRedoEnabled(false);
+    // Kept by every setHtml; setting the root frame's margin after each would lay it all out again.
+    document_->setDocumentMargin(0);
+    QTextOption option = document_->defaultTextOption();
+    option.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    option.setWrapMode(QTextOption::WordWrap);
+    document_->setDefaultTextOption(option);
+    document_->setDefaultFont(font());
+    connect(this, &TLinkLabel::linkActivated, this, &TLinkLabel::linkActivatedHandler);
 }
 
 void TLinkLabel::setCaption(const QString& markup)
@@ -124,14 +141,114 @@ void TLinkLabel::render()
         }
     }
     links_.clear();
-    setText(MarkupToHtml(expanded, &links_));
+    html_ = MarkupToHtml(expanded, &links_);
+    document_->setHtml(html_);
+    forgetLayout();
+    updateGeometry();
+    update();
 }
 
-QString TLinkLabel::plainText() const
+QString TLinkLabel::plainText() const { return document_->toPlainText(); }
+
+int TLinkLabel::layOut(int width) const
 {
-    QTextDocument document;
-    document.setHtml(text());
-    return document.toPlainText();
+    width = std::max(width, 0);
+    if (const auto known = heights_.constFind(width); known != heights_.constEnd() && document_->textWidth() != width)
+        return *known;
+    if (document_->textWidth() != width) document_->setTextWidth(width);
+    const QSizeF size = document_->size();
+    // A word wider than the line sticks out alone on it; the widest is the narrowest the label can
+    // be, as for QLabel, read from these lines rather than from a layout of its own.
+    if (size.width() > width) {
+        qreal widest = 0;
+        for (QTextBlock block = document_->begin(); block.isValid(); block = block.next()) {
+            const QTextLayout* lines = block.layout();
+            for (int i = 0; lines && i < lines->lineCount(); ++i)
+                widest = std::max(widest, lines->lineAt(i).naturalTextWidth());
+        }
+        if (qCeil(widest) > overflow_) {
+            overflow_ = qCeil(widest);
+            // Found while a layout asks: it takes the new minimum once it is done.
+            QMetaObject::invokeMethod(const_cast<TLinkLabel*>(this), &QWidget::updateGeometry, Qt::QueuedConnection);
+        }
+    }
+    const int height = qCeil(size.height());
+    heights_.insert(width, height);
+    return height;
+}
+
+void TLinkLabel::forgetLayout()
+{
+    // The document keeps its width: laid out again at it, it costs one layout, not two.
+    heights_.clear();
+    overflow_ = 0;
+}
+
+int TLinkLabel::heightForWidth(int width) const
+{
+    if (minimumWidth() > 0) width = std::max(width, minimumWidth());
+    return std::max(layOut(width), minimumHeight());
+}
+
+QSize TLinkLabel::minimumSizeHint() const { return QSize(overflow_, 0); }
+
+QSize TLinkLabel::sizeHint() const
+{
+    // The width its parent has, which the label is laid out at anyway: the scroll box asks the
+    // height for the width of this hint, and any other width would cost a layout of its own.
+    const int width = parentWidget() ? parentWidget()->width() : fontMetrics().horizontalAdvance(u'x') * 80;
+    return QSize(std::max(overflow_, width), fontMetrics().height());
+}
+
+void TLinkLabel::paintEvent(QPaintEvent* event)
+{
+    layOut(width());
+    // The colours a QLabel paints its rich text with.
+    QStyleOption option;
+    option.initFrom(this);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette = option.palette;
+    if (foregroundRole() != QPalette::Text && isEnabled())
+        context.palette.setColor(QPalette::Text, context.palette.color(foregroundRole()));
+    // Only what is exposed: a long text has many lines out of sight.
+    context.clip = QRectF(event->rect());
+    QPainter painter(this);
+    painter.setClipRect(rect());
+    document_->documentLayout()->draw(&painter, context);
+}
+
+void TLinkLabel::mousePressEvent(QMouseEvent* event)
+{
+    pressedLink_ = document_->documentLayout()->anchorAt(event->position());
+    QWidget::mousePressEvent(event);
+}
+
+void TLinkLabel::mouseMoveEvent(QMouseEvent* event)
+{
+    if (document_->documentLayout()->anchorAt(event->position()).isEmpty()) unsetCursor();
+    else setCursor(Qt::PointingHandCursor);
+    QWidget::mouseMoveEvent(event);
+}
+
+void TLinkLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    const QString link = document_->documentLayout()->anchorAt(event->position());
+    if (event->button() == Qt::LeftButton && !link.isEmpty() && link == pressedLink_) emit linkActivated(link);
+    pressedLink_.clear();
+    QWidget::mouseReleaseEvent(event);
+}
+
+void TLinkLabel::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange) {
+        document_->setDefaultFont(font());
+        forgetLayout();
+        updateGeometry();
+    }
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange ||
+        event->type() == QEvent::EnabledChange)
+        update();
+    QWidget::changeEvent(event);
 }
 
 void TLinkLabel::linkActivatedHandler(const QString& href)

@@ -2,8 +2,11 @@
 // <dynamic>, with link clicks and texts supplied for each <dynamic> tag when it is shown.
 #pragma once
 
-#include <QLabel>
+#include <QHash>
+#include <QLabel>  // the forms that place a link label use labels beside it
 #include <QStringList>
+#include <QTextDocument>
+#include <QWidget>
 
 class QScrollArea;
 
@@ -11,7 +14,11 @@ class QScrollArea;
 
 namespace vyx {
 
-class TLinkLabel : public QLabel {
+// Painted from one text document kept laid out, rather than by QLabel: a QLabel lays its rich
+// text out again for every size question (several per show), which made a dialog with a
+// description of a megabyte take seconds to appear. What it shows is what a word-wrapped
+// QLabel shows for the same rich text.
+class TLinkLabel : public QWidget {
     Q_OBJECT
 public:
     // Fills the text of <dynamic> tag number tagNumber (numbered from 0 in order of appearance).
@@ -23,20 +30,47 @@ public:
     // Setting the caption renders it at once, asking for every <dynamic> tag.
     void setCaption(const QString& markup);
     QString caption() const { return caption_; }
+    // The rich text shown.
+    QString text() const { return html_; }
     // The text as the user reads it.
     QString plainText() const;
     // The plain texts of the links, in order.
     QStringList links() const { return links_; }
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+
     DynamicTagInitEvent OnDynamicTagInit;
     LinkClickEvent OnLinkClick;
+
+signals:
+    // A link was clicked; link is its number.
+    void linkActivated(const QString& link);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void render();
     void linkActivatedHandler(const QString& href);
+    // Lays the document out at width unless it is already; its height.
+    int layOut(int width) const;
+    void forgetLayout();
 
     QString caption_;
     QStringList links_;
+    QString html_;
+    QTextDocument* document_;
+    // Heights for the widths asked, and the width of the widest line that did not fit.
+    mutable QHash<int, int> heights_;
+    mutable int overflow_ = 0;
+    QString pressedLink_;
 };
 
 // Fills a borderless scroll box placed at rect with a link label aligned to its top, as high as

@@ -2,7 +2,9 @@
  *
  * The seven functions below are the library's whole interface; they have C linkage and are
  * exported under these names from libVyxPravomel.so. The caller must run a QApplication in the
- * calling thread: every window of the library belongs to that thread. Texts cross the boundary
+ * calling thread: every window of the library belongs to that thread. Called without one, or
+ * from another thread, the exports that show or close a window return at once (nothing shown,
+ * ModalResult 0, DownLoadNewVersion False). Texts cross the boundary
  * as zero-terminated 8-bit texts in the local encoding (UTF-8), owned by the caller unless said.
  *
  * Window handles (AppHandle) are the caller's top-level window id, QWidget::winId() cast to

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QThread>
 
 #include <cstdlib>
 #include <exception>
@@ -43,7 +44,13 @@ QWidget* ApplicationWindow() { return AppWindow().data(); }
 
 QString ApplicationTitle() { return QGuiApplication::applicationDisplayName(); }
 
-bool GuiAvailable() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+bool GuiAvailable()
+{
+    // Windows belong to the application's thread: from any other, a window would deadlock or
+    // crash the host, so the exports do there what they do without an application.
+    const QCoreApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    return app && app->thread() == QThread::currentThread();
+}
 
 QMessageBox::StandardButton ShowMessageBox(QWidget* owner, QMessageBox::Icon icon, const QString& title,
                                            const QString& text, QMessageBox::StandardButtons buttons)

@@ -21,7 +21,7 @@ void SetApplicationWindow(std::uintptr_t appHandle);
 QWidget* ApplicationWindow();
 // The title of the calling application (shown by custom-kind dialogs without a caption).
 QString ApplicationTitle();
-// True when a QApplication runs, so that windows can be made.
+// True when a QApplication runs and this is its thread, so that windows can be made.
 bool GuiAvailable();
 
 // A modal message box; the answer is the button pressed.

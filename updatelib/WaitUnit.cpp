@@ -77,6 +77,7 @@ extern "C" void ShowWaitMessage(uintptr_t AppHandle, const char* Text)
 extern "C" void CloseWaitMessage()
 {
     try {
+        if (!GuiAvailable()) return;
         CloseShown();
     } catch (...) {
     }

@@ -16,8 +16,11 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
+#include <QVBoxLayout>
 
 using vyx::TBeep;
 using vyx::TVyxMessage;
@@ -355,6 +358,83 @@ TEST(LinkLabel, RendersTheMarkupAndAsksForEachDynamicTag)
     asked.clear();
     label.setCaption(label.caption());
     EXPECT_EQ(asked, (std::vector<int>{0, 1, 2}));
+
+    // A click on a link's text activates it; one beside it does nothing.
+    clicks.clear();
+    label.OnDynamicTagInit = {};
+    label.setCaption("<link>ici</link> et là");
+    label.resize(300, 40);
+    label.show();
+    QCoreApplication::processEvents();
+    QTest::mouseClick(&label, Qt::LeftButton, {}, QPoint(3, 5));
+    QTest::mouseClick(&label, Qt::LeftButton, {}, QPoint(290, 5));
+    ASSERT_EQ(clicks.size(), 1u);
+    EXPECT_EQ(clicks[0], std::make_pair(0, QString("ici")));
+}
+
+// The label paints itself rather than leave it to QLabel, which laid long texts out too often:
+// for the same rich text, in the message dialog's scroll box, it must show what a word-wrapped
+// QLabel showed, pixel for pixel, with the same label size and the same links.
+TEST(LinkLabel, ShowsWhatAWordWrappedQLabelShows)
+{
+    const QString lorem = QStringLiteral("Le fichier n'a pas pu être lu, vérifiez le disque. ").repeated(12);
+    const QString markups[] = {
+        "",
+        "<B>Gras</b><BR>a < b & c <i>x</i> &amp; é à ç",
+        "<link>ouvert sans fin",
+        "<link>a<link>b</link>c</link> </link></b> <b><b>double</b>",
+        "texte<br><br><br>",
+        "  espaces   multiples\tet tabulation  ",
+        "<b>" + lorem + "</b>fin",
+        "Voir <link>Support Technique</link>, puis <link>http://127.0.0.1/page</link>.<br>" + lorem.repeated(3),
+        "mot " + QString(150, u'y') + " et la suite du texte qui passe à la ligne",
+        QString(400, u'x'),
+    };
+    for (const QString& markup : markups) {
+        SCOPED_TRACE(markup.left(60).toStdString());
+        auto place = [](QWidget& host) {
+            host.setFixedSize(409, 237);
+            host.setFont(vyx::FormFont(host.font(), "MS Sans Serif", 11));
+            auto* box = new QScrollArea(&host);
+            return box;
+        };
+        QWidget host, peerHost;
+        vyx::TLinkLabel* label = vyx::PlaceInScrollBox(place(host), QRect(16, 48, 377, 93), "Description");
+        label->setCaption(markup);
+
+        // The label as it was: QLabel given the same rich text.
+        QScrollArea* peerBox = place(peerHost);
+        peerBox->setGeometry(16, 48, 377, 93);
+        peerBox->setFrameShape(QFrame::NoFrame);
+        peerBox->setWidgetResizable(true);
+        peerBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        auto* content = new QWidget;
+        auto* column = new QVBoxLayout(content);
+        column->setContentsMargins(0, 0, 0, 0);
+        auto* peer = new QLabel(content);
+        peer->setTextFormat(Qt::RichText);
+        peer->setWordWrap(true);
+        peer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        peer->setMargin(0);
+        peer->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+        column->addWidget(peer);
+        column->addStretch(1);
+        peerBox->setWidget(content);
+        QStringList peerLinks;
+        peer->setText(vyx::MarkupToHtml(markup, &peerLinks));
+
+        host.show();
+        peerHost.show();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(label->text(), peer->text());
+        EXPECT_EQ(label->links(), peerLinks);
+        EXPECT_EQ(label->geometry(), peer->geometry());
+        auto* box = label->parentWidget()->parentWidget()->parentWidget();
+        EXPECT_TRUE(box->grab().toImage() == peerBox->grab().toImage());
+        QTextDocument document;
+        document.setHtml(peer->text());
+        EXPECT_EQ(label->plainText(), document.toPlainText());
+    }
 }
 
 TEST(Hints, AreShownInATooltipWindow)

@@ -11,7 +11,13 @@
 #include <QTcpServer>
 #include <QTimer>
 
+#include <chrono>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <future>
+#include <thread>
 
 static_assert(offsetof(TVyxMsgInfoIn, Title) == 8);
 static_assert(offsetof(TVyxMsgInfoIn, DetailsCaption) == 56);
@@ -84,6 +90,65 @@ TEST(Exports, WaitWindowAndMessageDialog)
     VyxMessageDlg(&out, 0, in);
     EXPECT_EQ(out.ModalResult, 1);
     EXPECT_EQ(out.NeverPromptAgainChecked, 0);
+}
+
+int ShownWaitWindows()
+{
+    int shown = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) shown += w->objectName() == "WaitForm" && w->isVisible();
+    return shown;
+}
+
+// Runs call on a worker thread while this thread waits for it without processing events, as a
+// host that joins its worker does. A call that never returns cannot be stopped: the watchdog
+// ends the test program as failed rather than let it hang.
+void OnWorker(const char* what, const std::function<void()>& call)
+{
+    std::packaged_task<void()> task(call);
+    std::future<void> done = task.get_future();
+    std::thread worker(std::move(task));
+    if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        std::fprintf(stderr, "FAILED: %s from a worker thread has not returned after 20 s\n", what);
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    worker.join();
+    done.get();
+}
+
+// Every export that shows or closes a window, called from another thread than the
+// application's, returns at once as it does without an application.
+TEST(Exports, WindowExportsFromAWorkerThreadReturnAtOnce)
+{
+    QWidget caller;
+    caller.show();
+    const auto owner = static_cast<uintptr_t>(caller.winId());
+
+    OnWorker("ShowWaitMessage", [&] { ShowWaitMessage(owner, "Patientez"); });
+    EXPECT_EQ(ShownWaitWindows(), 0);
+
+    ShowWaitMessage(owner, "Patientez");
+    ASSERT_EQ(ShownWaitWindows(), 1);
+    OnWorker("CloseWaitMessage", [] { CloseWaitMessage(); });
+    EXPECT_EQ(ShownWaitWindows(), 1);
+    CloseWaitMessage();
+    EXPECT_EQ(ShownWaitWindows(), 0);
+
+    TVyxMsgInfoIn in;
+    VyxInitVyxMsgInfoIn(&in);
+    in.Title = "Question";
+    TVyxMsgInfoOut out{7, 9};
+    OnWorker("VyxMessageDlg", [&] { VyxMessageDlg(&out, owner, in); });
+    EXPECT_EQ(out.ModalResult, 0);
+    EXPECT_EQ(out.NeverPromptAgainChecked, 9);
+
+    bool started = true;
+    OnWorker("DownLoadNewVersion",
+             [&] { started = DownLoadNewVersion(owner, "http://127.0.0.1:1/update.ini", "http://site/"); });
+    EXPECT_FALSE(started);
+    int windows = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) windows += w != &caller && w->isVisible();
+    EXPECT_EQ(windows, 0);
 }
 
 // How a caller's test drives the wizard: find it as the active modal window and click its buttons.
