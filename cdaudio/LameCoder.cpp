@@ -22,6 +22,18 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
+// The stream over a descriptor just opened, or the failure with its reason after `what`.
+File stream(int fd, const char* mode, const std::string& what)
+{
+    File file(fd < 0 ? nullptr : fdopen(fd, mode));
+    if (!file) {
+        const int error = errno;
+        if (fd >= 0) close(fd);
+        throw std::runtime_error(what + " : " + platform::errorText(error));
+    }
+    return file;
+}
+
 const char* const NotPcm16 = "Format WAV non pris en charge (seul le PCM 16 bits est encodé) : ";
 
 }  // namespace
@@ -49,22 +61,9 @@ bool TLameCoder::encodeFile(size_t index)
         ~StreamCloser() { coder->CloseStream(); }
     } closer{this};
 
-    // A FIFO named ".wav" would hold the open for ever.
-    const int fd = platform::openForReading(input);
-    File in(fd < 0 ? nullptr : fdopen(fd, "rb"));
-    if (!in) {
-        const int error = errno;
-        if (fd >= 0) close(fd);
-        throw std::runtime_error("Impossible d'ouvrir le fichier " + input + " : " + platform::errorText(error));
-    }
-    // Nor would a FIFO named ".mp3" let the open end.
-    const int outFd = platform::openForWriting(output);
-    File out(outFd < 0 ? nullptr : fdopen(outFd, "wb"));
-    if (!out) {
-        const int error = errno;
-        if (outFd >= 0) close(outFd);
-        throw std::runtime_error("Impossible de créer le fichier " + output + " : " + platform::errorText(error));
-    }
+    // A FIFO named ".wav" would hold the open for ever, nor would one named ".mp3" let it end.
+    File in = stream(platform::openForReading(input), "rb", "Impossible d'ouvrir le fichier " + input);
+    File out = stream(platform::openForWriting(output), "wb", "Impossible de créer le fichier " + output);
     // One write per encoded chunk, so that a short one is seen where it happens.
     std::setvbuf(out.get(), nullptr, _IONBF, 0);
     struct stat st;
