@@ -248,7 +248,8 @@ int writeFileAside(const std::string& path, const std::string& bytes, bool repla
         free(real);
     }
     // Replacing goes by the folder's permissions alone: a file its user may not write is kept.
-    if (isReadOnly(target)) return ReadOnlyFile;
+    // A link that is itself replaced leaves the file it names alone, whatever that file's mode.
+    if (!(replaceLink && isLink(target)) && isReadOnly(target)) return ReadOnlyFile;
     // A hidden name: a folder walk meanwhile never lists the half-written file.
     std::string temp;
     const int fd = hiddenFileBeside(target, temp);

@@ -441,11 +441,13 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
     ui::Dialogs::clearScript();
     Form11->Button3->click();
     EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Impossible d'écrire le fichier " + cacheFile() + " : Est un dossier."});
-    // A link in the entry's place is replaced by the entry; the file it names stays as it was.
+    // A link in the entry's place is replaced by the entry; the file it names stays as it was,
+    // and being read-only, does not hold the link's replacement.
     fs::remove_all(cacheFolder());
     fs::create_directories(cacheFolder());
     const std::string victim = tempRoot + "/victim.jbd";
     std::ofstream(victim) << "keep";
+    fs::permissions(victim, fs::perms::owner_read);
     fs::create_symlink(victim, cacheFile());
     ui::Dialogs::clearScript();
     Form11->Button3->click();
