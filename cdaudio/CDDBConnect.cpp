@@ -22,21 +22,21 @@ std::string encode(const std::string& v) { return QUrl::toPercentEncoding(QStrin
 // What the HTTP client's failures say to a French reader, in the words this client has always
 // used where it had its own; the client's own French text for the others. Connection failures
 // concern the proxy when there is one, as it is the only host connected to.
-std::string failureText(const QString& failure, bool proxied)
+std::string failureText(const QString& failure, const net::THttpGet& http, bool proxied)
 {
-    const QString f = failure;
-    if (f == u"le serveur a refusé la connexion")
-        return proxied ? "Connexion au serveur mandataire refusée" : platform::errorText(ECONNREFUSED);
-    if (f == u"le serveur est introuvable") return proxied ? "Serveur mandataire introuvable" : "Serveur introuvable";
-    if (f == u"le serveur a fermé la connexion sans répondre")
+    using F = net::THttpGet::TFailure;
+    switch (http.Failure()) {
+    case F::Refused: return proxied ? "Connexion au serveur mandataire refusée" : platform::errorText(ECONNREFUSED);
+    case F::HostNotFound: return proxied ? "Serveur mandataire introuvable" : "Serveur introuvable";
+    case F::ClosedUnanswered:
         return proxied ? "Connexion fermée par le serveur mandataire" : "Connexion fermée par le serveur";
-    if (f == u"le serveur ne répond plus") return platform::errorText(ETIMEDOUT);
-    if (f == u"adresse non prise en charge") return platform::errorText(EPROTONOSUPPORT);
-    if (f == u"trop de redirections") return "Trop de redirections";
-    if (f.startsWith(u"la connexion sécurisée a échoué")) return "Échec de la connexion sécurisée";
-    if (f.startsWith(u"le fichier reçu est incomplet"))
-        return "Connexion fermée par le serveur avant la fin de la réponse";
-    return platform::printable(f.toStdString());
+    case F::Silent: return platform::errorText(ETIMEDOUT);
+    case F::BadAddress: return platform::errorText(EPROTONOSUPPORT);
+    case F::TooManyRedirects: return "Trop de redirections";
+    case F::Secure: return "Échec de la connexion sécurisée";
+    case F::Incomplete: return "Connexion fermée par le serveur avant la fin de la réponse";
+    default: return platform::printable(failure.toStdString());
+    }
 }
 
 // A redirect stays on the server asked: same scheme, host and port.
@@ -147,12 +147,14 @@ std::string TCDDBConnect::SendCommand(const std::string& command)
         if (state == Compressed)
             throw std::runtime_error("La réponse du serveur CDDB est compressée alors qu'elle a été demandée "
                                      "telle quelle : elle est refusée.");
-        if (failure.startsWith(u"le fichier dépasse la taille permise"))
+        using F = net::THttpGet::TFailure;
+        if (http.Failure() == F::TooLarge)
             throw std::runtime_error("La réponse du serveur CDDB dépasse " + std::to_string(MaxReplyBytes / 1024) +
                                      " Kio : elle est refusée.");
         // A body without length ends where the server closes: the reply ends there.
-        if (failure.startsWith(u"le serveur n'a pas annoncé la longueur")) failure.clear();
-        if (!failure.isEmpty()) throw std::runtime_error("Échec de la requête CDDB : " + failureText(failure, proxied));
+        if (http.Failure() == F::Unsized) failure.clear();
+        if (!failure.isEmpty())
+            throw std::runtime_error("Échec de la requête CDDB : " + failureText(failure, http, proxied));
         if (http.Status() == 407)
             throw std::runtime_error("Échec de la requête CDDB : Le serveur mandataire demande une authentification");
         if (http.Status() != 200)

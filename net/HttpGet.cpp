@@ -23,15 +23,17 @@ const char* const kUnsized = "le serveur n'a pas annoncé la longueur du fichier
 
 QString Text(const char* text) { return QString::fromUtf8(text); }
 
-QString SocketFailure(QAbstractSocket::SocketError error)
+std::pair<QString, THttpGet::TFailure> SocketFailure(QAbstractSocket::SocketError error)
 {
+    using F = THttpGet::TFailure;
     switch (error) {
-    case QAbstractSocket::ConnectionRefusedError: return QStringLiteral("le serveur a refusé la connexion");
-    case QAbstractSocket::HostNotFoundError: return QStringLiteral("le serveur est introuvable");
-    case QAbstractSocket::SocketTimeoutError: return QStringLiteral("le serveur ne répond plus");
+    case QAbstractSocket::ConnectionRefusedError:
+        return {QStringLiteral("le serveur a refusé la connexion"), F::Refused};
+    case QAbstractSocket::HostNotFoundError: return {QStringLiteral("le serveur est introuvable"), F::HostNotFound};
+    case QAbstractSocket::SocketTimeoutError: return {QStringLiteral("le serveur ne répond plus"), F::Silent};
     case QAbstractSocket::SslHandshakeFailedError:
-        return QStringLiteral("la connexion sécurisée a échoué (certificat refusé)");
-    default: return QStringLiteral("erreur du réseau");
+        return {QStringLiteral("la connexion sécurisée a échoué (certificat refusé)"), F::Secure};
+    default: return {QStringLiteral("erreur du réseau"), F::Other};
     }
 }
 
@@ -73,7 +75,8 @@ THttpGet::THttpGet(QObject* parent) : QObject(parent)
 {
     idle_.setSingleShot(true);
     idle_.setInterval(kIdleTimeoutMs);
-    connect(&idle_, &QTimer::timeout, this, [this] { Finish(QStringLiteral("le serveur ne répond plus")); });
+    connect(&idle_, &QTimer::timeout, this,
+            [this] { Finish(QStringLiteral("le serveur ne répond plus"), TFailure::Silent); });
     headClock_.setSingleShot(true);
     headClock_.setInterval(kHeadTimeoutMs);
     connect(&headClock_, &QTimer::timeout, this,
@@ -89,6 +92,7 @@ QString THttpGet::Run(const QUrl& url, const THeaders& headers, qint64 limit, bo
     lengthRequired_ = lengthRequired;
     aborted_ = false;
     failure_.clear();
+    failureKind_ = TFailure::None;
     redirects_ = 0;
     QEventLoop loop;
     loop_ = &loop;
@@ -130,7 +134,7 @@ void THttpGet::Open(const QUrl& url)
     // still give a host and the default port.
     if ((scheme != u"http" && !secure) || !url.isValid() || url.host().isEmpty() || url.port() == 0 ||
         (secure && !QSslSocket::supportsSsl()))
-        return Finish(QStringLiteral("adresse non prise en charge"));
+        return Finish(QStringLiteral("adresse non prise en charge"), TFailure::BadAddress);
     const bool proxied = !Proxy.host.isEmpty();
     if (proxied && secure) return Finish(QStringLiteral("le serveur mandataire ne sert que les adresses http"));
     if (OnConnecting) OnConnecting(url.host());
@@ -181,7 +185,8 @@ void THttpGet::Open(const QUrl& url)
     connect(s, &QAbstractSocket::errorOccurred, this, [this, s](QAbstractSocket::SocketError error) {
         if (s != socket_) return;
         if (error == QAbstractSocket::RemoteHostClosedError) return Closed();
-        Finish(SocketFailure(error));
+        const auto [text, kind] = SocketFailure(error);
+        Finish(text, kind);
     });
     idle_.start();
     const quint16 port = quint16(url.port(secure ? 443 : 80));
@@ -265,7 +270,8 @@ void THttpGet::Read()
                 phase_ = TPhase::Trailer;
             } else if (size > limit_ - received_) {
                 // Refused as announced: not a byte of a chunk longer than what is left is read.
-                Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20));
+                Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20),
+                       TFailure::TooLarge);
             } else {
                 chunkLeft_ = size;
                 phase_ = TPhase::ChunkData;
@@ -345,7 +351,8 @@ void THttpGet::HeadEnded()
 
     if (IsRedirect(status_) && !location.isEmpty()) {
         const QUrl next = url_.resolved(QUrl::fromEncoded(location, QUrl::StrictMode));
-        if (++redirects_ > kMaxRedirects) return Finish(QStringLiteral("trop de redirections"));
+        if (++redirects_ > kMaxRedirects)
+            return Finish(QStringLiteral("trop de redirections"), TFailure::TooManyRedirects);
         if (url_.scheme().toLower() == u"https" && next.scheme().toLower() != u"https")
             return Finish(QStringLiteral("redirection refusée : elle quitte https pour http"));
         DropSocket();
@@ -368,8 +375,9 @@ void THttpGet::HeadEnded()
         length_ = first.toLongLong();
     }
     if (length_ > limit_)
-        return Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20));
-    if (length_ < 0 && lengthRequired_) return Finish(Text(kUnsized));
+        return Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20),
+                      TFailure::TooLarge);
+    if (length_ < 0 && lengthRequired_) return Finish(Text(kUnsized), TFailure::Unsized);
     phase_ = chunked_ ? TPhase::ChunkSize : TPhase::Body;
     headBytes_ = 0;
     if (OnBodyBegin) OnBodyBegin(length_);
@@ -380,7 +388,8 @@ void THttpGet::HeadEnded()
 void THttpGet::Deliver(const char* data, qint64 size)
 {
     if (received_ + size > limit_)
-        return Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20));
+        return Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20),
+                      TFailure::TooLarge);
     while (size > 0) {
         // One piece's room at once: chunks of a byte each are copied, not appended through Qt.
         if (body_.isEmpty()) body_.resize(kPiece);
@@ -422,19 +431,21 @@ void THttpGet::Closed()
     }
     Read();
     if (phase_ == TPhase::Done) return;
-    if (!answered_) Finish(QStringLiteral("le serveur a fermé la connexion sans répondre"));
+    if (!answered_) Finish(QStringLiteral("le serveur a fermé la connexion sans répondre"), TFailure::ClosedUnanswered);
     else if (phase_ == TPhase::Head) Finish(Text(kInvalid));
     else if (phase_ == TPhase::Body && length_ < 0)
         // The end of a body without length cannot be told from a cut.
-        Finish(Text(kUnsized));
-    else Finish(QStringLiteral("le fichier reçu est incomplet (connexion fermée par le serveur)"));
+        Finish(Text(kUnsized), TFailure::Unsized);
+    else
+        Finish(QStringLiteral("le fichier reçu est incomplet (connexion fermée par le serveur)"), TFailure::Incomplete);
 }
 
-void THttpGet::Finish(const QString& failure)
+void THttpGet::Finish(const QString& failure, TFailure kind)
 {
     if (phase_ == TPhase::Done) return;
     phase_ = TPhase::Done;
     failure_ = failure;
+    failureKind_ = failure.isEmpty() ? TFailure::None : kind;
     body_.clear();
     bodyFill_ = 0;
     idle_.stop();

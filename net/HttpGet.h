@@ -53,6 +53,22 @@ public:
     // when the body came whole with status 200, or when Abort was called; otherwise it says why.
     // A final status other than 200 gives an empty result too: see Status.
     QString Run(const QUrl& url, const THeaders& headers, qint64 limit, bool lengthRequired);
+    // What the last failure was, for a caller that words it its own way.
+    enum class TFailure {
+        None,
+        Refused,           // the server refused the connection
+        HostNotFound,      // no such server
+        ClosedUnanswered,  // closed before any answer
+        Silent,            // stopped sending for too long
+        BadAddress,        // an address not served (scheme, validity)
+        TooManyRedirects,
+        Secure,      // the secure connection failed
+        TooLarge,    // the body passes the limit
+        Unsized,     // no announced length: perhaps incomplete
+        Incomplete,  // closed before the announced end
+        Other,
+    };
+    TFailure Failure() const { return failureKind_; }
     void Abort();
     bool Running() const { return loop_ != nullptr; }
     bool Aborted() const { return aborted_; }
@@ -79,7 +95,7 @@ private:
     void Deliver(const char* data, qint64 size);
     void Flush();
     void Closed();
-    void Finish(const QString& failure);
+    void Finish(const QString& failure, TFailure kind = TFailure::Other);
     void DropSocket();
 
     THeaders request_;
@@ -92,6 +108,7 @@ private:
     QEventLoop* loop_ = nullptr;
     QTimer idle_, headClock_;
     QString failure_;
+    TFailure failureKind_ = TFailure::None;
     bool aborted_ = false, reading_ = false, answered_ = false;
     int redirects_ = 0;
 
