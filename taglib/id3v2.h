@@ -238,6 +238,18 @@ public:
     TFrameResult GetTextFrame(const std::string& FrameID, std::string& Text);
     // Replaces the first FrameID frame (encoding 0) or adds one; an empty Text deletes it (255).
     TFrameResult SetTextFrame(const std::string& FrameID, const std::string& Text);
+    // The same texts whole, as UTF-8: every character the frame holds, where GetTextFrame stops at
+    // the first above 0xFF and reports CharAboveFF; a character that cannot be read (a lone
+    // surrogate, a byte that is not UTF-8) is U+FFFD. Where a text ends, and what is not text,
+    // is otherwise decided as GetTextFrame decides it. What shows a text or makes a name from it reads
+    // these; what edits a tag's 8-bit text reads the others.
+    TFrameResult GetTextFrameUtf8(const std::string& FrameID, std::string& Text);
+    // Comment.Description and Comment.Text whole, as UTF-8; Description is matched as GetComment does.
+    TFrameResult GetCommentUtf8(TCommentFrame& Comment, const std::string& Description, const std::string& Language);
+    // Sets a text frame to Text (UTF-8) whole, as SetTextFrame does: ISO-8859-1 (encoding 0) when
+    // every character fits, else UTF-16 after its byte-order mark (encoding 1). Text that is not
+    // UTF-8, or holds a control character, is refused (InvalidCharacter) and nothing changes.
+    TFrameResult SetTextFrameUtf8(const std::string& FrameID, const std::string& Text);
     // The year, as GetTextFrame gives texts. An ID3v2.3 tag keeps it in "TYER"; an ID3v2.4 tag in
     // the time stamp "TDRC" ("1999-05-12"), of which the year is the first four characters, and
     // only a tag without one in "TYER".
@@ -254,6 +266,9 @@ public:
     // Decodes the text at Position of Data; Length gets the bytes taken, terminator included.
     TFrameResult DecodeText(const TBytes& Data, std::uint32_t Position, bool AllowLineBreaks, std::string& Text,
                             std::uint8_t Encoding, std::uint32_t& Length);
+    // DecodeText, whole: Text in UTF-8, as GetTextFrameUtf8 reads it.
+    TFrameResult DecodeTextUtf8(const TBytes& Data, std::uint32_t Position, bool AllowLineBreaks, std::string& Text,
+                                std::uint8_t Encoding, std::uint32_t& Length);
 
 private:
     friend struct TagReader;
@@ -284,8 +299,10 @@ private:
     tagio::File held_;  // the last load's file, while HoldFileForSave keeps it
     TTagStatus WriteTag(TagWriter& writer, std::uint8_t Version, std::uint8_t Revision);
     TFrameResult PrepareFrame(std::uint32_t Index);
-    // The frame GetTextFrame reads its text from (Index 0: none).
-    TFrameResult FindTextFrame(const std::string& FrameID, std::string& Text, std::uint32_t& Index);
+    // The frame GetTextFrame (Whole: GetTextFrameUtf8) reads its text from (Index 0: none).
+    TFrameResult FindTextFrame(const std::string& FrameID, std::string& Text, std::uint32_t& Index, bool Whole);
     TFrameResult FindComment(const std::string& Description, const std::string& Language, TCommentFrame& Found,
-                             std::uint32_t& Index);
+                             std::uint32_t& Index, bool Whole);
+    TFrameResult ReadComment(TCommentFrame& Comment, const std::string& Description, const std::string& Language,
+                             bool Whole);
 };

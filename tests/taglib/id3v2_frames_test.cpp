@@ -196,6 +196,47 @@ TEST(TextFrames, Utf16AndUtf8Decoding)
     EXPECT_EQ(m.Text(Bytes({3, 0x61, 0xC3, 0xBF}), t), 8);  // ends with 0xFF
 }
 
+// Read whole, a text keeps every character (UTF-8 out); ends and invalid texts are decided as
+// the 8-bit reading decides them.
+TEST(TextFrames, WholeDecoding)
+{
+    const struct {
+        std::string data;
+        TFrameResult result;
+        std::string text;
+    } rows[] = {
+        {Bytes({0, 0x41, 0xE9, 0}), 0, "A\xC3\xA9" + kZero},
+        {Bytes({1, 0xFF, 0xFE, 0x41, 0, 0x3A, 0x04}), 0, "A\xD0\xBA"},
+        {Bytes({1, 0xFE, 0xFF, 0x20, 0x19, 0, 0x74}), 0, "\xE2\x80\x99t"},
+        {Bytes({1, 0xFF, 0xFE, 0x34, 0xD8, 0x1E, 0xDD}), 0, "\xF0\x9D\x84\x9E"},  // a surrogate pair
+        {Bytes({1, 0xFF, 0xFE, 0x34, 0xD8, 0x41, 0}), 0,
+         "\xEF\xBF\xBD"
+         "A"},                                                    // a lone high one
+        {Bytes({1, 0xFF, 0xFE, 0x1E, 0xDD}), 0, "\xEF\xBF\xBD"},  // a lone low one
+        {Bytes({1, 0xFF, 0xFE, 0x3A, 0x04, 0x09, 0}), 8, ""},
+        {Bytes({3, 0x61, 0xE2, 0x82, 0xAC}), 0, "a\xE2\x82\xAC"},
+        {Bytes({3, 0xC5, 0x93, 0}), 0, "\xC5\x93" + kZero},
+        {Bytes({3, 0x61, 0xE2, 0x82}), 0, "a\xEF\xBF\xBD\xEF\xBF\xBD"},  // a cut sequence
+        {Bytes({3, 0xED, 0xA0, 0x80, 0x62}), 0,
+         "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+         "b"},
+        {Bytes({3, 0xF8, 0x62}), 0,
+         "\xEF\xBF\xBD"
+         "b"},
+        {Bytes({3, 0x61, 0xC3, 0xBF}), 8, ""},
+        {Bytes({4, 0x78}), 5, ""},
+    };
+    MemTag m;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Hex(row.data));
+        m.tag.Frames.Clear();
+        m.Add("TIT2", row.data);
+        std::string t = "stale";
+        EXPECT_EQ(m.tag.GetTextFrameUtf8("TIT2", t), row.result);
+        EXPECT_EQ(t, row.text);
+    }
+}
+
 TEST(TextFrames, DecodeTextLengths)
 {
     Tid3v2tag tag;
@@ -288,6 +329,27 @@ TEST(TextFrames, SetTextFrame)
     EXPECT_EQ(m.tag.SetTextFrame("TALB", ""), 255);
     EXPECT_EQ(m.tag.Frames.Count(), 1u);
     EXPECT_EQ(m.Data(1), Bytes({0, 'b'}));
+}
+
+TEST(TextFrames, SetTextFrameUtf8KeepsEveryCharacter)
+{
+    MemTag m;
+    EXPECT_EQ(m.tag.SetTextFrameUtf8("TIT2", "\xC3\xA9t\xC3\xA9"), 0);
+    EXPECT_EQ(m.Data(1), Bytes({0, 0xE9, 't', 0xE9}));  // ISO-8859-1 where it fits
+    EXPECT_EQ(m.tag.SetTextFrameUtf8("TIT2", "C\xC5\x93ur \xF0\x9D\x84\x9E"), 0);
+    EXPECT_EQ(m.Data(1), Bytes({1, 0xFF, 0xFE, 'C', 0, 0x53, 0x01, 'u', 0, 'r', 0, ' ', 0, 0x34, 0xD8, 0x1E, 0xDD}));
+    std::string t;
+    EXPECT_EQ(m.tag.GetTextFrameUtf8("TIT2", t), 0);
+    EXPECT_EQ(t, "C\xC5\x93ur \xF0\x9D\x84\x9E");
+    EXPECT_EQ(m.tag.GetTextFrame("TIT2", t), 4);
+    // Not UTF-8, or a control character: refused, the frame as it was.
+    for (const std::string bad : {"a\xE9", "\xC0\xAF", "\xED\xA0\x80", "a\tb\xC5\x93", "\xF4\x90\x80\x80"}) {
+        EXPECT_EQ(m.tag.SetTextFrameUtf8("TIT2", bad), 8) << Hex(bad);
+        EXPECT_EQ(m.tag.GetTextFrameUtf8("TIT2", t), 0);
+        EXPECT_EQ(t, "C\xC5\x93ur \xF0\x9D\x84\x9E");
+    }
+    EXPECT_EQ(m.tag.SetTextFrameUtf8("TIT2", ""), 255);
+    EXPECT_EQ(m.tag.Frames.Count(), 0u);
 }
 
 TEST(Comments, GetComment)

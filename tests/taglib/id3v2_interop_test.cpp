@@ -46,7 +46,7 @@ TEST(Interop, OursReadsWhatMutagenReads)
         EXPECT_EQ(tag.MajorVersion, theirs.version);
         ASSERT_FALSE(theirs.texts.empty());
         for (const auto& [id, text] : theirs.texts) {
-            std::string ours;
+            std::string ours, whole;
             const TFrameResult r = tag.GetTextFrame(id, ours);
             if (text == "!") {
                 EXPECT_EQ(r, 4) << id;  // a character above 0xFF
@@ -54,12 +54,22 @@ TEST(Interop, OursReadsWhatMutagenReads)
                 EXPECT_EQ(r, 0) << id;
                 EXPECT_EQ(Trim(ours), text) << id;
             }
+            // Whole, every text reads as mutagen reads it.
+            EXPECT_EQ(tag.GetTextFrameUtf8(id, whole), 0) << id;
+            EXPECT_EQ(Trim(whole), theirs.wholeTexts.at(id)) << id;
         }
         for (const auto& [key, text] : theirs.comments) {
             const auto colon = key.find(':');
             TCommentFrame c;
-            EXPECT_EQ(tag.GetComment(c, key.substr(colon + 1), key.substr(0, colon)), 0) << key;
-            EXPECT_EQ(Trim(c.Text), text) << key;
+            const TFrameResult r = tag.GetComment(c, key.substr(colon + 1), key.substr(0, colon));
+            if (text == "!") {
+                EXPECT_EQ(r, 4) << key;
+            } else {
+                EXPECT_EQ(r, 0) << key;
+                EXPECT_EQ(Trim(c.Text), text) << key;
+            }
+            EXPECT_EQ(tag.GetCommentUtf8(c, key.substr(colon + 1), key.substr(0, colon)), 0) << key;
+            EXPECT_EQ(Trim(c.Text), theirs.wholeComments.at(key)) << key;
         }
     }
 }

@@ -27,6 +27,11 @@ def hx(s):
         return "!"
 
 
+def u8(s):
+    """Hex of the UTF-8 bytes of s, the whole text."""
+    return "u" + s.encode("utf-8", "surrogatepass").hex()
+
+
 def dump(path):
     try:
         tags = ID3(path, translate=False, load_v1=False)
@@ -42,11 +47,11 @@ def dump(path):
         print("F", fid)
         if fid == "COMM":
             text = frame.text[0] if frame.text else ""
-            print("C", hx(frame.lang), hx(frame.desc), hx(str(text)))
+            print("C", hx(frame.lang), hx(frame.desc), hx(str(text)), u8(str(text)))
         elif fid.startswith("T") and fid != "TXXX" and hasattr(frame, "text"):
             # Years and timestamps come back as objects; their text is what the frame holds.
             text = str(frame.text[0]) if frame.text else ""
-            print("T", fid, hx(text))
+            print("T", fid, hx(text), u8(text))
 
 
 # ---- raw tags, built here without mutagen's writer -------------------------------------------
@@ -132,6 +137,11 @@ def fixtures(folder):
     mutagen_file(out("mutagen_v24_utf16"), ACCENTED, comments, 4, 1)
     mutagen_file(out("mutagen_v24_utf16be"), ACCENTED, comments, 4, 2)
     mutagen_file(out("mutagen_v24_wide"), [("TIT2", "Привет"), ("TPE1", "Nobody")], [], 4, 3)
+    # Today's taggers: curly apostrophes, œ, dashes, letters past ISO-8859-1, one outside the BMP.
+    wide = [("TIT2", "Don’t Stop Me Now"), ("TPE1", "Dvořák Quartet"), ("TALB", "l’été – live 𝄞"),
+            ("TCON", "Cœur")]
+    mutagen_file(out("mutagen_v23_utf16_wide"), wide, [("fra", "", "C’est la vie")], 3, 1)
+    mutagen_file(out("mutagen_v24_utf8_wide"), wide, [("fra", "", "C’est la vie")], 4, 3)
 
     # UTF-16 with a big-endian mark; several frames of one identifier; comments that differ
     # only by language or description.

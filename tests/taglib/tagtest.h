@@ -166,12 +166,14 @@ inline std::string Hex(const std::string& s)
 
 // What mutagen reads in a file's ID3v2 tag: the frames in its order (duplicates merged), the
 // first text of each text frame (as ISO-8859-1 bytes, or "!" when it does not fit), and each
-// comment keyed "lang:desc".
+// comment keyed "lang:desc"; the same texts whole, in UTF-8.
 struct MutagenView {
     int version = 0;
     std::vector<std::string> frames;
     std::map<std::string, std::string> texts;
     std::map<std::string, std::string> comments;
+    std::map<std::string, std::string> wholeTexts;
+    std::map<std::string, std::string> wholeComments;
 };
 
 inline std::string FromHexField(const std::string& f) { return f == "!" ? "!" : Unhex(f.substr(1)); }
@@ -182,16 +184,18 @@ inline MutagenView ParseDump(const std::string& out)
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {
         std::istringstream in(line);
-        std::string kind, a, b, c;
-        in >> kind >> a >> b >> c;
+        std::string kind, a, b, c, d;
+        in >> kind >> a >> b >> c >> d;
         if (kind == "V") {
             v.version = std::stoi(a);
         } else if (kind == "F") {
             v.frames.push_back(a);
         } else if (kind == "T") {
             v.texts[a] = FromHexField(b);
+            v.wholeTexts[a] = FromHexField(c);
         } else if (kind == "C") {
             v.comments[FromHexField(a) + ":" + FromHexField(b)] = FromHexField(c);
+            v.wholeComments[FromHexField(a) + ":" + FromHexField(b)] = FromHexField(d);
         }
     }
     return v;
