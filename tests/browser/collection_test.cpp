@@ -81,6 +81,26 @@ bool mutagenArtist(const std::string& path, const QString& artist, int version)
                               QString::fromStdString(path), artist, QString::number(version)}) == 0;
 }
 
+// Writes the texts of today's taggers with mutagen, in UTF-16 (ID3v2.3) or UTF-8 (ID3v2.4): curly
+// apostrophes, œ, a dash, letters beyond ISO-8859-1 and one beyond the BMP.
+bool mutagenWide(const std::string& path, int version)
+{
+    return QProcess::execute(
+               QStringLiteral("/usr/bin/python3"),
+               {QStringLiteral("-c"),
+                QStringLiteral("import sys\n"
+                               "from mutagen.id3 import ID3, TIT2, TPE1, TALB, TCON, COMM\n"
+                               "e = 1 if sys.argv[2] == '3' else 3\n"
+                               "t = ID3()\n"
+                               "t.add(TIT2(encoding=e, text='Don\u2019t Stop Me Now'))\n"
+                               "t.add(TPE1(encoding=e, text='Dvo\u0159\u00e1k Quartet'))\n"
+                               "t.add(TALB(encoding=e, text='l\u2019\u00e9t\u00e9 \u2013 live \U0001D11E'))\n"
+                               "t.add(TCON(encoding=e, text='C\u0153ur'))\n"
+                               "t.add(COMM(encoding=e, lang='fra', desc='', text='C\u2019est la vie'))\n"
+                               "t.save(sys.argv[1], v2_version=int(sys.argv[2]))\n"),
+                QString::fromStdString(path), QString::number(version)}) == 0;
+}
+
 class Browser : public ::testing::Test {
 protected:
     void SetUp() override
@@ -248,9 +268,8 @@ TEST_F(Scan, ElevenFieldsOfARowAndTheListColumns)
     walk();
     ASSERT_EQ(FileCount, 1);
     const std::string size = SizeInMegabytes(int64_t(fs::file_size(path)));
-    EXPECT_THAT(FileTable.at(1).fields, ElementsAre("B\xe9"
-                                                    "atrice",
-                                                    "Chanson", "1987", "Plein \xe9t\xe9", "3/12", "Tr\xe8s bien",
+    // Tag texts are kept in UTF-8, as they are shown.
+    EXPECT_THAT(FileTable.at(1).fields, ElementsAre("Béatrice", "Chanson", "1987", "Plein été", "3/12", "Très bien",
                                                     "Jazz", folder_ + "/Sous dossier/", "", size, path));
     EXPECT_EQ(FilePaths.at(1), path);
     EXPECT_EQ(size, "2.5");
@@ -259,16 +278,13 @@ TEST_F(Scan, ElevenFieldsOfARowAndTheListColumns)
     ASSERT_EQ(Form1->ListModel->rowCount(), 1);
     Strings cells;
     for (int c = 0; c < FileListModel::ColumnCount; ++c) cells.push_back(Form1->ListModel->cell(0, c));
-    EXPECT_THAT(cells, ElementsAre("B\xe9"
-                                   "atrice",
-                                   "Chanson", "3/12", "Plein \xe9t\xe9", path, folder_ + "/Sous dossier/", "", size,
-                                   "Jazz", "Tr\xe8s bien", "1987"));
+    EXPECT_THAT(cells, ElementsAre("Béatrice", "Chanson", "3/12", "Plein été", path, folder_ + "/Sous dossier/", "",
+                                   size, "Jazz", "Très bien", "1987"));
     Strings captions;
     for (int c = 0; c < FileListModel::ColumnCount; ++c)
         captions.push_back(display(Form1->ListModel->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()));
     EXPECT_THAT(captions, ElementsAre("Artiste", "Titre", "Piste", "Album", "Nom du fichier", "Répertoire", "Durée",
                                       "Taille (Mo)", "Genre", "Commentaires", "Année"));
-    // Tag texts are ISO-8859-1 and show as such.
     EXPECT_EQ(display(Form1->ListModel->data(Form1->ListModel->index(0, 0), Qt::DisplayRole).toString()), "Béatrice");
 }
 
@@ -343,7 +359,7 @@ TEST_F(Scan, ANameThatIsNotUtf8KeepsItsBytes)
     ASSERT_EQ(FileCount, 2);
     EXPECT_EQ(rowOf(odd)[fPath], odd);
     EXPECT_EQ(rowOf(odd)[fFolder], folder_ + "/");
-    EXPECT_EQ(rowOf(odd)[fArtist], "Caf\xe9");
+    EXPECT_EQ(rowOf(odd)[fArtist], "Café");
     EXPECT_EQ(rowOf(oddFolder)[fFolder], folder_ + "/r\xe9pertoire/");
     // The list keeps the bytes too: commands on selected rows reach the file.
     EXPECT_THAT(listPaths(), ::testing::UnorderedElementsAre(odd, oddFolder));
@@ -575,6 +591,36 @@ TEST_F(Tree, TextsThatDifferOnlyByATerminatorAreOneNode)
     EXPECT_EQ(rowOf(ended)[fAlbum], "Pastel Blues");
 }
 
+// Texts beyond ISO-8859-1 are shown whole in the tree, the list and the status bar, and group
+// by the whole text, never by what comes before their first such character.
+TEST_F(Tree, TextsBeyondLatin1AreShownAndGroupedWhole)
+{
+    const std::string utf16 = put("a.mp3", mp3(tags("")));
+    const std::string utf8 = put("b.mp3", mp3(tags("")));
+    const std::string cut = put("c.mp3", mp3(tags("Dvo", "l")));
+    ASSERT_TRUE(mutagenWide(utf16, 3));
+    ASSERT_TRUE(mutagenWide(utf8, 4));
+    walk();
+    EXPECT_THAT(childTexts(treeRoot()), ElementsAre("Dvo", "Dvořák Quartet"));
+    EXPECT_THAT(childTexts(child(treeRoot(), "Dvořák Quartet")), ElementsAre("l’été – live 𝄞"));
+    click(child(treeRoot(), "Dvořák Quartet"));
+    EXPECT_THAT(listPaths(), ::testing::UnorderedElementsAre(utf16, utf8));
+    EXPECT_EQ(panel(0), "Dvořák Quartet");
+    for (int row = 0; row < 2; ++row) {
+        Strings shown;
+        for (int column : {0, 1, 3, 8, 9})
+            shown.push_back(
+                display(Form1->ListModel->data(Form1->ListModel->index(row, column), Qt::DisplayRole).toString()));
+        EXPECT_THAT(shown,
+                    ElementsAre("Dvořák Quartet", "Don’t Stop Me Now", "l’été – live 𝄞", "Cœur", "C’est la vie"));
+    }
+    Form1->ToolButton3Click();
+    EXPECT_THAT(childTexts(treeRoot()), ElementsAre("Cœur", "Rock"));
+    click(child(child(treeRoot(), "Cœur"), "l’été – live 𝄞"));
+    EXPECT_EQ(listPaths().size(), 2u);
+    EXPECT_EQ(rowOf(cut)[fAlbum], "l");
+}
+
 TEST_F(Tree, NothingNodesListTheFilesWithAnEmptyValue)
 {
     put("1.mp3", mp3(tags("", "Disque")));
@@ -730,15 +776,15 @@ TEST_F(List, TheArtistHeaderFoldsOnlyAToZAndKeepsEqualRowsInOrder)
     for (size_t i = 0; i < std::size(artists); ++i)
         put("d" + std::to_string(i % 3) + "/" + std::to_string(i) + ".mp3",
             mp3(tags(artists[i], "Album", "t" + std::to_string(9 - i))));
+    // An artist beyond ISO-8859-1, in UTF-16: "Œuvre".
+    put("d0/oe.mp3", mp3(tags("", "Album", "t"), {{"TPE1", std::string("\x01\xff\xfe\x52\x01u\0v\0r\0e\0", 13)}}));
     walk();
-    ASSERT_EQ(FileCount, int(std::size(artists)));
+    ASSERT_EQ(FileCount, int(std::size(artists)) + 1);
     Form1->ListView1ColumnClick(0);
     const Strings sorted = listColumn(0);
-    // Letters a-z without regard to case; É (0xC9) and é (0xE9) by their byte, after z.
+    // Letters a-z without regard to case; É (0xC9), é (0xE9) and Œ (0x152) by their code, after z.
     EXPECT_THAT(Strings(sorted.begin(), sorted.begin() + 3), ElementsAre("Alpha", "alpha2", "beta"));
-    EXPECT_THAT(Strings(sorted.begin() + 6, sorted.end()), ElementsAre("zed", "\xc9mile",
-                                                                       "\xe9"
-                                                                       "a"));
+    EXPECT_THAT(Strings(sorted.begin() + 6, sorted.end()), ElementsAre("zed", "Émile", "éa", "Œuvre"));
     // Equal keys ("SAME", "same", "Same") keep the order they had: table order here.
     const Strings paths = listPaths();
     EXPECT_EQ(Strings(paths.begin() + 3, paths.begin() + 6), tablePathsWhere([](const FileRow& r) {
