@@ -7,6 +7,7 @@
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit5.h"
+#include "WalkReport.h"
 
 #include <QApplication>
 #include <QCollator>
@@ -363,6 +364,9 @@ void TForm1::ScruteDossier1FinExecute(TScruteDossier*)
     BuildDistinctLists();
     Form3->Hide();
     if (AfterWalk) AfterWalk();
+    // What the walk could not read is missing from the list: the user is told which. Not when
+    // the program ends with the walk.
+    if (!QuitAfterScan) ui::tellWalkFailures(this, ScruteDossier1);
 }
 
 void TForm1::ClearTreeAndList()

@@ -4,8 +4,10 @@
 // time; mutagen rewrites a tag behind the program's back. Settings and program folders are
 // temporary.
 #include "AppTestMain.h"
+#include "DeepFolders.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
+#include "Input.h"
 #include "ListOrder.h"
 #include "Program.h"
 #include "Unit1.h"
@@ -26,6 +28,9 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace gen = sonoverne::mp3gen;
 namespace fs = std::filesystem;
@@ -349,6 +354,62 @@ TEST_F(Scan, SizesInMegabytesWithTheUsersSeparatorHalfToEven)
     walk();
     for (size_t i = 0; i < cases.size(); ++i)
         EXPECT_EQ(rowOf(paths[i])[fSizeMo], cases[i].second.second) << cases[i].first << " bytes";
+}
+
+// What the walk could not read is told once the list is up: a folder whose path is too long, one
+// the user may not read. A link that leads nowhere is no file, and nothing to tell.
+TEST_F(Scan, WhatTheWalkCouldNotReadIsTold)
+{
+    namespace st = sonoverne::test;
+    const std::string kept = put("a.mp3", mp3(tags("A")));
+    ASSERT_EQ(symlink("nowhere.mp3", (folder_ + "/x.mp3").c_str()), 0);
+    const std::string deep = st::deepPath(folder_ + "/long", PATH_MAX);
+    ASSERT_TRUE(st::writeDeep(deep + "/b.mp3", mp3(tags("B"))));
+    walk();
+    EXPECT_EQ(tablePaths(), Strings{kept});
+    ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+    const ui::ShownBox box = ui::Dialogs::shown()[0];
+    EXPECT_EQ(box.caption, QStringLiteral("Sonoverne"));
+    EXPECT_EQ(box.flags, unsigned(ui::MB_OK | ui::MB_ICONWARNING));
+    // The path, too long for a box, by its start and its end.
+    const QString reason = QString::fromStdString(platform::errorText(ENAMETOOLONG));
+    EXPECT_EQ(box.text, QStringLiteral("1 dossier n'a pas pu être lu ; les fichiers qu'il contient ne sont pas dans la "
+                                       "liste :\r\n") +
+                            QString::fromStdString(deep.substr(0, 60)) + QChar(0x2026) +
+                            QString::fromStdString(deep.substr(deep.size() - 90)) + " (" + reason + ")");
+    EXPECT_FALSE(Form3->isVisible());
+    st::removeDeep(folder_ + "/long");
+
+    // As an ordinary user (root reads every folder), in a child process.
+    put("verrou/c.mp3", mp3(tags("C")));
+    put("verrou2/d.mp3", mp3(tags("D")));
+    for (const std::string& path : {tempRoot, folder_}) ASSERT_EQ(chmod(path.c_str(), 0755), 0);
+    for (const char* locked : {"/verrou", "/verrou2"}) ASSERT_EQ(chmod((folder_ + locked).c_str(), 0), 0);
+    walk();  // as root: nothing to tell
+    EXPECT_EQ(tablePaths().size(), 3u);
+    ui::Dialogs::clearScript();
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        Form1->Rafraichir1Click();
+        const auto& shown = ui::Dialogs::shown();
+        if (tablePaths() != Strings{kept}) _exit(3);
+        if (shown.size() != 1) _exit(4);
+        const QString denied = QStringLiteral(" (") + QString::fromStdString(platform::errorText(EACCES)) + ")";
+        const QString folders[] = {QString::fromStdString(folder_ + "/verrou") + denied,
+                                   QString::fromStdString(folder_ + "/verrou2") + denied};
+        const bool told = shown[0].text == QStringLiteral("2 dossiers n'ont pas pu être lus ; les fichiers qu'ils "
+                                                          "contiennent ne sont pas dans la liste :\r\n") +
+                                               folders[0] + "\r\n" + folders[1] ||
+                          shown[0].text == QStringLiteral("2 dossiers n'ont pas pu être lus ; les fichiers qu'ils "
+                                                          "contiennent ne sont pas dans la liste :\r\n") +
+                                               folders[1] + "\r\n" + folders[0];
+        _exit(told ? 0 : 5);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    for (const char* locked : {"/verrou", "/verrou2"}) chmod((folder_ + locked).c_str(), 0755);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
 }
 
 TEST_F(Scan, ANameThatIsNotUtf8KeepsItsBytes)
