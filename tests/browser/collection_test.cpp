@@ -27,6 +27,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -363,6 +364,7 @@ TEST_F(Scan, WhatTheWalkCouldNotReadIsTold)
     namespace st = sonoverne::test;
     const std::string kept = put("a.mp3", mp3(tags("A")));
     ASSERT_EQ(symlink("nowhere.mp3", (folder_ + "/x.mp3").c_str()), 0);
+    auto cleanup = std::make_unique<st::DeepTree>(folder_ + "/long");
     const std::string deep = st::deepPath(folder_ + "/long", PATH_MAX);
     ASSERT_TRUE(st::writeDeep(deep + "/b.mp3", mp3(tags("B"))));
     walk();
@@ -378,7 +380,7 @@ TEST_F(Scan, WhatTheWalkCouldNotReadIsTold)
                             QString::fromStdString(deep.substr(0, 60)) + QChar(0x2026) +
                             QString::fromStdString(deep.substr(deep.size() - 90)) + " (" + reason + ")");
     EXPECT_FALSE(Form3->isVisible());
-    st::removeDeep(folder_ + "/long");
+    cleanup.reset();
 
     // As an ordinary user (root reads every folder), in a child process.
     put("verrou/c.mp3", mp3(tags("C")));

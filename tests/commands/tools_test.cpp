@@ -134,6 +134,7 @@ TEST_F(Tools, EveryPickerWindowBuildsItsListWithItsVariant)
     const std::string d = put("sous/d.mp3", "x"), e = put("sous/bas/e.mp3", "x"), v = put("sous/v.wav", "x");
     // A link that leads nowhere is no file; a folder too deep for a path is told after a walk.
     ASSERT_EQ(symlink("nowhere.mp3", (folder_ + "/x.mp3").c_str()), 0);
+    const sonoverne::test::DeepTree cleanup(folder_ + "/profond");
     const std::string deep = sonoverne::test::deepPath(folder_ + "/profond", PATH_MAX);
     ASSERT_TRUE(sonoverne::test::writeDeep(deep + "/f.mp3", "x") && sonoverne::test::writeDeep(deep + "/f.wav", "x"));
     for (const Variant& t : variants()) {
@@ -224,7 +225,6 @@ TEST_F(Tools, EveryPickerWindowBuildsItsListWithItsVariant)
         EXPECT_EQ(t.form->ListBox1->Count(), t.clearedByHide ? 0 : before);
         t.form->ListBox1->Clear();
     }
-    sonoverne::test::removeDeep(folder_ + "/profond");
 }
 
 // --- The order of the lists -----------------------------------------------------------------------
@@ -725,12 +725,12 @@ TEST_F(Import, EachFileGetsItsId3v1TextsInItsId3v2Tag)
 
     // With the sub-folders, the walk takes them too, and tells what it could not read; an empty
     // folder imports nothing.
+    const sonoverne::test::DeepTree cleanup(folder_ + "/profond");
     const std::string deep = sonoverne::test::deepPath(folder_ + "/profond", PATH_MAX);
     ASSERT_TRUE(sonoverne::test::writeDeep(deep + "/f.mp3", withTags(std::nullopt, v1("Loin"))));
     Form7->Show();
     const QString done = QStringLiteral("Importation Terminée\r\n\r\n");
     EXPECT_EQ(import(folder_, true), done + toldTooLong(deep) + "\r\n\r\n" + kept.mid(done.size()));
-    sonoverne::test::removeDeep(folder_ + "/profond");
     EXPECT_EQ(Form7->ListBox1->Count(), int(std::size(cases)) + 1);
     std::filesystem::create_directories(folder_ + "/vide");
     Form7->Show();

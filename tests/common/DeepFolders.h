@@ -8,6 +8,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace sonoverne::test {
 
@@ -58,5 +59,18 @@ inline void removeDeep(const std::string& path)
         // What is left stays in the test's temporary folder.
     }
 }
+
+// Removes the tree at `root` when it goes, also when a test stops early: a tree too deep for a
+// path outlives the usual removal of the test's folder.
+class DeepTree {
+public:
+    explicit DeepTree(std::string root) : root_(std::move(root)) {}
+    ~DeepTree() { removeDeep(root_); }
+    DeepTree(const DeepTree&) = delete;
+    DeepTree& operator=(const DeepTree&) = delete;
+
+private:
+    std::string root_;
+};
 
 }  // namespace sonoverne::test
