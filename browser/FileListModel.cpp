@@ -35,7 +35,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
     const int field = ColumnField[index.column()];
     const std::string& text = cell(index.row(), index.column());
     if (isPathField(field)) return platform::toDisplay(text);
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const

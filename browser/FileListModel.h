@@ -24,12 +24,13 @@ public:
     void setRows(std::vector<int> rows);
     void clear() { setRows({}); }
     const std::vector<int>& rows() const { return rows_; }
-    // The text of a column of a list row, as bytes (tag texts ISO-8859-1, paths local 8-bit).
+    // The text of a column of a list row, as bytes (tag texts UTF-8, paths local 8-bit).
     const std::string& cell(int listRow, int column) const;
     // Redraws one list row from its FileTable row.
     void refreshRow(int listRow);
     // Sorts ascending, stably, by one column: letters a-z without regard to case, every other
-    // byte by its code. Selections follow their rows.
+    // character by its code (UTF-8 bytes compare as their characters do). Selections follow their
+    // rows.
     void sortByColumn(int column);
 
 private:

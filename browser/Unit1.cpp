@@ -2,11 +2,12 @@
 
 #include "FileSystem.h"
 #include "Guard.h"
+#include "ShownText.h"
 #include "Unit18.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit5.h"
-#include "tagtext.h"
+#include "WalkReport.h"
 
 #include <QApplication>
 #include <QCollator>
@@ -35,12 +36,12 @@ bool isRootText(const std::string& text) { return text == "Artistes" || text == 
 
 QString nodeText(std::string_view value)
 {
-    return value.empty() ? QString::fromLatin1(Nothing) : QString::fromLatin1(value.data(), qsizetype(value.size()));
+    return value.empty() ? QString::fromLatin1(Nothing) : QString::fromUtf8(value.data(), qsizetype(value.size()));
 }
 
 std::string nodeValue(const QTreeWidgetItem* node)
 {
-    QByteArray bytes = node->text(0).toLatin1();
+    QByteArray bytes = node->text(0).toUtf8();
     return std::string(bytes.constData(), size_t(bytes.size()));
 }
 
@@ -330,18 +331,12 @@ void TForm1::ScruteDossier1Fichier(TScruteDossier*, const std::string& Nom)
 
 void TForm1::fillRowFromTag(int pos)
 {
+    // The rows, and the lists and tree built from them, show each text whole, up to its first 0.
     FileRow& row = FileTable[pos];
-    MainTag.GetTextFrame("TIT2", row[fTitle]);
-    MainTag.GetTextFrame("TPE1", row[fArtist]);
-    MainTag.GetTextFrame("TALB", row[fAlbum]);
-    MainTag.GetYear(row[fYear]);
-    MainTag.GetTextFrame("TCON", row[fGenre]);
-    MainTag.GetTextFrame("TRCK", row[fTrack]);
-    TCommentFrame comment;
-    MainTag.GetComment(comment, "", "None");
-    row[fComment] = std::move(comment.Text);
-    // The rows, and the lists and tree built from them, show each text up to its first 0.
-    for (int field : {fTitle, fArtist, fAlbum, fYear, fGenre, fTrack, fComment}) cutTagText(row[field]);
+    static const std::pair<int, const char*> frames[] = {{fTitle, "TIT2"}, {fArtist, "TPE1"}, {fAlbum, "TALB"},
+                                                         {fYear, "TYER"},  {fGenre, "TCON"},  {fTrack, "TRCK"}};
+    for (const auto& [field, frame] : frames) row[field] = shownTagText(MainTag, frame).text;
+    row[fComment] = shownComment(MainTag).text;
 }
 
 void TForm1::ReadFileTags()
@@ -369,6 +364,9 @@ void TForm1::ScruteDossier1FinExecute(TScruteDossier*)
     BuildDistinctLists();
     Form3->Hide();
     if (AfterWalk) AfterWalk();
+    // What the walk could not read is missing from the list: the user is told which. Not when
+    // the program ends with the walk.
+    if (!QuitAfterScan) ui::tellWalkFailures(this, ScruteDossier1);
 }
 
 void TForm1::ClearTreeAndList()

@@ -9,6 +9,7 @@
 #include "Input.h"
 #include "Playlist.h"
 #include "Shell.h"
+#include "ShownText.h"
 #include "Unit11.h"
 #include "Unit12.h"
 #include "Unit13.h"
@@ -30,7 +31,6 @@
 #include "Unit8.h"
 #include "Unit9.h"
 #include "VyxPravomel.h"
-#include "tagtext.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -266,10 +266,8 @@ void TForm1::AddPlaylistEntry(const std::string& path)
     PlaylistTitle.clear();
     PlaylistArtist.clear();
     if (tagOk(LastTagStatus)) {
-        MainTag.GetTextFrame("TIT2", PlaylistTitle);
-        MainTag.GetTextFrame("TPE1", PlaylistArtist);
-        cutTagText(PlaylistTitle);
-        cutTagText(PlaylistArtist);
+        PlaylistTitle = shownTagText(MainTag, "TIT2").text;
+        PlaylistArtist = shownTagText(MainTag, "TPE1").text;
     }
     AppendPlaylistEntry(PlaylistText, PlaylistArtist, PlaylistTitle, path);
 }

@@ -27,7 +27,7 @@ enum FileField : int {
 };
 constexpr int FileFieldCount = 11;
 
-// One row: tag texts (8-bit ISO-8859-1, as the tag holds them) and the folder and path (bytes).
+// One row: tag texts (whole, in UTF-8, as ShownText reads them) and the folder and path (bytes).
 struct FileRow {
     std::array<std::string, FileFieldCount> fields;
     std::string& operator[](int field) { return fields[size_t(field - 1)]; }

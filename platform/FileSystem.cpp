@@ -119,13 +119,17 @@ bool fileSizeAndTime(const std::string& path, int64_t& size, int32_t& dosTime)
 FolderSnapshot::FolderSnapshot(const std::string& folder)
 {
     const int fd = open(folder.empty() ? "/" : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
+    if (fd < 0) {
+        error_ = errno;
+        return;
+    }
     fd_ = fd;
     // Read straight from the descriptor: a directory stream would need one of its own.
     alignas(dirent64) char buffer[32768];
     while (true) {
         const ssize_t got = getdents64(fd_, buffer, sizeof buffer);
-        if (got <= 0) break;  // the end, or a folder that cannot be read further
+        if (got < 0) error_ = errno;  // a folder that cannot be read further
+        if (got <= 0) break;
         for (ssize_t at = 0; at < got;) {
             const auto* d = reinterpret_cast<const dirent64*>(buffer + at);
             at += d->d_reclen;
@@ -138,7 +142,8 @@ FolderSnapshot::FolderSnapshot(const std::string& folder)
             } else if (d->d_type != DT_REG) {
                 // Links and file systems without types: ask for what the entry leads to.
                 struct stat st;
-                entry.isDirectory = fstatat(fd_, d->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+                if (fstatat(fd_, d->d_name, &st, 0) == 0) entry.isDirectory = S_ISDIR(st.st_mode);
+                else entry.error = errno;
             }
         }
     }

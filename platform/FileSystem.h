@@ -19,12 +19,15 @@ constexpr std::size_t MaxNameBytes = 255;
 struct DirEntry {
     std::string name;
     bool isDirectory = false;
+    // For a link, or an entry of a file system that gives no kinds: the error number of asking
+    // what it leads to (ENOENT: a dangling link, ELOOP: a loop of links), else 0.
+    int error = 0;
 };
 
 // Every entry of one folder (but "." and ".."), read in one go in the order the file system
 // gives them. The folder stays open until close(), so that what it is and the sizes of its files
 // can be asked of it without a walk down the whole path again. A folder that cannot be read
-// has no entries.
+// has no entries, or those read before the failure; error() tells why.
 class FolderSnapshot {
 public:
     explicit FolderSnapshot(const std::string& folder);
@@ -33,6 +36,8 @@ public:
     FolderSnapshot& operator=(const FolderSnapshot&) = delete;
 
     const std::vector<DirEntry>& entries() const { return entries_; }
+    // 0 when the whole folder was read, else the error number of the opening or reading.
+    int error() const { return error_; }
     // Identity of the folder (device, inode), to walk each physical folder once.
     bool identity(uint64_t& device, uint64_t& inode) const;
     // Size and DOS date-time stamp of an entry; false when it cannot be found or once closed.
@@ -41,6 +46,7 @@ public:
 
 private:
     int fd_ = -1;
+    int error_ = 0;
     std::vector<DirEntry> entries_;
 };
 

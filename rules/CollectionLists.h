@@ -1,5 +1,5 @@
 // The distinct artists, albums and genres of the collection, and the children of its trees.
-// Values are views of the rows' texts (ISO-8859-1, cut at their first 0), which must stay where
+// Values are views of the rows' texts (UTF-8, cut at their first 0), which must stay where
 // they are while a list is made.
 #pragma once
 

@@ -1,16 +1,13 @@
 #include "Playlist.h"
 
-#include "LocalText.h"
-
 bool FitsPlaylistLine(const std::string& path) { return path.find_first_of("\r\n") == std::string::npos; }
 
 void AppendPlaylistEntry(std::string& text, std::string_view artist, std::string_view title, const std::string& path)
 {
     text += "#EXTINF:";
-    // In the encoding of the paths below it: one encoding for the whole file.
-    text += localText(artist);
+    text += artist;
     text += " - ";
-    text += localText(title);
+    text += title;
     text += "\r\n";
     text += path + "\r\n";
 }

@@ -10,7 +10,7 @@ inline constexpr const char* PlaylistHeader = "#EXTM3U\r\n";
 // Whether a path can stand on one line: a line end in the name would add entries of its own.
 bool FitsPlaylistLine(const std::string& path);
 
-// Appends the two lines of one entry: "#EXTINF:" with the artist and title (ISO-8859-1, as the
-// tag holds them, cut at their first 0; empty when the tag could not be read) in the local
-// encoding of text files, then the path's bytes.
+// Appends the two lines of one entry: "#EXTINF:" with the artist and title (as ShownText reads
+// them, in UTF-8 as the paths are: one encoding for the whole file; empty when the tag could not
+// be read), then the path's bytes.
 void AppendPlaylistEntry(std::string& text, std::string_view artist, std::string_view title, const std::string& path);

@@ -1,6 +1,6 @@
 #include "RenameName.h"
 
-#include "LocalText.h"
+#include "ShownText.h"
 
 std::string StripNameChars(std::string text)
 {
@@ -10,14 +10,14 @@ std::string StripNameChars(std::string text)
 
 std::string RenameFileName(RenameFields fields, const std::array<int, 5>& chosen, const std::string& separator)
 {
-    if (fields.track.size() == 1) fields.track.insert(0, 1, '0');
+    if (utf8Length(fields.track) == 1) fields.track.insert(0, 1, '0');
     const std::string parts[] = {
         {},
-        localText(StripNameChars(std::move(fields.artist))),
-        localText(StripNameChars(std::move(fields.title))),
-        localText(StripNameChars(std::move(fields.album))),
-        localText(StripNameChars(std::move(fields.track))),
-        localText(StripNameChars(std::move(fields.year))),
+        StripNameChars(std::move(fields.artist)),
+        StripNameChars(std::move(fields.title)),
+        StripNameChars(std::move(fields.album)),
+        StripNameChars(std::move(fields.track)),
+        StripNameChars(std::move(fields.year)),
     };
     std::string name;
     for (size_t slot = 0; slot < chosen.size(); ++slot) {

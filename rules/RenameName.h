@@ -8,14 +8,15 @@
 // Removes " | \ / : ? * from a text.
 std::string StripNameChars(std::string text);
 
-// The tag texts a new name is made of (ISO-8859-1, cut at their first 0).
+// The tag texts a new name is made of, as ShownText reads them: whole, in UTF-8, the local
+// encoding of file names, cut at their first 0.
 struct RenameFields {
     std::string artist, title, album, track, year;
 };
 
-// The new file name (local 8-bit encoding) from the fields, the slots' item indexes (0 or -1:
-// empty; 1 artist, 2 title, 3 album, 4 track, 5 year) and the separator. It never begins with
-// "."; empty when nothing would stand before the ".mp3".
+// The new file name from the fields, the slots' item indexes (0 or -1: empty; 1 artist, 2 title,
+// 3 album, 4 track, 5 year) and the separator. It never begins with "."; empty when nothing would
+// stand before the ".mp3".
 std::string RenameFileName(RenameFields fields, const std::array<int, 5>& chosen, const std::string& separator);
 
 // True when the name stays a file of its folder: not empty, not "." or "..", no "/" nor 0.

@@ -1,7 +1,5 @@
 #include "TextList.h"
 
-#include "LocalText.h"
-
 namespace {
 
 // The folder of a path with its trailing separator, as the folder header names it.
@@ -11,21 +9,12 @@ std::string folderPart(const std::string& path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-void appendLocal(std::string& text, std::string_view latin1)
-{
-    bool ascii = true;
-    for (const char c : latin1) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii) text += latin1;
-    else text += localText(latin1);
-}
-
-void appendHeader(std::string& text, std::string_view kind, std::string_view name, bool tagText)
+void appendHeader(std::string& text, std::string_view kind, std::string_view name)
 {
     text += "\r\n     ";
     text += kind;
     text += ' ';
-    if (tagText) appendLocal(text, name);
-    else text += name;
+    text += name;
     text += " :\r\n\r\n";
 }
 
@@ -37,16 +26,16 @@ void AppendListEntry(std::string& text, const ListOptions& options, std::string&
 {
     if (options.folders) {
         const std::string folder = folderPart(path);
-        if (!previousPath || folderPart(*previousPath) != folder) appendHeader(text, "DOSSIER", folder, false);
+        if (!previousPath || folderPart(*previousPath) != folder) appendHeader(text, "DOSSIER", folder);
     }
     if (options.albums) {
         if (album.empty()) album = "<Sans Nom>";
-        if (album != previousAlbum) appendHeader(text, "ALBUM", album, true);
+        if (album != previousAlbum) appendHeader(text, "ALBUM", album);
         previousAlbum = album;
     }
-    appendLocal(text, artist);
+    text += artist;
     text += " - ";
-    appendLocal(text, title);
+    text += title;
     text += "\r\n";
     if (options.paths) {
         text += path;

@@ -14,7 +14,8 @@ struct ListOptions {
 
 // Appends the pieces of one file whose tag was loaded. `previousPath` is the path of the last
 // file listed before it (null for the first one); `previousAlbum` is the album
-// of the last header and is updated. Tag texts are ISO-8859-1, cut at their first 0; paths are bytes.
+// of the last header and is updated. Tag texts are as ShownText reads them (UTF-8, whole, cut at
+// their first 0), the local encoding of the paths' bytes.
 void AppendListEntry(std::string& text, const ListOptions& options, std::string& previousAlbum,
                      const std::string* previousPath, const std::string& path, std::string_view artist,
                      std::string_view title, std::string_view album);

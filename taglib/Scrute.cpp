@@ -3,6 +3,10 @@
 #include "FileSystem.h"
 #include "Messages.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
 using platform::DirEntry;
 using platform::FolderSnapshot;
 
@@ -27,6 +31,7 @@ void TScruteDossier::Execute()
     DossierCourant.clear();
     current_ = {};
     visited_.clear();
+    unreadable_.clear();
     walk(Dossier, 0);
     if (OnFinExecute) OnFinExecute(this);
 }
@@ -39,6 +44,8 @@ void TScruteDossier::walk(std::string folder, int32_t depth)
 
     // One read of the folder serves every mask and the sub-folders.
     FolderSnapshot listing(folder);
+    if (const int error = listing.error(); error != 0 && error != ENOENT && error != ENOTDIR)
+        unreadable_.push_back({folder.empty() ? std::string(1, platform::PathSeparator) : folder, error, true});
     uint64_t device = 0, inode = 0;
     if (listing.identity(device, inode) && !visited_.insert({device, inode}).second) return;
 
@@ -78,6 +85,7 @@ void TScruteDossier::reportFiles(const FolderSnapshot& listing, const std::strin
     // Mask after mask: a file that matches two masks is reported twice. The masks are the
     // filter's as this folder began, whatever an event does to it.
     const std::string filter = Filtre;
+    const std::ptrdiff_t folderFailures = std::ptrdiff_t(unreadable_.size());
     for (const std::string_view mask : platform::splitMasks(filter)) {
         if (Stop) break;
         for (const DirEntry& entry : listing.entries()) {
@@ -86,6 +94,17 @@ void TScruteDossier::reportFiles(const FolderSnapshot& listing, const std::strin
             // A stop pressed while messages were processed ends the walk before this entry.
             if (Stop) break;
             if (entry.isDirectory) continue;
+            // A link that leads nowhere is no file; one the user may not follow is a file missed.
+            if (entry.error == ENOENT || entry.error == ELOOP) continue;
+            const std::size_t length = prefix.size() + entry.name.size();
+            if (entry.error != 0 || length >= PATH_MAX) {
+                std::string path = prefix + entry.name;
+                // A file that two masks match is missed once.
+                const auto missed = [&](const TScruteFailure& f) { return f.path == path; };
+                if (std::none_of(unreadable_.begin() + folderFailures, unreadable_.end(), missed))
+                    unreadable_.push_back({std::move(path), entry.error ? entry.error : ENAMETOOLONG, false});
+                continue;
+            }
             if (OnFichier) {
                 FichierCourant.assign(prefix).append(entry.name);  // keeps its buffer from file to file
                 // Size and date are looked up only if somebody asks for them.

@@ -1,6 +1,7 @@
 // TScruteDossier: walks a folder tree on the calling thread and fires one event for every file
 // that matches one of its masks and one for every sub-folder. Pending window messages are
-// processed while it walks, so a stop button can set Stop in the middle of a walk.
+// processed while it walks, so a stop button can set Stop in the middle of a walk. What it could
+// not read is kept for its owner to tell.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace platform {
 class FolderSnapshot;
@@ -17,6 +19,15 @@ class TScruteDossier;
 
 using TScruteEvent = std::function<void(TScruteDossier* Sender, const std::string& Nom)>;
 using TNotifyEvent = std::function<void(TScruteDossier* Sender)>;
+
+// Something a walk could not read: a folder it could not list, whose files it then never
+// reported, or a matching file it could not reach (a path longer than the system takes, a link
+// whose target it may not see).
+struct TScruteFailure {
+    std::string path;
+    int error = 0;  // the system's error number
+    bool folder = false;
+};
 
 class TScruteDossier {
 public:
@@ -55,6 +66,9 @@ public:
 
     // True while Execute runs: a second walk on the same walker is refused.
     bool Running() const { return running_; }
+    // What the last walk could not read, in the order met; emptied when a walk starts. A missing
+    // folder is not in it: it holds nothing to miss.
+    const std::vector<TScruteFailure>& Unreadable() const { return unreadable_; }
 
 private:
     void walk(std::string folder, int32_t depth);
@@ -62,6 +76,7 @@ private:
     void fetchSizeAndTime() const;
 
     bool running_ = false;
+    std::vector<TScruteFailure> unreadable_;
     // The file last reported; its size and date are asked of its folder on first use only, as
     // most owners never need them.
     struct Current {

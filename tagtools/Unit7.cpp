@@ -7,6 +7,7 @@
 #include "Messages.h"
 #include "TagFailure.h"
 #include "TagFields.h"
+#include "WalkReport.h"
 #include "variable.h"
 
 #include <QHBoxLayout>
@@ -305,9 +306,11 @@ void Tform7::ScruteDossier1FinExecute(TScruteDossier*)
     }
     const bool stopped = ImportStopFlag;
     ImportStopFlag = false;
-    report.show(this, QStringLiteral("Sonoverne"),
-                stopped ? QStringLiteral("Annulé") : QStringLiteral("Importation Terminée"), tagsNotSavedIntro(),
-                fieldsKeptIntro());
+    // The files the walk could not read had no import: the closing message says which.
+    QString done = stopped ? QStringLiteral("Annulé") : QStringLiteral("Importation Terminée");
+    if (const QString missed = ui::walkFailures(ScruteDossier1); !missed.isEmpty())
+        done += QStringLiteral("\r\n\r\n") + missed;
+    report.show(this, QStringLiteral("Sonoverne"), done, tagsNotSavedIntro(), fieldsKeptIntro());
     if (!stopped) Close();
 }
 

@@ -5,13 +5,17 @@
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "Guard.h"
-#include "TagFields.h"
+#include "RunReport.h"
+#include "ShownText.h"
+#include "TagFailure.h"
 #include "id3v2.h"
 #include "variable.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 TForm8* Form8 = nullptr;
 
@@ -75,16 +79,31 @@ void TForm8::Button6Click()
     std::array<int, 5> chosen;
     for (size_t s = 0; s < chosen.size(); ++s) chosen[s] = slotBoxes()[s]->currentIndex();
     Picker->beginRun();
+    ui::RunReport report;
     for (int i = 0; i < count; ++i) {
         Picker->showEntry(i);
         const std::string path = ListBox1->Item(i);
         if (!tagOk(Tag8.LoadFromFile(path, 0))) continue;
+        // The slots' items, in their order: 1 artist, 2 title, 3 album, 4 track, 5 year.
         RenameFields fields;
-        fields.title = readTagField(Tag8, "TIT2").text;
-        fields.artist = readTagField(Tag8, "TPE1").text;
-        fields.album = readTagField(Tag8, "TALB").text;
-        fields.year = readTagField(Tag8, "TYER").text;
-        fields.track = readTagField(Tag8, "TRCK").text;
+        const std::pair<const char*, std::string*> parts[] = {{"TPE1", &fields.artist},
+                                                              {"TIT2", &fields.title},
+                                                              {"TALB", &fields.album},
+                                                              {"TRCK", &fields.track},
+                                                              {"TYER", &fields.year}};
+        // A name is never made of a text that could not be read whole: the file keeps its own.
+        QStringList unread;
+        for (size_t item = 1; item <= std::size(parts); ++item) {
+            const auto& [frame, text] = parts[item - 1];
+            ShownText read = shownTagText(Tag8, frame);
+            *text = std::move(read.text);
+            if (!read.whole && std::find(chosen.begin(), chosen.end(), int(item)) != chosen.end())
+                unread << tagFieldName(frame);
+        }
+        if (!unread.isEmpty()) {
+            report.add(path, unread.join(QStringLiteral(", ")));
+            continue;
+        }
         const std::string name = RenameFileName(std::move(fields), chosen, RenameSeparator);
         const std::string target = platform::folderPart(path) + name;
         // The file stays in its folder and never takes the place of another one; its own name
@@ -99,7 +118,8 @@ void TForm8::Button6Click()
     }
     ListBox1->Clear();
     FileListBox1->Update();
-    ui::Dialogs::MessageBox(this, QStringLiteral("Renommage terminé\r\nPensez à rafraîchir la liste"),
-                            QStringLiteral("Sonoverne"), ui::MB_OK);
+    report.show(
+        this, QStringLiteral("Sonoverne"), QStringLiteral("Renommage terminé\r\nPensez à rafraîchir la liste"),
+        QStringLiteral("Ces fichiers n'ont pas été renommés, car un champ choisi n'a pas pu être lu entièrement"));
     Close();
 }

@@ -3,7 +3,7 @@
 #include "ButtonRow.h"
 #include "Controls.h"
 #include "Guard.h"
-#include "TagFields.h"
+#include "ShownText.h"
 #include "Unit1.h"
 #include "Unit10.h"
 #include "id3v2.h"
@@ -105,8 +105,8 @@ void TForm9::BuildListText()
             path = ListBox1->Item(i);
             if (!tagOk(Tag9.LoadFromFile(path, 0))) continue;
             AppendListEntry(ListText, options, previousAlbum, listed ? &listedPath : nullptr, path,
-                            readTagField(Tag9, "TPE1").text, readTagField(Tag9, "TIT2").text,
-                            readTagField(Tag9, "TALB").text);
+                            shownTagText(Tag9, "TPE1").text, shownTagText(Tag9, "TIT2").text,
+                            shownTagText(Tag9, "TALB").text);
             listedPath.swap(path);
             listed = true;
         }

@@ -8,6 +8,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace ui {
 
@@ -40,6 +41,8 @@ std::vector<std::string> sortedEntries(const std::string& folder, const std::str
     const platform::FolderSnapshot listing(folder);
     for (const platform::DirEntry& entry : listing.entries()) {
         if (entry.name[0] == '.' || entry.isDirectory != folders) continue;
+        // A link that leads nowhere is no file to choose.
+        if (entry.error == ENOENT || entry.error == ELOOP) continue;
         if (std::any_of(maskList.begin(), maskList.end(),
                         [&](std::string_view mask) { return platform::matchesMask(entry.name, mask); }))
             found.push_back({NameKey(entry.name), entry.name});

@@ -1,6 +1,7 @@
 #include "FilePicker.h"
 
 #include "Guard.h"
+#include "WalkReport.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -100,6 +101,7 @@ void FilePicker::Button6Click()
 {
     ScruteDossier1.Dossier = DirectoryListBox1->Directory();
     ScruteDossier1.Execute();
+    ui::tellWalkFailures(window(), ScruteDossier1);
 }
 
 void FilePicker::ScruteDossier1Fichier(TScruteDossier*, const std::string& Nom) { ListBox1->Add(Nom); }

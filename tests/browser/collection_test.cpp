@@ -4,8 +4,10 @@
 // time; mutagen rewrites a tag behind the program's back. Settings and program folders are
 // temporary.
 #include "AppTestMain.h"
+#include "DeepFolders.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
+#include "Input.h"
 #include "ListOrder.h"
 #include "Program.h"
 #include "Unit1.h"
@@ -25,7 +27,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace gen = sonoverne::mp3gen;
 namespace fs = std::filesystem;
@@ -79,6 +85,26 @@ bool mutagenArtist(const std::string& path, const QString& artist, int version)
                                              "t.setall('TPE1', [TPE1(encoding=3, text=sys.argv[2])])\n"
                                              "t.save(v2_version=int(sys.argv[3]))\n"),
                               QString::fromStdString(path), artist, QString::number(version)}) == 0;
+}
+
+// Writes the texts of today's taggers with mutagen, in UTF-16 (ID3v2.3) or UTF-8 (ID3v2.4): curly
+// apostrophes, œ, a dash, letters beyond ISO-8859-1 and one beyond the BMP.
+bool mutagenWide(const std::string& path, int version)
+{
+    return QProcess::execute(
+               QStringLiteral("/usr/bin/python3"),
+               {QStringLiteral("-c"),
+                QStringLiteral("import sys\n"
+                               "from mutagen.id3 import ID3, TIT2, TPE1, TALB, TCON, COMM\n"
+                               "e = 1 if sys.argv[2] == '3' else 3\n"
+                               "t = ID3()\n"
+                               "t.add(TIT2(encoding=e, text='Don\u2019t Stop Me Now'))\n"
+                               "t.add(TPE1(encoding=e, text='Dvo\u0159\u00e1k Quartet'))\n"
+                               "t.add(TALB(encoding=e, text='l\u2019\u00e9t\u00e9 \u2013 live \U0001D11E'))\n"
+                               "t.add(TCON(encoding=e, text='C\u0153ur'))\n"
+                               "t.add(COMM(encoding=e, lang='fra', desc='', text='C\u2019est la vie'))\n"
+                               "t.save(sys.argv[1], v2_version=int(sys.argv[2]))\n"),
+                QString::fromStdString(path), QString::number(version)}) == 0;
 }
 
 class Browser : public ::testing::Test {
@@ -248,9 +274,8 @@ TEST_F(Scan, ElevenFieldsOfARowAndTheListColumns)
     walk();
     ASSERT_EQ(FileCount, 1);
     const std::string size = SizeInMegabytes(int64_t(fs::file_size(path)));
-    EXPECT_THAT(FileTable.at(1).fields, ElementsAre("B\xe9"
-                                                    "atrice",
-                                                    "Chanson", "1987", "Plein \xe9t\xe9", "3/12", "Tr\xe8s bien",
+    // Tag texts are kept in UTF-8, as they are shown.
+    EXPECT_THAT(FileTable.at(1).fields, ElementsAre("Béatrice", "Chanson", "1987", "Plein été", "3/12", "Très bien",
                                                     "Jazz", folder_ + "/Sous dossier/", "", size, path));
     EXPECT_EQ(FilePaths.at(1), path);
     EXPECT_EQ(size, "2.5");
@@ -259,16 +284,13 @@ TEST_F(Scan, ElevenFieldsOfARowAndTheListColumns)
     ASSERT_EQ(Form1->ListModel->rowCount(), 1);
     Strings cells;
     for (int c = 0; c < FileListModel::ColumnCount; ++c) cells.push_back(Form1->ListModel->cell(0, c));
-    EXPECT_THAT(cells, ElementsAre("B\xe9"
-                                   "atrice",
-                                   "Chanson", "3/12", "Plein \xe9t\xe9", path, folder_ + "/Sous dossier/", "", size,
-                                   "Jazz", "Tr\xe8s bien", "1987"));
+    EXPECT_THAT(cells, ElementsAre("Béatrice", "Chanson", "3/12", "Plein été", path, folder_ + "/Sous dossier/", "",
+                                   size, "Jazz", "Très bien", "1987"));
     Strings captions;
     for (int c = 0; c < FileListModel::ColumnCount; ++c)
         captions.push_back(display(Form1->ListModel->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()));
     EXPECT_THAT(captions, ElementsAre("Artiste", "Titre", "Piste", "Album", "Nom du fichier", "Répertoire", "Durée",
                                       "Taille (Mo)", "Genre", "Commentaires", "Année"));
-    // Tag texts are ISO-8859-1 and show as such.
     EXPECT_EQ(display(Form1->ListModel->data(Form1->ListModel->index(0, 0), Qt::DisplayRole).toString()), "Béatrice");
 }
 
@@ -335,6 +357,63 @@ TEST_F(Scan, SizesInMegabytesWithTheUsersSeparatorHalfToEven)
         EXPECT_EQ(rowOf(paths[i])[fSizeMo], cases[i].second.second) << cases[i].first << " bytes";
 }
 
+// What the walk could not read is told once the list is up: a folder whose path is too long, one
+// the user may not read. A link that leads nowhere is no file, and nothing to tell.
+TEST_F(Scan, WhatTheWalkCouldNotReadIsTold)
+{
+    namespace st = sonoverne::test;
+    const std::string kept = put("a.mp3", mp3(tags("A")));
+    ASSERT_EQ(symlink("nowhere.mp3", (folder_ + "/x.mp3").c_str()), 0);
+    auto cleanup = std::make_unique<st::DeepTree>(folder_ + "/long");
+    const std::string deep = st::deepPath(folder_ + "/long", PATH_MAX);
+    ASSERT_TRUE(st::writeDeep(deep + "/b.mp3", mp3(tags("B"))));
+    walk();
+    EXPECT_EQ(tablePaths(), Strings{kept});
+    ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+    const ui::ShownBox box = ui::Dialogs::shown()[0];
+    EXPECT_EQ(box.caption, QStringLiteral("Sonoverne"));
+    EXPECT_EQ(box.flags, unsigned(ui::MB_OK | ui::MB_ICONWARNING));
+    // The path, too long for a box, by its start and its end.
+    const QString reason = QString::fromStdString(platform::errorText(ENAMETOOLONG));
+    EXPECT_EQ(box.text, QStringLiteral("1 dossier n'a pas pu être lu ; les fichiers qu'il contient ne sont pas dans la "
+                                       "liste :\r\n") +
+                            QString::fromStdString(deep.substr(0, 60)) + QChar(0x2026) +
+                            QString::fromStdString(deep.substr(deep.size() - 90)) + " (" + reason + ")");
+    EXPECT_FALSE(Form3->isVisible());
+    cleanup.reset();
+
+    // As an ordinary user (root reads every folder), in a child process.
+    put("verrou/c.mp3", mp3(tags("C")));
+    put("verrou2/d.mp3", mp3(tags("D")));
+    for (const std::string& path : {tempRoot, folder_}) ASSERT_EQ(chmod(path.c_str(), 0755), 0);
+    for (const char* locked : {"/verrou", "/verrou2"}) ASSERT_EQ(chmod((folder_ + locked).c_str(), 0), 0);
+    walk();  // as root: nothing to tell
+    EXPECT_EQ(tablePaths().size(), 3u);
+    ui::Dialogs::clearScript();
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        Form1->Rafraichir1Click();
+        const auto& shown = ui::Dialogs::shown();
+        if (tablePaths() != Strings{kept}) _exit(3);
+        if (shown.size() != 1) _exit(4);
+        // Both folders, each on its line, in the order the file system listed them.
+        const QString denied = QStringLiteral(" (") + QString::fromStdString(platform::errorText(EACCES)) + ")";
+        QStringList lines = shown[0].text.split(QStringLiteral("\r\n"));
+        std::sort(lines.begin() + 1, lines.end());
+        const bool told =
+            lines == QStringList{QStringLiteral("2 dossiers n'ont pas pu être lus ; les fichiers qu'ils contiennent ne "
+                                                "sont pas dans la liste :"),
+                                 QString::fromStdString(folder_ + "/verrou") + denied,
+                                 QString::fromStdString(folder_ + "/verrou2") + denied};
+        _exit(told ? 0 : 5);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    for (const char* locked : {"/verrou", "/verrou2"}) chmod((folder_ + locked).c_str(), 0755);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+}
+
 TEST_F(Scan, ANameThatIsNotUtf8KeepsItsBytes)
 {
     const std::string odd = put("caf\xe9 \xff\xfe.mp3", mp3(tags("Caf\xe9")));
@@ -343,7 +422,7 @@ TEST_F(Scan, ANameThatIsNotUtf8KeepsItsBytes)
     ASSERT_EQ(FileCount, 2);
     EXPECT_EQ(rowOf(odd)[fPath], odd);
     EXPECT_EQ(rowOf(odd)[fFolder], folder_ + "/");
-    EXPECT_EQ(rowOf(odd)[fArtist], "Caf\xe9");
+    EXPECT_EQ(rowOf(odd)[fArtist], "Café");
     EXPECT_EQ(rowOf(oddFolder)[fFolder], folder_ + "/r\xe9pertoire/");
     // The list keeps the bytes too: commands on selected rows reach the file.
     EXPECT_THAT(listPaths(), ::testing::UnorderedElementsAre(odd, oddFolder));
@@ -575,6 +654,36 @@ TEST_F(Tree, TextsThatDifferOnlyByATerminatorAreOneNode)
     EXPECT_EQ(rowOf(ended)[fAlbum], "Pastel Blues");
 }
 
+// Texts beyond ISO-8859-1 are shown whole in the tree, the list and the status bar, and group
+// by the whole text, never by what comes before their first such character.
+TEST_F(Tree, TextsBeyondLatin1AreShownAndGroupedWhole)
+{
+    const std::string utf16 = put("a.mp3", mp3(tags("")));
+    const std::string utf8 = put("b.mp3", mp3(tags("")));
+    const std::string cut = put("c.mp3", mp3(tags("Dvo", "l")));
+    ASSERT_TRUE(mutagenWide(utf16, 3));
+    ASSERT_TRUE(mutagenWide(utf8, 4));
+    walk();
+    EXPECT_THAT(childTexts(treeRoot()), ElementsAre("Dvo", "Dvořák Quartet"));
+    EXPECT_THAT(childTexts(child(treeRoot(), "Dvořák Quartet")), ElementsAre("l’été – live 𝄞"));
+    click(child(treeRoot(), "Dvořák Quartet"));
+    EXPECT_THAT(listPaths(), ::testing::UnorderedElementsAre(utf16, utf8));
+    EXPECT_EQ(panel(0), "Dvořák Quartet");
+    for (int row = 0; row < 2; ++row) {
+        Strings shown;
+        for (int column : {0, 1, 3, 8, 9})
+            shown.push_back(
+                display(Form1->ListModel->data(Form1->ListModel->index(row, column), Qt::DisplayRole).toString()));
+        EXPECT_THAT(shown,
+                    ElementsAre("Dvořák Quartet", "Don’t Stop Me Now", "l’été – live 𝄞", "Cœur", "C’est la vie"));
+    }
+    Form1->ToolButton3Click();
+    EXPECT_THAT(childTexts(treeRoot()), ElementsAre("Cœur", "Rock"));
+    click(child(child(treeRoot(), "Cœur"), "l’été – live 𝄞"));
+    EXPECT_EQ(listPaths().size(), 2u);
+    EXPECT_EQ(rowOf(cut)[fAlbum], "l");
+}
+
 TEST_F(Tree, NothingNodesListTheFilesWithAnEmptyValue)
 {
     put("1.mp3", mp3(tags("", "Disque")));
@@ -730,15 +839,15 @@ TEST_F(List, TheArtistHeaderFoldsOnlyAToZAndKeepsEqualRowsInOrder)
     for (size_t i = 0; i < std::size(artists); ++i)
         put("d" + std::to_string(i % 3) + "/" + std::to_string(i) + ".mp3",
             mp3(tags(artists[i], "Album", "t" + std::to_string(9 - i))));
+    // An artist beyond ISO-8859-1, in UTF-16: "Œuvre".
+    put("d0/oe.mp3", mp3(tags("", "Album", "t"), {{"TPE1", std::string("\x01\xff\xfe\x52\x01u\0v\0r\0e\0", 13)}}));
     walk();
-    ASSERT_EQ(FileCount, int(std::size(artists)));
+    ASSERT_EQ(FileCount, int(std::size(artists)) + 1);
     Form1->ListView1ColumnClick(0);
     const Strings sorted = listColumn(0);
-    // Letters a-z without regard to case; É (0xC9) and é (0xE9) by their byte, after z.
+    // Letters a-z without regard to case; É (0xC9), é (0xE9) and Œ (0x152) by their code, after z.
     EXPECT_THAT(Strings(sorted.begin(), sorted.begin() + 3), ElementsAre("Alpha", "alpha2", "beta"));
-    EXPECT_THAT(Strings(sorted.begin() + 6, sorted.end()), ElementsAre("zed", "\xc9mile",
-                                                                       "\xe9"
-                                                                       "a"));
+    EXPECT_THAT(Strings(sorted.begin() + 6, sorted.end()), ElementsAre("zed", "Émile", "éa", "Œuvre"));
     // Equal keys ("SAME", "same", "Same") keep the order they had: table order here.
     const Strings paths = listPaths();
     EXPECT_EQ(Strings(paths.begin() + 3, paths.begin() + 6), tablePathsWhere([](const FileRow& r) {

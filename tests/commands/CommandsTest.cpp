@@ -166,6 +166,27 @@ std::string Collection::putTerminated(const std::string& name, const QString& ar
     return path;
 }
 
+std::string Collection::putByMutagen(const std::string& name, int version, const QJsonArray& frames) const
+{
+    const std::string path = putUntagged(name);
+    EXPECT_TRUE(runProbe({"write", probeName(path), QString::number(version),
+                          QString::fromUtf8(QJsonDocument(frames).toJson(QJsonDocument::Compact))}));
+    return path;
+}
+
+std::string Collection::putWide(const std::string& name, int version, const QString& title, const QString& artist) const
+{
+    const int encoding = version == 3 ? 1 : 3;
+    return putByMutagen(name, version,
+                        QJsonArray{
+                            QJsonArray{"TIT2", encoding, QJsonArray{title}},
+                            QJsonArray{"TPE1", encoding, QJsonArray{artist}},
+                            QJsonArray{"TALB", encoding, QJsonArray{QStringLiteral("l’été – live 𝄞")}},
+                            QJsonArray{"TCON", encoding, QJsonArray{QStringLiteral("Cœur")}},
+                            QJsonArray{"COMM", encoding, "fra", "", QStringLiteral("C’est la vie")},
+                        });
+}
+
 void Collection::walk(const std::string& extraSettings) const
 {
     {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
 #include <functional>
@@ -63,6 +64,14 @@ protected:
     // A file tagged by mutagen in ID3v2.4 UTF-8: each text ends with its terminator.
     std::string putTerminated(const std::string& name, const QString& artist, const QString& title,
                               const QString& comment = QString()) const;
+    // A file whose tag mutagen writes (see tag_probe.py "write"): frames as a JSON list.
+    std::string putByMutagen(const std::string& name, int version, const QJsonArray& frames) const;
+    // A file tagged as today's taggers tag it, by mutagen in UTF-16 (ID3v2.3) or UTF-8 (ID3v2.4):
+    // the title and artist, the album "l’été – live 𝄞", the genre "Cœur" and the French comment
+    // "C’est la vie".
+    std::string putWide(const std::string& name, int version,
+                        const QString& title = QStringLiteral("Don’t Stop Me Now"),
+                        const QString& artist = QStringLiteral("Dvořák Quartet")) const;
     // The settings file holds the collection folder and the extra lines (CR LF ended); then a
     // full reload, after which the list shows every file.
     void walk(const std::string& extraSettings = {}) const;

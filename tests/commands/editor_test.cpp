@@ -217,7 +217,8 @@ TEST_F(Editor, FieldsAreFilledOnShowAndCancelWritesNothing)
     EXPECT_FALSE(noteVisible);
     EXPECT_EQ(focus, Form4->titreEdit);
     EXPECT_EQ(readBytes(path), before);
-    EXPECT_EQ(Form1->ListModel->cell(row, 1), t.title);
+    // The list shows tag texts in UTF-8.
+    EXPECT_EQ(Form1->ListModel->cell(row, 1), QString::fromLatin1(t.title.c_str()).toStdString());
     for (ui::RichEdit* field : fields()) EXPECT_EQ(field->Text(), "");
 }
 
@@ -250,12 +251,12 @@ TEST_F(Editor, OkWritesEveryFieldAndRefreshesTheRowButNotTheTree)
 
     // The list row is read again; the tree keeps the node it had.
     EXPECT_EQ(listRowOf(path), row);
-    EXPECT_EQ(Form1->ListModel->cell(row, 0), now.artist);
+    EXPECT_EQ(Form1->ListModel->cell(row, 0), QString::fromLatin1(now.artist.c_str()).toStdString());
     EXPECT_EQ(Form1->ListModel->cell(row, 1), now.title);
     EXPECT_EQ(Form1->ListModel->cell(row, 2), now.track);
     EXPECT_EQ(Form1->ListModel->cell(row, 3), now.album);
     EXPECT_EQ(Form1->ListModel->cell(row, 8), now.genre);
-    EXPECT_EQ(Form1->ListModel->cell(row, 9), now.comment);
+    EXPECT_EQ(Form1->ListModel->cell(row, 9), QString::fromLatin1(now.comment.c_str()).toStdString());
     EXPECT_EQ(Form1->ListModel->cell(row, 10), now.year);
     EXPECT_THAT(treeChildren(), Contains("Ancien"));
     EXPECT_THAT(treeChildren(), Not(Contains(QString::fromLatin1(now.artist.c_str()).toStdString())));

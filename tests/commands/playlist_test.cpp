@@ -114,6 +114,14 @@ TEST_F(Playlist, MenuCommandAndTitleWithoutArtist)
     make(Form1->CrerunePlaylist1, out_ + "/accents.m3u");
     EXPECT_EQ(readBytes(out_ + "/accents.m3u"),
               "#EXTM3U\r\n#EXTINF:" + artist.toStdString() + " - " + title.toStdString() + "\r\n" + accented + "\r\n");
+    // Texts beyond ISO-8859-1, in UTF-16 and in UTF-8: whole, never cut before "’" or "ř".
+    ui::Dialogs::clearScript();
+    const std::string utf16 = putWide("w16.mp3", 3), utf8 = putWide("w8.mp3", 4);
+    walk();
+    select({utf16, utf8});
+    make(Form1->CrerunePlaylist1, out_ + "/wide.m3u");
+    EXPECT_EQ(readBytes(out_ + "/wide.m3u"), expected({{"Dvořák Quartet", "Don’t Stop Me Now", utf16},
+                                                       {"Dvořák Quartet", "Don’t Stop Me Now", utf8}}));
 }
 
 TEST_F(Playlist, PathsAreWrittenAsTheirBytes)

@@ -84,14 +84,6 @@ protected:
         RenameSeparator = std::string("-");
         Collection::TearDown();
     }
-    // A file whose tag mutagen writes (see tag_probe.py "write"): frames as a JSON list.
-    std::string putByMutagen(const std::string& name, int version, const QJsonArray& frames) const
-    {
-        const std::string path = putUntagged(name);
-        EXPECT_TRUE(runProbe({"write", probeName(path), QString::number(version),
-                              QString::fromUtf8(QJsonDocument(frames).toJson(QJsonDocument::Compact))}));
-        return path;
-    }
     static void fill(ui::ListBox* list, const Strings& paths)
     {
         list->Clear();
@@ -165,7 +157,12 @@ TEST_F(TagTools, RenamingNeverReplacesAFileAndSkipsUntaggedOnes)
     spec.audio = gen::SilentFrames(4);
     const std::string nina = put("n.mp3", gen::Mp3Bytes(spec));
     const std::string in_the_way = put("C - z.mp3", "not an mp3, and not to lose");
-    const std::string bareBytes = readBytes(bare), threeBytes = readBytes(three);
+    // Texts beyond ISO-8859-1 name files whole; a title that cannot be read names none.
+    const std::string utf16 = putWide("w16.mp3", 3, QStringLiteral("Don’t Stop Me Now"), QStringLiteral("Queen"));
+    const std::string utf8 = putWide("w8.mp3", 4, QStringLiteral("l’été – live"), QStringLiteral("Queen"));
+    spec.id3v2 = gen::Id3v2Spec{texts("Queen", ""), {{"TIT2", "\x07?"}}, 0};
+    const std::string unread = put("u.mp3", gen::Mp3Bytes(spec));
+    const std::string bareBytes = readBytes(bare), threeBytes = readBytes(three), unreadBytes = readBytes(unread);
 
     // All slots empty: ".mp3" would be a hidden file; no file takes that name.
     fill(Form8->ListBox1, {one, two});
@@ -178,7 +175,7 @@ TEST_F(TagTools, RenamingNeverReplacesAFileAndSkipsUntaggedOnes)
     EXPECT_TRUE(exists(two));
 
     ui::Dialogs::clearScript();
-    fill(Form8->ListBox1, {three, bare, nina});
+    fill(Form8->ListBox1, {three, bare, nina, utf16, utf8, unread});
     Form8->FileListBox1->setDirectory(folder_);
     Form8->ComboBox1->setCurrentIndex(1);
     Form8->ComboBox2->setCurrentIndex(2);
@@ -187,13 +184,20 @@ TEST_F(TagTools, RenamingNeverReplacesAFileAndSkipsUntaggedOnes)
     Strings shown;
     for (int i = 0; i < Form8->FileListBox1->count(); ++i) shown.push_back(Form8->FileListBox1->itemName(i));
     EXPECT_THAT(shown, ::testing::Contains("Nina - Sinnerman.mp3"));
-    EXPECT_EQ(boxTexts().size(), 2u);  // the existing name only; the untagged file is skipped quietly
-    EXPECT_EQ(boxTexts().value(0), QStringLiteral("Erreur: ") + RenameError);
+    // The existing name only; the untagged file is skipped quietly; the unread title is told.
+    EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral("Erreur: ") + RenameError,
+                                        QStringLiteral("Sonoverne: Renommage terminé\r\nPensez à rafraîchir la "
+                                                       "liste\r\n\r\nCes fichiers n'ont pas été renommés, car un "
+                                                       "champ choisi n'a pas pu être lu entièrement :\r\n") +
+                                            QString::fromStdString(unread) + QStringLiteral(" (titre)")));
     EXPECT_EQ(readBytes(in_the_way), "not an mp3, and not to lose");
     EXPECT_EQ(readBytes(three), threeBytes);
     EXPECT_EQ(readBytes(bare), bareBytes);
+    EXPECT_EQ(readBytes(unread), unreadBytes);
     EXPECT_TRUE(exists(folder_ + "/Nina - Sinnerman.mp3"));
-    EXPECT_EQ(namesIn(folder_), (Strings{"1.mp3", "2.mp3", "3.mp3", "C - z.mp3", "Nina - Sinnerman.mp3", "bare.mp3"}));
+    EXPECT_EQ(namesIn(folder_),
+              (Strings{"1.mp3", "2.mp3", "3.mp3", "C - z.mp3", "Nina - Sinnerman.mp3", "Queen - Don’t Stop Me Now.mp3",
+                       "Queen - l’été – live.mp3", "bare.mp3", "u.mp3"}));
 
     // An empty list: no message at all.
     ui::Dialogs::clearScript();
@@ -251,9 +255,12 @@ TEST_F(TagTools, FormattingRewritesTheFourFramesOfEachFile)
                          QJsonArray{"TCON", 0, QJsonArray{"rock", "pop"}},
                          QJsonArray{"TPE1", 1, QJsonArray{QStringLiteral("\u00e9T\u00c9")}},
                      });
+    // As today's taggers write them: no field read whole, none rewritten.
+    const std::string wide = putWide("wide.mp3", 3);
+    const QJsonObject wideBefore = probe(wide);
     const std::string bareBytes = readBytes(bare);
     walk();
-    select({a, bare, odd});
+    select({a, bare, odd, wide});
     const struct {
         int radio;  // 0: none
         bool apostrophe;
@@ -290,7 +297,8 @@ TEST_F(TagTools, FormattingRewritesTheFourFramesOfEachFile)
         EXPECT_THAT(boxTexts(),
                     ElementsAre(QStringLiteral("Sonoverne: Formatage Terminé\r\nPensez à la validation des "
                                                "tags\r\nPensez à rafraîchir la liste\r\n\r\n") +
-                                Kept + QString::fromStdString(odd) + QStringLiteral(" (titre, album, genre)")));
+                                Kept + QString::fromStdString(odd) + QStringLiteral(" (titre, album, genre)\r\n") +
+                                QString::fromStdString(wide) + QStringLiteral(" (titre, artiste, album, genre)")));
         const QJsonObject dump = probe(a);
         EXPECT_EQ(frameOf(dump, "TIT2"), l1(run.title));
         EXPECT_EQ(frameOf(dump, "TPE1"), l1(run.artist));
@@ -304,8 +312,9 @@ TEST_F(TagTools, FormattingRewritesTheFourFramesOfEachFile)
         EXPECT_EQ(frameOf(oddDump, "TCON"), QStringLiteral("0:rock/pop"));
         EXPECT_EQ(frameOf(oddDump, "TPE1"), l1(run.oddArtist));  // read whole: rewritten in ISO-8859-1
         EXPECT_EQ(readBytes(bare), bareBytes);
-        select({a, bare, odd});
+        select({a, bare, odd, wide});
     }
+    EXPECT_EQ(probe(wide), wideBefore);
 }
 
 TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
@@ -328,6 +337,8 @@ TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
                                                 QJsonArray{"COMM", 1, "fra", "", QStringLiteral("\u03a9/2")},
                                                 QJsonArray{"TPE1", 0, QJsonArray{"a/b"}},
                                             });
+    const std::string wide = putWide("wide.mp3", 4);
+    const QJsonObject wideBefore = probe(wide);
     const std::string bareBytes = readBytes(bare);
     const struct {
         bool other;
@@ -344,7 +355,7 @@ TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
     for (const auto& run : runs) {
         SCOPED_TRACE(run.replacement);
         ui::Dialogs::clearScript();
-        fill(Form14->ListBox1, {a, bare, other, unread});
+        fill(Form14->ListBox1, {a, bare, other, unread, wide});
         Form14->CheckBox1->setChecked(run.other);
         EXPECT_EQ(Form14->Edit1->isEnabled(), run.other);
         Form14->Edit1->setText(QString::fromLatin1(run.replacement));
@@ -353,7 +364,9 @@ TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
                     ElementsAre(QStringLiteral("Sonoverne: Validation des tags Terminée\r\nPensez à rafraîchir la "
                                                "liste\r\n\r\n") +
                                 Kept + QString::fromStdString(other) + QStringLiteral(" (titre)\r\n") +
-                                QString::fromStdString(unread) + QStringLiteral(" (commentaire)")));
+                                QString::fromStdString(unread) + QStringLiteral(" (commentaire)\r\n") +
+                                QString::fromStdString(wide) +
+                                QStringLiteral(" (titre, artiste, album, genre, commentaire)")));
         const QJsonObject dump = probe(a);
         EXPECT_EQ(frameOf(dump, "TIT2"), l1(run.title));
         EXPECT_EQ(frameOf(dump, "TRCK"), l1(run.track));
@@ -366,6 +379,7 @@ TEST_F(TagTools, ValidationFiltersSixFramesAndTheComment)
         fs::copy_file(a + ".orig", a, fs::copy_options::overwrite_existing);
     }
     EXPECT_EQ(readBytes(bare), bareBytes);
+    EXPECT_EQ(probe(wide), wideBefore);
     // The comment read whole comes back in ISO-8859-1 and "ENG"; one with a description stays.
     const QJsonObject dump = probe(other);
     EXPECT_EQ(frameOf(dump, "TIT2"), QStringLiteral("1:\u2018a/b\u2019"));
@@ -414,8 +428,10 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     fs::create_directories(folder_ + "/b");
     putUntagged("b/0.mp3");
     const std::string three = putTagged("b/1.mp3", texts("Bis", "Trois", "Alb"));
+    // Texts beyond ISO-8859-1 are listed whole.
+    const std::string wide = putWide("b/2.mp3", 3);
     walk();
-    select({two, one, folder_ + "/a/3.mp3", folder_ + "/b/0.mp3", three});
+    select({two, one, folder_ + "/a/3.mp3", folder_ + "/b/0.mp3", three, wide});
     Form1->Crerunelisteauformattxt1->trigger();
     ASSERT_TRUE(Form9->isVisible());
     EXPECT_FALSE(Form1->isVisible());
@@ -425,7 +441,9 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     const std::string expected = "\r\n     DOSSIER " + folder_ +
                                  "/a/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\nArt - Un\r\nArt - Deux\r\n"
                                  "\r\n     DOSSIER " +
-                                 folder_ + "/b/ :\r\n\r\nBis - Trois\r\n";
+                                 folder_ +
+                                 "/b/ :\r\n\r\nBis - Trois\r\n"
+                                 "\r\n     ALBUM l’été – live 𝄞 :\r\n\r\nDvořák Quartet - Don’t Stop Me Now\r\n";
     EXPECT_EQ(ListText, expected);
     EXPECT_FALSE(Form9->isVisible());
     EXPECT_EQ(Form9->ListBox1->Count(), 0);

@@ -3,9 +3,11 @@
 // with scripted message boxes; what they wrote is read back by mutagen.
 #include "CommandsTest.h"
 
+#include "DeepFolders.h"
 #include "Dialogs.h"
 #include "Display.h"
 #include "FileSystem.h"
+#include "Input.h"
 #include "Unit1.h"
 #include "Unit10.h"
 #include "Unit12.h"
@@ -66,6 +68,17 @@ QString caption(const QPushButton* button) { return button ? button->text() : QS
 
 const QString Walker = QStringLiteral("Ajouter tous les fichiers de ce dossier + les fichiers des sous-dossiers");
 
+// What a walk tells of a folder whose path is too long for the system: the folder by its start
+// and its end.
+QString toldTooLong(const std::string& folder)
+{
+    return QStringLiteral(
+               "1 dossier n'a pas pu être lu ; les fichiers qu'il contient ne sont pas dans la liste :\r\n") +
+           QString::fromStdString(folder.substr(0, 60)) + QChar(0x2026) +
+           QString::fromStdString(folder.substr(folder.size() - 90)) + " (" +
+           QString::fromStdString(platform::errorText(ENAMETOOLONG)) + ")";
+}
+
 // --- The picker -----------------------------------------------------------------------------------
 
 struct Variant {
@@ -119,6 +132,11 @@ TEST_F(Tools, EveryPickerWindowBuildsItsListWithItsVariant)
     const std::string b = put("b.mp3", "x"), a = put("A.MP3", "x"), w = put("c.wav", "x");
     std::filesystem::create_directories(folder_ + "/sous/bas");
     const std::string d = put("sous/d.mp3", "x"), e = put("sous/bas/e.mp3", "x"), v = put("sous/v.wav", "x");
+    // A link that leads nowhere is no file; a folder too deep for a path is told after a walk.
+    ASSERT_EQ(symlink("nowhere.mp3", (folder_ + "/x.mp3").c_str()), 0);
+    const sonoverne::test::DeepTree cleanup(folder_ + "/profond");
+    const std::string deep = sonoverne::test::deepPath(folder_ + "/profond", PATH_MAX);
+    ASSERT_TRUE(sonoverne::test::writeDeep(deep + "/f.mp3", "x") && sonoverne::test::writeDeep(deep + "/f.wav", "x"));
     for (const Variant& t : variants()) {
         SCOPED_TRACE(t.form->Caption().toStdString());
         FilePicker* p = t.form->Picker;
@@ -185,9 +203,13 @@ TEST_F(Tools, EveryPickerWindowBuildsItsListWithItsVariant)
             // The walker adds the matching files of the whole tree (every walker window sorts,
             // by folder first: a folder's own files before those of the folders in it).
             t.form->Button4Click();
+            ui::Dialogs::clearScript();
             t.form->Button6Click();
             const Strings walked = wav ? Strings{w, v} : Strings{a, b, d, e};
             EXPECT_THAT(items(t.form->ListBox1), ElementsAreArray(walked));
+            ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
+            EXPECT_EQ(ui::Dialogs::shown()[0].text, toldTooLong(deep));
+            EXPECT_EQ(ui::Dialogs::shown()[0].flags, unsigned(ui::MB_OK | ui::MB_ICONWARNING));
         }
 
         // The folder box moves the file box; the drive box moves the folder box.
@@ -701,9 +723,14 @@ TEST_F(Import, EachFileGetsItsId3v1TextsInItsId3v2Tag)
     EXPECT_EQ(frames(below), (Strings{"COMM=ENG//Com", "TIT2=Sous", "TPE1=Art Sous", "TRCK=0", "TYER=1999"}));
     EXPECT_THAT(frames(paths[0]), ::testing::Contains("TIT2=Retouche"));
 
-    // With the sub-folders, the walk takes them too; an empty folder imports nothing.
+    // With the sub-folders, the walk takes them too, and tells what it could not read; an empty
+    // folder imports nothing.
+    const sonoverne::test::DeepTree cleanup(folder_ + "/profond");
+    const std::string deep = sonoverne::test::deepPath(folder_ + "/profond", PATH_MAX);
+    ASSERT_TRUE(sonoverne::test::writeDeep(deep + "/f.mp3", withTags(std::nullopt, v1("Loin"))));
     Form7->Show();
-    EXPECT_EQ(import(folder_, true), kept);
+    const QString done = QStringLiteral("Importation Terminée\r\n\r\n");
+    EXPECT_EQ(import(folder_, true), done + toldTooLong(deep) + "\r\n\r\n" + kept.mid(done.size()));
     EXPECT_EQ(Form7->ListBox1->Count(), int(std::size(cases)) + 1);
     std::filesystem::create_directories(folder_ + "/vide");
     Form7->Show();

@@ -1,5 +1,7 @@
 // The folder walker on real folder trees: depth limits, roots, masks, hidden entries, stops,
-// the values it reports, unreadable folders, links that lead back, raw byte names, big folders.
+// the values it reports, what it cannot read, links that lead back or nowhere, raw byte names,
+// big folders.
+#include "DeepFolders.h"
 #include "Scrute.h"
 #include "TempTree.h"
 
@@ -12,6 +14,7 @@
 #include <sys/time.h>
 
 using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 
 namespace {
@@ -335,15 +338,27 @@ TEST_F(Walker, ALinkToAFileGivesTheSizeOfWhatItLeadsTo)
     EXPECT_EQ(sizes, (std::map<std::string, int32_t>{{t.path("link.mp3"), 777}, {target, 777}}));
 }
 
-TEST_F(Walker, MissingOrUnreadableFoldersYieldNothing)
+// What could not be read, as "F:" or "D:" (file or folder), the path and its error number.
+std::vector<std::string> unreadable(const TScruteDossier& w)
+{
+    std::vector<std::string> out;
+    for (const TScruteFailure& f : w.Unreadable())
+        out.push_back((f.folder ? "D:" : "F:") + f.path + " " + std::to_string(f.error));
+    return out;
+}
+
+TEST_F(Walker, MissingFoldersYieldNothingUnreadableOnesAreKept)
 {
     const std::string r = t.root();
     walk(r + "/missing");
     EXPECT_THAT(rec.events, ElementsAre("E", "X"));
+    EXPECT_THAT(unreadable(walker), IsEmpty());  // nothing there to miss
 
     t.file("a.mp3");
     t.file("locked/hidden-inside.mp3");
     t.file("open/b.mp3");
+    // A link to a file behind the locked folder: the file it names cannot be reached.
+    ASSERT_EQ(symlink("locked/hidden-inside.mp3", t.path("behind.mp3").c_str()), 0);
     ASSERT_EQ(chmod(t.path("locked").c_str(), 0), 0);
     // As an ordinary user: root reads a locked folder anyway.
     const int code = asOrdinaryUser([&] {
@@ -359,10 +374,42 @@ TEST_F(Walker, MissingOrUnreadableFoldersYieldNothing)
         const std::set<std::string> folders(folderList.begin(), folderList.end());
         if (files != std::set<std::string>{r + "/a.mp3", r + "/open/b.mp3"}) return 1;
         if (folders != std::set<std::string>{r + "/locked", r + "/open"}) return 2;
-        return child.count("X") == 1 && child.events.back() == "X" ? 0 : 3;
+        if (unreadable(w) != std::vector<std::string>{"F:" + r + "/behind.mp3 " + std::to_string(EACCES),
+                                                      "D:" + r + "/locked " + std::to_string(EACCES)})
+            return 3;
+        return child.count("X") == 1 && child.events.back() == "X" ? 0 : 4;
     });
     chmod(t.path("locked").c_str(), 0755);
     EXPECT_EQ(code, 0);
+    // Root reads it all, and the next walk forgets what the last one missed.
+    walk(r);
+    EXPECT_THAT(unreadable(walker), IsEmpty());
+}
+
+// Paths longer than the system takes are missed and kept; links that lead nowhere are no files.
+TEST_F(Walker, PathsTooLongAreKeptLinksToNothingAreNoFiles)
+{
+    namespace st = sonoverne::test;
+    const std::string r = t.root();
+    // A folder whose own path fits, with a file that fits, one that does not, and a sub-folder
+    // that does not.
+    const st::DeepTree cleanup(r + "/" + std::string(200, 'a'));
+    const std::string deep = st::deepPath(r, PATH_MAX - 300);
+    ASSERT_LT(deep.size(), size_t(PATH_MAX) - 100);
+    const std::string fits = deep + "/f.mp3", tooLong = deep + "/" + std::string(250, 'n') + ".mp3";
+    const std::string beyond = deep + "/" + std::string(250, 'd');
+    ASSERT_TRUE(st::writeDeep(fits, "x"));
+    ASSERT_TRUE(st::writeDeep(tooLong, "x"));
+    ASSERT_TRUE(st::writeDeep(beyond + "/never.mp3", "x"));
+    t.file("real.mp3");
+    ASSERT_EQ(symlink("nowhere.mp3", t.path("gone.mp3").c_str()), 0);
+    ASSERT_EQ(symlink("loop.mp3", t.path("loop.mp3").c_str()), 0);
+    // Two masks that both match: each file missed is kept once.
+    walker.Filtre = "*.mp3;*.MP3";
+    walk(r);
+    EXPECT_THAT(rec.files(), UnorderedElementsAre(r + "/real.mp3", r + "/real.mp3", fits, fits));
+    EXPECT_THAT(unreadable(walker), ElementsAre("F:" + tooLong + " " + std::to_string(ENAMETOOLONG),
+                                                "D:" + beyond + " " + std::to_string(ENAMETOOLONG)));
 }
 
 TEST_F(Walker, LinksBackIntoTheTreeDoNotLoop)

@@ -1,6 +1,7 @@
-// The tag tools' rules, as tables: case formatting, the character filter, the rename name and
-// the pieces of a text list.
+// The tag tools' rules, as tables: case formatting, the character filter, the rename name, the
+// pieces of a text list and the tag texts they are made of.
 #include "RenameName.h"
+#include "ShownText.h"
 #include "TagCase.h"
 #include "TagChars.h"
 #include "TextList.h"
@@ -89,7 +90,12 @@ TEST(TagToolRules, RenameFileName)
         {ab, {Artist, Title, None, None, None}, "", "AB  Song.mp3"},
         {ab, {Year, Album, None, None, None}, "~~", "1999 ~~ Disque.mp3"},
         {{"\"a|b\\c*d", "", "", "12", ""}, {Artist, Track, None, None, None}, "-", "abcd - 12.mp3"},
-        {{"\xc9t\xe9", "", "", "", ""}, {Artist, None, None, None, None}, "-", "\xc3\x89t\xc3\xa9.mp3"},
+        // Whole texts in the local encoding of names; one character of a track is one character.
+        {{"Été", "", "", "", ""}, {Artist, None, None, None, None}, "-", "Été.mp3"},
+        {{"Queen", "Don’t Stop Me Now", "", "٧", ""},
+         {Title, Artist, Track, None, None},
+         "-",
+         "Don’t Stop Me Now - Queen - 0٧.mp3"},
         // Never a hidden file: the leading dots go, a part of dots only is an empty slot.
         {{"AB", "...And Justice for All", "", "", ""},
          {Title, Artist, None, None, None},
@@ -130,8 +136,8 @@ TEST(TagToolRules, ListPieces)
     const Entry mixed[] = {
         {"/m/a/0.mp3", false, "", "", ""},  // no tag: no line; the next file gets the header
         {"/m/a/1.mp3", true, "", "", ""},
-        {"/m/b/2.mp3", true, "\xc9t\xe9", "T", "Alb"},
-        {"/m/B/3.mp3", true, "X", "Y", "Alb"},
+        {"/m/b/2.mp3", true, "Dvořák Quartet", "Don’t Stop Me Now", "l’été – live"},
+        {"/m/B/3.mp3", true, "X", "Y", "l’été – live"},
     };
     struct Case {
         const char* name;
@@ -157,7 +163,7 @@ TEST(TagToolRules, ListPieces)
          {std::begin(mixed), std::end(mixed)},
          both,
          "\r\n     DOSSIER /m/a/ :\r\n\r\n\r\n     ALBUM <Sans Nom> :\r\n\r\n - \r\n"
-         "\r\n     DOSSIER /m/b/ :\r\n\r\n\r\n     ALBUM Alb :\r\n\r\n\xc3\x89t\xc3\xa9 - T\r\n"
+         "\r\n     DOSSIER /m/b/ :\r\n\r\n\r\n     ALBUM l’été – live :\r\n\r\nDvořák Quartet - Don’t Stop Me Now\r\n"
          "\r\n     DOSSIER /m/B/ :\r\n\r\nX - Y\r\n"},
     };
     for (const Case& c : cases) {
@@ -171,4 +177,56 @@ TEST(TagToolRules, ListPieces)
         }
         EXPECT_EQ(text, c.text);
     }
+}
+
+// The texts shown and written out, whole, from frames as taggers write them.
+TEST(TagToolRules, ShownTexts)
+{
+    struct Case {
+        const char* name;
+        std::uint8_t version;
+        const char* frame;  // as built; read as "TYER" for the year
+        std::vector<std::uint8_t> data;
+        const char* read;
+        const char* text;
+        bool whole;
+    };
+    const Case cases[] = {
+        // UTF-16 with its mark, as mutagen writes ID3v2.3: "Don’t", then its terminator.
+        {"utf-16", 3, "TIT2", {1, 0xFF, 0xFE, 'D', 0, 'o', 0, 'n', 0, 0x19, 0x20, 't', 0, 0, 0}, "TIT2", "Don’t", true},
+        {"utf-8", 4, "TPE1", {3, 'D', 'v', 'o', 0xC5, 0x99, 0xC3, 0xA1, 'k', 0}, "TPE1", "Dvořák", true},
+        {"iso-8859-1", 3, "TALB", {0, 'C', 0xE9}, "TALB", "Cé", true},
+        {"outside the BMP", 3, "TALB", {1, 0xFF, 0xFE, 0x34, 0xD8, 0x1E, 0xDD}, "TALB", "𝄞", true},
+        {"missing", 3, "TALB", {0, 'x'}, "TIT2", "", true},
+        // What is no text is not whole, whatever stands in its place.
+        {"not utf-8", 4, "TIT2", {3, 'A', 0xFF, 'B'}, "TIT2", "A\uFFFDB", false},
+        {"unknown encoding", 3, "TIT2", {7, 'A'}, "TIT2", "", false},
+        {"control character", 3, "TIT2", {0, 'A', 7}, "TIT2", "", false},
+        // The year: an ID3v2.4 time stamp's first four characters.
+        {"time stamp", 4, "TDRC", {0, '1', '9', '9', '9', '-', '0', '5'}, "TYER", "1999", true},
+        {"wide time stamp",
+         4,
+         "TDRC",
+         {3, 0xEF, 0xBC, 0x92, 0xEF, 0xBC, 0x90, 0xEF, 0xBC, 0x92, 0xEF, 0xBC, 0x94, '-'},
+         "TYER",
+         "２０２４",
+         true},
+        {"year", 3, "TYER", {1, 0xFF, 0xFE, '2', 0, '0', 0, '0', 0, '1', 0}, "TYER", "2001", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Tid3v2tag tag;
+        tag.MajorVersion = c.version;
+        tag.Frames.Record(tag.Frames.AddFrame(c.frame)).Data = c.data;
+        const ShownText shown = shownTagText(tag, c.read);
+        EXPECT_EQ(shown.text, c.text);
+        EXPECT_EQ(shown.whole, c.whole);
+    }
+    // The comment, UTF-16 in another language, as the list shows it.
+    Tid3v2tag tag;
+    tag.Frames.Record(tag.Frames.AddFrame("COMM")).Data = {1, 'f',  'r',  'a', 0xFF, 0xFE, 0, 0,   0xFF, 0xFE, 'C',
+                                                           0, 0x19, 0x20, 'e', 0,    's',  0, 't', 0,    0,    0};
+    EXPECT_EQ(shownComment(tag).text, "C’est");
+    EXPECT_TRUE(shownComment(tag).whole);
+    EXPECT_EQ(utf8Length("Dvořák 𝄞"), 8u);
 }
