@@ -4,7 +4,6 @@
 #include "TagTextInput.h"
 #include "tagtext.h"
 
-#include <QApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -144,7 +143,7 @@ void RichEdit::keyPressEvent(QKeyEvent* event)
     QString typed = event->text();
     if (!typed.isEmpty() && !filterTagText(typed)) {
         event->accept();
-        QApplication::beep();
+        tellRefused(this, typed);
         return;
     }
     // A full field refuses typed characters, as a single-line field does, rather than pushing
@@ -171,7 +170,7 @@ void RichEdit::insertFromMimeData(const QMimeData* source)
     // Pasted text arrives on one line, whole or not at all.
     QString text = source->text();
     if (!filterTagText(text)) {
-        QApplication::beep();
+        tellRefused(this, text);
         return;
     }
     if (maxLength_ > 0) text.truncate(std::max(0, roomLeft()));
@@ -183,8 +182,8 @@ void RichEdit::inputMethodEvent(QInputMethodEvent* event)
     // What an input method commits is held to the same rule as typed text.
     QString committed = event->commitString();
     if (!filterTagText(committed)) {
+        tellRefused(this, committed);
         committed.clear();
-        QApplication::beep();
     }
     if (committed == event->commitString()) {
         QTextEdit::inputMethodEvent(event);

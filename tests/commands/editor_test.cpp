@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "Display.h"
 #include "FileSystem.h"
+#include "TagTextInput.h"
 #include "Unit1.h"
 #include "Unit18.h"
 #include "Unit20.h"
@@ -20,6 +21,8 @@
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
 #include <QPainter>
 #include <QTest>
 #include <QTreeWidgetItem>
@@ -74,6 +77,20 @@ void type(QWidget* widget, const QString& text)
         if (c.unicode() < 0x80) QTest::keyClick(widget, c.toLatin1());
         else QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
+}
+
+// The refusal a window shows beside a field, or nothing.
+const QString Refused =
+    QStringLiteral("Refus\u00e9 : \u00ab %1 \u00bb. Ce champ ne prend que les caract\u00e8res qu'un tag "
+                   "peut contenir (alphabet latin ISO-8859-1) ; rien n'a \u00e9t\u00e9 ajout\u00e9.");
+QString refusal(const QWidget* window)
+{
+    const auto* note = window->findChild<QLabel*>(ui::RefusalNoticeName);
+    return note && note->isVisible() ? note->text() : QString();
+}
+void hideRefusal(const QWidget* window)
+{
+    if (auto* note = window->findChild<QLabel*>(ui::RefusalNoticeName)) note->hide();
 }
 
 // Colours of a field's characters, by name.
@@ -359,14 +376,24 @@ TEST_F(Editor, FieldsTakeOnlyWhatATagTextHolds)
         {QStringLiteral("\u00c9t\u00e9"), "\xc9t\xe9"},
     };
     Strings afterPaste;
+    QStringList toldAfterPaste;
     std::string typed;
+    QString told;
+    bool inWindow = false;
     ASSERT_TRUE(edit(path, [&] {
         for (const auto& [text, _] : pasted) {
+            hideRefusal(Form4);
             Form4->commentaireEdit->setText(std::string());
             QApplication::clipboard()->setText(text);
             Form4->commentaireEdit->paste();
             afterPaste.push_back(Form4->commentaireEdit->Text());
+            toldAfterPaste << refusal(Form4);
         }
+        Form4->artisteEdit->setText(std::string());
+        type(Form4->artisteEdit, QStringLiteral("Dvo\u0159\u00e1k"));
+        told = refusal(Form4);
+        const QWidget* note = Form4->findChild<QWidget*>(ui::RefusalNoticeName);
+        inWindow = note && Form4->rect().contains(note->geometry());
         Form4->albumEdit->setText(std::string());
         type(Form4->albumEdit, QStringLiteral("Les \u0153uvres"));
         // An input method's text is held to the same rule.
@@ -382,10 +409,14 @@ TEST_F(Editor, FieldsTakeOnlyWhatATagTextHolds)
         Form4->Button1->click();
     }));
     for (size_t i = 0; i < afterPaste.size(); ++i) EXPECT_EQ(afterPaste[i], pasted[i].second) << i;
+    EXPECT_EQ(toldAfterPaste, (QStringList{"", Refused.arg(QStringLiteral("\u0153")), ""}));
+    EXPECT_EQ(told, Refused.arg(QStringLiteral("\u0159")));
+    EXPECT_TRUE(inWindow);
     EXPECT_EQ(typed, "Les uvres !");
     const QJsonObject dump = probe(path);
     EXPECT_EQ(frame(dump, "TIT2"), latin1("Un titre suite !"));
     EXPECT_EQ(frame(dump, "TALB"), latin1("Les uvres !"));
+    EXPECT_EQ(frame(dump, "TPE1"), latin1("Dvo\xe1k"));  // what the field showed once told
 }
 
 TEST_F(Editor, FileWithoutTagGetsExactlyTheEnteredFrames)

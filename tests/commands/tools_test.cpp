@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "Display.h"
 #include "FileSystem.h"
+#include "TagTextInput.h"
 #include "Unit1.h"
 #include "Unit10.h"
 #include "Unit12.h"
@@ -26,6 +27,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
 #include <QLocale>
 #include <QPainter>
 #include <QProcess>
@@ -543,7 +546,8 @@ TEST_F(Tools, ModifierGivesTheTickedFieldsToEveryFileOfTheList)
     EXPECT_FALSE(Form6->isVisible());
 }
 
-// The value fields hold what a tag text can: ISO-8859-1 on one line, year 4 and track 2 characters.
+// The value fields hold what a tag text can: ISO-8859-1 on one line, year 4 and track 2 characters;
+// a refused character is named to the user at once.
 TEST_F(Tools, ValueFieldsTakeOnlyWhatATagTextHolds)
 {
     struct Case {
@@ -552,23 +556,26 @@ TEST_F(Tools, ValueFieldsTakeOnlyWhatATagTextHolds)
         QString typed;   // typed key by key (ASCII), else inserted as typing does
         QString pasted;  // then pasted at the end
         std::string result;
+        QString told;  // the characters the note names
     };
     const Case cases[] = {
         {Form6->id3title, "", "",
          QStringLiteral("a\tb\nc\x7f"
                         "d"),
-         "a b c d"},
-        {Form6->id3title, "abc", "", QStringLiteral("\u03a9"), "abc"},
-        {Form6->id3artist, "", QStringLiteral("\u00e9t\u00e9"), QStringLiteral("\u20ac"), "\xe9t\xe9"},
-        {Form6->id3year, "", QStringLiteral("198765"), "", "1987"},
-        {Form6->id3year, "12", "", QStringLiteral("3456"), "1234"},
-        {Form6->id3track, "", QStringLiteral("123"), "", "12"},
-        {Form6->id3album, std::string("Nom\0reste", 9), "", "", "Nom"},
-        {Form6->id3comment, std::string("a\tb", 3), "", "", "a b"},
+         "a b c d", ""},
+        {Form6->id3title, "abc", "", QStringLiteral("\u03a9"), "abc", QStringLiteral("\u03a9")},
+        {Form6->id3artist, "", QStringLiteral("\u00e9t\u00e9"), QStringLiteral("\u20ac \u0159\u20ac"), "\xe9t\xe9",
+         QStringLiteral("\u20ac \u00bb, \u00ab \u0159")},
+        {Form6->id3year, "", QStringLiteral("198765"), "", "1987", ""},
+        {Form6->id3year, "12", "", QStringLiteral("3456"), "1234", ""},
+        {Form6->id3track, "", QStringLiteral("123"), "", "12", ""},
+        {Form6->id3album, std::string("Nom\0reste", 9), "", "", "Nom", ""},
+        {Form6->id3comment, std::string("a\tb", 3), "", "", "a b", ""},
     };
     Form6->Show();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.result);
+        if (auto* note = Form6->findChild<QLabel*>(ui::RefusalNoticeName)) note->hide();
         c.edit->setVisible(true);
         c.edit->setText(c.start);
         c.edit->setFocus();
@@ -580,6 +587,10 @@ TEST_F(Tools, ValueFieldsTakeOnlyWhatATagTextHolds)
             c.edit->paste();
         }
         EXPECT_EQ(c.edit->Text(), c.result);
+        const auto* note = Form6->findChild<QLabel*>(ui::RefusalNoticeName);
+        const QString told = note && note->isVisible() ? note->text() : QString();
+        EXPECT_EQ(told.section(QStringLiteral(" \u00bb."), 0, 0),
+                  c.told.isEmpty() ? QString() : "Refus\u00e9 : \u00ab " + c.told);
     }
     Form6->Hide();
 }
