@@ -1,7 +1,9 @@
 // A one-paragraph text field with a colour per character, as the tag editor needs it: no field
 // takes a line break (Enter is left to the key-up handler), an optional maximum length, and
-// word wrap only where asked for. Text() and setText() carry ISO-8859-1 bytes, as tags do, and
-// nothing typed, pasted or dropped puts in a character a tag text cannot hold.
+// word wrap only where asked for. Nothing typed, pasted or dropped puts in a character a tag text
+// cannot hold. What the field was given comes back exactly: its no-break spaces and the line
+// breaks of a text from a tag (CR LF, LF or CR) as they were, and a field left as it was given
+// gives that very text.
 #pragma once
 
 #include <QColor>
@@ -9,14 +11,26 @@
 #include <functional>
 #include <string>
 
+class QTextDocument;
+
 namespace ui {
+
+// A document's text with every character it holds (QTextDocument::toPlainText makes blanks of
+// no-break spaces), a line feed between its paragraphs and lines.
+QString exactPlainText(const QTextDocument* document);
 
 class RichEdit : public QTextEdit {
 public:
     explicit RichEdit(QWidget* parent = nullptr);
 
+    // ISO-8859-1 bytes, as 8-bit tag texts are; setText stops at the first 0.
     std::string Text() const;
     void setText(const std::string& latin1);
+    // Any text, such as a tag text read whole: characters a tag text cannot hold stay where the
+    // text puts them, only typing them is refused.
+    void setWholeText(const QString& text);
+    QString wholeText() const;
+    // The maximum length of what is typed; a longer text that is set stays whole.
     void setMaxLength(int length) { maxLength_ = length; }
     void setWordWrap(bool on);
 
@@ -41,8 +55,14 @@ protected:
 private:
     // Characters that can still be typed in place of the selection.
     int roomLeft() const;
+    int length() const;
+    // The text the document holds, each line break as it was set.
+    QString documentText() const;
     int maxLength_ = 0;
+    int lastLength_ = 0;
     bool inChange_ = false;
+    QString given_;       // the last text set
+    QString givenShown_;  // what the document made of it
 };
 
 }  // namespace ui
