@@ -22,6 +22,9 @@ namespace {
 // paragraph's format: the document itself keeps only that there was one.
 constexpr int LineBreakBefore = QTextFormat::UserProperty + 1;
 
+// A marked field's background: light enough for black and blue text alike.
+const QColor MarkColour(0xFF, 0xE7, 0xA3);
+
 }  // namespace
 
 QString exactPlainText(const QTextDocument* document)
@@ -125,6 +128,16 @@ QString RichEdit::wholeText() const
 }
 
 int RichEdit::length() const { return document()->characterCount() - 1; }
+
+void RichEdit::setMark(const QString& reason)
+{
+    if (reason == markReason_) return;
+    markReason_ = reason;
+    QPalette marked;
+    if (!reason.isEmpty()) marked.setColor(QPalette::Base, MarkColour);
+    setPalette(marked);  // no colour of its own: the field's usual one
+    setToolTip(reason);
+}
 
 void RichEdit::setWordWrap(bool on)
 {

@@ -32,6 +32,9 @@ public:
     QString wholeText() const;
     // The maximum length of what is typed; a longer text that is set stays whole.
     void setMaxLength(int length) { maxLength_ = length; }
+    // Marks the field (its background) and says why in its tool tip; an empty reason unmarks it.
+    void setMark(const QString& reason);
+    bool marked() const { return !markReason_.isEmpty(); }
     void setWordWrap(bool on);
 
     // Colours of characters (0-based); the default colour is the window-text colour. A range is
@@ -63,6 +66,7 @@ private:
     bool inChange_ = false;
     QString given_;       // the last text set
     QString givenShown_;  // what the document made of it
+    QString markReason_;
 };
 
 }  // namespace ui
