@@ -168,6 +168,10 @@ void TForm4::colourPast30(ui::RichEdit* edit)
     const QColor text = palette().color(QPalette::WindowText);
     edit->setCharColours(0, 30, text);
     edit->setCharColours(30, INT_MAX, Qt::blue);
+    // A character the ID3v1 block cannot hold goes into the ID3v2 tag alone, wherever it stands.
+    const QString shown = edit->toPlainText();
+    for (int i = 0; i < std::min(int(shown.size()), 30); ++i)
+        if (shown[i].unicode() > 0xFF) edit->setCharColours(i, i + 1, Qt::blue);
     edit->setCaretPosition(caret);
 }
 

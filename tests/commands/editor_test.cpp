@@ -858,13 +858,20 @@ TEST_F(Editor, WithTheOptionOkAlsoWritesTheId3v1Block)
     EXPECT_EQ(probe(path).value("v1").toObject().value("TIT2").toString(), QStringLiteral("Court"));
 
     // The block keeps every field the user did not change; "OK" without an edit changes nothing.
-    ASSERT_TRUE(edit(v1Only, [] {
-        Form4->titreEdit->setText("Neuf");
+    // What it cannot hold is blue: the ID3v2 tag alone holds it.
+    QStringList blue;
+    QString text;
+    ASSERT_TRUE(edit(v1Only, [&] {
+        Form4->titreEdit->setWholeText(QStringLiteral("Dvo\u0159\u00e1k"));
+        blue = colours(Form4->titreEdit);
+        text = Form4->palette().color(QPalette::WindowText).name();
         Form4->Button1->click();
     }));
+    EXPECT_EQ(blue, (QStringList{text, text, text, Blue, text, text}));
     const QJsonObject only = probe(v1Only);
     EXPECT_EQ(frameIds(only), QStringList{"TIT2"});
-    EXPECT_EQ(only.value("v1").toObject(), (QJsonObject{{"TIT2", "Neuf"},
+    EXPECT_EQ(frame(only, "TIT2"), (Read{1, QStringLiteral("Dvo\u0159\u00e1k")}));
+    EXPECT_EQ(only.value("v1").toObject(), (QJsonObject{{"TIT2", QStringLiteral("Dvo?\u00e1k")},
                                                         {"TPE1", "Artiste v1"},
                                                         {"TALB", "Album v1"},
                                                         {"TYER", "1999"},
