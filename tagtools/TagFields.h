@@ -1,9 +1,10 @@
 // The texts a tool reads from a tag, and whether each was read whole.
 //
-// A frame the tag library could not decode completely (a character beyond ISO-8859-1, an unknown
-// or invalid encoding, an encrypted frame) yields only part of its text. Writing that part back
-// would replace what was not read, so a tool writes such a field only when it sets a value of
-// its own that differs from what was shown: every tag tool goes through `mayWrite`.
+// A frame the tag library could not decode completely (a character beyond ISO-8859-1 in the 8-bit
+// reading, an unknown or invalid encoding, an encrypted frame) yields only part of its text.
+// Writing that part back would replace what was not read, so a tool writes such a field only when
+// it sets a value of its own that differs from what was shown (`mayWrite`); the whole readings
+// (`readTagFieldUtf8`) leave only what cannot be read at all.
 #pragma once
 
 #include "id3v2.h"
