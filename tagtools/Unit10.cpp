@@ -6,6 +6,7 @@
 #include "FileSystem.h"
 #include "Guard.h"
 #include "Input.h"
+#include "RichEdit.h"
 #include "Unit1.h"
 
 #include <QHBoxLayout>
@@ -48,7 +49,8 @@ std::string TForm10::memoText() const
 {
     // A file name that is not valid in the local encoding keeps its bytes unless the user edited.
     if (!Memo1->document()->isModified()) return shown_;
-    const std::string lines = platform::fromDisplay(Memo1->toPlainText());
+    // Every character as edited: toPlainText() would make blanks of the no-break spaces.
+    const std::string lines = platform::fromDisplay(ui::exactPlainText(Memo1->document()));
     std::string text;
     text.reserve(lines.size() + lines.size() / 16);
     for (const char c : lines) {

@@ -7,12 +7,14 @@
 #include "FileSystem.h"
 #include "Guard.h"
 #include "TagFailure.h"
+#include "TagTextInput.h"
 #include "Unit1.h"
 #include "variable.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -56,6 +58,12 @@ TForm4::TForm4()
         this,
         QStringLiteral(
             "Sonoverne enregistre les tags aux formats ID3V1 et ID3V2, les caractères en bleu ne seront enregistrés qu'au format ID3V2"));
+    Label4 =
+        ui::noteLabel(this, QStringLiteral("Les champs sur fond jaune contiennent des caractères qui ne peuvent pas "
+                                           "être saisis ici, ou n'ont pas pu être lus entièrement : ils ne sont "
+                                           "réécrits que si vous les modifiez."));
+    Label4->setVisible(false);
+    layout->addWidget(Label4);
     layout->addWidget(Label2);
     const auto row = ui::addButtonRow(this, layout, {QStringLiteral("OK"), QStringLiteral("Annuler")});
     Button1 = row[0];
@@ -87,20 +95,54 @@ void TForm4::setFileName(const std::string& path)
     Label1->setFullText(platform::toDisplay(path));
 }
 
+namespace {
+
+// Why a field is marked, or nothing: it holds characters that cannot be typed, or more than
+// could be read.
+QString markReason(const TagField& loaded, const QString& shown)
+{
+    if (!loaded.whole)
+        return QStringLiteral("Ce champ n'a pas pu être lu entièrement : il n'est réécrit que si vous le modifiez.");
+    const QStringList beyond = ui::charactersBeyondLatin1(shown);
+    if (beyond.isEmpty()) return QString();
+    return QStringLiteral("Ce champ contient des caractères qui ne peuvent pas être saisis ici (« %1 ») : il n'est "
+                          "réécrit que si vous le modifiez, et il les garde.")
+        .arg(beyond.join(QStringLiteral(" », « ")));
+}
+
+QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+
+std::string latin1(const QString& text)
+{
+    // The ID3v1 block holds ISO-8859-1: what it cannot hold is "?", as other taggers write it.
+    const QByteArray bytes = text.toLatin1();
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+}  // namespace
+
+bool TForm4::Field::changed() const { return edit->wholeText() != fromUtf8(loaded.text); }
+
 void TForm4::FormShow()
 {
     for (Field& field : fields_) {
-        field.edit->setText(std::string());
+        field.edit->setWholeText(QString());
         field.loaded = TagField();
     }
     Tag2.emplace();
     loadStatus_ = Tag2->LoadFromFile(fileName_, 0);
     if (tagOk(loadStatus_)) {
         for (Field& field : fields_) {
-            field.loaded = field.frame ? readTagField(*Tag2, field.frame) : readTagComment(*Tag2);
-            field.edit->setText(field.loaded.text);
+            field.loaded = field.frame ? readTagFieldUtf8(*Tag2, field.frame) : readTagCommentUtf8(*Tag2);
+            field.edit->setWholeText(fromUtf8(field.loaded.text));
         }
     }
+    bool marked = false;
+    for (Field& field : fields_) {
+        field.edit->setMark(markReason(field.loaded, field.edit->wholeText()));
+        marked = marked || field.edit->marked();
+    }
+    Label4->setVisible(marked);
     const QColor text = palette().color(QPalette::WindowText);
     genreEdit->setFontColour(text);
     if (UseId3v1) {
@@ -113,6 +155,9 @@ void TForm4::FormShow()
         for (Field& field : fields_) field.edit->setFontColour(text);
     }
     Label2->setVisible(UseId3v1);
+    // The notes wrap on more lines than the window was first laid out for: it grows to show them.
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height()) resize(width(), needed);
     titreEdit->setFocus();
 }
 
@@ -123,6 +168,10 @@ void TForm4::colourPast30(ui::RichEdit* edit)
     const QColor text = palette().color(QPalette::WindowText);
     edit->setCharColours(0, 30, text);
     edit->setCharColours(30, INT_MAX, Qt::blue);
+    // A character the ID3v1 block cannot hold goes into the ID3v2 tag alone, wherever it stands.
+    const QString shown = edit->toPlainText();
+    for (int i = 0; i < std::min(int(shown.size()), 30); ++i)
+        if (shown[i].unicode() > 0xFF) edit->setCharColours(i, i + 1, Qt::blue);
     edit->setCaretPosition(caret);
 }
 
@@ -143,54 +192,63 @@ void TForm4::Button1Click()
         saveFailed(false, Tag2 ? loadStatus_ : tagstatus::FileNotFound);
         return;
     }
+    // Only what the user changed is written: every other field keeps its frame as it was read,
+    // its encoding, its language and the characters the field could not show included.
+    bool changed = false;
     for (const Field& field : fields_) {
-        const std::string text = field.edit->Text();
-        // Text we could not read whole is written back only when the user changed it.
-        if (!mayWrite(field.loaded, text)) continue;
-        if (field.frame) {
-            writeTagField(*Tag2, field.frame, text);
-        } else {
-            TCommentFrame comment;
-            comment.Encoding = 0;
-            comment.Language = "ENG";
-            comment.Description.clear();
-            comment.Text = text;
-            Tag2->SetComment(comment, "", "None");
+        if (!field.changed()) continue;
+        changed = true;
+        const QByteArray text = field.edit->wholeText().toUtf8();
+        const std::string utf8(text.constData(), size_t(text.size()));
+        if (field.frame) writeTagFieldUtf8(*Tag2, field.frame, utf8);
+        else writeTagComment(*Tag2, utf8);
+    }
+    if (changed) {
+        const TTagStatus saved = Tag2->SaveToFile("=", 255, 255, -1);
+        // Nothing entered for a file without a tag: there was nothing to write.
+        const bool nothingToWrite = (saved & 0xFF00) == tagstatus::NoFrames && noTag(loadStatus_);
+        if (!tagOk(saved) && !nothingToWrite) {
+            saveFailed(false, saved);
+            return;
         }
     }
-    const TTagStatus saved = Tag2->SaveToFile("=", 255, 255, -1);
-    // Nothing entered for a file without a tag: there was nothing to write.
-    const bool nothingToWrite = (saved & 0xFF00) == tagstatus::NoFrames && noTag(loadStatus_);
-    if (!tagOk(saved) && !nothingToWrite) {
-        saveFailed(false, saved);
-        return;
-    }
 
-    TTagStatus savedV1 = 0;
-    if (UseId3v1) {
-        Tag1.SetTitle(titreEdit->Text());
-        Tag1.SetArtist(artisteEdit->Text());
-        Tag1.SetAlbum(albumEdit->Text());
-        Tag1.SetYear(anneeEdit->Text());
-        Tag1.SetComment(commentaireEdit->Text());
-        // "7/12": the track is the number before the slash.
-        const std::string track = pisteEdit->Text();
-        const std::string number = track.substr(0, track.find('/'));
-        char* end = nullptr;
-        const long value = std::strtol(number.c_str(), &end, 10);
-        Tag1.SetTrack(!number.empty() && *end == '\0' && value >= 0 && value <= 255 ? uint8_t(value) : 0);
-        // The genre field is free text: the block keeps the genre byte it already has.
-        Tid3tag existing;
-        Tag1.Genre = tagOk(existing.ReadFromFile(fileName_)) ? existing.Genre : 255;
-        savedV1 = Tag1.WriteToFile(fileName_);
-    }
-
+    const TTagStatus savedV1 = UseId3v1 ? saveId3v1() : TTagStatus(0);
     Form1->Rafraichir3Click();
     if (!tagOk(savedV1)) {
         saveFailed(true, savedV1);
         return;
     }
     Close();
+}
+
+TTagStatus TForm4::saveId3v1()
+{
+    Tag1 = Tid3tag();
+    const TTagStatus read = Tag1.ReadFromFile(fileName_);
+    if (!tagOk(read) && !noTag(read)) return read;
+    const bool hadBlock = tagOk(read);
+    // A block as it was, with no change to make, is left alone.
+    const bool anyChange =
+        std::any_of(std::begin(fields_), std::end(fields_), [](const Field& f) { return f.changed(); });
+    if (hadBlock && !anyChange) return read;
+    // A file without a block gets every field; one with a block, the fields the user changed.
+    const auto take = [&](const Field& field) { return !hadBlock || field.changed(); };
+    if (take(fields_[0])) Tag1.SetTitle(latin1(titreEdit->wholeText()));
+    if (take(fields_[1])) Tag1.SetArtist(latin1(artisteEdit->wholeText()));
+    if (take(fields_[2])) Tag1.SetAlbum(latin1(albumEdit->wholeText()));
+    if (take(fields_[3])) Tag1.SetYear(latin1(anneeEdit->wholeText()));
+    if (take(fields_[6])) Tag1.SetComment(latin1(commentaireEdit->wholeText()));
+    if (take(fields_[5])) {
+        // "7/12": the track is the number before the slash.
+        const std::string track = latin1(pisteEdit->wholeText());
+        const std::string number = track.substr(0, track.find('/'));
+        char* end = nullptr;
+        const long value = std::strtol(number.c_str(), &end, 10);
+        Tag1.SetTrack(!number.empty() && *end == '\0' && value >= 0 && value <= 255 ? uint8_t(value) : 0);
+    }
+    // The genre field is free text: the block keeps the genre byte it has (none for a new one).
+    return Tag1.WriteToFile(fileName_);
 }
 
 void TForm4::saveFailed(bool id3v1, TTagStatus status)
@@ -203,6 +261,6 @@ void TForm4::saveFailed(bool id3v1, TTagStatus status)
 
 void TForm4::Button2Click()
 {
-    for (Field& field : fields_) field.edit->setText(std::string());
+    for (Field& field : fields_) field.edit->setWholeText(QString());
     Close();
 }

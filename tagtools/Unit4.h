@@ -42,11 +42,15 @@ public:
     ui::RichEdit* commentaireEdit;
     ui::RichEdit* pisteEdit;
     QLabel* Label2;
+    // Shown when a field holds what it cannot edit: such a field is marked and kept unless changed.
+    QLabel* Label4;
     QPushButton* Button1;
     QPushButton* Button2;
 
     // The editor's own tag objects. Every showing loads into a new ID3v2 tag object, so that
-    // nothing of a file edited before (status, offset, version, flags) reaches the next save.
+    // nothing of a file edited before (status, offset, version, flags) reaches the next save. The
+    // ID3v1 object reads the file's block at each "OK" with the option on, so that the fields the
+    // user did not change keep what it holds.
     std::optional<Tid3v2tag> Tag2;
     Tid3tag Tag1;
 
@@ -54,9 +58,12 @@ private:
     struct Field {
         ui::RichEdit* edit;
         const char* frame;  // nullptr for the comment
-        TagField loaded;    // the text as read
+        TagField loaded;    // the text as read, whole, in UTF-8
+        bool changed() const;
     };
     void colourPast30(ui::RichEdit* edit);
+    // Writes the ID3v1 block: the fields the user changed, the others as the block had them.
+    TTagStatus saveId3v1();
     // Shows why the save failed; the editor stays open with the user's input.
     void saveFailed(bool id3v1, TTagStatus status);
     Field fields_[7];

@@ -8,10 +8,15 @@
 #include "TagFailure.h"
 #include "TagFields.h"
 #include "WalkReport.h"
+#include "tagtext.h"
 #include "variable.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
+#include <string_view>
 
 Tform7* Form7 = nullptr;
 
@@ -170,6 +175,75 @@ const char* const GenreListNames[] = {
 };
 static_assert(std::size(GenreListNames) == 148);
 
+// What the bytes 0x80 to 0x9F stand for in Windows-1252; the five it leaves undefined stand for
+// themselves, as Windows reads them.
+constexpr char16_t Windows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString fromWindows1252(std::string_view bytes)
+{
+    QString text;
+    text.reserve(qsizetype(bytes.size()));
+    for (const char b : bytes) {
+        const auto c = static_cast<unsigned char>(b);
+        text += QChar(c >= 0x80 && c < 0xA0 ? Windows1252High[c - 0x80] : char16_t(c));
+    }
+    return text;
+}
+
+// The bytes fromWindows1252 read the text from.
+std::string toWindows1252(const QString& text)
+{
+    std::string bytes;
+    for (const QChar c : text) {
+        const auto* high = std::find(std::begin(Windows1252High), std::end(Windows1252High), c.unicode());
+        bytes +=
+            high != std::end(Windows1252High) ? char(0x80 + (high - std::begin(Windows1252High))) : char(c.unicode());
+    }
+    return bytes;
+}
+
+std::string utf8(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+// Whether an ID3v1 text is what a tagger writes into a field `width` bytes wide from the ID3v2
+// text: its first characters, the trailing blanks dropped as the reader drops them, and "?" for a
+// character the block could not hold.
+bool isId3v1Cut(const QString& v1, const QString& v2, int width)
+{
+    QList<uint> cut = v2.toUcs4().mid(0, width);
+    while (!cut.isEmpty() && (cut.back() == ' ' || cut.back() == 0 || cut.back() == 0xFF)) cut.pop_back();
+    const QList<uint> text = v1.toUcs4();
+    if (text.size() != cut.size()) return false;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i] != cut[i] && !(text[i] == '?' && cut[i] > 0xFF)) return false;
+    return true;
+}
+
+// Whether a "TCON" text names the ID3v1 genre: by its name, by its number, or as "(17)Rock".
+bool sameGenre(const QString& v2, int number, const QString& name)
+{
+    const QString text = v2.trimmed();
+    const QString reference = QStringLiteral("(%1)").arg(number);
+    const QString rest = text.startsWith(reference) ? text.mid(reference.size()) : text;
+    return rest.compare(name, Qt::CaseInsensitive) == 0 || text == QString::number(number) ||
+           (rest.isEmpty() && text == reference);
+}
+
+// The number a "TRCK" text starts with ("4/12": 4); -1 when none.
+int trackNumber(const QString& track)
+{
+    bool ok = false;
+    const int number = track.section(QLatin1Char('/'), 0, 0).trimmed().toInt(&ok);
+    return ok ? number : -1;
+}
+
 // A file without a single byte: it has no ID3v1 tag, but unlike a file without one it is no MP3.
 bool emptyFile(const std::string& path)
 {
@@ -211,12 +285,12 @@ Tform7::Tform7()
 
     // What carries one file's values from its ID3v1 tag to its ID3v2 tag: never shown.
     ListBox1 = new ui::ListBox(this);
-    id3title = new ui::TagEdit(this);
-    id3artist = new ui::TagEdit(this);
-    id3album = new ui::TagEdit(this);
-    id3year = new ui::TagEdit(this);
-    id3comment = new ui::TagEdit(this);
-    id3track = new ui::TagEdit(this);
+    id3title = new QLineEdit(this);
+    id3artist = new QLineEdit(this);
+    id3album = new QLineEdit(this);
+    id3year = new QLineEdit(this);
+    id3comment = new QLineEdit(this);
+    id3track = new QLineEdit(this);
     ID3genre = new QComboBox(this);
     ID3genre->addItem(QString());
     for (const char* name : GenreListNames) ID3genre->addItem(QString::fromLatin1(name));
@@ -316,18 +390,17 @@ void Tform7::ScruteDossier1FinExecute(TScruteDossier*)
 
 TTagStatus Tform7::LoadId3v1Fields(const std::string& path)
 {
-    for (ui::TagEdit* field : {id3title, id3artist, id3album, id3year, id3comment, id3track})
-        field->setText(std::string());
+    for (QLineEdit* field : {id3title, id3artist, id3album, id3year, id3comment, id3track}) field->clear();
     ID3genre->setCurrentIndex(0);
     const TTagStatus status = Tag1.ReadFromFile(path);
     if (!tagOk(status)) return status;
-    id3title->setText(Tag1.Title);
-    id3artist->setText(Tag1.Artist);
-    id3album->setText(Tag1.Album);
-    id3year->setText(Tag1.Year);
-    id3comment->setText(Tag1.Comment);
+    id3title->setText(fromWindows1252(tagText(Tag1.Title)));
+    id3artist->setText(fromWindows1252(tagText(Tag1.Artist)));
+    id3album->setText(fromWindows1252(tagText(Tag1.Album)));
+    id3year->setText(fromWindows1252(tagText(Tag1.Year)));
+    id3comment->setText(fromWindows1252(tagText(Tag1.Comment)));
     ID3genre->setCurrentIndex(GenreToIndex(Tag1.Genre));
-    id3track->setText(std::to_string(Tag1.Track));
+    if (Tag1.HasTrack) id3track->setText(QString::number(Tag1.Track));
     return status;
 }
 
@@ -339,36 +412,59 @@ void Tform7::SaveId3v2Fields(const std::string& path, ui::RunReport& report)
         report.add(path, tagFailureReason(loaded));
         return;
     }
-    const QByteArray genre = ID3genre->currentText().toLatin1();
+    // A frame the library could not read is kept as it is: what the ID3v1 field says cannot be
+    // weighed against it. The closing message names what was kept.
+    QStringList kept;
+    bool changed = false;
+    const auto differs = [&](const char* frame, const TagField& v2, const std::function<bool(const QString&)>& agrees) {
+        if (!v2.whole) {
+            kept << tagFieldName(frame);
+            return false;
+        }
+        return !agrees(QString::fromUtf8(v2.text.data(), qsizetype(v2.text.size())));
+    };
     const struct {
         const char* frame;
-        std::string text;
+        QString text;
+        int width;
     } texts[] = {
-        {"TIT2", id3title->Text()},
-        {"TPE1", id3artist->Text()},
-        {"TALB", id3album->Text()},
-        {"TYER", id3year->Text()},
-        {"TCON", std::string(genre.constData(), size_t(genre.size()))},
-        {"TRCK", id3track->Text()},
+        {"TIT2", id3title->text(), 30},
+        {"TPE1", id3artist->text(), 30},
+        {"TALB", id3album->text(), 30},
+        {"TYER", id3year->text(), 4},
     };
-    // A frame the library could not read whole is kept as it is: the ID3v1 text is no more than
-    // a shortened copy of it. The closing message names what was kept.
-    QStringList kept;
-    for (const auto& [frame, text] : texts) {
-        if (readTagField(Tag2, frame).whole) writeTagField(Tag2, frame, text);
-        else kept << tagFieldName(frame);
+    for (const auto& [frame, text, width] : texts) {
+        if (text.isEmpty()) continue;
+        const auto cut = [&, &text = text, width = width](const QString& v2) { return isId3v1Cut(text, v2, width); };
+        if (!differs(frame, readTagFieldUtf8(Tag2, frame), cut)) continue;
+        changed = true;
+        // A control character (a tab) is no text for SetTextFrameUtf8: the bytes as they stand.
+        if (std::string_view(frame) == "TYER" ||
+            writeTagFieldUtf8(Tag2, frame, utf8(text)) == frameresult::InvalidCharacter)
+            writeTagField(Tag2, frame, toWindows1252(text));
     }
-    if (readTagComment(Tag2).whole) {
-        TCommentFrame comment;
-        comment.Encoding = 0;
-        comment.Language = "ENG";
-        comment.Description.clear();
-        comment.Text = id3comment->Text();
-        Tag2.SetComment(comment, "", "None");
-    } else {
-        kept << tagFieldName(nullptr);
+    const QString genre = ID3genre->currentText();
+    if (!genre.isEmpty() && differs("TCON", readTagFieldUtf8(Tag2, "TCON"),
+                                    [&](const QString& v2) { return sameGenre(v2, Tag1.Genre, genre); })) {
+        changed = true;
+        writeTagField(Tag2, "TCON", genre.toStdString());
     }
-    const TTagStatus saved = Tag2.SaveToFile("=", 255, 255, -1);
+    const QString track = id3track->text();
+    if (!track.isEmpty() && differs("TRCK", readTagFieldUtf8(Tag2, "TRCK"),
+                                    [&](const QString& v2) { return trackNumber(v2) == track.toInt(); })) {
+        changed = true;
+        writeTagField(Tag2, "TRCK", track.toStdString());
+    }
+    // mutagen writes 28 characters of comment even without a track.
+    const QString comment = id3comment->text();
+    if (!comment.isEmpty() && differs(nullptr, readTagCommentUtf8(Tag2), [&](const QString& v2) {
+            return isId3v1Cut(comment, v2, 28) || isId3v1Cut(comment, v2, 30);
+        })) {
+        changed = true;
+        writeTagComment(Tag2, utf8(comment));
+    }
+    // Nothing to change: the file is left as it is.
+    const TTagStatus saved = changed ? Tag2.SaveToFile("=", 255, 255, -1) : TTagStatus(0);
     if (!tagOk(saved)) report.add(path, tagFailureReason(saved));
     else if (!kept.isEmpty()) report.addNote(path, kept.join(QStringLiteral(", ")));
 }

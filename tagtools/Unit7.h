@@ -9,13 +9,13 @@
 #include "ProgressBar.h"
 #include "RunReport.h"
 #include "Scrute.h"
-#include "TagTextInput.h"
 #include "id3.h"
 #include "id3v2.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <string>
 
@@ -31,10 +31,12 @@ public:
     void ScruteDossier1Fichier(TScruteDossier* Sender, const std::string& Nom);
     void ScruteDossier1FinExecute(TScruteDossier* Sender);
     // Reads a file's ID3v1 tag into the hidden fields; the read's status (the fields stay empty
-    // unless it succeeded).
+    // unless it succeeded). The texts are the characters their bytes stand for in Windows-1252, as
+    // the Windows taggers that wrote such blocks showed them; an ID3v1.0 block leaves the track empty.
     TTagStatus LoadId3v1Fields(const std::string& path);
-    // Writes the hidden fields into the file's ID3v2 tag; what failed, or was kept, goes into the
-    // run's report.
+    // Writes into the file's ID3v2 tag the hidden fields that say something its frames do not: an
+    // empty field, one that is the ID3v1-width cut of the frame's text, a track or a genre that
+    // agrees with the frame changes nothing. What failed, or was kept, goes into the run's report.
     void SaveId3v2Fields(const std::string& path, ui::RunReport& report);
 
     QLabel* Label1;
@@ -46,12 +48,13 @@ public:
     QPushButton* Button1;
     ui::ProgressBar* ProgressBar1;
     ui::ListBox* ListBox1;  // hidden
-    ui::TagEdit* id3title;
-    ui::TagEdit* id3artist;
-    ui::TagEdit* id3album;
-    ui::TagEdit* id3year;
-    ui::TagEdit* id3comment;
-    ui::TagEdit* id3track;
+    // Hidden carriers of one file's values, whole: never typed in, so not held to the typed-text rule.
+    QLineEdit* id3title;
+    QLineEdit* id3artist;
+    QLineEdit* id3album;
+    QLineEdit* id3year;
+    QLineEdit* id3comment;
+    QLineEdit* id3track;
     QComboBox* ID3genre;
     TScruteDossier ScruteDossier1;
 

@@ -4,7 +4,6 @@
 #include "TagTextInput.h"
 #include "tagtext.h"
 
-#include <QApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -17,6 +16,25 @@
 
 namespace ui {
 
+namespace {
+
+// The line break a paragraph set from a text came after ("\r\n", "\n" or "\r"), kept in the
+// paragraph's format: the document itself keeps only that there was one.
+constexpr int LineBreakBefore = QTextFormat::UserProperty + 1;
+
+// A marked field's background: light enough for black and blue text alike.
+const QColor MarkColour(0xFF, 0xE7, 0xA3);
+
+}  // namespace
+
+QString exactPlainText(const QTextDocument* document)
+{
+    QString text = document->toRawText();
+    for (QChar& c : text)
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator) c = QLatin1Char('\n');
+    return text;
+}
+
 RichEdit::RichEdit(QWidget* parent) : QTextEdit(parent)
 {
     setAcceptRichText(false);
@@ -25,13 +43,16 @@ RichEdit::RichEdit(QWidget* parent) : QTextEdit(parent)
     on(this, &QTextEdit::textChanged, this, [this] {
         if (inChange_) return;
         inChange_ = true;
-        // Typed text past the maximum length is cut, as a single-line field would refuse it.
-        if (maxLength_ > 0 && toPlainText().size() > maxLength_) {
+        // Typed text past the maximum length is cut, as a single-line field would refuse it; a
+        // longer text that was set, such as a year "1999-2000" read from a tag, is not.
+        const int now = length();
+        if (maxLength_ > 0 && now > maxLength_ && now > lastLength_) {
             QTextCursor cursor(document());
-            cursor.setPosition(maxLength_);
+            cursor.setPosition(std::max(maxLength_, lastLength_));
             cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
             cursor.removeSelectedText();
         }
+        lastLength_ = length();
         if (OnChange) guarded(OnChange);
         inChange_ = false;
     });
@@ -39,16 +60,83 @@ RichEdit::RichEdit(QWidget* parent) : QTextEdit(parent)
 
 std::string RichEdit::Text() const
 {
-    // Characters that ISO-8859-1 cannot hold become "?", as the tag would store them.
-    const QByteArray bytes = toPlainText().toLatin1();
+    // Characters that ISO-8859-1 cannot hold become "?".
+    const QByteArray bytes = wholeText().toLatin1();
     return std::string(bytes.constData(), size_t(bytes.size()));
 }
 
 void RichEdit::setText(const std::string& latin1)
 {
     const std::string_view cut = tagText(latin1);
-    setPlainText(QString::fromLatin1(cut.data(), qsizetype(cut.size())));
+    setWholeText(QString::fromLatin1(cut.data(), qsizetype(cut.size())));
+}
+
+void RichEdit::setWholeText(const QString& text)
+{
+    given_ = text;
+    const bool was = inChange_;
+    inChange_ = true;
+    // One paragraph per line, each after the line break it came after.
+    qsizetype start = 0;
+    QString lineBreak;
+    for (qsizetype i = 0;; ++i) {
+        const bool end = i == text.size();
+        if (!end && text[i] != QLatin1Char('\r') && text[i] != QLatin1Char('\n')) continue;
+        const QString line = text.mid(start, i - start);
+        if (lineBreak.isNull()) {
+            setPlainText(line);
+        } else {
+            QTextCursor cursor(document());
+            cursor.movePosition(QTextCursor::End);
+            QTextBlockFormat format;
+            format.setProperty(LineBreakBefore, lineBreak);
+            cursor.insertBlock(format);
+            cursor.insertText(line);
+        }
+        if (end) break;
+        const bool crlf = text[i] == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n');
+        lineBreak = text.mid(i, crlf ? 2 : 1);
+        i += crlf ? 1 : 0;
+        start = i + 1;
+    }
+    document()->clearUndoRedoStacks();
+    givenShown_ = documentText();
+    lastLength_ = length();
+    inChange_ = was;
     moveCursor(QTextCursor::End);
+    if (!was && OnChange) guarded(OnChange);
+}
+
+QString RichEdit::documentText() const
+{
+    QString text;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block != document()->begin()) {
+            const QVariant lineBreak = block.blockFormat().property(LineBreakBefore);
+            text += lineBreak.isValid() ? lineBreak.toString() : QStringLiteral("\n");
+        }
+        text += block.text();
+    }
+    return text;
+}
+
+QString RichEdit::wholeText() const
+{
+    // A field as it was set gives what it was set with, even what the document cannot hold.
+    const QString shown = documentText();
+    return shown == givenShown_ ? given_ : shown;
+}
+
+int RichEdit::length() const { return document()->characterCount() - 1; }
+
+void RichEdit::setMark(const QString& reason)
+{
+    if (reason == markReason_) return;
+    markReason_ = reason;
+    QPalette marked;
+    if (!reason.isEmpty()) marked.setColor(QPalette::Base, MarkColour);
+    setPalette(marked);  // no colour of its own: the field's usual one
+    setToolTip(reason);
 }
 
 void RichEdit::setWordWrap(bool on)
@@ -123,7 +211,7 @@ void RichEdit::setFontColour(const QColor& colour)
 int RichEdit::roomLeft() const
 {
     const QTextCursor cursor = textCursor();
-    return maxLength_ - int(toPlainText().size()) + (cursor.selectionEnd() - cursor.selectionStart());
+    return maxLength_ - length() + (cursor.selectionEnd() - cursor.selectionStart());
 }
 
 int RichEdit::caretPosition() const { return textCursor().position(); }
@@ -131,7 +219,7 @@ int RichEdit::caretPosition() const { return textCursor().position(); }
 void RichEdit::setCaretPosition(int position)
 {
     QTextCursor cursor = textCursor();
-    cursor.setPosition(std::min(position, int(toPlainText().size())));
+    cursor.setPosition(std::min(position, length()));
     setTextCursor(cursor);
 }
 
@@ -144,7 +232,7 @@ void RichEdit::keyPressEvent(QKeyEvent* event)
     QString typed = event->text();
     if (!typed.isEmpty() && !filterTagText(typed)) {
         event->accept();
-        QApplication::beep();
+        tellRefused(this, typed);
         return;
     }
     // A full field refuses typed characters, as a single-line field does, rather than pushing
@@ -171,7 +259,7 @@ void RichEdit::insertFromMimeData(const QMimeData* source)
     // Pasted text arrives on one line, whole or not at all.
     QString text = source->text();
     if (!filterTagText(text)) {
-        QApplication::beep();
+        tellRefused(this, text);
         return;
     }
     if (maxLength_ > 0) text.truncate(std::max(0, roomLeft()));
@@ -183,8 +271,8 @@ void RichEdit::inputMethodEvent(QInputMethodEvent* event)
     // What an input method commits is held to the same rule as typed text.
     QString committed = event->commitString();
     if (!filterTagText(committed)) {
+        tellRefused(this, committed);
         committed.clear();
-        QApplication::beep();
     }
     if (committed == event->commitString()) {
         QTextEdit::inputMethodEvent(event);

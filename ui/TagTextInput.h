@@ -1,6 +1,7 @@
 // The rule for every field whose text goes into a tag: a tag text holds ISO-8859-1 characters on
 // one line. Control characters become blanks; a text with a character beyond ISO-8859-1 is
-// refused whole, so nothing typed or pasted is silently changed into something else.
+// refused whole, and the user is told at once beside the field, so nothing typed or pasted is
+// silently changed into something else.
 #pragma once
 
 #include <QLineEdit>
@@ -12,6 +13,15 @@ namespace ui {
 // Applies the rule to text in place: false (text untouched) when it holds a character beyond
 // ISO-8859-1, else true with every control character replaced by a blank.
 bool filterTagText(QString& text);
+
+// The characters of text beyond ISO-8859-1, each once, in their order.
+QStringList charactersBeyondLatin1(const QString& text);
+
+// Tells the user, in a note just below the field, that the field refused `input` for its
+// characters beyond ISO-8859-1, and names them. The note is a child of the field's window named
+// RefusalNoticeName; it goes after a few seconds, or at the next refusal.
+void tellRefused(QWidget* field, const QString& input);
+inline constexpr const char* RefusalNoticeName = "tagTextRefusal";
 
 // The rule as a validator, for any line edit.
 class TagTextValidator : public QValidator {

@@ -166,11 +166,14 @@ std::string Collection::putTerminated(const std::string& name, const QString& ar
     return path;
 }
 
-std::string Collection::putByMutagen(const std::string& name, int version, const QJsonArray& frames) const
+std::string Collection::putByMutagen(const std::string& name, int version, const QJsonArray& frames,
+                                     const QString& v1) const
 {
     const std::string path = putUntagged(name);
-    EXPECT_TRUE(runProbe({"write", probeName(path), QString::number(version),
-                          QString::fromUtf8(QJsonDocument(frames).toJson(QJsonDocument::Compact))}));
+    QStringList arguments{"write", probeName(path), QString::number(version),
+                          QString::fromUtf8(QJsonDocument(frames).toJson(QJsonDocument::Compact))};
+    if (!v1.isEmpty()) arguments << v1;
+    EXPECT_TRUE(runProbe(arguments));
     return path;
 }
 

@@ -64,8 +64,10 @@ protected:
     // A file tagged by mutagen in ID3v2.4 UTF-8: each text ends with its terminator.
     std::string putTerminated(const std::string& name, const QString& artist, const QString& title,
                               const QString& comment = QString()) const;
-    // A file whose tag mutagen writes (see tag_probe.py "write"): frames as a JSON list.
-    std::string putByMutagen(const std::string& name, int version, const QJsonArray& frames) const;
+    // A file whose tag mutagen writes (see tag_probe.py "write"): frames as a JSON list; with
+    // `v1` "v1" also the ID3v1 block mutagen makes of them, with "v1only" that block alone.
+    std::string putByMutagen(const std::string& name, int version, const QJsonArray& frames,
+                             const QString& v1 = QString()) const;
     // A file tagged as today's taggers tag it, by mutagen in UTF-16 (ID3v2.3) or UTF-8 (ID3v2.4):
     // the title and artist, the album "l’été – live 𝄞", the genre "Cœur" and the French comment
     // "C’est la vie".

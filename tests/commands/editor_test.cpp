@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "Display.h"
 #include "FileSystem.h"
+#include "TagTextInput.h"
 #include "Unit1.h"
 #include "Unit18.h"
 #include "Unit20.h"
@@ -20,6 +21,8 @@
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
 #include <QPainter>
 #include <QTest>
 #include <QTreeWidgetItem>
@@ -74,6 +77,20 @@ void type(QWidget* widget, const QString& text)
         if (c.unicode() < 0x80) QTest::keyClick(widget, c.toLatin1());
         else QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
+}
+
+// The refusal a window shows beside a field, or nothing.
+const QString Refused =
+    QStringLiteral("Refus\u00e9 : \u00ab %1 \u00bb. Ce champ ne prend que les caract\u00e8res qu'un tag "
+                   "peut contenir (alphabet latin ISO-8859-1) ; rien n'a \u00e9t\u00e9 ajout\u00e9.");
+QString refusal(const QWidget* window)
+{
+    const auto* note = window->findChild<QLabel*>(ui::RefusalNoticeName);
+    return note && note->isVisible() ? note->text() : QString();
+}
+void hideRefusal(const QWidget* window)
+{
+    if (auto* note = window->findChild<QLabel*>(ui::RefusalNoticeName)) note->hide();
 }
 
 // Colours of a field's characters, by name.
@@ -317,7 +334,7 @@ TEST_F(Editor, EnterInAnyFieldSavesLikeOk)
         EXPECT_EQ(frame(dump, "TPE1"), latin1(artist));
         // No line break went into any text.
         EXPECT_EQ(frame(dump, "TIT2"), latin1("Titre"));
-        EXPECT_EQ(dump.value("comments").toArray(), (QJsonArray{QJsonArray{0, "ENG", "", "Remarque"}}));
+        EXPECT_EQ(dump.value("comments").toArray(), (QJsonArray{QJsonArray{0, "eng", "", "Remarque"}}));
     }
 }
 
@@ -349,7 +366,7 @@ TEST_F(Editor, YearTakesAtMostFourTypedCharacters)
 }
 
 // The fields take only what a tag text holds: control characters become blanks, and a character
-// beyond ISO-8859-1 is refused whether typed or pasted.
+// beyond ISO-8859-1 is refused whether typed or pasted, and the user is told at once which.
 TEST_F(Editor, FieldsTakeOnlyWhatATagTextHolds)
 {
     const std::string path = putTagged("a.mp3", full("Artiste", "Titre"));
@@ -360,14 +377,24 @@ TEST_F(Editor, FieldsTakeOnlyWhatATagTextHolds)
         {QStringLiteral("\u00c9t\u00e9"), "\xc9t\xe9"},
     };
     Strings afterPaste;
+    QStringList toldAfterPaste;
     std::string typed;
+    QString told;
+    bool inWindow = false;
     ASSERT_TRUE(edit(path, [&] {
         for (const auto& [text, _] : pasted) {
+            hideRefusal(Form4);
             Form4->commentaireEdit->setText(std::string());
             QApplication::clipboard()->setText(text);
             Form4->commentaireEdit->paste();
             afterPaste.push_back(Form4->commentaireEdit->Text());
+            toldAfterPaste << refusal(Form4);
         }
+        Form4->artisteEdit->setText(std::string());
+        type(Form4->artisteEdit, QStringLiteral("Dvo\u0159\u00e1k"));
+        told = refusal(Form4);
+        const QWidget* note = Form4->findChild<QWidget*>(ui::RefusalNoticeName);
+        inWindow = note && Form4->rect().contains(note->geometry());
         Form4->albumEdit->setText(std::string());
         type(Form4->albumEdit, QStringLiteral("Les \u0153uvres"));
         // An input method's text is held to the same rule.
@@ -383,10 +410,14 @@ TEST_F(Editor, FieldsTakeOnlyWhatATagTextHolds)
         Form4->Button1->click();
     }));
     for (size_t i = 0; i < afterPaste.size(); ++i) EXPECT_EQ(afterPaste[i], pasted[i].second) << i;
+    EXPECT_EQ(toldAfterPaste, (QStringList{"", Refused.arg(QStringLiteral("\u0153")), ""}));
+    EXPECT_EQ(told, Refused.arg(QStringLiteral("\u0159")));
+    EXPECT_TRUE(inWindow);
     EXPECT_EQ(typed, "Les uvres !");
     const QJsonObject dump = probe(path);
     EXPECT_EQ(frame(dump, "TIT2"), latin1("Un titre suite !"));
     EXPECT_EQ(frame(dump, "TALB"), latin1("Les uvres !"));
+    EXPECT_EQ(frame(dump, "TPE1"), latin1("Dvo\xe1k"));  // what the field showed once told
 }
 
 TEST_F(Editor, FileWithoutTagGetsExactlyTheEnteredFrames)
@@ -420,31 +451,98 @@ TEST_F(Editor, FileWithoutTagGetsExactlyTheEnteredFrames)
     EXPECT_EQ(frame(dump, "TRCK"), latin1("4"));
 }
 
-// A text the editor cannot show whole (a character above 0xFF) is never replaced by what the
-// field made of it; the user's own change of that field is written.
-TEST_F(Editor, UnreadableTitleIsKeptUnlessTheUserChangesIt)
+QJsonArray textFrame(const char* id, int encoding, const QString& text) { return {id, encoding, QJsonArray{text}}; }
+
+// Texts as today's taggers write them (curly quotes, œ, dashes, other alphabets, in UTF-16 and
+// UTF-8), no-break spaces, a comment's CR LF, a span of years: each field shows its text whole,
+// and one that holds what cannot be typed, or more than could be read, is marked. "OK" and Enter
+// rewrite only the fields the user changed, each with every character it had.
+TEST_F(Editor, FieldsShowTextsWholeAndOnlyChangedOnesAreWritten)
 {
-    const std::string path = putUntagged("u.mp3");
-    const QString omega = QStringLiteral("\u03a9mega");
-    ASSERT_TRUE(runProbe({"utf16title", probeName(path), omega, "Artiste"}));
+    const QString nbsp = QStringLiteral("\u00a0");
+    const std::string v23 = putByMutagen(
+        "v23.mp3", 3,
+        {textFrame("TIT2", 1, QStringLiteral("Don\u2019t Stop Me Now")),
+         textFrame("TPE1", 1, QStringLiteral("Dvo\u0159\u00e1k Quartet")),
+         textFrame("TALB", 0, "Qui es-tu" + nbsp + "?"), textFrame("TYER", 0, "1999-2000"),
+         textFrame("TCON", 1, QStringLiteral("Chanson \u2013 fran\u00e7aise")), textFrame("TRCK", 0, "4/12"),
+         QJsonArray{"COMM", 0, "fra", "", "ligne 1\r\nligne 2" + nbsp + "!"}});
+    const std::string v24 = putByMutagen("v24.mp3", 4,
+                                         {textFrame("TIT2", 3, QStringLiteral("l\u2019\u00e9t\u00e9 \u2013 live")),
+                                          textFrame("TPE1", 3, QStringLiteral("C\u0153ur de pirate")),
+                                          textFrame("TALB", 3, QStringLiteral("\u1f08\u03b8\u1fc6\u03bd\u03b1\u03b9")),
+                                          QJsonArray{"TCON", 3, QJsonArray{"Rock", "Pop"}},
+                                          QJsonArray{"COMM", 3, "fra", "", QStringLiteral("C\u2019est la vie")}});
     walk();
-    ASSERT_EQ(frame(probe(path), "TIT2"), (Read{1, omega}));
+    struct Shown {
+        QStringList texts;
+        std::vector<bool> marks;
+        bool note;
+    };
+    const auto look = [] {
+        Shown shown{{}, {}, Form4->Label4->isVisible()};
+        for (ui::RichEdit* field : fields()) {
+            shown.texts << field->wholeText();
+            shown.marks.push_back(field->marked());
+        }
+        return shown;
+    };
+    // Left as they are: "OK" for one, Enter for the other, and the files stay byte for byte.
+    std::map<std::string, Shown> seen;
+    for (const std::string& path : {v23, v24}) {
+        const std::string before = readBytes(path);
+        ASSERT_TRUE(edit(path, [&] {
+            seen[path] = look();
+            if (path == v23) Form4->Button1->click();
+            else QTest::keyClick(Form4->commentaireEdit, Qt::Key_Return);
+        }));
+        EXPECT_FALSE(Form4->isVisible());
+        EXPECT_EQ(readBytes(path), before) << path;
+    }
+    EXPECT_EQ(seen[v23].texts,
+              (QStringList{QStringLiteral("Don\u2019t Stop Me Now"), QStringLiteral("Dvo\u0159\u00e1k Quartet"),
+                           "Qui es-tu" + nbsp + "?", QStringLiteral("Chanson \u2013 fran\u00e7aise"), "1999-2000",
+                           "ligne 1\r\nligne 2" + nbsp + "!", "4/12"}));
+    EXPECT_EQ(seen[v23].marks, (std::vector<bool>{true, true, false, true, false, false, false}));
+    EXPECT_EQ(seen[v24].texts,
+              (QStringList{QStringLiteral("l\u2019\u00e9t\u00e9 \u2013 live"), QStringLiteral("C\u0153ur de pirate"),
+                           QStringLiteral("\u1f08\u03b8\u1fc6\u03bd\u03b1\u03b9"), "Rock", "",
+                           QStringLiteral("C\u2019est la vie"), ""}));
+    EXPECT_EQ(seen[v24].marks, (std::vector<bool>{true, true, true, true, false, true, false}));
+    EXPECT_TRUE(seen[v23].note && seen[v24].note);
 
-    ASSERT_TRUE(edit(path, [] {
-        Form4->artisteEdit->setText("Autre artiste");
+    // Edited: typed at the end of fields with such characters, a no-break space or CR LF; a
+    // change undone is no change.
+    ASSERT_TRUE(edit(v23, [] {
+        for (ui::RichEdit* field : {Form4->titreEdit, Form4->albumEdit, Form4->commentaireEdit}) {
+            field->setCaretPosition(1 << 20);
+            QTest::keyClicks(field, QStringLiteral(" !"));
+        }
+        Form4->genreEdit->setCaretPosition(1 << 20);
+        QTest::keyClicks(Form4->genreEdit, QStringLiteral("x"));
+        QTest::keyClick(Form4->genreEdit, Qt::Key_Backspace);
         Form4->Button1->click();
     }));
-    QJsonObject dump = probe(path);
-    EXPECT_EQ(frame(dump, "TIT2"), (Read{1, omega}));
-    EXPECT_EQ(frame(dump, "TPE1"), latin1("Autre artiste"));
+    const QJsonObject dump = probe(v23);
+    EXPECT_EQ(frame(dump, "TIT2"), (Read{1, QStringLiteral("Don\u2019t Stop Me Now !")}));
+    EXPECT_EQ(frame(dump, "TALB"), (Read{0, "Qui es-tu" + nbsp + "? !"}));
+    EXPECT_EQ(dump.value("comments").toArray(),
+              (QJsonArray{QJsonArray{0, "ENG", "", "ligne 1\r\nligne 2" + nbsp + "! !"}}));
+    EXPECT_EQ(frame(dump, "TPE1"), (Read{1, QStringLiteral("Dvo\u0159\u00e1k Quartet")}));
+    EXPECT_EQ(frame(dump, "TCON"), (Read{1, QStringLiteral("Chanson \u2013 fran\u00e7aise")}));
+    EXPECT_EQ(frame(dump, "TYER"), latin1("1999-2000"));
 
-    ASSERT_TRUE(edit(path, [] {
-        Form4->titreEdit->setText("Omega");
+    // A field not read whole is kept unless retyped; retyped, it holds what the user typed.
+    ASSERT_TRUE(edit(v24, [] {
+        Form4->genreEdit->setWholeText(QStringLiteral("Jazz"));
+        Form4->commentaireEdit->setWholeText(QStringLiteral("\u2018Cit\u00e9\u2019"));
         Form4->Button1->click();
     }));
-    dump = probe(path);
-    EXPECT_EQ(frame(dump, "TIT2"), latin1("Omega"));
-    EXPECT_EQ(frame(dump, "TPE1"), latin1("Autre artiste"));
+    const QJsonObject after = probe(v24);
+    EXPECT_EQ(frame(after, "TCON"), latin1("Jazz"));
+    EXPECT_EQ(after.value("comments").toArray(),
+              (QJsonArray{QJsonArray{1, "ENG", "", QStringLiteral("\u2018Cit\u00e9\u2019")}}));
+    EXPECT_EQ(frame(after, "TIT2"), (Read{3, QStringLiteral("l\u2019\u00e9t\u00e9 \u2013 live")}));
 }
 
 // mutagen ends every ID3v2.4 text with a 0: the fields stop there, and what the user adds goes
@@ -463,8 +561,9 @@ TEST_F(Editor, TextsEndedByTheirTerminatorAreEditedWithoutIt)
     EXPECT_THAT(shown, ElementsAre("Sinnerman", "Nina Simone", "", "", "", "Pastel Blues", ""));
     const QJsonObject dump = probe(path);
     EXPECT_EQ(frame(dump, "TIT2"), latin1("Sinnerman (live)"));
-    EXPECT_EQ(frame(dump, "TPE1"), latin1("Nina Simone"));
-    EXPECT_EQ(dump.value("comments").toArray(), (QJsonArray{QJsonArray{0, "ENG", "", "Pastel Blues"}}));
+    // The fields left alone keep their frames.
+    EXPECT_EQ(frame(dump, "TPE1"), (Read{3, QStringLiteral("Nina Simone")}));
+    EXPECT_EQ(dump.value("comments").toArray(), (QJsonArray{QJsonArray{3, "eng", "", "Pastel Blues"}}));
 }
 
 // A tag the library cannot read (an ID3v2.2 tag, a tag running past the end of the file) opens
@@ -712,6 +811,14 @@ TEST_F(Editor, WithTheOptionOkAlsoWritesTheId3v1Block)
     spec.id3v2 = gen::Id3v2Spec{full("Artiste", "Titre"), {}, 0};
     spec.id3v1 = gen::Id3v1Spec{"Titre v1", "Artiste v1", "Album v1", "1999", "Note v1", 3, 17};
     const std::string path = put("a.mp3", gen::Mp3Bytes(spec));
+    // mutagen's block alone, and beside its ID3v2 tag with a French comment.
+    const QJsonArray v1Frames{textFrame("TIT2", 0, "Titre v1"), textFrame("TPE1", 0, "Artiste v1"),
+                              textFrame("TALB", 0, "Album v1"), textFrame("TYER", 0, "1999"),
+                              textFrame("TRCK", 0, "3"),        textFrame("TCON", 0, "Rock")};
+    const std::string v1Only = putByMutagen("v1.mp3", 3, v1Frames, "v1only");
+    QJsonArray frenchFrames = v1Frames;
+    frenchFrames << QJsonArray{"COMM", 0, "fra", "", QStringLiteral("Une remarque en fran\u00e7ais")};
+    const std::string french = putByMutagen("fr.mp3", 3, frenchFrames, "v1");
     walk("[ID3V1]\r\nUtiliser=1\r\n");
     gen::TagTexts now = full("Un artiste au nom bien trop long", Title30 + "!");
     now.track = "9/12";
@@ -739,6 +846,30 @@ TEST_F(Editor, WithTheOptionOkAlsoWritesTheId3v1Block)
     EXPECT_EQ(bytes.substr(bytes.size() - 128, 3), "TAG");
     EXPECT_NE(bytes.substr(bytes.size() - 256, 3), "TAG");
     EXPECT_EQ(probe(path).value("v1").toObject().value("TIT2").toString(), QStringLiteral("Court"));
+
+    // The block keeps every field the user did not change; "OK" without an edit changes nothing.
+    // What it cannot hold is blue: the ID3v2 tag alone holds it.
+    QStringList blue;
+    QString text;
+    ASSERT_TRUE(edit(v1Only, [&] {
+        Form4->titreEdit->setWholeText(QStringLiteral("Dvo\u0159\u00e1k"));
+        blue = colours(Form4->titreEdit);
+        text = Form4->palette().color(QPalette::WindowText).name();
+        Form4->Button1->click();
+    }));
+    EXPECT_EQ(blue, (QStringList{text, text, text, Blue, text, text}));
+    const QJsonObject only = probe(v1Only);
+    EXPECT_EQ(frameIds(only), QStringList{"TIT2"});
+    EXPECT_EQ(frame(only, "TIT2"), (Read{1, QStringLiteral("Dvo\u0159\u00e1k")}));
+    EXPECT_EQ(only.value("v1").toObject(), (QJsonObject{{"TIT2", QStringLiteral("Dvo?\u00e1k")},
+                                                        {"TPE1", "Artiste v1"},
+                                                        {"TALB", "Album v1"},
+                                                        {"TYER", "1999"},
+                                                        {"TRCK", "3"},
+                                                        {"TCON", "17"}}));
+    const std::string frenchBefore = readBytes(french);
+    ASSERT_TRUE(edit(french, [] { Form4->Button1->click(); }));
+    EXPECT_EQ(readBytes(french), frenchBefore);
 }
 
 TEST_F(Editor, TagOptionsApplyWritesTheSettingAndCancelWritesNothing)

@@ -10,14 +10,17 @@ File names are given as "x" followed by the hex of their bytes, so that any name
   v24 FILE TITLE ARTIST COMMENT
                             writes an ID3v2.4 tag in UTF-8, as most Linux taggers do: every text
                             ends with its terminator
-  write FILE VERSION FRAMES writes an ID3v2.VERSION tag of the frames in the JSON list FRAMES:
+  write FILE VERSION FRAMES [v1|v1only]
+                            writes an ID3v2.VERSION tag of the frames in the JSON list FRAMES:
                             [id, encoding, [texts]] for text frames (several texts: one frame of
-                            several values), ["COMM", encoding, language, description, text]
+                            several values), ["COMM", encoding, language, description, text];
+                            v1: also the ID3v1.1 block mutagen makes of them; v1only: that block
+                            alone
 """
 import json
 import sys
 
-from mutagen.id3 import COMM, ID3, TIT2, TPE1, ID3NoHeaderError, Frames, ParseID3v1
+from mutagen.id3 import COMM, ID3, TIT2, TPE1, ID3NoHeaderError, Frames, ParseID3v1, delete
 
 
 def dump(path):
@@ -54,14 +57,16 @@ def v24(path, title, artist, comment):
     tags.add(TPE1(encoding=3, text=artist))
     tags.add(COMM(encoding=3, lang="eng", desc="", text=comment))
     tags.save(path, v2_version=4)
-def write(path, version, frames):
+def write(path, version, frames, v1=""):
     tags = ID3()
     for f in json.loads(frames):
         if f[0] == "COMM":
             tags.add(COMM(encoding=f[1], lang=f[2], desc=f[3], text=f[4]))
         else:
             tags.add(Frames[f[0]](encoding=f[1], text=f[2]))
-    tags.save(path, v2_version=int(version))
+    tags.save(path, v2_version=int(version), v1=2 if v1 else 0)
+    if v1 == "v1only":
+        delete(path, delete_v1=False, delete_v2=True)
 
 
 def name(arg):
@@ -76,6 +81,6 @@ if __name__ == "__main__":
     elif sys.argv[1] == "v24":
         v24(name(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5])
     elif sys.argv[1] == "write":
-        write(name(sys.argv[2]), sys.argv[3], sys.argv[4])
+        write(name(sys.argv[2]), *sys.argv[3:6])
     else:
         sys.exit(2)

@@ -474,7 +474,7 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     ASSERT_TRUE(Form10->isVisible());
     QTextCursor end = Form10->Memo1->textCursor();
     end.movePosition(QTextCursor::End);
-    end.insertText(QStringLiteral("ajout \u00e9\n"));
+    end.insertText(QStringLiteral("ajout \u00e9\u00a0!\n"));  // a no-break space stays one
     ui::Dialogs::clearScript();
     ui::Dialogs::pushFileName(QString());
     Form10->Button1->click();
@@ -495,7 +495,7 @@ TEST_F(TagTools, ListIsBuiltShownAndSaved)
     ui::Dialogs::clearScript();
     ui::Dialogs::pushFileName(platform::toDisplay(saved));
     Form10->Button1->click();
-    EXPECT_EQ(readBytes(saved), expected + "ajout \xc3\xa9\r\n");
+    EXPECT_EQ(readBytes(saved), expected + "ajout \xc3\xa9\xc2\xa0!\r\n");
 
     Form1->Faireunelisteauformattxt1->trigger();
     Form9->Button5->click();

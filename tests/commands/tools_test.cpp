@@ -8,6 +8,7 @@
 #include "Display.h"
 #include "FileSystem.h"
 #include "Input.h"
+#include "TagTextInput.h"
 #include "Unit1.h"
 #include "Unit10.h"
 #include "Unit12.h"
@@ -28,6 +29,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
 #include <QLocale>
 #include <QPainter>
 #include <QProcess>
@@ -565,7 +568,8 @@ TEST_F(Tools, ModifierGivesTheTickedFieldsToEveryFileOfTheList)
     EXPECT_FALSE(Form6->isVisible());
 }
 
-// The value fields hold what a tag text can: ISO-8859-1 on one line, year 4 and track 2 characters.
+// The value fields hold what a tag text can: ISO-8859-1 on one line, year 4 and track 2 characters;
+// a refused character is named to the user at once.
 TEST_F(Tools, ValueFieldsTakeOnlyWhatATagTextHolds)
 {
     struct Case {
@@ -574,23 +578,26 @@ TEST_F(Tools, ValueFieldsTakeOnlyWhatATagTextHolds)
         QString typed;   // typed key by key (ASCII), else inserted as typing does
         QString pasted;  // then pasted at the end
         std::string result;
+        QString told;  // the characters the note names
     };
     const Case cases[] = {
         {Form6->id3title, "", "",
          QStringLiteral("a\tb\nc\x7f"
                         "d"),
-         "a b c d"},
-        {Form6->id3title, "abc", "", QStringLiteral("\u03a9"), "abc"},
-        {Form6->id3artist, "", QStringLiteral("\u00e9t\u00e9"), QStringLiteral("\u20ac"), "\xe9t\xe9"},
-        {Form6->id3year, "", QStringLiteral("198765"), "", "1987"},
-        {Form6->id3year, "12", "", QStringLiteral("3456"), "1234"},
-        {Form6->id3track, "", QStringLiteral("123"), "", "12"},
-        {Form6->id3album, std::string("Nom\0reste", 9), "", "", "Nom"},
-        {Form6->id3comment, std::string("a\tb", 3), "", "", "a b"},
+         "a b c d", ""},
+        {Form6->id3title, "abc", "", QStringLiteral("\u03a9"), "abc", QStringLiteral("\u03a9")},
+        {Form6->id3artist, "", QStringLiteral("\u00e9t\u00e9"), QStringLiteral("\u20ac \u0159\u20ac"), "\xe9t\xe9",
+         QStringLiteral("\u20ac \u00bb, \u00ab \u0159")},
+        {Form6->id3year, "", QStringLiteral("198765"), "", "1987", ""},
+        {Form6->id3year, "12", "", QStringLiteral("3456"), "1234", ""},
+        {Form6->id3track, "", QStringLiteral("123"), "", "12", ""},
+        {Form6->id3album, std::string("Nom\0reste", 9), "", "", "Nom", ""},
+        {Form6->id3comment, std::string("a\tb", 3), "", "", "a b", ""},
     };
     Form6->Show();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.result);
+        if (auto* note = Form6->findChild<QLabel*>(ui::RefusalNoticeName)) note->hide();
         c.edit->setVisible(true);
         c.edit->setText(c.start);
         c.edit->setFocus();
@@ -602,6 +609,10 @@ TEST_F(Tools, ValueFieldsTakeOnlyWhatATagTextHolds)
             c.edit->paste();
         }
         EXPECT_EQ(c.edit->Text(), c.result);
+        const auto* note = Form6->findChild<QLabel*>(ui::RefusalNoticeName);
+        const QString told = note && note->isVisible() ? note->text() : QString();
+        EXPECT_EQ(told.section(QStringLiteral(" \u00bb."), 0, 0),
+                  c.told.isEmpty() ? QString() : "Refus\u00e9 : \u00ab " + c.told);
     }
     Form6->Hide();
 }
@@ -654,41 +665,81 @@ protected:
     }
 };
 
-TEST_F(Import, EachFileGetsItsId3v1TextsInItsId3v2Tag)
+QJsonArray textFrame(const char* id, int encoding, const QString& text) { return {id, encoding, QJsonArray{text}}; }
+
+TEST_F(Import, EachFileGetsWhatItsId3v1TagSaysBetter)
 {
     gen::Id3v1Spec full = v1("Titre1", 5, 0);
-    full.album = "";  // an empty ID3v1 field removes the frame
+    full.album = "";  // an empty ID3v1 field says nothing
+    gen::TagTexts longComment = fullTexts("Titre");
+    longComment.comment = "Une remarque bien plus longue que trente signes";
+    const gen::Id3v1Spec agreeing{"Titre", "Artiste", "Album", "1999", longComment.comment.substr(0, 28), 3, 17};
+    gen::Id3v1Spec windows = v1("Don\x92t Stop\x85");
+    windows.artist = "C\x9cur de pirate";
+    windows.album = "Live\tau Z\xe9nith";
+    windows.comment = "a\tb";
     struct Case {
         const char* name;
         std::string bytes;
         Strings expected;  // {"same"}: byte-identical
+        // Else the file is written by mutagen: its ID3v2 tag of these frames and the ID3v1.1
+        // block mutagen makes of them (texts cut to 30, "?" for what ISO-8859-1 cannot hold, no
+        // comment, track 0 for none).
+        int version = 0;
+        QJsonArray frames = {};
     };
     const Case cases[] = {
         {"ID3v1.1 over a whole tag",
          withTags(gen::Id3v2Spec{fullTexts("Ancien"), {}, 0}, full),
-         {"COMM=ENG//Com", "TCON=Blues", "TIT2=Titre1", "TPE1=Art Titre1", "TRCK=5", "TYER=1999"}},
+         {"COMM=ENG//Com", "TALB=Album", "TCON=Blues", "TIT2=Titre1", "TPE1=Art Titre1", "TRCK=5", "TYER=1999"}},
         {"ID3v1.0 and no genre, no ID3v2 tag",
          withTags(std::nullopt, v1("Deux")),
-         {"COMM=ENG//Com", "TIT2=Deux", "TPE1=Art Deux", "TRCK=0", "TYER=1999"}},
+         {"COMM=ENG//Com", "TIT2=Deux", "TPE1=Art Deux", "TYER=1999"}},
         {"no ID3v1 tag",
          withTags(gen::Id3v2Spec{fullTexts("Titre"), {{"TCOM", std::string(1, '\0') + "Auteur"}}, 0}, std::nullopt),
          {"same"}},
         {"a title not read whole is kept",
-         withTags(gen::Id3v2Spec{texts("A", ""), {utf16Title()}, 0}, v1("Omega", 2, 17)),
-         {"COMM=ENG//Com", "TCON=Rock", "TIT2=\u03a9mega~1", "TPE1=Art Omega", "TRCK=2", "TYER=1999"}},
+         withTags(gen::Id3v2Spec{texts("A", ""), {{"TIT2", std::string("\0Un\0Deux", 8)}}, 0}, v1("Omega", 2, 17)),
+         {"COMM=ENG//Com", "TCON=Rock", "TIT2=Un/Deux", "TPE1=Art Omega", "TRCK=2", "TYER=1999"}},
         {"genre 147, past the list",
          withTags(std::nullopt, v1("G", 1, 147)),
          {"COMM=ENG//Com", "TCON=Synthpop", "TIT2=G", "TPE1=Art G", "TRCK=1", "TYER=1999"}},
+        {"mutagen's block beside its ID3v2.3 tag: cut titles, a track of four, a French comment",
+         {},
+         {"same"},
+         3,
+         {textFrame("TIT2", 1, QStringLiteral("Don\u2019t Stop Me Now (Live at Wembley Stadium, 1986)")),
+          textFrame("TPE1", 1, QStringLiteral("Dvo\u0159\u00e1k Quartet")), textFrame("TYER", 0, "1999"),
+          textFrame("TRCK", 0, "4/4"), textFrame("TCON", 0, "Chanson"),
+          QJsonArray{"COMM", 1, "fra", "", QStringLiteral("Une remarque en fran\u00e7ais")}}},
+        {"mutagen's block without a track beside its ID3v2.4 tag in UTF-8",
+         {},
+         {"same"},
+         4,
+         {textFrame("TIT2", 3, QStringLiteral("l\u2019\u00e9t\u00e9 \u2013 live")),
+          textFrame("TPE1", 3, QStringLiteral("C\u0153ur de pirate")), textFrame("TDRC", 3, "1999-05-12")}},
+        {"an ID3v1.1 block that agrees: the comment cut to 28, track 3 of 12, the genre by name",
+         withTags(gen::Id3v2Spec{longComment, {}, 0}, agreeing),
+         {"same"}},
+        {"Windows punctuation and a tab, whole",
+         withTags(std::nullopt, windows),
+         {"COMM=ENG//a\tb", "TALB=Live\tau Z\u00e9nith", "TIT2=Don\u2019t Stop\u2026~1", "TPE1=C\u0153ur de pirate~1",
+          "TYER=1999"}},
     };
     std::filesystem::create_directories(folder_ + "/sous");
     const std::string below = put("sous/below.mp3", withTags(std::nullopt, v1("Sous")));
     const std::string belowBefore = readBytes(below);
     std::vector<std::string> paths, before;
     for (const Case& c : cases) {
-        paths.push_back(put(std::to_string(paths.size()) + ".mp3", c.bytes));
-        before.push_back(c.bytes);
+        const std::string name = std::to_string(paths.size()) + ".mp3";
+        paths.push_back(c.version ? putUntagged(name) : put(name, c.bytes));
+        if (c.version) {
+            EXPECT_TRUE(runProbe({"write", probeName(paths.back()), QString::number(c.version),
+                                  QString::fromUtf8(QJsonDocument(c.frames).toJson(QJsonDocument::Compact)), "v1"}));
+        }
+        before.push_back(readBytes(paths.back()));
     }
-    const std::string utf16 = frameBytes(paths[3], "TIT2");
+    const std::string unread = frameBytes(paths[3], "TIT2");
 
     // The file whose title was kept is named.
     const QString kept =
@@ -708,7 +759,7 @@ TEST_F(Import, EachFileGetsItsId3v1TextsInItsId3v2Tag)
             EXPECT_EQ(frames(paths[i]), cases[i].expected);
         }
     }
-    EXPECT_EQ(frameBytes(paths[3], "TIT2"), utf16);
+    EXPECT_EQ(frameBytes(paths[3], "TIT2"), unread);
     EXPECT_EQ(readBytes(below), belowBefore);  // sub-folders only when asked
 
     // A second import works on its own walk only: the first folder's files keep what was
@@ -720,17 +771,20 @@ TEST_F(Import, EachFileGetsItsId3v1TextsInItsId3v2Tag)
     Form7->Show();
     EXPECT_EQ(import(folder_ + "/sous", true), QStringLiteral("Importation Terminée"));
     EXPECT_THAT(items(Form7->ListBox1), ElementsAre(below));
-    EXPECT_EQ(frames(below), (Strings{"COMM=ENG//Com", "TIT2=Sous", "TPE1=Art Sous", "TRCK=0", "TYER=1999"}));
+    EXPECT_EQ(frames(below), (Strings{"COMM=ENG//Com", "TIT2=Sous", "TPE1=Art Sous", "TYER=1999"}));
     EXPECT_THAT(frames(paths[0]), ::testing::Contains("TIT2=Retouche"));
 
     // With the sub-folders, the walk takes them too, and tells what it could not read; an empty
-    // folder imports nothing.
+    // folder imports nothing. The tabs the first import carried are no text to the tag library:
+    // those fields are kept.
     const sonoverne::test::DeepTree cleanup(folder_ + "/profond");
     const std::string deep = sonoverne::test::deepPath(folder_ + "/profond", PATH_MAX);
     ASSERT_TRUE(sonoverne::test::writeDeep(deep + "/f.mp3", withTags(std::nullopt, v1("Loin"))));
     Form7->Show();
     const QString done = QStringLiteral("Importation Terminée\r\n\r\n");
-    EXPECT_EQ(import(folder_, true), done + toldTooLong(deep) + "\r\n\r\n" + kept.mid(done.size()));
+    EXPECT_EQ(import(folder_, true), done + toldTooLong(deep) + "\r\n\r\n" + kept.mid(done.size()) +
+                                         QStringLiteral("\r\n") + QString::fromStdString(paths[8]) +
+                                         QStringLiteral(" (album, commentaire)"));
     EXPECT_EQ(Form7->ListBox1->Count(), int(std::size(cases)) + 1);
     std::filesystem::create_directories(folder_ + "/vide");
     Form7->Show();
