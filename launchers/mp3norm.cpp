@@ -21,9 +21,10 @@
 // it was when the run began. A full disk, a file size limit, a tool stopped midway or a file
 // changed meanwhile leaves the file byte for byte as it was, and its name among those not
 // normalised. A file with other hard links is left alone: a new file in its place would part
-// them. mp3gain only ever sees names of its own (links in a private folder), so that no file
-// name can be taken for an option or be misread in its report. The copies and links never
-// outlive the run (WorkFiles.h).
+// them. In an album every old file is kept until all the copies are in place, also where the
+// file system cannot swap two names. mp3gain only ever sees names of its own (links in a private
+// folder), so that no file name can be taken for an option or be misread in its report. The
+// copies and links never outlive the run (WorkFiles.h).
 //
 // Standard output: for each file that could not be normalised, its name and then why (in French,
 // one line), each ended by a 0 byte so that any name can be read back; standard error says the
@@ -202,14 +203,32 @@ bool failTogether(std::vector<Entry>& entries)
     return true;
 }
 
-// Swaps the two names, so that a copy that took its file's place can give it back; false (errno
-// set) when it cannot. Where the file system cannot swap, the copy just takes the place.
-bool swapNames(const Entry& e, bool& swapped)
+// Puts the copy in its file's place and keeps the old file, now under the name `copy`, until
+// the album is whole: the two names swap, or where the file system cannot swap them (exFAT, some
+// network and FUSE file systems) the old file first moves to a new hidden name. False (errno
+// set) when the file stays as it was.
+bool putInPlace(Entry& e)
 {
-    swapped = ::renameat2(e.folder, e.copy.c_str(), e.folder, e.base.c_str(), RENAME_EXCHANGE) == 0;
-    if (swapped) return true;
+    if (::renameat2(e.folder, e.copy.c_str(), e.folder, e.base.c_str(), RENAME_EXCHANGE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
-    return ::renameat(e.folder, e.copy.c_str(), e.folder, e.base.c_str()) == 0;
+    std::string aside;
+    const int fd = launch::newWorkFile(e.folder, e.folderPath, aside);
+    if (fd < 0) return false;
+    ::close(fd);
+    if (::renameat(e.folder, e.base.c_str(), e.folder, aside.c_str()) != 0) {
+        const int error = errno;
+        ::unlinkat(e.folder, aside.c_str(), 0);
+        errno = error;
+        return false;
+    }
+    if (::renameat(e.folder, e.copy.c_str(), e.folder, e.base.c_str()) != 0) {
+        const int error = errno;
+        if (::renameat(e.folder, aside.c_str(), e.folder, e.base.c_str()) != 0) e.keptAs = aside;
+        errno = error;
+        return false;
+    }
+    e.copy = aside;
+    return true;
 }
 
 // Writes each file not normalised and why, each ended by a 0 byte: true when there was one.
@@ -342,12 +361,13 @@ int main(int argc, char** argv)
     std::vector<Entry*> placed;
     for (Entry& e : entries) {
         if (!e.why.empty() || e.copy.empty() || e.sameAs >= 0) continue;
-        bool swap = false;
         if (!stillAsItWas(e)) fail(e, "il a été déplacé ou modifié entre-temps, laissé tel quel");
-        else if (album ? !swapNames(e, swap) : ::renameat(e.folder, e.copy.c_str(), e.folder, e.base.c_str()) != 0)
-            fail(e, platform::errorText(errno) + ", laissé tel quel");
-        else if (swap) placed.push_back(&e);  // the old file now under the copy's name, removed below
-        else e.copy.clear();                  // it is the file now
+        else if (album ? !putInPlace(e) : ::renameat(e.folder, e.copy.c_str(), e.folder, e.base.c_str()) != 0)
+            fail(e, platform::errorText(errno) +
+                        (e.keptAs.empty() ? ", laissé tel quel"
+                                          : ", son fichier d'origine reste sous le nom « " + e.keptAs + " »"));
+        else if (album) placed.push_back(&e);  // the old file now under the copy's name, removed below
+        else e.copy.clear();                   // it is the file now
         if (album && !e.why.empty()) break;
     }
     if (album && failTogether(entries))
@@ -356,7 +376,7 @@ int main(int argc, char** argv)
             if (::renameat(e->folder, e->copy.c_str(), e->folder, e->base.c_str()) != 0) {
                 e->keptAs = std::exchange(e->copy, std::string());
                 fail(*e, "normalisé alors qu'un autre fichier de l'album ne l'a pas été (" +
-                             platform::errorText(errno) + ") : l'ancien fichier reste sous le nom « " + e->keptAs +
+                             platform::errorText(errno) + ") : son fichier d'origine reste sous le nom « " + e->keptAs +
                              " »");
             }
             e->copy.clear();
