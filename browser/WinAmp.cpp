@@ -110,7 +110,7 @@ bool waitForAnswer(const QDBusPendingCall& call, QDeadlineTimer deadline)
     QEventLoop loop;
     QDBusPendingCallWatcher watcher(call);
     QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(deadline.remainingTime(), &loop, &QEventLoop::quit);
+    QTimer::singleShot(deadline.remainingTime(), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     return call.isFinished();
 }
