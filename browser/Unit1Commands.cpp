@@ -312,21 +312,24 @@ void TForm1::JouerdansWinamp1Click() { JoueravecWinamp1Click(); }
 
 void TForm1::JoueravecWinamp1Click()
 {
-    WinAmpControl1.GoFindWinAmp();
-    if (!WinAmpControl1.Found()) return;
-    // Each file replaces the previous one: the player ends with the last one playing.
-    for (const std::string& path : SelectedPaths()) {
-        WinAmpControl1.ClearPlaylist();
-        if (WinAmpControl1.Answering()) WinAmpControl1.AddFile(path.c_str());
-        if (WinAmpControl1.Answering()) WinAmpControl1.Play();
-        if (!WinAmpControl1.Answering()) {
-            ui::Dialogs::MessageBox(this,
-                                    QStringLiteral("Winamp ne répond pas : les fichiers sélectionnés n'ont pas "
-                                                   "tous pu lui être envoyés."),
-                                    QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
-            return;
+    const std::vector<std::string> paths = SelectedPaths();
+    {
+        // One command: a player that does not answer holds the window 2 s in all.
+        const TWinAmpControl::TCommand command(WinAmpControl1);
+        WinAmpControl1.GoFindWinAmp();
+        if (!WinAmpControl1.Found()) return;
+        // Each file replaces the previous one: the player ends with the last one playing.
+        for (std::size_t i = 0; i < paths.size() && WinAmpControl1.Answering(); ++i) {
+            WinAmpControl1.ClearPlaylist();
+            WinAmpControl1.AddFile(paths[i].c_str());
+            WinAmpControl1.Play();
         }
     }
+    if (!paths.empty() && !WinAmpControl1.Answering())
+        ui::Dialogs::MessageBox(this,
+                                QStringLiteral("Winamp ne répond pas : les fichiers sélectionnés n'ont pas "
+                                               "tous pu lui être envoyés."),
+                                QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
 }
 
 void TForm1::OuvrirlepanneaudecontrledeWinamp1Click()

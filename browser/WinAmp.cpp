@@ -12,16 +12,22 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
 #include <QDBusReply>
 #include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <limits>
 
 TCopyDataStruct WinAmpCopyData;
 
@@ -60,13 +66,20 @@ QString connectionOf(TWindowHandle handle)
     return players[static_cast<std::size_t>(handle) - 1];
 }
 
-// A player that does not answer must not hold the window: each call waits 2 s at most, and the
-// calls of one command share that time, so that the first call lost ends the command.
-constexpr int AnswerTimeoutMs = 2000;
+// A player that does not answer must not hold the window, and one that answers is never called
+// silent: only waiting for an answer that does not come counts. The player a command drives may
+// keep it waiting 2 s in all that way: the first call left unanswered that long ends the command
+// (TWinAmpControl::Answering), while an answer that comes, however late, costs nothing. While a
+// call waits the windows keep painting; input waits for the end of the command.
+constexpr int SilenceLimitMs = 2000;
+// Calls are sent ahead of the answers to the earlier ones, so that clearing a long queue is not a
+// round trip per track; so many at most wait for their answers at once.
+constexpr std::size_t CallsAhead = 256;
+// The bus never gives up on a call by itself: the silence above decides.
+constexpr int NoTimeout = std::numeric_limits<int>::max();
 
 struct TCallBudget {
-    QDeadlineTimer deadline{AnswerTimeoutMs};
-    bool lost = false;  // a call got no answer in time
+    bool lost = false;  // a call got no answer in time: the command ends
 };
 
 bool isTimeout(const QDBusMessage& answer)
@@ -74,6 +87,32 @@ bool isTimeout(const QDBusMessage& answer)
     return answer.type() == QDBusMessage::ErrorMessage &&
            (answer.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
             answer.errorName() == QLatin1String("org.freedesktop.DBus.Error.Timeout"));
+}
+
+// Lets the windows paint while answers keep coming without a wait, at most every 20 ms.
+void keepPainting()
+{
+    static QElapsedTimer painted;
+    if (painted.isValid() && painted.elapsed() < 20) return;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    painted.start();
+}
+
+// Waits until the call is answered or `deadline` passes, the windows painting meanwhile; true
+// when it was answered.
+bool waitForAnswer(const QDBusPendingCall& call, QDeadlineTimer deadline)
+{
+    if (call.isFinished()) {
+        keepPainting();
+        return true;
+    }
+    if (deadline.hasExpired()) return false;
+    QEventLoop loop;
+    QDBusPendingCallWatcher watcher(call);
+    QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(deadline.remainingTime(), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return call.isFinished();
 }
 
 QDBusMessage playerCall(const QString& connection, const QString& interface, const QString& method,
@@ -84,6 +123,24 @@ QDBusMessage playerCall(const QString& connection, const QString& interface, con
     return message;
 }
 
+QDBusPendingCall sendCall(const QString& connection, const QString& interface, const QString& method,
+                          const QVariantList& arguments)
+{
+    return QDBusConnection::sessionBus().asyncCall(playerCall(connection, interface, method, arguments), NoTimeout);
+}
+
+// The answer to a call sent, waited for as long as the command's silence allows; false when it
+// was lost, the command then ending.
+bool awaitAnswer(TCallBudget& budget, const QDBusPendingCall& call, QDBusMessage* reply = nullptr)
+{
+    if (budget.lost || !waitForAnswer(call, QDeadlineTimer(SilenceLimitMs)) || isTimeout(call.reply())) {
+        budget.lost = true;
+        return false;
+    }
+    if (reply) *reply = call.reply();
+    return call.reply().type() == QDBusMessage::ReplyMessage;
+}
+
 // Whether the root interface's SupportedUriSchemes of an answer holds "file".
 bool opensFiles(const QDBusMessage& answer)
 {
@@ -92,9 +149,11 @@ bool opensFiles(const QDBusMessage& answer)
     return schemes.contains(QStringLiteral("file"), Qt::CaseInsensitive);
 }
 
-// The player standing for a window of the given class, or 0.
-TWindowHandle findPlayerWindow(const std::string& className)
+// The player standing for a window of the given class, or 0; `answered` tells whether it
+// answered the search.
+TWindowHandle findPlayerWindow(const std::string& className, bool& answered)
 {
+    answered = false;
     // Window classes compare without regard to case.
     if (QString::fromStdString(className).compare(QStringLiteral("Winamp v1.x"), Qt::CaseInsensitive) != 0) return 0;
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -122,31 +181,23 @@ TWindowHandle findPlayerWindow(const std::string& className)
     // do not answer cost 2 s in all.
     std::vector<QDBusPendingCall> questions;
     for (const QString& owner : owners)
-        questions.push_back(bus.asyncCall(playerCall(owner, PropertiesInterface, QStringLiteral("Get"),
-                                                     {RootInterface, QStringLiteral("SupportedUriSchemes")}),
-                                          AnswerTimeoutMs));
+        questions.push_back(sendCall(owner, PropertiesInterface, QStringLiteral("Get"),
+                                     {RootInterface, QStringLiteral("SupportedUriSchemes")}));
+    const QDeadlineTimer deadline(SilenceLimitMs);
     for (std::size_t i = 0; i < questions.size(); ++i) {
-        questions[i].waitForFinished();
-        if (opensFiles(questions[i].reply())) return handleOf(owners[static_cast<qsizetype>(i)]);
+        if (!waitForAnswer(questions[i], deadline) || !opensFiles(questions[i].reply())) continue;
+        answered = true;
+        return handleOf(owners[static_cast<qsizetype>(i)]);
     }
+    answered = questions.front().isFinished() && !isTimeout(questions.front().reply());
     return handleOf(owners.constFirst());
 }
 
-// One synchronous call, as a window message waits for the window; false when it was lost.
+// One call, as a window message waits for the window; false when it was not handled.
 bool callPlayer(TCallBudget& budget, const QString& connection, const QString& interface, const QString& method,
                 const QVariantList& arguments = {}, QDBusMessage* reply = nullptr)
 {
-    if (budget.lost) return false;
-    const qint64 left = budget.deadline.remainingTime();
-    if (left <= 0) {
-        budget.lost = true;
-        return false;
-    }
-    const QDBusMessage answer = QDBusConnection::sessionBus().call(playerCall(connection, interface, method, arguments),
-                                                                   QDBus::Block, static_cast<int>(left));
-    if (isTimeout(answer)) budget.lost = true;
-    if (reply) *reply = answer;
-    return answer.type() == QDBusMessage::ReplyMessage;
+    return !budget.lost && awaitAnswer(budget, sendCall(connection, interface, method, arguments), reply);
 }
 
 bool readProperty(TCallBudget& budget, const QString& connection, const QString& interface, const QString& name,
@@ -162,7 +213,6 @@ bool readProperty(TCallBudget& budget, const QString& connection, const QString&
 
 // There is no "clear" in the player interface: stop, then remove every track when the player
 // lets its track list be edited. A player without one keeps its queue.
-// The whole clear shares one call's time.
 bool clearQueue(TCallBudget& budget, const QString& connection)
 {
     const bool stopped = callPlayer(budget, connection, PlayerInterface, QStringLiteral("Stop"));
@@ -175,9 +225,15 @@ bool clearQueue(TCallBudget& budget, const QString& connection)
     QList<QDBusObjectPath> ids;
     if (tracks.canConvert<QDBusArgument>()) ids = qdbus_cast<QList<QDBusObjectPath>>(tracks.value<QDBusArgument>());
     else ids = tracks.value<QList<QDBusObjectPath>>();
-    // Once a call is lost the others return at once.
-    for (const QDBusObjectPath& id : ids)
-        callPlayer(budget, connection, TrackListInterface, QStringLiteral("RemoveTrack"), {QVariant::fromValue(id)});
+    // One call a track, each sent ahead of the answers to the earlier ones.
+    std::deque<QDBusPendingCall> waiting;
+    for (qsizetype next = 0; !budget.lost && (next < ids.size() || !waiting.empty());) {
+        while (next < ids.size() && waiting.size() < CallsAhead)
+            waiting.push_back(sendCall(connection, TrackListInterface, QStringLiteral("RemoveTrack"),
+                                       {QVariant::fromValue(ids[next++])}));
+        awaitAnswer(budget, waiting.front());
+        waiting.pop_front();
+    }
     return stopped;
 }
 
@@ -235,14 +291,23 @@ bool TWinAmpControl::StartWinAmp(const std::string& Path)
     return platform::startProgram(Path, "/CLASS=\"" + WinAmpClassName + "\"");
 }
 
+TWinAmpControl::TCommand::TCommand(TWinAmpControl& control) : control_(control)
+{
+    control_.FInCommand = true;
+    control_.FAnswering = true;
+}
+
+TWinAmpControl::TCommand::~TCommand() { control_.FInCommand = false; }
+
 TWindowHandle TWinAmpControl::GoFindWinAmp()
 {
     if (StartAndFindWinAmp && StartWinAmp(WAmpPath))
         QThread::msleep(static_cast<unsigned long>(std::max<std::int32_t>(0, DelayAfterLoadWinAmp)));
     FFound = false;
-    FAnswering = true;
-    WinAmpHandle = findPlayerWindow(WinAmpClassName);
+    bool answered = false;
+    WinAmpHandle = findPlayerWindow(WinAmpClassName, answered);
     FFound = WinAmpHandle != 0;
+    FAnswering = answered || !FFound;
     return WinAmpHandle;
 }
 
@@ -251,7 +316,8 @@ std::intptr_t TWinAmpControl::SendCommand(unsigned Message, std::uintptr_t WPara
     if (WinAmpHandle == -1) return 0;
     const QString connection = connectionOf(WinAmpHandle);
     if (connection.isEmpty()) return 0;
-    TCallBudget budget;
+    // In a command, what the player's silence used up stays used up.
+    TCallBudget budget{FInCommand && !FAnswering};
     bool handled = false;
     switch (Message) {
     case WM_COMMAND: handled = runCommand(budget, connection, WParam); break;

@@ -7,7 +7,8 @@
 // SupportedUriSchemes holds "file" (a browser's media session opens no files), else the first;
 // the environment variable SONOVERNE_MPRIS_PLAYER (e.g. "vlc") narrows the choice to that
 // player's names.
-// A player that does not answer a call within 2 s loses it (see Answering).
+// A player that keeps a command waiting 2 s in all for an answer that does not come loses it
+// (see Answering); one that answers, however slowly, never does.
 // The handle: a small positive number standing for the player's unique bus connection (":1.42"),
 // given once per connection for the life of the program. A player that quits and comes back is a
 // new connection, so an old handle stays stale and what is sent to it is lost, as with a window.
@@ -54,8 +55,23 @@ public:
     // Kept as the player's traditional place; the program never starts the player itself.
     std::string WAmpPath = "C:\\Program Files\\WinAmp\\WinAmp.exe";
 
+    // The search and the messages sent while one exists make one command: the player it drives
+    // may keep it waiting 2 s in all for answers that do not come, so that a silent player holds
+    // the window no longer. Without one, each message is a command of its own.
+    class TCommand {
+    public:
+        explicit TCommand(TWinAmpControl& control);
+        ~TCommand();
+        TCommand(const TCommand&) = delete;
+        TCommand& operator=(const TCommand&) = delete;
+
+    private:
+        TWinAmpControl& control_;
+    };
+
     // Looks for the player (starting it first when StartAndFindWinAmp is set); returns its
-    // handle or 0, and sets Found.
+    // handle or 0, and sets Found. A player found that did not answer the search is not
+    // Answering.
     TWindowHandle GoFindWinAmp();
     bool Found() const { return FFound; }
 
@@ -67,8 +83,8 @@ public:
     // handled it, 0 when it was lost (no player, a player gone, a message it does not know).
     // A handle of -1 sends nothing.
     std::intptr_t SendCommand(unsigned Message, std::uintptr_t WParam, std::intptr_t LParam);
-    // False when a call of the last message got no answer in time: a caller sending more
-    // stops there rather than wait again for each.
+    // False once the player kept the command waiting its 2 s for an answer that did not come:
+    // the command's later messages are not sent.
     bool Answering() const { return FAnswering; }
 
     void Play();
@@ -87,4 +103,5 @@ private:
     TWindowHandle WinAmpHandle = 0;
     bool FFound = false;
     bool FAnswering = true;
+    bool FInCommand = false;
 };

@@ -3,6 +3,7 @@
 #include "ButtonRow.h"
 #include "Controls.h"
 #include "Dialogs.h"
+#include "Display.h"
 #include "FileSystem.h"
 #include "Guard.h"
 #include "Shell.h"
@@ -73,12 +74,19 @@ void TForm15::run(const std::string& parameters, const std::vector<std::string>&
     const platform::ProgramRun result = platform::runAndWait(program, parameters);
     if (result.exitCode == 0) return;
     if (!result.started) failures_.missingProgram = program;
-    // It names the files it could not normalise, each ended by a 0 byte; when it names none
-    // (it did not start, or stopped short), none of them is known to be done.
-    std::vector<std::string> named;
-    for (std::size_t at = 0, end; (end = result.output.find('\0', at)) != std::string::npos; at = end + 1)
-        named.push_back(result.output.substr(at, end - at));
-    for (const std::string& path : named.empty() ? paths : named) failures_.add(path);
+    // It names each file it could not normalise and why, each ended by a 0 byte; when it names
+    // none (it did not start, or it was stopped), none of them is known to be done.
+    bool named = false;
+    for (std::size_t at = 0, end, next; (end = result.output.find('\0', at)) != std::string::npos &&
+                                        (next = result.output.find('\0', end + 1)) != std::string::npos;
+         at = next + 1) {
+        failures_.add(result.output.substr(at, end - at),
+                      platform::toDisplayLine(result.output.substr(end + 1, next - end - 1)));
+        named = true;
+    }
+    if (!named)
+        for (const std::string& path : paths)
+            failures_.add(path, result.started ? QStringLiteral("mp3norm s'est arrêté avant la fin") : QString());
 }
 
 void TForm15::NormaliseFile(const std::string& path) { run(FileParameters(TrackBar1->value(), path), {path}); }

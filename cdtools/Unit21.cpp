@@ -2,6 +2,7 @@
 
 #include "ButtonRow.h"
 #include "Dialogs.h"
+#include "Display.h"
 #include "FileSystem.h"
 #include "Guard.h"
 #include "RunReport.h"
@@ -56,12 +57,15 @@ void TForm21::Button7Click()
         for (const std::string& entry : entries) {
             const platform::ProgramRun run = platform::runAndWait(program, DecodeParameters(entry));
             if (!run.started) failures.missingProgram = program;
-            if (run.exitCode != 0) failures.add(entry);
+            // It says why on one line; nothing when it was stopped.
+            if (run.exitCode != 0)
+                failures.add(entry, !run.started         ? QString()
+                                    : run.output.empty() ? QStringLiteral("dec s'est arrêté avant la fin")
+                                                         : platform::toDisplayLine(run.output));
         }
     });
     failures.show(this, QStringLiteral("Sonoverne"), QStringLiteral("Conversion terminée"),
-                  QStringLiteral("Ces fichiers n'ont pas pu être convertis (MP3 illisible, WAV impossible à "
-                                 "écrire en entier, ou fichier WAV du même nom déjà présent, laissé tel quel)"));
+                  QStringLiteral("Ces fichiers n'ont pas pu être convertis"));
     ListBox1->Clear();
     Hide();
 }

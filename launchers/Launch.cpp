@@ -1,11 +1,11 @@
 #include "Launch.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <random>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,6 +16,9 @@ extern char** environ;
 namespace launch {
 
 namespace {
+
+// Written before and after the wait only; a signal handler reads it.
+volatile sig_atomic_t running = 0;
 
 // The tool's file in the first absolute folder of PATH that holds it as an executable; empty
 // when none does. An empty entry (the current folder) or a relative one would name a folder
@@ -60,6 +63,7 @@ int runTool(const std::vector<std::string>& argv, std::string* output)
     else posix_spawn_file_actions_adddup2(&actions, 2, 1);
     pid_t pid = -1;
     const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
+    if (spawned == 0) running = pid;
     posix_spawn_file_actions_destroy(&actions);
     if (output) {
         ::close(pipeFds[1]);
@@ -78,11 +82,15 @@ int runTool(const std::vector<std::string>& argv, std::string* output)
         return 127;
     }
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR) return 127;
+    int waited;
+    while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {}
+    running = 0;
+    if (waited < 0) return 127;
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 127;
 }
+
+pid_t runningTool() { return running; }
 
 std::string asOperand(const std::string& name) { return !name.empty() && name[0] == '-' ? "./" + name : name; }
 
@@ -97,21 +105,6 @@ bool readAt(int fd, std::string& out, std::size_t count, off_t at)
         done += std::size_t(n);
     }
     return true;
-}
-
-int hiddenFileBeside(int folder, const std::string& path, std::string& name)
-{
-    const std::size_t slash = path.rfind('/');
-    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = path.substr(0, start) + "." + path.substr(start) + ".";
-        for (int i = 0; i < 6; ++i) name += letters[random() % (sizeof letters - 1)];
-        const int fd = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
 }
 
 int syncAndClose(int fd)

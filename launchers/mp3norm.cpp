@@ -16,18 +16,23 @@
 // added), and the ID3v2 tag at the front and the ID3v1 tag at the end are compared afterwards and
 // written back should anything have touched them.
 // mp3gain changes the frames where they are (-T) and notices no write that fails: it works on a
-// copy written beside each file (hidden name, same owner and permissions), which replaces the
-// file only once it is whole and flushed to the disk, and only while the file is as it was when
-// the run began. A full disk, a file size limit, a tool stopped midway or a file changed
-// meanwhile leaves the file byte for byte as it was, and its name among those not normalised.
-// A file with other hard links is left alone: a new file in its place would part them.
-// mp3gain only ever sees names of its own (links in a private folder), so that no file name can
-// be taken for an option or be misread in its report.
+// copy written beside each file (a short hidden name, same owner and permissions), which
+// replaces the file only once it is whole and flushed to the disk, and only while the file is as
+// it was when the run began. A full disk, a file size limit, a tool stopped midway or a file
+// changed meanwhile leaves the file byte for byte as it was, and its name among those not
+// normalised. A file with other hard links is left alone: a new file in its place would part
+// them. In an album every old file is kept until all the copies are in place, also where the
+// file system cannot swap two names. mp3gain only ever sees names of its own (links in a private
+// folder), so that no file name can be taken for an option or be misread in its report. The
+// copies and links never outlive the run (WorkFiles.h).
 //
-// Standard output: the name of each file that could not be normalised, each ended by a 0 byte so
-// that any name can be read back; the reasons go to standard error.
+// Standard output: for each file that could not be normalised, its name and then why (in French,
+// one line), each ended by a 0 byte so that any name can be read back; standard error says the
+// same to a reader.
 // Exit code: 0 every file normalised, 1 some not, 2 wrong arguments.
+#include "Input.h"
 #include "Launch.h"
+#include "WorkFiles.h"
 
 #include <cerrno>
 #include <csignal>
@@ -115,14 +120,22 @@ struct Entry {
     int fd = -1;       // opened for writing: only a file the user may change is normalised
     struct stat was {};
     Tags tags;
-    int sameAs = -1;   // an earlier entry naming the same file
-    int folder = -1;   // the folder of the file the name leads to, through links
-    std::string base;  // the file's name in it
-    std::string copy;  // the copy beside it, which mp3gain changes (from folder)
+    int sameAs = -1;         // an earlier entry naming the same file
+    int folder = -1;         // the folder of the file the name leads to, through links
+    std::string folderPath;  // its absolute path
+    std::string base;        // the file's name in it
+    std::string copy;        // the copy beside it, which mp3gain changes (from folder)
     int copyFd = -1;
-    std::string link;  // the name mp3gain sees, a link to the copy
-    bool failed = false;
+    std::string link;    // the name mp3gain sees, a link to the copy
+    std::string why;     // why it is not normalised; empty while it may be
+    std::string keptAs;  // the name the user's file stays under when it could not get its own back
 };
+
+void fail(Entry& e, const std::string& why)
+{
+    e.why = why;
+    launch::complain(Me, e.name + ": " + why);
+}
 
 // True while `base` in the folder is still the file opened at the start, as it was then: a file
 // replaced, or written to by someone else meanwhile, is not overwritten with our copy.
@@ -146,34 +159,33 @@ void dropCopy(Entry& e)
 // Writes the whole file into a new hidden file beside the one its name leads to (through links),
 // with its owner, group and permissions: the reason when it could not, nothing then left. The
 // file's folder is held open, so that the copy takes the file's place there and nowhere else.
-std::string copyAside(Entry& e, std::string& path)
+std::string copyAside(Entry& e)
 {
-    if (e.was.st_nlink > 1) return "it has other names (hard links), which a new file would part from it";
+    if (e.was.st_nlink > 1) return "il a d'autres noms (liens physiques), dont un nouveau fichier le séparerait";
     char* real = ::realpath(e.name.c_str(), nullptr);
-    if (!real) return std::strerror(errno);
-    path = real;
+    if (!real) return platform::errorText(errno);
+    std::string path = real;
     std::free(real);
     const std::size_t slash = path.rfind('/');
     e.base = path.substr(slash + 1);
-    path.resize(slash + 1);
-    e.folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (e.folder < 0) return std::strerror(errno);
-    if (!stillAsItWas(e)) return "it was moved or changed meanwhile";
-    e.copyFd = launch::hiddenFileBeside(e.folder, e.base, e.copy);
-    if (e.copyFd < 0) return std::string("no copy to work on beside it: ") + std::strerror(errno);
-    path += e.copy;
+    e.folderPath = path.substr(0, slash + 1);
+    e.folder = ::open(e.folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (e.folder < 0) return platform::errorText(errno);
+    if (!stillAsItWas(e)) return "il a été déplacé ou modifié entre-temps";
+    e.copyFd = launch::newWorkFile(e.folder, e.folderPath, e.copy);
+    if (e.copyFd < 0) return "pas de copie possible à côté de lui pour y travailler : " + platform::errorText(errno);
     std::string bytes;
     std::string failure;
     struct stat st;
     // Owner and group first: changing them clears the set-id bits that the mode then restores.
     if (!readAt(e.fd, bytes, std::size_t(e.was.st_size), 0))
-        failure = std::string("it could not be read: ") + std::strerror(errno ? errno : EIO);
+        failure = "illisible : " + platform::errorText(errno ? errno : EIO);
     else if (!writeAt(e.copyFd, bytes, 0))
-        failure = std::string("no room for a copy to work on beside it: ") + std::strerror(errno);
+        failure = "pas de place pour une copie à côté de lui : " + platform::errorText(errno);
     else if ((::fchown(e.copyFd, e.was.st_uid, e.was.st_gid) != 0 &&
               (::fstat(e.copyFd, &st) != 0 || st.st_uid != e.was.st_uid || st.st_gid != e.was.st_gid)) ||
              ::fchmod(e.copyFd, e.was.st_mode & 07777) != 0)
-        failure = "a copy beside it could not keep its owner, group and permissions";
+        failure = "une copie à côté de lui ne peut garder son propriétaire, son groupe et ses droits";
     if (!failure.empty()) dropCopy(e);
     return failure;
 }
@@ -183,25 +195,53 @@ std::string copyAside(Entry& e, std::string& path)
 bool failTogether(std::vector<Entry>& entries)
 {
     bool any = false;
-    for (const Entry& e : entries) any = any || e.failed;
+    for (const Entry& e : entries) any = any || !e.why.empty();
     if (!any) return false;
-    for (Entry& e : entries) {
-        if (e.failed || (e.sameAs >= 0 && entries[std::size_t(e.sameAs)].failed)) continue;
-        if (e.sameAs < 0)
-            launch::complain(Me, e.name + ": another file of the album could not be normalised, left as it is");
-        e.failed = true;
-    }
+    for (Entry& e : entries)
+        if (e.why.empty() && (e.sameAs < 0 || entries[std::size_t(e.sameAs)].why.empty()))
+            fail(e, "un autre fichier de l'album n'a pas pu être normalisé, laissé tel quel");
     return true;
 }
 
-// Swaps the two names, so that a copy that took its file's place can give it back; false (errno
-// set) when it cannot. Where the file system cannot swap, the copy just takes the place.
-bool swapNames(const Entry& e, bool& swapped)
+// Puts the copy in its file's place and keeps the old file, now under the name `copy`, until
+// the album is whole: the two names swap, or where the file system cannot swap them (exFAT, some
+// network and FUSE file systems) the old file first moves to a new hidden name. False (errno
+// set) when the file stays as it was.
+bool putInPlace(Entry& e)
 {
-    swapped = ::renameat2(e.folder, e.copy.c_str(), e.folder, e.base.c_str(), RENAME_EXCHANGE) == 0;
-    if (swapped) return true;
+    if (::renameat2(e.folder, e.copy.c_str(), e.folder, e.base.c_str(), RENAME_EXCHANGE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
-    return ::renameat(e.folder, e.copy.c_str(), e.folder, e.base.c_str()) == 0;
+    std::string aside;
+    const int fd = launch::newWorkFile(e.folder, e.folderPath, aside);
+    if (fd < 0) return false;
+    ::close(fd);
+    if (::renameat(e.folder, e.base.c_str(), e.folder, aside.c_str()) != 0) {
+        const int error = errno;
+        ::unlinkat(e.folder, aside.c_str(), 0);
+        errno = error;
+        return false;
+    }
+    if (::renameat(e.folder, e.copy.c_str(), e.folder, e.base.c_str()) != 0) {
+        const int error = errno;
+        if (::renameat(e.folder, aside.c_str(), e.folder, e.base.c_str()) != 0) e.keptAs = aside;
+        errno = error;
+        return false;
+    }
+    e.copy = aside;
+    return true;
+}
+
+// Writes each file not normalised and why, each ended by a 0 byte: true when there was one.
+bool report(const std::vector<Entry>& entries)
+{
+    bool any = false;
+    for (const Entry& e : entries) {
+        if (e.why.empty()) continue;
+        any = true;
+        std::fwrite(e.name.c_str(), 1, e.name.size() + 1, stdout);
+        std::fwrite(e.why.c_str(), 1, e.why.size() + 1, stdout);
+    }
+    return any;
 }
 
 bool parseLevel(const char* text, int& level)
@@ -245,11 +285,10 @@ int main(int argc, char** argv)
     std::vector<Entry> entries;
     for (int i = first; i < argc; ++i) entries.emplace_back().name = argv[i];
 
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/mp3norm-XXXXXX";
-    if (!::mkdtemp(folder.data())) {
-        launch::complain(Me, std::string("no private folder: ") + std::strerror(errno));
-        for (const Entry& e : entries) std::fwrite(e.name.c_str(), 1, e.name.size() + 1, stdout);
+    if (!launch::beginWork(Me)) {
+        const std::string why = "pas de dossier de travail : " + platform::errorText(errno);
+        for (Entry& e : entries) fail(e, why);
+        report(entries);
         return 1;
     }
 
@@ -261,9 +300,12 @@ int main(int argc, char** argv)
         Entry& e = entries[i];
         struct stat& st = e.was;
         e.fd = ::open(e.name.c_str(), O_RDWR | O_CLOEXEC);
-        if (e.fd < 0 || ::fstat(e.fd, &st) != 0 || !S_ISREG(st.st_mode) || !readTags(e.fd, e.tags)) {
-            launch::complain(Me, e.name + ": " + (e.fd < 0 ? std::strerror(errno) : "not a readable file"));
-            e.failed = true;
+        if (e.fd < 0) {
+            fail(e, platform::errorText(errno));
+            continue;
+        }
+        if (::fstat(e.fd, &st) != 0 || !S_ISREG(st.st_mode) || !readTags(e.fd, e.tags)) {
+            fail(e, platform::errorText(S_ISREG(st.st_mode) ? EIO : platform::NotRegularFile));
             continue;
         }
         // A file named twice gets its gain changed once.
@@ -271,17 +313,13 @@ int main(int argc, char** argv)
             if (entries[j].fd >= 0 && entries[j].was.st_dev == st.st_dev && entries[j].was.st_ino == st.st_ino)
                 e.sameAs = int(j);
         if (e.sameAs >= 0) continue;
-        std::string copy;
-        if (const std::string failure = copyAside(e, copy); !failure.empty()) {
-            launch::complain(Me, e.name + ": " + failure + ", left as it is");
-            e.failed = true;
+        if (const std::string failure = copyAside(e); !failure.empty()) {
+            fail(e, failure + ", laissé tel quel");
             continue;
         }
-        e.link = folder + "/" + std::to_string(i) + ".mp3";
-        if (::symlink(copy.c_str(), e.link.c_str()) != 0) {
-            launch::complain(Me, e.name + ": " + std::strerror(errno));
-            e.failed = true;
-            e.link.clear();
+        e.link = launch::newWorkLink(e.folderPath + e.copy, std::to_string(i) + ".mp3");
+        if (e.link.empty()) {
+            fail(e, "pas de lien possible dans le dossier de travail : " + platform::errorText(errno));
             continue;
         }
         command.push_back(e.link);
@@ -290,79 +328,65 @@ int main(int argc, char** argv)
     // An album with a file that cannot be worked on is not worked on at all.
     const bool albumLeft = album && failTogether(entries);
 
-    std::string report;
+    std::string gains;
     // mp3gain exits with 1 when some file was no MP3; a higher code, or a signal, leaves
     // unknown what it did to any copy.
-    bool stopped = false;
+    std::string stopped;
     if (command.size() > options && !albumLeft) {
-        const int code = launch::runTool(command, &report);
-        stopped = code > 1;
-        if (code == 127) launch::complain(Me, "mp3gain could not be started");
-        else if (stopped) launch::complain(Me, "mp3gain stopped short (exit code " + std::to_string(code) + ")");
+        const int code = launch::runTool(command, &gains);
+        if (code == 127) stopped = "mp3gain est introuvable ou n'a pas pu être lancé";
+        else if (code > 1)
+            stopped = "mp3gain s'est arrêté avant la fin (code " + std::to_string(code) + "), laissé tel quel";
     }
+    // What follows puts files in place: a signal now waits until they all are, or none is.
+    launch::holdSignals();
 
     // mp3gain's report lists, one a line, the files it could read: "<name>\t<gain>\t...".
     for (Entry& e : entries) {
-        if (e.failed || e.link.empty()) continue;
-        if (stopped) {
-            e.failed = true;
-        } else if (report.find("\n" + e.link + "\t") == std::string::npos) {
-            launch::complain(Me, e.name + ": mp3gain could not read it as MP3");
-            e.failed = true;
-        }
+        if (!e.why.empty() || e.link.empty()) continue;
+        if (!stopped.empty()) fail(e, stopped);
+        else if (gains.find("\n" + e.link + "\t") == std::string::npos) fail(e, "mp3gain ne le lit pas comme un MP3");
     }
     if (album) failTogether(entries);
     // Every copy whole on the disk with its tags, before any takes its file's place.
     for (Entry& e : entries) {
-        if (e.copyFd < 0 || e.failed) continue;
-        if (!keepTags(e.copyFd, e.tags)) {
-            launch::complain(Me, e.name + ": its tags could not be kept as they were");
-            e.failed = true;
-        } else if (const int error = launch::syncAndClose(std::exchange(e.copyFd, -1))) {
-            launch::complain(Me, e.name + ": " + std::strerror(error) + ", left as it is");
-            e.failed = true;
-        }
+        if (e.copyFd < 0 || !e.why.empty()) continue;
+        if (!keepTags(e.copyFd, e.tags)) fail(e, "ses tags n'ont pas pu être gardés tels quels, laissé tel quel");
+        else if (const int error = launch::syncAndClose(std::exchange(e.copyFd, -1)))
+            fail(e, platform::errorText(error) + ", laissé tel quel");
     }
     if (album) failTogether(entries);
     // Each copy takes its file's place. In an album the old file stays under the copy's name until
     // every copy has taken its place, so that one that cannot gives the others their files back.
-    std::vector<Entry*> swapped;
+    std::vector<Entry*> placed;
     for (Entry& e : entries) {
-        if (e.failed || e.copy.empty() || e.sameAs >= 0) continue;
-        bool swap = false;
-        if (!stillAsItWas(e)) {
-            launch::complain(Me, e.name + ": it was moved or changed meanwhile, left as it is");
-            e.failed = true;
-        } else if (album ? !swapNames(e, swap) : ::renameat(e.folder, e.copy.c_str(), e.folder, e.base.c_str()) != 0) {
-            launch::complain(Me, e.name + ": " + std::strerror(errno) + ", left as it is");
-            e.failed = true;
-        } else if (swap) {
-            swapped.push_back(&e);  // the old file now under the copy's name, removed below
-        } else {
-            e.copy.clear();  // it is the file now
-        }
-        if (album && e.failed) break;
+        if (!e.why.empty() || e.copy.empty() || e.sameAs >= 0) continue;
+        if (!stillAsItWas(e)) fail(e, "il a été déplacé ou modifié entre-temps, laissé tel quel");
+        else if (album ? !putInPlace(e) : ::renameat(e.folder, e.copy.c_str(), e.folder, e.base.c_str()) != 0)
+            fail(e, platform::errorText(errno) +
+                        (e.keptAs.empty() ? ", laissé tel quel"
+                                          : ", son fichier d'origine reste sous le nom « " + e.keptAs + " »"));
+        else if (album) placed.push_back(&e);  // the old file now under the copy's name, removed below
+        else e.copy.clear();                   // it is the file now
+        if (album && !e.why.empty()) break;
     }
     if (album && failTogether(entries))
-        for (Entry* e : swapped) {
-            bool again = false;
-            if (!swapNames(*e, again)) launch::complain(Me, e->name + ": its old file stays as " + e->copy);
-            if (!again) e->copy.clear();  // not to be removed: the old file, or the name is gone
+        for (Entry* e : placed) {
+            // The old file takes its name back over the normalised one.
+            if (::renameat(e->folder, e->copy.c_str(), e->folder, e->base.c_str()) != 0) {
+                e->keptAs = std::exchange(e->copy, std::string());
+                fail(*e, "normalisé alors qu'un autre fichier de l'album ne l'a pas été (" +
+                             platform::errorText(errno) + ") : son fichier d'origine reste sous le nom « " + e->keptAs +
+                             " »");
+            }
+            e->copy.clear();
         }
     for (Entry& e : entries) {
-        if (e.sameAs >= 0) e.failed = entries[std::size_t(e.sameAs)].failed;
+        if (e.sameAs >= 0) e.why = entries[std::size_t(e.sameAs)].why;
         dropCopy(e);
         if (e.folder >= 0) ::close(e.folder);
         if (e.fd >= 0) ::close(e.fd);
-        if (!e.link.empty()) ::unlink(e.link.c_str());
     }
-    ::rmdir(folder.c_str());
-
-    bool anyFailed = false;
-    for (const Entry& e : entries) {
-        if (!e.failed) continue;
-        anyFailed = true;
-        std::fwrite(e.name.c_str(), 1, e.name.size() + 1, stdout);
-    }
-    return anyFailed ? 1 : 0;
+    launch::endWork();
+    return report(entries) ? 1 : 0;
 }

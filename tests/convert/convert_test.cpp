@@ -49,6 +49,9 @@ namespace {
 const std::string Launchers = SONOVERNE_PROGRAM_DIR;
 
 // Names no shell or option parser may split or take for something else.
+// Names as long as a folder entry may be (255 bytes), as the CD extraction makes them.
+const std::string LongName = std::string(251, 'n') + ".mp3", OtherLongName = std::string(251, 'o') + ".mp3";
+
 const Strings HostileNames = {"q\"uote\" with  blanks.mp3", "-dash.mp3", "back\\slash\\\\.mp3", "\xe9t\xe9 latin-1.mp3",
                               "tab\there\\\"x.mp3"};
 
@@ -82,6 +85,19 @@ std::vector<Strings> records(const std::string& log)
         runs.push_back(args);
     }
     return runs;
+}
+
+// The files mp3norm says it did not normalise; each has its reason.
+Strings namesIn(const std::string& output)
+{
+    Strings names;
+    for (std::size_t at = 0, end, next; (end = output.find('\0', at)) != std::string::npos; at = next + 1) {
+        next = output.find('\0', end + 1);
+        names.push_back(output.substr(at, end - at));
+        EXPECT_GT(next, end + 1) << "no reason for " << names.back();
+        if (next == std::string::npos) break;
+    }
+    return names;
 }
 
 // A stand-in launcher that takes its time, then records its arguments, and exits.
@@ -326,35 +342,113 @@ TEST(ConvertLaunchers, TagsAMisbehavingGainToolWroteIntoAreWrittenBack)
 }
 
 // An album whose second file changes while the gain tool works: the first, already in place,
-// gets its old file back, and both are named.
+// gets its old file back, and both are named; also where the file system cannot swap two names.
 TEST(ConvertLaunchers, AnAlbumIsChangedWholeOrNotAtAll)
 {
+    struct Case {
+        const char* what;
+        bool swaps;
+        bool secondChanges;
+    } cases[] = {
+        {"the second file changes", true, true},
+        {"the second file changes, no swap", false, true},
+        {"a whole album, no swap", false, false},
+    };
+    // A tool that reports every file read, changes a byte of each copy and may touch the second file.
     TempTree tree;
-    gen::Mp3Spec spec;
-    spec.audio = gen::ToneFrames({{440, 0.3}});
-    const std::string first = tree.path("a.mp3"), second = tree.path("b.mp3");
-    gen::WriteMp3(first, spec);
-    gen::WriteMp3(second, spec);
-    const std::string before = TempTree::read(first);
-    // A tool that reports both read, changes a byte of each copy and touches the second file.
     const std::string bin = tree.dir("bin");
     platform::writeFile(bin + "/mp3gain", "#!/bin/sh\nprintf 'File\\tMP3 gain\\n'\nfor f; do case \"$f\" in *.mp3)\n"
                                           "printf Z | dd of=\"$f\" bs=1 seek=100 conv=notrunc status=none\n"
                                           "printf '%s\\t1\\n' \"$f\";; esac; done\n"
-                                          "sleep 0.01; touch '" +
-                                              second + "'\n");
+                                          "sleep 0.01; [ -z \"$TOUCH\" ] || touch \"$TOUCH\"\n");
     ::chmod((bin + "/mp3gain").c_str(), 0755);
     const std::string path = std::getenv("PATH");
-    setenv("PATH", (bin + ":" + path).c_str(), 1);
-    const platform::ProgramRun run =
-        platform::runAndWait(Launchers + "/mp3norm", "/a \"" + first + "\" \"" + second + "\"");
-    setenv("PATH", path.c_str(), 1);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.output, first + std::string(1, '\0') + second + std::string(1, '\0'));
-    EXPECT_TRUE(TempTree::read(first) == before);
-    EXPECT_TRUE(TempTree::read(second) == before);
-    const platform::FolderSnapshot listing(tree.path(""));
-    for (const platform::DirEntry& e : listing.entries()) EXPECT_NE(e.name[0], '.') << e.name;
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    const std::string asan = sanitizer ? sanitizer : "";
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string dir = tree.dir(std::to_string(index++));
+        gen::Mp3Spec spec;
+        spec.audio = gen::ToneFrames({{440, 0.3}});
+        const std::string first = dir + "/a.mp3", second = dir + "/b.mp3";
+        gen::WriteMp3(first, spec);
+        gen::WriteMp3(second, spec);
+        const std::string before = TempTree::read(first);
+        std::string changed = before;
+        changed[100] = 'Z';
+
+        setenv("PATH", (bin + ":" + path).c_str(), 1);
+        setenv("TOUCH", c.secondChanges ? second.c_str() : "", 1);
+        if (!c.swaps) {
+            setenv("LD_PRELOAD", NO_SWAP_LIBRARY, 1);
+            // The sanitizers' runtime wants to come first; here it comes second.
+            setenv("ASAN_OPTIONS", (asan + ":verify_asan_link_order=0").c_str(), 1);
+        }
+        const platform::ProgramRun run =
+            platform::runAndWait(Launchers + "/mp3norm", "/a \"" + first + "\" \"" + second + "\"");
+        setenv("PATH", path.c_str(), 1);
+        unsetenv("TOUCH");
+        unsetenv("LD_PRELOAD");
+        sanitizer ? setenv("ASAN_OPTIONS", asan.c_str(), 1) : unsetenv("ASAN_OPTIONS");
+
+        EXPECT_EQ(run.exitCode, c.secondChanges ? 1 : 0);
+        EXPECT_EQ(namesIn(run.output), c.secondChanges ? (Strings{first, second}) : Strings{});
+        EXPECT_TRUE(TempTree::read(first) == (c.secondChanges ? before : changed));
+        EXPECT_TRUE(TempTree::read(second) == (c.secondChanges ? before : changed));
+        const platform::FolderSnapshot listing(dir);
+        EXPECT_EQ(listing.entries().size(), 2u);
+        for (const platform::DirEntry& e : listing.entries()) EXPECT_NE(e.name[0], '.') << e.name;
+    }
+}
+
+// A launcher ended by a signal while its tool works removes its work files and its private
+// folder. One killed outright cannot: the next run of a launcher removes them, and never a
+// user's file or folder that only looks like one of them.
+TEST(ConvertLaunchers, AStoppedLauncherLeavesNothingBehind)
+{
+    TempTree tree;
+    const std::string music = tree.dir("music"), tmp = tree.dir("tmp"), bin = tree.dir("bin");
+    gen::Mp3Spec spec;
+    spec.audio = gen::ToneFrames({{440, 0.3}});
+    const std::string file = music + "/" + LongName;
+    gen::WriteMp3(file, spec);
+    const std::string before = TempTree::read(file);
+    tree.file("music/.mp3norm-abcdef", "mine");
+    tree.file("tmp/dec-abcdef/made", "mine");
+    struct Case {
+        const char* what;
+        std::string launcher, tool, signal;
+    } cases[] = {
+        {"normaliser stopped", "mp3norm", "mp3gain", "TERM"},
+        {"decoder stopped", "dec", "lame", "INT"},
+        {"normaliser killed", "mp3norm", "mp3gain", "KILL"},
+        {"decoder killed", "dec", "lame", "KILL"},
+    };
+    const std::string path = std::getenv("PATH");
+    const auto entries = [](const std::string& folder) { return platform::FolderSnapshot(folder).entries().size(); };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // A tool whose launcher gets the signal once its work files are there.
+        platform::writeFile(bin + "/" + c.tool, "#!/bin/sh\nkill -" + c.signal + " $PPID\nexec sleep 1\n");
+        ::chmod((bin + "/" + c.tool).c_str(), 0755);
+        const std::string parameters =
+            c.launcher == "mp3norm" ? "/r \"" + file + "\"" : "--decode \"" + file + "\" \"" + music + "/a.wav";
+        setenv("PATH", (bin + ":" + path).c_str(), 1);
+        setenv("TMPDIR", tmp.c_str(), 1);
+        EXPECT_EQ(platform::runAndWait(Launchers + "/" + c.launcher, parameters).exitCode, -1);
+        setenv("PATH", path.c_str(), 1);
+        const bool killed = c.signal == "KILL";
+        EXPECT_EQ(entries(music), killed ? 3u : 2u);
+        EXPECT_EQ(entries(tmp), killed ? 2u : 1u);
+        if (killed) { EXPECT_EQ(platform::runAndWait(Launchers + "/mp3norm", "/r \"" + file + "\"").exitCode, 0); }
+        unsetenv("TMPDIR");
+        EXPECT_EQ(entries(music), 2u);
+        EXPECT_EQ(entries(tmp), 1u);
+        EXPECT_TRUE(killed || TempTree::read(file) == before);
+    }
+    EXPECT_EQ(TempTree::read(music + "/.mp3norm-abcdef"), "mine");
+    EXPECT_EQ(TempTree::read(tmp + "/dec-abcdef/made"), "mine");
 }
 
 TEST(ConvertLaunchers, TheNormalisedCopyTakesOnlyTheNamedFilesPlaceAndMode)
@@ -415,7 +509,7 @@ TEST(ConvertLaunchers, TheNormalisedCopyTakesOnlyTheNamedFilesPlaceAndMode)
         unsetenv("F");
 
         EXPECT_EQ(run.exitCode, c.normalised ? 0 : 1);
-        EXPECT_EQ(run.output, c.normalised ? "" : name + std::string(1, '\0'));
+        EXPECT_EQ(namesIn(run.output), c.normalised ? Strings{} : Strings{name});
         EXPECT_TRUE(TempTree::read(other) == "not to be touched");
         struct stat st;
         ASSERT_EQ(::lstat(file.c_str(), &st), 0);
@@ -650,6 +744,8 @@ TEST_F(Convert, NormalisingChangesOnlyTheGainAndKeepsEveryTagByte)
         {"by file, level 10", 10, false, {"low.mp3", "high.mp3"}},
         {"by album, level 0", 0, true, {"low.mp3", "high.mp3"}},
         {"by album, names that are not plain", 10, true, HostileNames},
+        {"by file, names as long as can be", 5, false, {LongName, OtherLongName}},
+        {"by album, names as long as can be", 5, true, {LongName, OtherLongName}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -704,7 +800,7 @@ TEST_F(Convert, DecodingWritesA16BitWavOfTheRightLengthAndNeverReplacesOne)
                                         platform::toDisplay(music_ + "/Tone.MP3")});
     ASSERT_TRUE(lame.waitForFinished(-1));
     ASSERT_EQ(lame.exitCode(), 0);
-    const std::string tagged = mp3("\xe9t\xe9 \"x\".mp3", 440);
+    const std::string tagged = mp3("\xe9t\xe9 \"x\".mp3", 440), longest = mp3(LongName, 440);
     const std::string taken = mp3("taken.mp3", 440);
     tree_.file("music/taken.wav", "mine");
     const std::string junk = tree_.file("music/junk.mp3", "not an MP3 at all");
@@ -713,7 +809,8 @@ TEST_F(Convert, DecodingWritesA16BitWavOfTheRightLengthAndNeverReplacesOne)
     ASSERT_EQ(::mkfifo((music_ + "/piped.wav").c_str(), 0600), 0);
     ASSERT_EQ(::mkdir((music_ + "/folded.wav").c_str(), 0700), 0);
 
-    for (const std::string& p : {music_ + "/Tone.MP3", tagged, taken, junk, piped, folded}) Form21->ListBox1->Add(p);
+    for (const std::string& p : {music_ + "/Tone.MP3", tagged, longest, taken, junk, piped, folded})
+        Form21->ListBox1->Add(p);
     {
         const testutil::FifoWatchdog watchdog({music_ + "/piped.wav"}, 20, testutil::FifoWatchdog::Writer);
         Form21->Button7->click();
@@ -730,6 +827,7 @@ TEST_F(Convert, DecodingWritesA16BitWavOfTheRightLengthAndNeverReplacesOne)
     EXPECT_EQ(wav.substr(34, 2), std::string("\x10\x00", 2));  // 16 bits
     EXPECT_EQ(wav.size() - 44, std::size_t(Frames) * 4);
     EXPECT_EQ(TempTree::read(TForm21::OutputName(tagged)).substr(0, 4), "RIFF");
+    EXPECT_EQ(TempTree::read(TForm21::OutputName(longest)).substr(0, 4), "RIFF");
     EXPECT_EQ(TempTree::read(music_ + "/taken.wav"), "mine");
     EXPECT_FALSE(exists(music_ + "/junk.wav"));
 
@@ -741,6 +839,7 @@ TEST_F(Convert, DecodingWritesA16BitWavOfTheRightLengthAndNeverReplacesOne)
     EXPECT_THAT(text, HasSubstr(piped));
     EXPECT_THAT(text, HasSubstr(folded));
     EXPECT_THAT(text, Not(HasSubstr("Tone")));
+    EXPECT_THAT(text, Not(HasSubstr(LongName)));
     EXPECT_EQ(ui::Dialogs::shown()[0].flags, ui::MB_ICONWARNING);
     // Nothing of the failed runs is left behind.
     int leftovers = 0;
@@ -834,8 +933,15 @@ TEST_F(Convert, AWriteTheDiskRefusesLeavesTheFilesAsTheyWereAndIsNamed)
     }
 }
 
-TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
+TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailedAndWhy)
 {
+    // Launchers that a signal stops before they say anything.
+    const std::string stopped = tree_.dir("stopped");
+    for (const char* name : {"/mp3norm", "/dec"}) {
+        platform::writeFile(stopped + name, "#!/bin/sh\nkill -TERM $$\n");
+        ::chmod((stopped + name).c_str(), 0755);
+    }
+    using Failing = std::vector<std::pair<std::string, std::string>>;  // of the files a.mp3, bad.mp3: why
     struct Case {
         const char* what;
         ui::Form* form;
@@ -843,7 +949,7 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
         QPushButton* button;
         bool album;
         std::string launchers;  // empty: none
-        Strings failing;        // of the files a.mp3, bad.mp3
+        Failing failing;
         Strings absent;
         bool badIsFifo = false;  // bad.mp3 a FIFO rather than a file
     } cases[] = {
@@ -853,7 +959,7 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
          Form15->Button7,
          false,
          "",
-         {"a.mp3", "bad.mp3"},
+         {{"a.mp3", ""}, {"bad.mp3", ""}},
          {"Normalisation terminée"}},
         {"decoder missing",
          Form21,
@@ -861,8 +967,24 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
          Form21->Button7,
          false,
          "",
-         {"a.mp3", "bad.mp3"},
+         {{"a.mp3", ""}, {"bad.mp3", ""}},
          {"Conversion terminée"}},
+        {"normaliser stopped",
+         Form15,
+         Form15->ListBox1,
+         Form15->Button7,
+         true,
+         stopped,
+         {{"a.mp3", "mp3norm s'est arrêté avant la fin"}, {"bad.mp3", "mp3norm s'est arrêté avant la fin"}},
+         {}},
+        {"decoder stopped",
+         Form21,
+         Form21->ListBox1,
+         Form21->Button7,
+         false,
+         stopped,
+         {{"a.mp3", "dec s'est arrêté avant la fin"}, {"bad.mp3", "dec s'est arrêté avant la fin"}},
+         {}},
         // One gain for the album: none is changed, and all are named.
         {"album with a file that is no MP3",
          Form15,
@@ -870,7 +992,8 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
          Form15->Button7,
          true,
          Launchers,
-         {"a.mp3", "bad.mp3"},
+         {{"a.mp3", "un autre fichier de l'album n'a pas pu être normalisé, laissé tel quel"},
+          {"bad.mp3", "mp3gain ne le lit pas comme un MP3"}},
          {}},
         {"by file with a file that is no MP3",
          Form15,
@@ -878,7 +1001,15 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
          Form15->Button7,
          false,
          Launchers,
-         {"bad.mp3"},
+         {{"bad.mp3", "mp3gain ne le lit pas comme un MP3"}},
+         {"/a.mp3"}},
+        {"decoding a file that is no MP3",
+         Form21,
+         Form21->ListBox1,
+         Form21->Button7,
+         false,
+         Launchers,
+         {{"bad.mp3", "lame n'a pas pu le décoder"}},
          {"/a.mp3"}},
         {"normalising a FIFO",
          Form15,
@@ -886,10 +1017,18 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
          Form15->Button7,
          false,
          Launchers,
-         {"bad.mp3"},
+         {{"bad.mp3", "N'est pas un fichier ordinaire"}},
          {"/a.mp3"},
          true},
-        {"decoding a FIFO", Form21, Form21->ListBox1, Form21->Button7, false, Launchers, {"bad.mp3"}, {"/a.mp3"}, true},
+        {"decoding a FIFO",
+         Form21,
+         Form21->ListBox1,
+         Form21->Button7,
+         false,
+         Launchers,
+         {{"bad.mp3", "N'est pas un fichier ordinaire"}},
+         {"/a.mp3"},
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -906,11 +1045,13 @@ TEST_F(Convert, TheClosingMessageNamesTheFilesThatFailed)
             EXPECT_FALSE(watchdog.fired());
         }
         ::unlink(bad.c_str());
+        ::unlink((music_ + "/a.wav").c_str());
         ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
         const std::string text = bytesOf(ui::Dialogs::shown()[0].text);
         EXPECT_EQ(ui::Dialogs::shown()[0].flags, ui::MB_ICONWARNING);
         if (c.launchers.empty()) { EXPECT_THAT(text, HasSubstr(program_ + "/")); }
-        for (const std::string& name : c.failing) EXPECT_THAT(text, HasSubstr(music_ + "/" + name));
+        for (const auto& [name, why] : c.failing)
+            EXPECT_THAT(text, HasSubstr(music_ + "/" + name + (why.empty() ? "" : " (" + why)));
         for (const std::string& absent : c.absent) EXPECT_THAT(text, Not(HasSubstr(absent)));
         EXPECT_TRUE(Form1->isVisible());
         resetWindows();

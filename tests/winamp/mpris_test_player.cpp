@@ -4,8 +4,8 @@
 // Usage: mpris_test_player <name> <record file> [number of tracks [options]]
 // With a number of tracks the player has an editable track list of that many tracks. Options,
 // separated by ",": "silent" records each call and never answers, "silent=<method>" only that
-// method's calls; "files" and "web" give the
-// root interface's SupportedUriSchemes ["file"] or ["http", "https"].
+// method's calls; "slow=<microseconds>" answers each call only after that long; "files" and
+// "web" give the root interface's SupportedUriSchemes ["file"] or ["http", "https"].
 // It prints "ready" once its bus name is taken, and quits after a Quit call.
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -13,6 +13,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
 #include <QTimer>
@@ -29,8 +30,10 @@ public:
     Player(const QString& recordPath, int tracks, const QStringList& options)
         : record_(recordPath), hasTrackList_(tracks > 0), silent_(options.contains(QStringLiteral("silent")))
     {
-        for (const QString& option : options)
+        for (const QString& option : options) {
             if (option.startsWith(QLatin1String("silent="))) silentTo_ = option.mid(7);
+            if (option.startsWith(QLatin1String("slow="))) slowUs_ = option.mid(5).toUInt();
+        }
         if (options.contains(QStringLiteral("files"))) schemes_ = QStringList{QStringLiteral("file")};
         if (options.contains(QStringLiteral("web")))
             schemes_ = QStringList{QStringLiteral("http"), QStringLiteral("https")};
@@ -52,9 +55,16 @@ public:
                                                             : argument.toString());
         write(line.join(QLatin1Char(' ')));
         if (silent_ || message.member() == silentTo_) return true;
+        if (slowUs_) {
+            // A busy wait: sleeping so briefly would take ten times as long.
+            QElapsedTimer busy;
+            busy.start();
+            while (busy.nsecsElapsed() < qint64(slowUs_) * 1000) {}
+        }
 
+        // Removing the first of a long list costs nothing; searching it whole each time would.
         if (message.member() == QLatin1String("RemoveTrack") && !message.arguments().isEmpty())
-            tracks_.removeAll(message.arguments().constFirst().value<QDBusObjectPath>());
+            tracks_.removeOne(message.arguments().constFirst().value<QDBusObjectPath>());
         connection.send(message.createReply());
         if (message.member() == QLatin1String("Quit")) QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         return true;
@@ -81,15 +91,16 @@ private:
 
     void write(const QString& line)
     {
-        QFile file(record_);
-        if (!file.open(QIODevice::Append)) return;
-        file.write(line.toUtf8() + '\n');
+        if (!record_.isOpen() && !record_.open(QIODevice::Append)) return;
+        record_.write(line.toUtf8() + '\n');
+        record_.flush();
     }
 
-    QString record_;
+    QFile record_;
     bool hasTrackList_;
     bool silent_;
     QString silentTo_;
+    unsigned long slowUs_ = 0;
     QStringList schemes_;
     QList<QDBusObjectPath> tracks_;
 };

@@ -279,7 +279,7 @@ TEST_F(WinAmpTest, ACallWithoutAnswerIsLostAndTheClearStopsThere)
     ASSERT_TRUE(asleep.ready());
     TWinAmpControl control;
     ASSERT_NE(control.GoFindWinAmp(), 0);
-    EXPECT_TRUE(control.Answering());
+    EXPECT_FALSE(control.Answering());  // it did not answer the search either
     QElapsedTimer clock;
     clock.start();
     control.ClearPlaylist();
@@ -292,13 +292,17 @@ TEST_F(WinAmpTest, ACallWithoutAnswerIsLostAndTheClearStopsThere)
     EXPECT_EQ(asleep.record(), (QStringList{"Stop", "Play"}));
     asleep.quit();
 
-    // A player that answers all but the removals: the first one lost ends the clear.
+    // A player that answers all but the removals: they went out ahead of their answers, and the
+    // first one lost ends the clear rather than each waiting in turn.
     TestPlayer stuck(QStringLiteral("stuck"), 3, QStringLiteral("silent=RemoveTrack"));
     ASSERT_TRUE(stuck.ready());
     ASSERT_NE(control.GoFindWinAmp(), 0);
+    EXPECT_TRUE(control.Answering());
+    clock.restart();
     control.ClearPlaylist();
+    EXPECT_LT(clock.elapsed(), 10000);
     EXPECT_FALSE(control.Answering());
-    EXPECT_EQ(stuck.record(), (QStringList{"Stop", "RemoveTrack /org/mpris/MediaPlayer2/Track/1"}));
+    EXPECT_EQ(stuck.record().size(), 4);
     stuck.quit();
 
     // A clear that answers keeps its whole share of time for every entry.
