@@ -537,8 +537,9 @@ using namespace vyx;
 
 extern "C" const char* GetFileInfos(TInfo Info, const char* FileName)
 {
-    // The text lives until the next call, as callers expect.
-    static std::string kept;
+    // The text lives until the next call, as callers expect; one per thread, so that a call in
+    // one thread never changes the text another thread is reading.
+    static thread_local std::string kept;
     try {
         if (!FileName) return nullptr;
         const auto value = FileInfo(Info, FileName);

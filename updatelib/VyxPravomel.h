@@ -99,8 +99,9 @@ VYX_EXPORT void ShowWaitMessage(uintptr_t AppHandle, const char* Text);
 VYX_EXPORT void VyxMessageDlg(TVyxMsgInfoOut* MsgOut, uintptr_t AppHandle, TVyxMsgInfoIn MsgIn);
 /* Fills a request with the defaults: information kind, the three default button captions. */
 VYX_EXPORT void VyxInitVyxMsgInfoIn(TVyxMsgInfoIn* MsgIn);
-/* One value of a file's version block, or nil when the file has none or not that value. The text
- * stays valid until the next call of GetFileInfos; the caller copies it and never frees it. */
+/* One value of a file's version block, or nil when the file has none or not that value. Each
+ * thread has its own text: it stays valid until the same thread calls GetFileInfos again or ends;
+ * the caller copies it and never frees it. */
 VYX_EXPORT const char* GetFileInfos(TInfo Info, const char* FileName);
 /* Splits a dotted version text into V. False on the conversion error
  * ("'%s' n'est pas une valeur entière correcte"); the numbers stored until then stay. */
