@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLocale>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -419,13 +420,18 @@ void TUpdWiz::IdHTTPWorkBegin(QObject*, TWorkMode, qint64 workCountMax)
 {
     progressScale_ = 1;
     while (workCountMax / progressScale_ > INT_MAX) progressScale_ *= 1024;
-    ProgressBar->setMaximum(workCountMax > 0 ? int(workCountMax / progressScale_) : 0);
+    // Without a known end (an answer in chunks) the bar tells the count so far instead.
+    unknownEnd_ = workCountMax < 0;
+    ProgressBar->setTextVisible(unknownEnd_);
+    ProgressBar->setMaximum(unknownEnd_ ? 1 : int(workCountMax / progressScale_));
     ProgressBar->setValue(0);
+    if (unknownEnd_) IdHTTPWork(IdHTTP, TWorkMode::wmRead, 0);
 }
 
 void TUpdWiz::IdHTTPWork(QObject*, TWorkMode, qint64 count)
 {
-    ProgressBar->setValue(int(std::min<qint64>(count / progressScale_, ProgressBar->maximum())));
+    if (unknownEnd_) ProgressBar->setFormat(QLocale(QLocale::French).toString(count) + QStringLiteral(" octets reçus"));
+    else ProgressBar->setValue(int(std::min<qint64>(count / progressScale_, ProgressBar->maximum())));
 }
 
 void TUpdWiz::IdHTTPWorkEnd(QObject*, TWorkMode) { ProgressBar->setValue(ProgressBar->maximum()); }
@@ -505,7 +511,7 @@ TUpdWiz::TFetch TUpdWiz::FetchToTempFile(const QString& url, bool acceptLocal, q
         temp.seek(0);
     };
     // Only a whole answer is a file: status 200 and a body as long as announced, or chunks up to
-    // the last one. An installer is only started when its length was announced.
+    // the last one. An installer whose end could not be told is refused at its headers.
     result.failure = IdHTTP->Run(address, headers, limit, installer);
     IdHTTP->OnBodyBegin = nullptr;
     IdHTTP->OnBody = nullptr;

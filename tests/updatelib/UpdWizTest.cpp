@@ -493,11 +493,11 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed)
     server.route("/short", Raw(ok + "Content-Length: 9999\r\n\r\n" + installer));
     server.route("/unsized", Raw(ok + "\r\n" + installer));
     server.route("/cut-chunks", Raw(Chunked(installer, false)));
-    server.route("/chunks", Raw(Chunked(installer, true)));
     server.route("/huge", Raw(ok + "Content-Length: 536870913\r\n\r\n" + installer));
     server.route("/gzip", Raw(ok + "Transfer-Encoding: gzip\r\nContent-Length: " +
                               QByteArray::number(installer.size()) + "\r\n\r\n" + installer));
-    // Without an announced length the installer is refused at its headers, however it is framed.
+    // Without an announced length nor chunks the installer is refused at its headers; a chunk
+    // longer than the bound, at its size line.
     server.route("/one-chunk", Raw(kOneHugeChunk, kFiller));
     server.route("/endless", Raw(ok + "\r\n", kFiller));
     server.serve("/garbage", QByteArray("\x7f"
@@ -515,14 +515,12 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed)
         {Script("2.0.0.0", server.url("/loop")), "trop de redirections"},
         {Script("2.0.0.0", server.url("/short")), "Cause : le fichier reçu est incomplet"},
         {Script("2.0.0.0", server.url("/unsized")), "n'a pas annoncé la longueur"},
-        // The end of a chunked body cannot be told from a cut: an installer of unknown length is
-        // never started.
-        {Script("2.0.0.0", server.url("/cut-chunks")), "Cause : le"},
-        {Script("2.0.0.0", server.url("/chunks")), "n'a pas annoncé la longueur"},
+        // Chunks that stop before the last one are a cut.
+        {Script("2.0.0.0", server.url("/cut-chunks")), "Cause : le fichier reçu est incomplet"},
         {Script("2.0.0.0", server.url("/huge")), "dépasse la taille permise (512 Mo)"},
         // Saved as sent, a coded installer would not start.
         {Script("2.0.0.0", server.url("/gzip")), "le serveur n'a pas donné de réponse valable"},
-        {Script("2.0.0.0", server.url("/one-chunk")), "n'a pas annoncé la longueur"},
+        {Script("2.0.0.0", server.url("/one-chunk")), "dépasse la taille permise (512 Mo)"},
         {Script("2.0.0.0", server.url("/endless")), "n'a pas annoncé la longueur"},
         // An address from the script that names a local file is never renamed nor run.
         {Script("2.0.0.0", localFile), "adresse non valide"},
@@ -562,16 +560,20 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed)
     EXPECT_FALSE(QFileInfo::exists(marker));
 }
 
-TEST_F(Wizard, AChunkedScriptIsRead)
+// The last chunk proves an answer whole: a script and an installer sent in chunks are taken, the
+// bar telling the count received, as the end was not announced.
+TEST_F(Wizard, AChunkedScriptAndInstallerAreTaken)
 {
     server.route("/update.ini", Raw(Chunked(Script("2.0.0.0", server.url("/setup")), true)));
-    server.serve("/setup", installer);
+    server.route("/setup", Raw(Chunked(installer, true)));
     auto w = Make(server.url("/update.ini"));
     w->NextButton->click();
     ASSERT_EQ(w->State, 3);
     EXPECT_EQ(w->DownloadURL, server.url("/setup"));
     w->NextButton->click();
     EXPECT_EQ(w->result(), 1);
+    ASSERT_LT(installer.size(), 1000);
+    EXPECT_EQ(w->ProgressBar->text(), QString::number(installer.size()) + " octets reçus");
     EXPECT_TRUE(WaitForFile(marker));
 }
 
