@@ -1,6 +1,7 @@
 #include "DownLoadUpdateUnit.h"
 
 #include "HttpGet.h"
+#include "Input.h"
 #include "UpdateScript.h"
 #include "VersionInfo.h"
 #include "VyxPravomel.h"
@@ -79,10 +80,12 @@ QString WithoutMarkup(QString text)
     return text;
 }
 
-// A text from outside, cut to a sane length; a long run without blanks gets break points so
-// that it wraps inside the page instead of widening it.
-QString Cut(const QString& text)
+// A text from outside, its control characters made printable (an escape or a bell would reach the
+// page as it came) and cut to a sane length; a long run without blanks gets break points so that
+// it wraps inside the page instead of widening it.
+QString Cut(const QString& raw)
 {
+    const QString text = QString::fromStdString(platform::printable(raw.toStdString()));
     QString out;
     qsizetype run = 0;
     for (const QChar c : text.left(kMaxStatusLength)) {

@@ -310,15 +310,29 @@ TEST_F(Wizard, NewerVersionIsDownloadedRenamedAndStarted)
     EXPECT_EQ(server.requests(), (QStringList{"/update.ini", "/setup"}));
 }
 
-TEST_F(Wizard, MarkupInTheAnnouncedVersionIsShownAsText)
+// Markup and control characters (a terminal escape, a bell, a C1 one) of the announced version
+// reach the page as plain, printable text.
+TEST_F(Wizard, MarkupAndControlsInTheAnnouncedVersionAreShownAsText)
 {
-    server.serve("/update.ini", Script("1.6.0.0 <link>file:///etc/passwd</link>", server.url("/setup")));
-    auto w = Make(server.url("/update.ini"));
-    w->NextButton->click();
-    ASSERT_EQ(w->State, 3);
-    EXPECT_TRUE(w->NewVersion);
-    EXPECT_EQ(w->JvLinkLabel->links(), QStringList{"http://sonoverne.example.org/"});
-    EXPECT_TRUE(Page(*w).contains("est : 1.6.0.0 linkfile:///etc/passwd/link.")) << Page(*w).toStdString();
+    const struct {
+        const char* version;
+        const char* shown;
+    } cases[] = {
+        {"1.6.0.0 <link>file:///etc/passwd</link>", "est : 1.6.0.0 linkfile:///etc/passwd/link."},
+        {"1.6.0.0 \x1b[2J\x07"
+         "bip\xc2\x9b",
+         "est : 1.6.0.0 ?[2J?bip?."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        server.serve("/update.ini", Script(QString::fromUtf8(c.version), server.url("/setup")));
+        auto w = Make(server.url("/update.ini"));
+        w->NextButton->click();
+        ASSERT_EQ(w->State, 3);
+        EXPECT_TRUE(w->NewVersion);
+        EXPECT_EQ(w->JvLinkLabel->links(), QStringList{"http://sonoverne.example.org/"});
+        EXPECT_TRUE(Page(*w).contains(QString::fromUtf8(c.shown))) << Page(*w).toStdString();
+    }
 }
 
 // A 1 MB announced version is cut on the page like any text from outside.
@@ -510,6 +524,10 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed)
     } cases[] = {
         {Script("2.0.0.0", QString()), "pas d'adresse de téléchargement (DownLoad) dans sa section [Setup]"},
         {"[" + ExeName().toUtf8() + "]\r\nFullVersion=2.0.0.0\r\n" + section.toUtf8(), "dans sa section [Modules]"},
+        // A section name from the script reaches the page printable.
+        {"[Modules]\r\n" + ExeName().toUtf8() + "=Se\x1b[2Jtup\x07\r\n[" + ExeName().toUtf8() +
+             "]\r\nFullVersion=2.0.0.0\r\n",
+         "(DownLoad) dans sa section [Se?[2Jtup?]."},
         {Script("2.0.0.0", server.url("/missing")), "le serveur a répondu 404"},
         {Script("2.0.0.0", server.url("/partial")), "le serveur a répondu 206"},
         {Script("2.0.0.0", server.url("/loop")), "trop de redirections"},
