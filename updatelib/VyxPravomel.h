@@ -95,7 +95,8 @@ typedef struct TVyxMsgInfoOut {
 VYX_EXPORT void CloseWaitMessage(void);
 /* Shows a borderless, always-on-top one-line wait window and returns at once. */
 VYX_EXPORT void ShowWaitMessage(uintptr_t AppHandle, const char* Text);
-/* Shows the message dialog modally and writes the answer into MsgOut. */
+/* Shows the message dialog modally and writes the answer into MsgOut (ModalResult 0 and the box
+ * unticked when no dialog could be shown). */
 VYX_EXPORT void VyxMessageDlg(TVyxMsgInfoOut* MsgOut, uintptr_t AppHandle, TVyxMsgInfoIn MsgIn);
 /* Fills a request with the defaults: information kind, the three default button captions. */
 VYX_EXPORT void VyxInitVyxMsgInfoIn(TVyxMsgInfoIn* MsgIn);

@@ -143,7 +143,7 @@ TEST(Exports, WindowExportsFromAWorkerThreadReturnAtOnce)
     TVyxMsgInfoOut out{7, 9};
     OnWorker("VyxMessageDlg", [&] { VyxMessageDlg(&out, owner, in); });
     EXPECT_EQ(out.ModalResult, 0);
-    EXPECT_EQ(out.NeverPromptAgainChecked, 9);
+    EXPECT_EQ(out.NeverPromptAgainChecked, 0);
 
     bool started = true;
     OnWorker("DownLoadNewVersion",
