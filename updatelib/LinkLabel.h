@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QLabel>  // the forms that place a link label use labels beside it
+#include <QPointer>
 #include <QStringList>
 #include <QTextDocument>
 #include <QWidget>
@@ -58,6 +59,9 @@ protected:
 
 private:
     void render();
+    // Loads the rich text for markup (with its <dynamic> texts in place) laid out once, at the
+    // width it is shown at when the label fills a scroll box.
+    void load(const QString& markup);
     void linkActivatedHandler(const QString& href);
     // Lays the document out at width unless it is already; its height.
     int layOut(int width) const;
@@ -67,10 +71,15 @@ private:
     QStringList links_;
     QString html_;
     QTextDocument* document_;
-    // Heights for the widths asked, and the width of the widest line that did not fit.
+    // Heights for the widths asked (at the box's width, for a text that needs the bar, a lower
+    // bound: the label is never that wide), and the width of the widest line that did not fit.
     mutable QHash<int, int> heights_;
     mutable int overflow_ = 0;
     QString pressedLink_;
+    // The scroll box the label fills, if any.
+    QPointer<QScrollArea> box_;
+
+    friend TLinkLabel* PlaceInScrollBox(QScrollArea* box, const QRect& rect, const QString& labelName);
 };
 
 // Fills a borderless scroll box placed at rect with a link label aligned to its top, as high as

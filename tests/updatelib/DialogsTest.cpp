@@ -406,6 +406,10 @@ TEST(LinkLabel, ShowsWhatAWordWrappedQLabelShows)
         "Voir <link>Support Technique</link>, puis <link>http://127.0.0.1/page</link>.<br>" + lorem.repeated(3),
         "mot " + QString(150, u'y') + " et la suite du texte qui passe à la ligne",
         QString(400, u'x'),
+        // Longer than what the label lays out alone to learn whether it needs the bar: that
+        // beginning is too high, or it fits and the rest does not.
+        lorem.repeated(30),
+        QString(17000, u'x') + "<br>" + lorem.repeated(3),
     };
     for (const QString& markup : markups) {
         SCOPED_TRACE(markup.left(60).toStdString());
