@@ -178,7 +178,8 @@ void TLinkLabel::load(const QString& markup)
         return;
     }
     // The box asks the height at its own width only to learn that the text does not fit.
-    heights_.insert(room.width(), height);
+    tallWidth_ = room.width();
+    heights_.insert(tallWidth_, height);
     document_->clear();
     document_->setTextWidth(room.width() - box_->verticalScrollBar()->sizeHint().width());
     document_->setHtml(html_);
@@ -186,11 +187,13 @@ void TLinkLabel::load(const QString& markup)
 
 QString TLinkLabel::plainText() const { return document_->toPlainText(); }
 
-int TLinkLabel::layOut(int width) const
+int TLinkLabel::layOut(int width, bool painted) const
 {
     width = std::max(width, 0);
-    if (const auto known = heights_.constFind(width); known != heights_.constEnd() && document_->textWidth() != width)
-        return *known;
+    // A height asked again is the one found before, without a layout; what is painted is laid out
+    // at the width painted.
+    const auto known = heights_.constFind(width);
+    if (known != heights_.constEnd() && document_->textWidth() != width && !painted) return *known;
     if (document_->textWidth() != width) document_->setTextWidth(width);
     const QSizeF size = document_->size();
     // A word wider than the line sticks out alone on it; the widest is the narrowest the label can
@@ -218,6 +221,7 @@ void TLinkLabel::forgetLayout()
     // The document keeps its width: laid out again at it, it costs one layout, not two.
     heights_.clear();
     overflow_ = 0;
+    tallWidth_ = -1;
 }
 
 int TLinkLabel::heightForWidth(int width) const
@@ -238,7 +242,10 @@ QSize TLinkLabel::sizeHint() const
 
 void TLinkLabel::paintEvent(QPaintEvent* event)
 {
-    layOut(width());
+    // A label in its box that is narrower than its widest word, or as wide as the box over a text
+    // that needs the bar, is only passing through that width: it is resized and painted again.
+    const bool passing = box_ && (width() < overflow_ || width() == tallWidth_);
+    layOut(width(), !passing);
     // The colours a QLabel paints its rich text with.
     QStyleOption option;
     option.initFrom(this);

@@ -395,6 +395,10 @@ TEST(LinkLabel, RendersTheMarkupAndAsksForEachDynamicTag)
 TEST(LinkLabel, ShowsWhatAWordWrappedQLabelShows)
 {
     const QString lorem = QStringLiteral("Le fichier n'a pas pu être lu, vérifiez le disque. ").repeated(12);
+    // A line that fits the box beside its bar only when the bar is not there.
+    const QFontMetrics metrics(vyx::FormFont(QApplication::font(), "MS Sans Serif", 11));
+    QString wide = QStringLiteral("a");
+    while (metrics.horizontalAdvance(wide + QStringLiteral(" a")) <= 374) wide += QStringLiteral(" a");
     const QString markups[] = {
         "",
         "<B>Gras</b><BR>a < b & c <i>x</i> &amp; é à ç",
@@ -406,6 +410,7 @@ TEST(LinkLabel, ShowsWhatAWordWrappedQLabelShows)
         "Voir <link>Support Technique</link>, puis <link>http://127.0.0.1/page</link>.<br>" + lorem.repeated(3),
         "mot " + QString(150, u'y') + " et la suite du texte qui passe à la ligne",
         QString(400, u'x'),
+        wide,
         // Longer than what the label lays out alone to learn whether it needs the bar: that
         // beginning is too high, or it fits and the rest does not.
         lorem.repeated(30),
