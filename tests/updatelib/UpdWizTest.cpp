@@ -100,15 +100,22 @@ bool WriteFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// Waits until the started installer has written its whole line into the marker file: the shell
+// creates the file before it writes, and a test that read it empty would leave the installer's
+// folder behind for every later test to find.
 bool WaitForFile(const QString& path)
 {
+    const auto written = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) && file.readAll().endsWith('\n');
+    };
     QElapsedTimer clock;
     clock.start();
-    while (!QFileInfo::exists(path) && clock.elapsed() < 60000) {
+    while (!written() && clock.elapsed() < 60000) {
         QCoreApplication::processEvents();
         QThread::msleep(10);
     }
-    return QFileInfo::exists(path);
+    return written();
 }
 
 // A certificate name.pem and its key name.key in folder, for subject /CN=name and this
