@@ -377,7 +377,8 @@ void THttpGet::HeadEnded()
     if (length_ > limit_)
         return Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20),
                       TFailure::TooLarge);
-    if (length_ < 0 && lengthRequired_) return Finish(Text(kUnsized), TFailure::Unsized);
+    // Chunks tell their end by the last one; a body without them and without length does not.
+    if (length_ < 0 && !chunked_ && lengthRequired_) return Finish(Text(kUnsized), TFailure::Unsized);
     phase_ = chunked_ ? TPhase::ChunkSize : TPhase::Body;
     headBytes_ = 0;
     if (OnBodyBegin) OnBodyBegin(length_);

@@ -49,9 +49,10 @@ public:
     QEventLoop::ProcessEventsFlags LoopFlags = QEventLoop::AllEvents;
 
     // Fetches url (http or https) in a local event loop. limit bounds the body; lengthRequired
-    // refuses a body of unannounced length as soon as its headers arrive. The result is empty
-    // when the body came whole with status 200, or when Abort was called; otherwise it says why.
-    // A final status other than 200 gives an empty result too: see Status.
+    // refuses a body whose end cannot be told (neither an announced length nor chunks) as soon as
+    // its headers arrive. The result is empty when the body came whole with status 200, or when
+    // Abort was called; otherwise it says why. A final status other than 200 gives an empty result
+    // too: see Status.
     QString Run(const QUrl& url, const THeaders& headers, qint64 limit, bool lengthRequired);
     // What the last failure was, for a caller that words it its own way.
     enum class TFailure {

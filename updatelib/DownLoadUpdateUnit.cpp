@@ -1,6 +1,7 @@
 #include "DownLoadUpdateUnit.h"
 
 #include "HttpGet.h"
+#include "Input.h"
 #include "UpdateScript.h"
 #include "VersionInfo.h"
 #include "VyxPravomel.h"
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLocale>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -78,10 +80,12 @@ QString WithoutMarkup(QString text)
     return text;
 }
 
-// A text from outside, cut to a sane length; a long run without blanks gets break points so
-// that it wraps inside the page instead of widening it.
-QString Cut(const QString& text)
+// A text from outside, its control characters made printable (an escape or a bell would reach the
+// page as it came) and cut to a sane length; a long run without blanks gets break points so that
+// it wraps inside the page instead of widening it.
+QString Cut(const QString& raw)
 {
+    const QString text = QString::fromStdString(platform::printable(raw.toStdString()));
     QString out;
     qsizetype run = 0;
     for (const QChar c : text.left(kMaxStatusLength)) {
@@ -419,13 +423,18 @@ void TUpdWiz::IdHTTPWorkBegin(QObject*, TWorkMode, qint64 workCountMax)
 {
     progressScale_ = 1;
     while (workCountMax / progressScale_ > INT_MAX) progressScale_ *= 1024;
-    ProgressBar->setMaximum(workCountMax > 0 ? int(workCountMax / progressScale_) : 0);
+    // Without a known end (an answer in chunks) the bar tells the count so far instead.
+    unknownEnd_ = workCountMax < 0;
+    ProgressBar->setTextVisible(unknownEnd_);
+    ProgressBar->setMaximum(unknownEnd_ ? 1 : int(workCountMax / progressScale_));
     ProgressBar->setValue(0);
+    if (unknownEnd_) IdHTTPWork(IdHTTP, TWorkMode::wmRead, 0);
 }
 
 void TUpdWiz::IdHTTPWork(QObject*, TWorkMode, qint64 count)
 {
-    ProgressBar->setValue(int(std::min<qint64>(count / progressScale_, ProgressBar->maximum())));
+    if (unknownEnd_) ProgressBar->setFormat(QLocale(QLocale::French).toString(count) + QStringLiteral(" octets reçus"));
+    else ProgressBar->setValue(int(std::min<qint64>(count / progressScale_, ProgressBar->maximum())));
 }
 
 void TUpdWiz::IdHTTPWorkEnd(QObject*, TWorkMode) { ProgressBar->setValue(ProgressBar->maximum()); }
@@ -505,7 +514,7 @@ TUpdWiz::TFetch TUpdWiz::FetchToTempFile(const QString& url, bool acceptLocal, q
         temp.seek(0);
     };
     // Only a whole answer is a file: status 200 and a body as long as announced, or chunks up to
-    // the last one. An installer is only started when its length was announced.
+    // the last one. An installer whose end could not be told is refused at its headers.
     result.failure = IdHTTP->Run(address, headers, limit, installer);
     IdHTTP->OnBodyBegin = nullptr;
     IdHTTP->OnBody = nullptr;
@@ -537,8 +546,9 @@ using namespace vyx;
 
 extern "C" const char* GetFileInfos(TInfo Info, const char* FileName)
 {
-    // The text lives until the next call, as callers expect.
-    static std::string kept;
+    // The text lives until the next call, as callers expect; one per thread, so that a call in
+    // one thread never changes the text another thread is reading.
+    static thread_local std::string kept;
     try {
         if (!FileName) return nullptr;
         const auto value = FileInfo(Info, FileName);

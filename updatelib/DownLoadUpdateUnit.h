@@ -94,6 +94,7 @@ private:
     QString scriptProblem_;      // what the script lacks for a download
     bool closing_ = false;
     qint64 progressScale_ = 1;
+    bool unknownEnd_ = false;  // the body's length was not announced
 };
 
 }  // namespace vyx

@@ -16,6 +16,9 @@
 namespace vyx {
 namespace {
 
+// How much of a long text is laid out to tell whether it fits its scroll box.
+constexpr qsizetype kSample = 16 * 1024;
+
 // The system's "hot light" colour, used for links whether clicked or not.
 constexpr auto kLinkStyle = "color:#0066cc; text-decoration:underline;";
 
@@ -96,6 +99,7 @@ TLinkLabel* PlaceInScrollBox(QScrollArea* box, const QRect& rect, const QString&
     column->addWidget(label);
     column->addStretch(1);
     box->setWidget(content);
+    label->box_ = box;
     return label;
 }
 
@@ -142,19 +146,54 @@ void TLinkLabel::render()
     }
     links_.clear();
     html_ = MarkupToHtml(expanded, &links_);
-    document_->setHtml(html_);
     forgetLayout();
+    load(expanded);
     updateGeometry();
     update();
 }
 
+void TLinkLabel::load(const QString& markup)
+{
+    const bool fills = box_ && box_->widget() == parentWidget() &&
+                       box_->verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
+                       box_->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff;
+    if (!fills) {
+        document_->setHtml(html_);
+        return;
+    }
+    // Each layout of a long text costs much: the text is laid out at the width it is shown at,
+    // and only there. That is the box's width unless the text needs the box's bar, which its
+    // beginning tells when it is long: laid out alone at the box's width, it is already too high.
+    const QSize room = box_->maximumViewportSize();
+    const bool whole = markup.size() <= kSample;
+    QStringList sampleLinks;
+    document_->clear();
+    document_->setTextWidth(room.width());
+    document_->setHtml(whole ? html_ : MarkupToHtml(markup.left(kSample), &sampleLinks));
+    const int height = qCeil(document_->size().height());
+    // The sample's last line may end otherwise in the whole text.
+    const int margin = whole ? 0 : 2 * fontMetrics().lineSpacing();
+    if (height - margin <= room.height()) {
+        if (!whole) document_->setHtml(html_);
+        return;
+    }
+    // The box asks the height at its own width only to learn that the text does not fit.
+    tallWidth_ = room.width();
+    heights_.insert(tallWidth_, height);
+    document_->clear();
+    document_->setTextWidth(room.width() - box_->verticalScrollBar()->sizeHint().width());
+    document_->setHtml(html_);
+}
+
 QString TLinkLabel::plainText() const { return document_->toPlainText(); }
 
-int TLinkLabel::layOut(int width) const
+int TLinkLabel::layOut(int width, bool painted) const
 {
     width = std::max(width, 0);
-    if (const auto known = heights_.constFind(width); known != heights_.constEnd() && document_->textWidth() != width)
-        return *known;
+    // A height asked again is the one found before, without a layout; what is painted is laid out
+    // at the width painted.
+    const auto known = heights_.constFind(width);
+    if (known != heights_.constEnd() && document_->textWidth() != width && !painted) return *known;
     if (document_->textWidth() != width) document_->setTextWidth(width);
     const QSizeF size = document_->size();
     // A word wider than the line sticks out alone on it; the widest is the narrowest the label can
@@ -182,6 +221,7 @@ void TLinkLabel::forgetLayout()
     // The document keeps its width: laid out again at it, it costs one layout, not two.
     heights_.clear();
     overflow_ = 0;
+    tallWidth_ = -1;
 }
 
 int TLinkLabel::heightForWidth(int width) const
@@ -202,7 +242,10 @@ QSize TLinkLabel::sizeHint() const
 
 void TLinkLabel::paintEvent(QPaintEvent* event)
 {
-    layOut(width());
+    // A label in its box that is narrower than its widest word, or as wide as the box over a text
+    // that needs the bar, is only passing through that width: it is resized and painted again.
+    const bool passing = box_ && (width() < overflow_ || width() == tallWidth_);
+    layOut(width(), !passing);
     // The colours a QLabel paints its rich text with.
     QStyleOption option;
     option.initFrom(this);

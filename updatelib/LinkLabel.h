@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QLabel>  // the forms that place a link label use labels beside it
+#include <QPointer>
 #include <QStringList>
 #include <QTextDocument>
 #include <QWidget>
@@ -58,19 +59,30 @@ protected:
 
 private:
     void render();
+    // Loads the rich text for markup (with its <dynamic> texts in place) laid out once, at the
+    // width it is shown at when the label fills a scroll box.
+    void load(const QString& markup);
     void linkActivatedHandler(const QString& href);
-    // Lays the document out at width unless it is already; its height.
-    int layOut(int width) const;
+    // The height at width; the document is laid out there when that height is not known yet, or
+    // to be painted there.
+    int layOut(int width, bool painted = false) const;
     void forgetLayout();
 
     QString caption_;
     QStringList links_;
     QString html_;
     QTextDocument* document_;
-    // Heights for the widths asked, and the width of the widest line that did not fit.
+    // Heights for the widths asked (at tallWidth_ a lower bound: the label is never that wide),
+    // and the width of the widest line that did not fit.
     mutable QHash<int, int> heights_;
     mutable int overflow_ = 0;
     QString pressedLink_;
+    // The scroll box the label fills, if any, and its width without the bar when the text needs
+    // the bar (else -1).
+    QPointer<QScrollArea> box_;
+    int tallWidth_ = -1;
+
+    friend TLinkLabel* PlaceInScrollBox(QScrollArea* box, const QRect& rect, const QString& labelName);
 };
 
 // Fills a borderless scroll box placed at rect with a link label aligned to its top, as high as

@@ -237,7 +237,11 @@ extern "C" void VyxInitVyxMsgInfoIn(TVyxMsgInfoIn* MsgIn)
 extern "C" void VyxMessageDlg(TVyxMsgInfoOut* MsgOut, uintptr_t AppHandle, TVyxMsgInfoIn MsgIn)
 {
     try {
-        if (MsgOut) MsgOut->ModalResult = 0;
+        // The whole answer is written, also when no dialog can be shown.
+        if (MsgOut) {
+            MsgOut->ModalResult = 0;
+            MsgOut->NeverPromptAgainChecked = 0;
+        }
         if (!GuiAvailable()) return;
         SetApplicationWindow(AppHandle);
         TVyxMessage dialog(ApplicationWindow());

@@ -95,12 +95,14 @@ typedef struct TVyxMsgInfoOut {
 VYX_EXPORT void CloseWaitMessage(void);
 /* Shows a borderless, always-on-top one-line wait window and returns at once. */
 VYX_EXPORT void ShowWaitMessage(uintptr_t AppHandle, const char* Text);
-/* Shows the message dialog modally and writes the answer into MsgOut. */
+/* Shows the message dialog modally and writes the answer into MsgOut (ModalResult 0 and the box
+ * unticked when no dialog could be shown). */
 VYX_EXPORT void VyxMessageDlg(TVyxMsgInfoOut* MsgOut, uintptr_t AppHandle, TVyxMsgInfoIn MsgIn);
 /* Fills a request with the defaults: information kind, the three default button captions. */
 VYX_EXPORT void VyxInitVyxMsgInfoIn(TVyxMsgInfoIn* MsgIn);
-/* One value of a file's version block, or nil when the file has none or not that value. The text
- * stays valid until the next call of GetFileInfos; the caller copies it and never frees it. */
+/* One value of a file's version block, or nil when the file has none or not that value. Each
+ * thread has its own text: it stays valid until the same thread calls GetFileInfos again or ends;
+ * the caller copies it and never frees it. */
 VYX_EXPORT const char* GetFileInfos(TInfo Info, const char* FileName);
 /* Splits a dotted version text into V. False on the conversion error
  * ("'%s' n'est pas une valeur entière correcte"); the numbers stored until then stay. */

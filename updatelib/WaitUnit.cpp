@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <climits>
+
 namespace vyx {
 namespace {
 
@@ -60,9 +62,26 @@ extern "C" void ShowWaitMessage(uintptr_t AppHandle, const char* Text)
         auto* form = new TWaitForm(ApplicationWindow());
         Shown() = form;
         const QString text = QString::fromUtf8(Text ? Text : "");
-        form->InfoPanel->setText(text);
-        form->resize(QFontMetrics(form->font()).horizontalAdvance(text) + 60, form->height());
         QScreen* screen = ApplicationWindow() ? ApplicationWindow()->screen() : QGuiApplication::primaryScreen();
+        // As wide as the text and 60 pixels, but never wider than the screen: a longer text is cut
+        // with an ellipsis rather than given a window of millions of pixels. Only a beginning as
+        // wide as the screen is measured, however long the text.
+        const QFontMetrics metrics(form->font());
+        const int most = screen ? screen->geometry().width() : INT_MAX;
+        QString shown = text;
+        int width = 0;
+        for (qsizetype length = 1024;; length *= 2) {
+            const QString part = text.left(length);
+            width = metrics.horizontalAdvance(part) + 60;
+            if (width > most) {
+                width = most;
+                shown = metrics.elidedText(part, Qt::ElideRight, width - 60);
+                break;
+            }
+            if (part.size() == text.size()) break;
+        }
+        form->InfoPanel->setText(shown);
+        form->resize(width, form->height());
         if (screen) {
             QRect frame = form->geometry();
             frame.moveCenter(screen->geometry().center());

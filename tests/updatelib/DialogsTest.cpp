@@ -209,24 +209,41 @@ TEST_F(MessageDialog, LinksOpenTheSupportPageOrTheirOwnText)
     EXPECT_EQ(opened[1], QUrl("https://example.org/faq"));
 }
 
-TEST(WaitWindow, ShowsTheTextWidenedBy60AndCentred)
+// The window is as wide as its text and 60 pixels, up to the screen's width: a longer text is cut
+// with an ellipsis.
+TEST(WaitWindow, ShowsTheTextWidenedBy60AndCentredWithinTheScreen)
 {
-    const char* text = "Recherche des fichiers en cours, veuillez patienter...";
-    ShowWaitMessage(0, text);
-    vyx::TWaitForm* form = vyx::WaitForm();
-    ASSERT_NE(form, nullptr);
-    EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(form->InfoPanel->text(), QString::fromUtf8(text));
-    EXPECT_EQ(form->width(), QFontMetrics(form->font()).horizontalAdvance(QString::fromUtf8(text)) + 60);
-    EXPECT_GT(form->width(), 206);
-    EXPECT_EQ(form->height(), 48);
-    const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
-    EXPECT_LE(std::abs(form->geometry().center().x() - centre.x()), 1);
-    EXPECT_LE(std::abs(form->geometry().center().y() - centre.y()), 1);
-    CloseWaitMessage();
-    EXPECT_EQ(vyx::WaitForm(), nullptr);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QString shortText = QStringLiteral("Recherche des fichiers en cours, veuillez patienter...");
+    // Zero-width spaces first: the first thousand characters measure nothing.
+    const QString late = QString(1500, QChar(0x200B)) + QString(2000, u'w');
+    for (const QString& text : {shortText, shortText.repeated(2000), QString(1000000, u'w'), late}) {
+        SCOPED_TRACE(text.size());
+        ShowWaitMessage(0, text.toUtf8().constData());
+        vyx::TWaitForm* form = vyx::WaitForm();
+        ASSERT_NE(form, nullptr);
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
+        EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+        const QFontMetrics metrics(form->font());
+        const QString shown = form->InfoPanel->text();
+        if (text == shortText) {
+            EXPECT_EQ(shown, text);
+            EXPECT_EQ(form->width(), metrics.horizontalAdvance(text) + 60);
+            EXPECT_GT(form->width(), 206);
+        } else {
+            EXPECT_EQ(form->width(), screen.width());
+            EXPECT_TRUE(shown.endsWith(u'…')) << shown.right(20).toStdString();
+            EXPECT_TRUE(text.startsWith(shown.chopped(1)));
+            EXPECT_GT(shown.size(), 10);
+            EXPECT_LE(metrics.horizontalAdvance(shown) + 60, screen.width());
+        }
+        EXPECT_EQ(form->height(), 48);
+        EXPECT_LE(std::abs(form->geometry().center().x() - screen.center().x()), 1);
+        EXPECT_LE(std::abs(form->geometry().center().y() - screen.center().y()), 1);
+        CloseWaitMessage();
+        EXPECT_EQ(vyx::WaitForm(), nullptr);
+    }
     CloseWaitMessage();  // none shown: nothing happens
 }
 
@@ -378,6 +395,10 @@ TEST(LinkLabel, RendersTheMarkupAndAsksForEachDynamicTag)
 TEST(LinkLabel, ShowsWhatAWordWrappedQLabelShows)
 {
     const QString lorem = QStringLiteral("Le fichier n'a pas pu être lu, vérifiez le disque. ").repeated(12);
+    // A line that fits the box beside its bar only when the bar is not there.
+    const QFontMetrics metrics(vyx::FormFont(QApplication::font(), "MS Sans Serif", 11));
+    QString wide = QStringLiteral("a");
+    while (metrics.horizontalAdvance(wide + QStringLiteral(" a")) <= 374) wide += QStringLiteral(" a");
     const QString markups[] = {
         "",
         "<B>Gras</b><BR>a < b & c <i>x</i> &amp; é à ç",
@@ -389,6 +410,11 @@ TEST(LinkLabel, ShowsWhatAWordWrappedQLabelShows)
         "Voir <link>Support Technique</link>, puis <link>http://127.0.0.1/page</link>.<br>" + lorem.repeated(3),
         "mot " + QString(150, u'y') + " et la suite du texte qui passe à la ligne",
         QString(400, u'x'),
+        wide,
+        // Longer than what the label lays out alone to learn whether it needs the bar: that
+        // beginning is too high, or it fits and the rest does not.
+        lorem.repeated(30),
+        QString(17000, u'x') + "<br>" + lorem.repeated(3),
     };
     for (const QString& markup : markups) {
         SCOPED_TRACE(markup.left(60).toStdString());

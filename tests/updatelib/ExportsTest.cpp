@@ -11,13 +11,16 @@
 #include <QTcpServer>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <future>
 #include <thread>
+#include <vector>
 
 static_assert(offsetof(TVyxMsgInfoIn, Title) == 8);
 static_assert(offsetof(TVyxMsgInfoIn, DetailsCaption) == 56);
@@ -140,7 +143,7 @@ TEST(Exports, WindowExportsFromAWorkerThreadReturnAtOnce)
     TVyxMsgInfoOut out{7, 9};
     OnWorker("VyxMessageDlg", [&] { VyxMessageDlg(&out, owner, in); });
     EXPECT_EQ(out.ModalResult, 0);
-    EXPECT_EQ(out.NeverPromptAgainChecked, 9);
+    EXPECT_EQ(out.NeverPromptAgainChecked, 0);
 
     bool started = true;
     OnWorker("DownLoadNewVersion",
@@ -149,6 +152,35 @@ TEST(Exports, WindowExportsFromAWorkerThreadReturnAtOnce)
     int windows = 0;
     for (QWidget* w : QApplication::topLevelWidgets()) windows += w != &caller && w->isVisible();
     EXPECT_EQ(windows, 0);
+}
+
+// Threads reading values of different lengths at once each get their own, whole: none sees
+// another's value, nor one torn by another's call.
+TEST(Exports, GetFileInfosFromSeveralThreadsGivesEachItsOwnText)
+{
+    const QByteArray self = QCoreApplication::applicationFilePath().toUtf8();
+    const struct {
+        TInfo info;
+        const char* value;
+    } values[] = {
+        {TInfo::ProductName, "Appelant"},
+        {TInfo::FileVersion, "3.0.0.0"},
+        {TInfo::FileDescription, "Programme d'essai qui appelle la bibliothèque VyxPravomel"},
+    };
+    std::atomic<int> wrong{0};
+    OnWorker("GetFileInfos", [&] {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 6; ++t)
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < 10000; ++i) {
+                    const auto& v = values[std::size_t(t + i) % std::size(values)];
+                    const char* text = GetFileInfos(v.info, self.constData());
+                    if (!text || std::strcmp(text, v.value) != 0) ++wrong;
+                }
+            });
+        for (std::thread& thread : threads) thread.join();
+    });
+    EXPECT_EQ(wrong, 0);
 }
 
 // How a caller's test drives the wizard: find it as the active modal window and click its buttons.

@@ -100,15 +100,22 @@ bool WriteFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// Waits until the started installer has written its whole line into the marker file: the shell
+// creates the file before it writes, and a test that read it empty would leave the installer's
+// folder behind for every later test to find.
 bool WaitForFile(const QString& path)
 {
+    const auto written = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) && file.readAll().endsWith('\n');
+    };
     QElapsedTimer clock;
     clock.start();
-    while (!QFileInfo::exists(path) && clock.elapsed() < 60000) {
+    while (!written() && clock.elapsed() < 60000) {
         QCoreApplication::processEvents();
         QThread::msleep(10);
     }
-    return QFileInfo::exists(path);
+    return written();
 }
 
 // A certificate name.pem and its key name.key in folder, for subject /CN=name and this
@@ -310,15 +317,29 @@ TEST_F(Wizard, NewerVersionIsDownloadedRenamedAndStarted)
     EXPECT_EQ(server.requests(), (QStringList{"/update.ini", "/setup"}));
 }
 
-TEST_F(Wizard, MarkupInTheAnnouncedVersionIsShownAsText)
+// Markup and control characters (a terminal escape, a bell, a C1 one) of the announced version
+// reach the page as plain, printable text.
+TEST_F(Wizard, MarkupAndControlsInTheAnnouncedVersionAreShownAsText)
 {
-    server.serve("/update.ini", Script("1.6.0.0 <link>file:///etc/passwd</link>", server.url("/setup")));
-    auto w = Make(server.url("/update.ini"));
-    w->NextButton->click();
-    ASSERT_EQ(w->State, 3);
-    EXPECT_TRUE(w->NewVersion);
-    EXPECT_EQ(w->JvLinkLabel->links(), QStringList{"http://sonoverne.example.org/"});
-    EXPECT_TRUE(Page(*w).contains("est : 1.6.0.0 linkfile:///etc/passwd/link.")) << Page(*w).toStdString();
+    const struct {
+        const char* version;
+        const char* shown;
+    } cases[] = {
+        {"1.6.0.0 <link>file:///etc/passwd</link>", "est : 1.6.0.0 linkfile:///etc/passwd/link."},
+        {"1.6.0.0 \x1b[2J\x07"
+         "bip\xc2\x9b",
+         "est : 1.6.0.0 ?[2J?bip?."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        server.serve("/update.ini", Script(QString::fromUtf8(c.version), server.url("/setup")));
+        auto w = Make(server.url("/update.ini"));
+        w->NextButton->click();
+        ASSERT_EQ(w->State, 3);
+        EXPECT_TRUE(w->NewVersion);
+        EXPECT_EQ(w->JvLinkLabel->links(), QStringList{"http://sonoverne.example.org/"});
+        EXPECT_TRUE(Page(*w).contains(QString::fromUtf8(c.shown))) << Page(*w).toStdString();
+    }
 }
 
 // A 1 MB announced version is cut on the page like any text from outside.
@@ -493,11 +514,11 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed)
     server.route("/short", Raw(ok + "Content-Length: 9999\r\n\r\n" + installer));
     server.route("/unsized", Raw(ok + "\r\n" + installer));
     server.route("/cut-chunks", Raw(Chunked(installer, false)));
-    server.route("/chunks", Raw(Chunked(installer, true)));
     server.route("/huge", Raw(ok + "Content-Length: 536870913\r\n\r\n" + installer));
     server.route("/gzip", Raw(ok + "Transfer-Encoding: gzip\r\nContent-Length: " +
                               QByteArray::number(installer.size()) + "\r\n\r\n" + installer));
-    // Without an announced length the installer is refused at its headers, however it is framed.
+    // Without an announced length nor chunks the installer is refused at its headers; a chunk
+    // longer than the bound, at its size line.
     server.route("/one-chunk", Raw(kOneHugeChunk, kFiller));
     server.route("/endless", Raw(ok + "\r\n", kFiller));
     server.serve("/garbage", QByteArray("\x7f"
@@ -510,19 +531,21 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed)
     } cases[] = {
         {Script("2.0.0.0", QString()), "pas d'adresse de téléchargement (DownLoad) dans sa section [Setup]"},
         {"[" + ExeName().toUtf8() + "]\r\nFullVersion=2.0.0.0\r\n" + section.toUtf8(), "dans sa section [Modules]"},
+        // A section name from the script reaches the page printable.
+        {"[Modules]\r\n" + ExeName().toUtf8() + "=Se\x1b[2Jtup\x07\r\n[" + ExeName().toUtf8() +
+             "]\r\nFullVersion=2.0.0.0\r\n",
+         "(DownLoad) dans sa section [Se?[2Jtup?]."},
         {Script("2.0.0.0", server.url("/missing")), "le serveur a répondu 404"},
         {Script("2.0.0.0", server.url("/partial")), "le serveur a répondu 206"},
         {Script("2.0.0.0", server.url("/loop")), "trop de redirections"},
         {Script("2.0.0.0", server.url("/short")), "Cause : le fichier reçu est incomplet"},
         {Script("2.0.0.0", server.url("/unsized")), "n'a pas annoncé la longueur"},
-        // The end of a chunked body cannot be told from a cut: an installer of unknown length is
-        // never started.
-        {Script("2.0.0.0", server.url("/cut-chunks")), "Cause : le"},
-        {Script("2.0.0.0", server.url("/chunks")), "n'a pas annoncé la longueur"},
+        // Chunks that stop before the last one are a cut.
+        {Script("2.0.0.0", server.url("/cut-chunks")), "Cause : le fichier reçu est incomplet"},
         {Script("2.0.0.0", server.url("/huge")), "dépasse la taille permise (512 Mo)"},
         // Saved as sent, a coded installer would not start.
         {Script("2.0.0.0", server.url("/gzip")), "le serveur n'a pas donné de réponse valable"},
-        {Script("2.0.0.0", server.url("/one-chunk")), "n'a pas annoncé la longueur"},
+        {Script("2.0.0.0", server.url("/one-chunk")), "dépasse la taille permise (512 Mo)"},
         {Script("2.0.0.0", server.url("/endless")), "n'a pas annoncé la longueur"},
         // An address from the script that names a local file is never renamed nor run.
         {Script("2.0.0.0", localFile), "adresse non valide"},
@@ -562,16 +585,20 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed)
     EXPECT_FALSE(QFileInfo::exists(marker));
 }
 
-TEST_F(Wizard, AChunkedScriptIsRead)
+// The last chunk proves an answer whole: a script and an installer sent in chunks are taken, the
+// bar telling the count received, as the end was not announced.
+TEST_F(Wizard, AChunkedScriptAndInstallerAreTaken)
 {
     server.route("/update.ini", Raw(Chunked(Script("2.0.0.0", server.url("/setup")), true)));
-    server.serve("/setup", installer);
+    server.route("/setup", Raw(Chunked(installer, true)));
     auto w = Make(server.url("/update.ini"));
     w->NextButton->click();
     ASSERT_EQ(w->State, 3);
     EXPECT_EQ(w->DownloadURL, server.url("/setup"));
     w->NextButton->click();
     EXPECT_EQ(w->result(), 1);
+    ASSERT_LT(installer.size(), 1000);
+    EXPECT_EQ(w->ProgressBar->text(), QString::number(installer.size()) + " octets reçus");
     EXPECT_TRUE(WaitForFile(marker));
 }
 
