@@ -70,7 +70,7 @@ void TForm10::Button1Click()
     const std::string name = platform::fromDisplay(chosen);
     // Written aside and renamed: an earlier list under that name is never left half written.
     if (const int error = platform::writeFileAside(name, memoText()))
-        throw std::runtime_error("Erreur d'écriture dans le fichier " + name + " : " + platform::errorText(error));
+        throw std::runtime_error(platform::fileFailureText(platform::FileAction::Write, name, error));
     ui::Dialogs::MessageBox(this, QStringLiteral("Enregistrement effectué"), QStringLiteral("Sonoverne"), ui::MB_OK);
     Form1->Show();
     Hide();

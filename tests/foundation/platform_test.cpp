@@ -223,8 +223,13 @@ TEST(Reading, OnlyRegularFilesAreOpenedAndNothingWaits)
     EXPECT_EQ(TempTree::read(t.path("a.wav")), "x");
     EXPECT_EQ(TempTree::read(t.path("new.mp3")), "x");
     EXPECT_EQ(TempTree::read(t.path("victim")), "keep");
-    // What a file or a peer says reaches a message without its control characters.
+    // What a file or a peer says reaches a message without its control characters; a file name
+    // stays on one line of the one wording of a failure.
     EXPECT_EQ(platform::printable("a\r\nb\t\x7f\xc2\x85\xc3\xa9"), "a??b???\xc3\xa9");
+    EXPECT_EQ(platform::fileFailureText(platform::FileAction::Write, "/m/a\nb\xc2\x85.m3u", ENOSPC),
+              "Impossible d'écrire le fichier /m/a⏎b⏎.m3u : Plus de place sur le disque");
+    EXPECT_EQ(platform::renameFailureText("/m/a.mp3", "/m/b\r.mp3", EEXIST),
+              "Impossible de renommer le fichier /m/a.mp3 en /m/b⏎.mp3 : Le fichier existe déjà");
 }
 
 }  // namespace
