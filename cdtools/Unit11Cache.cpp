@@ -46,7 +46,7 @@ void TForm11::writeCacheFile(const QString& artist, int count, const QStringList
     int error = 0;
     if (!platform::folderExists(folder) && !platform::makeFolders(folder)) error = errno;
     // A link planted at the entry's name is replaced, never written through.
-    if (!error) error = platform::writeFileAside(name, text, true);
+    if (!error) error = platform::writeFileAside(name, text, platform::AtLink::ReplaceLink);
     if (error) throw std::runtime_error(platform::fileFailureText(platform::FileAction::Write, name, error));
 }
 

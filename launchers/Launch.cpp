@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <random>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -97,21 +96,6 @@ bool readAt(int fd, std::string& out, std::size_t count, off_t at)
         done += std::size_t(n);
     }
     return true;
-}
-
-int hiddenFileBeside(int folder, const std::string& path, std::string& name)
-{
-    const std::size_t slash = path.rfind('/');
-    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = path.substr(0, start) + "." + path.substr(start) + ".";
-        for (int i = 0; i < 6; ++i) name += letters[random() % (sizeof letters - 1)];
-        const int fd = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
 }
 
 int syncAndClose(int fd)

@@ -22,12 +22,6 @@ std::string asOperand(const std::string& name);
 // Reads count bytes at offset at; false when the file holds fewer or cannot be read.
 bool readAt(int fd, std::string& out, std::size_t count, off_t at);
 
-// A new empty file (mode 0600) beside `path`, taken from `folder` as openat does (AT_FDCWD:
-// the current folder), with a hidden name ("." + its name + a unique ending) that no folder walk
-// lists while it is being written: its descriptor (closed on exec), or -1. `name` is taken from
-// `folder` as `path` is.
-int hiddenFileBeside(int folder, const std::string& path, std::string& name);
-
 // Flushes the file to the disk and closes it: 0, or the error number of the first failure. A
 // write the disk could not take in the end shows here, before the file takes its real name.
 int syncAndClose(int fd);

@@ -7,6 +7,7 @@
 // is seen to be a whole WAV flushed to the disk, with a rename that fails rather than replace;
 // a failed run leaves nothing behind.
 // Exit code: 0 decoded, 1 not decoded (the reason on standard error), 2 wrong arguments.
+#include "FileSystem.h"
 #include "Input.h"
 #include "Launch.h"
 
@@ -89,7 +90,7 @@ int main(int argc, char** argv)
     }
 
     std::string part;
-    const int fd = launch::hiddenFileBeside(AT_FDCWD, output, part);
+    const int fd = platform::hiddenFileBeside(AT_FDCWD, output, part);
     if (fd < 0) {
         launch::complain(Me, output + ": " + std::strerror(errno));
         return 1;

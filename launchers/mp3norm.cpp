@@ -27,6 +27,7 @@
 // Standard output: the name of each file that could not be normalised, each ended by a 0 byte so
 // that any name can be read back; the reasons go to standard error.
 // Exit code: 0 every file normalised, 1 some not, 2 wrong arguments.
+#include "FileSystem.h"
 #include "Launch.h"
 
 #include <cerrno>
@@ -159,7 +160,7 @@ std::string copyAside(Entry& e, std::string& path)
     e.folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (e.folder < 0) return std::strerror(errno);
     if (!stillAsItWas(e)) return "it was moved or changed meanwhile";
-    e.copyFd = launch::hiddenFileBeside(e.folder, e.base, e.copy);
+    e.copyFd = platform::hiddenFileBeside(e.folder, e.base, e.copy);
     if (e.copyFd < 0) return std::string("no copy to work on beside it: ") + std::strerror(errno);
     path += e.copy;
     std::string bytes;

@@ -63,12 +63,31 @@ bool isLink(const std::string& path);      // a symbolic link, dangling or not
 // Creates or truncates a file and writes the bytes; 0, or the error number of the failure (the
 // file is then left as far as it was written).
 int writeFile(const std::string& path, const std::string& bytes);
-// Writes the bytes to a new file beside `path`, then renames it over `path`: the file named is
-// either what it was or the whole new text, never half of it. A file that is read-only to the
-// user (isReadOnly) is not replaced: ReadOnlyFile (Input.h). A link at `path` is written
-// through, or with `replaceLink` replaced itself, the file it names staying as it was. 0, or the
-// error number.
-int writeFileAside(const std::string& path, const std::string& bytes, bool replaceLink = false);
+// What a write aside does with a symbolic link at the name it is given.
+enum class AtLink {
+    // The file the link names takes the new text, through every link of a chain, and the links
+    // stay as they are; a dangling link makes the file it names.
+    WriteTarget,
+    // The link itself gives way to the new file; what it names stays as it was.
+    ReplaceLink,
+};
+
+// The file that a write through `path` replaces (AtLink::WriteTarget): `path` itself where no
+// link stands. A relative link leads from its own folder. 0, or ELOOP for a chain that never ends.
+int fileBehindLinks(const std::string& path, std::string& file);
+
+// A new empty file (mode 0600, close-on-exec) beside `path`, taken from `folder` as openat does
+// (AT_FDCWD: the current folder), with a hidden name ("." + its name + a unique ending) that no
+// folder walk lists while it is being written: its descriptor, or -1 (errno set). `name` is
+// taken from `folder` as `path` is.
+int hiddenFileBeside(int folder, const std::string& path, std::string& name);
+
+// Writes the bytes to a new hidden file beside the file to replace, then renames it over that
+// file: it is either what it was or the whole new text, never half of it. The new file keeps
+// the permissions of the one it replaces, else has the usual ones (0644 less the umask). A file
+// that is read-only to the user (isReadOnly) is not replaced: ReadOnlyFile (Input.h). A link at
+// `path` is dealt with as `atLink` says. 0, or the error number.
+int writeFileAside(const std::string& path, const std::string& bytes, AtLink atLink);
 // Moves an existing file out of the way, to a new hidden name in its folder, and returns that
 // name; empty (errno set) when it cannot, the file then staying where it was.
 std::string moveAside(const std::string& path);

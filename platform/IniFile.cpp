@@ -112,26 +112,6 @@ bool findValue(const std::string& text, const std::string& section, const std::s
     return false;
 }
 
-// The file a settings path names: a symbolic link stays a link and its target is what is replaced.
-// A dangling link names the file it would create; a loop leaves the path as it is.
-std::string linkTarget(std::string path)
-{
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-        std::vector<char> buf(PATH_MAX + 1);
-        const ssize_t n = readlink(path.c_str(), buf.data(), buf.size() - 1);
-        if (n <= 0) return path;
-        std::string target(buf.data(), size_t(n));
-        if (target[0] != '/') {
-            const size_t slash = path.rfind('/');
-            target = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + target;
-        }
-        path = target;
-    }
-    return path;
-}
-
 // Holds an advisory lock on "<file>.lock" so that two instances writing at once each see the
 // other's keys: the read, the edit and the replace happen under it. The lock is made beside the
 // settings path itself, not where a link leads, and never through a link of its own name.
@@ -213,31 +193,6 @@ std::string setAside(const std::string& path)
     return std::string();
 }
 
-// 0, or the error number of the failure.
-int writeWholeFile(const std::string& path, const std::string& text)
-{
-    std::string temp = path + ".XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) return errno;
-    size_t done = 0;
-    int error = 0;
-    while (!error && done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) error = n < 0 ? errno : ENOSPC;
-        else done += size_t(n);
-    }
-    struct stat st;
-    if (!error && stat(path.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
-    else if (!error) fchmod(fd, 0644);
-    if (close(fd) != 0 && !error) error = errno;
-    if (!error && rename(name.data(), path.c_str()) != 0) error = errno;
-    if (error) unlink(name.data());
-    return error;
-}
-
 }  // namespace
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {}
@@ -285,7 +240,8 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
         if (part->find_first_of("\r\n") != std::string::npos)
             throw IniFileError("Valeur invalide pour " + section + "/" + key + " : fin de ligne");
     if (path_.empty()) throw IniFileError("Aucun fichier de réglages");
-    const std::string target = linkTarget(path_);
+    std::string target;
+    if (fileBehindLinks(path_, target) != 0) throw IniFileError("Impossible de lire " + path_);
     // Whatever the path leads to is looked at before anything is made: a device, a FIFO or a
     // folder is no settings file, and nothing is created beside it.
     struct stat st;
@@ -342,7 +298,8 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
         throw IniFileError("Impossible d'écrire dans " + path_ +
                            " : le fichier de réglages dépasserait sa taille maximale de 1 Mio");
     if (unreadable && (movedTo = setAside(target)).empty()) throw IniFileError("Impossible de lire " + path_);
-    const int error = writeWholeFile(target, out);
+    // The file is the one the links lead to: no link is left to follow.
+    const int error = writeFileAside(target, out, AtLink::ReplaceLink);
     // Told once the lock is let go: the user may take a while to read it.
     lock.reset();
     if (!movedTo.empty() && OnSetAside) OnSetAside(movedTo);

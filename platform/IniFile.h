@@ -30,8 +30,8 @@ public:
     int ReadInteger(const std::string& section, const std::string& key, int def) const;
     bool ReadBool(const std::string& section, const std::string& key, bool def) const;
 
-    // Writes replace the file as a whole (a new file renamed over the old one), so a failed
-    // write never leaves half a settings file. A write that fails raises IniFileError. The
+    // Writes replace the file as a whole (writeFileAside), so a failed write never leaves half a
+    // settings file. A write that fails raises IniFileError. The
     // read-edit-replace holds a lock on "<file>.lock" beside the path given, so two instances
     // writing at once lose nothing. A file that is a symbolic link stays one: its target is
     // replaced. A file too large to be settings is moved aside to "<file>.trop-grand" (a number
