@@ -113,8 +113,9 @@ bool findValue(const std::string& text, const std::string& section, const std::s
 }
 
 // Holds an advisory lock on "<file>.lock" so that two instances writing at once each see the
-// other's keys: the read, the edit and the replace happen under it. The lock is made beside the
-// settings path itself, not where a link leads, and never through a link of its own name.
+// other's keys: the read, the edit and the replace happen under it. `file` is the file written,
+// every link resolved, so that writers through different links to it take the same lock; the
+// lock is never taken through a link of its own name.
 class WriteLock {
 public:
     explicit WriteLock(const std::string& file)
@@ -251,9 +252,9 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
     const std::string folder = folderPart(target);
     if (!folder.empty() && !makeFolders(folder))
         throw IniFileError("Impossible de créer le dossier " + folder + " : " + errorText(errno));
-    auto lock = std::make_unique<WriteLock>(path_);
+    auto lock = std::make_unique<WriteLock>(target);
     if (!lock->held())
-        throw IniFileError("Impossible de verrouiller " + path_ + " : " +
+        throw IniFileError("Impossible de verrouiller " + target + ".lock : " +
                            (lock->error() == EWOULDBLOCK ? std::string("un autre programme le garde verrouillé")
                                                          : errorText(lock->error())));
     std::string text, movedTo;
