@@ -193,9 +193,7 @@ bool isReadOnly(const std::string& path)
 {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return false;
-    // No write permission for anyone is how a user marks a file read-only; the superuser, whom
-    // the system lets write anything, is held to it too.
-    return (st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0;
+    return markedReadOnly(st.st_mode) || access(path.c_str(), W_OK) != 0;
 }
 
 bool isLink(const std::string& path)

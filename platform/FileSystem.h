@@ -56,9 +56,14 @@ bool fileSizeAndTime(const std::string& path, int64_t& size, int32_t& dosTime);
 
 bool fileExists(const std::string& path);  // any entry but a folder
 bool folderExists(const std::string& path);
-bool isHidden(const std::string& path);    // the name begins with "."
-bool isReadOnly(const std::string& path);  // the user may not write it, or nobody may
-bool isLink(const std::string& path);      // a symbolic link, dangling or not
+bool isHidden(const std::string& path);  // the name begins with "."
+// Read-only: nobody may write the file (no write bit, how a user marks it; the superuser, whom
+// the system lets write anything, is held to it too), or the user may not. Every tool, the tag
+// library included, goes by this one rule.
+bool isReadOnly(const std::string& path);
+// Its first half, from a file's mode alone: no write bit for anyone.
+constexpr bool markedReadOnly(unsigned mode) { return (mode & 0222) == 0; }
+bool isLink(const std::string& path);  // a symbolic link, dangling or not
 
 // Creates or truncates a file and writes the bytes; 0, or the error number of the failure (the
 // file is then left as far as it was written).
