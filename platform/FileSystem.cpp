@@ -300,13 +300,17 @@ std::string moveAside(const std::string& path)
     return aside;
 }
 
-bool SetAside::take(const std::string& name, bool keepFiles)
+bool SetAside::take(const std::string& name) { return moveAsideUnless(name, false); }
+
+bool SetAside::takeUnlessFile(const std::string& name) { return moveAsideUnless(name, true); }
+
+bool SetAside::moveAsideUnless(const std::string& name, bool regularFile)
 {
     output_ = name;
     aside_.clear();
     // A dangling link is in the way too: writing through it would make the file it names.
     struct stat st;
-    if (lstat(name.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || (keepFiles && S_ISREG(st.st_mode))) return true;
+    if (lstat(name.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || (regularFile && S_ISREG(st.st_mode))) return true;
     aside_ = moveAside(name);
     if (aside_.empty()) output_.clear();  // what stays there is not ours to remove
     return !aside_.empty();

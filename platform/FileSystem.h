@@ -101,15 +101,18 @@ std::string moveAside(const std::string& path);
 // replaces it (a link is never written through) and an output that fails can give it back.
 class SetAside {
 public:
-    // Moves the entry at `name` aside: anything but a folder, or with `keepFiles` anything but a
-    // folder or a regular file (a link, a FIFO, a socket, a device). False (errno set) when it
+    // Moves the entry at `name` aside, whatever it is but a folder. False (errno set) when it
     // cannot, the entry then staying where it was.
-    bool take(const std::string& name, bool keepFiles = false);
+    bool take(const std::string& name);
+    // The same where a regular file at `name` is to be overwritten: only what is neither a file
+    // nor a folder (a link, a FIFO, a socket, a device) is moved aside.
+    bool takeUnlessFile(const std::string& name);
     void keepNew();                 // the new file stays; the old entry goes
     void giveBack(bool removeNew);  // the old entry comes back; a new file that never was whole goes
     void settle();                  // keepNew where a new file stands, else giveBack
 
 private:
+    bool moveAsideUnless(const std::string& name, bool regularFile);
     std::string output_, aside_;
 };
 

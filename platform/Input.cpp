@@ -7,9 +7,11 @@
 
 namespace platform {
 
-int openForReading(const std::string& path, bool alsoWrite)
+namespace {
+
+int openRegularFile(const std::string& path, int how)
 {
-    const int fd = open(path.c_str(), (alsoWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = open(path.c_str(), how | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return -1;
     struct stat st;
     int error = 0;
@@ -23,6 +25,12 @@ int openForReading(const std::string& path, bool alsoWrite)
     }
     return fd;
 }
+
+}  // namespace
+
+int openForReading(const std::string& path) { return openRegularFile(path, O_RDONLY); }
+
+int openForChanging(const std::string& path) { return openRegularFile(path, O_RDWR); }
 
 int openForWriting(const std::string& path)
 {

@@ -19,9 +19,10 @@ constexpr int ReadOnlyFile = 0x10001;
 // Opens a file to read it without ever waiting: a FIFO or a device in its place would hold the
 // open, or the first read, for ever. Anything but a regular file is refused before a byte is
 // read. The descriptor (close-on-exec; on a regular file O_NONBLOCK changes nothing), or -1
-// with errno set: EISDIR for a folder, NotRegularFile for the rest. With `alsoWrite`, opened to
-// be changed in place too.
-int openForReading(const std::string& path, bool alsoWrite = false);
+// with errno set: EISDIR for a folder, NotRegularFile for the rest.
+int openForReading(const std::string& path);
+// The same, opened to be read and changed in place.
+int openForChanging(const std::string& path);
 
 // Creates a file (or empties the one there) to write it without ever waiting: a FIFO or a device
 // at the name would hold the open for ever. Only a regular file, or nothing, is taken; a link is

@@ -301,7 +301,7 @@ void Tform7::ScruteDossier1FinExecute(TScruteDossier*)
         const TTagStatus read = LoadId3v1Fields(path);
         if (tagOk(read)) SaveId3v2Fields(path, report);
         else if (!noTag(read)) report.add(path, tagFailureReason(read));
-        else if (emptyFile(path)) report.add(path, tagFailureReason(tagstatus::OffsetOutsideFile));
+        else if (emptyFile(path)) report.add(path, emptyFileReason());
     }
     const bool stopped = ImportStopFlag;
     ImportStopFlag = false;
@@ -363,7 +363,7 @@ void Tform7::SaveId3v2Fields(const std::string& path, ui::RunReport& report)
         comment.Text = id3comment->Text();
         Tag2.SetComment(comment, "", "None");
     } else {
-        kept << tagFieldName(nullptr);
+        kept << commentFieldName();
     }
     const TTagStatus saved = Tag2.SaveToFile("=", 255, 255, -1);
     if (!tagOk(saved)) report.add(path, tagFailureReason(saved));
