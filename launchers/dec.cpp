@@ -26,17 +26,6 @@ namespace {
 
 const char* const Me = "dec";
 
-// Renames without ever replacing; where the file system has no such rename, a hard link (which
-// fails on an existing name) and the removal of the old name.
-bool renameNoReplace(const std::string& from, const std::string& to)
-{
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
-    if (::link(from.c_str(), to.c_str()) != 0) return false;
-    ::unlink(from.c_str());
-    return true;
-}
-
 uint32_t le(const std::string& bytes, std::size_t at, int count)
 {
     uint32_t v = 0;
@@ -95,7 +84,7 @@ int main(int argc, char** argv)
         launch::complain(Me, output + ": " + std::strerror(errno));
         return 1;
     }
-    // mkstemp makes the file private; the WAV gets the usual permissions.
+    // The new file is private; the WAV gets the usual permissions.
     const mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
@@ -107,7 +96,7 @@ int main(int argc, char** argv)
     else if (!isWholeWav(fd)) failure = output + ": lame wrote only part of it (disk full, or a file size limit)";
     if (const int error = launch::syncAndClose(fd); error && failure.empty())
         failure = output + ": " + std::strerror(error);
-    if (failure.empty() && !renameNoReplace(part, output))
+    if (failure.empty() && !platform::renameNoReplace(part, output))
         failure = output + ": " + (errno == EEXIST ? "exists already, left as it is" : std::strerror(errno));
     if (!failure.empty()) {
         ::unlink(part.c_str());

@@ -359,10 +359,17 @@ bool renameNoReplace(const std::string& from, const std::string& to)
 {
 #ifdef RENAME_NOREPLACE
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
+    const int refused = errno;
+    if (refused != EINVAL && refused != ENOSYS && refused != ENOTSUP) return false;
+#else
+    const int refused = ENOSYS;
 #endif
     // File systems without the flag: a hard link fails on an existing name, as we want.
-    if (link(from.c_str(), to.c_str()) != 0) return false;
+    if (link(from.c_str(), to.c_str()) != 0) {
+        // One without links either (FAT) said EINVAL of the name itself: that is the reason.
+        if (errno == EPERM && refused == EINVAL) errno = EINVAL;
+        return false;
+    }
     if (unlink(from.c_str()) != 0) {
         int saved = errno;
         unlink(to.c_str());
