@@ -1175,7 +1175,8 @@ TEST_F(Tools, EveryToolGivesOneReasonForAFileItMayNotWrite)
             SCOPED_TRACE(std::string(tool.name) + ", " + file.name);
             const std::string sub = std::to_string(++serial);
             std::filesystem::create_directories(folder_ + "/" + sub);
-            const std::string path = put(sub + "/f.mp3", file.bytes);
+            // A line break in the name stays on the message's line.
+            const std::string path = put(sub + "/f\n.mp3", file.bytes);
             if (tool.picker) {
                 tool.picker->Show();
                 tool.picker->ListBox1->Clear();
@@ -1184,7 +1185,7 @@ TEST_F(Tools, EveryToolGivesOneReasonForAFileItMayNotWrite)
             ui::Dialogs::clearScript();
             tool.run(path);
             if (tool.picker) tool.picker->Hide();
-            QString expected = tool.head + QString::fromStdString(path);
+            QString expected = tool.head + QString::fromStdString(path).replace('\n', QStringLiteral("⏎"));
             expected += tool.picker || tool.head.startsWith(QLatin1String("Import"))
                             ? QStringLiteral(" (") + file.why + QLatin1Char(')')
                             : QStringLiteral(" n'ont pas été enregistrés : ") + file.why + QLatin1Char('.');
