@@ -281,8 +281,8 @@ void TForm1::SavePlaylist()
 
     // Written aside and renamed, as the text list is: a full disk never leaves an earlier
     // playlist of that name cut short.
-    if (const int error = platform::writeFileAside(name, PlaylistText))
-        throw std::runtime_error("Erreur d'écriture dans le fichier " + name + " : " + platform::errorText(error));
+    if (const int error = platform::writeFileAside(name, PlaylistText, platform::AtLink::WriteTarget))
+        throw std::runtime_error(platform::fileFailureText(platform::FileAction::Write, name, error));
 
     if (!PlaylistLeftOut.empty()) {
         QString names;

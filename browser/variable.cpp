@@ -81,7 +81,7 @@ void LoadSettings()
             QStringLiteral(
                 "Le fichier de réglages était trop grand pour être lu. Il a été mis de côté sous le nom %1, "
                 "et un nouveau fichier de réglages a été commencé : vos réglages peuvent de nouveau être enregistrés.")
-                .arg(platform::toDisplay(movedTo)),
+                .arg(platform::toDisplayLine(movedTo)),
             QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
     };
     const std::string programFolder = platform::programFolder();

@@ -13,9 +13,7 @@
 #include <unistd.h>
 
 ECDRIPFileError::ECDRIPFileError(const std::string& file, int error)
-    : std::runtime_error("Impossible de créer le fichier " + platform::printable(file) + " : " +
-                         platform::errorText(error)),
-      File(file), Error(error)
+    : std::runtime_error(platform::fileFailureText(platform::FileAction::Create, file, error)), File(file), Error(error)
 {
 }
 

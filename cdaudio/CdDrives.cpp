@@ -47,7 +47,7 @@ std::string readSheet(const std::string& sheet, std::string& text)
 {
     const int error = platform::readWholeFile(sheet, MaxSheetBytes, text);
     if (error == ENOENT || error == ENOTDIR) return std::string();
-    return error ? platform::cannotReadText(sheet, error) : std::string();
+    return error ? platform::fileFailureText(platform::FileAction::Read, sheet, error) : std::string();
 }
 
 // The data files a line of a sheet may name: FILE in a CUE sheet, FILE, AUDIOFILE and DATAFILE
@@ -114,7 +114,8 @@ std::string imageFault(const std::string& source)
     for (const std::string& path : imageDataPaths(source, text)) {
         const int fd = platform::openForReading(path);
         if (fd >= 0) close(fd);
-        else if (errno != ENOENT && errno != ENOTDIR) return platform::cannotReadText(path, errno);
+        else if (errno != ENOENT && errno != ENOTDIR)
+            return platform::fileFailureText(platform::FileAction::Read, path, errno);
     }
     return {};
 }

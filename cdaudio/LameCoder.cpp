@@ -22,14 +22,14 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
-// The stream over a descriptor just opened, or the failure with its reason after `what`.
-File stream(int fd, const char* mode, const std::string& what)
+// The stream over a descriptor just opened for `action` on `name`, or the failure with its reason.
+File stream(int fd, const char* mode, platform::FileAction action, const std::string& name)
 {
     File file(fd < 0 ? nullptr : fdopen(fd, mode));
     if (!file) {
         const int error = errno;
         if (fd >= 0) close(fd);
-        throw std::runtime_error(what + " : " + platform::errorText(error));
+        throw std::runtime_error(platform::fileFailureText(action, name, error));
     }
     return file;
 }
@@ -62,15 +62,15 @@ bool TLameCoder::encodeFile(size_t index)
     } closer{this};
 
     // A FIFO named ".wav" would hold the open for ever, nor would one named ".mp3" let it end.
-    File in = stream(platform::openForReading(input), "rb", "Impossible d'ouvrir le fichier " + input);
-    File out = stream(platform::openForWriting(output), "wb", "Impossible de créer le fichier " + output);
+    File in = stream(platform::openForReading(input), "rb", platform::FileAction::Open, input);
+    File out = stream(platform::openForWriting(output), "wb", platform::FileAction::Create, output);
     // One write per encoded chunk, so that a short one is seen where it happens.
     std::setvbuf(out.get(), nullptr, _IONBF, 0);
     struct stat st;
     uint64_t fileSize = fstat(fileno(in.get()), &st) == 0 ? uint64_t(st.st_size) : 0;
 
     cdaudio::TWavAudio audio;
-    if (!cdaudio::ReadWavHeader(in.get(), fileSize, audio)) throw ELameError(std::string(NotPcm16) + input);
+    if (!cdaudio::ReadWavHeader(in.get(), fileSize, audio)) throw ELameError(NotPcm16 + platform::printableName(input));
     if (std::fseek(in.get(), long(audio.offset), SEEK_SET) != 0) throw ELameError("Read Error");
     // A WAV file is encoded as its header says: its channels mixed to the mode, its rate
     // resampled to SampleRate. The stream started with the settings alone is started again.

@@ -46,10 +46,8 @@ void TForm11::writeCacheFile(const QString& artist, int count, const QStringList
     int error = 0;
     if (!platform::folderExists(folder) && !platform::makeFolders(folder)) error = errno;
     // A link planted at the entry's name is replaced, never written through.
-    if (!error) error = platform::writeFileAside(name, text, true);
-    if (error)
-        throw std::runtime_error("Impossible d'écrire le fichier " + platform::printable(name) + " : " +
-                                 platform::errorText(error));
+    if (!error) error = platform::writeFileAside(name, text, platform::AtLink::ReplaceLink);
+    if (error) throw std::runtime_error(platform::fileFailureText(platform::FileAction::Write, name, error));
 }
 
 void TForm11::SaveLocalCddbEntry()
@@ -91,7 +89,7 @@ void TForm11::LoadLocalCddbEntry()
     if (const int error = platform::readWholeFile(name, MaxEntryBytes, text); error == EFBIG)
         throw std::runtime_error("Le fichier " + platform::printable(name) + " dépasse " +
                                  std::to_string(MaxEntryBytes / 1024) + " Kio : il est refusé.");
-    else if (error) throw std::runtime_error(platform::cannotReadText(name, error));
+    else if (error) throw std::runtime_error(platform::fileFailureText(platform::FileAction::Read, name, error));
     // As text: a byte order mark that opens the file goes, bytes that are no UTF-8 become
     // replacement characters.
     text = textOf(text).toStdString();

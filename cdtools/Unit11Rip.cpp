@@ -35,7 +35,7 @@ Tid3v2tag RipTagObject;
 // by a stop or an error reads as what it is.
 void fitWavHeader(const std::string& name)
 {
-    const int fd = platform::openForReading(name, true);
+    const int fd = platform::openForChanging(name);
     FILE* f = fd < 0 ? nullptr : fdopen(fd, "r+b");
     if (!f) {
         if (fd >= 0) ::close(fd);
@@ -71,9 +71,9 @@ struct LinksAside {
     int take(const std::string& outputName, const std::string& logName, std::string& failed)
     {
         failed = outputName;
-        if (!output.take(outputName, true)) return errno;
+        if (!output.takeUnlessFile(outputName)) return errno;
         failed = logName;
-        if (!log.take(logName, true)) return errno;
+        if (!log.takeUnlessFile(logName)) return errno;
         return 0;
     }
     LinksAside() = default;

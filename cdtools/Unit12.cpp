@@ -242,7 +242,7 @@ void TForm12::LameCoder1BeginFile(TLameCoder* Sender, uint16_t Num, const std::s
     // A file already named ".mp3" would be written over while it is read.
     if (output == Sender->InputFiles()[Num]) throw ELameError("Le fichier MP3 à créer est ce fichier même");
     if (!setAside.take(output))
-        throw std::runtime_error("Impossible de remplacer le fichier " + output + " : " + platform::errorText(errno));
+        throw std::runtime_error(platform::fileFailureText(platform::FileAction::Replace, output, errno));
 }
 
 void TForm12::LameCoder1Progress(TLameCoder*, uint16_t PercentComplete)

@@ -28,17 +28,6 @@ namespace {
 
 const char* const Me = "dec";
 
-// Renames without ever replacing; where the file system has no such rename, a hard link (which
-// fails on an existing name) and the removal of the old name.
-bool renameNoReplace(const std::string& from, const std::string& to)
-{
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
-    if (::link(from.c_str(), to.c_str()) != 0) return false;
-    ::unlink(from.c_str());
-    return true;
-}
-
 uint32_t le(const std::string& bytes, std::size_t at, int count)
 {
     uint32_t v = 0;
@@ -117,7 +106,7 @@ int main(int argc, char** argv)
     else if (!isWholeWav(fd))
         failure = "lame n'a écrit qu'une partie du WAV (disque plein, ou limite de taille de fichier)";
     if (const int error = launch::syncAndClose(fd); error && failure.empty()) failure = platform::errorText(error);
-    if (failure.empty() && !renameNoReplace(part, output))
+    if (failure.empty() && !platform::renameNoReplace(part, output))
         failure =
             errno == EEXIST ? "un fichier WAV de ce nom existe déjà, laissé tel quel" : platform::errorText(errno);
     if (!failure.empty()) return refuse(code != 0 ? input : output, failure);

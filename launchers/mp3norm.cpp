@@ -30,6 +30,7 @@
 // one line), each ended by a 0 byte so that any name can be read back; standard error says the
 // same to a reader.
 // Exit code: 0 every file normalised, 1 some not, 2 wrong arguments.
+#include "FileSystem.h"
 #include "Input.h"
 #include "Launch.h"
 #include "WorkFiles.h"

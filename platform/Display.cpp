@@ -1,5 +1,6 @@
 #include "Display.h"
 #include "FileSystem.h"
+#include "Input.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -23,13 +24,7 @@ QString toDisplay(const std::string& path)
     return QFile::decodeName(QByteArray(path.data(), qsizetype(path.size())));
 }
 
-QString toDisplayLine(const std::string& path)
-{
-    QString text = toDisplay(path);
-    for (QChar& c : text)
-        if (c.category() == QChar::Other_Control) c = QChar(0x23CE);
-    return text;
-}
+QString toDisplayLine(const std::string& path) { return toDisplay(printableName(path)); }
 
 std::string fromDisplay(const QString& path)
 {

@@ -8,8 +8,7 @@
 namespace platform {
 
 QString toDisplay(const std::string& path);
-// The same on one line of a message: each control character (a line break in a name) shows as
-// "⏎".
+// The same on one line of a message, as printableName (Input.h) makes it.
 QString toDisplayLine(const std::string& path);
 std::string fromDisplay(const QString& path);
 

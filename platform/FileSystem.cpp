@@ -3,11 +3,13 @@
 #include "Input.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -196,9 +198,7 @@ bool isReadOnly(const std::string& path)
 {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return false;
-    // No write permission for anyone is how a user marks a file read-only; the superuser, whom
-    // the system lets write anything, is held to it too.
-    return (st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0;
+    return markedReadOnly(st.st_mode) || access(path.c_str(), W_OK) != 0;
 }
 
 bool isLink(const std::string& path)
@@ -233,34 +233,53 @@ int writeFile(const std::string& path, const std::string& bytes)
     return error;
 }
 
-namespace {
-
-// A new empty file beside `path` whose hidden name no folder walk lists: its descriptor, or -1.
-int hiddenFileBeside(const std::string& path, std::string& name)
+int fileBehindLinks(const std::string& path, std::string& file)
 {
-    name = folderPart(path) + "." + fileNamePart(path) + ".XXXXXX";
-    return mkstemp(name.data());
+    file = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(file.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return 0;
+        std::string target(size_t(PATH_MAX), '\0');
+        const ssize_t n = readlink(file.c_str(), target.data(), target.size());
+        if (n <= 0 || size_t(n) >= target.size()) return 0;  // changed meanwhile: as it stands
+        target.resize(size_t(n));
+        file = target[0] == '/' ? target : folderPart(file) + target;
+    }
+    return ELOOP;
 }
 
-}  // namespace
-
-int writeFileAside(const std::string& path, const std::string& bytes, bool replaceLink)
+int hiddenFileBeside(int folder, const std::string& path, std::string& name)
 {
-    // A link is written through, so that the file it names gets the text, not the link.
-    std::string target = path;
-    if (char* real = replaceLink ? nullptr : realpath(path.c_str(), nullptr)) {
-        target = real;
-        free(real);
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // Fresh random bytes each time: processes forked from one another never draw alike.
+        unsigned char bytes[6];
+        if (getrandom(bytes, sizeof bytes, 0) != ssize_t(sizeof bytes)) {
+            struct timespec now {};
+            clock_gettime(CLOCK_REALTIME, &now);
+            const uint64_t mixed = uint64_t(now.tv_nsec) * 2654435761u ^ uint64_t(getpid()) << 20 ^ uint64_t(attempt);
+            for (size_t i = 0; i < sizeof bytes; ++i) bytes[i] = static_cast<unsigned char>(mixed >> (8 * i));
+        }
+        name = folderPart(path) + "." + fileNamePart(path) + ".";
+        for (const unsigned char b : bytes) name += letters[b % (sizeof letters - 1)];
+        const int fd = openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST) return fd;
     }
+    return -1;
+}
+
+int writeFileAside(const std::string& path, const std::string& bytes, AtLink atLink)
+{
+    std::string target = path;
+    if (atLink == AtLink::WriteTarget)
+        if (const int error = fileBehindLinks(path, target)) return error;
     // Replacing goes by the folder's permissions alone: a file its user may not write is kept.
     // A link that is itself replaced leaves the file it names alone, whatever that file's mode.
-    if (!(replaceLink && isLink(target)) && isReadOnly(target)) return ReadOnlyFile;
-    // A hidden name: a folder walk meanwhile never lists the half-written file.
+    if (!(atLink == AtLink::ReplaceLink && isLink(target)) && isReadOnly(target)) return ReadOnlyFile;
     std::string temp;
-    const int fd = hiddenFileBeside(target, temp);
+    const int fd = hiddenFileBeside(AT_FDCWD, target, temp);
     if (fd < 0) return errno;
     int error = writeAll(fd, bytes);
-    // The new file keeps the permissions of the one it replaces, else the usual ones.
     struct stat st;
     if (!error)
         fchmod(fd,
@@ -274,7 +293,7 @@ int writeFileAside(const std::string& path, const std::string& bytes, bool repla
 std::string moveAside(const std::string& path)
 {
     std::string aside;
-    const int fd = hiddenFileBeside(path, aside);
+    const int fd = hiddenFileBeside(AT_FDCWD, path, aside);
     if (fd < 0) return std::string();
     close(fd);
     if (rename(path.c_str(), aside.c_str()) != 0) {
@@ -286,13 +305,17 @@ std::string moveAside(const std::string& path)
     return aside;
 }
 
-bool SetAside::take(const std::string& name, bool keepFiles)
+bool SetAside::take(const std::string& name) { return moveAsideUnless(name, false); }
+
+bool SetAside::takeUnlessFile(const std::string& name) { return moveAsideUnless(name, true); }
+
+bool SetAside::moveAsideUnless(const std::string& name, bool regularFile)
 {
     output_ = name;
     aside_.clear();
     // A dangling link is in the way too: writing through it would make the file it names.
     struct stat st;
-    if (lstat(name.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || (keepFiles && S_ISREG(st.st_mode))) return true;
+    if (lstat(name.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || (regularFile && S_ISREG(st.st_mode))) return true;
     aside_ = moveAside(name);
     if (aside_.empty()) output_.clear();  // what stays there is not ours to remove
     return !aside_.empty();
@@ -341,10 +364,17 @@ bool renameNoReplace(const std::string& from, const std::string& to)
 {
 #ifdef RENAME_NOREPLACE
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
+    const int refused = errno;
+    if (refused != EINVAL && refused != ENOSYS && refused != ENOTSUP) return false;
+#else
+    const int refused = ENOSYS;
 #endif
     // File systems without the flag: a hard link fails on an existing name, as we want.
-    if (link(from.c_str(), to.c_str()) != 0) return false;
+    if (link(from.c_str(), to.c_str()) != 0) {
+        // One without links either (FAT) said EINVAL of the name itself: that is the reason.
+        if (errno == EPERM && refused == EINVAL) errno = EINVAL;
+        return false;
+    }
     if (unlink(from.c_str()) != 0) {
         int saved = errno;
         unlink(to.c_str());

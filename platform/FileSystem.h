@@ -62,19 +62,43 @@ bool fileSizeAndTime(const std::string& path, int64_t& size, int32_t& dosTime);
 
 bool fileExists(const std::string& path);  // any entry but a folder
 bool folderExists(const std::string& path);
-bool isHidden(const std::string& path);    // the name begins with "."
-bool isReadOnly(const std::string& path);  // the user may not write it, or nobody may
-bool isLink(const std::string& path);      // a symbolic link, dangling or not
+bool isHidden(const std::string& path);  // the name begins with "."
+// Read-only: nobody may write the file (no write bit, how a user marks it; the superuser, whom
+// the system lets write anything, is held to it too), or the user may not. Every tool, the tag
+// library included, goes by this one rule.
+bool isReadOnly(const std::string& path);
+// Its first half, from a file's mode alone: no write bit for anyone.
+constexpr bool markedReadOnly(unsigned mode) { return (mode & 0222) == 0; }
+bool isLink(const std::string& path);  // a symbolic link, dangling or not
 
 // Creates or truncates a file and writes the bytes; 0, or the error number of the failure (the
 // file is then left as far as it was written).
 int writeFile(const std::string& path, const std::string& bytes);
-// Writes the bytes to a new file beside `path`, then renames it over `path`: the file named is
-// either what it was or the whole new text, never half of it. A file that is read-only to the
-// user (isReadOnly) is not replaced: ReadOnlyFile (Input.h). A link at `path` is written
-// through, or with `replaceLink` replaced itself, the file it names staying as it was. 0, or the
-// error number.
-int writeFileAside(const std::string& path, const std::string& bytes, bool replaceLink = false);
+// What a write aside does with a symbolic link at the name it is given.
+enum class AtLink {
+    // The file the link names takes the new text, through every link of a chain, and the links
+    // stay as they are; a dangling link makes the file it names.
+    WriteTarget,
+    // The link itself gives way to the new file; what it names stays as it was.
+    ReplaceLink,
+};
+
+// The file that a write through `path` replaces (AtLink::WriteTarget): `path` itself where no
+// link stands. A relative link leads from its own folder. 0, or ELOOP for a chain that never ends.
+int fileBehindLinks(const std::string& path, std::string& file);
+
+// A new empty file (mode 0600, close-on-exec) beside `path`, taken from `folder` as openat does
+// (AT_FDCWD: the current folder), with a hidden name ("." + its name + a unique ending) that no
+// folder walk lists while it is being written: its descriptor, or -1 (errno set). `name` is
+// taken from `folder` as `path` is.
+int hiddenFileBeside(int folder, const std::string& path, std::string& name);
+
+// Writes the bytes to a new hidden file beside the file to replace, then renames it over that
+// file: it is either what it was or the whole new text, never half of it. The new file keeps
+// the permissions of the one it replaces, else has the usual ones (0644 less the umask). A file
+// that is read-only to the user (isReadOnly) is not replaced: ReadOnlyFile (Input.h). A link at
+// `path` is dealt with as `atLink` says. 0, or the error number.
+int writeFileAside(const std::string& path, const std::string& bytes, AtLink atLink);
 // Moves an existing file out of the way, to a new hidden name in its folder, and returns that
 // name; empty (errno set) when it cannot, the file then staying where it was.
 std::string moveAside(const std::string& path);
@@ -83,15 +107,18 @@ std::string moveAside(const std::string& path);
 // replaces it (a link is never written through) and an output that fails can give it back.
 class SetAside {
 public:
-    // Moves the entry at `name` aside: anything but a folder, or with `keepFiles` anything but a
-    // folder or a regular file (a link, a FIFO, a socket, a device). False (errno set) when it
+    // Moves the entry at `name` aside, whatever it is but a folder. False (errno set) when it
     // cannot, the entry then staying where it was.
-    bool take(const std::string& name, bool keepFiles = false);
+    bool take(const std::string& name);
+    // The same where a regular file at `name` is to be overwritten: only what is neither a file
+    // nor a folder (a link, a FIFO, a socket, a device) is moved aside.
+    bool takeUnlessFile(const std::string& name);
     void keepNew();                 // the new file stays; the old entry goes
     void giveBack(bool removeNew);  // the old entry comes back; a new file that never was whole goes
     void settle();                  // keepNew where a new file stands, else giveBack
 
 private:
+    bool moveAsideUnless(const std::string& name, bool regularFile);
     std::string output_, aside_;
 };
 

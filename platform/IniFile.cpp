@@ -36,14 +36,14 @@ bool dropByteOrderMark(std::string& text)
     return true;
 }
 
-// False when the file is missing or cannot be read; missing then tells which. A FIFO or a device
-// in the file's place must not hold the start.
-bool readSettingsText(const std::string& path, std::string& out, bool* missing = nullptr)
+// 0, or the error number of a file that is there and cannot be read (ENOENT and ENOTDIR: no
+// file). A FIFO or a device in the file's place must not hold the start.
+int readSettingsText(const std::string& path, std::string& out)
 {
-    const int error = readWholeFile(path, MaxSettingsFileSize, out);
-    if (missing) *missing = error == ENOENT || error == ENOTDIR;
-    return error == 0;
+    return readWholeFile(path, MaxSettingsFileSize, out);
 }
+
+bool missingFile(int error) { return error == ENOENT || error == ENOTDIR; }
 
 std::vector<std::string> splitLines(const std::string& text)
 {
@@ -60,11 +60,13 @@ std::vector<std::string> splitLines(const std::string& text)
     return lines;
 }
 
+bool blank(char c) { return c == ' ' || c == '\t'; }
+
 std::string trim(const std::string& s)
 {
     size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    while (b < e && blank(s[b])) ++b;
+    while (e > b && blank(s[e - 1])) --e;
     return s.substr(b, e - b);
 }
 
@@ -112,29 +114,24 @@ bool findValue(const std::string& text, const std::string& section, const std::s
     return false;
 }
 
-// The file a settings path names: a symbolic link stays a link and its target is what is replaced.
-// A dangling link names the file it would create; a loop leaves the path as it is.
-std::string linkTarget(std::string path)
+// Why a name would not read back as it was written, or nothing: a line is cut at its first "=",
+// one that begins with "[" is a section header and one with ";" a comment, a section name ends
+// at its first "]", and names lose their outer blanks.
+std::string nameFault(const std::string& section, const std::string& key)
 {
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-        std::vector<char> buf(PATH_MAX + 1);
-        const ssize_t n = readlink(path.c_str(), buf.data(), buf.size() - 1);
-        if (n <= 0) return path;
-        std::string target(buf.data(), size_t(n));
-        if (target[0] != '/') {
-            const size_t slash = path.rfind('/');
-            target = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + target;
-        }
-        path = target;
-    }
-    return path;
+    auto blankEdge = [](const std::string& s) { return !s.empty() && (blank(s.front()) || blank(s.back())); };
+    if (section.find(']') != std::string::npos) return "un nom de section ne peut contenir « ] »";
+    if (key.empty()) return "un nom de clé ne peut être vide";
+    if (key.find('=') != std::string::npos) return "un nom de clé ne peut contenir « = »";
+    if (key[0] == ';' || key[0] == '[') return "un nom de clé ne peut commencer par « ; » ni par « [ »";
+    if (blankEdge(section) || blankEdge(key)) return "un nom ne peut commencer ni finir par un blanc";
+    return std::string();
 }
 
 // Holds an advisory lock on "<file>.lock" so that two instances writing at once each see the
-// other's keys: the read, the edit and the replace happen under it. The lock is made beside the
-// settings path itself, not where a link leads, and never through a link of its own name.
+// other's keys: the read, the edit and the replace happen under it. `file` is the file written,
+// every link resolved, so that writers through different links to it take the same lock; the
+// lock is never taken through a link of its own name.
 class WriteLock {
 public:
     explicit WriteLock(const std::string& file)
@@ -202,7 +199,7 @@ bool oversized(const std::string& path)
 }
 
 // Moves such a file out of the way under a name that says why, never over an earlier one;
-// the new name, or empty when it cannot be moved.
+// the new name, or empty (errno set) when it cannot be moved.
 std::string setAside(const std::string& path)
 {
     for (int n = 1; n < 1000; ++n) {
@@ -213,29 +210,10 @@ std::string setAside(const std::string& path)
     return std::string();
 }
 
-// 0, or the error number of the failure.
-int writeWholeFile(const std::string& path, const std::string& text)
+// The settings file's failures, worded as every file failure is.
+IniFileError failure(FileAction action, const std::string& path, int error)
 {
-    std::string temp = path + ".XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) return errno;
-    size_t done = 0;
-    int error = 0;
-    while (!error && done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) error = n < 0 ? errno : ENOSPC;
-        else done += size_t(n);
-    }
-    struct stat st;
-    if (!error && stat(path.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
-    else if (!error) fchmod(fd, 0644);
-    if (close(fd) != 0 && !error) error = errno;
-    if (!error && rename(name.data(), path.c_str()) != 0) error = errno;
-    if (error) unlink(name.data());
-    return error;
+    return IniFileError(fileFailureText(action, path, error));
 }
 
 }  // namespace
@@ -245,7 +223,7 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 std::string IniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const
 {
     std::string text, value;
-    if (!readSettingsText(path_, text)) return def;
+    if (readSettingsText(path_, text) != 0) return def;
     dropByteOrderMark(text);
     return findValue(text, section, key, value) ? value : def;
 }
@@ -280,32 +258,36 @@ bool IniFile::ReadBool(const std::string& section, const std::string& key, bool 
 
 void IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
+    const std::string entry = printable(section) + "/" + printable(key);
     // A line end would split the entry and could add keys of its own.
     for (const std::string* part : {&section, &key, &value})
         if (part->find_first_of("\r\n") != std::string::npos)
-            throw IniFileError("Valeur invalide pour " + section + "/" + key + " : fin de ligne");
+            throw IniFileError("Valeur invalide pour " + entry + " : fin de ligne");
+    if (const std::string why = nameFault(section, key); !why.empty())
+        throw IniFileError("Nom invalide pour " + entry + " : " + why);
     if (path_.empty()) throw IniFileError("Aucun fichier de réglages");
-    const std::string target = linkTarget(path_);
+    std::string target;
+    if (const int error = fileBehindLinks(path_, target)) throw failure(FileAction::Write, path_, error);
     // Whatever the path leads to is looked at before anything is made: a device, a FIFO or a
     // folder is no settings file, and nothing is created beside it.
     struct stat st;
-    if (lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw IniFileError("Impossible de lire " + path_);
+    if (lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw failure(FileAction::Write, path_, S_ISDIR(st.st_mode) ? EISDIR : NotRegularFile);
     // A file the user made read-only stays as it is, although its folder would let it be replaced.
-    if (isReadOnly(target)) throw IniFileError("Impossible d'écrire dans " + path_ + " : " + errorText(ReadOnlyFile));
+    if (isReadOnly(target)) throw failure(FileAction::Write, path_, ReadOnlyFile);
     const std::string folder = folderPart(target);
-    if (!folder.empty() && !makeFolders(folder))
-        throw IniFileError("Impossible de créer le dossier " + folder + " : " + errorText(errno));
-    auto lock = std::make_unique<WriteLock>(path_);
+    if (!folder.empty() && !makeFolders(folder)) throw failure(FileAction::CreateFolder, folder, errno);
+    auto lock = std::make_unique<WriteLock>(target);
     if (!lock->held())
-        throw IniFileError("Impossible de verrouiller " + path_ + " : " +
-                           (lock->error() == EWOULDBLOCK ? std::string("un autre programme le garde verrouillé")
-                                                         : errorText(lock->error())));
+        throw IniFileError(fileFailureText(FileAction::Lock, target + ".lock",
+                                           lock->error() == EWOULDBLOCK ? "un autre programme le garde verrouillé"
+                                                                        : errorText(lock->error())));
     std::string text, movedTo;
-    bool missing = false;
     // A file that exists but cannot be read is never replaced by one holding only this key;
     // one that is only too large is kept under another name and a fresh one is begun.
-    const bool unreadable = !readSettingsText(target, text, &missing) && !missing;
-    if (unreadable && !oversized(target)) throw IniFileError("Impossible de lire " + path_);
+    const int readError = readSettingsText(target, text);
+    const bool unreadable = readError != 0 && !missingFile(readError);
+    if (unreadable && !oversized(target)) throw failure(FileAction::Read, path_, readError);
     const bool byteOrderMark = dropByteOrderMark(text);
     std::vector<std::string> lines = splitLines(text);
     // Keep only well-formed text; a binary or corrupt file is rebuilt from its readable lines.
@@ -339,14 +321,15 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
     for (const std::string& line : lines) out += line + "\r\n";
     // Past the bound the file could not be read back, and every key would be lost with it.
     if (out.size() > MaxSettingsFileSize)
-        throw IniFileError("Impossible d'écrire dans " + path_ +
-                           " : le fichier de réglages dépasserait sa taille maximale de 1 Mio");
-    if (unreadable && (movedTo = setAside(target)).empty()) throw IniFileError("Impossible de lire " + path_);
-    const int error = writeWholeFile(target, out);
+        throw IniFileError(fileFailureText(FileAction::Write, path_,
+                                           "le fichier de réglages dépasserait sa taille maximale de 1 Mio"));
+    if (unreadable && (movedTo = setAside(target)).empty()) throw failure(FileAction::Replace, path_, errno);
+    // The file is the one locked: no link is left to follow.
+    const int error = writeFileAside(target, out, AtLink::ReplaceLink);
     // Told once the lock is let go: the user may take a while to read it.
     lock.reset();
     if (!movedTo.empty() && OnSetAside) OnSetAside(movedTo);
-    if (error) throw IniFileError("Impossible d'écrire dans " + path_ + " : " + errorText(error));
+    if (error) throw failure(FileAction::Write, path_, error);
 }
 
 void IniFile::WriteInteger(const std::string& section, const std::string& key, int value)

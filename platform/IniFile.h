@@ -30,12 +30,16 @@ public:
     int ReadInteger(const std::string& section, const std::string& key, int def) const;
     bool ReadBool(const std::string& section, const std::string& key, bool def) const;
 
-    // Writes replace the file as a whole (a new file renamed over the old one), so a failed
-    // write never leaves half a settings file. A write that fails raises IniFileError. The
-    // read-edit-replace holds a lock on "<file>.lock" beside the path given, so two instances
-    // writing at once lose nothing. A file that is a symbolic link stays one: its target is
-    // replaced. A file too large to be settings is moved aside to "<file>.trop-grand" (a number
-    // added when that name is taken), OnSetAside is told its new name, and a fresh file is begun.
+    // Writes replace the file as a whole (writeFileAside), so a failed write never leaves half a
+    // settings file. A write that fails raises IniFileError, worded as every file failure is
+    // (fileFailureText): a FIFO, a folder or a link loop in the file's place is one it could not
+    // write. A name that would not read back (a section holding "]"; a key empty, holding "=" or
+    // beginning with ";" or "["; a name with blanks at either end) is refused, as is a line end
+    // in a name or a value. A file that is a symbolic link stays one: its target is replaced.
+    // The read-edit-replace holds a lock on "<target>.lock" beside that target, so any two
+    // writers of one file, through whatever links, lose nothing. A file too large to be settings
+    // is moved aside to "<file>.trop-grand" (a number added when that name is taken), OnSetAside
+    // is told its new name, and a fresh file is begun.
     // Anything but a regular file in the file's place is refused before anything is created, and
     // so are a file the user made read-only and a write that would take the file past the size
     // it is read up to: the file then stays as it was.

@@ -7,9 +7,11 @@
 
 namespace platform {
 
-int openForReading(const std::string& path, bool alsoWrite)
+namespace {
+
+int openRegularFile(const std::string& path, int how)
 {
-    const int fd = open(path.c_str(), (alsoWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = open(path.c_str(), how | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return -1;
     struct stat st;
     int error = 0;
@@ -23,6 +25,12 @@ int openForReading(const std::string& path, bool alsoWrite)
     }
     return fd;
 }
+
+}  // namespace
+
+int openForReading(const std::string& path) { return openRegularFile(path, O_RDONLY); }
+
+int openForChanging(const std::string& path) { return openRegularFile(path, O_RDWR); }
 
 int openForWriting(const std::string& path)
 {
@@ -77,9 +85,57 @@ int readWholeFile(const std::string& path, std::size_t limit, std::string& out)
     return error;
 }
 
-std::string cannotReadText(const std::string& path, int error)
+namespace {
+
+const char* verbOf(FileAction action)
 {
-    return "Impossible de lire le fichier " + printable(path) + " : " + errorText(error);
+    switch (action) {
+    case FileAction::Open: return "Impossible d'ouvrir le fichier ";
+    case FileAction::Read: return "Impossible de lire le fichier ";
+    case FileAction::Create: return "Impossible de créer le fichier ";
+    case FileAction::Write: return "Impossible d'écrire le fichier ";
+    case FileAction::Replace: return "Impossible de remplacer le fichier ";
+    case FileAction::Lock: return "Impossible de verrouiller le fichier ";
+    case FileAction::CreateFolder: return "Impossible de créer le dossier ";
+    }
+    return "Impossible d'utiliser le fichier ";
+}
+
+// Every control character of the text, U+0080 to U+009F as UTF-8 gives them included, replaced.
+std::string withoutControls(std::string_view text, std::string_view substitute)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool secondSet = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                               static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (c < 0x20 || c == 0x7F || secondSet) {
+            out += substitute;
+            if (secondSet) ++i;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string fileFailureText(FileAction action, const std::string& path, int error)
+{
+    return fileFailureText(action, path, errorText(error));
+}
+
+std::string fileFailureText(FileAction action, const std::string& path, const std::string& why)
+{
+    return verbOf(action) + printableName(path) + " : " + why;
+}
+
+std::string renameFailureText(const std::string& from, const std::string& to, int error)
+{
+    return "Impossible de renommer le fichier " + printableName(from) + " en " + printableName(to) + " : " +
+           errorText(error);
 }
 
 std::string errorText(int error)
@@ -118,23 +174,8 @@ std::string errorText(int error)
     }
 }
 
-std::string printable(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        // U+0080 to U+009F, the second set of control characters, as UTF-8 gives them.
-        const bool secondSet = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                               static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-        if (c < 0x20 || c == 0x7F || secondSet) {
-            out += '?';
-            if (secondSet) ++i;
-        } else {
-            out += char(c);
-        }
-    }
-    return out;
-}
+std::string printable(std::string_view text) { return withoutControls(text, "?"); }
+
+std::string printableName(std::string_view name) { return withoutControls(name, "\u23ce"); }
 
 }  // namespace platform

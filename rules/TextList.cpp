@@ -43,3 +43,11 @@ void AppendListEntry(std::string& text, const ListOptions& options, std::string&
     }
     if (options.spacer) text += "\r\n";
 }
+
+void TextListMaker::add(const std::string& path, std::string_view artist, std::string_view title,
+                        std::string_view album)
+{
+    AppendListEntry(text_, options_, previousAlbum_, anyListed_ ? &lastListed_ : nullptr, path, artist, title, album);
+    lastListed_ = path;
+    anyListed_ = true;
+}

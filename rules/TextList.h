@@ -19,3 +19,18 @@ struct ListOptions {
 void AppendListEntry(std::string& text, const ListOptions& options, std::string& previousAlbum,
                      const std::string* previousPath, const std::string& path, std::string_view artist,
                      std::string_view title, std::string_view album);
+
+// A list made file after file: each file listed goes under the headers the last file listed
+// left, so that a file left out (its tag not read) changes nothing.
+class TextListMaker {
+public:
+    explicit TextListMaker(const ListOptions& options) : options_(options) {}
+    // Appends the pieces of one file whose tag was loaded (AppendListEntry).
+    void add(const std::string& path, std::string_view artist, std::string_view title, std::string_view album);
+    const std::string& text() const { return text_; }
+
+private:
+    ListOptions options_;
+    std::string text_, previousAlbum_, lastListed_;
+    bool anyListed_ = false;
+};

@@ -1,5 +1,7 @@
 #include "id3io.h"
 
+#include "FileSystem.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -39,14 +41,7 @@ bool Hidden(const std::string& path)
 }
 }  // namespace
 
-bool FileProtected(const std::string& path)
-{
-    if (Hidden(path)) return true;
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return false;
-    if ((st.st_mode & 0222) == 0) return true;
-    return ::access(path.c_str(), W_OK) != 0;
-}
+bool FileProtected(const std::string& path) { return Hidden(path) || platform::isReadOnly(path); }
 
 File::~File() { Close(); }
 
@@ -118,7 +113,7 @@ bool File::ResumeToSave(const std::string& path)
     // and that its name was neither removed nor given to another file: either changes its links
     // and so its change time.
     struct stat st;
-    if (Hidden(path) || ::fstat(fd_, &st) != 0 || IdentityOf(st) != identity_ || (st.st_mode & 0222) == 0) {
+    if (Hidden(path) || ::fstat(fd_, &st) != 0 || IdentityOf(st) != identity_ || platform::markedReadOnly(st.st_mode)) {
         Close();
         return false;
     }
@@ -182,7 +177,7 @@ std::uint16_t File::OpenToSave(const std::string& path, bool byName)
     }
     // Not a regular file is a missing one; a file without write bits is read-only even to root.
     // The open itself proved the user may write it.
-    const std::uint16_t refused = !S_ISREG(st.st_mode) ? 0x0100 : (st.st_mode & 0222) == 0 ? 0x0200 : 0;
+    const std::uint16_t refused = !S_ISREG(st.st_mode) ? 0x0100 : platform::markedReadOnly(st.st_mode) ? 0x0200 : 0;
     if (refused) {
         ::close(fd);
         return refused;
@@ -207,8 +202,7 @@ void File::Adopt(int fd, const struct stat& st, bool writable)
 
 bool File::Protected(const std::string& path) const
 {
-    if (Hidden(path)) return true;
-    if ((mode_ & 0222) == 0) return true;
+    if (Hidden(path) || platform::markedReadOnly(mode_)) return true;
     // Judged from the permission bits the open already has, without asking the system again;
     // a save asks it for real (its open for writing, OpenToSave) before it writes anything.
     static const uid_t user = ::geteuid();  // this program never changes who it runs as

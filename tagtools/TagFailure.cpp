@@ -21,7 +21,7 @@ QString tagFailureReason(TTagStatus status)
         return QStringLiteral("le tag contient une trame chiffrée ou groupée qui ne peut pas être réécrite");
     case tagstatus::NoFrames: return QStringLiteral("un tag sans aucune information ne peut pas être enregistré");
     // Tags are read at offset 0: only a file without a single byte has nothing there.
-    case tagstatus::OffsetOutsideFile: return QStringLiteral("le fichier est vide");
+    case tagstatus::OffsetOutsideFile: return emptyFileReason();
     case tagstatus::CorruptTag:
     case tagstatus::TagPastEndOfFile:
     case tagstatus::InvalidFrameIdentifier:
@@ -29,6 +29,8 @@ QString tagFailureReason(TTagStatus status)
     default: return QStringLiteral("erreur %1").arg(status, 4, 16, QLatin1Char('0'));
     }
 }
+
+QString emptyFileReason() { return QStringLiteral("le fichier est vide"); }
 
 QString tagsNotSavedIntro() { return QStringLiteral("Les tags de ces fichiers n'ont pas pu être enregistrés"); }
 
@@ -45,11 +47,12 @@ QString tagFieldName(const char* frameID)
         const char* name;
     } names[] = {{"TIT2", "titre"}, {"TPE1", "artiste"}, {"TALB", "album"},
                  {"TYER", "année"}, {"TCON", "genre"},   {"TRCK", "piste"}};
-    if (frameID)
-        for (const auto& [frame, name] : names)
-            if (frame == frameID) return QString::fromUtf8(name);
-    return QStringLiteral("commentaire");
+    for (const auto& [frame, name] : names)
+        if (frame == frameID) return QString::fromUtf8(name);
+    return QString::fromLatin1(frameID);
 }
+
+QString commentFieldName() { return QStringLiteral("commentaire"); }
 
 void rewriteTag(Tid3v2tag& tag, const std::string& path, ui::RunReport& report,
                 const std::function<QStringList()>& change)

@@ -71,8 +71,8 @@ void TForm10::Button1Click()
     if (chosen.isEmpty()) return;
     const std::string name = platform::fromDisplay(chosen);
     // Written aside and renamed: an earlier list under that name is never left half written.
-    if (const int error = platform::writeFileAside(name, memoText()))
-        throw std::runtime_error("Erreur d'écriture dans le fichier " + name + " : " + platform::errorText(error));
+    if (const int error = platform::writeFileAside(name, memoText(), platform::AtLink::WriteTarget))
+        throw std::runtime_error(platform::fileFailureText(platform::FileAction::Write, name, error));
     ui::Dialogs::MessageBox(this, QStringLiteral("Enregistrement effectué"), QStringLiteral("Sonoverne"), ui::MB_OK);
     Form1->Show();
     Hide();

@@ -107,7 +107,7 @@ void TForm14::Button7Click()
                 comment.Text = FilterTagChars(text.text);
                 Tag14.SetComment(comment, "", "None");
             } else {
-                kept << tagFieldName(nullptr);
+                kept << commentFieldName();
             }
             return kept;
         });

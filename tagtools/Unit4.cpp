@@ -255,7 +255,7 @@ void TForm4::saveFailed(bool id3v1, TTagStatus status)
 {
     const QString text = (id3v1 ? QStringLiteral("Le tag ID3V1 du fichier %1 n'a pas été enregistré : %2.")
                                 : QStringLiteral("Les tags du fichier %1 n'ont pas été enregistrés : %2."))
-                             .arg(platform::toDisplay(fileName_), tagFailureReason(status));
+                             .arg(platform::toDisplayLine(fileName_), tagFailureReason(status));
     ui::Dialogs::MessageBox(this, text, ui::Dialogs::applicationTitle(), ui::MB_OK | ui::MB_ICONERROR);
 }
 

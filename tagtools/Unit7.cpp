@@ -376,7 +376,7 @@ void Tform7::ScruteDossier1FinExecute(TScruteDossier*)
         const TTagStatus read = LoadId3v1Fields(path);
         if (tagOk(read)) SaveId3v2Fields(path, report);
         else if (!noTag(read)) report.add(path, tagFailureReason(read));
-        else if (emptyFile(path)) report.add(path, tagFailureReason(tagstatus::OffsetOutsideFile));
+        else if (emptyFile(path)) report.add(path, emptyFileReason());
     }
     const bool stopped = ImportStopFlag;
     ImportStopFlag = false;
@@ -418,7 +418,7 @@ void Tform7::SaveId3v2Fields(const std::string& path, ui::RunReport& report)
     bool changed = false;
     const auto differs = [&](const char* frame, const TagField& v2, const std::function<bool(const QString&)>& agrees) {
         if (!v2.whole) {
-            kept << tagFieldName(frame);
+            kept << (frame ? tagFieldName(frame) : commentFieldName());
             return false;
         }
         return !agrees(QString::fromUtf8(v2.text.data(), qsizetype(v2.text.size())));

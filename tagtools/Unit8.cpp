@@ -5,9 +5,11 @@
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "Guard.h"
+#include "Input.h"
 #include "RunReport.h"
 #include "ShownText.h"
 #include "TagFailure.h"
+#include "TagFields.h"
 #include "id3v2.h"
 #include "variable.h"
 
@@ -16,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cerrno>
 
 TForm8* Form8 = nullptr;
 
@@ -109,12 +112,19 @@ void TForm8::Button6Click()
         // The file stays in its folder and never takes the place of another one; its own name
         // again is no change at all.
         if (target == path) continue;
-        if (!IsPlainFileName(name) || !platform::renameNoReplace(path, target))
+        const bool plain = IsPlainFileName(name);
+        if (plain && platform::renameNoReplace(path, target)) continue;
+        // A name taken, too long or refused for any reason but its characters is told as it is.
+        const int error = plain ? errno : EINVAL;
+        if (error == EINVAL || error == EILSEQ)
             ui::Dialogs::MessageBox(
                 this,
                 QStringLiteral(
                     "Vous avez essayé de créer un fichier dont le nom comporte des caractères invalides\r\nEssayez l'utilitaire de validation des tags"),
                 QStringLiteral("Erreur"), ui::MB_OK);
+        else
+            ui::Dialogs::MessageBox(this, QString::fromStdString(platform::renameFailureText(path, target, error)),
+                                    QStringLiteral("Erreur"), ui::MB_OK);
     }
     ListBox1->Clear();
     FileListBox1->Update();

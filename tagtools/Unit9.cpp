@@ -89,26 +89,20 @@ void TForm9::BuildListText()
     if (count > 0) {
         ListBox1->repaint();
         Picker->beginRun();
-        ListText.clear();
-        std::string previousAlbum;
         ListOptions options;
         options.folders = CheckBox4->isChecked();
         options.albums = CheckBox6->isChecked();
         options.paths = CheckBox3->isChecked();
         options.spacer = CheckBox5->isChecked();
-        // A file whose tag is not read is not listed: the folder header goes by the last file
-        // listed, so that each file stands under its own folder.
-        std::string listedPath, path;
-        bool listed = false;
+        // A file whose tag is not read is not listed.
+        TextListMaker list(options);
         for (int i = 0; i < count; ++i) {
             Picker->showEntry(i);
-            path = ListBox1->Item(i);
+            const std::string path = ListBox1->Item(i);
             if (!tagOk(Tag9.LoadFromFile(path, 0))) continue;
-            AppendListEntry(ListText, options, previousAlbum, listed ? &listedPath : nullptr, path,
-                            shownTagText(Tag9, "TPE1").text, shownTagText(Tag9, "TIT2").text,
-                            shownTagText(Tag9, "TALB").text);
-            listedPath.swap(path);
-            listed = true;
+            list.add(path, shownTagText(Tag9, "TPE1").text, shownTagText(Tag9, "TIT2").text,
+                     shownTagText(Tag9, "TALB").text);
         }
+        ListText = list.text();
     }
 }

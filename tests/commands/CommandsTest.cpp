@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QThread>
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -76,23 +78,48 @@ QString probeName(const std::string& path)
     return QLatin1Char('x') + QString::fromLatin1(QByteArray::fromStdString(path).toHex());
 }
 
-bool runProbe(const QStringList& arguments)
+namespace {
+
+// The probe serving one test: started by its first call, stopped when the test ends, so that a
+// test pays for one start of Python and mutagen however many files it writes and reads.
+QProcess* probeServer = nullptr;
+
+void stopProbe()
 {
-    QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral(TAG_PROBE)} + arguments);
-    return python.waitForFinished(-1) && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0;
+    if (!probeServer) return;
+    probeServer->closeWriteChannel();  // the end of its input ends it
+    if (!probeServer->waitForFinished(10000)) probeServer->kill();
+    delete probeServer;
+    probeServer = nullptr;
 }
+
+// What the probe printed for the arguments, or nothing (and the test failed) when it failed.
+std::optional<QByteArray> askProbe(const QStringList& arguments)
+{
+    if (!probeServer) {
+        probeServer = new QProcess;
+        probeServer->start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TAG_PROBE), QStringLiteral("serve")});
+    }
+    probeServer->write(QJsonDocument(QJsonArray::fromStringList(arguments)).toJson(QJsonDocument::Compact) + '\n');
+    while (!probeServer->canReadLine())
+        if (!probeServer->waitForReadyRead(60000)) break;
+    const QJsonObject answer = QJsonDocument::fromJson(probeServer->readLine()).object();
+    if (!answer.value("ok").toBool()) {
+        ADD_FAILURE() << "mutagen: " << probeServer->readAllStandardError().toStdString();
+        stopProbe();
+        return std::nullopt;
+    }
+    return answer.value("out").toString().toUtf8();
+}
+
+}  // namespace
+
+bool runProbe(const QStringList& arguments) { return askProbe(arguments).has_value(); }
 
 QJsonObject probe(const std::string& path)
 {
-    QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(TAG_PROBE), QStringLiteral("dump"), probeName(path)});
-    if (!python.waitForFinished(-1) || python.exitCode() != 0) {
-        ADD_FAILURE() << "mutagen: " << python.readAllStandardError().toStdString();
-        return {};
-    }
-    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    const std::optional<QByteArray> out = askProbe({QStringLiteral("dump"), probeName(path)});
+    return out ? QJsonDocument::fromJson(*out).object() : QJsonObject();
 }
 
 std::vector<ModalSeen> whileModal(const std::function<void()>& action, const std::function<void(ui::Form*)>& inModal)
@@ -132,6 +159,7 @@ void Collection::SetUp()
 
 void Collection::TearDown()
 {
+    stopProbe();
     ui::Dialogs::clearScript();
     platform::setOpenDocumentHandler({});
 }

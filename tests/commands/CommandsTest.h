@@ -35,11 +35,12 @@ bool exists(const std::string& path);
 bool waitForFile(const std::string& path);
 // An executable shell script that appends "<argument count>\n<arguments, one a line>" to log.
 void writeRecordingScript(const std::string& script, const std::string& log);
-// mutagen's reading of a file (see tag_probe.py); an empty object when the probe failed.
+// mutagen's reading of a file (see tag_probe.py); an empty object, the test failing, when the
+// probe failed. One probe process serves a whole test.
 QJsonObject probe(const std::string& path);
 // A file name as the probe takes it.
 QString probeName(const std::string& path);
-// Runs the probe with other arguments; true when it succeeded.
+// Runs the probe with other arguments; true when it succeeded, else the test fails.
 bool runProbe(const QStringList& arguments);
 
 // One window the watch found shown modally, and whether Qt held it modal.

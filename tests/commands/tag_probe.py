@@ -16,7 +16,13 @@ File names are given as "x" followed by the hex of their bytes, so that any name
                             several values), ["COMM", encoding, language, description, text];
                             v1: also the ID3v1.1 block mutagen makes of them; v1only: that block
                             alone
+  serve                     runs the commands above one after the other, each a line of standard
+                            input holding the JSON list of its arguments, and answers each with a
+                            line {"ok": true or false, "out": what it printed}: one process, and one
+                            start of Python and mutagen, for many files
 """
+import contextlib
+import io
 import json
 import sys
 
@@ -73,14 +79,38 @@ def name(arg):
     return bytes.fromhex(arg[1:])
 
 
-if __name__ == "__main__":
-    if sys.argv[1] == "dump":
-        dump(name(sys.argv[2]))
-    elif sys.argv[1] == "utf16title":
-        utf16title(name(sys.argv[2]), sys.argv[3], sys.argv[4])
-    elif sys.argv[1] == "v24":
-        v24(name(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5])
-    elif sys.argv[1] == "write":
-        write(name(sys.argv[2]), *sys.argv[3:6])
+def run(args):
+    if args[0] == "dump":
+        dump(name(args[1]))
+    elif args[0] == "utf16title":
+        utf16title(name(args[1]), args[2], args[3])
+    elif args[0] == "v24":
+        v24(name(args[1]), args[2], args[3], args[4])
+    elif args[0] == "write":
+        write(name(args[1]), *args[2:5])
     else:
-        sys.exit(2)
+        raise ValueError("unknown command " + args[0])
+
+
+def serve():
+    for line in sys.stdin:
+        out = io.StringIO()
+        try:
+            with contextlib.redirect_stdout(out):
+                run(json.loads(line))
+            ok = True
+        except Exception as e:  # told to the caller, the next command still served
+            print(repr(e), file=sys.stderr)
+            ok = False
+        sys.stdout.write(json.dumps({"ok": ok, "out": out.getvalue()}) + "\n")
+        sys.stdout.flush()
+
+
+if __name__ == "__main__":
+    if sys.argv[1] == "serve":
+        serve()
+    else:
+        try:
+            run(sys.argv[1:])
+        except ValueError:
+            sys.exit(2)

@@ -100,24 +100,27 @@ TEST_F(TagTools, RenamingBuildsNamesInTheFilesFolder)
         std::array<int, 5> chosen;
         const char* separator;
         gen::TagTexts tags;
-        Strings after;  // the folder's names afterwards
-        int errors;
+        Strings after;      // the folder's names afterwards
+        const char* error;  // why the name was refused: "" none, "invalid" the characters
     };
     auto tags = [](const char* artist, const char* title, const char* track) {
         gen::TagTexts t = texts(artist, title);
         t.track = track;
         return t;
     };
+    // 130 × "é": 260 bytes in a file name, past what the file system takes.
+    const std::string tooLong(130, '\xE9');
     const Case cases[] = {
-        {"artist track title", {1, 4, 2, -1, -1}, "-", tags("AB", "Song", "7"), {"AB - 07 - Song.mp3"}, 0},
-        {"empty first slot", {0, 1, -1, -1, -1}, "-", tags("AB", "Song", "7"), {" - AB.mp3"}, 0},
-        {"invalid characters", {2, 4, -1, -1, -1}, "-", tags("AB", "A/B: C?", "3/12"), {"AB C - 312.mp3"}, 0},
-        {"empty separator", {1, 2, -1, -1, -1}, "", tags("AB", "Song", ""), {"AB  Song.mp3"}, 0},
+        {"artist track title", {1, 4, 2, -1, -1}, "-", tags("AB", "Song", "7"), {"AB - 07 - Song.mp3"}, ""},
+        {"empty first slot", {0, 1, -1, -1, -1}, "-", tags("AB", "Song", "7"), {" - AB.mp3"}, ""},
+        {"invalid characters", {2, 4, -1, -1, -1}, "-", tags("AB", "A/B: C?", "3/12"), {"AB C - 312.mp3"}, ""},
+        {"empty separator", {1, 2, -1, -1, -1}, "", tags("AB", "Song", ""), {"AB  Song.mp3"}, ""},
         // "AB / Song.mp3" would put the file into the folder "AB ".
-        {"separator with a slash", {1, 2, -1, -1, -1}, "/", tags("AB", "Song", ""), {"f.mp3"}, 1},
-        {"separator going up", {1, 2, -1, -1, -1}, "/../", tags("AB", "Song", ""), {"f.mp3"}, 1},
-        {"its own name", {2, -1, -1, -1, -1}, "-", tags("AB", "f", ""), {"f.mp3"}, 0},
-        {"never hidden", {2, 1, -1, -1, -1}, "-", tags("AB", ".38 Special", ""), {"38 Special - AB.mp3"}, 0},
+        {"separator with a slash", {1, 2, -1, -1, -1}, "/", tags("AB", "Song", ""), {"f.mp3"}, "invalid"},
+        {"separator going up", {1, 2, -1, -1, -1}, "/../", tags("AB", "Song", ""), {"f.mp3"}, "invalid"},
+        {"its own name", {2, -1, -1, -1, -1}, "-", tags("AB", "f", ""), {"f.mp3"}, ""},
+        {"never hidden", {2, 1, -1, -1, -1}, "-", tags("AB", ".38 Special", ""), {"38 Special - AB.mp3"}, ""},
+        {"too long", {2, -1, -1, -1, -1}, "-", tags("AB", tooLong.c_str(), ""), {"f.mp3"}, "Nom de fichier trop long"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -137,7 +140,11 @@ TEST_F(TagTools, RenamingBuildsNamesInTheFilesFolder)
         EXPECT_THAT(namesIn(folder_ + "/AB "), IsEmpty());
         EXPECT_EQ(readBytes(folder_ + "/" + c.after[0]), bytes);
         QStringList expected;
-        for (int i = 0; i < c.errors; ++i) expected << QStringLiteral("Erreur: ") + RenameError;
+        if (c.error == std::string("invalid")) expected << QStringLiteral("Erreur: ") + RenameError;
+        else if (*c.error)
+            expected << QStringLiteral("Erreur: Impossible de renommer le fichier ") + QString::fromStdString(path) +
+                            " en " + QString::fromStdString(folder_) + "/" + QString::fromLatin1(tooLong) +
+                            ".mp3 : " + c.error;
         expected << QStringLiteral("Sonoverne: Renommage terminé\r\nPensez à rafraîchir la liste");
         EXPECT_EQ(boxTexts(), expected);
         EXPECT_EQ(Form8->ListBox1->Count(), 0);
@@ -184,8 +191,11 @@ TEST_F(TagTools, RenamingNeverReplacesAFileAndSkipsUntaggedOnes)
     Strings shown;
     for (int i = 0; i < Form8->FileListBox1->count(); ++i) shown.push_back(Form8->FileListBox1->itemName(i));
     EXPECT_THAT(shown, ::testing::Contains("Nina - Sinnerman.mp3"));
-    // The existing name only; the untagged file is skipped quietly; the unread title is told.
-    EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral("Erreur: ") + RenameError,
+    // The name taken is told as it is; the untagged file is skipped quietly; the unread title is
+    // told.
+    EXPECT_THAT(boxTexts(), ElementsAre(QStringLiteral("Erreur: Impossible de renommer le fichier ") +
+                                            QString::fromStdString(three) + " en " +
+                                            QString::fromStdString(in_the_way) + " : Le fichier existe déjà",
                                         QStringLiteral("Sonoverne: Renommage terminé\r\nPensez à rafraîchir la "
                                                        "liste\r\n\r\nCes fichiers n'ont pas été renommés, car un "
                                                        "champ choisi n'a pas pu être lu entièrement :\r\n") +

@@ -1256,7 +1256,8 @@ TEST_F(Tools, EveryToolGivesOneReasonForAFileItMayNotWrite)
             SCOPED_TRACE(std::string(tool.name) + ", " + file.name);
             const std::string sub = std::to_string(++serial);
             std::filesystem::create_directories(folder_ + "/" + sub);
-            const std::string path = put(sub + "/f.mp3", file.bytes);
+            // A line break in the name stays on the message's line.
+            const std::string path = put(sub + "/f\n.mp3", file.bytes);
             if (tool.picker) {
                 tool.picker->Show();
                 tool.picker->ListBox1->Clear();
@@ -1265,7 +1266,7 @@ TEST_F(Tools, EveryToolGivesOneReasonForAFileItMayNotWrite)
             ui::Dialogs::clearScript();
             tool.run(path);
             if (tool.picker) tool.picker->Hide();
-            QString expected = tool.head + QString::fromStdString(path);
+            QString expected = tool.head + QString::fromStdString(path).replace('\n', QStringLiteral("⏎"));
             expected += tool.picker || tool.head.startsWith(QLatin1String("Import"))
                             ? QStringLiteral(" (") + file.why + QLatin1Char(')')
                             : QStringLiteral(" n'ont pas été enregistrés : ") + file.why + QLatin1Char('.');
@@ -1281,8 +1282,8 @@ TEST_F(Tools, EveryToolGivesOneReasonForAFileItMayNotWrite)
 
 // Each saved over an earlier file that a failed save must leave whole: on a full disk, past a
 // file-size limit, or read-only (made so by its user, which holds for the superuser too). The
-// error box gives the French reason; nothing is left beside; the playlist asks no question and
-// the text list stays open.
+// error box gives the French reason and the name on one line; nothing is left beside; the
+// playlist asks no question and the text list stays open.
 TEST_F(Tools, TextFileSavesThatFailKeepTheEarlierFile)
 {
     enum Fault { FullDisk, SizeLimit, ReadOnly };
@@ -1302,12 +1303,12 @@ TEST_F(Tools, TextFileSavesThatFailKeepTheEarlierFile)
         const char* file;
         std::function<void()> save;
     } saves[] = {
-        {"playlist", "liste.m3u",
+        {"playlist", "liste\n.m3u",
          [&] {
              select({a});
              Form1->CrerunePlaylist1->trigger();
          }},
-        {"text list", "liste.txt",
+        {"text list", "liste\n.txt",
          [] {
              Form10->Show();
              Form10->setMemoText("Art - Un\r\nArt - Deux\r\n");
@@ -1354,8 +1355,9 @@ TEST_F(Tools, TextFileSavesThatFailKeepTheEarlierFile)
             ASSERT_EQ(ui::Dialogs::shown().size(), 1u);
             const ui::ShownBox& box = ui::Dialogs::shown()[0];
             EXPECT_EQ(box.flags, unsigned(ui::MB_OK | ui::MB_ICONERROR));
-            EXPECT_EQ(box.text, QStringLiteral("Erreur d'écriture dans le fichier ") + platform::toDisplay(target) +
-                                    " : " + f.why + ".");
+            EXPECT_EQ(box.text, QStringLiteral("Impossible d'écrire le fichier ") +
+                                    platform::toDisplay(target).replace('\n', QStringLiteral("⏎")) + " : " + f.why +
+                                    ".");
             EXPECT_EQ(readBytes(target), earlier);
             Strings after;
             for (const auto& e : std::filesystem::directory_iterator(dir)) after.push_back(e.path().filename());
@@ -1363,7 +1365,7 @@ TEST_F(Tools, TextFileSavesThatFailKeepTheEarlierFile)
             if (f.fault == ReadOnly) {
                 EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms::owner_read);
             }
-            if (save.file == std::string("liste.txt")) { EXPECT_TRUE(Form10->isVisible()); }
+            if (save.file == std::string("liste\n.txt")) { EXPECT_TRUE(Form10->isVisible()); }
         }
     }
     std::signal(SIGXFSZ, oldSignal);

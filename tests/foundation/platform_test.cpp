@@ -223,8 +223,72 @@ TEST(Reading, OnlyRegularFilesAreOpenedAndNothingWaits)
     EXPECT_EQ(TempTree::read(t.path("a.wav")), "x");
     EXPECT_EQ(TempTree::read(t.path("new.mp3")), "x");
     EXPECT_EQ(TempTree::read(t.path("victim")), "keep");
-    // What a file or a peer says reaches a message without its control characters.
+    // What a file or a peer says reaches a message without its control characters; a file name
+    // stays on one line of the one wording of a failure.
     EXPECT_EQ(platform::printable("a\r\nb\t\x7f\xc2\x85\xc3\xa9"), "a??b???\xc3\xa9");
+    EXPECT_EQ(platform::fileFailureText(platform::FileAction::Write, "/m/a\nb\xc2\x85.m3u", ENOSPC),
+              "Impossible d'écrire le fichier /m/a⏎b⏎.m3u : Plus de place sur le disque");
+    EXPECT_EQ(platform::renameFailureText("/m/a.mp3", "/m/b\r.mp3", EEXIST),
+              "Impossible de renommer le fichier /m/a.mp3 en /m/b⏎.mp3 : Le fichier existe déjà");
+}
+
+// Written beside, then renamed over: the name holds the old text or the whole new one, with the
+// old file's permissions or the usual ones; links go as the caller says; nothing is left beside.
+TEST(Writing, AsideThenRenamedWithARuleForLinks)
+{
+    using platform::AtLink;
+    enum Stands { Nothing, File, LinkToFile, Dangling, Loop, ReadOnly, LinkToReadOnly };
+    const struct {
+        const char* name;
+        Stands stands;
+        AtLink atLink;
+        int error;
+        bool linkStays;
+        const char* target;  // the text of the file a link names, or of the one it would make
+    } rows[] = {
+        {"a new file", Nothing, AtLink::WriteTarget, 0, false, nullptr},
+        {"a file", File, AtLink::WriteTarget, 0, false, nullptr},
+        {"through a link", LinkToFile, AtLink::WriteTarget, 0, true, "new"},
+        {"over a link", LinkToFile, AtLink::ReplaceLink, 0, false, "old"},
+        {"through a dangling link", Dangling, AtLink::WriteTarget, 0, true, "new"},
+        {"over a dangling link", Dangling, AtLink::ReplaceLink, 0, false, nullptr},
+        {"a link loop", Loop, AtLink::WriteTarget, ELOOP, true, nullptr},
+        {"read-only", ReadOnly, AtLink::WriteTarget, platform::ReadOnlyFile, false, nullptr},
+        {"through a link to a read-only file", LinkToReadOnly, AtLink::WriteTarget, platform::ReadOnlyFile, true,
+         "old"},
+        {"over a link to a read-only file", LinkToReadOnly, AtLink::ReplaceLink, 0, false, "old"},
+    };
+    const mode_t oldMask = umask(027);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempTree t;
+        const std::string name = t.path("liste.m3u"), target = t.path("sub/cible.m3u");
+        t.dir("sub");
+        if (row.stands == File || row.stands == ReadOnly) t.file("liste.m3u", "old");
+        if (row.stands == LinkToFile || row.stands == LinkToReadOnly) t.file("sub/cible.m3u", "old");
+        if (row.stands == ReadOnly) chmod(name.c_str(), 0444);
+        if (row.stands == LinkToReadOnly) chmod(target.c_str(), 0444);
+        if (row.stands == File) chmod(name.c_str(), 0604);
+        const bool link = row.stands == LinkToFile || row.stands == Dangling || row.stands == LinkToReadOnly;
+        if (link || row.stands == Loop) { ASSERT_EQ(symlink(link ? "sub/cible.m3u" : "liste.m3u", name.c_str()), 0); }
+
+        EXPECT_EQ(platform::writeFileAside(name, "new", row.atLink), row.error);
+        EXPECT_EQ(platform::isLink(name), row.linkStays);
+        if (!row.linkStays) { EXPECT_EQ(TempTree::read(name), row.error ? "old" : "new"); }
+        if (row.target) {
+            EXPECT_EQ(TempTree::read(target), row.target);
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(target));
+        }
+        struct stat st;
+        if (row.stands == File || row.stands == Nothing) {
+            ASSERT_EQ(stat(name.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, row.stands == File ? 0604u : 0640u);
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.root()), {}), 2);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.path("sub")), {}), row.target ? 1 : 0);
+    }
+    umask(oldMask);
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ TEST_F(Settings, NamesIgnoreCaseAndMissingKeysGiveTheDefault)
     EXPECT_EQ(ini.ReadString("Liste", "Dossier", "?"), "/autre");
 }
 
-TEST_F(Settings, AValueCannotAddLinesToTheFile)
+TEST_F(Settings, WhatWouldNotReadBackIsRefused)
 {
     // A folder name may hold a line end here; written as it is, it would add keys of its own.
     ini.WriteString("Liste", "Dossier", "/m");
@@ -92,8 +92,33 @@ TEST_F(Settings, AValueCannotAddLinesToTheFile)
     for (const std::string& value :
          {std::string("/m/a\r\n[Winamp]\r\nEXE=/tmp/evil"), std::string("/m/a\nb"), std::string("/m/a\rb")})
         EXPECT_THROW(ini.WriteString("Liste", "Dossier", value), IniFileError);
+    // Names the reader would take for something else: refused, not written to be lost.
+    const std::string section = "un nom de section ne peut contenir « ] »",
+                      blank = "un nom ne peut commencer ni finir par un blanc";
+    const struct {
+        const char *section, *key, *why;
+    } names[] = {
+        {"Liste", "k=x", "un nom de clé ne peut contenir « = »"},
+        {"Liste", "[x]", "un nom de clé ne peut commencer par « ; » ni par « [ »"},
+        {"Liste", ";k", "un nom de clé ne peut commencer par « ; » ni par « [ »"},
+        {"Liste", "", "un nom de clé ne peut être vide"},
+        {"Liste", " k", blank.c_str()},
+        {"Liste", "k ", blank.c_str()},
+        {" Liste", "k", blank.c_str()},
+        {"a]b", "k", section.c_str()},
+    };
+    for (const auto& n : names) {
+        SCOPED_TRACE(std::string(n.section) + "/" + n.key);
+        EXPECT_EQ(errorOf([&] { ini.WriteString(n.section, n.key, "v"); }),
+                  std::string("Nom invalide pour ") + n.section + "/" + n.key + " : " + n.why);
+    }
     EXPECT_EQ(text(), before);
     EXPECT_EQ(ini.ReadString("Winamp", "EXE", "none"), "none");
+    // Their neighbours read back.
+    ini.WriteString("a[b", "k;x", "1");
+    ini.WriteString("Liste", "x[y]", "2");
+    EXPECT_EQ(ini.ReadString("a[b", "k;x", "?"), "1");
+    EXPECT_EQ(ini.ReadString("Liste", "x[y]", "?"), "2");
 }
 
 TEST_F(Settings, BooleansAndIntegers)
@@ -215,18 +240,17 @@ TEST_F(Settings, AFileThatCannotBeReadIsNeverReplaced)
     std::filesystem::remove(path + ".trop-grand-2");
     ini.OnSetAside = nullptr;
 
-    // Write-only for the user, in a folder the user may write.
+    // Write-only for the user, in a folder the user may write: the reason is told.
     const std::string secret = "[Liste]\r\nDossier=/secret\r\n";
     put(secret);
+    std::filesystem::remove(path + ".lock");  // else the lock, not the file, is what stops the user
     ASSERT_EQ(chmod(path.c_str(), 0222), 0);
     ASSERT_EQ(chmod(t.root().c_str(), 0777), 0);
     const int code = asOrdinaryUser([&] {
-        try {
-            ini.WriteString("Rip", "Format", "%1");
-        } catch (const IniFileError&) {
-            return 0;
-        }
-        return 1;
+        return errorOf([&] { ini.WriteString("Rip", "Format", "%1"); }) ==
+                       "Impossible de lire le fichier " + path + " : Permission refusée"
+                   ? 0
+                   : 1;
     });
     chmod(t.root().c_str(), 0755);
     chmod(path.c_str(), 0644);
@@ -236,7 +260,7 @@ TEST_F(Settings, AFileThatCannotBeReadIsNeverReplaced)
 
     // Read-only: made so by its user (for the superuser too), or not the user's to write, in a
     // folder that would let it be replaced.
-    const std::string readOnly = "Impossible d'écrire dans " + path + " : Fichier protégé en écriture";
+    const std::string readOnly = "Impossible d'écrire le fichier " + path + " : Fichier protégé en écriture";
     ASSERT_EQ(chmod(path.c_str(), 0444), 0);
     EXPECT_EQ(errorOf([&] { ini.WriteString("Rip", "Format", "%1"); }), readOnly);
     EXPECT_EQ(text(), secret);
@@ -291,7 +315,7 @@ TEST_F(Settings, AWriteThatWouldPassTheSizeReadIsRefused)
     // the file kept as it was, an oversized one not set aside either.
     constexpr size_t bound = 1 << 20;
     const std::string tooLong =
-        "Impossible d'écrire dans " + path + " : le fichier de réglages dépasserait sa taille maximale de 1 Mio";
+        "Impossible d'écrire le fichier " + path + " : le fichier de réglages dépasserait sa taille maximale de 1 Mio";
     const std::string nearlyFull = "[Liste]\r\nDossier=/m\r\n[Rip]\r\nFormat=" + std::string(bound - 100, 'x') + "\r\n";
     const std::string big = "[Liste]\r\nDossier=/big\r\n" + std::string(3 << 20, ';');
     std::vector<std::string> told;
@@ -344,35 +368,54 @@ TEST_F(Settings, ValuesKeepTheirBlanksAndQuotes)
     EXPECT_EQ(text(), "[Liste]\r\nDossier=\"/music/x \"\r\n");
 }
 
-TEST_F(Settings, TwoWritersAtOnceLoseNothing)
+TEST_F(Settings, WritersAtOnceLoseNothing)
 {
-    // Two processes write keys of their own as fast as they can; every key must be there.
-    constexpr int Keys = 150;
-    pid_t writers[2];
-    for (int w = 0; w < 2; ++w) {
-        writers[w] = fork();
-        ASSERT_GE(writers[w], 0);
-        if (writers[w] == 0) {
-            int code = 0;
-            try {
-                IniFile mine(path);
-                for (int i = 0; i < Keys; ++i)
-                    mine.WriteInteger(w ? "Second" : "Premier", "Cle" + std::to_string(i), i);
-            } catch (...) {
-                code = 1;
+    // Processes write keys of their own as fast as they can, through the path or each through a
+    // link of its own to the file; every key must be there.
+    const struct {
+        const char* name;
+        int writers, keys;
+        bool links;
+    } rows[] = {
+        {"two through the path", 2, 150, false},
+        {"eight through links of their own", 8, 40, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(path);
+        std::vector<pid_t> writers;
+        for (int w = 0; w < row.writers; ++w) {
+            std::string mine = path;
+            if (row.links) {
+                mine = t.dir("writer" + std::to_string(w)) + "/Sonoverne.ini";
+                std::filesystem::create_symlink(path, mine);
             }
-            _exit(code);
+            const pid_t pid = fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                int code = 0;
+                try {
+                    IniFile writer(mine);
+                    for (int i = 0; i < row.keys; ++i)
+                        writer.WriteInteger("W" + std::to_string(w), "Cle" + std::to_string(i), i);
+                } catch (...) {
+                    code = 1;
+                }
+                _exit(code);
+            }
+            writers.push_back(pid);
         }
+        for (pid_t pid : writers) {
+            int status = 0;
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        int lost = 0;
+        for (int w = 0; w < row.writers; ++w)
+            for (int i = 0; i < row.keys; ++i)
+                lost += ini.ReadInteger("W" + std::to_string(w), "Cle" + std::to_string(i), -1) != i;
+        EXPECT_EQ(lost, 0);
     }
-    for (pid_t pid : writers) {
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    int lost = 0;
-    for (const char* section : {"Premier", "Second"})
-        for (int i = 0; i < Keys; ++i) lost += ini.ReadInteger(section, "Cle" + std::to_string(i), -1) != i;
-    EXPECT_EQ(lost, 0);
 }
 
 TEST_F(Settings, AFifoOrDeviceInPlaceOfTheFileHoldsNothingUp)
@@ -382,11 +425,9 @@ TEST_F(Settings, AFifoOrDeviceInPlaceOfTheFileHoldsNothingUp)
     EXPECT_EQ(inChild([&] {
                   alarm(20);
                   if (ini.ReadString("Liste", "Dossier", "def") != "def") return 1;
-                  try {
-                      ini.WriteString("Liste", "Dossier", "/m");
+                  if (errorOf([&] { ini.WriteString("Liste", "Dossier", "/m"); }) !=
+                      "Impossible d'écrire le fichier " + path + " : N'est pas un fichier ordinaire")
                       return 2;
-                  } catch (const IniFileError&) {
-                  }
                   return ini.ReadInteger("CDDB", "Serveur", 5) == 5 ? 0 : 3;
               }),
               0);
@@ -397,28 +438,31 @@ TEST_F(Settings, AFifoOrDeviceInPlaceOfTheFileHoldsNothingUp)
     IniFile device("/dev/zero");
     EXPECT_EQ(device.ReadString("Liste", "Dossier", "def"), "def");
 
-    // A write through a link to a FIFO or a device is refused before anything is made, beside
-    // the link or beside what it leads to.
+    // A write through a link to a FIFO, a device, a folder or a link loop is refused before
+    // anything is made, beside the link or beside what it leads to, and says it could not write.
     std::filesystem::remove(path);
     const std::string elsewhere = t.dir("elsewhere");
-    std::vector<std::string> nodes{elsewhere + "/fifo"};
-    ASSERT_EQ(mkfifo(nodes[0].c_str(), 0600), 0);
+    const std::string notAFile = "N'est pas un fichier ordinaire";
+    std::vector<std::pair<std::string, std::string>> nodes{
+        {elsewhere + "/fifo", notAFile},
+        {t.dir("elsewhere/folder"), "Est un dossier"},
+        {elsewhere + "/loop", "Trop de niveaux de liens symboliques"}};
+    ASSERT_EQ(mkfifo(nodes[0].first.c_str(), 0600), 0);
+    std::filesystem::create_symlink("loop", nodes[2].first);
     if (geteuid() == 0) {
-        nodes.push_back(elsewhere + "/zero");
-        ASSERT_EQ(mknod(nodes[1].c_str(), S_IFCHR | 0600, makedev(1, 5)), 0);
+        nodes.emplace_back(elsewhere + "/zero", notAFile);
+        ASSERT_EQ(mknod(nodes.back().first.c_str(), S_IFCHR | 0600, makedev(1, 5)), 0);
     }
-    for (const std::string& node : nodes) {
+    for (const auto& [node, why] : nodes) {
         SCOPED_TRACE(node);
         std::filesystem::remove(path);
         std::filesystem::create_symlink(node, path);
-        EXPECT_EQ(inChild([&] {
+        EXPECT_EQ(inChild([&, why = why] {
                       alarm(20);
-                      try {
-                          ini.WriteString("Liste", "Dossier", "/m");
-                      } catch (const IniFileError&) {
-                          return 0;
-                      }
-                      return 1;
+                      return errorOf([&] { ini.WriteString("Liste", "Dossier", "/m"); }) ==
+                                     "Impossible d'écrire le fichier " + path + " : " + why
+                                 ? 0
+                                 : 1;
                   }),
                   0);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere), {}), long(nodes.size()));
@@ -463,9 +507,9 @@ TEST_F(Settings, ASymbolicLinkStaysALinkAndItsTargetIsWritten)
     EXPECT_TRUE(std::filesystem::is_symlink(t.path("hop.ini")));
     EXPECT_EQ(TempTree::read(real), "[Liste]\r\nDossier=/m\r\n\r\n[Rip]\r\nDossier=/r\r\n");
     EXPECT_EQ(ini.ReadString("Rip", "Dossier", "?"), "/r");
-    // The writers' lock stays beside the path given; none is made where the link leads.
-    EXPECT_TRUE(std::filesystem::is_regular_file(path + ".lock"));
-    EXPECT_FALSE(std::filesystem::exists(real + ".lock"));
+    // The writers' lock is beside the file written, where writers through other links find it.
+    EXPECT_TRUE(std::filesystem::is_regular_file(real + ".lock"));
+    EXPECT_FALSE(std::filesystem::exists(path + ".lock"));
 
     // A dangling link: the file it names is made.
     std::filesystem::remove(path);

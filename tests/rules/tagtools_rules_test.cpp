@@ -168,14 +168,10 @@ TEST(TagToolRules, ListPieces)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string text, previousAlbum, previous;
-        for (const Entry& e : c.entries) {
-            if (!e.loaded) continue;
-            AppendListEntry(text, c.options, previousAlbum, previous.empty() ? nullptr : &previous, e.path, e.artist,
-                            e.title, e.album);
-            previous = e.path;
-        }
-        EXPECT_EQ(text, c.text);
+        TextListMaker list(c.options);
+        for (const Entry& e : c.entries)
+            if (e.loaded) list.add(e.path, e.artist, e.title, e.album);
+        EXPECT_EQ(list.text(), c.text);
     }
 }
 
