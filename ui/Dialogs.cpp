@@ -4,8 +4,11 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QTranslator>
 
 #include <optional>
 
@@ -154,6 +157,15 @@ void Dialogs::clearScript()
     s.fileNames.clear();
     s.shown.clear();
     s.saveDialogs.clear();
+}
+
+void loadQtFrench()
+{
+    static QPointer<QTranslator> translator;
+    if (translator || !QCoreApplication::instance()) return;
+    translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
 }
 
 QString qtFilter(const QString& filter)
