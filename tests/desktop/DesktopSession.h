@@ -18,17 +18,23 @@ public:
     DesktopSession() = default;
     DesktopSession(const DesktopSession&) = delete;
     DesktopSession& operator=(const DesktopSession&) = delete;
-    ~DesktopSession()
-    {
-        for (pid_t pid : {wm_, server_})
-            if (pid > 0) {
-                ::kill(pid, SIGTERM);
-                ::waitpid(pid, nullptr, 0);
-            }
-    }
+    ~DesktopSession() { stop(); }
 
     // Starts the server and the window manager; false (with why on stderr) when either fails.
+    // A server can fail to start now and then (its display taken meanwhile): it is tried again.
     bool start()
+    {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (startOnce()) return true;
+            stop();
+        }
+        return false;
+    }
+
+    const std::string& display() const { return display_; }
+
+private:
+    bool startOnce()
     {
         int fds[2];
         if (::pipe(fds) != 0) return false;
@@ -45,7 +51,7 @@ public:
         char number[16] = {};
         const ssize_t got = server_ > 0 ? ::read(fds[0], number, sizeof number - 1) : -1;
         ::close(fds[0]);
-        if (got <= 0) {
+        if (got <= 0 || ::waitpid(server_, nullptr, WNOHANG) != 0) {
             std::fprintf(stderr, "Xvfb did not start\n");
             return false;
         }
@@ -60,15 +66,23 @@ public:
         // The window manager is there once it names its check window on the root.
         for (int i = 0; i < 200; ++i) {
             if (std::system("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'") == 0) return true;
+            if (::waitpid(wm_, nullptr, WNOHANG) != 0 || ::waitpid(server_, nullptr, WNOHANG) != 0) break;
             ::usleep(50000);
         }
         std::fprintf(stderr, "openbox did not start on %s\n", display_.c_str());
         return false;
     }
 
-    const std::string& display() const { return display_; }
+    void stop()
+    {
+        for (pid_t* pid : {&wm_, &server_})
+            if (*pid > 0) {
+                ::kill(*pid, SIGTERM);
+                ::waitpid(*pid, nullptr, 0);
+                *pid = -1;
+            }
+    }
 
-private:
     pid_t server_ = -1;
     pid_t wm_ = -1;
     std::string display_;
