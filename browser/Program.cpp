@@ -55,6 +55,7 @@ const std::vector<ui::Form*>& CreateForms()
 {
     if (!forms().empty()) return forms();
     QApplication::setApplicationName(QStringLiteral("Sonoverne"));
+    ui::prepareApplication();
     ui::Dialogs::setApplicationTitle(QStringLiteral("Sonoverne"));
     ApplicationHelpFile = platform::programFolder() + "Aide/index.htm";
 

@@ -8,7 +8,8 @@ PACKAGES="cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-format
   libcdio-dev libcdio-paranoia-dev libmp3lame-dev lame mp3gain
   libcddb2-dev cd-paranoia
   python3 python3-mutagen libtag1-dev
-  xvfb xauth fonts-dejavu-core dbus dbus-x11 xdg-utils"
+  xvfb xauth openbox x11-utils fonts-dejavu-core dbus dbus-x11 xdg-utils
+  qt6-translations-l10n"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

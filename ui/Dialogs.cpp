@@ -4,8 +4,11 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QTranslator>
 
 #include <optional>
 
@@ -40,6 +43,41 @@ int firstButton(unsigned flags)
     case MB_YESNOCANCEL: return IDYES;
     default: return IDOK;
     }
+}
+
+// The windows that had the keyboard, the last first: the one in use is the first still shown,
+// also while none has it.
+std::vector<QPointer<QWidget>>& windowsInUse()
+{
+    static std::vector<QPointer<QWidget>> windows;
+    return windows;
+}
+
+void nowInUse(QWidget* window)
+{
+    auto& windows = windowsInUse();
+    std::erase_if(windows, [window](const QPointer<QWidget>& w) { return !w || w == window; });
+    windows.insert(windows.begin(), window);
+}
+
+QWidget* lastInUse()
+{
+    for (const QPointer<QWidget>& w : windowsInUse())
+        if (w && w->isVisible()) return w;
+    return nullptr;
+}
+
+// The window a box or dialog stands over. One that stands over no window, or over a hidden one,
+// is a window of its own: the window manager may keep it below the window in use, where no one
+// sees it and the program seems frozen behind its modal box. Right after a dialog closes no
+// window is active yet: the box then stands over the window last in use.
+QWidget* shownOwner(QWidget* owner)
+{
+    for (QWidget* w : {owner, QApplication::activeModalWidget(), QApplication::activeWindow(), lastInUse()})
+        if (w && w->window()->isVisible()) return w->window();
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowType() == Qt::Window) return w;
+    return nullptr;
 }
 
 int askUser(QWidget* owner, const QString& text, const QString& caption, unsigned flags)
@@ -110,7 +148,7 @@ int Dialogs::MessageBox(QWidget* owner, const QString& text, const QString& capt
     } else if (headless() || !QApplication::instance()) {
         answer = firstButton(flags);
     } else {
-        answer = askUser(owner, text, caption, flags);
+        answer = askUser(shownOwner(owner), text, caption, flags);
     }
     s.shown.push_back({caption, text, flags, answer});
     return answer;
@@ -124,7 +162,7 @@ void Dialogs::ShowMessage(const QString& text)
 QString Dialogs::SaveFileName(QWidget* owner, const QString& defaultExt, const QString& filter,
                               const QString& initialFolder, ExistingFile existing)
 {
-    QFileDialog dialog(owner, QString(), initialFolder, qtFilter(filter));
+    QFileDialog dialog(shownOwner(owner), QString(), initialFolder, qtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultExt);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, existing == ExistingFile::ReplaceWithoutAsking);
@@ -139,7 +177,7 @@ QString Dialogs::SaveFileName(QWidget* owner, const QString& defaultExt, const Q
 QString Dialogs::OpenFileName(QWidget* owner, const QString& filter, const QString& initialFolder)
 {
     if (std::optional<QString> name = scriptedFileName()) return *name;
-    return QFileDialog::getOpenFileName(owner, QString(), initialFolder, qtFilter(filter));
+    return QFileDialog::getOpenFileName(shownOwner(owner), QString(), initialFolder, qtFilter(filter));
 }
 
 void Dialogs::pushAnswer(int answer) { script().answers.push_back(answer); }
@@ -154,6 +192,19 @@ void Dialogs::clearScript()
     s.fileNames.clear();
     s.shown.clear();
     s.saveDialogs.clear();
+}
+
+void prepareApplication()
+{
+    static bool prepared = false;
+    if (prepared || !QCoreApplication::instance()) return;
+    prepared = true;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget*, QWidget* now) {
+        if (now) nowInUse(now->window());
+    });
 }
 
 QString qtFilter(const QString& filter)

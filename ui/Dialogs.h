@@ -65,6 +65,11 @@ public:
     static void clearScript();
 };
 
+// Call once the application exists. Qt's own texts (the standard dialogs' labels and buttons,
+// context menus) in French, from Qt's translations (English where they are not installed), and
+// the window in use followed, so that a box always stands over it.
+void prepareApplication();
+
 // Converts a filter of the form "Text|*.ext|Text2|*.ext2" to Qt's "Text (*.ext);;Text2 (*.ext2)".
 QString qtFilter(const QString& filter);
 
