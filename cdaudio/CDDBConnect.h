@@ -9,6 +9,11 @@
 #include <string>
 #include <vector>
 
+class QString;
+namespace net {
+class THttpGet;
+}
+
 class TCDDBConnect {
 public:
     using TDataEvent = std::function<void(TCDDBConnect* Sender, const std::string& AData)>;
@@ -63,6 +68,10 @@ public:
     virtual void ApplySettings();
 
 private:
+    // One GET of url with the client's settings: its reply, or an exception that says why not.
+    std::string fetch(const std::string& url);
+    void checkAnswer(const net::THttpGet& http, const QString& failure, bool proxied) const;
+
     char drive_ = 0;
     // The HTTP client's settings, as ApplySettings copied them.
     struct {
