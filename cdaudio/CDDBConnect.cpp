@@ -28,7 +28,8 @@ std::string serverText(const std::string& text)
 // Why the GET failed, in the words this client has always used where it had its own; the GET's
 // own French text for the others. Connection failures concern the proxy when there is one, as it
 // is the only host connected to.
-std::string failureText(const net::THttpGet& http, const QString& failure, bool proxied)
+std::string failureText(const net::THttpGet& http, const QString& failure, const std::string& server, bool proxied,
+                        bool redirected)
 {
     using F = net::THttpGet::TFailure;
     switch (http.Failure()) {
@@ -37,7 +38,10 @@ std::string failureText(const net::THttpGet& http, const QString& failure, bool 
     case F::ClosedUnanswered:
         return proxied ? "Connexion fermée par le serveur mandataire" : "Connexion fermée par le serveur";
     case F::Silent: return platform::errorText(ETIMEDOUT);
-    case F::BadAddress: return platform::errorText(EPROTONOSUPPORT);
+    // The update wizard's words for an address it cannot use.
+    case F::BadAddress:
+        return redirected ? "le serveur renvoie vers une adresse non valide"
+                          : "adresse non valide : " + serverText(server);
     case F::TooManyRedirects: return "Trop de redirections";
     case F::Secure: return "Échec de la connexion sécurisée";
     case F::Incomplete: return "Connexion fermée par le serveur avant la fin de la réponse";
@@ -106,8 +110,9 @@ std::string TCDDBConnect::SendCommand(const std::string& command)
 std::string TCDDBConnect::fetch(const std::string& url)
 {
     QUrl address = QUrl::fromEncoded(QByteArray::fromStdString(url), QUrl::TolerantMode);
-    // The port goes where the address names none.
-    if (address.port() == -1) {
+    // The port goes where the address names none. An address that is not valid gets none: the
+    // GET refuses it as it is.
+    if (address.isValid() && address.port() == -1) {
         checkPort(client_.port);
         address.setPort(client_.port);
     }
@@ -124,7 +129,11 @@ std::string TCDDBConnect::fetch(const std::string& url)
     // Clicks wait for the answer, as the window's state is in the middle of a look-up.
     http.LoopFlags = QEventLoop::ExcludeUserInputEvents;
     QByteArray body;
-    http.OnRedirected = [&] { body.clear(); };
+    bool redirected = false;
+    http.OnRedirected = [&] {
+        redirected = true;
+        body.clear();
+    };
     http.OnBody = [&](const QByteArray& piece, qint64) {
         body += piece;
         return QString();
@@ -134,14 +143,14 @@ std::string TCDDBConnect::fetch(const std::string& url)
         {"Accept-Encoding", "identity"},
     };
     const QString failure = http.Run(address, headers, MaxReplyBytes, false);
-    checkAnswer(http, failure, proxied);
+    checkAnswer(http, failure, proxied, redirected);
     // Level 4 replies are ISO-8859-1; a zero byte ends the text.
     const qsizetype zero = body.indexOf('\0');
     if (zero >= 0) body.truncate(zero);
     return QString::fromLatin1(body).toStdString();
 }
 
-void TCDDBConnect::checkAnswer(const net::THttpGet& http, const QString& failure, bool proxied) const
+void TCDDBConnect::checkAnswer(const net::THttpGet& http, const QString& failure, bool proxied, bool redirected) const
 {
     using F = net::THttpGet::TFailure;
     switch (http.Failure()) {
@@ -160,7 +169,9 @@ void TCDDBConnect::checkAnswer(const net::THttpGet& http, const QString& failure
     case F::TooLarge:
         throw std::runtime_error("La réponse du serveur CDDB dépasse " + std::to_string(MaxReplyBytes / 1024) +
                                  " Kio : elle est refusée.");
-    default: throw std::runtime_error("Échec de la requête CDDB : " + failureText(http, failure, proxied));
+    default:
+        throw std::runtime_error("Échec de la requête CDDB : " +
+                                 failureText(http, failure, Server, proxied, redirected));
     }
     if (http.Status() == 407)
         throw std::runtime_error("Échec de la requête CDDB : Le serveur mandataire demande une authentification");

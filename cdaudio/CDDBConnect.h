@@ -70,7 +70,7 @@ public:
 private:
     // One GET of url with the client's settings: its reply, or an exception that says why not.
     std::string fetch(const std::string& url);
-    void checkAnswer(const net::THttpGet& http, const QString& failure, bool proxied) const;
+    void checkAnswer(const net::THttpGet& http, const QString& failure, bool proxied, bool redirected) const;
 
     char drive_ = 0;
     // The HTTP client's settings, as ApplySettings copied them.

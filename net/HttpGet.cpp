@@ -139,8 +139,11 @@ void THttpGet::Open(const QUrl& url)
     // An address Qt finds invalid (a port out of range, characters a host cannot hold) would
     // still give a host and the default port.
     if ((!secure && url.scheme().compare(u"http", Qt::CaseInsensitive) != 0) || !url.isValid() ||
-        url.host().isEmpty() || url.port() == 0 || (secure && !QSslSocket::supportsSsl()))
-        return Finish(QStringLiteral("adresse non prise en charge"), TFailure::BadAddress);
+        url.host().isEmpty() || url.port() == 0)
+        return Finish(QStringLiteral("adresse non valide"), TFailure::BadAddress);
+    if (secure && !QSslSocket::supportsSsl())
+        return Finish(QStringLiteral("les connexions sécurisées (https) ne sont pas disponibles sur ce système"),
+                      TFailure::Secure);
     const bool proxied = !Proxy.host.isEmpty();
     if (proxied && secure) return Finish(QStringLiteral("le serveur mandataire ne sert que les adresses http"));
     if (OnConnecting) OnConnecting(url.host());

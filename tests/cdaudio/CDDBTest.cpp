@@ -221,26 +221,37 @@ TEST_F(CDDB, MisbehavingServersEndInErrors)
         EXPECT_EQ(error([&] { cddb.Read("rock 0c012a02 x"); }),
                   "La réponse du serveur CDDB dépasse 64 Kio : elle est refusée.");
     }
-    // Failures before any reply, each in French, whatever Qt's own text.
+    // Failures before any reply, each in French, whatever Qt's own text. An address that is not
+    // valid is refused as the update wizard refuses it, before any connection: the Port setting
+    // (the loopback server's) never makes it valid.
     QTcpServer closed;
     closed.listen(QHostAddress::LocalHost, 0);
     const std::string port = std::to_string(closed.serverPort());
     closed.close();
+    const char* const invalid = "Échec de la requête CDDB : adresse non valide : ";
     struct Failure {
         std::string server;
-        const char* error;
+        std::string error;
     } failures[] = {
         {"http://127.0.0.1:" + port + "/~cddb", "Échec de la requête CDDB : Connexion refusée"},
-        {"gopher://127.0.0.1:" + port + "/~cddb", "Échec de la requête CDDB : Protocole non pris en charge"},
+        {"gopher://127.0.0.1:" + port + "/~cddb", invalid + std::string("gopher://127.0.0.1:") + port + "/~cddb"},
         {"http://cddb.invalid/~cddb", "Échec de la requête CDDB : Serveur introuvable"},
+        {"http://127.0.0.1:99999/~cddb", invalid + std::string("http://127.0.0.1:99999/~cddb")},
+        {"http://127.0.0.1:65536/~cddb", invalid + std::string("http://127.0.0.1:65536/~cddb")},
+        {"http://127.0.0.1:80a/~cddb", invalid + std::string("http://127.0.0.1:80a/~cddb")},
+        {"http://127.0.0.1:-5/~cddb", invalid + std::string("http://127.0.0.1:-5/~cddb")},
+        {"http://127.0.0 .1/~cddb", invalid + std::string("http://127.0.0 .1/~cddb")},
     };
     cddb.TimeoutMs = 60000;
+    cddb.Port = QUrl(server.base()).port();
+    server.targets.clear();
     for (const Failure& f : failures) {
         SCOPED_TRACE(f.server);
         cddb.Server = f.server;
         received.clear();
         EXPECT_EQ(error([&] { cddb.Read("rock 0c012a02 x"); }), f.error);
         EXPECT_EQ(received.size(), 1u);
+        EXPECT_TRUE(server.targets.empty());
     }
 }
 
@@ -267,6 +278,7 @@ TEST_F(CDDB, RedirectsStayOnTheServerAsked)
         {"another host", "http://localhost:" + port + "/~cddb/moved", away},
         {"another scheme", "https://127.0.0.1:" + port + "/~cddb/moved", away},
         {"a loop on the same server", "/~cddb/moved", "Échec de la requête CDDB : Trop de redirections", true},
+        {"not valid", here + "/a b", "Échec de la requête CDDB : le serveur renvoie vers une adresse non valide"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -446,7 +446,7 @@ TEST_F(Wizard, InvalidAddressesAreRefusedBeforeAnyConnection)
             auto w = Make(redirected ? server.url("/moved") : address);
             w->NextButton->click();
             EXPECT_EQ(w->State, 2);
-            EXPECT_TRUE(Page(*w).contains("Cause : adresse non prise en charge.")) << Page(*w).toStdString();
+            EXPECT_TRUE(Page(*w).contains("Cause : adresse non valide.")) << Page(*w).toStdString();
             EXPECT_EQ(server.requests().mid(before.size()), redirected ? QStringList{"/moved"} : QStringList());
         }
     }
