@@ -353,7 +353,8 @@ void THttpGet::HeadEnded()
     const QList<QByteArray> parts = statusLine.split(' ');
     bool ok = statusLine.startsWith("HTTP/1.") && parts.size() >= 2 && parts[1].size() == 3;
     const int status = ok ? parts[1].toInt(&ok) : 0;
-    if (!ok || status < 100) return Finish(Text(kInvalid));
+    // A switch of protocols that no request of ours asks for is no interim answer.
+    if (!ok || status < 100 || status == 101) return Finish(Text(kInvalid));
     if (status < 200) {
         // An interim answer: the real one follows, within the same time for the head.
         head_.clear();
