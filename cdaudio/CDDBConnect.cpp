@@ -206,8 +206,16 @@ std::string TCDDBConnect::Read(const std::string& matchLine)
     std::string category, discId;
     cdaudio::CddbMatchParts(matchLine, category, discId);
     std::string reply = SendCommand("cddb+read+" + encode(category) + "+" + encode(discId) + "+");
+    // Only a whole entry replaces the last one: the window's rows and the cache are made of it.
+    std::vector<std::string> lines = cdaudio::CddbLines(reply);
+    if (LastCode != 210)
+        throw std::runtime_error("Le serveur CDDB n'a pas donné l'entrée de ce disque : " +
+                                 serverText(cdaudio::CddbTrim(lines.empty() ? std::string() : lines[0])));
+    if (!cdaudio::CddbEntryWhole(lines))
+        throw std::runtime_error("L'entrée reçue du serveur CDDB est incomplète (titres ou fin manquants) : "
+                                 "elle est refusée.");
     EntryText = reply;
-    EntryLines = cdaudio::CddbLines(reply);
+    EntryLines = std::move(lines);
     return reply;
 }
 

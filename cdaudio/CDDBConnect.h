@@ -55,7 +55,8 @@ public:
 
     // Identifies the disc in the drive and queries; an exact match (200) is read at once.
     std::string Query(char drive, int32_t& code);
-    // Reads the entry named by a match line ("[200 |210 ]category discid ...").
+    // Reads the entry named by a match line ("[200 |210 ]category discid ..."). Raises, keeping
+    // the last entry, unless the server gives a whole one (code 210, its titles, its end).
     std::string Read(const std::string& line);
     // One title per track: lines continuing a title (the same TTITLEn key) are joined.
     void GetTrackTitles(std::vector<std::string>& list) const;

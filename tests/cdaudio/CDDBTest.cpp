@@ -151,6 +151,29 @@ TEST_F(CDDB, EntryParsers)
         EXPECT_EQ(cddb.LastCode, 210);
     }
 
+    // A read that gives no whole entry fails and keeps the last one: the window and the cache
+    // are made of it.
+    const QByteArray noEnd = entry.left(entry.indexOf(".\r\n"));
+    const struct {
+        QByteArray answer;
+        const char* error;
+    } failed[] = {
+        {CddbServer::http("401 No such CD entry.\r\n"),
+         "Le serveur CDDB n'a pas donné l'entrée de ce disque : 401 No such CD entry."},
+        {CddbServer::http("210 rock 0c012a02 CD database entry follows\r\n.\r\n"), "incomplète"},
+        {CddbServer::http(QByteArray(Entry).replace("TTITLE", "XTITLE").replace("ttitle", "xtitle")), "incomplète"},
+        {CddbServer::http(QByteArray(Entry).replace("DTITLE", "XTITLE")), "incomplète"},
+        // Cut where the server closed, its length unannounced.
+        {"HTTP/1.0 200 OK\r\n\r\n" + noEnd, "incomplète"},
+    };
+    for (const auto& f : failed) {
+        SCOPED_TRACE(f.answer.toStdString());
+        server.answers["read"] = {f.answer};
+        const std::string what = error([&] { cddb.Read("jazz 0c012a03 y"); });
+        EXPECT_NE(what.find(f.error), std::string::npos) << what;
+        EXPECT_EQ(cddb.GetArtist(), "Les Rita Mitsouko");
+        EXPECT_EQ(cddb.GetCategory(), "rock");
+    }
     // The other entries: cdaudio_rules_test.
 }
 

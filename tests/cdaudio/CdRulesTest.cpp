@@ -150,6 +150,7 @@ TEST(CddbReply, EntryFields)
                                               "e");
     EXPECT_EQ(cdaudio::CddbCategory(lines), "rock");
     EXPECT_THROW(cdaudio::CddbCategory({}), std::out_of_range);
+    EXPECT_TRUE(cdaudio::CddbEntryWhole(lines));
 
     struct {
         const char* entry;
@@ -176,6 +177,7 @@ TEST(CddbReply, EntryFields)
         EXPECT_EQ(identity.Album, r.album);
         EXPECT_EQ(identity.Category, r.category);
         EXPECT_EQ(identity.Titles, r.titles);
+        EXPECT_FALSE(cdaudio::CddbEntryWhole(l));  // none ends with "."
     }
     EXPECT_EQ(cdaudio::CddbLines("a\r\n\r\rb\n\nc"), (Strings{"a", "", "", "b", "", "c"}));
 }

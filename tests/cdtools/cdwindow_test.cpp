@@ -379,6 +379,54 @@ TEST_F(CdWindow, LookUpsThroughTheServerAndTheCache)
     EXPECT_EQ(server_.targets.size(), 1u);
 }
 
+// A look-up that gives no whole entry changes neither the rows nor the cache, and says so.
+TEST_F(CdWindow, AFailedReadChangesNothing)
+{
+    const QByteArray id = QByteArray::fromStdString(Form11->DiscIdText);
+    const auto http = [](const QByteArray& bytes) { return cdtest::Answer{CddbServer::http(bytes)}; };
+    const cdtest::Answer exact = http("200 rock " + id + " A / B\r\n"),
+                         several = http("210 Found\r\nrock " + id + " A / B\r\n.\r\n"),
+                         noEntry = http("401 No such CD entry.\r\n");
+    const std::string noSuchEntry = "Le serveur CDDB n'a pas donné l'entrée de ce disque : 401 No such CD entry.";
+    const struct {
+        const char* name;
+        cdtest::Answer query, read;
+        std::string box;
+    } cases[] = {
+        {"no such entry", exact, noEntry, noSuchEntry},
+        {"no entry lines", exact, http("210 rock " + id + " CD database entry follows\r\n.\r\n"),
+         "L'entrée reçue du serveur CDDB est incomplète (titres ou fin manquants) : elle est refusée."},
+        {"chosen, no such entry", several, noEntry, noSuchEntry},
+    };
+    const Strings typed = {"Un", "Deux", "Trois"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(cacheFolder());
+        fs::create_directories(cacheFolder());
+        const std::string kept = cacheBytes("Moi", 3, typed, "jazz", "Mien");
+        std::ofstream(cacheFile(), std::ios::binary) << kept;
+        Form11->Show();
+        useDisc(0);
+        ASSERT_EQ(rowTitles(), typed);
+        server_.answers["query"] = c.query;
+        server_.answers["read"] = c.read;
+        server_.targets.clear();
+        ui::Dialogs::clearScript();
+        Form11->Button3->click();
+        if (c.query.bytes == several.bytes) {
+            ASSERT_TRUE(Form22->isVisible());
+            Form22->ListBox1->setCurrentRow(0);
+            Form22->Button1->click();
+        }
+        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|" + c.box});
+        EXPECT_EQ(server_.targets.size(), 2u);
+        EXPECT_EQ(read(cacheFile()), kept);
+        EXPECT_EQ(rowTitles(), typed);
+        EXPECT_EQ(Form11->Edit2->text(), QStringLiteral("Moi"));
+        EXPECT_EQ(Form11->Edit1->text(), QStringLiteral("Mien"));
+    }
+}
+
 // How an entry's text is taken apart is the rule's (cdaudio_rules_test): here, the file and
 // what the window shows of it.
 TEST_F(CdWindow, CacheFilesAsTheyAreFound)
