@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QCursor>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QUrl>
 
@@ -87,6 +86,11 @@ void TCDDBConnect::ApplySettings()
     client_.proxyPassword = ProxyPassword;
 }
 
+void TCDDBConnect::Abort()
+{
+    if (http_) http_->Abort();
+}
+
 std::string TCDDBConnect::SendCommand(const std::string& command)
 {
     BusyCursor cursor;
@@ -126,8 +130,6 @@ std::string TCDDBConnect::fetch(const std::string& url)
     http.SameServerOnly = true;
     http.RefuseCompressed = true;
     http.TimeLimitMs = TimeoutMs;
-    // Clicks wait for the answer, as the window's state is in the middle of a look-up.
-    http.LoopFlags = QEventLoop::ExcludeUserInputEvents;
     QByteArray body;
     bool redirected = false;
     http.OnRedirected = [&] {
@@ -142,7 +144,9 @@ std::string TCDDBConnect::fetch(const std::string& url)
         {"User-Agent", QByteArray::fromStdString(ClientName + "/" + ClientVersion)},
         {"Accept-Encoding", "identity"},
     };
+    http_ = &http;
     const QString failure = http.Run(address, headers, MaxReplyBytes, false);
+    http_ = nullptr;
     checkAnswer(http, failure, proxied, redirected);
     // Level 4 replies are ISO-8859-1; a zero byte ends the text.
     const qsizetype zero = body.indexOf('\0');
@@ -153,6 +157,7 @@ std::string TCDDBConnect::fetch(const std::string& url)
 void TCDDBConnect::checkAnswer(const net::THttpGet& http, const QString& failure, bool proxied, bool redirected) const
 {
     using F = net::THttpGet::TFailure;
+    if (http.Aborted()) throw std::runtime_error("La recherche CDDB a été interrompue : rien n'a été changé.");
     switch (http.Failure()) {
     case F::None: break;
     // A body without length ends where the server closes: the reply ends there.

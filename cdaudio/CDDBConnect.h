@@ -1,6 +1,7 @@
 // TCDDBConnect: looks an audio CD up on a CDDB server over HTTP (protocol level 4 in the query
 // string of GET requests to the server's "/cddb.cgi") and takes the reply apart: track titles,
-// artist, album title, category. Requests are waited on with a local event loop, bounded in
+// artist, album title, category. Requests are waited on with a local event loop that takes every
+// window message (the caller refuses what would disturb a look-up, and may stop it), bounded in
 // time, in size and in the memory that any part of an answer takes.
 #pragma once
 
@@ -67,6 +68,10 @@ public:
     std::string SendCommand(const std::string& command);
     std::string BuildUrl(const std::string& command) const;
     virtual void ApplySettings();
+    // Stops the request under way, from a handler that runs while it waits: it then raises
+    // with a message that says so.
+    void Abort();
+    bool Busy() const { return http_ != nullptr; }
 
 private:
     // One GET of url with the client's settings: its reply, or an exception that says why not.
@@ -74,6 +79,7 @@ private:
     void checkAnswer(const net::THttpGet& http, const QString& failure, bool proxied, bool redirected) const;
 
     char drive_ = 0;
+    net::THttpGet* http_ = nullptr;  // the request under way
     // The HTTP client's settings, as ApplySettings copied them.
     struct {
         int32_t port = 0;

@@ -119,7 +119,7 @@ QString THttpGet::Run(const QUrl& url, const THeaders& headers, qint64 limit, bo
     if (TimeLimitMs > 0) deadline_.start(TimeLimitMs);
     Open(url);
     // Finish may have come already: a quit before exec would be lost.
-    if (phase_ != TPhase::Done) loop.exec(LoopFlags);
+    if (phase_ != TPhase::Done) loop.exec();
     loop_ = nullptr;
     return failure_;
 }

@@ -45,8 +45,6 @@ public:
         quint16 port = 80;
         QString user, password;
     } Proxy;
-    // What the local event loop takes while a fetch waits.
-    QEventLoop::ProcessEventsFlags LoopFlags = QEventLoop::AllEvents;
     // Redirects are followed on the server first asked only: same scheme, host and port.
     bool SameServerOnly = false;
     // An answer in a content coding (gzip, ...) is refused at its head, never handed on coded.
