@@ -93,6 +93,8 @@ void CddbMatchParts(const std::string& matchLine, std::string& category, std::st
 std::vector<std::string> CddbMatchList(const std::string& reply)
 {
     std::vector<std::string> lines = CddbLines(reply);
+    // A blank line would be an empty row to choose.
+    std::erase_if(lines, [](const std::string& line) { return CddbTrim(line).empty(); });
     if (!lines.empty()) lines.erase(lines.begin());
     if (!lines.empty()) lines.pop_back();
     return lines;
