@@ -29,8 +29,11 @@ std::string CddbExactMatch(const std::string& reply);
 void CddbMatchParts(const std::string& line, std::string& category, std::string& discId);
 
 // The match lines ("category discid artist / title") of a query's reply of several (210, 211):
-// its lines less the status line and the last one (the terminating ".").
+// its lines that are not blank, less the status line and the last one (the terminating ".").
 std::vector<std::string> CddbMatchList(const std::string& reply);
+// Whether the lines of a read reply make a whole entry: a disc title, a track title, and the
+// terminating "." as the last line that is not blank.
+bool CddbEntryWhole(const std::vector<std::string>& lines);
 
 // One title per track of an entry: lines continuing a title (the same TTITLEn key) are joined.
 std::vector<std::string> CddbTrackTitles(const std::string& entry);

@@ -227,6 +227,8 @@ TForm11::TForm11()
     centreOnScreen();
 
     OnShow = [this] { FormShow(); };
+    // "Annuler" or the close box stop a look-up under way: it changes nothing then.
+    OnHide = [this] { CDDBConnect1.Abort(); };
     ui::on(CbBoxActiveCDRom, QOverload<int>::of(&QComboBox::activated), this, &TForm11::CbBoxActiveCDRomChange);
     ui::on(Button3, &QPushButton::clicked, this, &TForm11::Button3Click);
     ui::on(Button1, &QPushButton::clicked, this, &TForm11::Button1Click);
@@ -298,8 +300,10 @@ bool TForm11::shownDiscInDrive()
 
 bool TForm11::RefusedDuringRun() const
 {
-    if (running_) QApplication::beep();
-    return running_;
+    // A look-up takes window messages while it waits, as a run does.
+    const bool busy = running_ || CDDBConnect1.Busy();
+    if (busy) QApplication::beep();
+    return busy;
 }
 
 void TForm11::ShowIdentity(const cdaudio::TDiscIdentity& identity)
@@ -390,8 +394,8 @@ void TForm11::FormShow()
 
 void TForm11::CbBoxActiveCDRomChange()
 {
-    // The ripper reads from its drive until the run ends: the box goes back to it.
-    if (running_ && CDRipper1) {
+    // The ripper reads from its drive until the run or the look-up ends: the box goes back to it.
+    if ((running_ || CDDBConnect1.Busy()) && CDRipper1) {
         CbBoxActiveCDRom->setCurrentIndex(CDRipper1->ActiveCdRomNum());
         QApplication::beep();
         return;

@@ -67,7 +67,8 @@ public:
                                  const QString& album, int rowCount);
 
     bool Running() const { return running_; }
-    // During a run, what would change its rows, its disc or its names is refused: true then.
+    // During a run or a look-up, what would change its rows, its disc or its names is refused:
+    // true then.
     bool RefusedDuringRun() const;
 
     // Values of the shown disc.

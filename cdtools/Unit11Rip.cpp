@@ -149,9 +149,9 @@ TTagStatus TForm11::tagRippedFile(const std::string& name, const QString& title,
 
 void TForm11::Button1Click()
 {
-    // The ripper processes window messages between chunks: a second click must not start a
-    // second run inside this one.
-    if (running_) {
+    // The ripper processes window messages between chunks, and a look-up while it waits: a click
+    // must not start a run inside either.
+    if (running_ || CDDBConnect1.Busy()) {
         QApplication::beep();
         return;
     }

@@ -120,7 +120,8 @@ TEST(CddbReply, CodesAndMatchLines)
     } lists[] = {
         {"210 Found exact matches\r\nrock 0c012a02 A / B\r\njazz 0c012a02 C / D\r\n.\r\n",
          {"rock 0c012a02 A / B", "jazz 0c012a02 C / D"}},
-        {"211 close\rrock x A\n\n.", {"rock x A", ""}},
+        // A blank line is no match to choose.
+        {"211 close\rrock x A\n\n \t\r\njazz y B\r\n.\r\n\r\n", {"rock x A", "jazz y B"}},
         {"211 close\r\n.", {}},
         {"210 no list", {}},
         {"", {}},
@@ -150,6 +151,7 @@ TEST(CddbReply, EntryFields)
                                               "e");
     EXPECT_EQ(cdaudio::CddbCategory(lines), "rock");
     EXPECT_THROW(cdaudio::CddbCategory({}), std::out_of_range);
+    EXPECT_TRUE(cdaudio::CddbEntryWhole(lines));
 
     struct {
         const char* entry;
@@ -176,6 +178,7 @@ TEST(CddbReply, EntryFields)
         EXPECT_EQ(identity.Album, r.album);
         EXPECT_EQ(identity.Category, r.category);
         EXPECT_EQ(identity.Titles, r.titles);
+        EXPECT_FALSE(cdaudio::CddbEntryWhole(l));  // none ends with "."
     }
     EXPECT_EQ(cdaudio::CddbLines("a\r\n\r\rb\n\nc"), (Strings{"a", "", "", "b", "", "c"}));
 }

@@ -379,6 +379,83 @@ TEST_F(CdWindow, LookUpsThroughTheServerAndTheCache)
     EXPECT_EQ(server_.targets.size(), 1u);
 }
 
+// A look-up that gives no whole entry, or that the user stops while the server is silent,
+// changes neither the rows nor the cache, and says so. While it waits the window takes clicks:
+// "Annuler" and the close box stop it; what would change the disc's identity is refused.
+TEST_F(CdWindow, AFailedOrStoppedLookUpChangesNothing)
+{
+    const QByteArray id = QByteArray::fromStdString(Form11->DiscIdText);
+    const auto http = [](const QByteArray& bytes) { return cdtest::Answer{CddbServer::http(bytes)}; };
+    const cdtest::Answer exact = http("200 rock " + id + " A / B\r\n"),
+                         several = http("210 Found\r\nrock " + id + " A / B\r\n.\r\n"), silent{{}, true},
+                         noEntry = http("401 No such CD entry.\r\n");
+    const std::function<void()> annuler = [] { Form11->Button2->click(); }, closeBox = [] { Form11->close(); };
+    const std::string noSuchEntry = "Le serveur CDDB n'a pas donné l'entrée de ce disque : 401 No such CD entry.",
+                      stoppedBox = "La recherche CDDB a été interrompue : rien n'a été changé.";
+    const struct {
+        const char* name;
+        cdtest::Answer query, read;
+        std::function<void()> stop;  // once the server holds the request it leaves unanswered
+        std::string box;
+    } cases[] = {
+        {"no such entry", exact, noEntry, {}, noSuchEntry},
+        {"no entry lines",
+         exact,
+         http("210 rock " + id + " CD database entry follows\r\n.\r\n"),
+         {},
+         "L'entrée reçue du serveur CDDB est incomplète (titres ou fin manquants) : elle est refusée."},
+        {"chosen, no such entry", several, noEntry, {}, noSuchEntry},
+        {"silent query, Annuler", silent, {}, annuler, stoppedBox},
+        {"silent read, close box", exact, silent, closeBox, stoppedBox},
+        {"chosen, silent read, Annuler", several, silent, annuler, stoppedBox},
+    };
+    const Strings typed = {"Un", "Deux", "Trois"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(cacheFolder());
+        fs::create_directories(cacheFolder());
+        const std::string kept = cacheBytes("Moi", 3, typed, "jazz", "Mien");
+        std::ofstream(cacheFile(), std::ios::binary) << kept;
+        Form11->Show();
+        useDisc(0);
+        ASSERT_EQ(rowTitles(), typed);
+        server_.answers["query"] = c.query;
+        server_.answers["read"] = c.read;
+        server_.targets.clear();
+        ui::Dialogs::clearScript();
+        const size_t requests = c.query.hang ? 1 : 2;
+        bool stopped = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!c.stop || stopped || server_.targets.size() < requests) return;
+            stopped = true;
+            ui::guarded([] { Form11->Button1Click(); });
+            ui::guarded([] { Form11->Button3Click(); });
+            Form11->ListView1->topLevelItem(0)->setSelected(true);
+            ui::guarded([] { Form11->ListView1DblClick(); });
+            c.stop();
+        });
+        poll.start(5);
+        Form11->Button3->click();
+        if (c.query.bytes == several.bytes) {
+            ASSERT_TRUE(Form22->isVisible());
+            Form22->ListBox1->setCurrentRow(0);
+            Form22->Button1->click();
+        }
+        poll.stop();
+        EXPECT_EQ(stopped, bool(c.stop));
+        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|" + c.box});
+        EXPECT_EQ(server_.targets.size(), requests);
+        EXPECT_TRUE(fs::is_empty(rip_));
+        EXPECT_FALSE(Form23->isVisible());
+        EXPECT_EQ(Form11->isVisible(), !c.stop);
+        EXPECT_EQ(read(cacheFile()), kept);
+        EXPECT_EQ(rowTitles(), typed);
+        EXPECT_EQ(Form11->Edit2->text(), QStringLiteral("Moi"));
+        EXPECT_EQ(Form11->Edit1->text(), QStringLiteral("Mien"));
+    }
+}
+
 // How an entry's text is taken apart is the rule's (cdaudio_rules_test): here, the file and
 // what the window shows of it.
 TEST_F(CdWindow, CacheFilesAsTheyAreFound)
