@@ -3,6 +3,7 @@
 #include "Unit11.h"
 
 #include "CddbCache.h"
+#include "Dialogs.h"
 #include "FileSystem.h"
 #include "Input.h"
 
@@ -84,23 +85,31 @@ void TForm11::LoadLocalCddbEntry()
         FillDefaultTracks();
         return;
     }
-    // Read whole, then closed: a bad line below leaves no file open. A FIFO in the entry's place
-    // is not waited on, and an entry far larger than any disc's is refused like an over-long
-    // reply of the server.
-    std::string text;
-    if (const int error = platform::readWholeFile(name, MaxEntryBytes, text); error == EFBIG)
-        throw std::runtime_error("Le fichier " + platform::printable(name) + " dépasse " +
-                                 std::to_string(MaxEntryBytes / 1024) + " Kio : il est refusé.");
-    else if (error) throw std::runtime_error(platform::cannotReadText(name, error));
-    // As text: a byte order mark that opens the file goes, bytes that are no UTF-8 become
-    // replacement characters.
-    text = textOf(text).toStdString();
     cdaudio::TCddbCacheEntry entry;
     try {
-        cdaudio::ReadCddbCacheEntry(text, entry);
-    } catch (...) {
-        CachedArtist = lineOf(entry.Artist);
-        throw;
+        // Read whole, then closed: a bad line below leaves no file open. A FIFO in the entry's
+        // place is not waited on, and an entry far larger than any disc's is refused like an
+        // over-long reply of the server.
+        std::string text;
+        if (const int error = platform::readWholeFile(name, MaxEntryBytes, text); error == EFBIG)
+            throw std::runtime_error("Le fichier " + platform::printable(name) + " dépasse " +
+                                     std::to_string(MaxEntryBytes / 1024) + " Kio : il est refusé");
+        else if (error) throw std::runtime_error(platform::cannotReadText(name, error));
+        // As text: a byte order mark that opens the file goes, bytes that are no UTF-8 become
+        // replacement characters.
+        text = textOf(text).toStdString();
+        try {
+            cdaudio::ReadCddbCacheEntry(text, entry);
+        } catch (const std::exception& e) {
+            throw std::runtime_error("Le fichier " + platform::printable(name) + " est endommagé : " + e.what());
+        }
+    } catch (const std::exception& e) {
+        // The disc is shown all the same, with its default titles, so that it can be ripped.
+        FillDefaultTracks();
+        ui::Dialogs::MessageBox(
+            this, QString::fromStdString(e.what()) + QStringLiteral(". Les titres par défaut sont affichés."),
+            QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
+        return;
     }
     CachedArtist = lineOf(entry.Artist);
     TitleCount = entry.Count;

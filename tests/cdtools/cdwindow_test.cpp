@@ -408,10 +408,14 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
          "Al\xEF\xBF\xBD",
          "\xEF\xBB\xBF\x63",
          nullptr},
-        {"bad count", "x\r\nArt\r\ntwelve\r\nT1\r\n", {}, "", "", "", "'twelve' n'est pas une valeur entière correcte"},
+        // An entry that cannot be read is told, and the disc shown with its default titles.
+        {"bad count", "x\r\nArt\r\ntwelve\r\nT1\r\n", Defaults, "Inconnu", "Inconnu", "Inconnu",
+         "Le fichier %f est endommagé : 'twelve' n'est pas une valeur entière correcte"},
         {"1 MiB", padded(1 << 20), {"A"}, "Art", "Al", "c", nullptr},
-        {"over 1 MiB", padded((1 << 20) + 1), {}, "", "", "", "Le fichier %f dépasse 1024 Kio : il est refusé"},
-        {"a FIFO", Fifo, {}, "", "", "", "Impossible de lire le fichier %f : N'est pas un fichier ordinaire"},
+        {"over 1 MiB", padded((1 << 20) + 1), Defaults, "Inconnu", "Inconnu", "Inconnu",
+         "Le fichier %f dépasse 1024 Kio : il est refusé"},
+        {"a FIFO", Fifo, Defaults, "Inconnu", "Inconnu", "Inconnu",
+         "Impossible de lire le fichier %f : N'est pas un fichier ordinaire"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -430,7 +434,9 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
         EXPECT_EQ(Form11->CachedCategory.toStdString(), c.category);
         const QString error =
             QString::fromUtf8(c.error ? c.error : "").replace("%f", QString::fromStdString(cacheFile()));
-        EXPECT_EQ(boxTexts(), c.error ? Strings{"Sonoverne|" + error.toStdString() + "."} : Strings{});
+        EXPECT_EQ(boxTexts(),
+                  c.error ? Strings{"Sonoverne|" + error.toStdString() + ". Les titres par défaut sont affichés."}
+                          : Strings{});
         EXPECT_FALSE(heldOpen(cacheFile()));
     }
     // A folder in the entry's place: the look-up's entry cannot be written, and the box says why
