@@ -9,6 +9,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -29,21 +30,15 @@ constexpr std::size_t MaxEntryBytes = 1 << 20;
 
 std::string TForm11::CacheFolder() const { return platform::programFolder() + "CDDBLOCAL/"; }
 
-std::string TForm11::CacheFileName() const { return CacheFolder() + DiscIdText + ".jbd"; }
+std::string TForm11::CacheFileName(const std::string& discId) const { return CacheFolder() + discId + ".jbd"; }
 
-void TForm11::writeCacheFile(const QString& artist, int count, const QStringList& titles, const QString& category,
-                             const QString& album)
+QString TForm11::CachedCategory() const { return lineOf(shown_.Category); }
+
+void TForm11::writeCacheEntry(const cdaudio::TDiscIdentity& identity)
 {
-    cdaudio::TCddbCacheEntry entry;
-    entry.DiscId = DiscIdText;
-    entry.Artist = artist.toStdString();
-    entry.Count = count;
-    for (const QString& title : titles) entry.Titles.push_back(title.toStdString());
-    entry.Category = category.toStdString();
-    entry.Album = album.toStdString();
-    const std::string text = cdaudio::CddbCacheEntryText(entry);
+    const std::string text = cdaudio::CddbCacheEntryText({identity});
     const std::string folder = CacheFolder();
-    const std::string name = CacheFileName();
+    const std::string name = CacheFileName(identity.DiscId);
     int error = 0;
     if (!platform::folderExists(folder) && !platform::makeFolders(folder)) error = errno;
     // A link planted at the entry's name is replaced, never written through.
@@ -53,36 +48,24 @@ void TForm11::writeCacheFile(const QString& artist, int count, const QStringList
                                  platform::errorText(error));
 }
 
-void TForm11::SaveLocalCddbEntry()
-{
-    ShowDiscIdentity();
-    const cdaudio::TDiscIdentity found = cdaudio::CddbEntryIdentity(CDDBConnect1.EntryText);
-    ListBox2.clear();
-    for (const std::string& t : found.Titles) ListBox2.append(tagLine(t));
-    // Later edits of this entry keep the server's category.
-    CachedCategory = textOf(found.Category);
-    writeCacheFile(textOf(found.Artist), CDDBConnect1.TrackCount, ListBox2, CachedCategory, textOf(found.Album));
-}
+void TForm11::SaveLocalCddbEntry() { writeCacheEntry(shown_); }
 
 void TForm11::SaveEditedCddbEntry()
 {
-    ShowDiscIdentity();
-    writeCacheFile(Edit2->text(), TitleCount, ListBox2, CachedCategory, Edit1->text());
+    // The entry holds the titles it counts, so that it reads back as it was written.
+    cdaudio::TDiscIdentity edited = shown_;
+    edited.Titles.resize(std::min(edited.Titles.size(), size_t(std::max(edited.TitleCount, 0))));
+    writeCacheEntry(edited);
 }
 
 void TForm11::LoadLocalCddbEntry()
 {
+    // What was shown goes first: a disc that cannot be read leaves nothing of it.
+    clearIdentity();
     ShowDiscIdentity();
-    ListBox2.clear();
-    TitleCount = 0;
-    CachedArtist.clear();
-    CachedAlbum.clear();
-    CachedCategory.clear();
-    Edit1->clear();
-    Edit2->clear();
-    const std::string name = CacheFileName();
+    const std::string name = CacheFileName(inDrive_.DiscId);
     if (!platform::fileExists(name)) {
-        FillDefaultTracks();
+        showDefaults();
         return;
     }
     cdaudio::TCddbCacheEntry entry;
@@ -105,15 +88,14 @@ void TForm11::LoadLocalCddbEntry()
         }
     } catch (const std::exception& e) {
         // The disc is shown all the same, with its default titles, so that it can be ripped.
-        FillDefaultTracks();
+        showDefaults();
         ui::Dialogs::MessageBox(
             this, QString::fromStdString(e.what()) + QStringLiteral(". Les titres par défaut sont affichés."),
             QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
         return;
     }
-    CachedArtist = lineOf(entry.Artist);
-    TitleCount = entry.Count;
-    CachedCategory = lineOf(entry.Category);
-    CachedAlbum = lineOf(entry.Album);
-    ShowIdentity(cdaudio::CddbCacheIdentity(entry));
+    // The entry is the disc's by its name; its first line is not read.
+    entry.Identity.DiscId = inDrive_.DiscId;
+    entry.Identity.Sectors = inDrive_.Sectors;
+    ShowIdentity(entry.Identity);
 }

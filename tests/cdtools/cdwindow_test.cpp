@@ -358,7 +358,7 @@ TEST_F(CdWindow, LookUpsThroughTheServerAndTheCache)
         EXPECT_EQ(rowTitles(), c.rows);
         EXPECT_EQ(Form11->Edit2->text().toStdString(), c.artist);
         EXPECT_EQ(Form11->Edit1->text().toStdString(), c.album);
-        EXPECT_EQ(Form11->CachedCategory.toStdString(), category);
+        EXPECT_EQ(Form11->CachedCategory().toStdString(), category);
         EXPECT_TRUE(server_.targets.empty());
     }
     // "OK" with no line chosen asks nothing and changes nothing.
@@ -431,7 +431,7 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
         EXPECT_EQ(rowTitles(), c.rows);
         EXPECT_EQ(Form11->Edit2->text().toStdString(), c.artist);
         EXPECT_EQ(Form11->Edit1->text().toStdString(), c.album);
-        EXPECT_EQ(Form11->CachedCategory.toStdString(), c.category);
+        EXPECT_EQ(Form11->CachedCategory().toStdString(), c.category);
         const QString error =
             QString::fromUtf8(c.error ? c.error : "").replace("%f", QString::fromStdString(cacheFile()));
         EXPECT_EQ(boxTexts(),
@@ -465,6 +465,12 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
 
 TEST_F(CdWindow, IdentityEditorRewritesTheCache)
 {
+    // An entry of more titles than the disc has tracks is shown first: the server's entry then
+    // counts the disc's tracks, and the edits keep that count.
+    fs::create_directories(cacheFolder());
+    std::ofstream(cacheFile(), std::ios::binary) << cacheBytes("Art", 5, {"A", "B", "C", "D", "E"}, "rock", "Alb");
+    useDisc(0);
+    ASSERT_EQ(Form11->TitleCount, 5);
     answer(QByteArray("200 rock ") + QByteArray::fromStdString(Form11->DiscIdText) + " A / B\r\n", entry("newage"));
     Form11->Button3->click();
     ASSERT_EQ(rowTitles(), Titles);
@@ -566,6 +572,108 @@ TEST_F(CdWindow, IdentityEditorRewritesTheCache)
     EXPECT_THAT(boxTexts()[0], HasSubstr("Impossible d'écrire le fichier " + cacheFile()));
     EXPECT_EQ(std::distance(fs::directory_iterator(cacheFolder()), fs::directory_iterator()), 1);
     fs::remove_all(cacheFile());
+}
+
+// A look-up, the chooser and the identity editor are of the disc they began with: when the drive
+// holds another one as they end, nothing is saved under either disc's id, the user is told, and
+// the rows are still those of a disc's own. "Extraire" then rips nothing under them.
+TEST_F(CdWindow, TheDiscChangesBeforeItsIdentityIsSaved)
+{
+    const std::string sheet = read(Discs->discs[0].cue);
+    // Drive D holds disc i (the first one: its own again).
+    auto put = [&](size_t i) {
+        std::ofstream(Discs->discs[0].cue, std::ios::binary) << (i ? read(Discs->discs[i].cue) : sheet);
+    };
+    const QByteArray a = QByteArray::fromStdString(Form11->DiscIdText);
+    const QByteArray several = "210 Found exact matches\r\nrock " + a + " A / B\r\n.\r\n";
+    const Strings single = {"Track1"};  // what disc B, of one track, shows of its own
+    struct Case {
+        const char* name;
+        QByteArray query;
+        std::function<void()> act;  // with disc A shown; B is in the drive when it ends
+        const char* moment;
+        Strings rows;
+    } cases[] = {
+        {"during the look-up", "200 rock " + a + " A / B\r\n",
+         [&] {
+             Form11->CDDBConnect1.OnSendData = [&](TCDDBConnect*, const std::string&) { put(3); };
+             Form11->Button3->click();
+         },
+         "pendant la recherche CDDB", Defaults},
+        {"during a look-up of several", several,
+         [&] {
+             Form11->CDDBConnect1.OnSendData = [&](TCDDBConnect*, const std::string&) { put(3); };
+             Form11->Button3->click();
+         },
+         "pendant la recherche CDDB", Defaults},
+        // B is the disc the query reads, A again when its answer comes: the answer is B's.
+        {"asked for another disc", "200 rock " + a + " A / B\r\n",
+         [&] {
+             QTimer::singleShot(0, [&] { put(3); });
+             Form11->CDDBConnect1.OnSendData = [&](TCDDBConnect*, const std::string&) { put(0); };
+             Form11->Button3->click();
+             put(3);
+         },
+         "pendant la recherche CDDB", Defaults},
+        {"with the chooser open", several,
+         [&] {
+             Form11->Button3->click();
+             ASSERT_TRUE(Form22->isVisible());
+             put(3);
+             Form22->ListBox1->setCurrentRow(0);
+             Form22->Button1->click();
+         },
+         "pendant le choix de l'album", Defaults},
+        {"before the editor's OK", "",
+         [&] {
+             Form11->Button4Click();
+             put(3);
+             Form23->Edit1->QLineEdit::setText(QStringLiteral("Jour"));
+             Form23->Button1->click();
+         },
+         "pendant la modification", Defaults},
+        // B shown with its own rows, then A put back: the editor opened on A changes none of B's.
+        {"before the editor's OK, B shown", "",
+         [&] {
+             Form11->ListView1->topLevelItem(0)->setSelected(true);
+             Form11->ListView1KeyUp(13);
+             put(3);
+             useDisc(0);
+             put(0);
+             Form11->ListView1->topLevelItem(0)->setSelected(true);
+             Form23->Edit1->QLineEdit::setText(QStringLiteral("Prologue"));
+             Form23->Button1->click();
+         },
+         "pendant la modification", single},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(cacheFolder());
+        put(0);
+        useDisc(0);
+        ASSERT_EQ(Form11->DiscIdText, a.toStdString());
+        answer(c.query, entry());
+        ui::Dialogs::clearScript();
+        c.act();
+        Form11->CDDBConnect1.OnSendData = nullptr;
+        EXPECT_FALSE(Form22->isVisible());
+        EXPECT_FALSE(Form23->isVisible());
+        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Le disque du lecteur " + std::string(1, Discs->letter(0)) +
+                                      " a changé " + c.moment +
+                                      " : rien n'a été enregistré. Choisissez de nouveau le lecteur pour "
+                                      "lire le disque qui s'y trouve."});
+        EXPECT_FALSE(fs::exists(cacheFolder()) && !fs::is_empty(cacheFolder()));
+        EXPECT_EQ(rowTitles(), c.rows);
+        EXPECT_EQ(Form11->Edit1->text(), QStringLiteral("Inconnu"));
+        if (c.rows == single) continue;
+        ui::Dialogs::clearScript();
+        run();
+        ASSERT_EQ(boxTexts().size(), 1u);
+        EXPECT_THAT(boxTexts()[0], HasSubstr("n'est plus celui qui est affiché"));
+        EXPECT_TRUE(fs::is_empty(rip_));
+    }
+    std::ofstream(Discs->discs[0].cue, std::ios::binary) << sheet;
+    useDisc(0);
 }
 
 // The names themselves are the rule's (cdaudio_rules_test): here, the folders they need.
