@@ -417,6 +417,7 @@ void TForm11::clearIdentity()
 void TForm11::FormShow()
 {
     clearIdentity();
+    cacheFailureTold_ = 0;
     CbBoxActiveCDRom->clear();
     ProgressBar1->setPosition(0);
     ProgressBar2->setPosition(0);

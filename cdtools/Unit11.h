@@ -160,7 +160,7 @@ private:
     void clearIdentity();
     // The default titles of the disc last read.
     void showDefaults();
-    // Writes an identity's entry under its disc id.
+    // Writes an identity's entry under its disc id; a failure is told once, and nothing stops.
     void writeCacheEntry(const cdaudio::TDiscIdentity& identity);
     void openEditor(const QString& caption, int tag, const QString& text);
     // Reads the ripper's table again: whether the disc in the drive is still the one shown.
@@ -171,6 +171,8 @@ private:
 
     // The disc last read in the drive: its id and table, no names.
     cdaudio::TDiscIdentity inDrive_;
+    // The error of the cache write last told, until a write succeeds or the window is shown.
+    int cacheFailureTold_ = 0;
     bool running_ = false;
     QElapsedTimer progressShown_;
 };

@@ -43,9 +43,15 @@ void TForm11::writeCacheEntry(const cdaudio::TDiscIdentity& identity)
     if (!platform::folderExists(folder) && !platform::makeFolders(folder)) error = errno;
     // A link planted at the entry's name is replaced, never written through.
     if (!error) error = platform::writeFileAside(name, text, true);
+    // The titles are shown whether or not they are kept: a cache that cannot be written is told
+    // once, not at every save.
+    if (error == cacheFailureTold_) return;
+    cacheFailureTold_ = error;
     if (error)
-        throw std::runtime_error("Impossible d'écrire le fichier " + platform::printable(name) + " : " +
-                                 platform::errorText(error));
+        ui::Dialogs::MessageBox(this,
+                                QString::fromStdString("Impossible d'écrire le fichier " + platform::printable(name) +
+                                                       " : " + platform::errorText(error) + "."),
+                                QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
 }
 
 void TForm11::SaveLocalCddbEntry() { writeCacheEntry(shown_); }

@@ -34,6 +34,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <sys/fsuid.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -674,6 +675,89 @@ TEST_F(CdWindow, TheDiscChangesBeforeItsIdentityIsSaved)
     }
     std::ofstream(Discs->discs[0].cue, std::ios::binary) << sheet;
     useDisc(0);
+}
+
+// Run by an ordinary user whose program folder is not writable, the cache cannot be written: that
+// is told once while the window is shown, and the chooser and the editor close all the same, the
+// titles shown.
+TEST_F(CdWindow, ACacheThatCannotBeWrittenIsToldOnce)
+{
+    // The program in a read-only folder; the discs and that folder reached by anyone (root's
+    // groups stay this process's), until the test ends however it ends.
+    static const std::string prog = tempRoot + "/read-only/";
+    struct ReadOnlyProgram {
+        const fs::perms reach =
+            fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+        ReadOnlyProgram()
+        {
+            fs::create_directories(prog);
+            fs::permissions(prog, fs::perms::owner_write | fs::perms::group_write, fs::perm_options::remove);
+            for (const std::string& folder : {tempRoot, Discs->folder})
+                fs::permissions(folder, reach, fs::perm_options::add);
+            platform::setProgramFolder(prog);
+        }
+        ~ReadOnlyProgram()
+        {
+            platform::setProgramFolder(tempRoot + "/prog/");
+            for (const std::string& folder : {tempRoot, Discs->folder})
+                fs::permissions(folder, reach, fs::perm_options::remove);
+        }
+    } const readOnly;
+    // File access as the user nobody, whom permission bits stop where they do not stop root.
+    struct AsNobody {
+        const bool root = geteuid() == 0;
+        AsNobody()
+        {
+            if (root) setfsuid(65534);
+        }
+        ~AsNobody()
+        {
+            if (root) setfsuid(0);
+        }
+    };
+    const QByteArray id = QByteArray::fromStdString(Form11->DiscIdText);
+    const std::string album = "Nuit \xC3\xA0 Paris";
+    struct Case {
+        const char* name;
+        QByteArray query;
+        std::function<void()> act;
+        Strings rows;
+        std::string album;
+    } cases[] = {
+        {"exact match", "200 rock " + id + " A / B\r\n", [] { Form11->Button3->click(); }, Titles, album},
+        {"chooser's OK", "210 Found exact matches\r\nrock " + id + " A / B\r\n.\r\n",
+         [] {
+             Form11->Button3->click();
+             Form22->ListBox1->setCurrentRow(0);
+             Form22->Button1->click();
+         },
+         Titles, album},
+        {"editor's OK", "",
+         [] {
+             Form11->Button4Click();
+             Form23->Edit1->QLineEdit::setText(QStringLiteral("Jour"));
+             Form23->Button1->click();
+         },
+         Defaults, "Jour"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Form11->Hide();
+        Form11->Show();
+        answer(c.query, entry());
+        ui::Dialogs::clearScript();
+        {
+            const AsNobody nobody;
+            ASSERT_NE(mkdir((prog + "CDDBLOCAL").c_str(), 0700), 0);
+            for (int twice = 0; twice < 2; ++twice) c.act();
+        }
+        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Impossible d'écrire le fichier " + prog + "CDDBLOCAL/" +
+                                      Form11->DiscIdText + ".jbd : Permission refusée."});
+        EXPECT_FALSE(Form22->isVisible());
+        EXPECT_FALSE(Form23->isVisible());
+        EXPECT_EQ(rowTitles(), c.rows);
+        EXPECT_EQ(Form11->Edit1->text().toStdString(), c.album);
+    }
 }
 
 // The names themselves are the rule's (cdaudio_rules_test): here, the folders they need.
