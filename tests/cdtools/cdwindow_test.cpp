@@ -2,6 +2,7 @@
 // server: look-ups and the local cache, the chooser and the identity editor, file names from the
 // template, runs to MP3 (read back by mutagen and lame) and WAV (byte for byte), and stops.
 #include "AppTestMain.h"
+#include "CDInfo.h"
 #include "CdImages.h"
 #include "CdRipTesting.h"
 #include "CddbLoopbackServer.h"
@@ -30,6 +31,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cdio/logging.h>
 #include <dirent.h>
 #include <filesystem>
 #include <functional>
@@ -1031,8 +1033,31 @@ TEST_F(CdWindow, RipsReplaceLinksAndOverwriteFiles)
 TEST_F(CdWindow, AnUnreadableDiscLeavesNothingToRip)
 {
     ASSERT_EQ(rowTitles(), Defaults);
+    // The device shows the hourglass while it reads the disc, and gives the cursor back however
+    // its calls end. Its image's parser tells, meanwhile, that it finds no data beside a sheet.
+    const cdtest::Disc& bad = Discs->discs.back();
+    const std::string sheet = read(bad.cue);
+    std::ofstream(bad.cue, std::ios::binary)
+        << "FILE \"tones.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n";
+    fs::rename(bad.bin, bad.bin + ".away");
+    static std::vector<int> cursors;
+    const cdio_log_level_t level = cdio_loglevel_default;
+    cdio_loglevel_default = CDIO_LOG_DEBUG;
+    const cdio_log_handler_t parser = cdio_log_set_handler([](cdio_log_level_t, const char*) {
+        const QCursor* shown = QGuiApplication::overrideCursor();
+        cursors.push_back(shown ? shown->shape() : -1);
+    });
+    EXPECT_THROW(TCDInfo().Open(Discs->letter(Discs->discs.size() - 1)), std::runtime_error);
+    cdio_log_set_handler(parser);
+    cdio_loglevel_default = level;
+    fs::rename(bad.bin + ".away", bad.bin);
+    std::ofstream(bad.cue, std::ios::binary) << sheet;
+    EXPECT_THAT(cursors, ::testing::Each(int(Qt::WaitCursor)));
+    EXPECT_FALSE(cursors.empty());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     ui::Dialogs::clearScript();
     useDisc(Discs->discs.size() - 1);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     const Strings device = boxTexts();
     ASSERT_EQ(device.size(), 1u);
     EXPECT_THAT(device[0], HasSubstr("périphérique"));
