@@ -4,17 +4,28 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cdaudio {
 
 // What is known of a disc: from a server's entry, the cache or the defaults, as the extraction
-// window shows it and a run takes it.
+// window shows it and a run takes it, with the disc it is of.
 struct TDiscIdentity {
     std::string Artist;
     std::string Album;
     std::string Category;
     std::vector<std::string> Titles;  // one per track, in track order
+    // The disc: its CDDB id text (empty: none) and each track's first and last sector as the
+    // ripper reads them, so that two discs of one id are told apart.
+    std::string DiscId;
+    std::vector<std::pair<int32_t, int32_t>> Sectors;
+    int TitleCount = 0;  // the titles its cache entry counts
+
+    bool SameDisc(const TDiscIdentity& other) const
+    {
+        return !DiscId.empty() && DiscId == other.DiscId && Sectors == other.Sectors;
+    }
 };
 
 // Without the blanks and control characters at either end.

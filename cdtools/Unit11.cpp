@@ -274,9 +274,8 @@ void TForm11::ShowDiscIdentity()
     // A disc that cannot be read leaves no count and no id of the one read before.
     DiscTrackCount = 0;
     LabelTrackCD->clear();
-    DiscIdText.clear();
     Label14->clear();
-    discShown_ = false;
+    inDrive_ = {};
     // The ripper reads the disc whenever the window does, so that what is shown is what is
     // ripped; not under a run, which rips from the table it began with.
     if (CDRipper1 && !running_) CDRipper1->ReadToc();
@@ -285,17 +284,50 @@ void TForm11::ShowDiscIdentity()
     info.Open(drive.isEmpty() ? '\0' : drive[0].toLatin1());
     DiscTrackCount = int(info.GetTrackCount());
     LabelTrackCD->setText(QString::number(DiscTrackCount) + QStringLiteral(" piste(s)"));
-    DiscIdText = info.GetDiscIdText();
-    Label14->setText(QString::fromStdString(DiscIdText));
+    const std::string id = info.GetDiscIdText();
+    Label14->setText(QString::fromStdString(id));
     info.Destroy();
-    if (CDRipper1) shownTracks_ = trackSectors(*CDRipper1);
-    discShown_ = true;
+    inDrive_.DiscId = id;
+    if (CDRipper1) inDrive_.Sectors = trackSectors(*CDRipper1);
 }
 
 bool TForm11::shownDiscInDrive()
 {
     CDRipper1->ReadToc();
-    return discShown_ && trackSectors(*CDRipper1) == shownTracks_;
+    return !shown_.DiscId.empty() && trackSectors(*CDRipper1) == shown_.Sectors;
+}
+
+bool TForm11::holdsDisc(const cdaudio::TDiscIdentity& disc)
+{
+    try {
+        ShowDiscIdentity();
+    } catch (const std::exception&) {
+        return false;  // no disc, or none that can be read
+    }
+    return inDrive_.SameDisc(disc);
+}
+
+void TForm11::tellDiscChanged(const QString& moment)
+{
+    ui::Dialogs::MessageBox(this,
+                            QStringLiteral("Le disque du lecteur %1 a changé %2 : rien n'a été enregistré. Choisissez "
+                                           "de nouveau le lecteur pour lire le disque qui s'y trouve.")
+                                .arg(CbBoxActiveCDRom->currentText(), moment),
+                            QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
+}
+
+bool TForm11::StillShows(const cdaudio::TDiscIdentity& disc, const QString& moment)
+{
+    if (shown_.SameDisc(disc) && holdsDisc(disc)) return true;
+    tellDiscChanged(moment);
+    return false;
+}
+
+void TForm11::AcceptCddbEntry(const cdaudio::TDiscIdentity& disc, const QString& moment)
+{
+    if (!holdsDisc(disc)) return tellDiscChanged(moment);
+    FillTracksFromCddb(disc);
+    SaveLocalCddbEntry();
 }
 
 bool TForm11::RefusedDuringRun() const
@@ -308,24 +340,34 @@ bool TForm11::RefusedDuringRun() const
 
 void TForm11::ShowIdentity(const cdaudio::TDiscIdentity& identity)
 {
-    ListBox2.clear();
-    for (const std::string& t : identity.Titles) ListBox2.append(tagLine(t));
+    shown_ = identity;
+    // Held as the boxes and rows show them: the run and the cache take what the user sees.
+    for (std::string* text : {&shown_.Artist, &shown_.Album}) *text = tagLine(*text).toStdString();
+    for (std::string& title : shown_.Titles) title = tagLine(title).toStdString();
     BuildRows();
-    Edit1->QLineEdit::setText(tagLine(identity.Album));
-    Edit2->QLineEdit::setText(tagLine(identity.Artist));
+    Edit1->QLineEdit::setText(fromUtf8(shown_.Album));
+    Edit2->QLineEdit::setText(fromUtf8(shown_.Artist));
     Edit1->setEnabled(true);
     Edit2->setEnabled(true);
 }
 
-cdaudio::TDiscIdentity TForm11::ShownIdentity() const
+void TForm11::SetTitle(int row, const QString& title)
 {
-    cdaudio::TDiscIdentity shown;
-    shown.Artist = Edit2->text().toStdString();
-    shown.Album = Edit1->text().toStdString();
-    shown.Category = CachedCategory.toStdString();
-    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
-        shown.Titles.push_back(ListView1->topLevelItem(i)->text(1).toStdString());
-    return shown;
+    if (row < 0 || size_t(row) >= shown_.Titles.size()) return;
+    shown_.Titles[size_t(row)] = title.toStdString();
+    ListView1->topLevelItem(row)->setText(1, title);
+}
+
+void TForm11::SetAlbum(const QString& album)
+{
+    shown_.Album = album.toStdString();
+    Edit1->QLineEdit::setText(album);
+}
+
+void TForm11::SetArtist(const QString& artist)
+{
+    shown_.Artist = artist.toStdString();
+    Edit2->QLineEdit::setText(artist);
 }
 
 void TForm11::BuildRows()
@@ -333,46 +375,53 @@ void TForm11::BuildRows()
     ListView1->clear();
     ListView1->setUpdatesEnabled(false);
     QList<QTreeWidgetItem*> rows;
-    rows.reserve(ListBox2.size());
-    for (qsizetype i = 0; i < ListBox2.size(); ++i)
-        rows.append(new QTreeWidgetItem(QStringList{QString::number(i + 1), ListBox2[i]}));
+    rows.reserve(qsizetype(shown_.Titles.size()));
+    for (size_t i = 0; i < shown_.Titles.size(); ++i)
+        rows.append(new QTreeWidgetItem(QStringList{QString::number(i + 1), fromUtf8(shown_.Titles[i])}));
     ListView1->addTopLevelItems(rows);
     ListView1->setUpdatesEnabled(true);
+}
+
+void TForm11::showDefaults()
+{
+    cdaudio::TDiscIdentity defaults = inDrive_;
+    defaults.Artist = defaults.Album = defaults.Category = "Inconnu";
+    defaults.TitleCount = DiscTrackCount;
+    for (int n = 1; n <= DiscTrackCount; ++n) defaults.Titles.push_back("Track" + std::to_string(n));
+    ShowIdentity(defaults);
 }
 
 void TForm11::FillDefaultTracks()
 {
     ShowDiscIdentity();
-    ListBox2.clear();
-    TitleCount = DiscTrackCount;
-    CachedArtist = CachedAlbum = CachedCategory = QStringLiteral("Inconnu");
-    cdaudio::TDiscIdentity defaults{"Inconnu", "Inconnu", "Inconnu", {}};
-    for (int n = 1; n <= TitleCount; ++n) defaults.Titles.push_back("Track" + std::to_string(n));
-    ShowIdentity(defaults);
+    showDefaults();
 }
 
-void TForm11::FillTracksFromCddb()
+void TForm11::FillTracksFromCddb(const cdaudio::TDiscIdentity& disc)
 {
-    const cdaudio::TDiscIdentity found = cdaudio::CddbEntryIdentity(CDDBConnect1.EntryText);
-    ListView1->clear();
-    Edit1->clear();
-    Edit2->clear();
+    // The server's category with its entry: the cache then names the entry the titles are of.
+    cdaudio::TDiscIdentity found = cdaudio::CddbEntryIdentity(CDDBConnect1.EntryText);
+    found.DiscId = disc.DiscId;
+    found.Sectors = disc.Sectors;
+    // As many titles as the query found tracks, which is what its entry counts.
+    found.TitleCount = CDDBConnect1.TrackCount;
     ShowIdentity(found);
 }
 
 void TForm11::clearIdentity()
 {
-    ListBox2.clear();
-    CachedArtist.clear();
-    CachedAlbum.clear();
-    CachedCategory.clear();
-    Edit1->clear();
-    Edit2->clear();
+    shown_ = {};
+    ListView1->clear();
+    for (ui::TagEdit* box : {Edit1, Edit2}) {
+        box->clear();
+        box->setEnabled(false);
+    }
 }
 
 void TForm11::FormShow()
 {
-    ListView1->clear();
+    clearIdentity();
+    cacheFailureTold_ = 0;
     CbBoxActiveCDRom->clear();
     ProgressBar1->setPosition(0);
     ProgressBar2->setPosition(0);
@@ -403,12 +452,8 @@ void TForm11::CbBoxActiveCDRomChange()
     // The rows go and the ripper follows the box before the disc is read: a disc that cannot
     // be read leaves nothing of the one shown before, and nothing of it is ripped.
     clearIdentity();
-    Edit1->setEnabled(false);
-    Edit2->setEnabled(false);
-    ListView1->clear();
     const int index = CbBoxActiveCDRom->currentIndex();
     if (CDRipper1 && index != CDRipper1->ActiveCdRomNum()) CDRipper1->SetActiveCdRomNum(index);
-    ShowDiscIdentity();
     LoadLocalCddbEntry();
 }
 
@@ -416,6 +461,8 @@ void TForm11::Button3Click()
 {
     if (RefusedDuringRun()) return;
     ShowDiscIdentity();
+    // The look-up is of this disc: its answer is taken only while the drive holds it.
+    const cdaudio::TDiscIdentity disc = inDrive_;
     if (CddbServerIndex < 0 || CddbServerIndex >= Form24->ComboBox1->count())
         throw std::out_of_range("Index de liste hors limites (" + std::to_string(CddbServerIndex) + ")");
     CDDBConnect1.Server = Form24->ComboBox1->itemText(CddbServerIndex).toStdString();
@@ -426,12 +473,20 @@ void TForm11::Button3Click()
     const std::string reply = CDDBConnect1.Query(drive.isEmpty() ? '\0' : drive[0].toLatin1(), code);
     LabelTrackCD->setText(QString::number(CDDBConnect1.TrackCount) + QStringLiteral(" piste(s)"));
     Label14->setText(QString::fromStdString(CDDBConnect1.DiscId));
+    const QString moment = QStringLiteral("pendant la recherche CDDB");
+    // The query reads the disc itself: it may have asked for another one, or the disc may have
+    // changed while the server answered.
+    if (CDDBConnect1.DiscId != disc.DiscId || !holdsDisc(disc)) {
+        tellDiscChanged(moment);
+        return;
+    }
     if (code == 200) {
-        FillTracksFromCddb();
+        FillTracksFromCddb(disc);
         SaveLocalCddbEntry();
     } else if (code == 210 || code == 211) {
         Form22->ListBox1->clear();
         for (const std::string& line : cdaudio::CddbMatchList(reply)) Form22->ListBox1->addItem(fromUtf8(line));
+        Form22->Disc = disc;
         showOver(Form22, this);
     } else {
         FillDefaultTracks();
@@ -444,6 +499,7 @@ void TForm11::openEditor(const QString& caption, int tag, const QString& text)
 {
     Form23->setCaption(caption);
     Form23->Tag = tag;
+    Form23->Disc = shown_;
     Form23->Edit1->QLineEdit::setText(text);
     showOver(Form23, this);
 }

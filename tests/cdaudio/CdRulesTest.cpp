@@ -244,25 +244,27 @@ TEST(CddbCache, EntriesAsTheyAreFound)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         cdaudio::TCddbCacheEntry e;
+        const cdaudio::TDiscIdentity& i = e.Identity;
         EXPECT_EQ(errorOf([&] { cdaudio::ReadCddbCacheEntry(c.bytes, e); }), c.error ? c.error : "no error");
-        EXPECT_EQ(e.Artist, c.artist);
+        EXPECT_EQ(i.Artist, c.artist);
         if (c.error) continue;
-        EXPECT_EQ(e.DiscId, c.bytes.empty() ? "" : "x");
-        EXPECT_EQ(e.Count, c.count);
-        EXPECT_EQ(e.Titles, c.titles);
-        EXPECT_EQ(e.Category, c.category);
-        EXPECT_EQ(e.Album, c.album);
+        EXPECT_EQ(i.DiscId, c.bytes.empty() ? "" : "x");
+        EXPECT_EQ(i.TitleCount, c.count);
+        EXPECT_EQ(i.Titles, c.titles);
+        EXPECT_EQ(i.Category, c.category);
+        EXPECT_EQ(i.Album, c.album);
     }
     EXPECT_EQ(cdaudio::CacheInteger("-2147483648"), -2147483647 - 1);
     // What is written reads back the same, in the file's layout.
-    const cdaudio::TCddbCacheEntry written{"0c012a02", "Les \xC3\x89toiles", 3, {"Ouverture", "", ".."}, "rock",
-                                           "Nuit"};
+    cdaudio::TCddbCacheEntry written;
+    written.Identity = {"Les \xC3\x89toiles", "Nuit", "rock", {"Ouverture", "", ".."}, "0c012a02", {}, 3};
     const std::string text = cdaudio::CddbCacheEntryText(written);
     EXPECT_EQ(text, "0c012a02\r\nLes \xC3\x89toiles\r\n3\r\nOuverture\r\n\r\n..\r\nrock\r\nNuit\r\n");
     cdaudio::TCddbCacheEntry read;
     cdaudio::ReadCddbCacheEntry(text, read);
-    EXPECT_EQ(std::tie(read.DiscId, read.Artist, read.Count, read.Titles, read.Category, read.Album),
-              std::tie(written.DiscId, written.Artist, written.Count, written.Titles, written.Category, written.Album));
+    const cdaudio::TDiscIdentity &r = read.Identity, &w = written.Identity;
+    EXPECT_EQ(std::tie(r.DiscId, r.Artist, r.TitleCount, r.Titles, r.Category, r.Album),
+              std::tie(w.DiscId, w.Artist, w.TitleCount, w.Titles, w.Category, w.Album));
 }
 
 // Little-endian fields and chunks of a WAV file.

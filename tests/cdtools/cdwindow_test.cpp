@@ -2,6 +2,7 @@
 // server: look-ups and the local cache, the chooser and the identity editor, file names from the
 // template, runs to MP3 (read back by mutagen and lame) and WAV (byte for byte), and stops.
 #include "AppTestMain.h"
+#include "CDInfo.h"
 #include "CdImages.h"
 #include "CdRipTesting.h"
 #include "CddbLoopbackServer.h"
@@ -30,10 +31,12 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cdio/logging.h>
 #include <dirent.h>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <sys/fsuid.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -358,7 +361,7 @@ TEST_F(CdWindow, LookUpsThroughTheServerAndTheCache)
         EXPECT_EQ(rowTitles(), c.rows);
         EXPECT_EQ(Form11->Edit2->text().toStdString(), c.artist);
         EXPECT_EQ(Form11->Edit1->text().toStdString(), c.album);
-        EXPECT_EQ(Form11->CachedCategory.toStdString(), category);
+        EXPECT_EQ(Form11->CachedCategory().toStdString(), category);
         EXPECT_TRUE(server_.targets.empty());
     }
     // "OK" with no line chosen asks nothing and changes nothing.
@@ -485,10 +488,14 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
          "Al\xEF\xBF\xBD",
          "\xEF\xBB\xBF\x63",
          nullptr},
-        {"bad count", "x\r\nArt\r\ntwelve\r\nT1\r\n", {}, "", "", "", "'twelve' n'est pas une valeur entière correcte"},
+        // An entry that cannot be read is told, and the disc shown with its default titles.
+        {"bad count", "x\r\nArt\r\ntwelve\r\nT1\r\n", Defaults, "Inconnu", "Inconnu", "Inconnu",
+         "Le fichier %f est endommagé : 'twelve' n'est pas une valeur entière correcte"},
         {"1 MiB", padded(1 << 20), {"A"}, "Art", "Al", "c", nullptr},
-        {"over 1 MiB", padded((1 << 20) + 1), {}, "", "", "", "Le fichier %f dépasse 1024 Kio : il est refusé"},
-        {"a FIFO", Fifo, {}, "", "", "", "Impossible de lire le fichier %f : N'est pas un fichier ordinaire"},
+        {"over 1 MiB", padded((1 << 20) + 1), Defaults, "Inconnu", "Inconnu", "Inconnu",
+         "Le fichier %f dépasse 1024 Kio : il est refusé"},
+        {"a FIFO", Fifo, Defaults, "Inconnu", "Inconnu", "Inconnu",
+         "Impossible de lire le fichier %f : N'est pas un fichier ordinaire"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -504,10 +511,12 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
         EXPECT_EQ(rowTitles(), c.rows);
         EXPECT_EQ(Form11->Edit2->text().toStdString(), c.artist);
         EXPECT_EQ(Form11->Edit1->text().toStdString(), c.album);
-        EXPECT_EQ(Form11->CachedCategory.toStdString(), c.category);
+        EXPECT_EQ(Form11->CachedCategory().toStdString(), c.category);
         const QString error =
             QString::fromUtf8(c.error ? c.error : "").replace("%f", QString::fromStdString(cacheFile()));
-        EXPECT_EQ(boxTexts(), c.error ? Strings{"Sonoverne|" + error.toStdString() + "."} : Strings{});
+        EXPECT_EQ(boxTexts(),
+                  c.error ? Strings{"Sonoverne|" + error.toStdString() + ". Les titres par défaut sont affichés."}
+                          : Strings{});
         EXPECT_FALSE(heldOpen(cacheFile()));
     }
     // A folder in the entry's place: the look-up's entry cannot be written, and the box says why
@@ -536,6 +545,12 @@ TEST_F(CdWindow, CacheFilesAsTheyAreFound)
 
 TEST_F(CdWindow, IdentityEditorRewritesTheCache)
 {
+    // An entry of more titles than the disc has tracks is shown first: the server's entry then
+    // counts the disc's tracks, and the edits keep that count.
+    fs::create_directories(cacheFolder());
+    std::ofstream(cacheFile(), std::ios::binary) << cacheBytes("Art", 5, {"A", "B", "C", "D", "E"}, "rock", "Alb");
+    useDisc(0);
+    ASSERT_EQ(Form11->TitleCount, 5);
     answer(QByteArray("200 rock ") + QByteArray::fromStdString(Form11->DiscIdText) + " A / B\r\n", entry("newage"));
     Form11->Button3->click();
     ASSERT_EQ(rowTitles(), Titles);
@@ -637,6 +652,191 @@ TEST_F(CdWindow, IdentityEditorRewritesTheCache)
     EXPECT_THAT(boxTexts()[0], HasSubstr("Impossible d'écrire le fichier " + cacheFile()));
     EXPECT_EQ(std::distance(fs::directory_iterator(cacheFolder()), fs::directory_iterator()), 1);
     fs::remove_all(cacheFile());
+}
+
+// A look-up, the chooser and the identity editor are of the disc they began with: when the drive
+// holds another one as they end, nothing is saved under either disc's id, the user is told, and
+// the rows are still those of a disc's own. "Extraire" then rips nothing under them.
+TEST_F(CdWindow, TheDiscChangesBeforeItsIdentityIsSaved)
+{
+    const std::string sheet = read(Discs->discs[0].cue);
+    // Drive D holds disc i (the first one: its own again).
+    auto put = [&](size_t i) {
+        std::ofstream(Discs->discs[0].cue, std::ios::binary) << (i ? read(Discs->discs[i].cue) : sheet);
+    };
+    const QByteArray a = QByteArray::fromStdString(Form11->DiscIdText);
+    const QByteArray several = "210 Found exact matches\r\nrock " + a + " A / B\r\n.\r\n";
+    const Strings single = {"Track1"};  // what disc B, of one track, shows of its own
+    struct Case {
+        const char* name;
+        QByteArray query;
+        std::function<void()> act;  // with disc A shown; B is in the drive when it ends
+        const char* moment;
+        Strings rows;
+    } cases[] = {
+        {"during the look-up", "200 rock " + a + " A / B\r\n",
+         [&] {
+             Form11->CDDBConnect1.OnSendData = [&](TCDDBConnect*, const std::string&) { put(3); };
+             Form11->Button3->click();
+         },
+         "pendant la recherche CDDB", Defaults},
+        {"during a look-up of several", several,
+         [&] {
+             Form11->CDDBConnect1.OnSendData = [&](TCDDBConnect*, const std::string&) { put(3); };
+             Form11->Button3->click();
+         },
+         "pendant la recherche CDDB", Defaults},
+        // B is the disc the query reads, A again when its answer comes: the answer is B's.
+        {"asked for another disc", "200 rock " + a + " A / B\r\n",
+         [&] {
+             QTimer::singleShot(0, [&] { put(3); });
+             Form11->CDDBConnect1.OnSendData = [&](TCDDBConnect*, const std::string&) { put(0); };
+             Form11->Button3->click();
+             put(3);
+         },
+         "pendant la recherche CDDB", Defaults},
+        {"with the chooser open", several,
+         [&] {
+             Form11->Button3->click();
+             ASSERT_TRUE(Form22->isVisible());
+             put(3);
+             Form22->ListBox1->setCurrentRow(0);
+             Form22->Button1->click();
+         },
+         "pendant le choix de l'album", Defaults},
+        {"before the editor's OK", "",
+         [&] {
+             Form11->Button4Click();
+             put(3);
+             Form23->Edit1->QLineEdit::setText(QStringLiteral("Jour"));
+             Form23->Button1->click();
+         },
+         "pendant la modification", Defaults},
+        // B shown with its own rows, then A put back: the editor opened on A changes none of B's.
+        {"before the editor's OK, B shown", "",
+         [&] {
+             Form11->ListView1->topLevelItem(0)->setSelected(true);
+             Form11->ListView1KeyUp(13);
+             put(3);
+             useDisc(0);
+             put(0);
+             Form11->ListView1->topLevelItem(0)->setSelected(true);
+             Form23->Edit1->QLineEdit::setText(QStringLiteral("Prologue"));
+             Form23->Button1->click();
+         },
+         "pendant la modification", single},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(cacheFolder());
+        put(0);
+        useDisc(0);
+        ASSERT_EQ(Form11->DiscIdText, a.toStdString());
+        answer(c.query, entry());
+        ui::Dialogs::clearScript();
+        c.act();
+        Form11->CDDBConnect1.OnSendData = nullptr;
+        EXPECT_FALSE(Form22->isVisible());
+        EXPECT_FALSE(Form23->isVisible());
+        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Le disque du lecteur " + std::string(1, Discs->letter(0)) +
+                                      " a changé " + c.moment +
+                                      " : rien n'a été enregistré. Choisissez de nouveau le lecteur pour "
+                                      "lire le disque qui s'y trouve."});
+        EXPECT_FALSE(fs::exists(cacheFolder()) && !fs::is_empty(cacheFolder()));
+        EXPECT_EQ(rowTitles(), c.rows);
+        EXPECT_EQ(Form11->Edit1->text(), QStringLiteral("Inconnu"));
+        if (c.rows == single) continue;
+        ui::Dialogs::clearScript();
+        run();
+        ASSERT_EQ(boxTexts().size(), 1u);
+        EXPECT_THAT(boxTexts()[0], HasSubstr("n'est plus celui qui est affiché"));
+        EXPECT_TRUE(fs::is_empty(rip_));
+    }
+    std::ofstream(Discs->discs[0].cue, std::ios::binary) << sheet;
+    useDisc(0);
+}
+
+// Run by an ordinary user whose program folder is not writable, the cache cannot be written: that
+// is told once while the window is shown, and the chooser and the editor close all the same, the
+// titles shown.
+TEST_F(CdWindow, ACacheThatCannotBeWrittenIsToldOnce)
+{
+    // The program in a read-only folder; the discs and that folder reached by anyone (root's
+    // groups stay this process's), until the test ends however it ends.
+    static const std::string prog = tempRoot + "/read-only/";
+    struct ReadOnlyProgram {
+        const fs::perms reach =
+            fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+        ReadOnlyProgram()
+        {
+            fs::create_directories(prog);
+            fs::permissions(prog, fs::perms::owner_write | fs::perms::group_write, fs::perm_options::remove);
+            for (const std::string& folder : {tempRoot, Discs->folder})
+                fs::permissions(folder, reach, fs::perm_options::add);
+            platform::setProgramFolder(prog);
+        }
+        ~ReadOnlyProgram()
+        {
+            platform::setProgramFolder(tempRoot + "/prog/");
+            for (const std::string& folder : {tempRoot, Discs->folder})
+                fs::permissions(folder, reach, fs::perm_options::remove);
+        }
+    } const readOnly;
+    // File access as the user nobody, whom permission bits stop where they do not stop root.
+    struct AsNobody {
+        const bool root = geteuid() == 0;
+        AsNobody()
+        {
+            if (root) setfsuid(65534);
+        }
+        ~AsNobody()
+        {
+            if (root) setfsuid(0);
+        }
+    };
+    const QByteArray id = QByteArray::fromStdString(Form11->DiscIdText);
+    const std::string album = "Nuit \xC3\xA0 Paris";
+    struct Case {
+        const char* name;
+        QByteArray query;
+        std::function<void()> act;
+        Strings rows;
+        std::string album;
+    } cases[] = {
+        {"exact match", "200 rock " + id + " A / B\r\n", [] { Form11->Button3->click(); }, Titles, album},
+        {"chooser's OK", "210 Found exact matches\r\nrock " + id + " A / B\r\n.\r\n",
+         [] {
+             Form11->Button3->click();
+             Form22->ListBox1->setCurrentRow(0);
+             Form22->Button1->click();
+         },
+         Titles, album},
+        {"editor's OK", "",
+         [] {
+             Form11->Button4Click();
+             Form23->Edit1->QLineEdit::setText(QStringLiteral("Jour"));
+             Form23->Button1->click();
+         },
+         Defaults, "Jour"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Form11->Hide();
+        Form11->Show();
+        answer(c.query, entry());
+        ui::Dialogs::clearScript();
+        {
+            const AsNobody nobody;
+            ASSERT_NE(mkdir((prog + "CDDBLOCAL").c_str(), 0700), 0);
+            for (int twice = 0; twice < 2; ++twice) c.act();
+        }
+        EXPECT_EQ(boxTexts(), Strings{"Sonoverne|Impossible d'écrire le fichier " + prog + "CDDBLOCAL/" +
+                                      Form11->DiscIdText + ".jbd : Permission refusée."});
+        EXPECT_FALSE(Form22->isVisible());
+        EXPECT_FALSE(Form23->isVisible());
+        EXPECT_EQ(rowTitles(), c.rows);
+        EXPECT_EQ(Form11->Edit1->text().toStdString(), c.album);
+    }
 }
 
 // The names themselves are the rule's (cdaudio_rules_test): here, the folders they need.
@@ -910,8 +1110,31 @@ TEST_F(CdWindow, RipsReplaceLinksAndOverwriteFiles)
 TEST_F(CdWindow, AnUnreadableDiscLeavesNothingToRip)
 {
     ASSERT_EQ(rowTitles(), Defaults);
+    // The device shows the hourglass while it reads the disc, and gives the cursor back however
+    // its calls end. Its image's parser tells, meanwhile, that it finds no data beside a sheet.
+    const cdtest::Disc& bad = Discs->discs.back();
+    const std::string sheet = read(bad.cue);
+    std::ofstream(bad.cue, std::ios::binary)
+        << "FILE \"tones.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n";
+    fs::rename(bad.bin, bad.bin + ".away");
+    static std::vector<int> cursors;
+    const cdio_log_level_t level = cdio_loglevel_default;
+    cdio_loglevel_default = CDIO_LOG_DEBUG;
+    const cdio_log_handler_t parser = cdio_log_set_handler([](cdio_log_level_t, const char*) {
+        const QCursor* shown = QGuiApplication::overrideCursor();
+        cursors.push_back(shown ? shown->shape() : -1);
+    });
+    EXPECT_THROW(TCDInfo().Open(Discs->letter(Discs->discs.size() - 1)), std::runtime_error);
+    cdio_log_set_handler(parser);
+    cdio_loglevel_default = level;
+    fs::rename(bad.bin + ".away", bad.bin);
+    std::ofstream(bad.cue, std::ios::binary) << sheet;
+    EXPECT_THAT(cursors, ::testing::Each(int(Qt::WaitCursor)));
+    EXPECT_FALSE(cursors.empty());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     ui::Dialogs::clearScript();
     useDisc(Discs->discs.size() - 1);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     const Strings device = boxTexts();
     ASSERT_EQ(device.size(), 1u);
     EXPECT_THAT(device[0], HasSubstr("périphérique"));
