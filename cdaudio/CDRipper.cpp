@@ -4,7 +4,9 @@
 #include "Input.h"
 #include "MP3Coder.h"
 #include "Messages.h"
+#include "WavHeader.h"
 
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -65,17 +67,6 @@ std::string withExtension(const std::string& name, const std::string& ext)
     size_t dot = name.rfind('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return name.substr(0, dot) + ext;
     return name + ext;
-}
-
-void put16(uint8_t* p, uint32_t v)
-{
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v)
-{
-    put16(p, v);
-    put16(p + 2, v >> 16);
 }
 
 std::string nameOf(const char (&name)[256]) { return std::string(name, strnlen(name, sizeof name)); }
@@ -274,21 +265,8 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
         if (WriteWav && !encode) {
             const uint32_t c = uint32_t(format.channels), r = uint32_t(format.rate);
             const uint32_t d = uint32_t(std::llround(double(last - first) * c * r * 2 / 75.0));
-            uint8_t h[44];
-            std::memcpy(h, "RIFF", 4);
-            put32(h + 4, d + 36);
-            std::memcpy(h + 8, "WAVE", 4);
-            std::memcpy(h + 12, "fmt ", 4);
-            put32(h + 16, 16);
-            put16(h + 20, 1);
-            put16(h + 22, c);
-            put32(h + 24, r);
-            put32(h + 28, r * c * 2);
-            put16(h + 32, c * 2);
-            put16(h + 34, 16);
-            std::memcpy(h + 36, "data", 4);
-            put32(h + 40, d);
-            write(h, sizeof h);
+            const std::array<uint8_t, cdaudio::WavHeaderBytes> h = cdaudio::WavHeader(uint16_t(c), r, d);
+            write(h.data(), h.size());
         }
         if (encode) {
             // The coder is told what the ripper delivers; its Mode and SampleRate are the MP3's

@@ -13,6 +13,7 @@
 #include "Unit19.h"
 #include "Unit22.h"
 #include "Unit23.h"
+#include "WavHeader.h"
 #include "id3v2.h"
 #include "variable.h"
 
@@ -23,37 +24,12 @@
 #include <cstdio>
 #include <initializer_list>
 #include <stdexcept>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace {
 
 Tid3v2tag RipTagObject;
-
-// Sets the RIFF and data sizes of a WAV header to what the file holds, so that a file cut short
-// by a stop or an error reads as what it is.
-void fitWavHeader(const std::string& name)
-{
-    const int fd = platform::openForReading(name, true);
-    FILE* f = fd < 0 ? nullptr : fdopen(fd, "r+b");
-    if (!f) {
-        if (fd >= 0) ::close(fd);
-        return;
-    }
-    char head[44];
-    if (std::fread(head, 1, sizeof head, f) == sizeof head && std::string(head, 4) == "RIFF" &&
-        std::string(head + 8, 4) == "WAVE" && std::string(head + 36, 4) == "data" && std::fseek(f, 0, SEEK_END) == 0) {
-        const long size = std::ftell(f);
-        auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
-        if (size >= 44) {
-            const std::string riff = le32(uint32_t(size - 8)), data = le32(uint32_t(size - 44));
-            if (std::fseek(f, 4, SEEK_SET) == 0) std::fwrite(riff.data(), 1, 4, f);
-            if (std::fseek(f, 40, SEEK_SET) == 0) std::fwrite(data.data(), 1, 4, f);
-        }
-    }
-    std::fclose(f);
-}
 
 std::string latin1(const QString& text)
 {
@@ -221,7 +197,7 @@ void TForm11::Button1Click()
             report.add(e.File, platform::toDisplay(platform::errorText(e.Error)));
             if (e.File == output) continue;
         } catch (...) {
-            if (!encode && CDRipper1->WriteWav) fitWavHeader(name);
+            if (!encode && CDRipper1->WriteWav) cdaudio::FitWavHeader(name);
             throw;
         }
         // The disc may have gone since its table was read: the track is named, not reported done.
@@ -233,7 +209,7 @@ void TForm11::Button1Click()
             const std::string mp3 = name.substr(0, name.size() - 3) + "mp3";
             const TTagStatus tagged = tagRippedFile(mp3, title, artist, album, track);
             if (!tagOk(tagged)) report.add(mp3, tagFailureReason(tagged));
-        } else if (CDRipper1->WriteWav) fitWavHeader(name);
+        } else if (CDRipper1->WriteWav) cdaudio::FitWavHeader(name);
     }
     report.show(this, QStringLiteral("Sonoverne"), QStringLiteral("Extraction des pistes terminée"),
                 QStringLiteral("Ces fichiers n'ont pas pu être extraits ou étiquetés"));
