@@ -182,6 +182,14 @@ void TCDRipper::ReadToc()
     }
 }
 
+std::vector<std::pair<int32_t, int32_t>> TCDRipper::TrackSectors() const
+{
+    std::vector<std::pair<int32_t, int32_t>> sectors;
+    for (int32_t i = 0; i < Tracks.Count(); ++i)
+        sectors.emplace_back(Tracks.Objects(i)->StartSector, Tracks.Objects(i)->EndSector);
+    return sectors;
+}
+
 void TCDRipper::SetOutputFormat(TOutputFormat v)
 {
     if (v == outputFormat_) return;
@@ -234,6 +242,10 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
     AbortRequested = false;
     // Each log tells of its own rip.
     JitterLog.clear();
+    SectorsAsked = last - first + 1;
+    SectorsRipped = 0;
+    Stopped = false;
+    OutputFile.clear();
     int32_t chunkSize = 0;
     trackOpened_ = CR_OpenRipper(&chunkSize, first, last) != CDEX_ERROR;
     if (!trackOpened_) return;
@@ -246,15 +258,23 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
         CR_CloseRipper();
         throw ECDRIPFileError(name, error);
     }
+    OutputFile = name;
     // Every write goes straight to the file, so that a short one is seen where it happens.
     std::setvbuf(file, nullptr, _IONBF, 0);
-    bool stored = true;
+    int writeError = 0;  // of the first write the file did not take
+    auto failed = [&](bool ok) {
+        if (!ok && !writeError) writeError = errno ? errno : EIO;
+        return !ok;
+    };
     auto write = [&](const void* p, size_t n) {
-        if (n && std::fwrite(p, 1, n, file) != n) stored = false;
-        if (!stored) throw ECDRIPError("Write error");
+        errno = 0;
+        if (failed(!n || std::fwrite(p, 1, n, file) == n)) throw ECDRIPWriteError(name, writeError);
     };
 
     const Format format = formatOf(outputFormat_);
+    // What one sector gives in the output format.
+    const int64_t sectorBytes = int64_t(format.rate) / 75 * format.channels * 2;
+    int64_t delivered = 0;
     std::vector<uint8_t> rip;      // R: the chunk, behind the carry of the last one
     std::vector<int16_t> staging;  // one block for the coder
     uint8_t* mp3 = nullptr;
@@ -286,6 +306,7 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
             int32_t n = 0;
             code = CR_RipChunk(rip.data() + carry, &n);
             if (code != CDEX_ERROR) {
+                delivered += n;
                 if (encode) {
                     size_t total = carry + size_t(n), k = 0;
                     for (; (k + 1) * block <= total; ++k) {
@@ -308,6 +329,7 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
             if (OnProgress) OnProgress(this, uint16_t(CR_GetPercentCompleted()));
             platform::processMessages();
         } while (code != CDEX_RIPPING_DONE);
+        Stopped = code != CDEX_RIPPING_DONE;
         // The last samples, less than a block, go to the coder too.
         if (encode && carry) {
             std::memcpy(staging.data(), rip.data(), carry);
@@ -318,27 +340,33 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
     } catch (...) {
         failure = std::current_exception();
     }
+    SectorsRipped = int32_t(delivered / sectorBytes);
     // Always: the coder flushed and closed, the ripper closed, the file closed.
     if (streaming) {
         uint32_t length = 0;
         coder_->DeinitStream(mp3, length);
-        if (!failure && length && std::fwrite(mp3, 1, length, file) != length) stored = false;
+        errno = 0;
+        if (!failure && length) failed(std::fwrite(mp3, 1, length, file) == length);
         // The file is unbuffered: its reserved first frame can be filled through the name.
-        if (!failure && stored && coder_->WriteVBRHeaderFrame(name) != BE_ERR_SUCCESSFUL) stored = false;
+        errno = 0;
+        if (!failure && !writeError) failed(coder_->WriteVBRHeaderFrame(name) == BE_ERR_SUCCESSFUL);
         coder_->CloseStream();
     }
     JitterErrors = CR_GetNumberOfJitterErrors();
     CR_CloseRipper();
-    if (std::fclose(file) != 0) stored = false;
+    errno = 0;
+    failed(std::fclose(file) == 0);
     if (failure) std::rethrow_exception(failure);
-    if (!stored) throw ECDRIPError("Write error");
+    if (writeError) throw ECDRIPWriteError(name, writeError);
     if (!JitterLog.empty()) {
         const std::string logName = withExtension(name, ".jitt");
         FILE* log = createFile(logName);
         if (!log) throw ECDRIPFileError(logName, errno);
         bool ok = true;
+        errno = 0;
         for (const std::string& line : JitterLog)
             ok = std::fputs(line.c_str(), log) >= 0 && std::fputs("\r\n", log) >= 0 && ok;
-        if (std::fclose(log) != 0 || !ok) throw ECDRIPError("Write error");
+        const int error = errno ? errno : EIO;
+        if (std::fclose(log) != 0 || !ok) throw ECDRIPWriteError(logName, ok ? errno : error);
     }
 }
