@@ -39,10 +39,15 @@ TEST(RipName, TemplatesGiveNamesThatStayInTheRipFolder)
         {"%1 - %6", "T", 1, "%6", "B", "T - T"},
         {"\\%6", "T", 1, "A", "B", "/T"},
         {"%6", "", 1, "A", "B", ""},
-        {"%1\\%2\\%6", "..", 1, "..", "..", "_/_/_"},
+        // The file is never hidden: its name loses its leading dots, and may be left empty.
+        {"%1\\%2\\%6", "..", 1, "..", "..", "_/_/"},
+        {"%6", ".38 Special", 1, "A", "B", "38 Special"},
+        {"%6", "...", 1, "A", "B", ""},
+        {"%1\\%6", "x", 1, ".A", "B", ".A/x"},
+        {"%4 - %6", "Прелюдия №1", 1, "A", "B", "01 - Прелюдия №1"},
         {"%1\\%6", "x", 1, ".", "B", "_/x"},
         {"..\\..\\%6", "..\\..\\etc\\x", 1, "A", "B", "_/_/_/_/etc/x"},
-        {"%2\\%6", "x", 1, "A", "../..", "..../x"},
+        {"%2\\%6", "x", 1, "A", "../..", "_/x"},
         {"%2\\%6", "x", 1, "A", "..\\..", "_/_/x"},
         {"%6", "a\"b|c*d", 1, "A", "B", "abcd"},
         {"%6 \xC3\xA9t\xC3\xA9", "x", 1, "A", "B", "x \xC3\xA9t\xC3\xA9"},
@@ -72,8 +77,8 @@ TEST(RipName, TemplatesGiveNamesThatStayInTheRipFolder)
         SCOPED_TRACE(c.tmpl + " / " + c.title.substr(0, 8));
         EXPECT_EQ(cdaudio::RipFileName(c.tmpl, c.title, 1, c.artist, "B", 20), c.expected);
     }
-    // A text ends at its first 0, and a part ".." left by it is no way out either.
-    EXPECT_EQ(cdaudio::RipFileName("%6", std::string("..\0\\x", 5), 1, "A", "B", 20), "_");
+    // A text ends at its first 0, and a part ".." left by it is no name either.
+    EXPECT_EQ(cdaudio::RipFileName("%6", std::string("..\0\\x", 5), 1, "A", "B", 20), "");
     EXPECT_EQ(cdaudio::CleanFileNameChars("a\"b|c/d:e?f*g\\h"), "abcdefg\\h");
 }
 
