@@ -10,7 +10,6 @@
 #include "Unit24.h"
 #include "variable.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -27,14 +26,6 @@ TForm11* Form11 = nullptr;
 namespace {
 
 QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
-
-std::vector<std::pair<int32_t, int32_t>> trackSectors(const TCDRipper& ripper)
-{
-    std::vector<std::pair<int32_t, int32_t>> sectors;
-    for (int32_t i = 0; i < ripper.Tracks.Count(); ++i)
-        sectors.emplace_back(ripper.Tracks.Objects(i)->StartSector, ripper.Tracks.Objects(i)->EndSector);
-    return sectors;
-}
 
 }  // namespace
 
@@ -276,8 +267,8 @@ void TForm11::ShowDiscIdentity()
     Label14->clear();
     discShown_ = false;
     // The ripper reads the disc whenever the window does, so that what is shown is what is
-    // ripped; not under a run, which rips from the table it began with.
-    if (CDRipper1 && !running_) CDRipper1->ReadToc();
+    // ripped.
+    if (CDRipper1) CDRipper1->ReadToc();
     TCDInfo info;
     const QString drive = CbBoxActiveCDRom->currentText();
     info.Open(drive.isEmpty() ? '\0' : drive[0].toLatin1());
@@ -286,20 +277,14 @@ void TForm11::ShowDiscIdentity()
     DiscIdText = info.GetDiscIdText();
     Label14->setText(QString::fromStdString(DiscIdText));
     info.Destroy();
-    if (CDRipper1) shownTracks_ = trackSectors(*CDRipper1);
+    if (CDRipper1) shownTracks_ = CDRipper1->TrackSectors();
     discShown_ = true;
 }
 
 bool TForm11::shownDiscInDrive()
 {
     CDRipper1->ReadToc();
-    return discShown_ && trackSectors(*CDRipper1) == shownTracks_;
-}
-
-bool TForm11::RefusedDuringRun() const
-{
-    if (running_) QApplication::beep();
-    return running_;
+    return discShown_ && CDRipper1->TrackSectors() == shownTracks_;
 }
 
 void TForm11::ShowIdentity(const cdaudio::TDiscIdentity& identity)
@@ -384,18 +369,12 @@ void TForm11::FormShow()
     }
     CbBoxActiveCDRom->setCurrentIndex(0);
     // The ripper follows the box: the first drive is the one shown, so it is the one ripped.
-    if (CDRipper1 && !running_ && CDRipper1->ActiveCdRomNum() != 0) CDRipper1->SetActiveCdRomNum(0);
+    if (CDRipper1 && CDRipper1->ActiveCdRomNum() != 0) CDRipper1->SetActiveCdRomNum(0);
     LoadLocalCddbEntry();
 }
 
 void TForm11::CbBoxActiveCDRomChange()
 {
-    // The ripper reads from its drive until the run ends: the box goes back to it.
-    if (running_ && CDRipper1) {
-        CbBoxActiveCDRom->setCurrentIndex(CDRipper1->ActiveCdRomNum());
-        QApplication::beep();
-        return;
-    }
     // The rows go and the ripper follows the box before the disc is read: a disc that cannot
     // be read leaves nothing of the one shown before, and nothing of it is ripped.
     clearIdentity();
@@ -410,7 +389,6 @@ void TForm11::CbBoxActiveCDRomChange()
 
 void TForm11::Button3Click()
 {
-    if (RefusedDuringRun()) return;
     ShowDiscIdentity();
     if (CddbServerIndex < 0 || CddbServerIndex >= Form24->ComboBox1->count())
         throw std::out_of_range("Index de liste hors limites (" + std::to_string(CddbServerIndex) + ")");
@@ -446,7 +424,6 @@ void TForm11::openEditor(const QString& caption, int tag, const QString& text)
 
 void TForm11::ListView1DblClick()
 {
-    if (RefusedDuringRun()) return;
     const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
     if (selected.isEmpty()) return;
     // The first selected row in list order.
@@ -464,15 +441,9 @@ void TForm11::ListView1KeyUp(int key)
     if (key == 13) ListView1DblClick();
 }
 
-void TForm11::Button4Click()
-{
-    if (!RefusedDuringRun()) openEditor(QStringLiteral("Changement du nom de l'album"), 1, Edit1->text());
-}
+void TForm11::Button4Click() { openEditor(QStringLiteral("Changement du nom de l'album"), 1, Edit1->text()); }
 
-void TForm11::Button5Click()
-{
-    if (!RefusedDuringRun()) openEditor(QStringLiteral("Changement du nom de l'artiste"), 2, Edit2->text());
-}
+void TForm11::Button5Click() { openEditor(QStringLiteral("Changement du nom de l'artiste"), 2, Edit2->text()); }
 
 void TForm11::CheckBox1Click()
 {

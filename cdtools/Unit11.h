@@ -24,6 +24,8 @@
 #include <memory>
 #include <string>
 
+class TRipRun;
+
 class TForm11 : public ui::Form {
 public:
     TForm11();
@@ -66,9 +68,7 @@ public:
     std::string BuildRipFileName(const std::string& folder, const QString& title, int track, const QString& artist,
                                  const QString& album, int rowCount);
 
-    bool Running() const { return running_; }
-    // During a run, what would change its rows, its disc or its names is refused: true then.
-    bool RefusedDuringRun() const;
+    bool Running() const { return run_ != nullptr; }
 
     // Values of the shown disc.
     std::string DiscIdText;
@@ -138,9 +138,10 @@ public:
     QLabel* Label7;
 
 private:
-    // The new MP3's tag; the status of its load when that failed, else of its save.
-    TTagStatus tagRippedFile(const std::string& name, const QString& title, const QString& artist, const QString& album,
-                             const QString& track);
+    friend class TRipRun;
+    // The new MP3's tag: why it could not be written whole, or nothing.
+    QString tagRippedFile(const std::string& name, const QString& title, const QString& artist, const QString& album,
+                          const QString& track);
     void clearIdentity();
     void writeCacheFile(const QString& artist, int count, const QStringList& titles, const QString& category,
                         const QString& album);
@@ -151,7 +152,8 @@ private:
     // The ripper's table of the disc shown, read with it; empty when the disc could not be read.
     std::vector<std::pair<int32_t, int32_t>> shownTracks_;
     bool discShown_ = false;
-    bool running_ = false;
+    // The run under way: what it works from, and what it lets happen meanwhile.
+    TRipRun* run_ = nullptr;
     QElapsedTimer progressShown_;
 };
 

@@ -54,7 +54,6 @@ void TForm23::Button2Click() { Hide(); }
 void TForm23::Button1Click()
 {
     TForm11* cd = Form11;
-    if (cd->RefusedDuringRun()) return;
     if (Tag == 0) {
         QTreeWidget* rows = cd->ListView1;
         QTreeWidgetItem* first = nullptr;
