@@ -79,7 +79,8 @@ int secondsOf(int32_t sectors) { return (sectors + 74) / 75; }
 // disc, the rows and their names, the template, the folder and the format), and the one place
 // that decides what may happen while it goes. Only the stop button takes input; closing the
 // window stops the run as the stop button does, at its next chunk, and the run then closes it
-// with its closing message; any other click or key, in any window, is refused with a beep.
+// with its closing message; any other click or key, in any of the program's windows, is refused
+// with a beep.
 class TRipRun : public QObject {
 public:
     explicit TRipRun(TForm11* form) : form_(form)
@@ -114,19 +115,22 @@ protected:
             return true;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
-        case QEvent::KeyPress:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-        case QEvent::TouchBegin:
         case QEvent::MouseButtonRelease:
+        case QEvent::KeyPress:
         case QEvent::KeyRelease:
         case QEvent::Shortcut:
         case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
         case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
+        case QEvent::TouchEnd: {
+            // The program's windows; a box some handler shows meanwhile is answered as usual.
             if (!watched->isWidgetType() || watched == form_->Button2) return false;
+            if (!dynamic_cast<ui::Form*>(static_cast<QWidget*>(watched)->window())) return false;
             if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress) QApplication::beep();
             return true;
+        }
         default: return false;
         }
     }
