@@ -28,14 +28,6 @@ namespace {
 
 QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
-std::vector<std::pair<int32_t, int32_t>> trackSectors(const TCDRipper& ripper)
-{
-    std::vector<std::pair<int32_t, int32_t>> sectors;
-    for (int32_t i = 0; i < ripper.Tracks.Count(); ++i)
-        sectors.emplace_back(ripper.Tracks.Objects(i)->StartSector, ripper.Tracks.Objects(i)->EndSector);
-    return sectors;
-}
-
 }  // namespace
 
 QString tagLine(const std::string& text)
@@ -277,8 +269,8 @@ void TForm11::ShowDiscIdentity()
     Label14->clear();
     inDrive_ = {};
     // The ripper reads the disc whenever the window does, so that what is shown is what is
-    // ripped; not under a run, which rips from the table it began with.
-    if (CDRipper1 && !running_) CDRipper1->ReadToc();
+    // ripped.
+    if (CDRipper1) CDRipper1->ReadToc();
     TCDInfo info;
     const QString drive = CbBoxActiveCDRom->currentText();
     info.Open(drive.isEmpty() ? '\0' : drive[0].toLatin1());
@@ -288,13 +280,13 @@ void TForm11::ShowDiscIdentity()
     Label14->setText(QString::fromStdString(id));
     info.Destroy();
     inDrive_.DiscId = id;
-    if (CDRipper1) inDrive_.Sectors = trackSectors(*CDRipper1);
+    if (CDRipper1) inDrive_.Sectors = CDRipper1->TrackSectors();
 }
 
 bool TForm11::shownDiscInDrive()
 {
     CDRipper1->ReadToc();
-    return !shown_.DiscId.empty() && trackSectors(*CDRipper1) == shown_.Sectors;
+    return !shown_.DiscId.empty() && CDRipper1->TrackSectors() == shown_.Sectors;
 }
 
 bool TForm11::holdsDisc(const cdaudio::TDiscIdentity& disc)
@@ -333,7 +325,7 @@ void TForm11::AcceptCddbEntry(const cdaudio::TDiscIdentity& disc, const QString&
 bool TForm11::RefusedDuringRun() const
 {
     // A look-up takes window messages while it waits, as a run does.
-    const bool busy = running_ || CDDBConnect1.Busy();
+    const bool busy = Running() || CDDBConnect1.Busy();
     if (busy) QApplication::beep();
     return busy;
 }
@@ -437,14 +429,14 @@ void TForm11::FormShow()
     }
     CbBoxActiveCDRom->setCurrentIndex(0);
     // The ripper follows the box: the first drive is the one shown, so it is the one ripped.
-    if (CDRipper1 && !running_ && CDRipper1->ActiveCdRomNum() != 0) CDRipper1->SetActiveCdRomNum(0);
+    if (CDRipper1 && CDRipper1->ActiveCdRomNum() != 0) CDRipper1->SetActiveCdRomNum(0);
     LoadLocalCddbEntry();
 }
 
 void TForm11::CbBoxActiveCDRomChange()
 {
     // The ripper reads from its drive until the run or the look-up ends: the box goes back to it.
-    if ((running_ || CDDBConnect1.Busy()) && CDRipper1) {
+    if ((Running() || CDDBConnect1.Busy()) && CDRipper1) {
         CbBoxActiveCDRom->setCurrentIndex(CDRipper1->ActiveCdRomNum());
         QApplication::beep();
         return;

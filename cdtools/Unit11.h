@@ -24,6 +24,8 @@
 #include <memory>
 #include <string>
 
+class TRipRun;
+
 class TForm11 : public ui::Form {
     // The one identity the window shows: its disc, names, titles and count. The rows, the boxes
     // and what the cache writers write are built from it; the views below are of it, so it
@@ -83,7 +85,7 @@ public:
     std::string BuildRipFileName(const std::string& folder, const QString& title, int track, const QString& artist,
                                  const QString& album, int rowCount);
 
-    bool Running() const { return running_; }
+    bool Running() const { return run_ != nullptr; }
     // During a run or a look-up, what would change its rows, its disc or its names is refused:
     // true then.
     bool RefusedDuringRun() const;
@@ -155,9 +157,10 @@ public:
     QLabel* Label7;
 
 private:
-    // The new MP3's tag; the status of its load when that failed, else of its save.
-    TTagStatus tagRippedFile(const std::string& name, const QString& title, const QString& artist, const QString& album,
-                             const QString& track);
+    friend class TRipRun;
+    // The new MP3's tag: why it could not be written whole, or nothing.
+    QString tagRippedFile(const std::string& name, const QString& title, const QString& artist, const QString& album,
+                          const QString& track);
     void clearIdentity();
     // The default titles of the disc last read.
     void showDefaults();
@@ -174,7 +177,8 @@ private:
     cdaudio::TDiscIdentity inDrive_;
     // The error of the cache write last told, until a write succeeds or the window is shown.
     int cacheFailureTold_ = 0;
-    bool running_ = false;
+    // The run under way: what it works from, and what it lets happen meanwhile.
+    TRipRun* run_ = nullptr;
     QElapsedTimer progressShown_;
 };
 
