@@ -37,6 +37,52 @@ QString tagLine(const std::string& text)
     return shown;
 }
 
+// The one place that decides what the program's input may do while the window works (a run, or
+// a look-up waiting for its server). Only the stop button takes clicks. Closing the window stops
+// the work: a look-up as the window hides, a run at its next chunk as the stop button does, the
+// run then closing the window with its closing message. Any other click or key, in any of the
+// program's windows, is refused with a beep; a box some handler shows meanwhile is answered as
+// usual.
+class TWorkGate : public QObject {
+public:
+    explicit TWorkGate(TForm11* form) : form_(form) { qApp->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (!form_->Working()) return false;
+        switch (event->type()) {
+        case QEvent::Close:
+            if (watched != form_ || !form_->Running()) return false;
+            form_->RipStopFlag = true;
+            form_->CDRipper1->Abort();
+            event->ignore();
+            return true;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseButtonRelease:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd: {
+            if (!watched->isWidgetType() || watched == form_->Button2) return false;
+            if (!dynamic_cast<ui::Form*>(static_cast<QWidget*>(watched)->window())) return false;
+            if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress) QApplication::beep();
+            return true;
+        }
+        default: return false;
+        }
+    }
+
+private:
+    TForm11* form_;
+};
+
 // Shows a modeless window above the modal one that opened it, where it takes input.
 void showOver(ui::Form* form, QWidget* owner)
 {
@@ -221,6 +267,7 @@ TForm11::TForm11()
     OnShow = [this] { FormShow(); };
     // "Annuler" or the close box stop a look-up under way: it changes nothing then.
     OnHide = [this] { CDDBConnect1.Abort(); };
+    gate_ = std::make_unique<TWorkGate>(this);
     ui::on(CbBoxActiveCDRom, QOverload<int>::of(&QComboBox::activated), this, &TForm11::CbBoxActiveCDRomChange);
     ui::on(Button3, &QPushButton::clicked, this, &TForm11::Button3Click);
     ui::on(Button1, &QPushButton::clicked, this, &TForm11::Button1Click);
@@ -320,14 +367,6 @@ void TForm11::AcceptCddbEntry(const cdaudio::TDiscIdentity& disc, const QString&
     if (!holdsDisc(disc)) return tellDiscChanged(moment);
     FillTracksFromCddb(disc);
     SaveLocalCddbEntry();
-}
-
-bool TForm11::RefusedDuringRun() const
-{
-    // A look-up takes window messages while it waits, as a run does.
-    const bool busy = Running() || CDDBConnect1.Busy();
-    if (busy) QApplication::beep();
-    return busy;
 }
 
 void TForm11::ShowIdentity(const cdaudio::TDiscIdentity& identity)
@@ -435,12 +474,6 @@ void TForm11::FormShow()
 
 void TForm11::CbBoxActiveCDRomChange()
 {
-    // The ripper reads from its drive until the run or the look-up ends: the box goes back to it.
-    if ((Running() || CDDBConnect1.Busy()) && CDRipper1) {
-        CbBoxActiveCDRom->setCurrentIndex(CDRipper1->ActiveCdRomNum());
-        QApplication::beep();
-        return;
-    }
     // The rows go and the ripper follows the box before the disc is read: a disc that cannot
     // be read leaves nothing of the one shown before, and nothing of it is ripped.
     clearIdentity();
@@ -451,7 +484,6 @@ void TForm11::CbBoxActiveCDRomChange()
 
 void TForm11::Button3Click()
 {
-    if (RefusedDuringRun()) return;
     ShowDiscIdentity();
     // The look-up is of this disc: its answer is taken only while the drive holds it.
     const cdaudio::TDiscIdentity disc = inDrive_;
@@ -498,7 +530,6 @@ void TForm11::openEditor(const QString& caption, int tag, const QString& text)
 
 void TForm11::ListView1DblClick()
 {
-    if (RefusedDuringRun()) return;
     const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
     if (selected.isEmpty()) return;
     // The first selected row in list order.
@@ -516,15 +547,9 @@ void TForm11::ListView1KeyUp(int key)
     if (key == 13) ListView1DblClick();
 }
 
-void TForm11::Button4Click()
-{
-    if (!RefusedDuringRun()) openEditor(QStringLiteral("Changement du nom de l'album"), 1, Edit1->text());
-}
+void TForm11::Button4Click() { openEditor(QStringLiteral("Changement du nom de l'album"), 1, Edit1->text()); }
 
-void TForm11::Button5Click()
-{
-    if (!RefusedDuringRun()) openEditor(QStringLiteral("Changement du nom de l'artiste"), 2, Edit2->text());
-}
+void TForm11::Button5Click() { openEditor(QStringLiteral("Changement du nom de l'artiste"), 2, Edit2->text()); }
 
 void TForm11::CheckBox1Click()
 {

@@ -25,6 +25,7 @@
 #include <string>
 
 class TRipRun;
+class TWorkGate;
 
 class TForm11 : public ui::Form {
     // The one identity the window shows: its disc, names, titles and count. The rows, the boxes
@@ -86,9 +87,9 @@ public:
                                  const QString& album, int rowCount);
 
     bool Running() const { return run_ != nullptr; }
-    // During a run or a look-up, what would change its rows, its disc or its names is refused:
-    // true then.
-    bool RefusedDuringRun() const;
+    // A run goes, or a look-up waits for its server: both take window messages meanwhile, and
+    // the gate then decides what the program's input may do.
+    bool Working() const { return run_ != nullptr || CDDBConnect1.Busy(); }
 
     // Views of the identity shown: the disc id that names its cache file, the titles its entry
     // counts, its category.
@@ -177,8 +178,10 @@ private:
     cdaudio::TDiscIdentity inDrive_;
     // The error of the cache write last told, until a write succeeds or the window is shown.
     int cacheFailureTold_ = 0;
-    // The run under way: what it works from, and what it lets happen meanwhile.
+    // The run under way: what it works from.
     TRipRun* run_ = nullptr;
+    // What may happen while the window works; it goes first, while what it asks is still there.
+    std::unique_ptr<TWorkGate> gate_;
     QElapsedTimer progressShown_;
 };
 

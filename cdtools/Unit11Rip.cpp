@@ -76,23 +76,12 @@ int secondsOf(int32_t sectors) { return (sectors + 74) / 75; }
 }  // namespace
 
 // A run, from "Extraire" to its closing message: what it works from, taken when it begins (the
-// disc, the rows and their names, the template, the folder and the format), and the one place
-// that decides what may happen while it goes. Only the stop button takes input; closing the
-// window stops the run as the stop button does, at its next chunk, and the run then closes it
-// with its closing message; any other click or key, in any of the program's windows, is refused
-// with a beep.
-class TRipRun : public QObject {
+// disc, the rows and their names, the template, the folder and the format). While it goes, the
+// window's gate holds the program's input.
+class TRipRun {
 public:
-    explicit TRipRun(TForm11* form) : form_(form)
-    {
-        form->run_ = this;
-        qApp->installEventFilter(this);
-    }
-    ~TRipRun() override
-    {
-        qApp->removeEventFilter(this);
-        form_->run_ = nullptr;
-    }
+    explicit TRipRun(TForm11* form) : form_(form) { form->run_ = this; }
+    ~TRipRun() { form_->run_ = nullptr; }
     TRipRun(const TRipRun&) = delete;
     TRipRun& operator=(const TRipRun&) = delete;
 
@@ -102,38 +91,6 @@ public:
     int rowCount = 0;
     std::string pattern, folder;
     bool encode = false, writeWav = false;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        switch (event->type()) {
-        case QEvent::Close:
-            if (watched != form_) return false;
-            form_->RipStopFlag = true;
-            form_->CDRipper1->Abort();
-            event->ignore();
-            return true;
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseButtonRelease:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::Shortcut:
-        case QEvent::ShortcutOverride:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd: {
-            // The program's windows; a box some handler shows meanwhile is answered as usual.
-            if (!watched->isWidgetType() || watched == form_->Button2) return false;
-            if (!dynamic_cast<ui::Form*>(static_cast<QWidget*>(watched)->window())) return false;
-            if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress) QApplication::beep();
-            return true;
-        }
-        default: return false;
-        }
-    }
 
 private:
     TForm11* form_;
@@ -182,9 +139,9 @@ QString TForm11::tagRippedFile(const std::string& name, const QString& title, co
 
 void TForm11::Button1Click()
 {
-    // The ripper processes window messages between chunks, and a look-up while it waits: a second
-    // run must not start inside either (the run refuses the clicks; this is for a call by code).
-    if (run_ || CDDBConnect1.Busy()) {
+    // The ripper processes window messages between chunks, and a look-up while it waits: a run
+    // must not start inside either (the gate refuses the clicks; this is for a call by code).
+    if (Working()) {
         QApplication::beep();
         return;
     }

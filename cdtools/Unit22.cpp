@@ -31,7 +31,6 @@ TForm22::TForm22()
 
 void TForm22::Button1Click()
 {
-    if (Form11->RefusedDuringRun()) return;
     QListWidgetItem* chosen = ListBox1->currentItem();
     if (chosen && chosen->isSelected()) {
         Form11->CDDBConnect1.Read(chosen->text().toStdString());

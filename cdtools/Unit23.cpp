@@ -54,7 +54,6 @@ void TForm23::Button2Click() { Hide(); }
 void TForm23::Button1Click()
 {
     TForm11* cd = Form11;
-    if (cd->RefusedDuringRun()) return;
     // Opened on no disc, there is nothing to change; on another disc than the one shown or in
     // the drive now, nothing is changed.
     if (Disc.DiscId.empty() || !cd->StillShows(Disc, QStringLiteral("pendant la modification"))) {
