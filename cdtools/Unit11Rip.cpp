@@ -85,8 +85,8 @@ public:
     TRipRun(const TRipRun&) = delete;
     TRipRun& operator=(const TRipRun&) = delete;
 
-    std::vector<std::pair<int32_t, int32_t>> disc;  // the ripper's table of the disc ripped
-    cdaudio::TDiscIdentity names;
+    // The disc ripped (its id and the ripper's table of it), its names and titles.
+    cdaudio::TDiscIdentity identity;
     std::vector<int> rows;  // the selected rows, in list order
     int rowCount = 0;
     std::string pattern, folder;
@@ -172,8 +172,8 @@ void TForm11::Button1Click()
     }
     // The run works from what the window shows now, whatever happens to it meanwhile.
     auto run = std::make_unique<TRipRun>(this);
-    run->disc = CDRipper1->TrackSectors();
-    run->names = ShownIdentity();
+    // Its table is the ripper's, as they were just compared.
+    run->identity = ShownIdentity();
     run->rowCount = ListView1->topLevelItemCount();
     for (int i = 0; i < run->rowCount; ++i)
         if (ListView1->topLevelItem(i)->isSelected()) run->rows.push_back(i);
@@ -181,8 +181,9 @@ void TForm11::Button1Click()
     run->folder = platform::withTrailingSeparator(RipFolder);
     run->encode = CDRipper1->Encode;
     run->writeWav = CDRipper1->WriteWav;
-    const QString album = QString::fromStdString(run->names.Album), artist = QString::fromStdString(run->names.Artist);
-    const int tracks = int(run->disc.size());
+    const QString album = QString::fromStdString(run->identity.Album),
+                  artist = QString::fromStdString(run->identity.Artist);
+    const int tracks = int(run->identity.Sectors.size());
     // Rows beyond the disc's tracks (a cache entry may hold more titles) are named, not counted.
     RipSelectedCount = int(std::count_if(run->rows.begin(), run->rows.end(), [&](int i) { return i < tracks; }));
     RipStopFlag = false;
@@ -194,9 +195,10 @@ void TForm11::Button1Click()
     std::map<std::string, int> written;  // the files of this run, and the track of each
     for (const int i : run->rows) {
         const int number = i + 1;
-        const QString title = QString::fromStdString(run->names.Titles[size_t(i)]);
-        const std::string base = run->folder + cdaudio::RipFileName(run->pattern, run->names.Titles[size_t(i)], number,
-                                                                    run->names.Artist, run->names.Album, run->rowCount);
+        const QString title = QString::fromStdString(run->identity.Titles[size_t(i)]);
+        const std::string base =
+            run->folder + cdaudio::RipFileName(run->pattern, run->identity.Titles[size_t(i)], number,
+                                               run->identity.Artist, run->identity.Album, run->rowCount);
         const std::string output = base + (run->encode ? ".mp3" : ".wav");
         if (RipStopFlag || !discFault.isEmpty()) {
             report.add(output, RipStopFlag ? QStringLiteral("non extraite : extraction arrêtée") : discFault);
@@ -218,7 +220,7 @@ void TForm11::Button1Click()
         }
         // The disc may have been changed since the last track: the rest would come from another.
         CDRipper1->ReadToc();
-        if (CDRipper1->TrackSectors() != run->disc) {
+        if (CDRipper1->TrackSectors() != run->identity.Sectors) {
             discFault = CDRipper1->Tracks.Count() == 0
                             ? QStringLiteral("non extraite : le disque a été retiré ou ne peut plus être lu")
                             : QStringLiteral("non extraite : le disque a changé");
