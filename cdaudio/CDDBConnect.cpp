@@ -4,10 +4,8 @@
 #include "CddbReply.h"
 #include "HttpGet.h"
 #include "Input.h"
+#include "Messages.h"
 
-#include <QCoreApplication>
-#include <QCursor>
-#include <QGuiApplication>
 #include <QUrl>
 
 #include <cerrno>
@@ -54,18 +52,6 @@ void checkPort(int32_t port)
         throw std::runtime_error("Échec de la requête CDDB : le port " + std::to_string(port) + " n'est pas valable");
 }
 
-struct BusyCursor {
-    bool shown = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-    BusyCursor()
-    {
-        if (shown) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    }
-    ~BusyCursor()
-    {
-        if (shown) QGuiApplication::restoreOverrideCursor();
-    }
-};
-
 }  // namespace
 
 TCDDBConnect::TCDDBConnect() = default;
@@ -93,7 +79,7 @@ void TCDDBConnect::Abort()
 
 std::string TCDDBConnect::SendCommand(const std::string& command)
 {
-    BusyCursor cursor;
+    const platform::BusyCursor busy;
     const std::string url = BuildUrl(command);
     ApplySettings();
     std::string reply;
