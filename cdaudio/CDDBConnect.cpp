@@ -4,12 +4,8 @@
 #include "CddbReply.h"
 #include "HttpGet.h"
 #include "Input.h"
+#include "Messages.h"
 
-#include <QCoreApplication>
-#include <QCursor>
-#include <QEventLoop>
-#include <QGuiApplication>
-#include <QTimer>
 #include <QUrl>
 
 #include <cerrno>
@@ -19,10 +15,18 @@ namespace {
 
 std::string encode(const std::string& v) { return QUrl::toPercentEncoding(QString::fromStdString(v)).toStdString(); }
 
-// What the HTTP client's failures say to a French reader, in the words this client has always
-// used where it had its own; the client's own French text for the others. Connection failures
-// concern the proxy when there is one, as it is the only host connected to.
-std::string failureText(const QString& failure, const net::THttpGet& http, bool proxied)
+// A text from the server, fit for a message: printable, and cut to a sane length.
+std::string serverText(const std::string& text)
+{
+    const QString whole = QString::fromStdString(text);
+    return platform::printable((whole.size() > 200 ? whole.left(200) + QStringLiteral("…") : whole).toStdString());
+}
+
+// Why the GET failed, in the words this client has always used where it had its own; the GET's
+// own French text for the others. Connection failures concern the proxy when there is one, as it
+// is the only host connected to.
+std::string failureText(const net::THttpGet& http, const QString& failure, const std::string& server, bool proxied,
+                        bool redirected)
 {
     using F = net::THttpGet::TFailure;
     switch (http.Failure()) {
@@ -31,7 +35,10 @@ std::string failureText(const QString& failure, const net::THttpGet& http, bool 
     case F::ClosedUnanswered:
         return proxied ? "Connexion fermée par le serveur mandataire" : "Connexion fermée par le serveur";
     case F::Silent: return platform::errorText(ETIMEDOUT);
-    case F::BadAddress: return platform::errorText(EPROTONOSUPPORT);
+    // The update wizard's words for an address it cannot use.
+    case F::BadAddress:
+        return redirected ? "le serveur renvoie vers une adresse non valide"
+                          : "adresse non valide : " + serverText(server);
     case F::TooManyRedirects: return "Trop de redirections";
     case F::Secure: return "Échec de la connexion sécurisée";
     case F::Incomplete: return "Connexion fermée par le serveur avant la fin de la réponse";
@@ -39,27 +46,11 @@ std::string failureText(const QString& failure, const net::THttpGet& http, bool 
     }
 }
 
-// A redirect stays on the server asked: same scheme, host and port.
-bool sameServer(const QUrl& a, const QUrl& b)
+void checkPort(int32_t port)
 {
-    auto port = [](const QUrl& u) {
-        return u.port(u.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) ? 80 : 443);
-    };
-    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
-           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && port(a) == port(b);
+    if (port < 1 || port > 65535)
+        throw std::runtime_error("Échec de la requête CDDB : le port " + std::to_string(port) + " n'est pas valable");
 }
-
-struct BusyCursor {
-    bool shown = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-    BusyCursor()
-    {
-        if (shown) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    }
-    ~BusyCursor()
-    {
-        if (shown) QGuiApplication::restoreOverrideCursor();
-    }
-};
 
 }  // namespace
 
@@ -81,89 +72,21 @@ void TCDDBConnect::ApplySettings()
     client_.proxyPassword = ProxyPassword;
 }
 
+void TCDDBConnect::Abort()
+{
+    if (http_) http_->Abort();
+}
+
 std::string TCDDBConnect::SendCommand(const std::string& command)
 {
-    BusyCursor cursor;
+    const platform::BusyCursor busy;
     const std::string url = BuildUrl(command);
     ApplySettings();
     std::string reply;
     bool received = false;
     try {
         if (OnSendData) OnSendData(this, url);
-        // The port goes where the address names none.
-        QUrl address = QUrl::fromEncoded(QByteArray::fromStdString(url), QUrl::TolerantMode);
-        const bool proxied = !client_.proxyServer.empty();
-        for (const int32_t port : {address.port() == -1 ? client_.port : 1, proxied ? client_.proxyPort : 1})
-            if (port < 1 || port > 65535)
-                throw std::runtime_error("Échec de la requête CDDB : le port " + std::to_string(port) +
-                                         " n'est pas valable");
-        if (address.port() == -1) address.setPort(client_.port);
-        net::THttpGet http;
-        // Clicks wait for the answer, as the window's state is in the middle of a look-up.
-        http.LoopFlags = QEventLoop::ExcludeUserInputEvents;
-        if (proxied)
-            http.Proxy = {QString::fromStdString(client_.proxyServer), quint16(client_.proxyPort),
-                          QString::fromStdString(client_.proxyUsername), QString::fromStdString(client_.proxyPassword)};
-        enum { Running, TimedOut, Redirected, Compressed } state = Running;
-        QUrl elsewhere;
-        QTimer timer;
-        timer.setSingleShot(true);
-        QObject::connect(&timer, &QTimer::timeout, &http, [&] {
-            state = TimedOut;
-            http.Abort();
-        });
-        // Each connection after a redirect: only the server asked is followed.
-        http.OnConnecting = [&](const QString&) {
-            if (sameServer(http.Url(), address)) return;
-            state = Redirected;
-            elsewhere = http.Url();
-            http.Abort();
-        };
-        QByteArray body;
-        http.OnRedirected = [&] { body.clear(); };
-        http.OnBody = [&](const QByteArray& piece, qint64) {
-            const bool first = body.size() < 2;
-            body += piece;
-            // Asked for as it is: a compressed answer is never inflated, and refused at its start.
-            if (first && body.startsWith("\x1f\x8b")) {
-                state = Compressed;
-                http.Abort();
-            }
-            return QString();
-        };
-        const net::THttpGet::THeaders headers = {
-            {"User-Agent", QByteArray::fromStdString(ClientName + "/" + ClientVersion)},
-            {"Accept-Encoding", "identity"},
-        };
-        timer.start(TimeoutMs);
-        QString failure = http.Run(address, headers, MaxReplyBytes, false);
-        timer.stop();
-        if (state == TimedOut)
-            throw std::runtime_error("Le serveur CDDB n'a pas répondu dans les " + std::to_string(TimeoutMs / 1000) +
-                                     " s.");
-        if (state == Redirected)
-            throw std::runtime_error("Le serveur CDDB renvoie vers un autre serveur (" +
-                                     platform::printable(elsewhere.toDisplayString().toStdString()) + ") : refusé.");
-        if (state == Compressed)
-            throw std::runtime_error("La réponse du serveur CDDB est compressée alors qu'elle a été demandée "
-                                     "telle quelle : elle est refusée.");
-        using F = net::THttpGet::TFailure;
-        if (http.Failure() == F::TooLarge)
-            throw std::runtime_error("La réponse du serveur CDDB dépasse " + std::to_string(MaxReplyBytes / 1024) +
-                                     " Kio : elle est refusée.");
-        // A body without length ends where the server closes: the reply ends there.
-        if (http.Failure() == F::Unsized) failure.clear();
-        if (!failure.isEmpty())
-            throw std::runtime_error("Échec de la requête CDDB : " + failureText(failure, http, proxied));
-        if (http.Status() == 407)
-            throw std::runtime_error("Échec de la requête CDDB : Le serveur mandataire demande une authentification");
-        if (http.Status() != 200)
-            throw std::runtime_error("HTTP/1.1 " + std::to_string(http.Status()) + " " +
-                                     platform::printable(http.Reason().toStdString()));
-        // Level 4 replies are ISO-8859-1; a zero byte ends the text.
-        int zero = body.indexOf('\0');
-        if (zero >= 0) body.truncate(zero);
-        reply = QString::fromLatin1(body).toStdString();
+        reply = fetch(url);
         received = true;
         LastCode = cdaudio::CddbReplyCode(reply);
     } catch (...) {
@@ -172,6 +95,80 @@ std::string TCDDBConnect::SendCommand(const std::string& command)
     }
     if (OnReceiveData) OnReceiveData(this, LastCode, reply);
     return reply;
+}
+
+std::string TCDDBConnect::fetch(const std::string& url)
+{
+    QUrl address = QUrl::fromEncoded(QByteArray::fromStdString(url), QUrl::TolerantMode);
+    // The port goes where the address names none. An address that is not valid gets none: the
+    // GET refuses it as it is.
+    if (address.isValid() && address.port() == -1) {
+        checkPort(client_.port);
+        address.setPort(client_.port);
+    }
+    const bool proxied = !client_.proxyServer.empty();
+    net::THttpGet http;
+    if (proxied) {
+        checkPort(client_.proxyPort);
+        http.Proxy = {QString::fromStdString(client_.proxyServer), quint16(client_.proxyPort),
+                      QString::fromStdString(client_.proxyUsername), QString::fromStdString(client_.proxyPassword)};
+    }
+    http.SameServerOnly = true;
+    http.RefuseCompressed = true;
+    http.TimeLimitMs = TimeoutMs;
+    QByteArray body;
+    bool redirected = false;
+    http.OnRedirected = [&] {
+        redirected = true;
+        body.clear();
+    };
+    http.OnBody = [&](const QByteArray& piece, qint64) {
+        body += piece;
+        return QString();
+    };
+    const net::THttpGet::THeaders headers = {
+        {"User-Agent", QByteArray::fromStdString(ClientName + "/" + ClientVersion)},
+        {"Accept-Encoding", "identity"},
+    };
+    http_ = &http;
+    const QString failure = http.Run(address, headers, MaxReplyBytes, false);
+    http_ = nullptr;
+    checkAnswer(http, failure, proxied, redirected);
+    // Level 4 replies are ISO-8859-1; a zero byte ends the text.
+    const qsizetype zero = body.indexOf('\0');
+    if (zero >= 0) body.truncate(zero);
+    return QString::fromLatin1(body).toStdString();
+}
+
+void TCDDBConnect::checkAnswer(const net::THttpGet& http, const QString& failure, bool proxied, bool redirected) const
+{
+    using F = net::THttpGet::TFailure;
+    if (http.Aborted()) throw std::runtime_error("La recherche CDDB a été interrompue : rien n'a été changé.");
+    switch (http.Failure()) {
+    case F::None: break;
+    // A body without length ends where the server closes: the reply ends there.
+    case F::Unsized: break;
+    case F::TimedOut:
+        throw std::runtime_error("Le serveur CDDB n'a pas répondu dans les " + std::to_string(TimeoutMs / 1000) +
+                                 " s.");
+    case F::Redirected:
+        throw std::runtime_error("Le serveur CDDB renvoie vers un autre serveur (" +
+                                 serverText(http.Url().toDisplayString().toStdString()) + ") : refusé.");
+    case F::Compressed:
+        throw std::runtime_error("La réponse du serveur CDDB est compressée alors qu'elle a été demandée "
+                                 "telle quelle : elle est refusée.");
+    case F::TooLarge:
+        throw std::runtime_error("La réponse du serveur CDDB dépasse " + std::to_string(MaxReplyBytes / 1024) +
+                                 " Kio : elle est refusée.");
+    default:
+        throw std::runtime_error("Échec de la requête CDDB : " +
+                                 failureText(http, failure, Server, proxied, redirected));
+    }
+    if (http.Status() == 407)
+        throw std::runtime_error("Échec de la requête CDDB : Le serveur mandataire demande une authentification");
+    if (http.Status() != 200)
+        throw std::runtime_error("HTTP/1.1 " + std::to_string(http.Status()) + " " +
+                                 platform::printable(http.Reason().toStdString()));
 }
 
 std::string TCDDBConnect::Query(char drive, int32_t& code)
@@ -200,8 +197,16 @@ std::string TCDDBConnect::Read(const std::string& matchLine)
     std::string category, discId;
     cdaudio::CddbMatchParts(matchLine, category, discId);
     std::string reply = SendCommand("cddb+read+" + encode(category) + "+" + encode(discId) + "+");
+    // Only a whole entry replaces the last one: the window's rows and the cache are made of it.
+    std::vector<std::string> lines = cdaudio::CddbLines(reply);
+    if (LastCode != 210)
+        throw std::runtime_error("Le serveur CDDB n'a pas donné l'entrée de ce disque : " +
+                                 serverText(cdaudio::CddbTrim(lines.empty() ? std::string() : lines[0])));
+    if (!cdaudio::CddbEntryWhole(lines))
+        throw std::runtime_error("L'entrée reçue du serveur CDDB est incomplète (titres ou fin manquants) : "
+                                 "elle est refusée.");
     EntryText = reply;
-    EntryLines = cdaudio::CddbLines(reply);
+    EntryLines = std::move(lines);
     return reply;
 }
 

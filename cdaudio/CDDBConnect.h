@@ -1,6 +1,7 @@
 // TCDDBConnect: looks an audio CD up on a CDDB server over HTTP (protocol level 4 in the query
 // string of GET requests to the server's "/cddb.cgi") and takes the reply apart: track titles,
-// artist, album title, category. Requests are waited on with a local event loop, bounded in
+// artist, album title, category. Requests are waited on with a local event loop that takes every
+// window message (the caller refuses what would disturb a look-up, and may stop it), bounded in
 // time, in size and in the memory that any part of an answer takes.
 #pragma once
 
@@ -8,6 +9,11 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+class QString;
+namespace net {
+class THttpGet;
+}
 
 class TCDDBConnect {
 public:
@@ -50,7 +56,8 @@ public:
 
     // Identifies the disc in the drive and queries; an exact match (200) is read at once.
     std::string Query(char drive, int32_t& code);
-    // Reads the entry named by a match line ("[200 |210 ]category discid ...").
+    // Reads the entry named by a match line ("[200 |210 ]category discid ..."). Raises, keeping
+    // the last entry, unless the server gives a whole one (code 210, its titles, its end).
     std::string Read(const std::string& line);
     // One title per track: lines continuing a title (the same TTITLEn key) are joined.
     void GetTrackTitles(std::vector<std::string>& list) const;
@@ -61,9 +68,18 @@ public:
     std::string SendCommand(const std::string& command);
     std::string BuildUrl(const std::string& command) const;
     virtual void ApplySettings();
+    // Stops the request under way, from a handler that runs while it waits: it then raises
+    // with a message that says so.
+    void Abort();
+    bool Busy() const { return http_ != nullptr; }
 
 private:
+    // One GET of url with the client's settings: its reply, or an exception that says why not.
+    std::string fetch(const std::string& url);
+    void checkAnswer(const net::THttpGet& http, const QString& failure, bool proxied, bool redirected) const;
+
     char drive_ = 0;
+    net::THttpGet* http_ = nullptr;  // the request under way
     // The HTTP client's settings, as ApplySettings copied them.
     struct {
         int32_t port = 0;

@@ -1,5 +1,7 @@
 #include "CDInfo.h"
 
+#include "Messages.h"
+
 #include <cctype>
 #include <cstdio>
 
@@ -29,6 +31,7 @@ TCDInfo::~TCDInfo()
 
 void TCDInfo::SendCommand(uint32_t message, uint32_t flags, void* params)
 {
+    const platform::BusyCursor busy;
     uint32_t code = cdaudio::sendDeviceCommand(openParams_.DeviceId, message, flags, params);
     if (code) {
         char text[250];
@@ -40,6 +43,7 @@ void TCDInfo::SendCommand(uint32_t message, uint32_t flags, void* params)
 
 void TCDInfo::Open(char drive)
 {
+    const platform::BusyCursor busy;
     openParams_ = {};
     openParams_.DeviceType = cdaudio::DeviceTypeCdAudio;
     elementName_ = std::string(1, char(std::tolower(static_cast<unsigned char>(drive)))) + ":\\0@";

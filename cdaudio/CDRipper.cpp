@@ -4,7 +4,9 @@
 #include "Input.h"
 #include "MP3Coder.h"
 #include "Messages.h"
+#include "WavHeader.h"
 
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -63,17 +65,6 @@ std::string withExtension(const std::string& name, const std::string& ext)
     size_t dot = name.rfind('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return name.substr(0, dot) + ext;
     return name + ext;
-}
-
-void put16(uint8_t* p, uint32_t v)
-{
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v)
-{
-    put16(p, v);
-    put16(p + 2, v >> 16);
 }
 
 std::string nameOf(const char (&name)[256]) { return std::string(name, strnlen(name, sizeof name)); }
@@ -189,6 +180,14 @@ void TCDRipper::ReadToc()
     }
 }
 
+std::vector<std::pair<int32_t, int32_t>> TCDRipper::TrackSectors() const
+{
+    std::vector<std::pair<int32_t, int32_t>> sectors;
+    for (int32_t i = 0; i < Tracks.Count(); ++i)
+        sectors.emplace_back(Tracks.Objects(i)->StartSector, Tracks.Objects(i)->EndSector);
+    return sectors;
+}
+
 void TCDRipper::SetOutputFormat(TOutputFormat v)
 {
     if (v == outputFormat_) return;
@@ -241,6 +240,10 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
     AbortRequested = false;
     // Each log tells of its own rip.
     JitterLog.clear();
+    SectorsAsked = last - first + 1;
+    SectorsRipped = 0;
+    Stopped = false;
+    OutputFile.clear();
     int32_t chunkSize = 0;
     trackOpened_ = CR_OpenRipper(&chunkSize, first, last) != CDEX_ERROR;
     if (!trackOpened_) return;
@@ -253,15 +256,23 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
         CR_CloseRipper();
         throw ECDRIPFileError(name, error);
     }
+    OutputFile = name;
     // Every write goes straight to the file, so that a short one is seen where it happens.
     std::setvbuf(file, nullptr, _IONBF, 0);
-    bool stored = true;
+    int writeError = 0;  // of the first write the file did not take
+    auto failed = [&](bool ok) {
+        if (!ok && !writeError) writeError = errno ? errno : EIO;
+        return !ok;
+    };
     auto write = [&](const void* p, size_t n) {
-        if (n && std::fwrite(p, 1, n, file) != n) stored = false;
-        if (!stored) throw ECDRIPError("Write error");
+        errno = 0;
+        if (failed(!n || std::fwrite(p, 1, n, file) == n)) throw ECDRIPWriteError(name, writeError);
     };
 
     const Format format = formatOf(outputFormat_);
+    // What one sector gives in the output format.
+    const int64_t sectorBytes = int64_t(format.rate) / 75 * format.channels * 2;
+    int64_t delivered = 0;
     std::vector<uint8_t> rip;      // R: the chunk, behind the carry of the last one
     std::vector<int16_t> staging;  // one block for the coder
     uint8_t* mp3 = nullptr;
@@ -272,21 +283,8 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
         if (WriteWav && !encode) {
             const uint32_t c = uint32_t(format.channels), r = uint32_t(format.rate);
             const uint32_t d = uint32_t(std::llround(double(last - first) * c * r * 2 / 75.0));
-            uint8_t h[44];
-            std::memcpy(h, "RIFF", 4);
-            put32(h + 4, d + 36);
-            std::memcpy(h + 8, "WAVE", 4);
-            std::memcpy(h + 12, "fmt ", 4);
-            put32(h + 16, 16);
-            put16(h + 20, 1);
-            put16(h + 22, c);
-            put32(h + 24, r);
-            put32(h + 28, r * c * 2);
-            put16(h + 32, c * 2);
-            put16(h + 34, 16);
-            std::memcpy(h + 36, "data", 4);
-            put32(h + 40, d);
-            write(h, sizeof h);
+            const std::array<uint8_t, cdaudio::WavHeaderBytes> h = cdaudio::WavHeader(uint16_t(c), r, d);
+            write(h.data(), h.size());
         }
         if (encode) {
             // The coder is told what the ripper delivers; its Mode and SampleRate are the MP3's
@@ -306,6 +304,7 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
             int32_t n = 0;
             code = CR_RipChunk(rip.data() + carry, &n);
             if (code != CDEX_ERROR) {
+                delivered += n;
                 if (encode) {
                     size_t total = carry + size_t(n), k = 0;
                     for (; (k + 1) * block <= total; ++k) {
@@ -328,6 +327,7 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
             if (OnProgress) OnProgress(this, uint16_t(CR_GetPercentCompleted()));
             platform::processMessages();
         } while (code != CDEX_RIPPING_DONE);
+        Stopped = code != CDEX_RIPPING_DONE;
         // The last samples, less than a block, go to the coder too.
         if (encode && carry) {
             std::memcpy(staging.data(), rip.data(), carry);
@@ -338,27 +338,33 @@ void TCDRipper::RipSectors(int32_t first, int32_t last, const std::string& fileN
     } catch (...) {
         failure = std::current_exception();
     }
+    SectorsRipped = int32_t(delivered / sectorBytes);
     // Always: the coder flushed and closed, the ripper closed, the file closed.
     if (streaming) {
         uint32_t length = 0;
         coder_->DeinitStream(mp3, length);
-        if (!failure && length && std::fwrite(mp3, 1, length, file) != length) stored = false;
+        errno = 0;
+        if (!failure && length) failed(std::fwrite(mp3, 1, length, file) == length);
         // The file is unbuffered: its reserved first frame can be filled through the name.
-        if (!failure && stored && coder_->WriteVBRHeaderFrame(name) != BE_ERR_SUCCESSFUL) stored = false;
+        errno = 0;
+        if (!failure && !writeError) failed(coder_->WriteVBRHeaderFrame(name) == BE_ERR_SUCCESSFUL);
         coder_->CloseStream();
     }
     JitterErrors = CR_GetNumberOfJitterErrors();
     CR_CloseRipper();
-    if (std::fclose(file) != 0) stored = false;
+    errno = 0;
+    failed(std::fclose(file) == 0);
     if (failure) std::rethrow_exception(failure);
-    if (!stored) throw ECDRIPError("Write error");
+    if (writeError) throw ECDRIPWriteError(name, writeError);
     if (!JitterLog.empty()) {
         const std::string logName = withExtension(name, ".jitt");
         FILE* log = createFile(logName);
         if (!log) throw ECDRIPFileError(logName, errno);
         bool ok = true;
+        errno = 0;
         for (const std::string& line : JitterLog)
             ok = std::fputs(line.c_str(), log) >= 0 && std::fputs("\r\n", log) >= 0 && ok;
-        if (std::fclose(log) != 0 || !ok) throw ECDRIPError("Write error");
+        const int error = errno ? errno : EIO;
+        if (std::fclose(log) != 0 || !ok) throw ECDRIPWriteError(logName, ok ? errno : error);
     }
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TMP3Coder;
@@ -25,6 +26,14 @@ public:
 class ECDRIPFileError : public std::runtime_error {
 public:
     ECDRIPFileError(const std::string& file, int error);
+    std::string File;
+    int Error;
+};
+
+// A write the file did not take whole ("Write error"): the file and the system's error number.
+class ECDRIPWriteError : public ECDRIPError {
+public:
+    ECDRIPWriteError(const std::string& file, int error) : ECDRIPError("Write error"), File(file), Error(error) {}
     std::string File;
     int Error;
 };
@@ -112,8 +121,17 @@ public:
     // sectors the drive cannot open is left without a file or an error: TrackOpened says so.
     void RipTrack(int32_t n, const std::string& fileName);
     bool TrackOpened() const { return trackOpened_; }
+    // What the last rip made of its sectors: all it was asked for, those the drive delivered (a
+    // chunk it cannot read is skipped), and whether Abort ended it before its end.
+    int32_t SectorsAsked = 0;
+    int32_t SectorsRipped = 0;
+    bool Stopped = false;
+    // The file the last rip created, when it got that far.
+    std::string OutputFile;
     // Reads the selected drive's table of contents into Tracks again: the disc may have changed.
     void ReadToc();
+    // The first and last sector of each of Tracks: the disc as the ripper read it last.
+    std::vector<std::pair<int32_t, int32_t>> TrackSectors() const;
     // Stops the rip under way before its next chunk.
     void Abort() { AbortRequested = true; }
 

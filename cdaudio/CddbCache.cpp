@@ -46,37 +46,30 @@ void ReadCddbCacheEntry(const std::string& text, TCddbCacheEntry& entry)
     size_t at = 0;
     auto next = [&] { return at < lines.size() ? lines[at++] : std::string(); };
     entry = TCddbCacheEntry();
-    entry.DiscId = next();
-    entry.Artist = next();
-    entry.Count = CacheInteger(next());
+    TDiscIdentity& identity = entry.Identity;
+    identity.DiscId = next();
+    identity.Artist = next();
+    int count = CacheInteger(next());
     // A count far beyond what a disc holds is not taken.
-    entry.Count = int(std::min<long long>(entry.Count, std::max<long long>(99, (long long)lines.size())));
-    for (int i = 0; i < entry.Count; ++i) entry.Titles.push_back(next());
-    entry.Category = next();
-    entry.Album = next();
+    count = int(std::min<long long>(count, std::max<long long>(99, (long long)lines.size())));
+    identity.TitleCount = count;
+    for (int i = 0; i < count; ++i) identity.Titles.push_back(next());
+    identity.Category = next();
+    identity.Album = next();
 }
 
 std::string CddbCacheEntryText(const TCddbCacheEntry& entry)
 {
+    const TDiscIdentity& identity = entry.Identity;
     std::string text;
     auto line = [&text](const std::string& value) { text += value + "\r\n"; };
-    line(entry.DiscId);
-    line(entry.Artist);
-    line(std::to_string(entry.Count));
-    for (const std::string& title : entry.Titles) line(title);
-    line(entry.Category);
-    line(entry.Album);
+    line(identity.DiscId);
+    line(identity.Artist);
+    line(std::to_string(identity.TitleCount));
+    for (const std::string& title : identity.Titles) line(title);
+    line(identity.Category);
+    line(identity.Album);
     return text;
-}
-
-TDiscIdentity CddbCacheIdentity(const TCddbCacheEntry& entry)
-{
-    TDiscIdentity identity;
-    identity.Artist = entry.Artist;
-    identity.Album = entry.Album;
-    identity.Category = entry.Category;
-    identity.Titles = entry.Titles;
-    return identity;
 }
 
 }  // namespace cdaudio

@@ -10,21 +10,17 @@
 
 namespace cdaudio {
 
+// An entry holds a disc's identity: its first line is the identity's disc id, its count line
+// the identity's TitleCount; the disc's table is not kept.
 struct TCddbCacheEntry {
-    std::string DiscId;
-    std::string Artist;
-    int Count = 0;  // as the file says, bounded by what a disc or the file holds
-    std::vector<std::string> Titles;
-    std::string Category;
-    std::string Album;
+    TDiscIdentity Identity;
 };
 
 // Takes an entry apart: lines end at CR LF, CR or LF; past the last line every line is empty.
-// Raises on a count that is no integer, with the fields before it filled.
+// A count far beyond what a disc or the file holds is not taken. Raises on a count that is no
+// integer, with the fields before it filled.
 void ReadCddbCacheEntry(const std::string& text, TCddbCacheEntry& entry);
 std::string CddbCacheEntryText(const TCddbCacheEntry& entry);
-// The disc's identity an entry holds: its artist, album, category and titles.
-TDiscIdentity CddbCacheIdentity(const TCddbCacheEntry& entry);
 
 // A decimal integer as the settings and cache files hold it: blanks before it, a sign, digits.
 // Raises on any other text.

@@ -2,6 +2,7 @@
 
 #include "Input.h"
 
+#include <algorithm>
 #include <cctype>
 #include <stdexcept>
 
@@ -92,9 +93,24 @@ void CddbMatchParts(const std::string& matchLine, std::string& category, std::st
 std::vector<std::string> CddbMatchList(const std::string& reply)
 {
     std::vector<std::string> lines = CddbLines(reply);
+    // A blank line would be an empty row to choose.
+    std::erase_if(lines, [](const std::string& line) { return CddbTrim(line).empty(); });
     if (!lines.empty()) lines.erase(lines.begin());
     if (!lines.empty()) lines.pop_back();
     return lines;
+}
+
+bool CddbEntryWhole(const std::vector<std::string>& lines)
+{
+    bool disc = false, track = false;
+    for (const std::string& line : lines) {
+        const std::string key = upper6(line);
+        disc = disc || key == "DTITLE";
+        track = track || key == "TTITLE";
+    }
+    const auto last =
+        std::find_if(lines.rbegin(), lines.rend(), [](const std::string& line) { return !CddbTrim(line).empty(); });
+    return disc && track && last != lines.rend() && CddbTrim(*last) == ".";
 }
 
 std::vector<std::string> CddbTrackTitles(const std::string& entry)

@@ -4,17 +4,28 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cdaudio {
 
 // What is known of a disc: from a server's entry, the cache or the defaults, as the extraction
-// window shows it and a run takes it.
+// window shows it and a run takes it, with the disc it is of.
 struct TDiscIdentity {
     std::string Artist;
     std::string Album;
     std::string Category;
     std::vector<std::string> Titles;  // one per track, in track order
+    // The disc: its CDDB id text (empty: none) and each track's first and last sector as the
+    // ripper reads them, so that two discs of one id are told apart.
+    std::string DiscId;
+    std::vector<std::pair<int32_t, int32_t>> Sectors;
+    int TitleCount = 0;  // the titles its cache entry counts
+
+    bool SameDisc(const TDiscIdentity& other) const
+    {
+        return !DiscId.empty() && DiscId == other.DiscId && Sectors == other.Sectors;
+    }
 };
 
 // Without the blanks and control characters at either end.
@@ -29,8 +40,11 @@ std::string CddbExactMatch(const std::string& reply);
 void CddbMatchParts(const std::string& line, std::string& category, std::string& discId);
 
 // The match lines ("category discid artist / title") of a query's reply of several (210, 211):
-// its lines less the status line and the last one (the terminating ".").
+// its lines that are not blank, less the status line and the last one (the terminating ".").
 std::vector<std::string> CddbMatchList(const std::string& reply);
+// Whether the lines of a read reply make a whole entry: a disc title, a track title, and the
+// terminating "." as the last line that is not blank.
+bool CddbEntryWhole(const std::vector<std::string>& lines);
 
 // One title per track of an entry: lines continuing a title (the same TTITLEn key) are joined.
 std::vector<std::string> CddbTrackTitles(const std::string& entry);

@@ -1,6 +1,7 @@
 #include "RipName.h"
 
 #include "FileSystem.h"
+#include "RenameName.h"
 
 #include <string_view>
 
@@ -47,17 +48,22 @@ std::string RipFileName(const std::string& pattern, const std::string& title, in
     replaceAll(name, "%5", std::to_string(rowCount));
     replaceAll(name, "%6", title);
     name = CleanFileNameChars(name);
-    // A text ends at its first 0; a part "." or ".." would leave the rip folder.
+    // A text ends at its first 0.
     name = name.substr(0, name.find('\0'));
     std::string path;
     size_t from = 0;
     for (;;) {
         const size_t end = name.find('\\', from);
-        // Each part fits in a folder entry; the last leaves room for the extension the rip adds.
-        const std::string part = cutPart(name.substr(from, end == std::string::npos ? std::string::npos : end - from),
-                                         platform::MaxNameBytes - (end == std::string::npos ? RipExtensionRoom : 0));
-        path += part == "." || part == ".." ? "_" : part;
-        if (end == std::string::npos) return path;
+        std::string part = name.substr(from, end == std::string::npos ? std::string::npos : end - from);
+        const bool dots = !part.empty() && WithoutLeadingDots(part).empty();
+        if (end == std::string::npos) {
+            // The file itself is never hidden; nothing left of it is no name.
+            part = WithoutLeadingDots(part);
+            // It leaves room for the extension the rip adds.
+            return path + cutPart(part, platform::MaxNameBytes - RipExtensionRoom);
+        }
+        // A folder "." or ".." would lead out of the rip folder, one of dots alone is hidden.
+        path += dots ? "_" : cutPart(part, platform::MaxNameBytes);
         path += '/';
         from = end + 1;
     }

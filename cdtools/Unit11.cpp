@@ -28,14 +28,6 @@ namespace {
 
 QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
-std::vector<std::pair<int32_t, int32_t>> trackSectors(const TCDRipper& ripper)
-{
-    std::vector<std::pair<int32_t, int32_t>> sectors;
-    for (int32_t i = 0; i < ripper.Tracks.Count(); ++i)
-        sectors.emplace_back(ripper.Tracks.Objects(i)->StartSector, ripper.Tracks.Objects(i)->EndSector);
-    return sectors;
-}
-
 }  // namespace
 
 QString tagLine(const std::string& text)
@@ -44,6 +36,52 @@ QString tagLine(const std::string& text)
     ui::filterTagText(shown);
     return shown;
 }
+
+// The one place that decides what the program's input may do while the window works (a run, or
+// a look-up waiting for its server). Only the stop button takes clicks. Closing the window stops
+// the work: a look-up as the window hides, a run at its next chunk as the stop button does, the
+// run then closing the window with its closing message. Any other click or key, in any of the
+// program's windows, is refused with a beep; a box some handler shows meanwhile is answered as
+// usual.
+class TWorkGate : public QObject {
+public:
+    explicit TWorkGate(TForm11* form) : form_(form) { qApp->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (!form_->Working()) return false;
+        switch (event->type()) {
+        case QEvent::Close:
+            if (watched != form_ || !form_->Running()) return false;
+            form_->RipStopFlag = true;
+            form_->CDRipper1->Abort();
+            event->ignore();
+            return true;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseButtonRelease:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd: {
+            if (!watched->isWidgetType() || watched == form_->Button2) return false;
+            if (!dynamic_cast<ui::Form*>(static_cast<QWidget*>(watched)->window())) return false;
+            if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress) QApplication::beep();
+            return true;
+        }
+        default: return false;
+        }
+    }
+
+private:
+    TForm11* form_;
+};
 
 // Shows a modeless window above the modal one that opened it, where it takes input.
 void showOver(ui::Form* form, QWidget* owner)
@@ -227,6 +265,9 @@ TForm11::TForm11()
     centreOnScreen();
 
     OnShow = [this] { FormShow(); };
+    // "Annuler" or the close box stop a look-up under way: it changes nothing then.
+    OnHide = [this] { CDDBConnect1.Abort(); };
+    gate_ = std::make_unique<TWorkGate>(this);
     ui::on(CbBoxActiveCDRom, QOverload<int>::of(&QComboBox::activated), this, &TForm11::CbBoxActiveCDRomChange);
     ui::on(Button3, &QPushButton::clicked, this, &TForm11::Button3Click);
     ui::on(Button1, &QPushButton::clicked, this, &TForm11::Button1Click);
@@ -272,56 +313,92 @@ void TForm11::ShowDiscIdentity()
     // A disc that cannot be read leaves no count and no id of the one read before.
     DiscTrackCount = 0;
     LabelTrackCD->clear();
-    DiscIdText.clear();
     Label14->clear();
-    discShown_ = false;
+    inDrive_ = {};
     // The ripper reads the disc whenever the window does, so that what is shown is what is
-    // ripped; not under a run, which rips from the table it began with.
-    if (CDRipper1 && !running_) CDRipper1->ReadToc();
+    // ripped.
+    if (CDRipper1) CDRipper1->ReadToc();
     TCDInfo info;
     const QString drive = CbBoxActiveCDRom->currentText();
     info.Open(drive.isEmpty() ? '\0' : drive[0].toLatin1());
     DiscTrackCount = int(info.GetTrackCount());
     LabelTrackCD->setText(QString::number(DiscTrackCount) + QStringLiteral(" piste(s)"));
-    DiscIdText = info.GetDiscIdText();
-    Label14->setText(QString::fromStdString(DiscIdText));
+    const std::string id = info.GetDiscIdText();
+    Label14->setText(QString::fromStdString(id));
     info.Destroy();
-    if (CDRipper1) shownTracks_ = trackSectors(*CDRipper1);
-    discShown_ = true;
+    inDrive_.DiscId = id;
+    if (CDRipper1) inDrive_.Sectors = CDRipper1->TrackSectors();
 }
 
 bool TForm11::shownDiscInDrive()
 {
     CDRipper1->ReadToc();
-    return discShown_ && trackSectors(*CDRipper1) == shownTracks_;
+    return !shown_.DiscId.empty() && CDRipper1->TrackSectors() == shown_.Sectors;
 }
 
-bool TForm11::RefusedDuringRun() const
+bool TForm11::holdsDisc(const cdaudio::TDiscIdentity& disc)
 {
-    if (running_) QApplication::beep();
-    return running_;
+    try {
+        ShowDiscIdentity();
+    } catch (const std::exception&) {
+        return false;  // no disc, or none that can be read
+    }
+    return inDrive_.SameDisc(disc);
+}
+
+void TForm11::tellDiscChanged(const QString& moment)
+{
+    ui::Dialogs::MessageBox(this,
+                            QStringLiteral("Le disque du lecteur %1 a changé %2 : rien n'a été enregistré. Choisissez "
+                                           "de nouveau le lecteur pour lire le disque qui s'y trouve.")
+                                .arg(CbBoxActiveCDRom->currentText(), moment),
+                            QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
+}
+
+bool TForm11::StillShows(const cdaudio::TDiscIdentity& disc, const QString& moment)
+{
+    if (shown_.SameDisc(disc) && holdsDisc(disc)) return true;
+    tellDiscChanged(moment);
+    return false;
+}
+
+void TForm11::AcceptCddbEntry(const cdaudio::TDiscIdentity& disc, const QString& moment)
+{
+    if (!holdsDisc(disc)) return tellDiscChanged(moment);
+    FillTracksFromCddb(disc);
+    SaveLocalCddbEntry();
 }
 
 void TForm11::ShowIdentity(const cdaudio::TDiscIdentity& identity)
 {
-    ListBox2.clear();
-    for (const std::string& t : identity.Titles) ListBox2.append(tagLine(t));
+    shown_ = identity;
+    // Held as the boxes and rows show them: the run and the cache take what the user sees.
+    for (std::string* text : {&shown_.Artist, &shown_.Album}) *text = tagLine(*text).toStdString();
+    for (std::string& title : shown_.Titles) title = tagLine(title).toStdString();
     BuildRows();
-    Edit1->QLineEdit::setText(tagLine(identity.Album));
-    Edit2->QLineEdit::setText(tagLine(identity.Artist));
+    Edit1->QLineEdit::setText(fromUtf8(shown_.Album));
+    Edit2->QLineEdit::setText(fromUtf8(shown_.Artist));
     Edit1->setEnabled(true);
     Edit2->setEnabled(true);
 }
 
-cdaudio::TDiscIdentity TForm11::ShownIdentity() const
+void TForm11::SetTitle(int row, const QString& title)
 {
-    cdaudio::TDiscIdentity shown;
-    shown.Artist = Edit2->text().toStdString();
-    shown.Album = Edit1->text().toStdString();
-    shown.Category = CachedCategory.toStdString();
-    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
-        shown.Titles.push_back(ListView1->topLevelItem(i)->text(1).toStdString());
-    return shown;
+    if (row < 0 || size_t(row) >= shown_.Titles.size()) return;
+    shown_.Titles[size_t(row)] = title.toStdString();
+    ListView1->topLevelItem(row)->setText(1, title);
+}
+
+void TForm11::SetAlbum(const QString& album)
+{
+    shown_.Album = album.toStdString();
+    Edit1->QLineEdit::setText(album);
+}
+
+void TForm11::SetArtist(const QString& artist)
+{
+    shown_.Artist = artist.toStdString();
+    Edit2->QLineEdit::setText(artist);
 }
 
 void TForm11::BuildRows()
@@ -329,46 +406,53 @@ void TForm11::BuildRows()
     ListView1->clear();
     ListView1->setUpdatesEnabled(false);
     QList<QTreeWidgetItem*> rows;
-    rows.reserve(ListBox2.size());
-    for (qsizetype i = 0; i < ListBox2.size(); ++i)
-        rows.append(new QTreeWidgetItem(QStringList{QString::number(i + 1), ListBox2[i]}));
+    rows.reserve(qsizetype(shown_.Titles.size()));
+    for (size_t i = 0; i < shown_.Titles.size(); ++i)
+        rows.append(new QTreeWidgetItem(QStringList{QString::number(i + 1), fromUtf8(shown_.Titles[i])}));
     ListView1->addTopLevelItems(rows);
     ListView1->setUpdatesEnabled(true);
+}
+
+void TForm11::showDefaults()
+{
+    cdaudio::TDiscIdentity defaults = inDrive_;
+    defaults.Artist = defaults.Album = defaults.Category = "Inconnu";
+    defaults.TitleCount = DiscTrackCount;
+    for (int n = 1; n <= DiscTrackCount; ++n) defaults.Titles.push_back("Track" + std::to_string(n));
+    ShowIdentity(defaults);
 }
 
 void TForm11::FillDefaultTracks()
 {
     ShowDiscIdentity();
-    ListBox2.clear();
-    TitleCount = DiscTrackCount;
-    CachedArtist = CachedAlbum = CachedCategory = QStringLiteral("Inconnu");
-    cdaudio::TDiscIdentity defaults{"Inconnu", "Inconnu", "Inconnu", {}};
-    for (int n = 1; n <= TitleCount; ++n) defaults.Titles.push_back("Track" + std::to_string(n));
-    ShowIdentity(defaults);
+    showDefaults();
 }
 
-void TForm11::FillTracksFromCddb()
+void TForm11::FillTracksFromCddb(const cdaudio::TDiscIdentity& disc)
 {
-    const cdaudio::TDiscIdentity found = cdaudio::CddbEntryIdentity(CDDBConnect1.EntryText);
-    ListView1->clear();
-    Edit1->clear();
-    Edit2->clear();
+    // The server's category with its entry: the cache then names the entry the titles are of.
+    cdaudio::TDiscIdentity found = cdaudio::CddbEntryIdentity(CDDBConnect1.EntryText);
+    found.DiscId = disc.DiscId;
+    found.Sectors = disc.Sectors;
+    // As many titles as the query found tracks, which is what its entry counts.
+    found.TitleCount = CDDBConnect1.TrackCount;
     ShowIdentity(found);
 }
 
 void TForm11::clearIdentity()
 {
-    ListBox2.clear();
-    CachedArtist.clear();
-    CachedAlbum.clear();
-    CachedCategory.clear();
-    Edit1->clear();
-    Edit2->clear();
+    shown_ = {};
+    ListView1->clear();
+    for (ui::TagEdit* box : {Edit1, Edit2}) {
+        box->clear();
+        box->setEnabled(false);
+    }
 }
 
 void TForm11::FormShow()
 {
-    ListView1->clear();
+    clearIdentity();
+    cacheFailureTold_ = 0;
     CbBoxActiveCDRom->clear();
     ProgressBar1->setPosition(0);
     ProgressBar2->setPosition(0);
@@ -384,34 +468,25 @@ void TForm11::FormShow()
     }
     CbBoxActiveCDRom->setCurrentIndex(0);
     // The ripper follows the box: the first drive is the one shown, so it is the one ripped.
-    if (CDRipper1 && !running_ && CDRipper1->ActiveCdRomNum() != 0) CDRipper1->SetActiveCdRomNum(0);
+    if (CDRipper1 && CDRipper1->ActiveCdRomNum() != 0) CDRipper1->SetActiveCdRomNum(0);
     LoadLocalCddbEntry();
 }
 
 void TForm11::CbBoxActiveCDRomChange()
 {
-    // The ripper reads from its drive until the run ends: the box goes back to it.
-    if (running_ && CDRipper1) {
-        CbBoxActiveCDRom->setCurrentIndex(CDRipper1->ActiveCdRomNum());
-        QApplication::beep();
-        return;
-    }
     // The rows go and the ripper follows the box before the disc is read: a disc that cannot
     // be read leaves nothing of the one shown before, and nothing of it is ripped.
     clearIdentity();
-    Edit1->setEnabled(false);
-    Edit2->setEnabled(false);
-    ListView1->clear();
     const int index = CbBoxActiveCDRom->currentIndex();
     if (CDRipper1 && index != CDRipper1->ActiveCdRomNum()) CDRipper1->SetActiveCdRomNum(index);
-    ShowDiscIdentity();
     LoadLocalCddbEntry();
 }
 
 void TForm11::Button3Click()
 {
-    if (RefusedDuringRun()) return;
     ShowDiscIdentity();
+    // The look-up is of this disc: its answer is taken only while the drive holds it.
+    const cdaudio::TDiscIdentity disc = inDrive_;
     if (CddbServerIndex < 0 || CddbServerIndex >= Form24->ComboBox1->count())
         throw std::out_of_range("Index de liste hors limites (" + std::to_string(CddbServerIndex) + ")");
     CDDBConnect1.Server = Form24->ComboBox1->itemText(CddbServerIndex).toStdString();
@@ -422,12 +497,20 @@ void TForm11::Button3Click()
     const std::string reply = CDDBConnect1.Query(drive.isEmpty() ? '\0' : drive[0].toLatin1(), code);
     LabelTrackCD->setText(QString::number(CDDBConnect1.TrackCount) + QStringLiteral(" piste(s)"));
     Label14->setText(QString::fromStdString(CDDBConnect1.DiscId));
+    const QString moment = QStringLiteral("pendant la recherche CDDB");
+    // The query reads the disc itself: it may have asked for another one, or the disc may have
+    // changed while the server answered.
+    if (CDDBConnect1.DiscId != disc.DiscId || !holdsDisc(disc)) {
+        tellDiscChanged(moment);
+        return;
+    }
     if (code == 200) {
-        FillTracksFromCddb();
+        FillTracksFromCddb(disc);
         SaveLocalCddbEntry();
     } else if (code == 210 || code == 211) {
         Form22->ListBox1->clear();
         for (const std::string& line : cdaudio::CddbMatchList(reply)) Form22->ListBox1->addItem(fromUtf8(line));
+        Form22->Disc = disc;
         showOver(Form22, this);
     } else {
         FillDefaultTracks();
@@ -440,13 +523,13 @@ void TForm11::openEditor(const QString& caption, int tag, const QString& text)
 {
     Form23->setCaption(caption);
     Form23->Tag = tag;
+    Form23->Disc = shown_;
     Form23->Edit1->QLineEdit::setText(text);
     showOver(Form23, this);
 }
 
 void TForm11::ListView1DblClick()
 {
-    if (RefusedDuringRun()) return;
     const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
     if (selected.isEmpty()) return;
     // The first selected row in list order.
@@ -464,15 +547,9 @@ void TForm11::ListView1KeyUp(int key)
     if (key == 13) ListView1DblClick();
 }
 
-void TForm11::Button4Click()
-{
-    if (!RefusedDuringRun()) openEditor(QStringLiteral("Changement du nom de l'album"), 1, Edit1->text());
-}
+void TForm11::Button4Click() { openEditor(QStringLiteral("Changement du nom de l'album"), 1, Edit1->text()); }
 
-void TForm11::Button5Click()
-{
-    if (!RefusedDuringRun()) openEditor(QStringLiteral("Changement du nom de l'artiste"), 2, Edit2->text());
-}
+void TForm11::Button5Click() { openEditor(QStringLiteral("Changement du nom de l'artiste"), 2, Edit2->text()); }
 
 void TForm11::CheckBox1Click()
 {

@@ -24,26 +24,46 @@
 #include <memory>
 #include <string>
 
+class TRipRun;
+class TWorkGate;
+
 class TForm11 : public ui::Form {
+    // The one identity the window shows: its disc, names, titles and count. The rows, the boxes
+    // and what the cache writers write are built from it; the views below are of it, so it
+    // comes first.
+    cdaudio::TDiscIdentity shown_;
+
 public:
     TForm11();
     ~TForm11() override;
 
-    // Disc identity and fills.
+    // Reads the disc in the chosen drive: its track count and id into the labels. What the
+    // window shows stays as it is.
     void ShowDiscIdentity();
+    // Fills: the disc in the drive with default titles; the client's last entry as the identity
+    // of disc (the one it was looked up for).
     void FillDefaultTracks();
-    void FillTracksFromCddb();
+    void FillTracksFromCddb(const cdaudio::TDiscIdentity& disc);
     void BuildRows();
-    // The title list, rows and boxes from an identity; what they show as one, for a run.
+    // Shows an identity: it becomes the window's, and the rows and boxes show it.
     void ShowIdentity(const cdaudio::TDiscIdentity& identity);
-    cdaudio::TDiscIdentity ShownIdentity() const;
+    const cdaudio::TDiscIdentity& ShownIdentity() const { return shown_; }
+    // The identity editor's changes to what is shown.
+    void SetTitle(int row, const QString& title);
+    void SetAlbum(const QString& album);
+    void SetArtist(const QString& artist);
+    // The client's last entry, read for disc: shown and cached when the drive still holds that
+    // disc; else nothing is, and the user is told that the disc changed at that moment.
+    void AcceptCddbEntry(const cdaudio::TDiscIdentity& disc, const QString& moment);
+    // Whether the window still shows disc and the drive still holds it; told when not.
+    bool StillShows(const cdaudio::TDiscIdentity& disc, const QString& moment);
 
-    // The local cache of disc identities.
+    // The local cache of disc identities. The writers write the identity shown, under its disc.
     void LoadLocalCddbEntry();
     void SaveLocalCddbEntry();
     void SaveEditedCddbEntry();
     std::string CacheFolder() const;
-    std::string CacheFileName() const;
+    std::string CacheFileName(const std::string& discId) const;
 
     // Handlers.
     void FormShow();
@@ -66,15 +86,18 @@ public:
     std::string BuildRipFileName(const std::string& folder, const QString& title, int track, const QString& artist,
                                  const QString& album, int rowCount);
 
-    bool Running() const { return running_; }
-    // During a run, what would change its rows, its disc or its names is refused: true then.
-    bool RefusedDuringRun() const;
+    bool Running() const { return run_ != nullptr; }
+    // A run goes, or a look-up waits for its server: both take window messages meanwhile, and
+    // the gate then decides what the program's input may do.
+    bool Working() const { return run_ != nullptr || CDDBConnect1.Busy(); }
 
-    // Values of the shown disc.
-    std::string DiscIdText;
+    // Views of the identity shown: the disc id that names its cache file, the titles its entry
+    // counts, its category.
+    const std::string& DiscIdText = shown_.DiscId;
+    const int& TitleCount = shown_.TitleCount;
+    QString CachedCategory() const;
+    // Tracks of the disc last read in the drive.
     int DiscTrackCount = 0;
-    int TitleCount = 0;
-    QString CachedArtist, CachedAlbum, CachedCategory;
     // Run state.
     bool RipStopFlag = false;
     int RipSelectedCount = 0;
@@ -85,9 +108,6 @@ public:
     TCDDBConnect CDDBConnect1;
     std::unique_ptr<TMP3Coder> MP3Coder1;
     std::unique_ptr<TCDRipper> CDRipper1;
-
-    // The title list: one title per track, in track order.
-    QStringList ListBox2;
 
     QLabel* Label11;
     QComboBox* CbBoxActiveCDRom;
@@ -138,20 +158,30 @@ public:
     QLabel* Label7;
 
 private:
-    // The new MP3's tag; the status of its load when that failed, else of its save.
-    TTagStatus tagRippedFile(const std::string& name, const QString& title, const QString& artist, const QString& album,
-                             const QString& track);
+    friend class TRipRun;
+    // The new MP3's tag: why it could not be written whole, or nothing.
+    QString tagRippedFile(const std::string& name, const QString& title, const QString& artist, const QString& album,
+                          const QString& track);
     void clearIdentity();
-    void writeCacheFile(const QString& artist, int count, const QStringList& titles, const QString& category,
-                        const QString& album);
+    // The default titles of the disc last read.
+    void showDefaults();
+    // Writes an identity's entry under its disc id; a failure is told once, and nothing stops.
+    void writeCacheEntry(const cdaudio::TDiscIdentity& identity);
     void openEditor(const QString& caption, int tag, const QString& text);
     // Reads the ripper's table again: whether the disc in the drive is still the one shown.
     bool shownDiscInDrive();
+    // Reads the drive again: whether it holds disc (its id and its table).
+    bool holdsDisc(const cdaudio::TDiscIdentity& disc);
+    void tellDiscChanged(const QString& moment);
 
-    // The ripper's table of the disc shown, read with it; empty when the disc could not be read.
-    std::vector<std::pair<int32_t, int32_t>> shownTracks_;
-    bool discShown_ = false;
-    bool running_ = false;
+    // The disc last read in the drive: its id and table, no names.
+    cdaudio::TDiscIdentity inDrive_;
+    // The error of the cache write last told, until a write succeeds or the window is shown.
+    int cacheFailureTold_ = 0;
+    // The run under way: what it works from.
+    TRipRun* run_ = nullptr;
+    // What may happen while the window works; it goes first, while what it asks is still there.
+    std::unique_ptr<TWorkGate> gate_;
     QElapsedTimer progressShown_;
 };
 

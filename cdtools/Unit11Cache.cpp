@@ -3,11 +3,13 @@
 #include "Unit11.h"
 
 #include "CddbCache.h"
+#include "Dialogs.h"
 #include "FileSystem.h"
 #include "Input.h"
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -28,81 +30,77 @@ constexpr std::size_t MaxEntryBytes = 1 << 20;
 
 std::string TForm11::CacheFolder() const { return platform::programFolder() + "CDDBLOCAL/"; }
 
-std::string TForm11::CacheFileName() const { return CacheFolder() + DiscIdText + ".jbd"; }
+std::string TForm11::CacheFileName(const std::string& discId) const { return CacheFolder() + discId + ".jbd"; }
 
-void TForm11::writeCacheFile(const QString& artist, int count, const QStringList& titles, const QString& category,
-                             const QString& album)
+QString TForm11::CachedCategory() const { return lineOf(shown_.Category); }
+
+void TForm11::writeCacheEntry(const cdaudio::TDiscIdentity& identity)
 {
-    cdaudio::TCddbCacheEntry entry;
-    entry.DiscId = DiscIdText;
-    entry.Artist = artist.toStdString();
-    entry.Count = count;
-    for (const QString& title : titles) entry.Titles.push_back(title.toStdString());
-    entry.Category = category.toStdString();
-    entry.Album = album.toStdString();
-    const std::string text = cdaudio::CddbCacheEntryText(entry);
+    const std::string text = cdaudio::CddbCacheEntryText({identity});
     const std::string folder = CacheFolder();
-    const std::string name = CacheFileName();
+    const std::string name = CacheFileName(identity.DiscId);
     int error = 0;
     if (!platform::folderExists(folder) && !platform::makeFolders(folder)) error = errno;
     // A link planted at the entry's name is replaced, never written through.
     if (!error) error = platform::writeFileAside(name, text, platform::AtLink::ReplaceLink);
-    if (error) throw std::runtime_error(platform::fileFailureText(platform::FileAction::Write, name, error));
+    // The titles are shown whether or not they are kept: a cache that cannot be written is told
+    // once, not at every save.
+    if (error == cacheFailureTold_) return;
+    cacheFailureTold_ = error;
+    if (error)
+        ui::Dialogs::MessageBox(
+            this, QString::fromStdString(platform::fileFailureText(platform::FileAction::Write, name, error) + "."),
+            QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
 }
 
-void TForm11::SaveLocalCddbEntry()
-{
-    ShowDiscIdentity();
-    const cdaudio::TDiscIdentity found = cdaudio::CddbEntryIdentity(CDDBConnect1.EntryText);
-    ListBox2.clear();
-    for (const std::string& t : found.Titles) ListBox2.append(tagLine(t));
-    // Later edits of this entry keep the server's category.
-    CachedCategory = textOf(found.Category);
-    writeCacheFile(textOf(found.Artist), CDDBConnect1.TrackCount, ListBox2, CachedCategory, textOf(found.Album));
-}
+void TForm11::SaveLocalCddbEntry() { writeCacheEntry(shown_); }
 
 void TForm11::SaveEditedCddbEntry()
 {
-    ShowDiscIdentity();
-    writeCacheFile(Edit2->text(), TitleCount, ListBox2, CachedCategory, Edit1->text());
+    // The entry holds the titles it counts, so that it reads back as it was written.
+    cdaudio::TDiscIdentity edited = shown_;
+    edited.Titles.resize(std::min(edited.Titles.size(), size_t(std::max(edited.TitleCount, 0))));
+    writeCacheEntry(edited);
 }
 
 void TForm11::LoadLocalCddbEntry()
 {
+    // What was shown goes first: a disc that cannot be read leaves nothing of it.
+    clearIdentity();
     ShowDiscIdentity();
-    ListBox2.clear();
-    TitleCount = 0;
-    CachedArtist.clear();
-    CachedAlbum.clear();
-    CachedCategory.clear();
-    Edit1->clear();
-    Edit2->clear();
-    const std::string name = CacheFileName();
+    const std::string name = CacheFileName(inDrive_.DiscId);
     if (!platform::fileExists(name)) {
-        FillDefaultTracks();
+        showDefaults();
         return;
     }
-    // Read whole, then closed: a bad line below leaves no file open. A FIFO in the entry's place
-    // is not waited on, and an entry far larger than any disc's is refused like an over-long
-    // reply of the server.
-    std::string text;
-    if (const int error = platform::readWholeFile(name, MaxEntryBytes, text); error == EFBIG)
-        throw std::runtime_error("Le fichier " + platform::printable(name) + " dépasse " +
-                                 std::to_string(MaxEntryBytes / 1024) + " Kio : il est refusé.");
-    else if (error) throw std::runtime_error(platform::fileFailureText(platform::FileAction::Read, name, error));
-    // As text: a byte order mark that opens the file goes, bytes that are no UTF-8 become
-    // replacement characters.
-    text = textOf(text).toStdString();
     cdaudio::TCddbCacheEntry entry;
     try {
-        cdaudio::ReadCddbCacheEntry(text, entry);
-    } catch (...) {
-        CachedArtist = lineOf(entry.Artist);
-        throw;
+        // Read whole, then closed: a bad line below leaves no file open. A FIFO in the entry's
+        // place is not waited on, and an entry far larger than any disc's is refused like an
+        // over-long reply of the server.
+        std::string text;
+        if (const int error = platform::readWholeFile(name, MaxEntryBytes, text); error == EFBIG)
+            throw std::runtime_error("Le fichier " + platform::printable(name) + " dépasse " +
+                                     std::to_string(MaxEntryBytes / 1024) + " Kio : il est refusé");
+        else if (error) throw std::runtime_error(platform::fileFailureText(platform::FileAction::Read, name, error));
+        // As text: a byte order mark that opens the file goes, bytes that are no UTF-8 become
+        // replacement characters.
+        text = textOf(text).toStdString();
+        try {
+            cdaudio::ReadCddbCacheEntry(text, entry);
+        } catch (const std::exception& e) {
+            throw std::runtime_error("Le fichier " + platform::printable(name) + " est endommagé : " + e.what());
+        }
+    } catch (const std::exception& e) {
+        // The disc is shown all the same, with its default titles, so that it can be ripped.
+        showDefaults();
+        ui::Dialogs::MessageBox(
+            this, QString::fromStdString(e.what()) + QStringLiteral(". Les titres par défaut sont affichés."),
+            QStringLiteral("Sonoverne"), ui::MB_OK | ui::MB_ICONWARNING);
+        return;
     }
-    CachedArtist = lineOf(entry.Artist);
-    TitleCount = entry.Count;
-    CachedCategory = lineOf(entry.Category);
-    CachedAlbum = lineOf(entry.Album);
-    ShowIdentity(cdaudio::CddbCacheIdentity(entry));
+    // The entry is the disc's by its name; its first line is not read.
+    entry.Identity.DiscId = inDrive_.DiscId;
+    entry.Identity.Sectors = inDrive_.Sectors;
+    ShowIdentity(entry.Identity);
 }

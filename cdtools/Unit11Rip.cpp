@@ -11,8 +11,7 @@
 #include "TagFailure.h"
 #include "Unit1.h"
 #include "Unit19.h"
-#include "Unit22.h"
-#include "Unit23.h"
+#include "WavHeader.h"
 #include "id3v2.h"
 #include "variable.h"
 
@@ -21,9 +20,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <initializer_list>
+#include <map>
+#include <memory>
 #include <stdexcept>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -31,41 +30,11 @@ namespace {
 
 Tid3v2tag RipTagObject;
 
-// Sets the RIFF and data sizes of a WAV header to what the file holds, so that a file cut short
-// by a stop or an error reads as what it is.
-void fitWavHeader(const std::string& name)
-{
-    const int fd = platform::openForChanging(name);
-    FILE* f = fd < 0 ? nullptr : fdopen(fd, "r+b");
-    if (!f) {
-        if (fd >= 0) ::close(fd);
-        return;
-    }
-    char head[44];
-    if (std::fread(head, 1, sizeof head, f) == sizeof head && std::string(head, 4) == "RIFF" &&
-        std::string(head + 8, 4) == "WAVE" && std::string(head + 36, 4) == "data" && std::fseek(f, 0, SEEK_END) == 0) {
-        const long size = std::ftell(f);
-        auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
-        if (size >= 44) {
-            const std::string riff = le32(uint32_t(size - 8)), data = le32(uint32_t(size - 44));
-            if (std::fseek(f, 4, SEEK_SET) == 0) std::fwrite(riff.data(), 1, 4, f);
-            if (std::fseek(f, 40, SEEK_SET) == 0) std::fwrite(data.data(), 1, 4, f);
-        }
-    }
-    std::fclose(f);
-}
-
-std::string latin1(const QString& text)
-{
-    const QByteArray bytes = text.toLatin1();
-    return std::string(bytes.constData(), size_t(bytes.size()));
-}
-
 // What stands where a rip writes a file and is neither a file nor a folder (a link, a FIFO, a
 // socket, a device) is moved aside first, so that the rip replaces it and never writes through
 // it nor waits on it; a file is overwritten. Once the rip is over it goes, or comes back where no
 // file took its place.
-struct LinksAside {
+struct NonFilesAside {
     platform::SetAside output, log;
     // 0, or the error number of the entry that could not be moved (`failed` names it).
     int take(const std::string& outputName, const std::string& logName, std::string& failed)
@@ -76,43 +45,56 @@ struct LinksAside {
         if (!log.takeUnlessFile(logName)) return errno;
         return 0;
     }
-    LinksAside() = default;
-    ~LinksAside()
+    NonFilesAside() = default;
+    ~NonFilesAside()
     {
         output.settle();
         log.settle();
     }
-    LinksAside(const LinksAside&) = delete;
-    LinksAside& operator=(const LinksAside&) = delete;
+    NonFilesAside(const NonFilesAside&) = delete;
+    NonFilesAside& operator=(const NonFilesAside&) = delete;
 };
 
-// Controls that would change a run's rows, disc or names are off while it goes, here and in the
-// chooser and the identity editor, which may be open beside it.
-struct ControlsOff {
-    std::vector<std::pair<QWidget*, bool>> was;
-    explicit ControlsOff(std::initializer_list<QWidget*> controls)
-    {
-        for (QWidget* control : controls) {
-            was.emplace_back(control, control->isEnabled());
-            control->setEnabled(false);
+// The folders of a track's file; 0, or the error number of the first one that could not be
+// made, which `failed` then names.
+int makeRipFolders(const std::string& folder, std::string& failed)
+{
+    if (platform::folderExists(folder) || platform::makeFolders(folder)) return 0;
+    const int error = errno;
+    failed = folder;
+    for (size_t at = folder.find('/', 1); at != std::string::npos; at = folder.find('/', at + 1))
+        if (!platform::folderExists(folder.substr(0, at))) {
+            failed = folder.substr(0, at);
+            break;
         }
-    }
-    ~ControlsOff()
-    {
-        for (auto& [control, enabled] : was) control->setEnabled(enabled);
-    }
-    ControlsOff(const ControlsOff&) = delete;
-    ControlsOff& operator=(const ControlsOff&) = delete;
-};
+    return error;
+}
 
-// Clears a flag when the run ends, however it ends.
-struct RunFlag {
-    bool& flag;
-    explicit RunFlag(bool& f) : flag(f) { flag = true; }
-    ~RunFlag() { flag = false; }
-};
+// Whole seconds of a count of sectors, 75 to the second; a part of one counts as one.
+int secondsOf(int32_t sectors) { return (sectors + 74) / 75; }
 
 }  // namespace
+
+// A run, from "Extraire" to its closing message: what it works from, taken when it begins (the
+// disc, the rows and their names, the template, the folder and the format). While it goes, the
+// window's gate holds the program's input.
+class TRipRun {
+public:
+    explicit TRipRun(TForm11* form) : form_(form) { form->run_ = this; }
+    ~TRipRun() { form_->run_ = nullptr; }
+    TRipRun(const TRipRun&) = delete;
+    TRipRun& operator=(const TRipRun&) = delete;
+
+    // The disc ripped (its id and the ripper's table of it), its names and titles.
+    cdaudio::TDiscIdentity identity;
+    std::vector<int> rows;  // the selected rows, in list order
+    int rowCount = 0;
+    std::string pattern, folder;
+    bool encode = false, writeWav = false;
+
+private:
+    TForm11* form_;
+};
 
 Tid3v2tag* RipTag = &RipTagObject;
 
@@ -122,36 +104,44 @@ std::string TForm11::BuildRipFileName(const std::string& folder, const QString& 
     using platform::fromDisplay;
     const std::string path = folder + cdaudio::RipFileName(fromDisplay(Form19->Edit1->text()), fromDisplay(title),
                                                            track, fromDisplay(artist), fromDisplay(album), rowCount);
-    const std::string parent = platform::folderPart(path);
-    if (!parent.empty() && !platform::folderExists(parent)) platform::makeFolders(parent);
+    std::string failed;
+    makeRipFolders(platform::folderPart(path), failed);
     return path;
 }
 
-TTagStatus TForm11::tagRippedFile(const std::string& name, const QString& title, const QString& artist,
-                                  const QString& album, const QString& track)
+QString TForm11::tagRippedFile(const std::string& name, const QString& title, const QString& artist,
+                               const QString& album, const QString& track)
 {
     // A new file has no tag yet: the save makes one. One that cannot be read is not written.
     const TTagStatus loaded = RipTag->LoadFromFile(name, 0);
-    if (!tagOk(loaded) && !noTag(loaded)) return loaded;
-    RipTag->SetTextFrame("TIT2", latin1(title));
-    RipTag->SetTextFrame("TPE1", latin1(artist));
-    RipTag->SetTextFrame("TALB", latin1(album));
-    RipTag->SetTextFrame("TRCK", latin1(track));
+    if (!tagOk(loaded) && !noTag(loaded)) return tagFailureReason(loaded);
+    // The texts go whole, in UTF-16 where ISO-8859-1 cannot hold them.
+    QStringList notSet;
+    const std::pair<const char*, const QString*> frames[] = {
+        {"TIT2", &title}, {"TPE1", &artist}, {"TALB", &album}, {"TRCK", &track}};
+    for (const auto& [frame, text] : frames) {
+        const TFrameResult set = RipTag->SetTextFrameUtf8(frame, text->toStdString());
+        if (set != frameresult::Success && set != frameresult::Deleted) notSet << tagFieldName(frame);
+    }
     RipTag->SetYear("");
     RipTag->SetTextFrame("TCON", "");
     TCommentFrame comment;
     comment.Encoding = 0;
     comment.Language = "ENG";
-    comment.Text = latin1(QStringLiteral("Encodé avec Sonoverne : ") + QString::fromStdString(HomePageURL));
+    comment.Text =
+        (QStringLiteral("Encodé avec Sonoverne : ") + QString::fromStdString(HomePageURL)).toLatin1().toStdString();
     RipTag->SetComment(comment, "", "None");
-    return RipTag->SaveToFile("=", 255, 255, -1);
+    const TTagStatus saved = RipTag->SaveToFile("=", 255, 255, -1);
+    if (!tagOk(saved)) return tagFailureReason(saved);
+    if (!notSet.isEmpty()) return QStringLiteral("étiquette écrite sans : ") + notSet.join(QStringLiteral(", "));
+    return {};
 }
 
 void TForm11::Button1Click()
 {
-    // The ripper processes window messages between chunks: a second click must not start a
-    // second run inside this one.
-    if (running_) {
+    // The ripper processes window messages between chunks, and a look-up while it waits: a run
+    // must not start inside either (the gate refuses the clicks; this is for a call by code).
+    if (Working()) {
         QApplication::beep();
         return;
     }
@@ -170,73 +160,150 @@ void TForm11::Button1Click()
     }
     // Another disc put in since this one was shown would be ripped at its boundaries under its
     // names.
+    const QString drive = CbBoxActiveCDRom->currentText();
     if (!shownDiscInDrive()) {
         ui::Dialogs::MessageBox(
             this,
             QStringLiteral("Le disque du lecteur %1 n'est plus celui qui est affiché : aucune piste "
                            "n'a été extraite. Choisissez de nouveau le lecteur pour lire ce disque.")
-                .arg(CbBoxActiveCDRom->currentText()),
+                .arg(drive),
             QStringLiteral("Sonoverne"), ui::MB_OK);
         return;
     }
-    // A cache file or a server's entry may hold more titles than the disc has tracks: the rows
-    // beyond them are not ripped, nor counted in the overall progress. The run works on the rows
-    // and names as they are now, whatever a click does to the window meanwhile.
-    const int rowCount = ListView1->topLevelItemCount();
-    const int rows = std::min(rowCount, int(CDRipper1->Tracks.Count()));
-    std::vector<int> chosen;
-    for (int i = 0; i < rows; ++i)
-        if (ListView1->topLevelItem(i)->isSelected()) chosen.push_back(i);
-    RipSelectedCount = int(chosen.size());
-    const cdaudio::TDiscIdentity names = ShownIdentity();
-    const QString album = QString::fromStdString(names.Album), artist = QString::fromStdString(names.Artist);
-    RunFlag run(running_);
-    const ControlsOff off{Button3,   Button4,   Button5,         CbBoxActiveCDRom,
-                          CheckBox1, CheckBox2, Form22->Button1, Form23->Button1};
+    // The run works from what the window shows now, whatever happens to it meanwhile.
+    auto run = std::make_unique<TRipRun>(this);
+    // Its table is the ripper's, as they were just compared.
+    run->identity = ShownIdentity();
+    run->rowCount = ListView1->topLevelItemCount();
+    for (int i = 0; i < run->rowCount; ++i)
+        if (ListView1->topLevelItem(i)->isSelected()) run->rows.push_back(i);
+    run->pattern = platform::fromDisplay(Form19->Edit1->text());
+    run->folder = platform::withTrailingSeparator(RipFolder);
+    run->encode = CDRipper1->Encode;
+    run->writeWav = CDRipper1->WriteWav;
+    const QString album = QString::fromStdString(run->identity.Album),
+                  artist = QString::fromStdString(run->identity.Artist);
+    const int tracks = int(run->identity.Sectors.size());
+    // Rows beyond the disc's tracks (a cache entry may hold more titles) are named, not counted.
+    RipSelectedCount = int(std::count_if(run->rows.begin(), run->rows.end(), [&](int i) { return i < tracks; }));
     RipStopFlag = false;
     progressShown_.invalidate();
+
     ui::RunReport report;
-    for (const int i : chosen) {
-        if (RipStopFlag) break;
-        ++RipPosition;
-        const std::string folder = platform::withTrailingSeparator(RipFolder);
-        const QString title = QString::fromStdString(names.Titles[size_t(i)]);
-        const std::string base = BuildRipFileName(folder, title, i + 1, artist, album, rowCount);
-        RipTrackNumber = i + 1;
-        const QString track = QString::number(i + 1);
-        const std::string name = base + ".wav";
-        const bool encode = CDRipper1->Encode;
-        const std::string output = encode ? base + ".mp3" : name;
-        LinksAside links;
-        std::string inTheWay;
-        if (const int error = links.take(output, base + ".jitt", inTheWay)) {
-            report.add(inTheWay, platform::toDisplay(platform::errorText(error)));
+    int made = 0;
+    QString discFault;                   // why the tracks left are not ripped: the disc has changed
+    std::map<std::string, int> written;  // the files of this run, and the track of each
+    for (const int i : run->rows) {
+        const int number = i + 1;
+        const QString title = QString::fromStdString(run->identity.Titles[size_t(i)]);
+        const std::string base =
+            run->folder + cdaudio::RipFileName(run->pattern, run->identity.Titles[size_t(i)], number,
+                                               run->identity.Artist, run->identity.Album, run->rowCount);
+        const std::string output = base + (run->encode ? ".mp3" : ".wav");
+        if (RipStopFlag || !discFault.isEmpty()) {
+            report.add(output, RipStopFlag ? QStringLiteral("non extraite : extraction arrêtée") : discFault);
             continue;
         }
+        if (i >= tracks) {
+            report.add(output,
+                       QStringLiteral("la piste %1 n'est pas sur le disque, qui en a %2").arg(number).arg(tracks));
+            continue;
+        }
+        ++RipPosition;
+        if (platform::fileNamePart(base).empty()) {
+            report.add(base, QStringLiteral("la piste %1 n'aurait pas de nom de fichier").arg(number));
+            continue;
+        }
+        if (const auto earlier = written.find(output); earlier != written.end()) {
+            report.add(output, QStringLiteral("ce nom est déjà celui de la piste %1").arg(earlier->second));
+            continue;
+        }
+        // The disc may have been changed since the last track: the rest would come from another.
+        CDRipper1->ReadToc();
+        if (CDRipper1->TrackSectors() != run->identity.Sectors) {
+            discFault = CDRipper1->Tracks.Count() == 0
+                            ? QStringLiteral("non extraite : le disque a été retiré ou ne peut plus être lu")
+                            : QStringLiteral("non extraite : le disque a changé");
+            report.add(output, discFault);
+            continue;
+        }
+        std::string failed;
+        if (const int error = makeRipFolders(platform::folderPart(base), failed)) {
+            report.add(output,
+                       QStringLiteral("le dossier %1 n'a pas pu être créé : %2")
+                           .arg(platform::toDisplayLine(failed), platform::toDisplay(platform::errorText(error))));
+            continue;
+        }
+        NonFilesAside aside;
+        if (const int error = aside.take(output, base + ".jitt", failed)) {
+            report.add(failed, platform::toDisplay(platform::errorText(error)));
+            continue;
+        }
+        RipTrackNumber = number;
+        CDRipper1->Encode = run->encode;
+        CDRipper1->WriteWav = run->writeWav;
+        QString logFailure;
         try {
-            CDRipper1->RipTrack(i + 1, name);
+            CDRipper1->RipTrack(number, base + ".wav");
         } catch (const ECDRIPFileError& e) {
             // A file that cannot be created is named with why; the next track follows. Only
             // the jitter log missing, the track itself is whole.
-            report.add(e.File, platform::toDisplay(platform::errorText(e.Error)));
-            if (e.File == output) continue;
-        } catch (...) {
-            if (!encode && CDRipper1->WriteWav) fitWavHeader(name);
-            throw;
+            if (e.File == output) {
+                report.add(output, platform::toDisplay(platform::errorText(e.Error)));
+                continue;
+            }
+            logFailure = platform::toDisplay(platform::errorText(e.Error));
+        } catch (const ECDRIPWriteError& e) {
+            if (e.File == output) {
+                // What a full disk cut is no track: it goes, and frees its room.
+                std::remove(output.c_str());
+                report.add(output, platform::toDisplay(platform::errorText(e.Error)) +
+                                       QStringLiteral(" ; le fichier incomplet a été supprimé"));
+                continue;
+            }
+            logFailure = platform::toDisplay(platform::errorText(e.Error));
+        } catch (const ECDRIPError& e) {
+            if (!CDRipper1->OutputFile.empty()) std::remove(CDRipper1->OutputFile.c_str());
+            report.add(output, platform::toDisplay(e.what()));
+            continue;
         }
         // The disc may have gone since its table was read: the track is named, not reported done.
         if (!CDRipper1->TrackOpened()) {
-            report.add(encode ? base + ".mp3" : name, QStringLiteral("la piste n'a pas pu être lue sur le disque"));
+            report.add(output, QStringLiteral("la piste n'a pas pu être lue sur le disque"));
             continue;
         }
-        if (encode) {
-            const std::string mp3 = name.substr(0, name.size() - 3) + "mp3";
-            const TTagStatus tagged = tagRippedFile(mp3, title, artist, album, track);
-            if (!tagOk(tagged)) report.add(mp3, tagFailureReason(tagged));
-        } else if (CDRipper1->WriteWav) fitWavHeader(name);
+        written.emplace(output, number);
+        QString why;
+        if (run->encode) why = tagRippedFile(output, title, artist, album, QString::number(number));
+        else if (run->writeWav) {
+            if (const int error = cdaudio::FitWavHeader(output))
+                why = QStringLiteral("son en-tête n'a pas pu être ajusté : ") +
+                      platform::toDisplay(platform::errorText(error));
+        }
+        // A file that holds less than its track is kept, and says so.
+        const int32_t asked = CDRipper1->SectorsAsked, ripped = CDRipper1->SectorsRipped;
+        QString cut;
+        if (CDRipper1->Stopped)
+            cut = QStringLiteral("extraction arrêtée après %1 s sur %2 s").arg(ripped / 75).arg(secondsOf(asked));
+        else if (ripped < asked)
+            cut =
+                QStringLiteral("%1 s de la piste n'ont pas pu être lues sur le disque").arg(secondsOf(asked - ripped));
+        else ++made;
+        if (!cut.isEmpty() && !why.isEmpty()) cut += QStringLiteral(" ; ");
+        if (!cut.isEmpty() || !why.isEmpty()) report.add(output, cut + why);
+        if (!logFailure.isEmpty()) report.addNote(base + ".jitt", logFailure);
     }
-    report.show(this, QStringLiteral("Sonoverne"), QStringLiteral("Extraction des pistes terminée"),
-                QStringLiteral("Ces fichiers n'ont pas pu être extraits ou étiquetés"));
+    // The closing message takes input again.
+    run.reset();
+    QString done = QStringLiteral("Extraction des pistes terminée");
+    if (RipStopFlag) done = QStringLiteral("Extraction des pistes arrêtée");
+    else if (!discFault.isEmpty())
+        done = QStringLiteral("Extraction des pistes arrêtée : le disque du lecteur %1 a changé").arg(drive);
+    else if (made == 0) done = QStringLiteral("Aucune piste n'a été extraite");
+    report.show(this, QStringLiteral("Sonoverne"), done,
+                QStringLiteral("Ces fichiers n'ont pas pu être extraits ou étiquetés"),
+                QStringLiteral("Ces journaux des corrections de lecture n'ont pas pu être écrits (leurs pistes "
+                               "ont été extraites)"));
     Form1->Rafraichir1Click();
     Close();
     Label13->clear();

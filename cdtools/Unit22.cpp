@@ -31,14 +31,13 @@ TForm22::TForm22()
 
 void TForm22::Button1Click()
 {
-    if (Form11->RefusedDuringRun()) return;
-    Form11->ShowDiscIdentity();
     QListWidgetItem* chosen = ListBox1->currentItem();
     if (chosen && chosen->isSelected()) {
         Form11->CDDBConnect1.Read(chosen->text().toStdString());
         QCoreApplication::processEvents();
-        Form11->FillTracksFromCddb();
-        Form11->SaveLocalCddbEntry();
+        // The entry is of the disc the look-up was made for: it is taken only while the drive
+        // holds that disc.
+        Form11->AcceptCddbEntry(Disc, QStringLiteral("pendant le choix de l'album"));
     }
     Hide();
 }

@@ -2,6 +2,7 @@
 // which is read from the server, shown in the extraction window and cached.
 #pragma once
 
+#include "CddbReply.h"
 #include "Form.h"
 
 #include <QLabel>
@@ -14,6 +15,9 @@ public:
 
     void Button1Click();
     void ListBox1DblClick() { Button1Click(); }
+
+    // The disc whose matches the list holds: the one the look-up was made for.
+    cdaudio::TDiscIdentity Disc;
 
     QLabel* Label1;
     QListWidget* ListBox1;

@@ -54,16 +54,18 @@ void TForm23::Button2Click() { Hide(); }
 void TForm23::Button1Click()
 {
     TForm11* cd = Form11;
-    if (cd->RefusedDuringRun()) return;
+    // Opened on no disc, there is nothing to change; on another disc than the one shown or in
+    // the drive now, nothing is changed.
+    if (Disc.DiscId.empty() || !cd->StillShows(Disc, QStringLiteral("pendant la modification"))) {
+        Hide();
+        return;
+    }
     if (Tag == 0) {
         QTreeWidget* rows = cd->ListView1;
-        QTreeWidgetItem* first = nullptr;
-        for (int i = 0; i < rows->topLevelItemCount() && !first; ++i)
-            if (rows->topLevelItem(i)->isSelected()) first = rows->topLevelItem(i);
-        if (first) first->setText(1, Edit1->text());
-        cd->ListBox2.clear();
-        for (int i = 0; i < rows->topLevelItemCount() && i < cd->TitleCount; ++i)
-            cd->ListBox2.append(rows->topLevelItem(i)->text(1));
+        int first = -1;
+        for (int i = 0; i < rows->topLevelItemCount() && first < 0; ++i)
+            if (rows->topLevelItem(i)->isSelected()) first = i;
+        if (first >= 0) cd->SetTitle(first, Edit1->text());
         const int r = Label33->text().toInt();
         if (r + 1 != cd->TitleCount && r + 1 < rows->topLevelItemCount() && r >= 0) {
             rows->topLevelItem(r)->setSelected(false);
@@ -71,9 +73,9 @@ void TForm23::Button1Click()
             rows->topLevelItem(r + 1)->setSelected(true);
         }
     } else if (Tag == 1) {
-        cd->Edit1->QLineEdit::setText(Edit1->text());
+        cd->SetAlbum(Edit1->text());
     } else if (Tag == 2) {
-        cd->Edit2->QLineEdit::setText(Edit1->text());
+        cd->SetArtist(Edit1->text());
     }
     cd->SaveEditedCddbEntry();
     Hide();

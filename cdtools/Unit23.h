@@ -2,6 +2,7 @@
 // track title, the album or the artist of the disc shown in the extraction window.
 #pragma once
 
+#include "CddbReply.h"
 #include "Form.h"
 #include "TagTextInput.h"
 
@@ -16,6 +17,9 @@ public:
     void Edit1KeyUp(int key);
     void Button1Click();
     void Button2Click();
+
+    // The identity it was opened on, shown for that disc: the edit is of it alone.
+    cdaudio::TDiscIdentity Disc;
 
     QLabel* Label33;  // hidden: the edited row, for a title
     QLabel* Label1;

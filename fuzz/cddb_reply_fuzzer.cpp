@@ -47,11 +47,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const std::out_of_range&) {
         if (!lines.empty()) __builtin_trap();  // only an empty reply has no first line
     }
-    // As a reply of several matches: every line but the first and the last, whole.
+    // As a reply of several matches: every line that is not blank but the first and the last, whole.
+    std::vector<std::string> filled;
+    for (const std::string& line : lines)
+        if (!cdaudio::CddbTrim(line).empty()) filled.push_back(line);
     const std::vector<std::string> matches = cdaudio::CddbMatchList(reply);
-    if (matches.size() != (lines.size() > 2 ? lines.size() - 2 : 0)) __builtin_trap();
+    if (matches.size() != (filled.size() > 2 ? filled.size() - 2 : 0)) __builtin_trap();
     for (size_t i = 0; i < matches.size(); ++i)
-        if (matches[i] != lines[i + 1]) __builtin_trap();
+        if (matches[i] != filled[i + 1]) __builtin_trap();
+    // A whole entry has a title to show.
+    if (cdaudio::CddbEntryWhole(lines) && cdaudio::CddbTrackTitles(reply).empty()) __builtin_trap();
     // As an entry, all at once: the same fields as one by one.
     try {
         const cdaudio::TDiscIdentity identity = cdaudio::CddbEntryIdentity(reply);

@@ -1,7 +1,8 @@
 // libFuzzer target: any bytes as the answers of an HTTP server to the bounded GET, one answer per
-// connection in turn (the answers are separated by zero bytes; the first byte picks the bound and
-// whether a length must be announced), served over a loopback socket. A redirect may lead
-// anywhere: every address but the loopback server's is refused before a socket is made. Checked
+// connection in turn (the answers are separated by zero bytes; the first byte picks the bound,
+// whether a length must be announced and whether a compressed answer is refused), served over a
+// loopback socket. A redirect may lead anywhere: redirects are followed on the same server only,
+// and a connection anywhere else is a finding. Checked
 // against the last answer read whole: the body handed on is what follows its head as sent, or its
 // chunks' data, from the first byte on; never more than the bound, nor than the announced length;
 // a success is exactly the announced length, or every chunk up to the last; Run returns
@@ -115,16 +116,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static constexpr qint64 kBounds[4] = {64, 1000, 16384, qint64(1) << 20};
     const qint64 limit = kBounds[data[0] & 3];
     const bool lengthRequired = data[0] & 4;
+    const bool refuseCompressed = data[0] & 8;
     answers = QByteArray(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1)).split('\0');
     ++generation;
     connections = 0;
 
     net::THttpGet get;
+    get.SameServerOnly = true;
+    get.RefuseCompressed = refuseCompressed;
     QByteArray body;
     qint64 total = -2;  // no body begun
     get.OnConnecting = [&](const QString&) {
         const QUrl url = get.Url();
-        if (url.scheme() != u"http" || url.host() != u"127.0.0.1" || url.port(80) != server->serverPort()) get.Abort();
+        Check(url.scheme() == u"http" && url.host() == u"127.0.0.1" && url.port(80) == server->serverPort());
     };
     get.OnBodyBegin = [&](qint64 announced) {
         Check(total == -2 && announced >= -1 && announced <= limit);

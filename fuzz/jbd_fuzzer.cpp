@@ -10,9 +10,10 @@
 
 namespace {
 
-auto fields(const cdaudio::TCddbCacheEntry& e)
+auto fields(const cdaudio::TCddbCacheEntry& entry)
 {
-    return std::tie(e.DiscId, e.Artist, e.Count, e.Titles, e.Category, e.Album);
+    const cdaudio::TDiscIdentity& e = entry.Identity;
+    return std::tie(e.DiscId, e.Artist, e.TitleCount, e.Titles, e.Category, e.Album);
 }
 
 }  // namespace
@@ -27,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     // Past the lines of the file, titles are empty: no more of them than a disc or the file holds.
-    if (entry.Titles.size() != size_t(std::max(entry.Count, 0)) || entry.Titles.size() > std::max<size_t>(99, size))
+    const cdaudio::TDiscIdentity& read = entry.Identity;
+    if (read.Titles.size() != size_t(std::max(read.TitleCount, 0)) || read.Titles.size() > std::max<size_t>(99, size))
         __builtin_trap();
     cdaudio::TCddbCacheEntry again;
     cdaudio::ReadCddbCacheEntry(cdaudio::CddbCacheEntryText(entry), again);

@@ -11,6 +11,7 @@
 #include "FileSystem.h"
 #include "Input.h"
 #include "Launch.h"
+#include "WavHeader.h"
 #include "WorkFiles.h"
 
 #include <cerrno>
@@ -28,33 +29,23 @@ namespace {
 
 const char* const Me = "dec";
 
-uint32_t le(const std::string& bytes, std::size_t at, int count)
-{
-    uint32_t v = 0;
-    for (int i = 0; i < count; ++i) v |= uint32_t(static_cast<unsigned char>(bytes[at + std::size_t(i)])) << (8 * i);
-    return v;
-}
-
-// True when the file is one whole 16-bit PCM RIFF/WAVE: the RIFF size and the data chunk, the
-// last one, after a "fmt " chunk, end where the file ends. lame writes its header before the
-// audio and does not see a write the disk refused: its file then says more than it holds.
+// True when the file is one whole 16-bit PCM WAV. lame writes its header before the audio and
+// does not see a write the disk refused: its file then says more than it holds.
 bool isWholeWav(int fd)
 {
     struct stat st;
-    std::string chunk;
-    if (::fstat(fd, &st) != 0 || !launch::readAt(fd, chunk, 12, 0) || chunk.compare(0, 4, "RIFF") != 0 ||
-        chunk.compare(8, 4, "WAVE") != 0 || uint64_t(le(chunk, 4, 4)) + 8 != uint64_t(st.st_size))
+    const int copy = ::fstat(fd, &st) == 0 ? ::dup(fd) : -1;
+    FILE* f = copy < 0 ? nullptr : ::fdopen(copy, "rb");
+    if (!f) {
+        if (copy >= 0) ::close(copy);
         return false;
-    bool pcm16 = false;
-    for (uint64_t at = 12; launch::readAt(fd, chunk, 8, off_t(at));) {
-        const uint32_t size = le(chunk, 4, 4);
-        if (chunk.compare(0, 4, "data") == 0) return pcm16 && at + 8 + size == uint64_t(st.st_size);
-        if (chunk.compare(0, 4, "fmt ") == 0)
-            pcm16 = size >= 16 && launch::readAt(fd, chunk, 16, off_t(at + 8)) && le(chunk, 0, 2) == 1 &&
-                    le(chunk, 14, 2) == 16;
-        at += 8 + uint64_t(size) + (size & 1);
     }
-    return false;
+    std::rewind(f);
+    cdaudio::TWavAudio audio;
+    const bool whole =
+        cdaudio::ReadWavHeader(f, uint64_t(st.st_size), audio) && cdaudio::WavIsWhole(audio, uint64_t(st.st_size));
+    std::fclose(f);
+    return whole;
 }
 
 // Tells why the WAV was not made and ends the run.

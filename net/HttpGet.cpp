@@ -69,6 +69,21 @@ qint64 ChunkSize(QByteArrayView line)
     return qint64(std::min<quint64>(size, quint64(std::numeric_limits<qint64>::max())));
 }
 
+QString TooLargeText(qint64 limit)
+{
+    return QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit >> 20);
+}
+
+// Same scheme, host and port.
+bool SameServer(const QUrl& a, const QUrl& b)
+{
+    const auto port = [](const QUrl& u) {
+        return u.port(u.scheme().compare(u"https", Qt::CaseInsensitive) ? 80 : 443);
+    };
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && port(a) == port(b);
+}
+
 }  // namespace
 
 THttpGet::THttpGet(QObject* parent) : QObject(parent)
@@ -81,6 +96,10 @@ THttpGet::THttpGet(QObject* parent) : QObject(parent)
     headClock_.setInterval(kHeadTimeoutMs);
     connect(&headClock_, &QTimer::timeout, this,
             [this] { Finish(QStringLiteral("le serveur n'a pas fini d'envoyer les en-têtes de sa réponse")); });
+    deadline_.setSingleShot(true);
+    connect(&deadline_, &QTimer::timeout, this, [this] {
+        Finish(QStringLiteral("le serveur n'a pas répondu dans les %1 s").arg(TimeLimitMs / 1000), TFailure::TimedOut);
+    });
 }
 
 THttpGet::~THttpGet() { DropSocket(); }
@@ -94,11 +113,13 @@ QString THttpGet::Run(const QUrl& url, const THeaders& headers, qint64 limit, bo
     failure_.clear();
     failureKind_ = TFailure::None;
     redirects_ = 0;
+    origin_ = url;
     QEventLoop loop;
     loop_ = &loop;
+    if (TimeLimitMs > 0) deadline_.start(TimeLimitMs);
     Open(url);
     // Finish may have come already: a quit before exec would be lost.
-    if (phase_ != TPhase::Done) loop.exec(LoopFlags);
+    if (phase_ != TPhase::Done) loop.exec();
     loop_ = nullptr;
     return failure_;
 }
@@ -110,7 +131,27 @@ void THttpGet::Abort()
     Finish(QString());
 }
 
+// One connection and its request: the first, or the one a redirect leads to.
 void THttpGet::Open(const QUrl& url)
+{
+    Reset(url);
+    const bool secure = url.scheme().compare(u"https", Qt::CaseInsensitive) == 0;
+    // An address Qt finds invalid (a port out of range, characters a host cannot hold) would
+    // still give a host and the default port.
+    if ((!secure && url.scheme().compare(u"http", Qt::CaseInsensitive) != 0) || !url.isValid() ||
+        url.host().isEmpty() || url.port() == 0)
+        return Finish(QStringLiteral("adresse non valide"), TFailure::BadAddress);
+    if (secure && !QSslSocket::supportsSsl())
+        return Finish(QStringLiteral("les connexions sécurisées (https) ne sont pas disponibles sur ce système"),
+                      TFailure::Secure);
+    const bool proxied = !Proxy.host.isEmpty();
+    if (proxied && secure) return Finish(QStringLiteral("le serveur mandataire ne sert que les adresses http"));
+    if (OnConnecting) OnConnecting(url.host());
+    if (phase_ == TPhase::Done) return;
+    Connect(secure, proxied);
+}
+
+void THttpGet::Reset(const QUrl& url)
 {
     url_ = url;
     phase_ = TPhase::Head;
@@ -127,47 +168,18 @@ void THttpGet::Open(const QUrl& url)
     received_ = 0;
     chunkLeft_ = 0;
     chunked_ = answered_ = false;
+}
 
-    const QString scheme = url.scheme().toLower();
-    const bool secure = scheme == u"https";
-    // An address Qt finds invalid (a port out of range, characters a host cannot hold) would
-    // still give a host and the default port.
-    if ((scheme != u"http" && !secure) || !url.isValid() || url.host().isEmpty() || url.port() == 0 ||
-        (secure && !QSslSocket::supportsSsl()))
-        return Finish(QStringLiteral("adresse non prise en charge"), TFailure::BadAddress);
-    const bool proxied = !Proxy.host.isEmpty();
-    if (proxied && secure) return Finish(QStringLiteral("le serveur mandataire ne sert que les adresses http"));
-    if (OnConnecting) OnConnecting(url.host());
-    if (phase_ == TPhase::Done) return;
-
+void THttpGet::Connect(bool secure, bool proxied)
+{
     QAbstractSocket* s = secure ? static_cast<QAbstractSocket*>(new QSslSocket(this)) : new QTcpSocket(this);
     s->setProxy(QNetworkProxy::NoProxy);
-    // The socket holds no more than one piece: the server waits while the wizard writes.
+    // The socket holds no more than one piece: the server waits while the caller writes.
     s->setReadBufferSize(kPiece);
     socket_ = s;
-
     auto send = [this, s, proxied] {
         if (s != socket_) return;
-        QByteArray target = url_.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
-        if (!target.startsWith('/')) target.prepend('/');
-        // A proxy is given the address whole.
-        if (proxied)
-            target =
-                url_.toEncoded(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveUserInfo | QUrl::RemoveFragment) +
-                target;
-        QByteArray host = url_.host(QUrl::FullyEncoded).toUtf8();
-        if (host.contains(':')) host = '[' + host + ']';
-        if (url_.port() != -1) host += ':' + QByteArray::number(url_.port());
-        QByteArray out = "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\n";
-        if (proxied && !Proxy.user.isEmpty())
-            out += "Proxy-Authorization: Basic " + (Proxy.user + u':' + Proxy.password).toUtf8().toBase64() + "\r\n";
-        for (const auto& [name, value] : request_) out += name + ": " + value + "\r\n";
-        QList<QByteArray> cookies;
-        for (const QNetworkCookie& c : cookies_.cookiesForUrl(url_))
-            cookies << c.toRawForm(QNetworkCookie::NameAndValueOnly);
-        if (!cookies.isEmpty()) out += "Cookie: " + cookies.join("; ") + "\r\n";
-        out += "Connection: close\r\n\r\n";
-        s->write(out);
+        s->write(RequestHead(proxied));
         idle_.start();
         headClock_.start();
     };
@@ -189,9 +201,31 @@ void THttpGet::Open(const QUrl& url)
         Finish(text, kind);
     });
     idle_.start();
-    const quint16 port = quint16(url.port(secure ? 443 : 80));
-    if (secure) static_cast<QSslSocket*>(s)->connectToHostEncrypted(url.host(), port);
-    else s->connectToHost(proxied ? Proxy.host : url.host(), proxied ? Proxy.port : port);
+    const quint16 port = quint16(url_.port(secure ? 443 : 80));
+    if (secure) static_cast<QSslSocket*>(s)->connectToHostEncrypted(url_.host(), port);
+    else s->connectToHost(proxied ? Proxy.host : url_.host(), proxied ? Proxy.port : port);
+}
+
+QByteArray THttpGet::RequestHead(bool proxied)
+{
+    QByteArray target = url_.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+    if (!target.startsWith('/')) target.prepend('/');
+    // A proxy is given the address whole.
+    if (proxied)
+        target =
+            url_.toEncoded(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveUserInfo | QUrl::RemoveFragment) + target;
+    QByteArray host = url_.host(QUrl::FullyEncoded).toUtf8();
+    if (host.contains(':')) host = '[' + host + ']';
+    if (url_.port() != -1) host += ':' + QByteArray::number(url_.port());
+    QByteArray out = "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\n";
+    if (proxied && !Proxy.user.isEmpty())
+        out += "Proxy-Authorization: Basic " + (Proxy.user + u':' + Proxy.password).toUtf8().toBase64() + "\r\n";
+    for (const auto& [name, value] : request_) out += name + ": " + value + "\r\n";
+    QList<QByteArray> cookies;
+    for (const QNetworkCookie& c : cookies_.cookiesForUrl(url_))
+        cookies << c.toRawForm(QNetworkCookie::NameAndValueOnly);
+    if (!cookies.isEmpty()) out += "Cookie: " + cookies.join("; ") + "\r\n";
+    return out + "Connection: close\r\n\r\n";
 }
 
 // The next line from what was read, without its line end: a view into in_ or joined_, valid
@@ -228,81 +262,89 @@ void THttpGet::Read()
     if (reading_) return;
     reading_ = true;
     idle_.start();
-    QByteArrayView line;
-    while (socket_ && phase_ != TPhase::Done) {
-        if (at_ == in_.size()) {
-            // What was read is handed on before the socket is asked for more.
-            if (socket_->bytesAvailable() <= 0) Flush();
-            if (!socket_ || phase_ == TPhase::Done || socket_->bytesAvailable() <= 0) break;
-            in_ = socket_->read(kPiece);
-            at_ = 0;
-            if (in_.isEmpty()) break;
-            continue;
-        }
+    while (socket_ && phase_ != TPhase::Done && (at_ < in_.size() || Refill())) {
         answered_ = true;
-        switch (phase_) {
-        case TPhase::Head:
-            if (!ReadLine(line, kMaxHeadSize)) break;
-            if (!line.isEmpty()) head_ << line.toByteArray();
-            else if (!head_.isEmpty()) HeadEnded();
-            break;
-        case TPhase::Trailer:
-            if (ReadLine(line, kMaxHeadSize) && line.isEmpty()) {
-                Flush();
-                Finish(QString());
-            }
-            break;
-        case TPhase::Body: {
-            qint64 n = in_.size() - at_;
-            if (length_ >= 0) n = std::min(n, length_ - received_);
-            const char* from = in_.constData() + at_;
-            at_ += n;
-            Deliver(from, n);
-            break;
-        }
-        case TPhase::ChunkSize: {
-            if (!ReadLine(line, kMaxChunkLine)) break;
-            headBytes_ = 0;
-            const qint64 size = ChunkSize(line);
-            if (size < 0) {
-                Finish(Text(kInvalid));
-            } else if (size == 0) {
-                phase_ = TPhase::Trailer;
-            } else if (size > limit_ - received_) {
-                // Refused as announced: not a byte of a chunk longer than what is left is read.
-                Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20),
-                       TFailure::TooLarge);
-            } else {
-                chunkLeft_ = size;
-                phase_ = TPhase::ChunkData;
-            }
-            break;
-        }
-        case TPhase::ChunkData: {
-            const qint64 n = std::min<qint64>(in_.size() - at_, chunkLeft_);
-            const char* from = in_.constData() + at_;
-            at_ += n;
-            chunkLeft_ -= n;
-            if (chunkLeft_ == 0) phase_ = TPhase::ChunkEnd;
-            Deliver(from, n);
-            break;
-        }
-        case TPhase::ChunkEnd:
-            // The usual line end after a chunk's data, taken without a line read.
-            if (line_.isEmpty() && in_.size() - at_ >= 2 && in_[at_] == '\r' && in_[at_ + 1] == '\n') {
-                at_ += 2;
-                phase_ = TPhase::ChunkSize;
-                break;
-            }
-            if (!ReadLine(line, kMaxChunkLine)) break;
-            headBytes_ = 0;
-            if (line.isEmpty()) phase_ = TPhase::ChunkSize;
-            else Finish(Text(kInvalid));
-            break;
-        case TPhase::Done: break;
-        }
+        Step();
     }
     reading_ = false;
+}
+
+// The next piece from the socket, once what was read before is used up: false when none came yet.
+bool THttpGet::Refill()
+{
+    // What was read is handed on before the socket is asked for more.
+    if (socket_->bytesAvailable() <= 0) Flush();
+    if (!socket_ || phase_ == TPhase::Done || socket_->bytesAvailable() <= 0) return false;
+    in_ = socket_->read(kPiece);
+    at_ = 0;
+    return !in_.isEmpty();
+}
+
+// One step through what was read: a line of a head, a chunk's size or end, or body bytes.
+void THttpGet::Step()
+{
+    QByteArrayView line;
+    switch (phase_) {
+    case TPhase::Head:
+        if (!ReadLine(line, kMaxHeadSize)) break;
+        if (!line.isEmpty()) head_ << line.toByteArray();
+        else if (!head_.isEmpty()) HeadEnded();
+        break;
+    case TPhase::Trailer:
+        if (ReadLine(line, kMaxHeadSize) && line.isEmpty()) {
+            Flush();
+            Finish(QString());
+        }
+        break;
+    case TPhase::Body: Take(length_ < 0 ? in_.size() - at_ : length_ - received_); break;
+    case TPhase::ChunkSize:
+        if (ReadLine(line, kMaxChunkLine)) ChunkSizeLine(line);
+        break;
+    case TPhase::ChunkData: Take(chunkLeft_); break;
+    case TPhase::ChunkEnd: ChunkEnd(); break;
+    case TPhase::Done: break;
+    }
+}
+
+// At most `most` bytes of what was read go to the body.
+void THttpGet::Take(qint64 most)
+{
+    const qint64 n = std::min<qint64>(in_.size() - at_, most);
+    const char* from = in_.constData() + at_;
+    at_ += n;
+    if (phase_ == TPhase::ChunkData && (chunkLeft_ -= n) == 0) phase_ = TPhase::ChunkEnd;
+    Deliver(from, n);
+}
+
+void THttpGet::ChunkSizeLine(QByteArrayView line)
+{
+    headBytes_ = 0;
+    const qint64 size = ChunkSize(line);
+    if (size < 0) return Finish(Text(kInvalid));
+    if (size == 0) {
+        phase_ = TPhase::Trailer;
+    } else if (size > limit_ - received_) {
+        // Refused as announced: not a byte of a chunk longer than what is left is read.
+        Finish(TooLargeText(limit_), TFailure::TooLarge);
+    } else {
+        chunkLeft_ = size;
+        phase_ = TPhase::ChunkData;
+    }
+}
+
+void THttpGet::ChunkEnd()
+{
+    // The usual line end after a chunk's data, taken without a line read.
+    if (line_.isEmpty() && in_.size() - at_ >= 2 && in_[at_] == '\r' && in_[at_ + 1] == '\n') {
+        at_ += 2;
+        phase_ = TPhase::ChunkSize;
+        return;
+    }
+    QByteArrayView line;
+    if (!ReadLine(line, kMaxChunkLine)) return;
+    headBytes_ = 0;
+    if (line.isEmpty()) phase_ = TPhase::ChunkSize;
+    else Finish(Text(kInvalid));
 }
 
 void THttpGet::HeadEnded()
@@ -311,7 +353,8 @@ void THttpGet::HeadEnded()
     const QList<QByteArray> parts = statusLine.split(' ');
     bool ok = statusLine.startsWith("HTTP/1.") && parts.size() >= 2 && parts[1].size() == 3;
     const int status = ok ? parts[1].toInt(&ok) : 0;
-    if (!ok || status < 100) return Finish(Text(kInvalid));
+    // A switch of protocols that no request of ours asks for is no interim answer.
+    if (!ok || status < 100 || status == 101) return Finish(Text(kInvalid));
     if (status < 200) {
         // An interim answer: the real one follows, within the same time for the head.
         head_.clear();
@@ -322,22 +365,35 @@ void THttpGet::HeadEnded()
     status_ = status;
     // Shown to the user: no control character of it reaches a page as it came.
     reason_ = QString::fromStdString(platform::printable(statusLine.mid(parts[0].size() + 5).trimmed().toStdString()));
+    const THead head = TakeHeaders();
+    if (OnStatus) OnStatus(status_, reason_);
+    if (phase_ == TPhase::Done) return;
+    if (IsRedirect(status_) && !head.location.isEmpty()) return FollowRedirect(head.location);
+    // Another status ends the fetch; the caller tells it.
+    if (status_ != 200) return Finish(QString());
+    BeginBody(head);
+}
 
-    QByteArray location;
-    QList<QByteArray> lengths, codings;
-    bool encoded = false;
+// The headers of the head read (its status line aside) that the fetch goes by; its cookies are
+// kept for the next request.
+THttpGet::THead THttpGet::TakeHeaders()
+{
+    THead head;
     for (qsizetype i = 1; i < head_.size(); ++i) {
         const qsizetype colon = head_[i].indexOf(':');
         if (colon <= 0) continue;
         const QByteArray name = head_[i].left(colon).trimmed().toLower();
         const QByteArray value = head_[i].mid(colon + 1).trimmed();
-        if (name == "location") location = value;
+        if (name == "location") head.location = value;
         else if (name == "transfer-encoding") {
-            encoded = true;
+            head.encoded = true;
             for (const QByteArray& coding : value.toLower().split(','))
-                if (!coding.trimmed().isEmpty()) codings << coding.trimmed();
-        } else if (name == "content-length") lengths << value;
-        else if (name == "set-cookie") {
+                if (!coding.trimmed().isEmpty()) head.codings << coding.trimmed();
+        } else if (name == "content-length") head.lengths << value;
+        else if (name == "content-encoding") {
+            for (const QByteArray& coding : value.toLower().split(','))
+                head.compressed = head.compressed || (!coding.trimmed().isEmpty() && coding.trimmed() != "identity");
+        } else if (name == "set-cookie") {
             // A control byte in a cookie would go out raw in the next request's head.
             QList<QNetworkCookie> cookies = QNetworkCookie::parseCookies(value);
             cookies.removeIf(
@@ -346,37 +402,27 @@ void THttpGet::HeadEnded()
         }
     }
     head_.clear();
-    if (OnStatus) OnStatus(status_, reason_);
-    if (phase_ == TPhase::Done) return;
+    return head;
+}
 
-    if (IsRedirect(status_) && !location.isEmpty()) {
-        const QUrl next = url_.resolved(QUrl::fromEncoded(location, QUrl::StrictMode));
-        if (++redirects_ > kMaxRedirects)
-            return Finish(QStringLiteral("trop de redirections"), TFailure::TooManyRedirects);
-        if (url_.scheme().toLower() == u"https" && next.scheme().toLower() != u"https")
-            return Finish(QStringLiteral("redirection refusée : elle quitte https pour http"));
-        DropSocket();
-        if (OnRedirected) OnRedirected();
-        if (phase_ == TPhase::Done) return;
-        return Open(next);
-    }
-    // Another status ends the fetch; the caller tells it.
-    if (status_ != 200) return Finish(QString());
-
+// The final answer's body, as its head frames it: by chunks, by its length, or up to the close.
+void THttpGet::BeginBody(const THead& head)
+{
+    if (head.compressed && RefuseCompressed)
+        return Finish(QStringLiteral("le serveur a envoyé sa réponse compressée, ce qui n'était pas demandé"),
+                      TFailure::Compressed);
     // Chunked alone is the only transfer coding read: a body in any other would be saved coded.
-    chunked_ = encoded;
-    if (encoded && codings != QList<QByteArray>{"chunked"}) return Finish(Text(kInvalid));
-    if (!chunked_ && !lengths.isEmpty()) {
-        const QByteArray first = lengths[0];
-        ok = !first.isEmpty() && first.size() <= 18 &&
-             std::all_of(first.begin(), first.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
-             std::all_of(lengths.begin(), lengths.end(), [&](const QByteArray& l) { return l == first; });
+    chunked_ = head.encoded;
+    if (chunked_ && head.codings != QList<QByteArray>{"chunked"}) return Finish(Text(kInvalid));
+    if (!chunked_ && !head.lengths.isEmpty()) {
+        const QByteArray first = head.lengths[0];
+        const bool ok = !first.isEmpty() && first.size() <= 18 && std::all_of(first.begin(), first.end(), [](char c) {
+            return c >= '0' && c <= '9';
+        }) && std::all_of(head.lengths.begin(), head.lengths.end(), [&](const QByteArray& l) { return l == first; });
         if (!ok) return Finish(Text(kInvalid));
         length_ = first.toLongLong();
     }
-    if (length_ > limit_)
-        return Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20),
-                      TFailure::TooLarge);
+    if (length_ > limit_) return Finish(TooLargeText(limit_), TFailure::TooLarge);
     // Chunks tell their end by the last one; a body without them and without length does not.
     if (length_ < 0 && !chunked_ && lengthRequired_) return Finish(Text(kUnsized), TFailure::Unsized);
     phase_ = chunked_ ? TPhase::ChunkSize : TPhase::Body;
@@ -385,12 +431,27 @@ void THttpGet::HeadEnded()
     if (length_ == 0 && phase_ != TPhase::Done) Finish(QString());
 }
 
+void THttpGet::FollowRedirect(const QByteArray& location)
+{
+    const QUrl next = url_.resolved(QUrl::fromEncoded(location, QUrl::StrictMode));
+    if (++redirects_ > kMaxRedirects) return Finish(QStringLiteral("trop de redirections"), TFailure::TooManyRedirects);
+    if (url_.scheme().toLower() == u"https" && next.scheme().toLower() != u"https")
+        return Finish(QStringLiteral("redirection refusée : elle quitte https pour http"));
+    // An address that is not valid is refused as such when opened.
+    if (SameServerOnly && next.isValid() && !SameServer(next, origin_)) {
+        url_ = next;
+        return Finish(QStringLiteral("redirection refusée : elle mène à un autre serveur"), TFailure::Redirected);
+    }
+    DropSocket();
+    if (OnRedirected) OnRedirected();
+    if (phase_ == TPhase::Done) return;
+    Open(next);
+}
+
 // Body bytes are handed on a piece at a time, however small the chunks they came in.
 void THttpGet::Deliver(const char* data, qint64 size)
 {
-    if (received_ + size > limit_)
-        return Finish(QStringLiteral("le fichier dépasse la taille permise (%1 Mo)").arg(limit_ >> 20),
-                      TFailure::TooLarge);
+    if (received_ + size > limit_) return Finish(TooLargeText(limit_), TFailure::TooLarge);
     while (size > 0) {
         // One piece's room at once: chunks of a byte each are copied, not appended through Qt.
         if (body_.isEmpty()) body_.resize(kPiece);
@@ -451,6 +512,7 @@ void THttpGet::Finish(const QString& failure, TFailure kind)
     bodyFill_ = 0;
     idle_.stop();
     headClock_.stop();
+    deadline_.stop();
     DropSocket();
     if (loop_) loop_->quit();
 }

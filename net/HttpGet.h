@@ -45,8 +45,12 @@ public:
         quint16 port = 80;
         QString user, password;
     } Proxy;
-    // What the local event loop takes while a fetch waits.
-    QEventLoop::ProcessEventsFlags LoopFlags = QEventLoop::AllEvents;
+    // Redirects are followed on the server first asked only: same scheme, host and port.
+    bool SameServerOnly = false;
+    // An answer in a content coding (gzip, ...) is refused at its head, never handed on coded.
+    bool RefuseCompressed = false;
+    // The whole fetch, redirects included, in milliseconds; 0: only the bounds below.
+    int TimeLimitMs = 0;
 
     // Fetches url (http or https) in a local event loop. limit bounds the body; lengthRequired
     // refuses a body whose end cannot be told (neither an announced length nor chunks) as soon as
@@ -63,6 +67,9 @@ public:
         Silent,            // stopped sending for too long
         BadAddress,        // an address not served (scheme, validity)
         TooManyRedirects,
+        Redirected,  // a redirect to another server, refused (SameServerOnly)
+        Compressed,  // refused (RefuseCompressed)
+        TimedOut,    // past TimeLimitMs
         Secure,      // the secure connection failed
         TooLarge,    // the body passes the limit
         Unsized,     // no announced length: perhaps incomplete
@@ -76,6 +83,7 @@ public:
     int Status() const { return status_; }
     // The last status line's reason phrase, its control characters made printable.
     QString Reason() const { return reason_; }
+    // The address last asked, or the redirect refused.
     QUrl Url() const { return url_; }
 
     static constexpr qint64 kPiece = 64 * 1024;
@@ -88,11 +96,27 @@ public:
 
 private:
     enum class TPhase { Head, Body, ChunkSize, ChunkData, ChunkEnd, Trailer, Done };
+    struct THead {
+        QByteArray location;
+        QList<QByteArray> lengths, codings;  // Content-Length values, transfer codings
+        bool encoded = false, compressed = false;
+    };
 
     void Open(const QUrl& url);
+    void Reset(const QUrl& url);
+    void Connect(bool secure, bool proxied);
+    QByteArray RequestHead(bool proxied);
     void Read();
+    bool Refill();
+    void Step();
     bool ReadLine(QByteArrayView& line, qint64 budget);
+    void Take(qint64 most);
+    void ChunkSizeLine(QByteArrayView line);
+    void ChunkEnd();
     void HeadEnded();
+    THead TakeHeaders();
+    void BeginBody(const THead& head);
+    void FollowRedirect(const QByteArray& location);
     void Deliver(const char* data, qint64 size);
     void Flush();
     void Closed();
@@ -104,10 +128,10 @@ private:
     bool lengthRequired_ = false;
     QNetworkCookieJar cookies_;
 
-    QUrl url_;
+    QUrl origin_, url_;
     QPointer<QAbstractSocket> socket_;
     QEventLoop* loop_ = nullptr;
-    QTimer idle_, headClock_;
+    QTimer idle_, headClock_, deadline_;
     QString failure_;
     TFailure failureKind_ = TFailure::None;
     bool aborted_ = false, reading_ = false, answered_ = false;

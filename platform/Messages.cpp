@@ -1,7 +1,10 @@
 #include "Messages.h"
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QThread>
 
 namespace platform {
 
@@ -18,6 +21,19 @@ void processMessages()
         QCoreApplication::processEvents();
         polled.restart();
     }
+}
+
+BusyCursor::BusyCursor()
+{
+    // The cursor belongs to the GUI thread of a program with windows.
+    const QCoreApplication* app = QCoreApplication::instance();
+    shown_ = qobject_cast<const QGuiApplication*>(app) && QThread::currentThread() == app->thread();
+    if (shown_) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+}
+
+BusyCursor::~BusyCursor()
+{
+    if (shown_) QGuiApplication::restoreOverrideCursor();
 }
 
 }  // namespace platform

@@ -5,4 +5,7 @@ namespace platform {
 
 void processMessages() {}
 
+BusyCursor::BusyCursor() = default;
+BusyCursor::~BusyCursor() = default;
+
 }  // namespace platform

@@ -26,16 +26,20 @@ std::string RenameFileName(RenameFields fields, const std::array<int, 5>& chosen
         if (slot == 0) {
             // A name that begins with "." is a hidden file, which the tools then refuse to
             // touch: the first part loses its leading dots, and nothing left is an empty slot.
-            const std::string& part = parts[item];
-            const size_t start = part.find_first_not_of('.');
-            if (start == std::string::npos) continue;
-            name = part.substr(start);
+            name = WithoutLeadingDots(parts[item]);
+            if (name.empty()) continue;
         } else {
             name += " " + separator + " " + parts[item];
         }
     }
     // ".mp3" alone would be hidden too: no name at all.
     return name.empty() ? std::string() : name + ".mp3";
+}
+
+std::string WithoutLeadingDots(const std::string& name)
+{
+    const size_t start = name.find_first_not_of('.');
+    return start == std::string::npos ? std::string() : name.substr(start);
 }
 
 bool IsPlainFileName(const std::string& name)

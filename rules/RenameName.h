@@ -19,5 +19,9 @@ struct RenameFields {
 // stand before the ".mp3".
 std::string RenameFileName(RenameFields fields, const std::array<int, 5>& chosen, const std::string& separator);
 
+// The name without its leading dots: a name that begins with "." is a hidden file, which the
+// tools then refuse to touch. Empty when nothing but dots was there.
+std::string WithoutLeadingDots(const std::string& name);
+
 // True when the name stays a file of its folder: not empty, not "." or "..", no "/" nor 0.
 bool IsPlainFileName(const std::string& name);

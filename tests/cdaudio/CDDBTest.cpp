@@ -151,6 +151,29 @@ TEST_F(CDDB, EntryParsers)
         EXPECT_EQ(cddb.LastCode, 210);
     }
 
+    // A read that gives no whole entry fails and keeps the last one: the window and the cache
+    // are made of it.
+    const QByteArray noEnd = entry.left(entry.indexOf(".\r\n"));
+    const struct {
+        QByteArray answer;
+        const char* error;
+    } failed[] = {
+        {CddbServer::http("401 No such CD entry.\r\n"),
+         "Le serveur CDDB n'a pas donné l'entrée de ce disque : 401 No such CD entry."},
+        {CddbServer::http("210 rock 0c012a02 CD database entry follows\r\n.\r\n"), "incomplète"},
+        {CddbServer::http(QByteArray(Entry).replace("TTITLE", "XTITLE").replace("ttitle", "xtitle")), "incomplète"},
+        {CddbServer::http(QByteArray(Entry).replace("DTITLE", "XTITLE")), "incomplète"},
+        // Cut where the server closed, its length unannounced.
+        {"HTTP/1.0 200 OK\r\n\r\n" + noEnd, "incomplète"},
+    };
+    for (const auto& f : failed) {
+        SCOPED_TRACE(f.answer.toStdString());
+        server.answers["read"] = {f.answer};
+        const std::string what = error([&] { cddb.Read("jazz 0c012a03 y"); });
+        EXPECT_NE(what.find(f.error), std::string::npos) << what;
+        EXPECT_EQ(cddb.GetArtist(), "Les Rita Mitsouko");
+        EXPECT_EQ(cddb.GetCategory(), "rock");
+    }
     // The other entries: cdaudio_rules_test.
 }
 
@@ -221,26 +244,37 @@ TEST_F(CDDB, MisbehavingServersEndInErrors)
         EXPECT_EQ(error([&] { cddb.Read("rock 0c012a02 x"); }),
                   "La réponse du serveur CDDB dépasse 64 Kio : elle est refusée.");
     }
-    // Failures before any reply, each in French, whatever Qt's own text.
+    // Failures before any reply, each in French, whatever Qt's own text. An address that is not
+    // valid is refused as the update wizard refuses it, before any connection: the Port setting
+    // (the loopback server's) never makes it valid.
     QTcpServer closed;
     closed.listen(QHostAddress::LocalHost, 0);
     const std::string port = std::to_string(closed.serverPort());
     closed.close();
+    const char* const invalid = "Échec de la requête CDDB : adresse non valide : ";
     struct Failure {
         std::string server;
-        const char* error;
+        std::string error;
     } failures[] = {
         {"http://127.0.0.1:" + port + "/~cddb", "Échec de la requête CDDB : Connexion refusée"},
-        {"gopher://127.0.0.1:" + port + "/~cddb", "Échec de la requête CDDB : Protocole non pris en charge"},
+        {"gopher://127.0.0.1:" + port + "/~cddb", invalid + std::string("gopher://127.0.0.1:") + port + "/~cddb"},
         {"http://cddb.invalid/~cddb", "Échec de la requête CDDB : Serveur introuvable"},
+        {"http://127.0.0.1:99999/~cddb", invalid + std::string("http://127.0.0.1:99999/~cddb")},
+        {"http://127.0.0.1:65536/~cddb", invalid + std::string("http://127.0.0.1:65536/~cddb")},
+        {"http://127.0.0.1:80a/~cddb", invalid + std::string("http://127.0.0.1:80a/~cddb")},
+        {"http://127.0.0.1:-5/~cddb", invalid + std::string("http://127.0.0.1:-5/~cddb")},
+        {"http://127.0.0 .1/~cddb", invalid + std::string("http://127.0.0 .1/~cddb")},
     };
     cddb.TimeoutMs = 60000;
+    cddb.Port = QUrl(server.base()).port();
+    server.targets.clear();
     for (const Failure& f : failures) {
         SCOPED_TRACE(f.server);
         cddb.Server = f.server;
         received.clear();
         EXPECT_EQ(error([&] { cddb.Read("rock 0c012a02 x"); }), f.error);
         EXPECT_EQ(received.size(), 1u);
+        EXPECT_TRUE(server.targets.empty());
     }
 }
 
@@ -267,6 +301,7 @@ TEST_F(CDDB, RedirectsStayOnTheServerAsked)
         {"another host", "http://localhost:" + port + "/~cddb/moved", away},
         {"another scheme", "https://127.0.0.1:" + port + "/~cddb/moved", away},
         {"a loop on the same server", "/~cddb/moved", "Échec de la requête CDDB : Trop de redirections", true},
+        {"not valid", here + "/a b", "Échec de la requête CDDB : le serveur renvoie vers une adresse non valide"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -8,9 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <tuple>
+#include <unistd.h>
 
 namespace {
 
@@ -35,10 +39,15 @@ TEST(RipName, TemplatesGiveNamesThatStayInTheRipFolder)
         {"%1 - %6", "T", 1, "%6", "B", "T - T"},
         {"\\%6", "T", 1, "A", "B", "/T"},
         {"%6", "", 1, "A", "B", ""},
-        {"%1\\%2\\%6", "..", 1, "..", "..", "_/_/_"},
+        // The file is never hidden: its name loses its leading dots, and may be left empty.
+        {"%1\\%2\\%6", "..", 1, "..", "..", "_/_/"},
+        {"%6", ".38 Special", 1, "A", "B", "38 Special"},
+        {"%6", "...", 1, "A", "B", ""},
+        {"%1\\%6", "x", 1, ".A", "B", ".A/x"},
+        {"%4 - %6", "Прелюдия №1", 1, "A", "B", "01 - Прелюдия №1"},
         {"%1\\%6", "x", 1, ".", "B", "_/x"},
         {"..\\..\\%6", "..\\..\\etc\\x", 1, "A", "B", "_/_/_/_/etc/x"},
-        {"%2\\%6", "x", 1, "A", "../..", "..../x"},
+        {"%2\\%6", "x", 1, "A", "../..", "_/x"},
         {"%2\\%6", "x", 1, "A", "..\\..", "_/_/x"},
         {"%6", "a\"b|c*d", 1, "A", "B", "abcd"},
         {"%6 \xC3\xA9t\xC3\xA9", "x", 1, "A", "B", "x \xC3\xA9t\xC3\xA9"},
@@ -68,8 +77,8 @@ TEST(RipName, TemplatesGiveNamesThatStayInTheRipFolder)
         SCOPED_TRACE(c.tmpl + " / " + c.title.substr(0, 8));
         EXPECT_EQ(cdaudio::RipFileName(c.tmpl, c.title, 1, c.artist, "B", 20), c.expected);
     }
-    // A text ends at its first 0, and a part ".." left by it is no way out either.
-    EXPECT_EQ(cdaudio::RipFileName("%6", std::string("..\0\\x", 5), 1, "A", "B", 20), "_");
+    // A text ends at its first 0, and a part ".." left by it is no name either.
+    EXPECT_EQ(cdaudio::RipFileName("%6", std::string("..\0\\x", 5), 1, "A", "B", 20), "");
     EXPECT_EQ(cdaudio::CleanFileNameChars("a\"b|c/d:e?f*g\\h"), "abcdefg\\h");
 }
 
@@ -120,7 +129,8 @@ TEST(CddbReply, CodesAndMatchLines)
     } lists[] = {
         {"210 Found exact matches\r\nrock 0c012a02 A / B\r\njazz 0c012a02 C / D\r\n.\r\n",
          {"rock 0c012a02 A / B", "jazz 0c012a02 C / D"}},
-        {"211 close\rrock x A\n\n.", {"rock x A", ""}},
+        // A blank line is no match to choose.
+        {"211 close\rrock x A\n\n \t\r\njazz y B\r\n.\r\n\r\n", {"rock x A", "jazz y B"}},
         {"211 close\r\n.", {}},
         {"210 no list", {}},
         {"", {}},
@@ -150,6 +160,7 @@ TEST(CddbReply, EntryFields)
                                               "e");
     EXPECT_EQ(cdaudio::CddbCategory(lines), "rock");
     EXPECT_THROW(cdaudio::CddbCategory({}), std::out_of_range);
+    EXPECT_TRUE(cdaudio::CddbEntryWhole(lines));
 
     struct {
         const char* entry;
@@ -176,6 +187,7 @@ TEST(CddbReply, EntryFields)
         EXPECT_EQ(identity.Album, r.album);
         EXPECT_EQ(identity.Category, r.category);
         EXPECT_EQ(identity.Titles, r.titles);
+        EXPECT_FALSE(cdaudio::CddbEntryWhole(l));  // none ends with "."
     }
     EXPECT_EQ(cdaudio::CddbLines("a\r\n\r\rb\n\nc"), (Strings{"a", "", "", "b", "", "c"}));
 }
@@ -241,25 +253,27 @@ TEST(CddbCache, EntriesAsTheyAreFound)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         cdaudio::TCddbCacheEntry e;
+        const cdaudio::TDiscIdentity& i = e.Identity;
         EXPECT_EQ(errorOf([&] { cdaudio::ReadCddbCacheEntry(c.bytes, e); }), c.error ? c.error : "no error");
-        EXPECT_EQ(e.Artist, c.artist);
+        EXPECT_EQ(i.Artist, c.artist);
         if (c.error) continue;
-        EXPECT_EQ(e.DiscId, c.bytes.empty() ? "" : "x");
-        EXPECT_EQ(e.Count, c.count);
-        EXPECT_EQ(e.Titles, c.titles);
-        EXPECT_EQ(e.Category, c.category);
-        EXPECT_EQ(e.Album, c.album);
+        EXPECT_EQ(i.DiscId, c.bytes.empty() ? "" : "x");
+        EXPECT_EQ(i.TitleCount, c.count);
+        EXPECT_EQ(i.Titles, c.titles);
+        EXPECT_EQ(i.Category, c.category);
+        EXPECT_EQ(i.Album, c.album);
     }
     EXPECT_EQ(cdaudio::CacheInteger("-2147483648"), -2147483647 - 1);
     // What is written reads back the same, in the file's layout.
-    const cdaudio::TCddbCacheEntry written{"0c012a02", "Les \xC3\x89toiles", 3, {"Ouverture", "", ".."}, "rock",
-                                           "Nuit"};
+    cdaudio::TCddbCacheEntry written;
+    written.Identity = {"Les \xC3\x89toiles", "Nuit", "rock", {"Ouverture", "", ".."}, "0c012a02", {}, 3};
     const std::string text = cdaudio::CddbCacheEntryText(written);
     EXPECT_EQ(text, "0c012a02\r\nLes \xC3\x89toiles\r\n3\r\nOuverture\r\n\r\n..\r\nrock\r\nNuit\r\n");
     cdaudio::TCddbCacheEntry read;
     cdaudio::ReadCddbCacheEntry(text, read);
-    EXPECT_EQ(std::tie(read.DiscId, read.Artist, read.Count, read.Titles, read.Category, read.Album),
-              std::tie(written.DiscId, written.Artist, written.Count, written.Titles, written.Category, written.Album));
+    const cdaudio::TDiscIdentity &r = read.Identity, &w = written.Identity;
+    EXPECT_EQ(std::tie(r.DiscId, r.Artist, r.TitleCount, r.Titles, r.Category, r.Album),
+              std::tie(w.DiscId, w.Artist, w.TitleCount, w.Titles, w.Category, w.Album));
 }
 
 // Little-endian fields and chunks of a WAV file.
@@ -288,23 +302,25 @@ TEST(WavHeader, WhereTheAudioLies)
         bool ok;
         uint64_t offset, length;
         bool wave;
+        bool whole = false;  // its sizes are the file's: a header fitted, or written after the audio
     } cases[] = {
-        {"canonical", riff(fmt(1) + data), true, 44, 8, true},
-        {"an odd chunk first, padded", riff(chunk("LIST", "abc", 3) + "\0"s + fmt(1) + data), true, 56, 8, true},
+        {"canonical", riff(fmt(1) + data), true, 44, 8, true, true},
+        {"an odd chunk first, padded", riff(chunk("LIST", "abc", 3) + "\0"s + fmt(1) + data), true, 56, 8, true, true},
         {"a chunk after the data", riff(fmt(1) + data + chunk("id3 ", "xy", 2)), true, 44, 8, true},
         {"data claims more than the file", riff(fmt(1) + chunk("data", pcm, 1000)), true, 44, 8, true},
+        {"RIFF claims more than the file", "RIFF" + le(1000, 4) + "WAVE" + fmt(1) + data, true, 44, 8, true},
         {"bytes after the data that are no chunk", riff(fmt(1) + data + "\x01\x02\x03\x04\0\0\0\0"s), true, 44, 16,
          true},
         {"a chunk after the data larger than the file", riff(fmt(1) + data + chunk("id3 ", "", 99)), true, 44, 16,
          true},
-        {"extensible PCM", riff(fmt(0xFFFE) + data), true, 68, 8, true},
+        {"extensible PCM", riff(fmt(0xFFFE) + data), true, 68, 8, true, true},
         {"extensible float", riff(fmt(0xFFFE, 44100, 3) + data), false, 0, 0, true},
         {"float", riff(fmt(3) + data), false, 0, 0, true},
         // The rates and channels the encoder takes in.
         {"7999 Hz", riff(fmt(1, 7999) + data), false, 0, 0, true},
         {"1 Hz", riff(fmt(1, 1) + data), false, 0, 0, true},
-        {"8000 Hz", riff(fmt(1, 8000) + data), true, 44, 8, true},
-        {"192000 Hz", riff(fmt(1, 192000) + data), true, 44, 8, true},
+        {"8000 Hz", riff(fmt(1, 8000) + data), true, 44, 8, true, true},
+        {"192000 Hz", riff(fmt(1, 192000) + data), true, 44, 8, true, true},
         {"192001 Hz", riff(fmt(1, 192001) + data), false, 0, 0, true},
         {"no channel", riff(fmt(1, 44100, 1, 0) + data), false, 0, 0, true},
         {"3 channels", riff(fmt(1, 44100, 1, 3) + data), false, 0, 0, true},
@@ -318,14 +334,31 @@ TEST(WavHeader, WhereTheAudioLies)
         FILE* f = fmemopen(bytes.data(), bytes.size(), "rb");
         ASSERT_NE(f, nullptr);
         cdaudio::TWavAudio audio;
-        EXPECT_EQ(cdaudio::ReadWavHeader(f, bytes.size(), audio), c.ok);
+        const bool ok = cdaudio::ReadWavHeader(f, bytes.size(), audio);
+        EXPECT_EQ(ok, c.ok);
         std::fclose(f);
         EXPECT_EQ(audio.wave, c.wave);
+        EXPECT_EQ(ok && cdaudio::WavIsWhole(audio, bytes.size()), c.whole);
         if (!c.ok) continue;
         EXPECT_EQ(audio.offset, c.offset);
         EXPECT_EQ(audio.length, c.length);
         EXPECT_EQ(audio.channels, c.wave ? 2 : 0);
     }
+    // The header written ahead of its audio says what it was told; fitted, what the file holds.
+    const auto header = cdaudio::WavHeader(2, 44100, 1000);
+    const std::string said(header.begin(), header.end());
+    EXPECT_EQ(said, "RIFF" + le(1036, 4) + "WAVE" + fmt(1) + chunk("data", "", 1000));
+    char name[] = "/tmp/wavheaderXXXXXX";
+    const int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, (said + pcm).data(), said.size() + pcm.size()), ssize_t(said.size() + pcm.size()));
+    close(fd);
+    EXPECT_EQ(cdaudio::FitWavHeader(name), 0);
+    std::ifstream in(name, std::ios::binary);
+    const std::string fitted((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(fitted, riff(fmt(1) + data));
+    std::remove(name);
+    EXPECT_EQ(cdaudio::FitWavHeader(name), ENOENT);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
@@ -281,9 +282,30 @@ TEST(Ripper, EventsAbortAndShortWrites)
     ASSERT_GT(part.size(), 0u);
     EXPECT_LT(part.size(), set.discs[3].image.size());
     EXPECT_TRUE(std::equal(part.begin(), part.end(), set.discs[3].image.begin()));
-    r.OnProgress = nullptr;
+    EXPECT_TRUE(r.Stopped);
+    EXPECT_EQ(r.SectorsAsked, 1234);
+    EXPECT_EQ(size_t(r.SectorsRipped) * cdtest::SectorBytes, part.size());
 
-    // A full disk, raw and encoded: the rip fails with the write error and no end event.
+    // The disc becomes unreadable 60 sectors in: the chunks it cannot read are skipped, the one
+    // read in part too, and counted.
+    chunks = 0;
+    r.OnProgress = [&](TCDRipper*, uint16_t) {
+        if (++chunks == 1) { EXPECT_EQ(truncate(set.discs[3].bin.c_str(), 60 * long(cdtest::SectorBytes)), 0); }
+    };
+    r.RipTrack(1, out);
+    cdtest::writeFile(set.discs[3].bin, set.discs[3].image);
+    part = cdtest::readFile(out);
+    EXPECT_FALSE(r.Stopped);
+    EXPECT_EQ(r.SectorsRipped, 52);
+    EXPECT_EQ(part.size(), 52 * cdtest::SectorBytes);
+    EXPECT_TRUE(std::equal(part.begin(), part.end(), set.discs[3].image.begin()));
+    r.OnProgress = nullptr;
+    r.RipTrack(1, out);
+    EXPECT_EQ(r.SectorsRipped, r.SectorsAsked);
+    EXPECT_FALSE(r.Stopped);
+
+    // A full disk, raw and encoded: the rip fails with the write error, the file and why, and no
+    // end event.
     TMP3Coder coder;
     r.SetCoder(&coder);
     std::signal(SIGXFSZ, SIG_IGN);
@@ -296,9 +318,21 @@ TEST(Ripper, EventsAbortAndShortWrites)
         rlimit small = old;
         small.rlim_cur = 100000;
         setrlimit(RLIMIT_FSIZE, &small);
-        std::string what = errorOf([&] { r.RipTrack(1, out); });
+        int error = 0;
+        std::string file;
+        std::string what = errorOf([&] {
+            try {
+                r.RipTrack(1, out);
+            } catch (const ECDRIPWriteError& e) {
+                error = e.Error;
+                file = e.File;
+                throw;
+            }
+        });
         setrlimit(RLIMIT_FSIZE, &old);
         EXPECT_EQ(what, "Write error");
+        EXPECT_EQ(error, EFBIG);
+        EXPECT_EQ(file, encode ? set.folder + "/abort.mp3" : out);
         EXPECT_EQ(log, "b1");
     }
 }

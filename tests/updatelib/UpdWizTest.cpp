@@ -467,7 +467,7 @@ TEST_F(Wizard, InvalidAddressesAreRefusedBeforeAnyConnection)
             auto w = Make(redirected ? server.url("/moved") : address);
             w->NextButton->click();
             EXPECT_EQ(w->State, 2);
-            EXPECT_TRUE(Page(*w).contains("Cause : adresse non prise en charge.")) << Page(*w).toStdString();
+            EXPECT_TRUE(Page(*w).contains("Cause : adresse non valide.")) << Page(*w).toStdString();
             EXPECT_EQ(server.requests().mid(before.size()), redirected ? QStringList{"/moved"} : QStringList());
         }
     }
@@ -517,6 +517,9 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed)
     server.route("/huge", Raw(ok + "Content-Length: 536870913\r\n\r\n" + installer));
     server.route("/gzip", Raw(ok + "Transfer-Encoding: gzip\r\nContent-Length: " +
                               QByteArray::number(installer.size()) + "\r\n\r\n" + installer));
+    // A switch of protocols never asked for, then what would pass for the installer.
+    server.route("/switching", Raw("HTTP/1.1 101 Switching Protocols\r\nUpgrade: h2c\r\n\r\n" + ok +
+                                   "Content-Length: " + QByteArray::number(installer.size()) + "\r\n\r\n" + installer));
     // Without an announced length nor chunks the installer is refused at its headers; a chunk
     // longer than the bound, at its size line.
     server.route("/one-chunk", Raw(kOneHugeChunk, kFiller));
@@ -545,6 +548,7 @@ TEST_F(Wizard, InstallerFailuresSayWhatFailed)
         {Script("2.0.0.0", server.url("/huge")), "dépasse la taille permise (512 Mo)"},
         // Saved as sent, a coded installer would not start.
         {Script("2.0.0.0", server.url("/gzip")), "le serveur n'a pas donné de réponse valable"},
+        {Script("2.0.0.0", server.url("/switching")), "le serveur n'a pas donné de réponse valable"},
         {Script("2.0.0.0", server.url("/one-chunk")), "dépasse la taille permise (512 Mo)"},
         {Script("2.0.0.0", server.url("/endless")), "n'a pas annoncé la longueur"},
         // An address from the script that names a local file is never renamed nor run.
@@ -659,6 +663,9 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
     server.route("/gzip-chunked.ini", Raw(QByteArray(chunkedScript).replace("chunked\r\n", "gzip, chunked\r\n")));
     server.route("/chunked-twice.ini",
                  Raw(QByteArray(chunkedScript).replace("chunked\r\n", "chunked\r\nTransfer-Encoding: chunked\r\n")));
+    // An interim answer before the script's.
+    server.route("/continue.ini", Raw("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: " +
+                                      QByteArray::number(full.size()) + "\r\n\r\n" + full));
     // Lines end in CR, LF or CR LF.
     server.serve("/cr.ini", Script("1.6.0.0", server.url("/setup")).replace("\r\n", "\r"));
     server.serve("/lf.ini", Script("1.6.0.0", server.url("/setup")).replace("\r\n", "\n"));
@@ -672,6 +679,7 @@ TEST_F(Wizard, ScriptsAreBoundedAndWhole)
         const char* cause;  // nullptr: the script is read
     } cases[] = {
         {"/full.ini", nullptr},
+        {"/continue.ini", nullptr},
         {"/cr.ini", nullptr},
         {"/lf.ini", nullptr},
         {"/small-chunks.ini", nullptr},
