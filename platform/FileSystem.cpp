@@ -260,7 +260,8 @@ int hiddenFileBeside(int folder, const std::string& path, std::string& name)
             const uint64_t mixed = uint64_t(now.tv_nsec) * 2654435761u ^ uint64_t(getpid()) << 20 ^ uint64_t(attempt);
             for (size_t i = 0; i < sizeof bytes; ++i) bytes[i] = static_cast<unsigned char>(mixed >> (8 * i));
         }
-        name = folderPart(path) + "." + fileNamePart(path) + ".";
+        // The name's beginning, so that the hidden name fits where the name itself fits.
+        name = folderPart(path) + "." + fileNamePart(path).substr(0, NAME_MAX - 8) + ".";
         for (const unsigned char b : bytes) name += letters[b % (sizeof letters - 1)];
         const int fd = openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST) return fd;

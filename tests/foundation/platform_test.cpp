@@ -289,6 +289,14 @@ TEST(Writing, AsideThenRenamedWithARuleForLinks)
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.path("sub")), {}), row.target ? 1 : 0);
     }
     umask(oldMask);
+
+    // A name as long as the system allows still gets its file written beside it.
+    TempTree t;
+    const std::string longest = t.path(std::string(250, 'a') + ".m3u");
+    t.file(std::string(250, 'a') + ".m3u", "old");
+    EXPECT_EQ(platform::writeFileAside(longest, "new", AtLink::WriteTarget), 0);
+    EXPECT_EQ(TempTree::read(longest), "new");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.root()), {}), 1);
 }
 
 }  // namespace
